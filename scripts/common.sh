@@ -1,0 +1,40 @@
+# Shared by run.sh and test.sh: installs the Debian packages that are
+# missing and builds the Release tree in build/.
+
+FIDMORA_PACKAGES=(
+    build-essential cmake pkg-config
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
+    fonts-dejavu-core
+)
+
+fidmora_missing_packages() {
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+    done
+}
+
+fidmora_install() {
+    local missing
+    missing=$(fidmora_missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    local sudo=""
+    if [ "$(id -u)" != 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { echo "Fidmora needs these packages: $missing (run as root or install sudo)" >&2; return 1; }
+        sudo="sudo"
+    fi
+    echo "Installing: $missing"
+    # shellcheck disable=SC2086
+    if ! $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null 2>&1; then
+        $sudo apt-get update -qq
+        # shellcheck disable=SC2086
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
+    fi
+}
+
+fidmora_build() {
+    local jobs
+    jobs=$(nproc 2>/dev/null || echo 2)
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build -j"$jobs"
+}

@@ -1,0 +1,34 @@
+#include "categoryset.h"
+
+#include "catmodel.h"
+
+#include <QSet>
+
+void CategorySet::insert(const CatModel *category)
+{
+    if (category)
+        m_entries.insert(category, category->serial);
+}
+
+void CategorySet::remove(const CatModel *category)
+{
+    m_entries.remove(category);
+}
+
+bool CategorySet::contains(const CatModel *category) const
+{
+    if (!category)
+        return false;
+    const auto it = m_entries.constFind(category);
+    return it != m_entries.constEnd() && it.value() == category->serial;
+}
+
+void CategorySet::KeepOnly(const QList<CatModel *> &live)
+{
+    QHash<const CatModel *, quint64> kept;
+    for (const CatModel *node : live) {
+        if (contains(node))
+            kept.insert(node, node->serial);
+    }
+    m_entries.swap(kept);
+}

@@ -1,0 +1,565 @@
+#include "csvmanipulator.h"
+
+#include <cstring>
+#include <limits>
+
+#include <QFile>
+#include <QMutexLocker>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+const int kSequentialBlock = 1 << 20;
+const int kRandomBlock = 4096;
+const int kOutputBlock = 1 << 20;
+
+// Bytes that end or change a field: ";", the quote, "\r" and "\n". No byte
+// of a multi-byte UTF-8 sequence equals one of them, so the scan works on
+// bytes and never decodes.
+struct SpecialTable
+{
+    bool special[256];
+    SpecialTable()
+    {
+        std::memset(special, 0, sizeof special);
+        special[uchar(';')] = special[uchar('"')] = special[uchar('\r')] = special[uchar('\n')] = true;
+    }
+};
+const SpecialTable s_table;
+
+inline const char *FindSpecial(const char *p, const char *end)
+{
+#ifdef __SSE2__
+    const __m128i semicolon = _mm_set1_epi8(';');
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, semicolon), _mm_cmpeq_epi8(v, quote)),
+                                          _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask)
+            return p + __builtin_ctz(unsigned(mask));
+        p += 16;
+    }
+#endif
+    while (p < end && !s_table.special[uchar(*p)])
+        ++p;
+    return p;
+}
+
+inline bool HasCharacters(const CsvField &field)
+{
+    CsvRawRow row;
+    row.fields.append(field);
+    return !row.IsEmpty(0);
+}
+
+bool IsValidUtf8(const char *data, int size)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(data);
+    const uchar *end = p + size;
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        int length;
+        uchar lowest = 0x80, highest = 0xBF;
+        if (*p >= 0xC2 && *p <= 0xDF) {
+            length = 2;
+        } else if (*p >= 0xE0 && *p <= 0xEF) {
+            length = 3;
+            if (*p == 0xE0)
+                lowest = 0xA0;
+            else if (*p == 0xED)
+                highest = 0x9F;
+        } else if (*p >= 0xF0 && *p <= 0xF4) {
+            length = 4;
+            if (*p == 0xF0)
+                lowest = 0x90;
+            else if (*p == 0xF4)
+                highest = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p < length || p[1] < lowest || p[1] > highest)
+            return false;
+        for (int i = 2; i < length; ++i) {
+            if (p[i] < 0x80 || p[i] > 0xBF)
+                return false;
+        }
+        p += length;
+    }
+    return true;
+}
+
+} // namespace
+
+CsvManipulator::CsvManipulator()
+{
+    m_sequential.readSize = kSequentialBlock;
+    m_random.readSize = kRandomBlock;
+}
+
+CsvManipulator::~CsvManipulator()
+{
+    Close();
+}
+
+const QStringList &CsvManipulator::Header() const
+{
+    return m_header;
+}
+
+qint64 CsvManipulator::Position() const
+{
+    return m_file ? m_position : -1;
+}
+
+void CsvManipulator::SetOwnerThread(QThread *thread)
+{
+    QMutexLocker locker(&m_mutex);
+    m_owner.storeRelease(thread);
+}
+
+bool CsvManipulator::OwnerAllows() const
+{
+    QThread *owner = m_owner.loadAcquire();
+    return !owner || owner == QThread::currentThread();
+}
+
+bool CsvManipulator::Open(const QString &path, bool forReading)
+{
+    Close();
+    m_file = new QFile(path);
+    if (!forReading) {
+        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            delete m_file;
+            m_file = nullptr;
+            return false;
+        }
+        return true;
+    }
+    if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        delete m_file;
+        m_file = nullptr;
+        return false;
+    }
+    m_fileSize = m_file->size();
+    const QStringList header = RowAt(0);
+    // A first line without any character names no column at all.
+    if (header.isEmpty() || (header.size() == 1 && header.first().isEmpty())) {
+        Close();
+        return false;
+    }
+    m_header = header;
+    return true;
+}
+
+bool CsvManipulator::Close()
+{
+    QMutexLocker locker(&m_mutex);
+    bool ok = !m_writeFailed;
+    if (m_file) {
+        if (m_file->openMode() & QIODevice::WriteOnly) {
+            FlushOutput();
+            ok = !m_writeFailed;
+        }
+        m_file->close();
+        delete m_file;
+        m_file = nullptr;
+    }
+    m_output.clear();
+    m_writeFailed = false;
+    m_position = 0;
+    m_fileSize = 0;
+    m_header.clear();
+    m_currentRow.clear();
+    m_lastReadOffset = -1;
+    m_lastReadEnd = -1;
+    m_sequential.offset = m_random.offset = -1;
+    m_sequential.length = m_random.length = 0;
+    m_sequential.data.clear();
+    m_random.data.clear();
+    m_sequentialRow.Clear();
+    m_randomRow.Clear();
+    return ok;
+}
+
+qint64 CsvManipulator::ReadAt(char *dst, qint64 pos, qint64 size)
+{
+#ifdef Q_OS_UNIX
+    qint64 done = 0;
+    const int fd = m_file->handle();
+    while (done < size) {
+        const ssize_t n = ::pread(fd, dst + done, size_t(size - done), off_t(pos + done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+#else
+    if (!m_file->seek(pos))
+        return 0;
+    const qint64 n = m_file->read(dst, size);
+    return n < 0 ? 0 : n;
+#endif
+}
+
+bool CsvManipulator::FillBlock(Block &block, qint64 pos)
+{
+    const qint64 wanted = qMin<qint64>(block.readSize, qMax<qint64>(0, m_fileSize - pos));
+    if (block.data.size() < wanted)
+        block.data.resize(int(wanted));
+    block.offset = pos;
+    block.length = wanted > 0 ? int(ReadAt(block.data.data(), pos, wanted)) : 0;
+    return block.length > 0;
+}
+
+bool CsvManipulator::ExtendBlock(Block &block, qint64 rowStart)
+{
+    // The row runs past the block: keep its beginning and read on, doubling
+    // the amount so that a very long row is scanned a bounded number of times.
+    const int keep = int(block.offset + block.length - rowStart);
+    const qint64 blockEnd = block.offset + block.length;
+    const qint64 more = qMin<qint64>(qMax<qint64>(block.readSize, qint64(keep)), m_fileSize - blockEnd);
+    if (more <= 0)
+        return false;
+    if (qint64(keep) + more > qint64(std::numeric_limits<int>::max()) - 64)
+        return false;
+    if (keep > 0 && rowStart != block.offset)
+        std::memmove(block.data.data(), block.data.constData() + (rowStart - block.offset), size_t(keep));
+    if (block.data.size() < keep + more)
+        block.data.resize(int(keep + more));
+    const qint64 n = ReadAt(block.data.data() + keep, blockEnd, more);
+    block.offset = rowStart;
+    block.length = keep + int(n);
+    return n > 0;
+}
+
+CsvManipulator::ParseResult CsvManipulator::ParseRow(const char *begin, const char *end, bool atEnd,
+                                                     CsvRawRow &row, const char **rowEnd) const
+{
+    row.Clear();
+    if (begin >= end)
+        return atEnd ? ParseResult::Nothing : ParseResult::NeedMore;
+
+    const char *fieldStart = begin;
+    bool quoted = false;
+    const char *p = begin;
+    auto endField = [&](const char *fieldEnd) {
+        CsvField field;
+        field.data = fieldStart;
+        field.size = int(fieldEnd - fieldStart);
+        field.quoted = quoted;
+        row.fields.append(field);
+    };
+    auto endOfInput = [&]() {
+        CsvField field;
+        field.data = fieldStart;
+        field.size = int(end - fieldStart);
+        field.quoted = quoted;
+        if (HasCharacters(field))
+            row.fields.append(field);
+        *rowEnd = end;
+        return ParseResult::Row;
+    };
+
+    for (;;) {
+        p = FindSpecial(p, end);
+        if (p == end) {
+            if (!atEnd)
+                return ParseResult::NeedMore;
+            return endOfInput();
+        }
+        switch (*p) {
+        case ';':
+            endField(p);
+            fieldStart = ++p;
+            quoted = false;
+            break;
+        case '\n':
+            endField(p);
+            *rowEnd = p + 1;
+            return ParseResult::Row;
+        case '\r':
+            if (p + 1 == end) {
+                if (!atEnd)
+                    return ParseResult::NeedMore;
+                ++p; // a lone "\r" is an ordinary character
+                break;
+            }
+            if (p[1] == '\n') {
+                endField(p);
+                *rowEnd = p + 2;
+                return ParseResult::Row;
+            }
+            ++p;
+            break;
+        default: { // the quote: a quoted section up to the next single quote
+            quoted = true;
+            const char *q = p + 1;
+            for (;;) {
+                q = static_cast<const char *>(std::memchr(q, '"', size_t(end - q)));
+                if (!q) {
+                    if (!atEnd)
+                        return ParseResult::NeedMore;
+                    return endOfInput(); // a quote that never closes
+                }
+                if (q + 1 == end) {
+                    if (!atEnd)
+                        return ParseResult::NeedMore;
+                    p = end;
+                    break;
+                }
+                if (q[1] == '"') {
+                    q += 2;
+                    continue;
+                }
+                p = q + 1; // the character after the section follows the usual rules
+                break;
+            }
+            break;
+        }
+        }
+    }
+}
+
+bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd)
+{
+    row.Clear();
+    *rowEnd = pos;
+    if (!m_file || pos < 0 || pos >= m_fileSize)
+        return false;
+    if (pos < block.offset || pos >= block.offset + block.length) {
+        if (!FillBlock(block, pos))
+            return false;
+    }
+    for (;;) {
+        qint64 start = pos;
+        // A byte-order mark at the very start of a file is not part of the header.
+        if (start == 0 && block.offset == 0 && block.length >= 3
+                && std::memcmp(block.data.constData(), "\xEF\xBB\xBF", 3) == 0)
+            start = 3;
+        const char *base = block.data.constData();
+        const char *begin = base + (start - block.offset);
+        const char *end = base + block.length;
+        const bool atEnd = block.offset + block.length >= m_fileSize;
+        const char *stop = nullptr;
+        const ParseResult result = ParseRow(begin, end, atEnd, row, &stop);
+        if (result == ParseResult::Row) {
+            *rowEnd = block.offset + (stop - base);
+            break;
+        }
+        if (result == ParseResult::Nothing)
+            return false;
+        if (!ExtendBlock(block, pos)) {
+            // The file ended sooner than its size said: take what is there.
+            m_fileSize = block.offset + block.length;
+        }
+    }
+    if (!m_header.isEmpty() && row.Count() != m_header.size()) {
+        row.Clear();
+        return false;
+    }
+    return row.Count() > 0;
+}
+
+QStringList CsvManipulator::ReadRowLocked(Block &block)
+{
+    if (m_position == m_lastReadOffset && m_lastReadOffset >= 0) {
+        m_position = m_lastReadEnd;
+        return m_currentRow;
+    }
+    m_currentRow = QStringList();
+    m_lastReadOffset = m_position;
+    CsvRawRow &raw = (&block == &m_sequential) ? m_sequentialRow : m_randomRow;
+    qint64 end = m_position;
+    const bool ok = ScanRow(block, m_position, raw, &end);
+    m_position = end;
+    m_lastReadEnd = end;
+    if (ok) {
+        m_currentRow.reserve(raw.Count());
+        for (int i = 0; i < raw.Count(); ++i)
+            m_currentRow.append(raw.Text(i));
+    }
+    return m_currentRow;
+}
+
+QStringList CsvManipulator::NextRow()
+{
+    QMutexLocker locker(&m_mutex);
+    if (!OwnerAllows())
+        return QStringList();
+    return ReadRowLocked(m_sequential);
+}
+
+QStringList CsvManipulator::RowAt(qint64 offset)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!OwnerAllows())
+        return QStringList();
+    m_position = offset;
+    return ReadRowLocked(m_random);
+}
+
+const CsvRawRow *CsvManipulator::ScanNext()
+{
+    QMutexLocker locker(&m_mutex);
+    if (!OwnerAllows())
+        return nullptr;
+    qint64 end = m_position;
+    const bool ok = ScanRow(m_sequential, m_position, m_sequentialRow, &end);
+    m_position = end;
+    return ok ? &m_sequentialRow : nullptr;
+}
+
+const CsvRawRow *CsvManipulator::ScanAt(qint64 offset)
+{
+    QMutexLocker locker(&m_mutex);
+    if (!OwnerAllows())
+        return nullptr;
+    qint64 end = offset;
+    const bool ok = ScanRow(m_random, offset, m_randomRow, &end);
+    m_position = end;
+    return ok ? &m_randomRow : nullptr;
+}
+
+void CsvManipulator::WriteHeader(const QStringList &header)
+{
+    if (m_header != header)
+        m_header = header;
+    WriteRow(header);
+}
+
+void CsvManipulator::WriteRow(const QStringList &row)
+{
+    BeginRow();
+    for (const QString &field : row)
+        AppendField(field);
+    EndRow();
+}
+
+void CsvManipulator::BeginRow()
+{
+    m_rowHasField = false;
+}
+
+void CsvManipulator::AppendEscaped(const char *data, int size)
+{
+    if (m_rowHasField)
+        m_output.append(';');
+    m_rowHasField = true;
+    bool hasQuote = false;
+    bool needsQuotes = false;
+    for (const char *p = data, *end = data + size; p < end; ++p) {
+        p = FindSpecial(p, end);
+        if (p == end)
+            break;
+        needsQuotes = true;
+        if (*p == '"') {
+            hasQuote = true;
+            break;
+        }
+    }
+    if (!needsQuotes) {
+        m_output.append(data, size);
+    } else if (!hasQuote) {
+        m_output.append('"');
+        m_output.append(data, size);
+        m_output.append('"');
+    } else {
+        m_output.append('"');
+        const char *p = data;
+        const char *end = data + size;
+        while (p < end) {
+            const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
+            if (!q) {
+                m_output.append(p, int(end - p));
+                break;
+            }
+            m_output.append(p, int(q - p + 1));
+            m_output.append('"');
+            p = q + 1;
+        }
+        m_output.append('"');
+    }
+}
+
+void CsvManipulator::AppendField(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    AppendEscaped(bytes.constData(), bytes.size());
+}
+
+void CsvManipulator::AppendField(const CsvRawRow &row, int column)
+{
+    const QByteArray bytes = row.Bytes(column);
+    // Invalid UTF-8 is written the way it reads: with replacement characters.
+    if (IsValidUtf8(bytes.constData(), bytes.size()))
+        AppendEscaped(bytes.constData(), bytes.size());
+    else
+        AppendField(QString::fromUtf8(bytes));
+}
+
+void CsvManipulator::EndRow()
+{
+    m_output.append("\r\n", 2);
+    if (m_output.size() >= kOutputBlock)
+        FlushOutput();
+}
+
+void CsvManipulator::FlushOutput()
+{
+    if (m_output.isEmpty())
+        return;
+    if (!m_file || m_file->write(m_output) != m_output.size())
+        m_writeFailed = true;
+    m_output.clear();
+}
+
+IReader *OpenCsvReader(const QString &path)
+{
+    auto *reader = new CsvManipulator;
+    if (!reader->Open(path, true)) {
+        delete reader;
+        return nullptr;
+    }
+    return reader;
+}
+
+IWriter *CreateCsvWriter(const QString &path)
+{
+    auto *writer = new CsvManipulator;
+    if (!writer->Open(path, false)) {
+        delete writer;
+        return nullptr;
+    }
+    return writer;
+}
+
+IReader *ConvertToCsv(const QString &path, IReader *reader)
+{
+    auto *csv = new CsvManipulator;
+    if (!csv->Open(path, false)) {
+        delete csv;
+        return nullptr;
+    }
+    csv->WriteHeader(reader->Header());
+    for (QStringList row = reader->NextRow(); !row.isEmpty(); row = reader->NextRow())
+        csv->WriteRow(row);
+    if (!csv->Close() || !csv->Open(path, true)) {
+        delete csv;
+        return nullptr;
+    }
+    return csv;
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "csvrawrow.h"
+#include "ireader.h"
+#include "iwriter.h"
+
+#include <QAtomicPointer>
+#include <QByteArray>
+#include <QMutex>
+#include <QStringList>
+
+class QFile;
+
+// Reads and writes feeds in the catalogue's CSV dialect: UTF-8, ";" between
+// fields, fields quoted when they hold ";", a quote or a line break, doubled
+// quotes inside, "\r\n" written at the end of a row and "\r\n" or "\n" read.
+// Every row after the header must have as many fields as the header.
+//
+// Reading is random access: a row is found again by the byte offset at
+// which it begins. Sequential reads go through a large block buffer and
+// random reads through a small one; the last decoded row is cached. RowAt
+// and the owner-thread binding are guarded by the reader's mutex.
+//
+// One object either reads or writes at a time. Writes are collected in a
+// buffer and reach the file in large blocks; Close() tells whether every
+// byte got there.
+class CsvManipulator final : public IReader, public IWriter
+{
+public:
+    CsvManipulator();
+    ~CsvManipulator() override;
+
+    const QStringList &Header() const override;
+    QStringList NextRow() override;
+    QStringList RowAt(qint64 offset) override;
+    qint64 Position() const override;
+    void SetOwnerThread(QThread *thread) override;
+
+    void WriteHeader(const QStringList &header) override;
+    void WriteRow(const QStringList &row) override;
+
+    // Closes any open file first. For reading the header row is read and the
+    // position is left just past it; a missing file or an empty first line
+    // fails. For writing the file is truncated.
+    bool Open(const QString &path, bool forReading);
+    // Writes what is still buffered and closes the file; false when a write
+    // failed since the file was opened.
+    bool Close();
+
+    // The loader's fast path: the same rows as NextRow() and RowAt(), found
+    // but not decoded. Null where those would give an empty row. The row
+    // stays valid until the next scan of the same kind; only the thread that
+    // runs the operation may use it.
+    const CsvRawRow *ScanNext();
+    const CsvRawRow *ScanAt(qint64 offset);
+
+    // Builds a row cell by cell, for writers that copy cells of another
+    // reader's row without decoding them.
+    void BeginRow();
+    void AppendField(const QString &text);
+    void AppendField(const CsvRawRow &row, int column);
+    void EndRow();
+
+private:
+    Q_DISABLE_COPY(CsvManipulator)
+
+    struct Block
+    {
+        QByteArray data;
+        qint64 offset = -1; // file offset of data[0]
+        int length = 0;     // bytes of data that hold file content
+        int readSize = 0;   // bytes asked for when a block is read afresh
+    };
+
+    enum class ParseResult { Row, NeedMore, Nothing };
+
+    bool OwnerAllows() const;
+    bool ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd);
+    bool FillBlock(Block &block, qint64 pos);
+    bool ExtendBlock(Block &block, qint64 rowStart);
+    qint64 ReadAt(char *dst, qint64 pos, qint64 size);
+    ParseResult ParseRow(const char *begin, const char *end, bool atEnd, CsvRawRow &row, const char **rowEnd) const;
+    QStringList ReadRowLocked(Block &block);
+    void AppendEscaped(const char *data, int size);
+    void FlushOutput();
+
+    QFile *m_file = nullptr;
+    qint64 m_fileSize = 0;
+    qint64 m_position = 0;
+    QStringList m_header;
+    QStringList m_currentRow;
+    qint64 m_lastReadOffset = -1;
+    qint64 m_lastReadEnd = -1;
+    Block m_sequential;
+    Block m_random;
+    CsvRawRow m_sequentialRow;
+    CsvRawRow m_randomRow;
+    QByteArray m_output;
+    bool m_rowHasField = false;
+    bool m_writeFailed = false;
+    mutable QMutex m_mutex;
+    QAtomicPointer<QThread> m_owner;
+};
+
+// Opens a CSV feed for reading; null when it cannot be opened or its first
+// line is empty. The caller owns the reader.
+IReader *OpenCsvReader(const QString &path);
+// Opens a CSV file for writing; null when it cannot be created. The caller
+// owns the writer; destroying it closes the file.
+IWriter *CreateCsvWriter(const QString &path);
+// Copies every row of a reader into a CSV file and opens that file for
+// reading; null when either step fails. The caller owns the result.
+IReader *ConvertToCsv(const QString &path, IReader *reader);

@@ -1,0 +1,186 @@
+#include "csvrawrow.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+const CsvField *FieldAt(const QVector<CsvField> &fields, int column)
+{
+    if (column < 0 || column >= fields.size())
+        return nullptr;
+    return &fields.at(column);
+}
+
+qint32 FromDouble(double value)
+{
+    if (!std::isfinite(value))
+        return -1;
+    const double truncated = std::trunc(value);
+    if (truncated > double(std::numeric_limits<qint32>::max())
+            || truncated < double(std::numeric_limits<qint32>::min()))
+        return -1;
+    return qint32(truncated);
+}
+
+} // namespace
+
+void CsvRawRow::Unescape(const char *data, int size, QByteArray &out)
+{
+    out.clear();
+    out.reserve(size);
+    const char *p = data;
+    const char *end = data + size;
+    while (p < end) {
+        if (*p != '"') {
+            const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
+            if (!q)
+                q = end;
+            out.append(p, int(q - p));
+            p = q;
+            continue;
+        }
+        // A quoted section: doubled quotes stand for one quote character.
+        ++p;
+        while (p < end) {
+            const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
+            if (!q) {
+                out.append(p, int(end - p));
+                p = end;
+                break;
+            }
+            out.append(p, int(q - p));
+            if (q + 1 < end && q[1] == '"') {
+                out.append('"');
+                p = q + 2;
+                continue;
+            }
+            p = q + 1;
+            break;
+        }
+    }
+}
+
+bool CsvRawRow::IsEmpty(int column) const
+{
+    const CsvField *f = FieldAt(fields, column);
+    if (!f || f->size == 0)
+        return true;
+    if (!f->quoted)
+        return false;
+    for (int i = 0; i < f->size; ++i) {
+        if (f->data[i] != '"')
+            return false;
+    }
+    // Only quote characters: every pair inside a section is one character,
+    // so there is a character exactly when the run is long enough to hold a
+    // doubled quote after its opening quote.
+    return f->size < 3;
+}
+
+QString CsvRawRow::Text(int column) const
+{
+    const CsvField *f = FieldAt(fields, column);
+    if (!f || f->size == 0)
+        return QString();
+    if (!f->quoted)
+        return QString::fromUtf8(f->data, f->size);
+    QByteArray bytes;
+    Unescape(f->data, f->size, bytes);
+    if (bytes.isEmpty())
+        return QString();
+    return QString::fromUtf8(bytes.constData(), bytes.size());
+}
+
+QByteArray CsvRawRow::Bytes(int column) const
+{
+    const CsvField *f = FieldAt(fields, column);
+    if (!f || f->size == 0)
+        return QByteArray();
+    if (!f->quoted)
+        return QByteArray::fromRawData(f->data, f->size);
+    QByteArray bytes;
+    Unescape(f->data, f->size, bytes);
+    return bytes;
+}
+
+qint32 CsvRawRow::Price(int column) const
+{
+    const CsvField *f = FieldAt(fields, column);
+    if (!f || f->size == 0)
+        return -1;
+    if (!f->quoted)
+        return ParsePrice(f->data, f->size);
+    QByteArray bytes;
+    Unescape(f->data, f->size, bytes);
+    return ParsePrice(bytes.constData(), bytes.size());
+}
+
+bool CsvRawRow::SameText(const CsvRawRow &a, int columnA, const CsvRawRow &b, int columnB)
+{
+    const CsvField *fa = FieldAt(a.fields, columnA);
+    const CsvField *fb = FieldAt(b.fields, columnB);
+    const int sa = fa ? fa->size : 0;
+    const int sb = fb ? fb->size : 0;
+    if (sa == 0 || sb == 0)
+        return a.IsEmpty(columnA) == b.IsEmpty(columnB) && (a.IsEmpty(columnA) || a.Text(columnA) == b.Text(columnB));
+    if (!fa->quoted && !fb->quoted && sa == sb && std::memcmp(fa->data, fb->data, size_t(sa)) == 0)
+        return true;
+    const QByteArray ba = a.Bytes(columnA);
+    const QByteArray bb = b.Bytes(columnB);
+    if (ba == bb)
+        return true;
+    // Different bytes still decode to the same text when both hold invalid
+    // sequences that become replacement characters.
+    return QString::fromUtf8(ba) == QString::fromUtf8(bb);
+}
+
+qint32 CsvRawRow::ParsePrice(const char *data, int size)
+{
+    // The common shapes ("1999", "1999.90", "-5") are parsed here; anything
+    // else goes through the toolkit's C-locale conversion.
+    const char *p = data;
+    const char *end = data + size;
+    bool negative = false;
+    if (p < end && *p == '-') {
+        negative = true;
+        ++p;
+    }
+    const char *digits = p;
+    qint64 value = 0;
+    while (p < end && *p >= '0' && *p <= '9' && p - digits < 10) {
+        value = value * 10 + (*p - '0');
+        ++p;
+    }
+    bool simple = p > digits;
+    if (simple && p < end) {
+        if (*p == '.' && end - p > 1) {
+            ++p;
+            while (p < end && *p >= '0' && *p <= '9')
+                ++p;
+            simple = p == end;
+        } else {
+            simple = false;
+        }
+    }
+    if (simple) {
+        if (negative)
+            value = -value;
+        if (value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min())
+            return -1;
+        return qint32(value);
+    }
+    return ParsePrice(QString::fromUtf8(data, size));
+}
+
+qint32 CsvRawRow::ParsePrice(const QString &text)
+{
+    if (text.isEmpty())
+        return -1;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok)
+        return -1;
+    return FromDouble(value);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+// One field of a scanned CSV row: the bytes between two separators, quotes
+// and doubled quotes still in place.
+struct CsvField
+{
+    const char *data = nullptr;
+    int size = 0;
+    bool quoted = false; // holds at least one quote character
+};
+
+// A CSV row as found in the reader's buffer, nothing decoded yet. The hot
+// loops of the catalogue (loading, identity keys, base comparison, saving)
+// decode only the cells they need from it. The fields point into the
+// reader's buffer and are valid until the next read of the same kind.
+class CsvRawRow
+{
+public:
+    int Count() const { return fields.size(); }
+    void Clear() { fields.clear(); }
+
+    // True when the cell holds no character (it reads as a null string);
+    // a column of -1 or past the end counts as empty.
+    bool IsEmpty(int column) const;
+    // The cell decoded from UTF-8; a null string when it holds no character.
+    QString Text(int column) const;
+    // The cell's bytes with the quoting removed. For an unquoted cell the
+    // result shares the reader's buffer, so it must not outlive the row.
+    QByteArray Bytes(int column) const;
+    // Whole-number price of the cell, -1 when there is none.
+    qint32 Price(int column) const;
+
+    // Exact equality of two decoded cells.
+    static bool SameText(const CsvRawRow &a, int columnA, const CsvRawRow &b, int columnB);
+
+    // Removes the quoting of a field's bytes.
+    static void Unescape(const char *data, int size, QByteArray &out);
+    // Parses a price as a C-locale decimal number truncated toward zero;
+    // -1 when the text is not a number or does not fit.
+    static qint32 ParsePrice(const char *data, int size);
+    static qint32 ParsePrice(const QString &text);
+
+    QVector<CsvField> fields;
+};

@@ -1,0 +1,157 @@
+#include "feeddownload.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRandomGenerator>
+#include <QTime>
+
+#include "iprogress.h"
+
+namespace {
+
+const qint64 kReadBuffer = 1 << 20;
+const qint64 kReportEvery = 1 << 20;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("FeedDownload", text);
+}
+
+} // namespace
+
+FeedDownload::FeedDownload(const QString &url, IProgress *progress) : m_url(url), m_progress(progress)
+{
+}
+
+QString FeedDownload::NameFromDisposition(const QByteArray &header)
+{
+    const QStringList parts = QString::fromUtf8(header).split(QStringLiteral("; "));
+    for (const QString &part : parts) {
+        const QStringList pieces = part.split(QLatin1Char('='));
+        if (pieces.size() != 2 || pieces.at(0) != QLatin1String("filename"))
+            continue;
+        // The server chooses the name: only its last component is used, so
+        // that it can never point outside the temporary folder.
+        QString name = pieces.at(1);
+        const int slash = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+        if (slash >= 0)
+            name = name.mid(slash + 1);
+        if (name.size() >= 2 && name.at(1) == QLatin1Char(':') && name.at(0).isLetter())
+            name = name.mid(2);
+        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
+                || name.contains(QLatin1Char('\0')))
+            return QString();
+        return name;
+    }
+    return QString();
+}
+
+QString FeedDownload::NameFromHost(const QUrl &url)
+{
+    QRandomGenerator generator(quint32(QTime::currentTime().msecsSinceStartOfDay()));
+    return url.host().replace(QLatin1Char('.'), QLatin1Char('_')) + QLatin1Char('_')
+            + QString::number(generator.bounded(1 << 30)) + QLatin1String(".csv");
+}
+
+QString FeedDownload::FreePath(const QString &name)
+{
+    const QString folder = QDir::tempPath() + QDir::separator();
+    QString path = folder + name;
+    // A file of that name may still be read by goods loaded from it: never
+    // overwrite it, take the next free name instead.
+    const QFileInfo info(name);
+    const QString base = info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 1; QFileInfo::exists(path); ++n)
+        path = folder + base + QLatin1Char('_') + QString::number(n) + suffix;
+    return path;
+}
+
+bool FeedDownload::Run()
+{
+    const QUrl url(m_url, QUrl::TolerantMode);
+    QNetworkAccessManager manager;
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    QNetworkReply *reply = manager.get(request);
+    reply->setReadBufferSize(kReadBuffer);
+
+    QFile file;
+    bool writeFailed = false;
+    qint64 received = 0;
+    qint64 lastReport = 0;
+    const auto openFile = [&]() {
+        if (!file.fileName().isEmpty())
+            return;
+        QString name = NameFromDisposition(reply->rawHeader("Content-Disposition"));
+        if (name.isEmpty())
+            name = NameFromHost(url);
+        file.setFileName(FreePath(name));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            writeFailed = true;
+    };
+    const auto drain = [&]() {
+        if (reply->error() != QNetworkReply::NoError)
+            return;
+        openFile();
+        const QByteArray chunk = reply->readAll();
+        received += chunk.size();
+        if (!writeFailed && !chunk.isEmpty() && file.write(chunk) != chunk.size())
+            writeFailed = true;
+        if (m_progress && received - lastReport >= kReportEvery) {
+            lastReport = received;
+            const qint64 total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+            m_progress->Report(int(received >> 10), int(qMax<qint64>(0, total) >> 10),
+                               tr("Загрузка файла ") + m_url);
+        }
+    };
+
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (m_progress)
+        m_progress->BindEventLoop(&loop);
+    if (!reply->isFinished())
+        loop.exec();
+
+    const auto discard = [&](const QString &why) {
+        m_error = why;
+        if (file.isOpen())
+            file.close();
+        if (!file.fileName().isEmpty())
+            file.remove();
+        return false;
+    };
+
+    if (!reply->isFinished()) {
+        reply->abort();
+        return discard(tr("Загрузка %1 отменена").arg(m_url));
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status >= 400) {
+            const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+            return discard(tr("Сервер ответил %1 %2 на запрос %3").arg(QString::number(status), reason, m_url));
+        }
+        return discard(tr("Не удалось загрузить %1: %2").arg(m_url, reply->errorString()));
+    }
+    drain();
+    openFile();
+    const bool lengthKnown = reply->header(QNetworkRequest::ContentLengthHeader).isValid();
+    const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (lengthKnown && received != expected) {
+        return discard(tr("Загрузка %1 прервана: получено %2 из %3 байт")
+                               .arg(m_url, QString::number(received), QString::number(expected)));
+    }
+    if (writeFailed || !file.flush())
+        return discard(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file.fileName())));
+    file.close();
+    m_filePath = file.fileName();
+    return true;
+}

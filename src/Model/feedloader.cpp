@@ -1,0 +1,389 @@
+#include "feedloader.h"
+
+#include <limits>
+#include <type_traits>
+
+#include <QCoreApplication>
+#include <QSet>
+#include <QUrl>
+
+#include "catmodel.h"
+#include "csvmanipulator.h"
+#include "good.h"
+#include "iprogress.h"
+#include "model.h"
+#include "source.h"
+
+namespace {
+
+// Goods found identical to a base row are marked so and swept out of their
+// categories in one pass per category at the end of the load.
+const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Model", text);
+}
+
+QByteArray DeepCopy(const QByteArray &bytes)
+{
+    return QByteArray(bytes.constData(), bytes.size());
+}
+
+// Rows found by the reader's scan, decoded cell by cell.
+struct RawCells
+{
+    CsvManipulator *reader;
+    const CsvRawRow *row = nullptr;
+
+    bool Next()
+    {
+        row = reader->ScanNext();
+        return row != nullptr;
+    }
+    bool IsEmpty(int column) const { return row->IsEmpty(column); }
+    QString Text(int column) const { return row->Text(column); }
+    QByteArray Bytes(int column) const { return row->Bytes(column); }
+    qint32 Price(int column) const { return row->Price(column); }
+};
+
+// Rows of any other reader, decoded whole.
+struct ListCells
+{
+    IReader *reader;
+    QStringList row;
+
+    bool Next()
+    {
+        row = reader->NextRow();
+        return !row.isEmpty();
+    }
+    bool IsEmpty(int column) const { return Good::Cell(row, column).isEmpty(); }
+    QString Text(int column) const { return Good::Cell(row, column); }
+    QByteArray Bytes(int column) const { return Good::Cell(row, column).toUtf8(); }
+    qint32 Price(int column) const { return CsvRawRow::ParsePrice(Good::Cell(row, column)); }
+};
+
+} // namespace
+
+FeedLoader::FeedLoader(Model &model, bool isBase, IProgress *progress)
+    : m_model(model), m_isBase(isBase), m_progress(progress)
+{
+}
+
+FeedLoader::~FeedLoader()
+{
+    delete m_newTree;
+}
+
+bool FeedLoader::Run(Source *source, QHash<QString, Good *> keyMap)
+{
+    m_source = source;
+    m_keyMap.swap(keyMap);
+    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки ") + source->name)) {
+        m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
+        return false;
+    }
+
+    IReader *reader = source->reader;
+    source->header = reader->Header();
+    source->FindColumns();
+    m_newTree = new CatModel(QStringLiteral("new"));
+
+    bool finished;
+    if (auto *csv = dynamic_cast<CsvManipulator *>(reader)) {
+        RawCells cells{csv};
+        finished = LoadRows(cells);
+    } else {
+        ListCells cells{reader, QStringList()};
+        finished = LoadRows(cells);
+    }
+
+    Finish();
+    if (!finished) {
+        m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
+        return false;
+    }
+    if (m_progress && !m_progress->Report(m_rowCount, m_rowCount, tr("Выполнено"))) {
+        m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
+        return false;
+    }
+    return true;
+}
+
+template<typename Cells>
+bool FeedLoader::LoadRows(Cells &cells)
+{
+    IReader *reader = m_source->reader;
+    qint64 offset = reader->Position();
+    bool hasRow = cells.Next();
+
+    // The offer of the whole file, unless the file names one per row.
+    if (m_source->offerColumn >= 0 || !hasRow) {
+        m_source->offerName = tr("Разные офферы");
+    } else {
+        m_fileOffer = OfferOfFile(QStringList() << cells.Text(m_source->urlColumn));
+        m_source->offerName = m_fileOffer->name;
+    }
+
+    while (hasRow) {
+        if (offset >= 0)
+            LoadRow(cells, offset);
+        ++m_rowCount;
+        if (m_progress && m_rowCount % 50 == 0) {
+            const QString text = tr("Загрузка ") + m_source->name + tr(": загружено ")
+                    + QString::number(m_rowCount) + tr(" товаров.");
+            if (!m_progress->Report(0, 0, text))
+                return false;
+        }
+        offset = reader->Position();
+        hasRow = cells.Next();
+    }
+    return true;
+}
+
+template<typename Cells>
+bool FeedLoader::LoadRow(const Cells &cells, qint64 offset)
+{
+    const Source &source = *m_source;
+    Offer *offer = m_fileOffer;
+    if (!offer) {
+        const QByteArray cell = cells.Bytes(source.offerColumn);
+        offer = RowOffer(cell, QString());
+        if (!offer)
+            offer = RowOffer(cell, cells.Text(source.offerColumn));
+    }
+    offer->hasGoods = true;
+
+    // The node for the row's category, looked up by the cell's bytes: most
+    // rows repeat a category already seen in this load.
+    if (offer != m_lastOffer) {
+        m_lastOffer = offer;
+        m_lastNodes = &m_nodes[offer];
+    }
+    const QByteArray categoryCell = cells.Bytes(source.categoryColumn);
+    CatModel *node;
+    const auto cached = m_lastNodes->constFind(categoryCell);
+    if (cached != m_lastNodes->constEnd()) {
+        node = cached.value();
+    } else {
+        QString raw = cells.Text(source.categoryColumn);
+        if (source.categoryIsList)
+            raw = Good::FirstPart(raw, QStringLiteral(", "));
+        const QString mapped = offer->MapCategory(raw);
+        node = mapped.isNull() ? nullptr : m_newTree->FindOrCreatePath(mapped);
+        if (node && !m_isBase)
+            offer->categories.insert(raw);
+        m_lastNodes->insert(DeepCopy(categoryCell), node);
+    }
+    if (!node)
+        return false;
+
+    Good *good = new Good;
+    good->rowOffset = offset;
+    good->source = m_source;
+    good->category = node;
+    good->offer = offer;
+    good->status = Added;
+    good->price = cells.Price(source.priceColumn);
+    good->oldPrice = cells.Price(source.oldPriceColumn);
+    if (source.vendorColumn >= 0) {
+        const QByteArray vendorCell = cells.Bytes(source.vendorColumn);
+        if (!vendorCell.isEmpty()) {
+            const auto known = m_vendorCache.constFind(vendorCell);
+            if (known != m_vendorCache.constEnd()) {
+                good->vendor = known.value();
+            } else {
+                good->vendor = m_model.Vendors().Insert(cells.Text(source.vendorColumn));
+                m_vendorCache.insert(DeepCopy(vendorCell), good->vendor);
+            }
+        }
+    }
+    node->goods.append(good);
+    offer->priceInfo.Include(good);
+
+    // The identity template: the row's own "idTpl" cell, or else the first
+    // of url, offer and id, offer and name, offer and the good itself.
+    if (cells.IsEmpty(source.idTplColumn)) {
+        int which;
+        if (!cells.IsEmpty(source.urlColumn))
+            which = 0;
+        else if (!cells.IsEmpty(source.idColumn))
+            which = 1;
+        else if (!cells.IsEmpty(source.nameColumn))
+            which = 2;
+        else
+            which = 3;
+        if (!m_templates[which]) {
+            static const char *const texts[4] = {"[u]", "[a][i]", "[a][n]", "[a][p]"};
+            m_templates[which] = m_source->InternTemplate(IdTemplate::FromText(QLatin1String(texts[which])));
+        }
+        good->idTemplate = m_templates[which];
+    }
+
+    if (m_isBase)
+        MatchBase(good, cells);
+    return true;
+}
+
+template<typename Cells>
+void FeedLoader::MatchBase(Good *good, const Cells &cells)
+{
+    const Source &source = *m_source;
+    QString text;
+    int tokens;
+    if (good->idTemplate) {
+        text = good->idTemplate->text;
+        tokens = good->idTemplate->tokens;
+    } else {
+        text = cells.Text(source.idTplColumn);
+        tokens = IdTemplate::TokensOf(text);
+    }
+    const auto cell = [&cells, tokens](int column, int token) {
+        return (tokens & token) ? cells.Text(column) : QString();
+    };
+    const QString key = IdTemplate::Resolve(text, tokens, cell(source.urlColumn, IdTemplate::Url),
+                                            good->offer->name, cell(source.idColumn, IdTemplate::Id),
+                                            cell(source.nameColumn, IdTemplate::Name), quintptr(good));
+    const auto found = m_keyMap.find(key);
+    if (found == m_keyMap.end()) {
+        good->status = Deleted;
+        return;
+    }
+
+    Good *existing = found.value();
+    const QVector<QPair<int, int>> &pairs = ColumnPairs(existing->source);
+    bool same = true;
+    auto *otherCsv = dynamic_cast<CsvManipulator *>(existing->source->reader);
+    bool compared = false;
+    if constexpr (std::is_same_v<Cells, RawCells>) {
+        if (otherCsv) {
+            // Cells are compared by their bytes; only differing ones are decoded.
+            static const CsvRawRow s_emptyRow;
+            const CsvRawRow *other = otherCsv->ScanAt(existing->rowOffset);
+            if (!other)
+                other = &s_emptyRow;
+            for (const auto &pair : pairs) {
+                if (!CsvRawRow::SameText(*cells.row, pair.first, *other, pair.second)) {
+                    same = false;
+                    break;
+                }
+            }
+            compared = true;
+        }
+    }
+    if (!compared) {
+        const QStringList other = existing->Row();
+        for (const auto &pair : pairs) {
+            if (cells.Text(pair.first) != Good::Cell(other, pair.second)) {
+                same = false;
+                break;
+            }
+        }
+    }
+    if (same) {
+        existing->status = kIdenticalMark;
+        m_touched.append(existing->category);
+        m_keyMap.erase(found);
+    } else {
+        existing->status = Changed;
+    }
+    good->category->goods.removeLast();
+    delete good;
+}
+
+const QVector<QPair<int, int>> &FeedLoader::ColumnPairs(const Source *other)
+{
+    auto it = m_pairs.find(other);
+    if (it != m_pairs.end())
+        return it.value();
+    QVector<QPair<int, int>> pairs;
+    const QStringList &header = m_source->header;
+    for (int column = 0; column < header.size(); ++column) {
+        if (column == m_source->categoryColumn)
+            continue;
+        const int otherColumn = other->header.indexOf(header.at(column));
+        if (otherColumn >= 0)
+            pairs.append(qMakePair(column, otherColumn));
+    }
+    return m_pairs.insert(other, pairs).value();
+}
+
+Offer *FeedLoader::RowOffer(const QByteArray &cell, const QString &text)
+{
+    const auto it = m_offers.constFind(cell);
+    if (it != m_offers.constEnd())
+        return it.value();
+    if (text.isNull() && !cell.isEmpty())
+        return nullptr; // the caller decodes the cell and asks again
+    Offer *offer = m_model.FindOrCreateOffer(text);
+    m_offers.insert(DeepCopy(cell), offer);
+    return offer;
+}
+
+Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
+{
+    m_source->offerName.clear();
+
+    // A domain from file names such as "www_myshop.example_2015_04".
+    QString domain;
+    const QStringList parts = m_source->name.split(QLatin1Char('_'), Qt::SkipEmptyParts);
+    if (parts.size() >= 3 && parts.size() <= 5 && parts.at(1) != QLatin1String("admitad"))
+        domain = parts.at(0) == QLatin1String("www") ? parts.at(1) : parts.at(0);
+
+    // The shop's own site from the "ulp" parameter of an affiliate link.
+    QString siteRoot;
+    if (m_source->urlColumn >= 0) {
+        const QString query = QUrl(firstRow.value(0)).query(QUrl::FullyEncoded);
+        if (query.contains(QLatin1String("ulp="))) {
+            const QStringList items = query.split(QLatin1Char('&'));
+            for (const QString &item : items) {
+                const QString decoded = QUrl::fromPercentEncoding(item.toLatin1());
+                if (!decoded.startsWith(QLatin1String("ulp=")))
+                    continue;
+                const QUrl target(decoded.mid(4));
+                if (target.isValid() && !target.host().isEmpty())
+                    siteRoot = target.scheme() + QLatin1String("://") + target.host(QUrl::FullyDecoded);
+                break;
+            }
+        }
+    }
+
+    QMap<QString, Offer *> &index = m_model.OfferIndex();
+    Offer *offer = nullptr;
+    if (!domain.isEmpty())
+        offer = index.value(domain);
+    if (!offer && !siteRoot.isEmpty()) {
+        offer = index.value(siteRoot);
+        if (!offer)
+            offer = index.value(siteRoot + QLatin1Char('/'));
+    }
+    if (!offer)
+        offer = m_model.FindOrCreateOffer(m_source->name);
+
+    if (offer->prefix.isEmpty() && !domain.isEmpty()) {
+        m_model.IndexOffer(domain, offer);
+        offer->prefix = domain;
+    }
+    if (offer->url.isEmpty() && !siteRoot.isEmpty()) {
+        m_model.IndexOffer(siteRoot, offer);
+        offer->url = siteRoot;
+    }
+    return offer;
+}
+
+void FeedLoader::Finish()
+{
+    QSet<CatModel *> swept;
+    for (CatModel *node : qAsConst(m_touched)) {
+        if (swept.contains(node))
+            continue;
+        swept.insert(node);
+        node->RemoveGoodsIf([](const Good *good) { return good->status == kIdenticalMark; });
+    }
+    CatModel &root = m_model.Root();
+    if (m_isBase)
+        root.Prune();
+    root.MergeLoad(m_newTree, m_source->offerName);
+    root.RebuildOffers(true);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+struct CatModel;
+struct IdTemplate;
+struct Offer;
+struct Source;
+class CsvRawRow;
+
+// Result of the comparison with a base.
+enum GoodStatus { Added = 0, Changed = 1, Deleted = 2 };
+
+// One product row of a feed. A good keeps no product text: only the byte
+// offset of its row in its source's CSV file and the few values that the
+// catalogue sorts, filters and compares on. The category whose goods list
+// holds it owns it; every other pointer here is borrowed.
+struct Good
+{
+    Source *source = nullptr;
+    CatModel *category = nullptr;
+    Offer *offer = nullptr;
+    const IdTemplate *idTemplate = nullptr; // null: the row's "idTpl" cell
+    const QString *vendor = nullptr;        // the vendor registry's copy
+    qint64 rowOffset = -1;
+    qint32 price = -1;
+    qint32 oldPrice = -1;
+    qint32 status = Added;
+
+    // The good's feed row, read through its source's reader; empty when it
+    // cannot be read.
+    QStringList Row() const;
+
+    // Values of the row (null where the source has no such column).
+    QString Name(const QStringList &row) const;
+    QString Picture(const QStringList &row) const;
+    QString Vendor(const QStringList &row) const;
+    QString OfferName(const QStringList &row) const;
+    QString Description(const QStringList &row) const;
+    QString Id(const QStringList &row) const;
+    QString Url(const QStringList &row) const;
+    QString RawCategory(const QStringList &row) const;
+
+    // The template text and token set that decide the good's identity.
+    QString TemplateText(const QStringList &row) const;
+    // The identity key, from the given row.
+    QString Key(const QStringList &row) const;
+    // The identity key, reading only the cells it needs.
+    QString Key() const;
+    // The identity key with a token set of the caller's choice.
+    QString ResolveTemplate(const QString &text, int tokens, const QStringList &row) const;
+
+    static QString StatusText(int status);
+    static QString Cell(const QStringList &row, int column);
+    static QString FirstPart(const QString &cell, const QString &separator);
+};
+
+Q_DECLARE_METATYPE(Good *)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "categoryrule.h"
+#include "commongoodinfo.h"
+
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+// One advertiser: its feed settings, its category rules and what the
+// catalogue learnt of it while loading. The model keeps offers at stable
+// addresses; goods and the offer index point at them.
+struct Offer
+{
+    QString name;
+    QString exportUrl;  // address of the offer's own CSV feed
+    QString url;        // root of the advertiser's site: scheme, "://" and host
+    QString prefix;     // site domain taken from feed file names
+    QString format;     // export format text, stored and saved only
+    QString exportFile; // local file into which the feed was last downloaded
+    bool autoload = false;
+    QList<CategoryRule> include;
+    QList<CategoryRule> exclude;
+    QMap<CategoryRule, RenameTarget> rename;
+    bool includeOther = true;
+    bool hasGoods = false;
+    bool exportLoaded = false;
+    QSet<QString> categories; // raw categories of the loaded data goods
+    CommonGoodInfo priceInfo;
+
+    // The category path under which a good with this raw category is filed,
+    // or a null string when the offer's rules drop it.
+    QString MapCategory(const QString &raw) const;
+    bool HasNoRules() const { return include.isEmpty() && exclude.isEmpty() && rename.isEmpty(); }
+};

@@ -1,0 +1,337 @@
+#include "projectfile.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QTextCodec>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "model.h"
+
+namespace {
+
+const int kMaxDepth = 256;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ProjectFile", text);
+}
+
+// Characters that XML 1.0 cannot carry are left out, so that a stray control
+// character from a feed never makes the whole project unreadable.
+QString XmlSafe(const QString &text)
+{
+    bool clean = true;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if ((u < 0x20 && u != 0x9 && u != 0xA && u != 0xD) || u == 0xFFFE || u == 0xFFFF) {
+            clean = false;
+            break;
+        }
+    }
+    if (clean)
+        return text;
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if ((u < 0x20 && u != 0x9 && u != 0xA && u != 0xD) || u == 0xFFFE || u == 0xFFFF)
+            continue;
+        result.append(c);
+    }
+    return result;
+}
+
+void WriteRules(QXmlStreamWriter &xml, const char *comment, const char *element, const QList<CategoryRule> &rules)
+{
+    if (rules.isEmpty())
+        return;
+    xml.writeComment(QLatin1String(comment));
+    xml.writeStartElement(QLatin1String(element));
+    for (const CategoryRule &rule : rules) {
+        xml.writeEmptyElement(QStringLiteral("category"));
+        xml.writeAttribute(QStringLiteral("name"), XmlSafe(rule.ToText()));
+    }
+    xml.writeEndElement();
+}
+
+bool IsBelowPath(const QString &key, const QString &path)
+{
+    return path.isEmpty() || key == path || (key.startsWith(path) && key.at(path.size()) == QLatin1Char('/'));
+}
+
+void WriteOptions(QXmlStreamWriter &xml, const Model &model)
+{
+    std::vector<std::pair<QString, QString>> pairs;
+    for (auto it = model.options.constBegin(); it != model.options.constEnd(); ++it)
+        pairs.emplace_back(it.key(), it.value());
+    QSet<QString> listKeys;
+    for (auto it = model.arrayOptions.constBegin(); it != model.arrayOptions.constEnd(); ++it) {
+        if (it.value().isEmpty())
+            continue;
+        listKeys.insert(it.key());
+        for (const QString &entry : it.value())
+            pairs.emplace_back(it.key() + QLatin1String("/item"), entry);
+    }
+    std::stable_sort(pairs.begin(), pairs.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+
+    xml.writeStartElement(QStringLiteral("options"));
+    QStringList open(QString{});
+    QString lastName;
+    for (const auto &pair : pairs) {
+        const QString &key = pair.first;
+        while (!IsBelowPath(key, open.last())) {
+            open.removeLast();
+            xml.writeEndElement();
+        }
+        if (key == open.last() && open.size() > 1) {
+            // The next entry of a list: a sibling element of the same name.
+            xml.writeEndElement();
+            xml.writeStartElement(lastName);
+            if (listKeys.contains(key))
+                xml.writeAttribute(QStringLiteral("type"), QStringLiteral("array"));
+        } else {
+            const QString top = open.last();
+            const QStringList parts = key.mid(top.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+            for (const QString &part : parts) {
+                const QString path = open.last().isEmpty() ? part : open.last() + QLatin1Char('/') + part;
+                open.append(path);
+                lastName = XmlSafe(part);
+                xml.writeStartElement(lastName);
+                if (listKeys.contains(path))
+                    xml.writeAttribute(QStringLiteral("type"), QStringLiteral("array"));
+            }
+        }
+        xml.writeAttribute(QStringLiteral("val"), XmlSafe(pair.second));
+    }
+    while (open.size() > 1) {
+        open.removeLast();
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+}
+
+// Reading state of one project file.
+class ProjectReader
+{
+public:
+    explicit ProjectReader(Model &model) : m_model(model) {}
+
+    void Act(const QString &path, const QXmlStreamAttributes &attributes, const QString &text);
+
+private:
+    Model &m_model;
+    Offer *m_offer = nullptr;
+    QString m_listKey;
+};
+
+void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attributes, const QString &text)
+{
+    const auto attr = [&attributes](const char *name) { return attributes.value(QLatin1String(name)).toString(); };
+    if (path.startsWith(QLatin1String("/settings/offers"))) {
+        if (path == QLatin1String("/settings/offers/offer")) {
+            const QString name = attr("name");
+            if (name.isEmpty()) {
+                m_offer = nullptr;
+                return;
+            }
+            m_offer = m_model.FindOrCreateOffer(name);
+            const QString prefix = attr("prefix");
+            if (!prefix.isEmpty()) {
+                m_offer->prefix = prefix;
+                m_model.IndexOffer(prefix, m_offer);
+            }
+            const QString url = attr("url");
+            if (!url.isEmpty()) {
+                m_offer->url = url;
+                m_model.IndexOffer(url, m_offer);
+                if (url.startsWith(QLatin1String("http://")) && !url.startsWith(QLatin1String("http://www.")))
+                    m_model.IndexOffer(QLatin1String("http://www.") + url.mid(7), m_offer);
+            }
+            return;
+        }
+        if (!m_offer)
+            return;
+        if (path == QLatin1String("/settings/offers/offer/export")) {
+            m_offer->format = attr("format");
+            m_offer->autoload = attr("autoload") == QLatin1String("true");
+            m_offer->exportUrl = text;
+        } else if (path == QLatin1String("/settings/offers/offer/rename/category")) {
+            const QString from = attr("from");
+            const QString to = attr("to");
+            if (!from.isEmpty() && !to.isEmpty()) {
+                RenameTarget target;
+                target.to = to;
+                target.merge = attr("merge") == QLatin1String("true");
+                m_offer->rename.insert(CategoryRule::FromText(from), target);
+            }
+        } else if (path == QLatin1String("/settings/offers/offer/include/category")) {
+            const QString name = attr("name");
+            if (!name.isEmpty())
+                m_offer->include.append(CategoryRule::FromText(name));
+        } else if (path == QLatin1String("/settings/offers/offer/exclude/category")) {
+            const QString name = attr("name");
+            if (!name.isEmpty())
+                m_offer->exclude.append(CategoryRule::FromText(name));
+        } else if (path == QLatin1String("/settings/offers/offer/other")) {
+            m_offer->includeOther = attr("action") != QLatin1String("exclude");
+        }
+        return;
+    }
+    if (!path.startsWith(QLatin1String("/settings/options")))
+        return;
+    const QString key = path.mid(18);
+    if (key.isEmpty())
+        return;
+    const QString value = attr("val");
+    if (!value.isEmpty()) {
+        if (path.endsWith(QLatin1String("/item")) && !m_listKey.isEmpty()) {
+            m_model.AppendArrayOption(m_listKey, value);
+        } else {
+            m_model.SetOption(key, value);
+            m_listKey.clear();
+        }
+    }
+    if (attr("type") == QLatin1String("array"))
+        m_listKey = key;
+}
+
+} // namespace
+
+bool ProjectFile::Save(const Model &model, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QXmlStreamWriter xml(&file);
+    xml.setCodec(QTextCodec::codecForName("utf8"));
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(4);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("settings"));
+    if (!model.options.isEmpty() || !model.arrayOptions.isEmpty())
+        WriteOptions(xml, model);
+    xml.writeStartElement(QStringLiteral("offers"));
+    for (const Offer &offer : model.Offers()) {
+        xml.writeStartElement(QStringLiteral("offer"));
+        xml.writeAttribute(QStringLiteral("url"), XmlSafe(offer.url));
+        xml.writeAttribute(QStringLiteral("prefix"), XmlSafe(offer.prefix));
+        xml.writeAttribute(QStringLiteral("name"), XmlSafe(offer.name));
+        xml.writeStartElement(QStringLiteral("export"));
+        xml.writeAttribute(QStringLiteral("autoload"),
+                           offer.autoload ? QStringLiteral("true") : QStringLiteral("false"));
+        xml.writeAttribute(QStringLiteral("format"), XmlSafe(offer.format));
+        xml.writeCDATA(XmlSafe(offer.exportUrl));
+        xml.writeEndElement();
+        WriteRules(xml, " include ", "include", offer.include);
+        WriteRules(xml, " exclude ", "exclude", offer.exclude);
+        if (!offer.rename.isEmpty()) {
+            xml.writeComment(QStringLiteral(" rename: from -> to, merge subcategories "));
+            xml.writeStartElement(QStringLiteral("rename"));
+            for (auto it = offer.rename.constBegin(); it != offer.rename.constEnd(); ++it) {
+                xml.writeEmptyElement(QStringLiteral("category"));
+                xml.writeAttribute(QStringLiteral("from"), XmlSafe(it.key().ToText()));
+                xml.writeAttribute(QStringLiteral("to"), XmlSafe(it.value().to));
+                xml.writeAttribute(QStringLiteral("merge"),
+                                   it.value().merge ? QStringLiteral("true") : QStringLiteral("false"));
+            }
+            xml.writeEndElement();
+        }
+        xml.writeComment(QStringLiteral(" include or exclude "));
+        xml.writeEmptyElement(QStringLiteral("other"));
+        xml.writeAttribute(QStringLiteral("action"),
+                           offer.includeOther ? QStringLiteral("include") : QStringLiteral("exclude"));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    if (xml.hasError()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool ProjectFile::Load(Model &model, const QString &path, QString *error)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    const auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!QFileInfo::exists(path))
+        return fail(tr("Файл проекта %1 не найден").arg(shown));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return fail(tr("Не удалось прочитать файл проекта %1").arg(shown));
+
+    ProjectReader reader(model);
+    QXmlStreamReader xml(&file);
+    QStringList open;       // paths of the elements open above the current token
+    bool pending = false;   // an element whose text is still being collected
+    QString pendingPath;
+    QXmlStreamAttributes pendingAttributes;
+    QString pendingText;
+    bool sawSettings = false;
+    bool tooDeep = false;
+    const auto flush = [&]() {
+        if (pending)
+            reader.Act(pendingPath, pendingAttributes, pendingText.trimmed());
+        pending = false;
+    };
+
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::Characters) {
+            if (pending)
+                pendingText += xml.text();
+            continue;
+        }
+        flush();
+        if (token == QXmlStreamReader::StartElement) {
+            if (open.size() >= kMaxDepth) {
+                tooDeep = true;
+                break;
+            }
+            const QString path = (open.isEmpty() ? QString() : open.last()) + QLatin1Char('/')
+                    + xml.name().toString();
+            if (open.isEmpty())
+                sawSettings = path == QLatin1String("/settings");
+            open.append(path);
+            pending = true;
+            pendingPath = path;
+            pendingAttributes = xml.attributes();
+            pendingText.clear();
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (!open.isEmpty())
+                open.removeLast();
+        }
+    }
+    flush();
+
+    for (Offer &offer : model.Offers()) {
+        std::sort(offer.include.begin(), offer.include.end());
+        std::sort(offer.exclude.begin(), offer.exclude.end());
+    }
+
+    if (tooDeep)
+        return fail(tr("Файл проекта %1 повреждён: слишком глубокая вложенность элементов").arg(shown));
+    if (xml.hasError()) {
+        return fail(tr("Файл проекта %1 повреждён: %2 (строка %3)")
+                            .arg(shown, xml.errorString(), QString::number(xml.lineNumber())));
+    }
+    if (!sawSettings)
+        return fail(tr("Файл %1 не является проектом Fidmora").arg(shown));
+    return true;
+}

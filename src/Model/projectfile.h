@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class Model;
+
+// Reads and writes the project: the offers with their feed settings and
+// category rules, and the option store, as one XML document. Writing
+// replaces the file whole or not at all, so a full disk or a crash never
+// leaves half a project behind.
+class ProjectFile
+{
+public:
+    static bool Save(const Model &model, const QString &path);
+    // Adds the project to the model. False when the file cannot be read or
+    // is not well-formed XML; everything read before an error stays. The
+    // error text, if asked for, says what went wrong.
+    static bool Load(Model &model, const QString &path, QString *error = nullptr);
+};
