@@ -24,6 +24,15 @@ qint32 FromDouble(double value)
     return qint32(truncated);
 }
 
+// The toolkit's decoder drops a byte-order mark at the start of the text; in
+// a cell it is an ordinary character and is kept.
+QString Decode(const char *data, int size)
+{
+    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+        return QChar(0xFEFF) + QString::fromUtf8(data + 3, size - 3);
+    return QString::fromUtf8(data, size);
+}
+
 } // namespace
 
 void CsvRawRow::Unescape(const char *data, int size, QByteArray &out)
@@ -85,12 +94,12 @@ QString CsvRawRow::Text(int column) const
     if (!f || f->size == 0)
         return QString();
     if (!f->quoted)
-        return QString::fromUtf8(f->data, f->size);
+        return Decode(f->data, f->size);
     QByteArray bytes;
     Unescape(f->data, f->size, bytes);
     if (bytes.isEmpty())
         return QString();
-    return QString::fromUtf8(bytes.constData(), bytes.size());
+    return Decode(bytes.constData(), bytes.size());
 }
 
 QByteArray CsvRawRow::Bytes(int column) const
@@ -133,7 +142,7 @@ bool CsvRawRow::SameText(const CsvRawRow &a, int columnA, const CsvRawRow &b, in
         return true;
     // Different bytes still decode to the same text when both hold invalid
     // sequences that become replacement characters.
-    return QString::fromUtf8(ba) == QString::fromUtf8(bb);
+    return Decode(ba.constData(), ba.size()) == Decode(bb.constData(), bb.size());
 }
 
 qint32 CsvRawRow::ParsePrice(const char *data, int size)

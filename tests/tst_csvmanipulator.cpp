@@ -1,0 +1,428 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+#include "csvmanipulator.h"
+
+using Rows = QList<QStringList>;
+
+class TestCsvManipulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void reading_data();
+    void reading();
+    void offsetsFindRowsAgain_data();
+    void offsetsFindRowsAgain();
+    void repeatedOffsetIsCached();
+    void roundTrip();
+    void invalidUtf8KeepsByteOffsets();
+    void byteOrderMarkIsSkipped();
+    void ownerThreadRefusesOthers();
+    void badInput_data();
+    void badInput();
+    void veryLongRowIsReadWhole();
+    void rawScanAgreesWithDecodedRows();
+    void prices_data();
+    void prices();
+    void convertToCsvCopiesAnyReader();
+    void realFeeds_data();
+    void realFeeds();
+
+private:
+    QString WriteFile(const QByteArray &bytes);
+    std::unique_ptr<QTemporaryDir> m_dir;
+    int m_files = 0;
+};
+
+void TestCsvManipulator::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestCsvManipulator::WriteFile(const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(QStringLiteral("feed%1.csv").arg(++m_files));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file");
+    return path;
+}
+
+static Rows ReadAll(IReader *reader)
+{
+    Rows rows;
+    for (QStringList row = reader->NextRow(); !row.isEmpty(); row = reader->NextRow())
+        rows.append(row);
+    return rows;
+}
+
+void TestCsvManipulator::reading_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("header");
+    QTest::addColumn<Rows>("rows");
+
+    const QStringList h3{"id", "name", "price"};
+    QTest::newRow("separator inside quotes")
+            << QByteArray("id;name;price\r\n1;\"Кофта; синяя\";100\r\n") << h3
+            << Rows{{"1", "Кофта; синяя", "100"}};
+    QTest::newRow("doubled quotes") << QByteArray("id;name;price\r\n1;\"a\"\"b\"\"c\";2\r\n") << h3
+                                    << Rows{{"1", "a\"b\"c", "2"}};
+    QTest::newRow("line breaks inside quotes")
+            << QByteArray("id;name;price\r\n1;\"a\nb\r\nc\";2\r\n3;d;4\r\n") << h3
+            << Rows{{"1", "a\nb\r\nc", "2"}, {"3", "d", "4"}};
+    QTest::newRow("quoted section in the middle of a field")
+            << QByteArray("x\nab\"c;d\"e\n") << QStringList{"x"} << Rows{{"abc;de"}};
+    QTest::newRow("lone carriage return is a character")
+            << QByteArray("id;name;price\n1;a\rb;2\n") << h3 << Rows{{"1", "a\rb", "2"}};
+    QTest::newRow("carriage return before a quote")
+            << QByteArray("id;name;price\n1;a\r\"q\";2\n") << h3 << Rows{{"1", "a\rq", "2"}};
+    QTest::newRow("lf line ends") << QByteArray("id;name;price\n1;a;2\n3;b;4\n") << h3
+                                  << Rows{{"1", "a", "2"}, {"3", "b", "4"}};
+    QTest::newRow("too many fields ends the data")
+            << QByteArray("id;name;price\n1;a;2\n1;a;2;3\n4;b;5\n") << h3 << Rows{{"1", "a", "2"}};
+    QTest::newRow("blank line ends the data") << QByteArray("id;name;price\n1;a;2\n\n4;b;5\n") << h3
+                                              << Rows{{"1", "a", "2"}};
+    QTest::newRow("trailing empty field without line end is dropped")
+            << QByteArray("id;name;price\n1;x;") << h3 << Rows{};
+    QTest::newRow("trailing empty field with line end is kept")
+            << QByteArray("id;name;price\n1;x;\n") << h3 << Rows{{"1", "x", QString()}};
+    QTest::newRow("last row without line end") << QByteArray("id;name;price\r\n1;x;2") << h3
+                                               << Rows{{"1", "x", "2"}};
+    QTest::newRow("quote that never closes") << QByteArray("id;name;price\n1;a;2\n3;\"b;4\n5;c;6\n") << h3
+                                             << Rows{{"1", "a", "2"}};
+    QTest::newRow("character after a closing quote at the end of the file")
+            << QByteArray("a;b\n1;\"x\"y") << QStringList{"a", "b"} << Rows{{"1", "xy"}};
+    QTest::newRow("empty quoted field before the final line end")
+            << QByteArray("a;b\n1;\"\"\n") << QStringList{"a", "b"} << Rows{{"1", QString()}};
+}
+
+void TestCsvManipulator::reading()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, header);
+    QFETCH(Rows, rows);
+
+    std::unique_ptr<IReader> reader(OpenCsvReader(WriteFile(bytes)));
+    QVERIFY(reader);
+    QCOMPARE(reader->Header(), header);
+    const Rows read = ReadAll(reader.get());
+    QCOMPARE(read, rows);
+    for (const QStringList &row : read) {
+        for (const QString &cell : row)
+            QCOMPARE(cell.isNull(), cell.isEmpty()); // an empty cell reads as null
+    }
+}
+
+void TestCsvManipulator::offsetsFindRowsAgain_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("cyrillic and quoted breaks")
+            << QByteArray("id;name;descr\r\n1;Кофта;\"Строка\r\nдругая; и \"\"третья\"\"\"\r\n"
+                          "2;Сапоги;\"я\nя\"\r\n3;Ёж;ёё\r\n");
+    QTest::newRow("four-byte characters") << QByteArray("a;b\n😀;x\n🙂🙂;\"y\n\"\nz;w\n");
+}
+
+void TestCsvManipulator::offsetsFindRowsAgain()
+{
+    QFETCH(QByteArray, bytes);
+    std::unique_ptr<IReader> reader(OpenCsvReader(WriteFile(bytes)));
+    QVERIFY(reader);
+    QList<qint64> offsets;
+    Rows rows;
+    for (;;) {
+        const qint64 offset = reader->Position();
+        const QStringList row = reader->NextRow();
+        if (row.isEmpty())
+            break;
+        offsets.append(offset);
+        rows.append(row);
+    }
+    QVERIFY(rows.size() >= 3);
+    // Offsets are true byte offsets: the row starts right there in the file.
+    for (int i = 1; i < offsets.size(); ++i)
+        QCOMPARE(bytes.at(int(offsets.at(i)) - 1), '\n');
+    for (int i = offsets.size() - 1; i >= 0; --i)
+        QCOMPARE(reader->RowAt(offsets.at(i)), rows.at(i));
+}
+
+void TestCsvManipulator::repeatedOffsetIsCached()
+{
+    const QString path = WriteFile("a;b\n1;old\n2;x\n");
+    std::unique_ptr<IReader> reader(OpenCsvReader(path));
+    QVERIFY(reader);
+    const qint64 first = reader->Position();
+    QCOMPARE(reader->RowAt(first), (QStringList{"1", "old"}));
+    {
+        QFile same(path);
+        QVERIFY(same.open(QIODevice::ReadWrite));
+        same.seek(first);
+        same.write("3;new\n4;y\n");
+    }
+    // The same offset again is answered from the cached row, not the file.
+    QCOMPARE(reader->RowAt(first), (QStringList{"1", "old"}));
+    std::unique_ptr<IReader> fresh(OpenCsvReader(path));
+    QCOMPARE(fresh->RowAt(first), (QStringList{"3", "new"}));
+}
+
+void TestCsvManipulator::roundTrip()
+{
+    const QStringList header{"plain", "tricky"};
+    const QStringList values{
+        QString(), "a\"b\"c", "x;y", "line\nbreak", "cr\rlf\r\n", "\"", "\"\"", " spaced ", "Кириллица ёЁ", "😀 emoji",
+        ";", "\"quoted; and\nbroken\"",
+    };
+    const QString path = m_dir->filePath("written.csv");
+    {
+        std::unique_ptr<IWriter> writer(CreateCsvWriter(path));
+        QVERIFY(writer);
+        writer->WriteHeader(header);
+        for (const QString &value : values)
+            writer->WriteRow(QStringList{"v", value});
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QVERIFY(!written.startsWith("\xEF\xBB\xBF"));
+    QVERIFY(written.startsWith("plain;tricky\r\n"));
+    QVERIFY(written.contains("v;\"a\"\"b\"\"c\"\r\n"));
+    QVERIFY(written.contains("v;\"x;y\"\r\n"));
+    QVERIFY(written.contains("v; spaced \r\n"));
+
+    std::unique_ptr<IReader> reader(OpenCsvReader(path));
+    QVERIFY(reader);
+    QCOMPARE(reader->Header(), header);
+    const Rows rows = ReadAll(reader.get());
+    QCOMPARE(rows.size(), values.size());
+    for (int i = 0; i < values.size(); ++i)
+        QCOMPARE(rows.at(i).at(1), values.at(i));
+}
+
+void TestCsvManipulator::invalidUtf8KeepsByteOffsets()
+{
+    const QByteArray bytes("a;b\n1;x\xff\xfe\xc3y\n2;\xd0\xaf\n3;z\n");
+    std::unique_ptr<IReader> reader(OpenCsvReader(WriteFile(bytes)));
+    QVERIFY(reader);
+    const QStringList first = reader->NextRow();
+    QCOMPARE(first.at(0), QStringLiteral("1"));
+    QVERIFY(first.at(1).startsWith(QLatin1Char('x')));
+    QVERIFY(first.at(1).contains(QChar(0xFFFD)));
+    QVERIFY(first.at(1).endsWith(QLatin1Char('y')));
+    const qint64 second = reader->Position();
+    QCOMPARE(second, qint64(bytes.indexOf("2;")));
+    QCOMPARE(reader->NextRow(), (QStringList{"2", "Я"}));
+    const qint64 third = reader->Position();
+    QCOMPARE(reader->NextRow(), (QStringList{"3", "z"}));
+    QCOMPARE(reader->RowAt(second), (QStringList{"2", "Я"}));
+    QCOMPARE(reader->RowAt(third), (QStringList{"3", "z"}));
+}
+
+void TestCsvManipulator::byteOrderMarkIsSkipped()
+{
+    const QByteArray bytes("\xEF\xBB\xBFid;name\r\n1;a\r\n");
+    std::unique_ptr<IReader> reader(OpenCsvReader(WriteFile(bytes)));
+    QVERIFY(reader);
+    QCOMPARE(reader->Header(), (QStringList{"id", "name"}));
+    const qint64 offset = reader->Position();
+    QCOMPARE(offset, qint64(3 + 9));
+    QCOMPARE(reader->NextRow(), (QStringList{"1", "a"}));
+    QCOMPARE(reader->RowAt(offset), (QStringList{"1", "a"}));
+    QCOMPARE(reader->RowAt(0), (QStringList{"id", "name"}));
+}
+
+void TestCsvManipulator::ownerThreadRefusesOthers()
+{
+    std::unique_ptr<CsvManipulator> reader(static_cast<CsvManipulator *>(OpenCsvReader(WriteFile("a;b\n1;2\n3;4\n"))));
+    QVERIFY(reader);
+    const qint64 offset = reader->Position();
+    QThread other;
+    reader->SetOwnerThread(&other);
+    QVERIFY(reader->RowAt(offset).isEmpty());
+    QVERIFY(reader->NextRow().isEmpty());
+    QVERIFY(!reader->ScanAt(offset));
+    QCOMPARE(reader->Position(), offset); // a refused read leaves the position alone
+
+    QStringList readThere;
+    QThread *worker = QThread::create([&]() { readThere = reader->RowAt(offset); });
+    reader->SetOwnerThread(worker);
+    worker->start();
+    QVERIFY(worker->wait(10000));
+    delete worker;
+    QCOMPARE(readThere, (QStringList{"1", "2"}));
+
+    reader->SetOwnerThread(nullptr);
+    QCOMPARE(reader->RowAt(offset), (QStringList{"1", "2"}));
+}
+
+void TestCsvManipulator::badInput_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("empty file") << QByteArray() << false << 0;
+    QTest::newRow("empty first line") << QByteArray("\r\nid;name\r\n1;2\r\n") << false << 0;
+    QTest::newRow("only a header") << QByteArray("id;name\r\n") << true << 0;
+    QByteArray binary;
+    for (int i = 0; i < 70000; ++i)
+        binary.append(char((i * 7919 + 13) % 256));
+    QTest::newRow("binary") << binary << true << -1;
+    QTest::newRow("byte order mark alone") << QByteArray("\xEF\xBB\xBF") << false << 0;
+    QTest::newRow("quote opening in the header") << QByteArray("\"id;name\n1;2\n") << true << 0;
+}
+
+void TestCsvManipulator::badInput()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, opens);
+    QFETCH(int, rows);
+    const QString path = WriteFile(bytes);
+    std::unique_ptr<IReader> reader(OpenCsvReader(path));
+    QCOMPARE(bool(reader), opens);
+    if (!reader)
+        return;
+    const Rows read = ReadAll(reader.get());
+    if (rows >= 0)
+        QCOMPARE(read.size(), rows);
+    QVERIFY(reader->Position() <= QFileInfo(path).size());
+}
+
+void TestCsvManipulator::veryLongRowIsReadWhole()
+{
+    // A row much larger than the reader's blocks, with and without a line end.
+    const QByteArray big(8 * 1024 * 1024 + 17, 'x');
+    const QByteArray bytes = "a;b\n1;" + big + "\n2;" + big;
+    std::unique_ptr<IReader> reader(OpenCsvReader(WriteFile(bytes)));
+    QVERIFY(reader);
+    const qint64 first = reader->Position();
+    QStringList row = reader->NextRow();
+    QCOMPARE(row.size(), 2);
+    QCOMPARE(row.at(1).size(), big.size());
+    const qint64 second = reader->Position();
+    row = reader->NextRow();
+    QCOMPARE(row.size(), 2);
+    QCOMPARE(row.at(0), QStringLiteral("2"));
+    QCOMPARE(row.at(1).size(), big.size());
+    QVERIFY(reader->NextRow().isEmpty());
+    QCOMPARE(reader->RowAt(first).at(0), QStringLiteral("1"));
+    QCOMPARE(reader->RowAt(second).at(1).size(), big.size());
+}
+
+void TestCsvManipulator::rawScanAgreesWithDecodedRows()
+{
+    const QByteArray bytes("id;name;descr\n1;\"Кофта; синяя\";\"a\"\"b\"\n2;;\"\"\n3;\"\"\"\";\xEF\xBB\xBFx\r\n");
+    const QString path = WriteFile(bytes);
+    std::unique_ptr<IReader> decoded(OpenCsvReader(path));
+    std::unique_ptr<CsvManipulator> raw(static_cast<CsvManipulator *>(OpenCsvReader(path)));
+    QVERIFY(decoded && raw);
+    QList<qint64> offsets;
+    for (;;) {
+        const qint64 offset = raw->Position();
+        const QStringList row = decoded->NextRow();
+        const CsvRawRow *scanned = raw->ScanNext();
+        QCOMPARE(bool(scanned), !row.isEmpty());
+        if (!scanned)
+            break;
+        offsets.append(offset);
+        QCOMPARE(scanned->Count(), row.size());
+        for (int i = 0; i < row.size(); ++i) {
+            QCOMPARE(scanned->Text(i), row.at(i));
+            QCOMPARE(scanned->IsEmpty(i), row.at(i).isEmpty());
+            QCOMPARE(scanned->Bytes(i), row.at(i).toUtf8());
+        }
+        QVERIFY(scanned->IsEmpty(-1));
+        QVERIFY(scanned->Text(row.size()).isNull());
+    }
+    QCOMPARE(offsets.size(), 3);
+    // Cells compare by their text, whatever quoting they were written with.
+    const CsvRawRow first = *raw->ScanAt(offsets.at(0));
+    const CsvRawRow *other = raw->ScanAt(offsets.at(1));
+    QVERIFY(CsvRawRow::SameText(*other, 1, *other, 2)); // "" and empty
+    QVERIFY(!CsvRawRow::SameText(*other, 0, *other, 1));
+    Q_UNUSED(first)
+}
+
+void TestCsvManipulator::prices_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("price");
+    QTest::newRow("decimal") << "1999.90" << 1999;
+    QTest::newRow("whole") << "150" << 150;
+    QTest::newRow("group separator") << "1 999" << -1;
+    QTest::newRow("letters") << "abc" << -1;
+    QTest::newRow("negative") << "-5" << -5;
+    QTest::newRow("negative decimal") << "-5.9" << -5;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("exponent") << "1e3" << 1000;
+    QTest::newRow("comma") << "12,5" << -1;
+    QTest::newRow("too large") << "99999999999" << -1;
+    QTest::newRow("largest") << "2147483647" << 2147483647;
+    QTest::newRow("trailing dot") << "12." << 12;
+}
+
+void TestCsvManipulator::prices()
+{
+    QFETCH(QString, text);
+    QFETCH(int, price);
+    QCOMPARE(CsvRawRow::ParsePrice(text), price);
+    const QByteArray bytes = text.toUtf8();
+    QCOMPARE(CsvRawRow::ParsePrice(bytes.constData(), bytes.size()), price);
+}
+
+void TestCsvManipulator::convertToCsvCopiesAnyReader()
+{
+    std::unique_ptr<IReader> source(OpenCsvReader(WriteFile("a;b\n1;\"x;y\"\n2;z\n")));
+    QVERIFY(source);
+    const QString copy = m_dir->filePath("copy.csv");
+    std::unique_ptr<IReader> converted(ConvertToCsv(copy, source.get()));
+    QVERIFY(converted);
+    QCOMPARE(converted->Header(), (QStringList{"a", "b"}));
+    QCOMPARE(ReadAll(converted.get()), (Rows{{"1", "x;y"}, {"2", "z"}}));
+    QVERIFY(!ConvertToCsv(m_dir->filePath("missing/folder/copy.csv"), source.get()));
+}
+
+void TestCsvManipulator::realFeeds_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QString>("firstColumn");
+    QTest::newRow("affiliate feed, no quoting") << "admitad_quke_test_first5000lines.csv" << 4999 << 9 << "shop";
+    QTest::newRow("shop import with byte order mark and quoted html")
+            << "admitad_derived_woocommerce_vseinstrumenti.csv" << 51 << 13 << "Тип";
+}
+
+void TestCsvManipulator::realFeeds()
+{
+    QFETCH(QString, file);
+    QFETCH(int, rows);
+    QFETCH(int, columns);
+    QFETCH(QString, firstColumn);
+    std::unique_ptr<IReader> reader(OpenCsvReader(QStringLiteral(SAMPLES_DIR "/") + file));
+    QVERIFY(reader);
+    QCOMPARE(reader->Header().size(), columns);
+    QCOMPARE(reader->Header().first(), firstColumn);
+    QList<qint64> offsets;
+    Rows read;
+    for (;;) {
+        const qint64 offset = reader->Position();
+        const QStringList row = reader->NextRow();
+        if (row.isEmpty())
+            break;
+        offsets.append(offset);
+        read.append(row);
+    }
+    QCOMPARE(read.size(), rows);
+    for (int i = 0; i < read.size(); i += 7)
+        QCOMPARE(reader->RowAt(offsets.at(i)), read.at(i));
+}
+
+QTEST_GUILESS_MAIN(TestCsvManipulator)
+#include "tst_csvmanipulator.moc"
