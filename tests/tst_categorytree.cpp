@@ -1,0 +1,279 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "catmodel.h"
+#include "feedfile.h"
+#include "good.h"
+#include "model.h"
+#include "offer.h"
+
+class TestCategoryTree : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mapCategory_data();
+    void mapCategory();
+    void findOrCreatePath();
+    void feedsMergeByPath();
+    void severalTopCategoriesGoBelowAGhost();
+    void existingNodeBecomingTheGhostUpdatesPaths();
+    void ghostToggleRestoresPaths();
+    void removingGoodsPrunesEmptyNodes();
+    void moveIntoMergesLevelByLevel();
+    void manyChildrenKeepOrderAndFirstMatch();
+    void walksAndCounts();
+
+private:
+    QString Feed(const QString &name, const QStringList &lines);
+    QTemporaryDir m_dir;
+};
+
+QString TestCategoryTree::Feed(const QString &name, const QStringList &lines)
+{
+    return WriteFeed(QDir(m_dir.path()), name, lines);
+}
+
+static QStringList Paths(const CatModel &root)
+{
+    QStringList paths;
+    const QList<CatModel *> nodes = root.Descendants(true);
+    for (const CatModel *node : nodes)
+        paths << node->path + QStringLiteral(" (") + QString::number(node->goods.size()) + QLatin1Char(')');
+    return paths;
+}
+
+void TestCategoryTree::mapCategory_data()
+{
+    QTest::addColumn<QStringList>("include");
+    QTest::addColumn<QStringList>("exclude");
+    QTest::addColumn<QStringList>("rename"); // "from=to" or "from=>to" for a merge
+    QTest::addColumn<bool>("other");
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<QString>("mapped"); // "<null>" when dropped
+
+    QTest::newRow("include wins over rename")
+            << QStringList{"Обувь"} << QStringList{} << QStringList{"Обувь=Ботинки"} << true << "Обувь/Сапоги"
+            << "Обувь/Сапоги";
+    QTest::newRow("exact include misses, below exclude drops")
+            << QStringList{"!Обувь"} << QStringList{"?Обувь"} << QStringList{} << true << "Обувь/Сапоги"
+            << "<null>";
+    QTest::newRow("include list that misses falls through to the rest")
+            << QStringList{"Шапки"} << QStringList{} << QStringList{} << true << "Обувь" << "Обувь";
+    QTest::newRow("rename keeps the rest of the path")
+            << QStringList{} << QStringList{} << QStringList{"Одежда=Женская одежда"} << true << "Одежда/Платья"
+            << "Женская одежда/Платья";
+    QTest::newRow("merging rename takes the whole path")
+            << QStringList{} << QStringList{} << QStringList{"Одежда=>Женская одежда"} << true << "Одежда/Платья"
+            << "Женская одежда";
+    QTest::newRow("rename ignores separators")
+            << QStringList{} << QStringList{} << QStringList{"Одежда=Женская одежда"} << true << "Одеждадля дома"
+            << "Женская одеждадля дома";
+    QTest::newRow("subtree renames come before exact ones")
+            << QStringList{} << QStringList{} << QStringList{"!A=exact", "A=subtree"} << true << "A" << "subtree";
+    QTest::newRow("other categories dropped") << QStringList{} << QStringList{} << QStringList{} << false << "Обувь"
+                                             << "<null>";
+    QTest::newRow("other categories kept") << QStringList{} << QStringList{} << QStringList{} << true << "Обувь"
+                                          << "Обувь";
+    QTest::newRow("no category is never loaded")
+            << QStringList{""} << QStringList{} << QStringList{"=X"} << true << "<null>" << "<null>";
+}
+
+void TestCategoryTree::mapCategory()
+{
+    QFETCH(QStringList, include);
+    QFETCH(QStringList, exclude);
+    QFETCH(QStringList, rename);
+    QFETCH(bool, other);
+    QFETCH(QString, raw);
+    QFETCH(QString, mapped);
+    Offer offer;
+    for (const QString &text : include)
+        offer.include << CategoryRule::FromText(text);
+    for (const QString &text : exclude)
+        offer.exclude << CategoryRule::FromText(text);
+    for (const QString &entry : rename) {
+        const bool merge = entry.contains(QLatin1String("=>"));
+        const QStringList parts = entry.split(merge ? QStringLiteral("=>") : QStringLiteral("="));
+        offer.rename.insert(CategoryRule::FromText(parts.at(0)), RenameTarget{parts.at(1), merge});
+    }
+    offer.includeOther = other;
+    const QString result = offer.MapCategory(raw == QLatin1String("<null>") ? QString() : raw);
+    QCOMPARE(result.isNull() ? QStringLiteral("<null>") : result, mapped);
+}
+
+void TestCategoryTree::findOrCreatePath()
+{
+    CatModel root(QStringLiteral("Root"));
+    CatModel *leaf = root.FindOrCreatePath(QStringLiteral("A/B//C"));
+    QCOMPARE(leaf->name, QStringLiteral("C"));
+    QCOMPARE(leaf->path, QStringLiteral("A/B/C"));
+    QCOMPARE(leaf->parent->path, QStringLiteral("A/B"));
+    // Lookups start at the root of the tree, whatever node is asked.
+    QCOMPARE(leaf->FindOrCreatePath(QStringLiteral("/A/B/C/")), leaf);
+    QCOMPARE(leaf->FindOrCreatePath(QStringLiteral("///")), &root);
+    CatModel *noName = root.FindOrCreatePath(QString());
+    QCOMPARE(noName->name, QStringLiteral("No name"));
+    QCOMPARE(root.FindOrCreatePath(QStringLiteral("")), noName);
+    QCOMPARE(root.children.size(), 2);
+    QVERIFY(leaf->IsBelow(&root));
+    QVERIFY(leaf->IsBelow(root.children.first()));
+    QVERIFY(!root.children.first()->IsBelow(leaf));
+    QVERIFY(!leaf->IsBelow(leaf));
+}
+
+void TestCategoryTree::feedsMergeByPath()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("one.csv", {"id;categoryId", "1;Обувь/Сапоги", "2;Обувь"})));
+    QVERIFY(model.AddFile(Feed("two.csv", {"id;categoryId", "3;Обувь/Сапоги"})));
+    QCOMPARE(Paths(model.Root()), (QStringList{"Обувь (1)", "Обувь/Сапоги (2)"}));
+    CatModel *boots = model.Root().children.first()->children.first();
+    QCOMPARE(boots->goods.size(), 2);
+    for (const Good *good : qAsConst(boots->goods))
+        QCOMPARE(good->category, boots);
+    QCOMPARE(boots->offers.size(), 2);
+}
+
+void TestCategoryTree::severalTopCategoriesGoBelowAGhost()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("Shop.csv", {"id;categoryId", "1;A/x", "2;B"})));
+    QCOMPARE(model.Root().children.size(), 1);
+    CatModel *ghost = model.Root().children.first();
+    QCOMPARE(ghost->name, QStringLiteral("Shop"));
+    QVERIFY(ghost->ghost);
+    QCOMPARE(Paths(model.Root()), (QStringList{"Shop (0)", "A (0)", "A/x (1)", "B (1)"}));
+    QVERIFY(model.AddFile(Feed("Shop.csv", {"id;categoryId", "3;A/x", "4;C"})));
+    QCOMPARE(Paths(model.Root()), (QStringList{"Shop (0)", "A (0)", "A/x (2)", "B (1)", "C (1)"}));
+    QCOMPARE(model.Offers().size(), 1);
+
+    // A feed naming its offer per row goes below "Разные офферы".
+    QVERIFY(model.AddFile(Feed("mixed.csv", {"id;categoryId;advcampaign_name", "5;D;X", "6;E;Y"})));
+    QCOMPARE(model.Root().children.last()->name, QStringLiteral("Разные офферы"));
+    QVERIFY(model.Root().children.last()->ghost);
+}
+
+void TestCategoryTree::existingNodeBecomingTheGhostUpdatesPaths()
+{
+    Model model;
+    // A category named like the offer exists already, with goods below it.
+    QVERIFY(model.AddFile(Feed("first.csv", {"id;categoryId", "1;Shop/Old"})));
+    QCOMPARE(Paths(model.Root()), (QStringList{"Shop (0)", "Shop/Old (1)"}));
+    QVERIFY(model.AddFile(Feed("Shop.csv", {"id;categoryId", "2;A", "3;B"})));
+    QVERIFY(model.Root().children.first()->ghost);
+    QCOMPARE(Paths(model.Root()), (QStringList{"Shop (0)", "Old (1)", "A (1)", "B (1)"}));
+}
+
+void TestCategoryTree::ghostToggleRestoresPaths()
+{
+    CatModel root(QStringLiteral("Root"));
+    CatModel *boots = root.FindOrCreatePath(QStringLiteral("Shop/Обувь/Сапоги"));
+    CatModel *shop = root.children.first();
+    shop->ToggleGhost();
+    QCOMPARE(boots->path, QStringLiteral("Обувь/Сапоги"));
+    QCOMPARE(shop->path, QStringLiteral("Shop"));
+    CatModel *shoes = boots->parent;
+    shoes->ToggleGhost();
+    QCOMPARE(boots->path, QStringLiteral("Сапоги"));
+    shop->ToggleGhost();
+    QCOMPARE(boots->path, QStringLiteral("Shop/Сапоги"));
+    shoes->ToggleGhost();
+    QCOMPARE(boots->path, QStringLiteral("Shop/Обувь/Сапоги"));
+    QVERIFY(!shop->ghost && !shoes->ghost);
+}
+
+void TestCategoryTree::removingGoodsPrunesEmptyNodes()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("mixed.csv", {"id;categoryId;advcampaign_name", "1;A/x/y;Shop", "2;A/z;Other",
+                                             "3;A/x/y;Other", "4;B/q;Shop"})));
+    Offer *shop = model.OfferIndex().value(QStringLiteral("Shop"));
+    QVERIFY(shop);
+    model.Root().RemoveGoodsOfOffer(shop);
+    QCOMPARE(Paths(model.Root()), (QStringList{"Разные офферы (0)", "A (0)", "A/x (0)", "A/x/y (1)", "A/z (1)"}));
+    for (const CatModel *node : model.Root().Descendants(true))
+        QVERIFY(!node->offers.contains(shop));
+
+    Source *source = &model.Sources().first();
+    model.Root().RemoveGoodsOfSource(source);
+    QVERIFY(model.Root().children.isEmpty());
+    QCOMPARE(model.Root().name, QStringLiteral("Root"));
+
+    // Pruning keeps nodes with goods and drops empty branches bottom-up.
+    CatModel root(QStringLiteral("Root"));
+    root.FindOrCreatePath(QStringLiteral("a/b/c"));
+    root.FindOrCreatePath(QStringLiteral("a/d"))->goods.append(new Good);
+    root.Prune();
+    QCOMPARE(root.Descendants(true).size(), 2);
+    root.FindOrCreatePath(QStringLiteral("e"))->Prune();
+    QCOMPARE(root.children.size(), 1);
+}
+
+void TestCategoryTree::moveIntoMergesLevelByLevel()
+{
+    CatModel target(QStringLiteral("Root"));
+    target.FindOrCreatePath(QStringLiteral("A/B/C"))->goods.append(new Good);
+    CatModel other(QStringLiteral("new"));
+    CatModel *c = other.FindOrCreatePath(QStringLiteral("A/B/C"));
+    Good *moving = new Good;
+    moving->category = c;
+    c->goods.append(moving);
+    other.FindOrCreatePath(QStringLiteral("A/D"));
+    CatModel *result = other.children.first()->MoveInto(&target);
+    QCOMPARE(result, target.children.first());
+    QVERIFY(other.children.isEmpty());
+    QCOMPARE(Paths(target), (QStringList{"A (0)", "A/B (0)", "A/B/C (2)", "A/D (0)"}));
+    QCOMPARE(moving->category, target.FindOrCreatePath(QStringLiteral("A/B/C")));
+    QCOMPARE(target.FindOrCreatePath(QStringLiteral("A/B/C"))->goods.last(), moving);
+}
+
+void TestCategoryTree::manyChildrenKeepOrderAndFirstMatch()
+{
+    CatModel root(QStringLiteral("Root"));
+    for (int i = 0; i < 50; ++i)
+        root.FindOrCreatePath(QStringLiteral("c%1").arg(i));
+    // A second node with a taken name can arrive through the tree's own
+    // operations; lookups find the first one, and the next after it goes.
+    CatModel *twin = new CatModel(QStringLiteral("c7"));
+    root.AppendChild(twin);
+    CatModel *first = root.children.at(7);
+    QCOMPARE(root.FindChild(QStringLiteral("c7")), first);
+    first->Destroy();
+    QCOMPARE(root.FindChild(QStringLiteral("c7")), twin);
+    QCOMPARE(root.children.at(7)->name, QStringLiteral("c8"));
+    QCOMPARE(root.FindOrCreatePath(QStringLiteral("c49")), root.children.at(48));
+    for (int i = 0; i < 45; ++i)
+        root.children.first()->Destroy();
+    QCOMPARE(root.children.size(), 5);
+    QCOMPARE(root.FindChild(QStringLiteral("c49")), root.children.at(3));
+    QVERIFY(!root.FindChild(QStringLiteral("c3")));
+}
+
+void TestCategoryTree::walksAndCounts()
+{
+    CatModel root(QStringLiteral("Root"));
+    CatModel *a = root.FindOrCreatePath(QStringLiteral("A"));
+    CatModel *ab = root.FindOrCreatePath(QStringLiteral("A/B"));
+    CatModel *ac = root.FindOrCreatePath(QStringLiteral("A/C"));
+    CatModel *d = root.FindOrCreatePath(QStringLiteral("D"));
+    Good *first = new Good;
+    ac->goods.append(first);
+    ac->goods.append(new Good);
+    d->goods.append(new Good);
+    QCOMPARE(root.Descendants(true), (QList<CatModel *>{a, ab, ac, d}));
+    QCOMPARE(root.Descendants(false), (QList<CatModel *>{a, d}));
+    QCOMPARE(ac->Ancestors(true), (QList<CatModel *>{&root, a}));
+    QCOMPARE(ac->Ancestors(false), QList<CatModel *>{a});
+    QVERIFY(root.Ancestors(true).isEmpty());
+    QCOMPARE(a->GoodCount(true), 2);
+    QCOMPARE(a->GoodCount(false), 0);
+    QCOMPARE(root.FirstGood(), first);
+    QCOMPARE(root.CountWithGoods(), 2);
+    QCOMPARE(ab->NamePath(), QStringLiteral("A/B"));
+    QCOMPARE(CatModel::TopMost({ab, a, d, ac}, &root), (QList<CatModel *>{a, d}));
+    QCOMPARE(CatModel::TopMost({ab, nullptr}, &root), QList<CatModel *>{&root});
+}
+
+QTEST_GUILESS_MAIN(TestCategoryTree)
+#include "tst_categorytree.moc"
