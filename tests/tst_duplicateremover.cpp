@@ -1,0 +1,127 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "catmodel.h"
+#include "defaultgoodqueryobject.h"
+#include "duplicateremover.h"
+#include "feedfile.h"
+#include "good.h"
+#include "model.h"
+#include "recordingprogress.h"
+
+class TestDuplicateRemover : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void survivors_data();
+    void survivors();
+    void progressCountsAndCancel();
+    void emptyCatalogue();
+    void largeListKeepsOrder();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+static QStringList Remaining(Model &model)
+{
+    QList<Good *> goods;
+    DefaultGoodQueryObject query(&goods);
+    model.Root().QueryGoods(&query, nullptr, true);
+    QStringList names;
+    for (const Good *good : qAsConst(goods))
+        names << good->Name(good->Row());
+    return names;
+}
+
+void TestDuplicateRemover::survivors_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("remaining");
+
+    QTest::newRow("same url in one category: the first stays")
+            << QStringList{"name;url;categoryId", "a;u1;X", "b;u2;X", "c;u1;X"} << QStringList{"a", "b"};
+    QTest::newRow("three alike: two go")
+            << QStringList{"name;url;categoryId", "a;u;X", "b;u;X", "c;u;X", "d;v;X"} << QStringList{"a", "d"};
+    QTest::newRow("the parent's good stays")
+            << QStringList{"name;url;categoryId", "child;u;X/Y", "parent;u;X"} << QStringList{"parent"};
+    QTest::newRow("goods without url, id and name are never duplicates")
+            << QStringList{"descr;categoryId", "same;X", "same;X"} << QStringList{QString(), QString()};
+    QTest::newRow("same id of two offers is not a duplicate")
+            << QStringList{"name;id;advcampaign_name;categoryId", "a;7;S1;X", "b;7;S2;X", "c;7;S1;X"}
+            << QStringList{"a", "b"};
+    QTest::newRow("same url of two offers is")
+            << QStringList{"name;url;advcampaign_name;categoryId", "a;u;S1;X", "b;u;S2;X"} << QStringList{"a"};
+    QTest::newRow("a row's own template")
+            << QStringList{"name;id;idTpl;categoryId", "a;1;[n];X", "a;2;[n];X", "b;3;[i]-[p];X", "b;3;[i]-[p];X"}
+            << QStringList{"a", "b", "b"};
+}
+
+void TestDuplicateRemover::survivors()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, remaining);
+    Model model;
+    QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "feed.csv", lines)));
+    QVERIFY(model.RemoveDuplicates());
+    QCOMPARE(Remaining(model), remaining);
+    for (const CatModel *node : model.Root().Descendants(true)) {
+        for (const Good *good : node->goods)
+            QCOMPARE(good->category, node);
+    }
+}
+
+void TestDuplicateRemover::progressCountsAndCancel()
+{
+    Model model;
+    QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "feed.csv",
+                                    {"name;url;categoryId", "a;u;X", "b;u;X", "c;u;X", "d;v;X/Y", "e;v;Z"})));
+    DuplicateRemover remover;
+    RecordingProgress progress;
+    QVERIFY(remover.Run(&model.Root(), &progress));
+    // One report per category that holds goods, with the running count.
+    QCOMPARE(progress.reports, (QStringList{"0/0 Удаление дублей. Обработано 3 товаров",
+                                            "0/0 Удаление дублей. Обработано 4 товаров",
+                                            "0/0 Удаление дублей. Обработано 5 товаров"}));
+    QCOMPARE(remover.processedCount, 5);
+    QCOMPARE(remover.seenKeys.size(), 2);
+    QCOMPARE(remover.seenKeys.value("u")->Name(remover.seenKeys.value("u")->Row()), QStringLiteral("a"));
+
+    // A cancel lets the walk finish but says so.
+    Model again;
+    QVERIFY(again.AddFile(WriteFeed(QDir(m_dir.path()), "feed2.csv",
+                                    {"name;url;categoryId", "a;u;X", "b;u;X", "c;v;Z", "d;v;Z"})));
+    RecordingProgress cancelling(1);
+    QVERIFY(!again.RemoveDuplicates(&cancelling));
+    QCOMPARE(Remaining(again), (QStringList{"a", "c"}));
+    QVERIFY(!again.LastError().isEmpty());
+}
+
+void TestDuplicateRemover::emptyCatalogue()
+{
+    Model model;
+    RecordingProgress progress;
+    QVERIFY(model.RemoveDuplicates(&progress));
+    QVERIFY(progress.reports.isEmpty());
+}
+
+void TestDuplicateRemover::largeListKeepsOrder()
+{
+    QStringList lines{"name;url;categoryId"};
+    QStringList expected;
+    for (int i = 0; i < 3000; ++i) {
+        const int key = (i * 37) % 1000;
+        lines << QStringLiteral("n%1;u%2;X").arg(i).arg(key);
+        // 37 and 1000 are coprime: the first 1000 rows hold every key once.
+        if (i < 1000)
+            expected << QStringLiteral("n%1").arg(i);
+    }
+    Model model;
+    QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "big.csv", lines)));
+    QVERIFY(model.RemoveDuplicates());
+    QCOMPARE(Remaining(model), expected);
+}
+
+QTEST_GUILESS_MAIN(TestDuplicateRemover)
+#include "tst_duplicateremover.moc"
