@@ -1,0 +1,212 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "catmodel.h"
+#include "csvmanipulator.h"
+#include "dccatalogconverter.h"
+#include "defaultgoodqueryobject.h"
+#include "good.h"
+#include "model.h"
+#include "recordingprogress.h"
+
+namespace {
+
+const char kHead[] = "<!DOCTYPE dc_catalog SYSTEM \"http://www.delivery-club.ru/xml/dc.dtd\">\n";
+
+QByteArray Catalogue(const QByteArray &categories, const QByteArray &products)
+{
+    return QByteArray(kHead) + "<dc_catalog><delivery_service><categories>\n" + categories
+            + "</categories><products>\n" + products + "</products></delivery_service></dc_catalog>\n";
+}
+
+QByteArray Product(const char *id, const char *name, const char *category, const char *picture = "p.jpg")
+{
+    QByteArray product = QByteArray("<product id=\"") + id + "\"><name>" + name
+            + "</name><description>Описание</description><price>100</price>";
+    if (picture)
+        product += QByteArray("<picture>") + picture + "</picture>";
+    product += QByteArray("<category_id>") + category + "</category_id></product>\n";
+    return product;
+}
+
+} // namespace
+
+class TestDcCatalog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void conversion_data();
+    void conversion();
+    void loadsAsAFeed();
+    void notRecognised_data();
+    void notRecognised();
+    void hostileDocuments_data();
+    void hostileDocuments();
+    void cancelledConversion();
+
+private:
+    QString Write(const QString &name, const QByteArray &bytes);
+    QTemporaryDir m_dir;
+};
+
+QString TestDcCatalog::Write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write");
+    file.write(bytes);
+    return path;
+}
+
+static QList<QStringList> ReadCsv(const QString &path)
+{
+    QList<QStringList> rows;
+    std::unique_ptr<IReader> reader(OpenCsvReader(path));
+    if (!reader)
+        return rows;
+    rows << reader->Header();
+    for (QStringList row = reader->NextRow(); !row.isEmpty(); row = reader->NextRow())
+        rows << row;
+    return rows;
+}
+
+void TestDcCatalog::conversion_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QStringList>("written"); // "id name categoryId" per product
+
+    QTest::newRow("nested categories")
+            << Catalogue("<category id=\"1\">Еда</category><category id=\"2\" parentId=\"1\">Пицца</category>"
+                         "<category id=\"3\" parentId=\"2\">Острая</category>",
+                         Product("10", "Пепперони", "3") + Product("11", "Хлеб", "1"))
+            << QStringList{"10 Пепперони Еда/Пицца/Острая", "11 Хлеб Еда"};
+    QTest::newRow("parent declared after its child")
+            << Catalogue("<category id=\"2\" parentId=\"1\">Пицца</category><category id=\"1\">Еда</category>",
+                         Product("10", "Пепперони", "2"))
+            << QStringList{"10 Пепперони Пицца"};
+    QTest::newRow("a later category with the same id wins")
+            << Catalogue("<category id=\"1\">Старое</category><category id=\"1\">Новое</category>",
+                         Product("10", "a", "1"))
+            << QStringList{"10 a Новое"};
+    QTest::newRow("incomplete products are left out")
+            << Catalogue("<category id=\"1\">Еда</category>",
+                         Product("10", "a", "1", nullptr) + Product("11", "b", "99") + Product("", "c", "1")
+                                 + Product("12", "", "1") + Product("13", "d", "1"))
+            << QStringList{"13 d Еда"};
+    QTest::newRow("the last product is written") << Catalogue("<category id=\"1\">Еда</category>",
+                                                              Product("10", "a", "1") + Product("11", "b", "1"))
+                                                 << QStringList{"10 a Еда", "11 b Еда"};
+    QTest::newRow("text is trimmed and may be CDATA")
+            << Catalogue("<category id=\"1\">\n  Еда  \n</category>",
+                         "<product id=\"5\"><name><![CDATA[ <b>Торт</b> ]]></name><description>x</description>"
+                         "<price> 1 </price><picture>p</picture><category_id> 1 </category_id></product>")
+            << QStringList{"5 <b>Торт</b> Еда"};
+    QTest::newRow("https address in the declaration")
+            << QByteArray(Catalogue("<category id=\"1\">Еда</category>", Product("10", "a", "1")))
+                       .replace("http://", "https://")
+            << QStringList{"10 a Еда"};
+}
+
+void TestDcCatalog::conversion()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QStringList, written);
+    Model model;
+    QVERIFY(model.AddFile(Write("catalogue.xml", document)));
+    QCOMPARE(model.Sources().size(), 1);
+    const Source &source = model.Sources().first();
+    QCOMPARE(source.name, QStringLiteral("catalogue"));
+    QVERIFY(source.path.endsWith(QLatin1String(".csv")));
+    QVERIFY(QFileInfo(source.path).fileName().startsWith(QLatin1String("catalogue_")));
+    const QList<QStringList> rows = ReadCsv(source.path);
+    QCOMPARE(rows.first(), (QStringList{"id", "name", "description", "price", "picture", "categoryId"}));
+    QStringList products;
+    for (int i = 1; i < rows.size(); ++i)
+        products << rows.at(i).at(0) + QLatin1Char(' ') + rows.at(i).at(1) + QLatin1Char(' ') + rows.at(i).at(5);
+    QCOMPARE(products, written);
+    QCOMPARE(model.Root().GoodCount(true), written.size());
+    QFile::remove(source.path);
+}
+
+void TestDcCatalog::loadsAsAFeed()
+{
+    Model model;
+    QVERIFY(model.AddFile(Write("pizza.xml", Catalogue("<category id=\"1\">Еда</category>"
+                                                       "<category id=\"2\" parentId=\"1\">Пицца</category>",
+                                                       Product("10", "Пепперони", "2")))));
+    const Good *good = model.Root().FirstGood();
+    QVERIFY(good);
+    QCOMPARE(good->category->path, QStringLiteral("Еда/Пицца"));
+    QCOMPARE(good->price, 100);
+    QCOMPARE(good->offer->name, QStringLiteral("pizza"));
+    QFile::remove(model.Sources().first().path);
+}
+
+void TestDcCatalog::notRecognised_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::newRow("declaration on the second line")
+            << QByteArray("<?xml version=\"1.0\"?>\n") + Catalogue("<category id=\"1\">Еда</category>",
+                                                                  Product("10", "a", "1"));
+    QTest::newRow("another document type") << QByteArray("<!DOCTYPE yml_catalog SYSTEM \"shops.dtd\">\n<x/>\n");
+}
+
+void TestDcCatalog::notRecognised()
+{
+    QFETCH(QByteArray, document);
+    Model model;
+    const QString path = Write("other.xml", document);
+    model.AddFile(path);
+    QCOMPARE(model.Sources().size(), 1);
+    QCOMPARE(model.Sources().first().path, path); // read as CSV, no conversion
+}
+
+void TestDcCatalog::hostileDocuments_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<int>("products");
+    const QByteArray whole = Catalogue("<category id=\"1\">Еда</category>",
+                                       Product("10", "a", "1") + Product("11", "b", "1") + Product("12", "c", "1"));
+    QTest::newRow("truncated") << whole.left(whole.indexOf("<product id=\"12\"") + 40) << 2;
+    QTest::newRow("malformed in the middle")
+            << QByteArray(whole).replace("<product id=\"12\">", "<product id=\"12\"><<") << 2;
+    QByteArray bomb(kHead);
+    bomb.replace(">\n", " [\n<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n");
+    for (int i = 1; i < 12; ++i)
+        bomb += QStringLiteral("<!ENTITY a%1 \"%2\">\n").arg(i).arg(
+                QString(QStringLiteral("&a%1;").arg(i == 1 ? QString() : QString::number(i - 1))).repeated(10)).toUtf8();
+    bomb += "]>\n<dc_catalog><delivery_service><categories><category id=\"1\">&a11;</category></categories>"
+            "</delivery_service></dc_catalog>\n";
+    QTest::newRow("entity expansion bomb") << bomb << 0;
+    QByteArray deep = Catalogue("<category id=\"1\">Еда</category>", Product("10", "a", "1"));
+    deep.replace("</products>", QByteArray("<x>").repeated(100000) + "</products>");
+    QTest::newRow("deep nesting") << deep << 1;
+}
+
+void TestDcCatalog::hostileDocuments()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(int, products);
+    const QString xml = Write("hostile.xml", document);
+    const QString csv = m_dir.filePath("hostile.csv");
+    QVERIFY(ConvertDcCatalog(xml, csv, nullptr));
+    QCOMPARE(ReadCsv(csv).size() - 1, products);
+    QVERIFY(QFileInfo(csv).size() < 1024 * 1024);
+}
+
+void TestDcCatalog::cancelledConversion()
+{
+    const QString xml = Write("c.xml", Catalogue("<category id=\"1\">Еда</category>", Product("10", "a", "1")));
+    RecordingProgress cancel(1);
+    QVERIFY(!ConvertDcCatalog(xml, m_dir.filePath("c.csv"), &cancel));
+    QCOMPARE(cancel.reports, QStringList{"0/0 Обработка dc_catalog"});
+    QVERIFY(!ConvertDcCatalog(m_dir.filePath("missing.xml"), m_dir.filePath("m.csv"), nullptr));
+    QVERIFY(!ConvertDcCatalog(xml, m_dir.filePath("no/such/folder.csv"), nullptr));
+}
+
+QTEST_GUILESS_MAIN(TestDcCatalog)
+#include "tst_dccatalog.moc"

@@ -1,0 +1,341 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "catmodel.h"
+#include "defaultgoodqueryobject.h"
+#include "feedfile.h"
+#include "good.h"
+#include "model.h"
+#include "recordingprogress.h"
+
+class TestLoading : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameFeedAsBaseLeavesNothing();
+    void baseComparison_data();
+    void baseComparison();
+    void baseRemovesDuplicatesFirst();
+    void offerOfAFile_data();
+    void offerOfAFile();
+    void offersPerRow();
+    void progressEveryFiftyRows();
+    void cancelKeepsWhatWasRead();
+    void badFiles_data();
+    void badFiles();
+    void rowsThatAreNotLoaded();
+    void clear();
+    void realFeed();
+
+private:
+    QString Feed(const QString &name, const QStringList &lines);
+    QTemporaryDir m_dir;
+};
+
+QString TestLoading::Feed(const QString &name, const QStringList &lines)
+{
+    return WriteFeed(QDir(m_dir.path()), name, lines);
+}
+
+static QStringList Goods(Model &model)
+{
+    QList<Good *> goods;
+    DefaultGoodQueryObject query(&goods);
+    model.Root().QueryGoods(&query, nullptr, true);
+    QStringList result;
+    for (const Good *good : qAsConst(goods)) {
+        const QStringList row = good->Row();
+        result << good->Name(row) + QLatin1Char(':') + QString::number(good->status);
+    }
+    result.sort();
+    return result;
+}
+
+void TestLoading::sameFeedAsBaseLeavesNothing()
+{
+    const QStringList lines{"name;url;price;categoryId", "a;u1;10;Обувь/Сапоги", "b;u2;20;Обувь/Туфли",
+                            "c;u3;30;Сумки"};
+    Model model;
+    QVERIFY(model.AddFile(Feed("shop_data.csv", lines)));
+    QVERIFY(model.AddFile(Feed("shop_base.csv", lines), true));
+    QVERIFY(Goods(model).isEmpty());
+    // The emptied categories were pruned; those of the base rows came in
+    // after the pruning and stay, empty.
+    QCOMPARE(model.Root().GoodCount(true), 0);
+    QVERIFY(!model.Root().children.isEmpty());
+    QCOMPARE(model.Sources().size(), 2);
+}
+
+void TestLoading::baseComparison_data()
+{
+    QTest::addColumn<QStringList>("data");
+    QTest::addColumn<QStringList>("base");
+    QTest::addColumn<QStringList>("goods");
+
+    const QStringList data{"name;url;price;categoryId", "a;u1;10;X", "b;u2;20;X", "c;u3;30;Y"};
+    QTest::newRow("a row missing from the base stays added")
+            << data << QStringList{"name;url;price;categoryId", "a;u1;10;X", "c;u3;30;Y"} << QStringList{"b:0"};
+    QTest::newRow("a row only in the base is deleted")
+            << data << QStringList{"name;url;price;categoryId", "a;u1;10;X", "b;u2;20;X", "c;u3;30;Y", "d;u4;5;Z"}
+            << QStringList{"d:2"};
+    QTest::newRow("a changed price marks the data good changed")
+            << data << QStringList{"name;url;price;categoryId", "a;u1;10;X", "b;u2;25;X", "c;u3;30;Y"}
+            << QStringList{"b:1"};
+    QTest::newRow("only common columns are compared")
+            << QStringList{"name;url;price;color;categoryId", "a;u1;10;red;X"}
+            << QStringList{"name;url;price;categoryId", "a;u1;10;X"} << QStringList{};
+    QTest::newRow("the base's category does not count")
+            << QStringList{"name;url;categoryId", "a;u1;X"} << QStringList{"name;url;categoryId", "a;u1;Другая"}
+            << QStringList{};
+    QTest::newRow("columns in another order")
+            << QStringList{"name;url;price;categoryId", "a;u1;10;X"}
+            << QStringList{"price;categoryId;url;name", "10;X;u1;a"} << QStringList{};
+    QTest::newRow("goods without identity never match")
+            << QStringList{"descr;categoryId", "same;X"} << QStringList{"descr;categoryId", "same;X"}
+            << QStringList{":0", ":2"};
+    QTest::newRow("a second base row with a key already matched is deleted")
+            << QStringList{"name;url;categoryId", "a;u1;X"}
+            << QStringList{"name;url;categoryId", "a;u1;X", "a2;u1;X"} << QStringList{"a2:2"};
+    QTest::newRow("quoting does not make cells differ")
+            << QStringList{"name;url;categoryId", "a;u1;X"} << QStringList{"name;url;categoryId", "\"a\";u1;X"}
+            << QStringList{};
+}
+
+void TestLoading::baseComparison()
+{
+    QFETCH(QStringList, data);
+    QFETCH(QStringList, base);
+    QFETCH(QStringList, goods);
+    Model model;
+    QVERIFY(model.AddFile(Feed("data.csv", data)));
+    QVERIFY(model.AddFile(Feed("base.csv", base), true));
+    QCOMPARE(Goods(model), goods);
+}
+
+void TestLoading::baseRemovesDuplicatesFirst()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("data.csv", {"name;url;categoryId", "a;u1;X", "a-again;u1;X", "b;u2;X"})));
+    RecordingProgress progress;
+    QVERIFY(model.AddFile(Feed("base.csv", {"name;url;categoryId", "a;u1;X"}), true, &progress));
+    QCOMPARE(Goods(model), QStringList{"b:0"});
+    QVERIFY(progress.reports.first().contains(QStringLiteral("Удаление дублей")));
+}
+
+void TestLoading::offerOfAFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("known"); // an offer indexed before the load, "key=name"
+    QTest::addColumn<QString>("offer");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("site");
+
+    QTest::newRow("domain of a www file name")
+            << "www_myshop.example_2015_04.csv" << "" << "" << "www_myshop.example_2015_04" << "myshop.example" << "";
+    QTest::newRow("known domain") << "www_myshop.example_2015_04.csv" << "" << "myshop.example=Мой магазин"
+                                  << "Мой магазин" << "myshop.example" << "";
+    QTest::newRow("plain domain name") << "shop.ru_feed_1.csv" << "" << "" << "shop.ru_feed_1" << "shop.ru" << "";
+    QTest::newRow("network name second is no domain")
+            << "x_admitad_feed.csv" << "" << "" << "x_admitad_feed" << "" << "";
+    QTest::newRow("too few parts") << "shop_feed.csv" << "" << "" << "shop_feed" << "" << "";
+    QTest::newRow("site from an affiliate link")
+            << "feed.csv" << "https://ad.example/g/1/?i=5&ulp=https%3A%2F%2Fquke.ru%2Fshop%2F1.html" << ""
+            << "feed" << "" << "https://quke.ru";
+    QTest::newRow("known site with a slash")
+            << "feed.csv" << "https://ad.example/g/1/?ulp=https%3A%2F%2Fquke.ru%2F" << "https://quke.ru/=Quke"
+            << "Quke" << "" << "https://quke.ru";
+}
+
+void TestLoading::offerOfAFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, url);
+    QFETCH(QString, known);
+    QFETCH(QString, offer);
+    QFETCH(QString, prefix);
+    QFETCH(QString, site);
+    Model model;
+    if (!known.isEmpty()) {
+        const QStringList parts = known.split(QLatin1Char('='));
+        Offer *existing = model.FindOrCreateOffer(parts.at(1));
+        model.IndexOffer(parts.at(0), existing);
+    }
+    QVERIFY(model.AddFile(Feed(file, {"name;url;categoryId", "a;" + url + ";X"})));
+    const Good *good = model.Root().FirstGood();
+    QVERIFY(good);
+    QCOMPARE(good->offer->name, offer);
+    QCOMPARE(good->source->offerName, offer);
+    QCOMPARE(good->offer->prefix, prefix);
+    QCOMPARE(good->offer->url, site);
+    if (!prefix.isEmpty())
+        QCOMPARE(model.OfferIndex().value(prefix), good->offer);
+    if (!site.isEmpty())
+        QVERIFY(model.OfferIndex().contains(site) || model.OfferIndex().contains(site + "/"));
+    QVERIFY(good->offer->hasGoods);
+    QCOMPARE(good->offer->categories, QSet<QString>{"X"});
+}
+
+void TestLoading::offersPerRow()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("mixed.csv", {"name;advcampaign_name;categoryId", "a;Shop1;X", "b;Shop2;Y/Z",
+                                             "c;Shop1;W"})));
+    QCOMPARE(model.Sources().first().offerName, QStringLiteral("Разные офферы"));
+    QCOMPARE(model.Offers().size(), 2);
+    const Offer *shop1 = model.OfferIndex().value("Shop1");
+    QVERIFY(shop1 && shop1->hasGoods);
+    QCOMPARE(shop1->categories, (QSet<QString>{"X", "W"}));
+    // A base load leaves the offers' category lists alone.
+    QVERIFY(model.AddFile(Feed("base.csv", {"name;advcampaign_name;categoryId", "q;Shop1;Новая"}), true));
+    QCOMPARE(model.OfferIndex().value("Shop1")->categories, (QSet<QString>{"X", "W"}));
+}
+
+void TestLoading::progressEveryFiftyRows()
+{
+    QStringList lines{"name;categoryId"};
+    for (int i = 0; i < 120; ++i)
+        lines << QStringLiteral("n%1;X").arg(i);
+    Model model;
+    RecordingProgress progress;
+    QVERIFY(model.AddFile(Feed("feed120.csv", lines), false, &progress));
+    QCOMPARE(progress.reports, (QStringList{"0/0 Старт загрузки feed120",
+                                            "0/0 Загрузка feed120: загружено 50 товаров.",
+                                            "0/0 Загрузка feed120: загружено 100 товаров.", "120/120 Выполнено"}));
+}
+
+void TestLoading::cancelKeepsWhatWasRead()
+{
+    QStringList lines{"name;categoryId"};
+    for (int i = 0; i < 120; ++i)
+        lines << QStringLiteral("n%1;X").arg(i);
+    const QString path = Feed("feed.csv", lines);
+
+    Model atStart;
+    RecordingProgress cancelAtStart(1);
+    QVERIFY(!atStart.AddFile(path, false, &cancelAtStart));
+    QCOMPARE(atStart.Sources().size(), 1);
+    QCOMPARE(atStart.Root().GoodCount(true), 0);
+
+    Model later;
+    RecordingProgress cancelLater(3);
+    QVERIFY(!later.AddFile(path, false, &cancelLater));
+    QCOMPARE(later.Root().GoodCount(true), 100);
+    QCOMPARE(cancelLater.reports.size(), 3); // no final report after a cancel
+    QVERIFY(!later.LastError().isEmpty());
+}
+
+void TestLoading::badFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<int>("goods");
+    QTest::newRow("empty file") << QByteArray() << false << 0;
+    QTest::newRow("only a header") << QByteArray("name;categoryId\r\n") << true << 0;
+    QTest::newRow("empty first line") << QByteArray("\r\nname;categoryId\r\na;X\r\n") << false << 0;
+    QTest::newRow("malformed row in the middle")
+            << QByteArray("name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\n") << true << 1;
+    QByteArray binary;
+    for (int i = 0; i < 5000; ++i)
+        binary.append(char((i * 131 + 7) % 256));
+    QTest::newRow("binary") << binary << true << -1;
+    QTest::newRow("xml that is not a dc_catalog")
+            << QByteArray("<?xml version=\"1.0\"?>\n<yml_catalog><shop/></yml_catalog>\n") << true << 0;
+}
+
+void TestLoading::badFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, loads);
+    QFETCH(int, goods);
+    Model model;
+    QVERIFY(model.AddFile(Feed("ok.csv", {"name;categoryId", "kept;X"})));
+    const QString path = m_dir.filePath("bad.csv");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    QCOMPARE(model.AddFile(path), loads);
+    if (!loads)
+        QVERIFY(model.LastError().contains(QDir::toNativeSeparators(path)));
+    if (goods >= 0)
+        QCOMPARE(model.Root().GoodCount(true), goods + 1);
+    QVERIFY(Goods(model).contains("kept:0")); // what was loaded before stays
+
+    QVERIFY(!model.AddFile(m_dir.filePath("missing.csv")));
+    QVERIFY(model.LastError().contains(QStringLiteral("не найден")));
+}
+
+void TestLoading::rowsThatAreNotLoaded()
+{
+    Model model;
+    Offer *offer = model.FindOrCreateOffer("rules");
+    offer->exclude << CategoryRule::FromText("Drop");
+    RecordingProgress progress;
+    QVERIFY(model.AddFile(Feed("rules.csv", {"name;categoryId;price", "a;Keep;abc", "b;;1", "c;Drop/x;2", "d;Keep;3"}),
+                          false, &progress));
+    QCOMPARE(Goods(model), (QStringList{"a:0", "d:0"}));
+    QCOMPARE(progress.reports.last(), QStringLiteral("4/4 Выполнено")); // skipped rows still count
+    QCOMPARE(model.Root().FirstGood()->price, -1);
+
+    Model noCategory;
+    QVERIFY(noCategory.AddFile(Feed("nocat.csv", {"name;price", "a;1"})));
+    QCOMPARE(noCategory.Root().GoodCount(true), 0);
+}
+
+void TestLoading::clear()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("shop.csv", {"name;vendor;categoryId", "a;Ecco;X"})));
+    Offer &offer = model.Offers().first();
+    offer.exclude << CategoryRule::FromText("Y");
+    const QString download = Feed("downloaded.csv", {"name;categoryId", "z;X"});
+    offer.exportFile = download;
+    offer.exportLoaded = true;
+    model.SetOption("filter/search", "x");
+    model.AppendArrayOption("filter/vendors", "Ecco");
+
+    model.Clear(true);
+    QCOMPARE(model.Root().GoodCount(true), 0);
+    QVERIFY(model.Root().children.isEmpty());
+    QVERIFY(model.Sources().isEmpty());
+    QVERIFY(model.Vendors().IsEmpty());
+    QCOMPARE(model.Offers().size(), 1);
+    QVERIFY(!model.Offers().first().hasGoods);
+    QVERIFY(!model.Offers().first().exportLoaded);
+    QCOMPARE(model.Offers().first().exclude.size(), 1);
+    QVERIFY(!QFile::exists(download));
+    QCOMPARE(model.Option("filter/search"), QStringLiteral("x"));
+
+    model.Clear(false);
+    QVERIFY(model.Offers().isEmpty());
+    QVERIFY(model.OfferIndex().isEmpty());
+    QVERIFY(model.options.isEmpty());
+    // The filter's lists go too: a project opened next must not inherit them.
+    QVERIFY(model.arrayOptions.isEmpty());
+    QVERIFY(model.AddFile(Feed("again.csv", {"name;categoryId", "a;X"})));
+    QCOMPARE(model.Root().GoodCount(true), 1);
+}
+
+void TestLoading::realFeed()
+{
+    Model model;
+    QVERIFY(model.AddFile(QStringLiteral(SAMPLES_DIR "/admitad_quke_test_first5000lines.csv")));
+    QCOMPARE(model.Root().GoodCount(true), 4999);
+    const Good *good = model.Root().FirstGood();
+    QCOMPARE(good->offer->url, QStringLiteral("https://quke.ru"));
+    QVERIFY(good->price > 0);
+    QVERIFY(!model.Vendors().IsEmpty());
+    // The same feed as base: every good is identical and leaves.
+    QVERIFY(model.AddFile(QStringLiteral(SAMPLES_DIR "/admitad_quke_test_first5000lines.csv"), true));
+    QCOMPARE(model.Root().GoodCount(true), 0);
+
+    Model woo;
+    QVERIFY(woo.AddFile(QStringLiteral(SAMPLES_DIR "/admitad_derived_woocommerce_vseinstrumenti.csv")));
+    QCOMPARE(woo.Sources().first().header.first(), QStringLiteral("Тип"));
+    QCOMPARE(woo.Root().GoodCount(true), 0); // no category column of ours
+}
+
+QTEST_GUILESS_MAIN(TestLoading)
+#include "tst_loading.moc"
