@@ -1,0 +1,338 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "feedfile.h"
+#include "filter.h"
+#include "model.h"
+
+class TestProjectFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void emptyProject();
+    void roundTrip();
+    void filterSectionLayout();
+    void readingRules_data();
+    void readingRules();
+    void loadingTwiceAppendsLists();
+    void brokenFiles_data();
+    void brokenFiles();
+    void unwritablePlace();
+    void strayCharactersStayReadable();
+
+private:
+    QString Write(const QString &name, const QByteArray &bytes);
+    QTemporaryDir m_dir;
+};
+
+QString TestProjectFile::Write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write");
+    file.write(bytes);
+    return path;
+}
+
+void TestProjectFile::emptyProject()
+{
+    Model model;
+    const QString path = m_dir.filePath("empty.fdm");
+    QVERIFY(model.SaveProject(path));
+    QCOMPARE(QString::fromUtf8(ReadBytes(path)).trimmed(),
+             QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n    <offers/>\n</settings>"));
+    Model read;
+    QVERIFY(read.LoadProject(path));
+    QVERIFY(read.Offers().isEmpty());
+}
+
+void TestProjectFile::roundTrip()
+{
+    Model model;
+    Offer *shop = model.FindOrCreateOffer("Магазин");
+    shop->url = "http://shop.example";
+    shop->prefix = "shop.example";
+    shop->format = "csv";
+    shop->autoload = true;
+    shop->exportUrl = "http://feeds.example/get?a=1&b=]]>&c=\"q\"";
+    shop->include << CategoryRule::FromText("?Обувь") << CategoryRule::FromText("!Обувь/Сапоги")
+                  << CategoryRule::FromText("Сумки");
+    shop->exclude << CategoryRule::FromText("Распродажа");
+    shop->rename.insert(CategoryRule::FromText("Одежда"), RenameTarget{"Женская одежда", false});
+    shop->rename.insert(CategoryRule::FromText("!Шапки"), RenameTarget{"Аксессуары", true});
+    shop->includeOther = false;
+    model.FindOrCreateOffer("Пустой");
+    model.SetOption("export/modx/host", "site.example");
+    model.SetOption("a/b", "1");
+    model.SetOption("a/bc", "2");
+    model.SetOption("a/b/c", "3");
+    model.SetOption("filter/search", "");
+    model.AppendArrayOption("filter/vendors", "Ecco");
+    model.AppendArrayOption("filter/vendors", "Geox");
+    model.SetArrayOption("filter/ghosts", {});
+
+    const QString path = m_dir.filePath("project.fdm");
+    QVERIFY(model.SaveProject(path));
+    Model read;
+    QVERIFY(read.LoadProject(path));
+
+    QCOMPARE(read.Offers().size(), 2);
+    const Offer &offer = read.Offers().first();
+    QCOMPARE(offer.name, shop->name);
+    QCOMPARE(offer.url, shop->url);
+    QCOMPARE(offer.prefix, shop->prefix);
+    QCOMPARE(offer.format, shop->format);
+    QVERIFY(offer.autoload);
+    QCOMPARE(offer.exportUrl, shop->exportUrl);
+    // Include rules come back sorted by mode, then text.
+    QCOMPARE(offer.include, (QList<CategoryRule>{CategoryRule::FromText("Сумки"), CategoryRule::FromText("!Обувь/Сапоги"),
+                                                CategoryRule::FromText("?Обувь")}));
+    QCOMPARE(offer.exclude, shop->exclude);
+    QCOMPARE(offer.rename, shop->rename);
+    QVERIFY(!offer.includeOther);
+    QVERIFY(read.Offers().last().includeOther);
+    // The site address was indexed twice, with and without "www.".
+    QCOMPARE(read.OfferIndex().value("http://shop.example"), &read.Offers().first());
+    QCOMPARE(read.OfferIndex().value("http://www.shop.example"), &read.Offers().first());
+    QCOMPARE(read.OfferIndex().value("shop.example"), &read.Offers().first());
+
+    QCOMPARE(read.Option("export/modx/host"), QStringLiteral("site.example"));
+    QCOMPARE(read.Option("a/b"), QStringLiteral("1"));
+    QCOMPARE(read.Option("a/bc"), QStringLiteral("2"));
+    QCOMPARE(read.Option("a/b/c"), QStringLiteral("3"));
+    QVERIFY(!read.options.contains("filter/search")); // an empty value is not stored back
+    QCOMPARE(read.ArrayOption("filter/vendors"), (QStringList{"Ecco", "Geox"}));
+    QVERIFY(!read.arrayOptions.contains("filter/ghosts"));
+
+    // Saving what was read gives the same document.
+    const QString again = m_dir.filePath("again.fdm");
+    read.SetOption("filter/search", "");
+    read.SetArrayOption("filter/ghosts", {});
+    QVERIFY(read.SaveProject(again));
+    QString first = QString::fromUtf8(ReadBytes(path));
+    QString second = QString::fromUtf8(ReadBytes(again));
+    // Only the include rules moved, into their sorted order.
+    first.remove(QRegularExpression("<include>.*</include>", QRegularExpression::DotMatchesEverythingOption));
+    second.remove(QRegularExpression("<include>.*</include>", QRegularExpression::DotMatchesEverythingOption));
+    QCOMPARE(second, first);
+}
+
+void TestProjectFile::filterSectionLayout()
+{
+    Model model;
+    QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "shop.csv",
+                                    {"name;vendor;categoryId", "a;Ecco;A/B", "b;Geox;C"})));
+    Filter filter;
+    filter.priceLow = 5;
+    filter.priceHigh = 10;
+    filter.searchText = "x";
+    filter.vendors.insert(model.Vendors().Find("Ecco"));
+    filter.uncheckedCategories.insert(model.Root().FindOrCreatePath("shop/A/B"));
+    model.StoreFilter("filter", filter);
+    const QString path = m_dir.filePath("filter.fdm");
+    QVERIFY(model.SaveProject(path));
+    const QString text = QString::fromUtf8(ReadBytes(path));
+    const QString expected = QStringLiteral(
+            "    <options>\n"
+            "        <filter>\n"
+            "            <discount val=\"false\"/>\n"
+            "            <ghosts type=\"array\">\n"
+            "                <item val=\"shop\"/>\n"
+            "            </ghosts>\n"
+            "            <price>\n"
+            "                <high val=\"10\"/>\n"
+            "                <low val=\"5\"/>\n"
+            "            </price>\n"
+            "            <search val=\"x\"/>\n"
+            "            <unchecked type=\"array\">\n"
+            "                <item val=\"shop/A/B\"/>\n"
+            "            </unchecked>\n"
+            "            <vendors type=\"array\">\n"
+            "                <item val=\"Ecco\"/>\n"
+            "            </vendors>\n"
+            "        </filter>\n"
+            "    </options>\n");
+    QVERIFY2(text.contains(expected), qPrintable(text));
+    QVERIFY(text.contains("<!-- include or exclude -->"));
+
+    Model read;
+    QVERIFY(read.LoadProject(path));
+    const Filter back(read, "filter");
+    QCOMPARE(back.priceLow, 5);
+    QCOMPARE(back.priceHigh, 10);
+    QCOMPARE(back.uncheckedCategories.size(), 1);
+    QVERIFY(read.Root().children.first()->ghost);
+}
+
+void TestProjectFile::readingRules_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("autoload must be exactly true")
+            << QByteArray("<offers><offer name=\"S\"><export autoload=\"TRUE\" format=\"f\">u</export></offer></offers>")
+            << "autoload" << "false";
+    QTest::newRow("action other than exclude includes")
+            << QByteArray("<offers><offer name=\"S\"><other action=\"\"/></offer></offers>") << "other" << "true";
+    QTest::newRow("action exclude")
+            << QByteArray("<offers><offer name=\"S\"><other action=\"exclude\"/></offer></offers>") << "other"
+            << "false";
+    QTest::newRow("rename without a target is dropped")
+            << QByteArray("<offers><offer name=\"S\"><rename><category from=\"a\" to=\"\" merge=\"true\"/>"
+                          "<category from=\"b\" to=\"B\" merge=\"yes\"/></rename></offer></offers>")
+            << "rename" << "b->B:0";
+    QTest::newRow("https address is indexed once")
+            << QByteArray("<offers><offer name=\"S\" url=\"https://s.example\"/></offers>") << "keys"
+            << "S https://s.example";
+    QTest::newRow("www address is indexed once")
+            << QByteArray("<offers><offer name=\"S\" url=\"http://www.s.example\"/></offers>") << "keys"
+            << "S http://www.s.example";
+    QTest::newRow("export text of the element")
+            << QByteArray("<offers><offer name=\"S\"><export>  http://x/feed.csv  <!-- c --></export></offer></offers>")
+            << "export" << "http://x/feed.csv";
+    QTest::newRow("children of a nameless offer are ignored")
+            << QByteArray("<offers><offer name=\"\"><include><category name=\"x\"/></include></offer></offers>")
+            << "offers" << "0";
+    QTest::newRow("item outside an array is a scalar")
+            << QByteArray("<options><a><item val=\"1\"/></a></options>") << "option a/item" << "1";
+    QTest::newRow("item after a scalar is a scalar")
+            << QByteArray("<options><list type=\"array\"><item val=\"1\"/></list><b val=\"x\"><item val=\"2\"/></b>"
+                          "</options>")
+            << "option b/item" << "2";
+    QTest::newRow("array items") << QByteArray("<options><list type=\"array\"><item val=\"1\"/><item val=\"\"/>"
+                                               "<item val=\"3\"/></list></options>")
+                                 << "array list" << "1,3";
+    QTest::newRow("program section ignored")
+            << QByteArray("<program><offers><offer name=\"S\"/></offers></program>") << "offers" << "0";
+}
+
+void TestProjectFile::readingRules()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, check);
+    QFETCH(QString, expected);
+    Model model;
+    QVERIFY(model.LoadProject(Write("rules.fdm", "<?xml version=\"1.0\"?>\n<settings>" + body + "</settings>\n")));
+    QString actual;
+    const Offer *offer = model.Offers().isEmpty() ? nullptr : &model.Offers().first();
+    if (check == QLatin1String("autoload")) {
+        actual = offer->autoload ? "true" : "false";
+    } else if (check == QLatin1String("other")) {
+        actual = offer->includeOther ? "true" : "false";
+    } else if (check == QLatin1String("rename")) {
+        QStringList entries;
+        for (auto it = offer->rename.constBegin(); it != offer->rename.constEnd(); ++it)
+            entries << it.key().ToText() + "->" + it.value().to + ":" + QString::number(it.value().merge);
+        actual = entries.join(',');
+    } else if (check == QLatin1String("keys")) {
+        actual = QStringList(model.OfferIndex().keys()).join(' ');
+    } else if (check == QLatin1String("export")) {
+        actual = offer->exportUrl;
+    } else if (check == QLatin1String("offers")) {
+        actual = QString::number(model.Offers().size());
+    } else if (check.startsWith(QLatin1String("option "))) {
+        actual = model.Option(check.mid(7));
+    } else if (check.startsWith(QLatin1String("array "))) {
+        actual = model.ArrayOption(check.mid(6)).join(',');
+    }
+    QCOMPARE(actual, expected);
+}
+
+void TestProjectFile::loadingTwiceAppendsLists()
+{
+    Model model;
+    model.FindOrCreateOffer("S")->include << CategoryRule::FromText("x");
+    model.AppendArrayOption("filter/vendors", "Ecco");
+    model.SetOption("k", "v");
+    const QString path = m_dir.filePath("twice.fdm");
+    QVERIFY(model.SaveProject(path));
+    Model read;
+    QVERIFY(read.LoadProject(path));
+    QVERIFY(read.LoadProject(path));
+    QCOMPARE(read.ArrayOption("filter/vendors"), (QStringList{"Ecco", "Ecco"}));
+    QCOMPARE(read.Option("k"), QStringLiteral("v"));
+    QCOMPARE(read.Offers().size(), 1);
+    QCOMPARE(read.Offers().first().include.size(), 2);
+}
+
+void TestProjectFile::brokenFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("offers");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("truncated") << QByteArray("<?xml version=\"1.0\"?>\n<settings><offers><offer name=\"A\"/>"
+                                             "<offer name=\"B\"/><offer na")
+                               << 2 << "повреждён";
+    QTest::newRow("malformed in the middle")
+            << QByteArray("<settings><offers><offer name=\"A\"/><offer name=\"B\"><</offer></offers></settings>") << 2
+            << "повреждён";
+    QTest::newRow("another program's document")
+            << QByteArray("<?xml version=\"1.0\"?>\n<project><offers><offer name=\"A\"/></offers></project>") << 0
+            << "не является проектом";
+    QTest::newRow("not xml at all") << QByteArray("id;name\n1;2\n") << 0 << "повреждён";
+    QTest::newRow("empty file") << QByteArray() << 0 << "повреждён";
+    QByteArray bomb("<?xml version=\"1.0\"?>\n<!DOCTYPE settings [\n<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n");
+    for (int i = 1; i < 12; ++i) {
+        QByteArray refs;
+        for (int j = 0; j < 10; ++j)
+            refs += i == 1 ? QByteArray("&a;") : "&a" + QByteArray::number(i - 1) + ";";
+        bomb += "<!ENTITY a" + QByteArray::number(i) + " \"" + refs + "\">\n";
+    }
+    bomb += "]>\n<settings><options><x val=\"&a11;\"/></options><offers><offer name=\"A\"/></offers></settings>\n";
+    QTest::newRow("entity expansion bomb") << bomb << 0 << "повреждён";
+}
+
+void TestProjectFile::brokenFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, offers);
+    QFETCH(QString, error);
+    Model model;
+    model.FindOrCreateOffer("kept");
+    QVERIFY(!model.LoadProject(Write("broken.fdm", bytes)));
+    QCOMPARE(model.Offers().size(), offers + 1);
+    QVERIFY2(model.LastError().contains(error), qPrintable(model.LastError()));
+    QVERIFY(!model.options.contains("x"));
+
+    QVERIFY(!model.LoadProject(m_dir.filePath("missing.fdm")));
+    QCOMPARE(model.Offers().size(), offers + 1);
+}
+
+void TestProjectFile::unwritablePlace()
+{
+    Model model;
+    model.FindOrCreateOffer("S");
+    QVERIFY(!model.SaveProject(m_dir.filePath("no/such/folder/p.fdm")));
+    // A folder in the way of the file: the save fails and leaves it alone.
+    QDir(m_dir.path()).mkdir("taken.fdm");
+    QVERIFY(!model.SaveProject(m_dir.filePath("taken.fdm")));
+    QVERIFY(QFileInfo(m_dir.filePath("taken.fdm")).isDir());
+    // A good save replaces the file whole and leaves no stray files.
+    const QString path = m_dir.filePath("whole.fdm");
+    Write("whole.fdm", QByteArray(100000, 'x'));
+    QVERIFY(model.SaveProject(path));
+    QVERIFY(QFileInfo(path).size() < 1000);
+    QCOMPARE(QDir(m_dir.path()).entryList({"whole*"}, QDir::Files), QStringList{"whole.fdm"});
+}
+
+void TestProjectFile::strayCharactersStayReadable()
+{
+    Model model;
+    model.FindOrCreateOffer(QStringLiteral("Bad\x01name\x1F"))->include << CategoryRule::FromText("a\x02b");
+    model.FindOrCreateOffer("After");
+    model.SetOption("filter/search", QStringLiteral("x\x0Bz"));
+    const QString path = m_dir.filePath("stray.fdm");
+    QVERIFY(model.SaveProject(path));
+    Model read;
+    QVERIFY(read.LoadProject(path));
+    QCOMPARE(read.Offers().size(), 2);
+    QCOMPARE(read.Offers().first().name, QStringLiteral("Badname"));
+    QCOMPARE(read.Offers().last().name, QStringLiteral("After"));
+    QCOMPARE(read.Option("filter/search"), QStringLiteral("xz"));
+}
+
+QTEST_GUILESS_MAIN(TestProjectFile)
+#include "tst_projectfile.moc"
