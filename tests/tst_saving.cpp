@@ -1,0 +1,335 @@
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+#include "catmodel.h"
+#include "csvmanipulator.h"
+#include "feedfile.h"
+#include "filter.h"
+#include "good.h"
+#include "model.h"
+#include "recordingprogress.h"
+
+namespace {
+
+// A writer that keeps the rows, to compare with what the CSV writer wrote.
+class ListWriter final : public IWriter
+{
+public:
+    void WriteHeader(const QStringList &header) override { rows << header; }
+    void WriteRow(const QStringList &row) override { rows << row; }
+    QList<QStringList> rows;
+};
+
+QList<QStringList> ReadCsv(const QString &path)
+{
+    QList<QStringList> rows;
+    std::unique_ptr<IReader> reader(OpenCsvReader(path));
+    if (!reader)
+        return rows;
+    rows << reader->Header();
+    for (QStringList row = reader->NextRow(); !row.isEmpty(); row = reader->NextRow())
+        rows << row;
+    return rows;
+}
+
+QStringList Column(const QList<QStringList> &rows, const QString &name)
+{
+    QStringList values;
+    const int at = rows.value(0).indexOf(name);
+    for (int i = 1; i < rows.size(); ++i)
+        values << rows.at(i).value(at);
+    return values;
+}
+
+} // namespace
+
+class TestSaving : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void computedColumns();
+    void templateColumn_data();
+    void templateColumn();
+    void columnsOfSeveralSources();
+    void nothingSelected();
+    void filterAndUncheckedCategories();
+    void byCategories();
+    void cancel();
+    void unreadableRowsAreSkipped();
+    void readersAreBoundOnlyWhileSaving();
+    void failedWritesAreReported();
+    void copiedCellsMatchDecodedCells();
+
+private:
+    QString Feed(const QString &name, const QStringList &lines);
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSaving::init()
+{
+    m_dir.reset(new QTemporaryDir);
+}
+
+QString TestSaving::Feed(const QString &name, const QStringList &lines)
+{
+    return WriteFeed(QDir(m_dir->path()), name, lines);
+}
+
+void TestSaving::computedColumns()
+{
+    Model model;
+    Offer *offer = model.FindOrCreateOffer("data");
+    offer->rename.insert(CategoryRule::FromText("Обувь"), RenameTarget{"Ботинки", false});
+    QVERIFY(model.AddFile(Feed("data.csv", {"name;url;price;categoryId", "a;u1;10;Обувь/Зимние", "b;u2;20;Обувь",
+                                            "c;u3;30;Обувь"})));
+    QVERIFY(model.AddFile(Feed("base.csv", {"name;url;price;categoryId", "b;u2;25;Обувь", "c;u3;30;Обувь",
+                                            "d;u4;40;Обувь"}),
+                          true));
+    const QString out = m_dir->filePath("out.csv");
+    const QStringList header{"name", "categoryId", "status", "advcampaign_name", "price", "missing", "status"};
+    QVERIFY(model.SaveToFile(out, nullptr, &header));
+    const QList<QStringList> rows = ReadCsv(out);
+    QCOMPARE(rows.first(), header);
+    // In walk order: a category's own goods before those of its subcategories.
+    QCOMPARE(rows.mid(1), (QList<QStringList>{{"b", "Ботинки", "~", "data", "20", QString(), QString()},
+                                              {"a", "Ботинки/Зимние", "+", "data", "10", QString(), QString()},
+                                              {"d", "Обувь", "-", "base", "40", QString(), QString()}}));
+}
+
+void TestSaving::templateColumn_data()
+{
+    QTest::addColumn<QString>("columns");
+    QTest::addColumn<QString>("feed");
+    QTest::addColumn<QString>("expected");
+    const QString byUrl = "name;url;id;categoryId\nN;U;I;X";
+    const QString byId = "name;id;advcampaign_name;categoryId\nN;I;Shop;X";
+    const QString own = "name;url;id;idTpl;advcampaign_name;categoryId\nN;U;I;[u]/[a]/[i]/[n];Shop;X";
+    QTest::newRow("url exported: kept") << "url,idTpl" << byUrl << "[u]";
+    QTest::newRow("url not exported: filled in") << "name,idTpl" << byUrl << "U";
+    QTest::newRow("offer and id exported: kept") << "id,advcampaign_name,idTpl" << byId << "[a][i]";
+    QTest::newRow("only id exported") << "id,idTpl" << byId << "Shop[i]";
+    QTest::newRow("row template, some exported") << "url,name,idTpl" << own << "[u]/Shop/I/[n]";
+    QTest::newRow("row template, none exported") << "idTpl" << own << "U/Shop/I/N";
+    QTest::newRow("unique goods get their number") << "url,advcampaign_name,id,idTpl"
+                                                   << "descr;categoryId\nd;X" << "<number>";
+    QTest::newRow("unique goods, everything exported") << "url,advcampaign_name,id,name,idTpl"
+                                                       << "descr;categoryId\nd;X" << "[a][p]";
+}
+
+void TestSaving::templateColumn()
+{
+    QFETCH(QString, columns);
+    QFETCH(QString, feed);
+    QFETCH(QString, expected);
+    Model model;
+    QVERIFY(model.AddFile(Feed("feed.csv", feed.split('\n'))));
+    const QStringList header = columns.split(',');
+    const QString out = m_dir->filePath("tpl.csv");
+    QVERIFY(model.SaveToFile(out, nullptr, &header));
+    const QString written = Column(ReadCsv(out), "idTpl").value(0);
+    if (expected == QLatin1String("<number>")) {
+        // The offer's placeholder stays, the good's number is filled in.
+        QVERIFY2(written.startsWith("[a]"), qPrintable(written));
+        QCOMPARE(QStringLiteral("feed") + written.mid(3), model.Root().FirstGood()->Key());
+    } else {
+        QCOMPARE(written, expected);
+    }
+}
+
+void TestSaving::columnsOfSeveralSources()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("one.csv", {"name;price;categoryId;color", "a;1;X;red"})));
+    QVERIFY(model.AddFile(Feed("two.csv", {"size;name;categoryId", "L;b;X"})));
+    QCOMPARE(model.CollectHeader(nullptr, nullptr, true), (QStringList{"name", "price", "categoryId", "color", "size"}));
+    const QString out = m_dir->filePath("both.csv");
+    QVERIFY(model.SaveToFile(out));
+    const QList<QStringList> rows = ReadCsv(out);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(1), (QStringList{"a", "1", "X", "red", QString()}));
+    QCOMPARE(rows.at(2), (QStringList{"b", QString(), "X", QString(), "L"}));
+}
+
+void TestSaving::nothingSelected()
+{
+    Model model;
+    const QString out = m_dir->filePath("nothing.csv");
+    const QStringList header{"name", "price"};
+    RecordingProgress progress;
+    QVERIFY(model.SaveToFile(out, nullptr, &header, nullptr, &progress));
+    QCOMPARE(ReadBytes(out), QByteArray("name;price\r\n"));
+    QCOMPARE(progress.reports, QStringList{"0/0 Сохранено Root"});
+    QVERIFY(model.SaveToFile(out));
+    QCOMPARE(ReadBytes(out), QByteArray("\r\n"));
+    QVERIFY(!model.SaveToFile(m_dir->filePath("no/folder/x.csv")));
+}
+
+void TestSaving::filterAndUncheckedCategories()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", {"name;price;categoryId", "a;10;A", "b;20;A/B", "c;30;C", "d;;C"})));
+    Filter filter;
+    filter.uncheckedCategories.insert(model.Root().FindOrCreatePath("f/A"));
+    filter.priceLow = 15;
+    const QString out = m_dir->filePath("filtered.csv");
+    QVERIFY(model.SaveToFile(out, nullptr, nullptr, &filter));
+    QCOMPARE(Column(ReadCsv(out), "name"), (QStringList{"b", "c"}));
+    // Only the subtree of the category asked for.
+    QVERIFY(model.SaveToFile(out, model.Root().FindOrCreatePath("f/C"), nullptr, &filter));
+    QCOMPARE(Column(ReadCsv(out), "name"), QStringList{"c"});
+}
+
+void TestSaving::byCategories()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("Sale.csv", {"name;price;categoryId", "a;1;Shoes", "b;2;Bags/Small", "c;3;Bags/Small",
+                                            "z;100;Bags/Big"})));
+    CatModel *loose = model.Root().FindOrCreatePath("Clothes/Shoes");
+    loose->goods.append(new Good(*model.Root().FindOrCreatePath("Sale/Shoes")->goods.first()));
+    loose->goods.last()->category = loose;
+    model.Root().goods.append(new Good(*loose->goods.first()));
+    model.Root().goods.last()->category = &model.Root();
+
+    Filter filter;
+    filter.priceHigh = 50;
+    const QString folder = m_dir->filePath("cats");
+    QDir().mkpath(folder);
+    RecordingProgress progress;
+    QVERIFY(model.SaveToFilesByCats(folder, nullptr, nullptr, &filter, &progress));
+    QStringList files = QDir(folder).entryList(QDir::Files);
+    files.sort();
+    // Goods below the ghost "Sale" are named with it; "Bags" has no goods of its own.
+    QCOMPARE(files, (QStringList{"Clothes-Shoes.csv", "Root.csv", "Sale-Bags-Big.csv", "Sale-Bags-Small.csv",
+                                 "Sale-Shoes.csv"}));
+    QCOMPARE(Column(ReadCsv(folder + "/Sale-Bags-Small.csv"), "name"), (QStringList{"b", "c"}));
+    QCOMPARE(ReadBytes(folder + "/Sale-Bags-Big.csv"), QByteArray("\r\n")); // all filtered out
+    QVERIFY(progress.reports.contains("2/2 Сохранено Small"));
+    QCOMPARE(model.Root().FindOrCreatePath("Sale/Bags/Small")->path, QStringLiteral("Bags/Small"));
+
+    // A missing folder is not created.
+    QVERIFY(!model.SaveToFilesByCats(m_dir->filePath("absent")));
+}
+
+void TestSaving::cancel()
+{
+    QStringList lines{"name;categoryId"};
+    for (int i = 0; i < 120; ++i)
+        lines << QStringLiteral("n%1;X").arg(i);
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", lines)));
+    const QString out = m_dir->filePath("cancelled.csv");
+    RecordingProgress middle(2);
+    QVERIFY(!model.SaveToFile(out, nullptr, nullptr, nullptr, &middle));
+    QCOMPARE(middle.reports, (QStringList{"0/120 Сохранение Root", "50/120 Сохранение Root"}));
+    QCOMPARE(ReadCsv(out).size(), 1 + 50); // the rows written so far stay
+    RecordingProgress atTheEnd(4);
+    QVERIFY(!model.SaveToFile(out, nullptr, nullptr, nullptr, &atTheEnd));
+    QCOMPARE(ReadCsv(out).size(), 1 + 120);
+    QCOMPARE(atTheEnd.reports.last(), QStringLiteral("120/120 Сохранено Root"));
+}
+
+void TestSaving::unreadableRowsAreSkipped()
+{
+    QStringList lines{"name;categoryId"};
+    for (int i = 0; i < 400; ++i)
+        lines << QStringLiteral("row%1;%2").arg(i, 4, 10, QLatin1Char('0')).arg(QString(40, QLatin1Char('x')));
+    Model model;
+    const QString feed = Feed("f.csv", lines);
+    QVERIFY(model.AddFile(feed));
+    // The file is cut in the middle: the rows after the cut cannot be read.
+    QFile::resize(feed, ReadBytes(feed).indexOf("row0300"));
+    const QString out = m_dir->filePath("partial.csv");
+    RecordingProgress progress;
+    QVERIFY(model.SaveToFile(out, nullptr, nullptr, nullptr, &progress));
+    const QStringList names = Column(ReadCsv(out), "name");
+    QCOMPARE(names.size(), 300);
+    QCOMPARE(names.last(), QStringLiteral("row0299"));
+    QCOMPARE(progress.reports.last(), QStringLiteral("400/400 Сохранено Root"));
+}
+
+void TestSaving::readersAreBoundOnlyWhileSaving()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", {"name;categoryId", "a;X"})));
+    Good *good = model.Root().FirstGood();
+
+    // While a save runs on a worker, other threads get empty rows.
+    struct Probe final : IProgress
+    {
+        Good *good;
+        QStringList seenElsewhere{"unset"};
+        bool Report(int current, int, const QString &) override
+        {
+            if (current == 0) {
+                QThread *other = QThread::create([this]() { seenElsewhere = good->Row(); });
+                other->start();
+                other->wait();
+                delete other;
+            }
+            return true;
+        }
+    } probe;
+    probe.good = good;
+    bool saved = false;
+    const QString out = m_dir->filePath("bound.csv");
+    QThread *worker = QThread::create([&]() { saved = model.SaveToFile(out, nullptr, nullptr, nullptr, &probe); });
+    worker->start();
+    QVERIFY(worker->wait(10000));
+    delete worker;
+    QVERIFY(saved);
+    QVERIFY(probe.seenElsewhere.isEmpty());
+    QCOMPARE(good->Name(good->Row()), QStringLiteral("a"));
+
+    RecordingProgress cancelled(1);
+    QVERIFY(!model.SaveToFile(out, nullptr, nullptr, nullptr, &cancelled));
+    QStringList afterCancel;
+    QThread *other = QThread::create([&]() { afterCancel = good->Row(); });
+    other->start();
+    other->wait();
+    delete other;
+    QCOMPARE(afterCancel.value(0), QStringLiteral("a"));
+}
+
+void TestSaving::failedWritesAreReported()
+{
+    if (!QFileInfo::exists("/dev/full"))
+        QSKIP("needs /dev/full");
+    QStringList lines{"name;categoryId"};
+    for (int i = 0; i < 20; ++i)
+        lines << QStringLiteral("n%1;X").arg(i);
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", lines)));
+    QVERIFY(!model.SaveToFile("/dev/full"));
+    QVERIFY(model.LastError().contains("/dev/full"));
+}
+
+void TestSaving::copiedCellsMatchDecodedCells()
+{
+    // The CSV writer copies cells as bytes; any other writer gets decoded
+    // text. Both must write the same rows.
+    QFile file(m_dir->filePath("mixed.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("name;descr;categoryId\r\n"
+               "\"a;b\";\"x\"\"y\"\"\";X\r\n"
+               "broken \xff\xfe;\"line\nbreak\";X\r\n"
+               "\xEF\xBB\xBFmark;cr\rhere;X\r\n"
+               "\"\";plain;X\r\n");
+    file.close();
+    Model model;
+    QVERIFY(model.AddFile(file.fileName()));
+    const QStringList header{"descr", "name", "categoryId"};
+    const QString out = m_dir->filePath("copied.csv");
+    QVERIFY(model.SaveToFile(out, nullptr, &header));
+    ListWriter decoded;
+    QVERIFY(model.WriteGoods(&decoded, header, true, nullptr, nullptr, nullptr, true));
+    QCOMPARE(ReadCsv(out), decoded.rows);
+    QCOMPARE(decoded.rows.size(), 5);
+}
+
+QTEST_GUILESS_MAIN(TestSaving)
+#include "tst_saving.moc"
