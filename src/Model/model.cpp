@@ -399,7 +399,9 @@ bool Model::DeleteOffer(Offer *offer, IProgress *progress)
         SetError(tr("Операция отменена"));
         return false;
     }
-    const bool result = offer->hasGoods ? UnloadOffer(offer, progress) : true;
+    // An offer whose goods could not be taken out stays: they point at it.
+    if (offer->hasGoods && !UnloadOffer(offer, progress))
+        return false;
     for (auto it = m_offerIndex.begin(); it != m_offerIndex.end();) {
         if (it.value() == offer)
             it = m_offerIndex.erase(it);
@@ -412,7 +414,7 @@ bool Model::DeleteOffer(Offer *offer, IProgress *progress)
             break;
         }
     }
-    return result;
+    return true;
 }
 
 void Model::DeleteUnusedOffers()
