@@ -8,6 +8,11 @@
 #include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <atomic>
+#include <mutex>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 #ifdef __SSE2__
@@ -17,8 +22,69 @@
 namespace {
 
 const int kSequentialBlock = 1 << 20;
-const int kRandomBlock = 4096;
+const int kRandomBlock = 2048;
 const int kOutputBlock = 1 << 20;
+// Random reads copy from a mapping of the file; after this many copies the
+// pages are given back, so that a long walk over a large feed does not pin
+// the whole file in the process's memory.
+const int kCopiesBeforeRelease = 32768;
+
+#ifdef Q_OS_UNIX
+// A mapped file that shrinks under the mapping raises SIGBUS on access. The
+// copy from the mapping runs under a guard that turns the signal into a
+// failed read (an empty row) instead of a crash.
+thread_local sigjmp_buf *volatile t_mappedCopy = nullptr;
+struct sigaction s_previousBusHandler;
+
+void OnBusError(int signal, siginfo_t *info, void *context)
+{
+    if (t_mappedCopy)
+        siglongjmp(*t_mappedCopy, 1);
+    if (s_previousBusHandler.sa_flags & SA_SIGINFO) {
+        if (s_previousBusHandler.sa_sigaction) {
+            s_previousBusHandler.sa_sigaction(signal, info, context);
+            return;
+        }
+    } else if (s_previousBusHandler.sa_handler == SIG_IGN) {
+        return;
+    } else if (s_previousBusHandler.sa_handler != SIG_DFL) {
+        s_previousBusHandler.sa_handler(signal);
+        return;
+    }
+    ::signal(SIGBUS, SIG_DFL);
+    ::raise(SIGBUS);
+}
+
+void InstallBusHandler()
+{
+    static std::once_flag once;
+    std::call_once(once, []() {
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_sigaction = OnBusError;
+        // Not blocked inside the handler, so leaving it by a jump needs no
+        // mask to be restored (and the guard no system call).
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, &s_previousBusHandler);
+    });
+}
+
+__attribute__((noinline)) bool CopyMapped(char *dst, const char *src, size_t size)
+{
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 0) != 0) {
+        t_mappedCopy = nullptr;
+        return false;
+    }
+    t_mappedCopy = &guard;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(dst, src, size);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_mappedCopy = nullptr;
+    return true;
+}
+#endif
 
 // Bytes that end or change a field: ";", the quote, "\r" and "\n". No byte
 // of a multi-byte UTF-8 sequence equals one of them, so the scan works on
@@ -54,52 +120,6 @@ inline const char *FindSpecial(const char *p, const char *end)
     while (p < end && !s_table.special[uchar(*p)])
         ++p;
     return p;
-}
-
-inline bool HasCharacters(const CsvField &field)
-{
-    CsvRawRow row;
-    row.fields.append(field);
-    return !row.IsEmpty(0);
-}
-
-bool IsValidUtf8(const char *data, int size)
-{
-    const uchar *p = reinterpret_cast<const uchar *>(data);
-    const uchar *end = p + size;
-    while (p < end) {
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        int length;
-        uchar lowest = 0x80, highest = 0xBF;
-        if (*p >= 0xC2 && *p <= 0xDF) {
-            length = 2;
-        } else if (*p >= 0xE0 && *p <= 0xEF) {
-            length = 3;
-            if (*p == 0xE0)
-                lowest = 0xA0;
-            else if (*p == 0xED)
-                highest = 0x9F;
-        } else if (*p >= 0xF0 && *p <= 0xF4) {
-            length = 4;
-            if (*p == 0xF0)
-                lowest = 0x90;
-            else if (*p == 0xF4)
-                highest = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p < length || p[1] < lowest || p[1] > highest)
-            return false;
-        for (int i = 2; i < length; ++i) {
-            if (p[i] < 0x80 || p[i] > 0xBF)
-                return false;
-        }
-        p += length;
-    }
-    return true;
 }
 
 } // namespace
@@ -155,6 +175,16 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         return false;
     }
     m_fileSize = m_file->size();
+#ifdef Q_OS_UNIX
+    if (m_fileSize > 0) {
+        void *map = ::mmap(nullptr, size_t(m_fileSize), PROT_READ, MAP_SHARED, m_file->handle(), 0);
+        if (map != MAP_FAILED) {
+            InstallBusHandler();
+            m_map = map;
+            m_mapSize = m_fileSize;
+        }
+    }
+#endif
     const QStringList header = RowAt(0);
     // A first line without any character names no column at all.
     if (header.isEmpty() || (header.size() == 1 && header.first().isEmpty())) {
@@ -169,6 +199,13 @@ bool CsvManipulator::Close()
 {
     QMutexLocker locker(&m_mutex);
     bool ok = !m_writeFailed;
+#ifdef Q_OS_UNIX
+    if (m_map)
+        ::munmap(m_map, size_t(m_mapSize));
+#endif
+    m_map = nullptr;
+    m_mapSize = 0;
+    m_copies = 0;
     if (m_file) {
         if (m_file->openMode() & QIODevice::WriteOnly) {
             FlushOutput();
@@ -195,9 +232,19 @@ bool CsvManipulator::Close()
     return ok;
 }
 
-qint64 CsvManipulator::ReadAt(char *dst, qint64 pos, qint64 size)
+qint64 CsvManipulator::ReadAt(char *dst, qint64 pos, qint64 size, bool random)
 {
 #ifdef Q_OS_UNIX
+    if (random && m_map) {
+        const qint64 n = qMax<qint64>(0, qMin(size, m_mapSize - pos));
+        if (n == 0)
+            return 0;
+        if (++m_copies >= kCopiesBeforeRelease) {
+            m_copies = 0;
+            ::madvise(m_map, size_t(m_mapSize), MADV_DONTNEED);
+        }
+        return CopyMapped(dst, static_cast<const char *>(m_map) + pos, size_t(n)) ? n : 0;
+    }
     qint64 done = 0;
     const int fd = m_file->handle();
     while (done < size) {
@@ -221,7 +268,7 @@ bool CsvManipulator::FillBlock(Block &block, qint64 pos)
     if (block.data.size() < wanted)
         block.data.resize(int(wanted));
     block.offset = pos;
-    block.length = wanted > 0 ? int(ReadAt(block.data.data(), pos, wanted)) : 0;
+    block.length = wanted > 0 ? int(ReadAt(block.data.data(), pos, wanted, &block == &m_random)) : 0;
     return block.length > 0;
 }
 
@@ -240,7 +287,7 @@ bool CsvManipulator::ExtendBlock(Block &block, qint64 rowStart)
         std::memmove(block.data.data(), block.data.constData() + (rowStart - block.offset), size_t(keep));
     if (block.data.size() < keep + more)
         block.data.resize(int(keep + more));
-    const qint64 n = ReadAt(block.data.data() + keep, blockEnd, more);
+    const qint64 n = ReadAt(block.data.data() + keep, blockEnd, more, &block == &m_random);
     block.offset = rowStart;
     block.length = keep + int(n);
     return n > 0;
@@ -261,15 +308,15 @@ CsvManipulator::ParseResult CsvManipulator::ParseRow(const char *begin, const ch
         field.data = fieldStart;
         field.size = int(fieldEnd - fieldStart);
         field.quoted = quoted;
-        row.fields.append(field);
+        row.fields.push_back(field);
     };
     auto endOfInput = [&]() {
         CsvField field;
         field.data = fieldStart;
         field.size = int(end - fieldStart);
         field.quoted = quoted;
-        if (HasCharacters(field))
-            row.fields.append(field);
+        if (CsvRawRow::HasCharacters(field))
+            row.fields.push_back(field);
         *rowEnd = end;
         return ParseResult::Row;
     };
@@ -503,12 +550,39 @@ void CsvManipulator::AppendField(const QString &text)
 
 void CsvManipulator::AppendField(const CsvRawRow &row, int column)
 {
-    const QByteArray bytes = row.Bytes(column);
+    const CsvField *field = row.Field(column);
+    if (!field || field->size == 0) {
+        AppendEscaped(nullptr, 0);
+        return;
+    }
+    const char *data = field->data;
+    int size = field->size;
+    if (field->quoted) {
+        CsvRawRow::Unescape(data, size, m_scratch);
+        data = m_scratch.constData();
+        size = m_scratch.size();
+    }
     // Invalid UTF-8 is written the way it reads: with replacement characters.
-    if (IsValidUtf8(bytes.constData(), bytes.size()))
-        AppendEscaped(bytes.constData(), bytes.size());
-    else
-        AppendField(QString::fromUtf8(bytes));
+    if (!CsvRawRow::IsValidUtf8(data, size)) {
+        AppendField(row.Text(column));
+        return;
+    }
+    if (field->quoted) {
+        AppendEscaped(data, size);
+        return;
+    }
+    // A field found without quotes holds no separator, quote or line end;
+    // only a lone carriage return makes it need quotes.
+    if (m_rowHasField)
+        m_output.append(';');
+    m_rowHasField = true;
+    if (std::memchr(data, '\r', size_t(size))) {
+        m_output.append('"');
+        m_output.append(data, size);
+        m_output.append('"');
+    } else {
+        m_output.append(data, size);
+    }
 }
 
 void CsvManipulator::EndRow()

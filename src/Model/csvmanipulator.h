@@ -78,7 +78,7 @@ private:
     bool ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd);
     bool FillBlock(Block &block, qint64 pos);
     bool ExtendBlock(Block &block, qint64 rowStart);
-    qint64 ReadAt(char *dst, qint64 pos, qint64 size);
+    qint64 ReadAt(char *dst, qint64 pos, qint64 size, bool random);
     ParseResult ParseRow(const char *begin, const char *end, bool atEnd, CsvRawRow &row, const char **rowEnd) const;
     QStringList ReadRowLocked(Block &block);
     void AppendEscaped(const char *data, int size);
@@ -96,6 +96,10 @@ private:
     CsvRawRow m_sequentialRow;
     CsvRawRow m_randomRow;
     QByteArray m_output;
+    QByteArray m_scratch;
+    void *m_map = nullptr; // the file mapped for random reads, when it can be
+    qint64 m_mapSize = 0;
+    int m_copies = 0;
     bool m_rowHasField = false;
     bool m_writeFailed = false;
     mutable QMutex m_mutex;

@@ -6,11 +6,11 @@
 
 namespace {
 
-const CsvField *FieldAt(const QVector<CsvField> &fields, int column)
+const CsvField *FieldAt(const std::vector<CsvField> &fields, int column)
 {
-    if (column < 0 || column >= fields.size())
+    if (column < 0 || column >= int(fields.size()))
         return nullptr;
-    return &fields.at(column);
+    return &fields[size_t(column)];
 }
 
 qint32 FromDouble(double value)
@@ -71,21 +71,67 @@ void CsvRawRow::Unescape(const char *data, int size, QByteArray &out)
     }
 }
 
-bool CsvRawRow::IsEmpty(int column) const
+bool CsvRawRow::HasCharacters(const CsvField &field)
 {
-    const CsvField *f = FieldAt(fields, column);
-    if (!f || f->size == 0)
-        return true;
-    if (!f->quoted)
+    if (field.size == 0)
         return false;
-    for (int i = 0; i < f->size; ++i) {
-        if (f->data[i] != '"')
-            return false;
+    if (!field.quoted)
+        return true;
+    for (int i = 0; i < field.size; ++i) {
+        if (field.data[i] != '"')
+            return true;
     }
     // Only quote characters: every pair inside a section is one character,
     // so there is a character exactly when the run is long enough to hold a
     // doubled quote after its opening quote.
-    return f->size < 3;
+    return field.size >= 3;
+}
+
+bool CsvRawRow::IsEmpty(int column) const
+{
+    const CsvField *f = FieldAt(fields, column);
+    return !f || !HasCharacters(*f);
+}
+
+bool CsvRawRow::IsValidUtf8(const char *data, int size)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(data);
+    const uchar *end = p + size;
+    while (p < end) {
+        // Runs of ASCII go eight bytes at a time.
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (word & Q_UINT64_C(0x8080808080808080))
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
+        const uchar c = *p;
+        if (c < 0x80) {
+            ++p;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            if (end - p < 2 || (p[1] & 0xC0) != 0x80)
+                return false;
+            p += 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+                return false;
+            if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F))
+                return false; // overlong form or a surrogate
+            p += 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
+                return false;
+            if ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F))
+                return false; // overlong form or beyond the last code point
+            p += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 QString CsvRawRow::Text(int column) const

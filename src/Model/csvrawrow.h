@@ -1,8 +1,9 @@
 #pragma once
 
+#include <vector>
+
 #include <QByteArray>
 #include <QString>
-#include <QVector>
 
 // One field of a scanned CSV row: the bytes between two separators, quotes
 // and doubled quotes still in place.
@@ -20,8 +21,13 @@ struct CsvField
 class CsvRawRow
 {
 public:
-    int Count() const { return fields.size(); }
+    int Count() const { return int(fields.size()); }
     void Clear() { fields.clear(); }
+    // The field of a column, or null for -1 and columns past the end.
+    const CsvField *Field(int column) const
+    {
+        return column >= 0 && column < int(fields.size()) ? &fields[size_t(column)] : nullptr;
+    }
 
     // True when the cell holds no character (it reads as a null string);
     // a column of -1 or past the end counts as empty.
@@ -39,10 +45,15 @@ public:
 
     // Removes the quoting of a field's bytes.
     static void Unescape(const char *data, int size, QByteArray &out);
+    // True when the field holds at least one character.
+    static bool HasCharacters(const CsvField &field);
+    // True when the bytes are well-formed UTF-8, so that decoding and
+    // encoding them again gives the same bytes.
+    static bool IsValidUtf8(const char *data, int size);
     // Parses a price as a C-locale decimal number truncated toward zero;
     // -1 when the text is not a number or does not fit.
     static qint32 ParsePrice(const char *data, int size);
     static qint32 ParsePrice(const QString &text);
 
-    QVector<CsvField> fields;
+    std::vector<CsvField> fields;
 };
