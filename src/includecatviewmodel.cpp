@@ -10,6 +10,11 @@ IncludeCatViewModel::IncludeCatViewModel(const QList<CategoryRule> &rules, bool 
 {
 }
 
+bool IncludeCatViewModel::IsRow(const QModelIndex &index) const
+{
+    return index.isValid() && index.model() == this && index.row() < m_rules.size() && index.column() == 0;
+}
+
 int IncludeCatViewModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rules.size();
@@ -17,7 +22,7 @@ int IncludeCatViewModel::rowCount(const QModelIndex &parent) const
 
 Qt::ItemFlags IncludeCatViewModel::flags(const QModelIndex &index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!IsRow(index))
         return QAbstractListModel::flags(index);
     return QAbstractListModel::flags(index) | Qt::ItemIsEditable;
 }
@@ -31,7 +36,7 @@ QVariant IncludeCatViewModel::headerData(int section, Qt::Orientation orientatio
 
 QVariant IncludeCatViewModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!IsRow(index))
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
@@ -60,8 +65,7 @@ bool IncludeCatViewModel::IsDuplicate(int row, const CategoryRule &rule) const
 
 bool IncludeCatViewModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole
-            || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (role != Qt::EditRole || !IsRow(index))
         return false;
     const CategoryRule rule = CategoryRule::FromText(value.toString());
     if (IsDuplicate(index.row(), rule)) {

@@ -32,6 +32,8 @@ protected:
 private:
     Q_DISABLE_COPY(IncludeCatViewModel)
 
+    bool IsRow(const QModelIndex &index) const;
+
     bool IsDuplicate(int row, const CategoryRule &rule) const;
 
     QList<CategoryRule> m_rules;

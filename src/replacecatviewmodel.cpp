@@ -14,6 +14,11 @@ ReplaceCatViewModel::ReplaceCatViewModel(const QMap<CategoryRule, RenameTarget> 
         m_rows.append(Row{it.key(), it.value().to, it.value().merge});
 }
 
+bool ReplaceCatViewModel::IsRow(const QModelIndex &index) const
+{
+    return index.isValid() && index.model() == this && index.row() < m_rows.size() && index.column() < ColumnCount;
+}
+
 int ReplaceCatViewModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rows.size();
@@ -27,7 +32,7 @@ int ReplaceCatViewModel::columnCount(const QModelIndex &parent) const
 Qt::ItemFlags ReplaceCatViewModel::flags(const QModelIndex &index) const
 {
     const Qt::ItemFlags base = QAbstractListModel::flags(index);
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!IsRow(index))
         return base;
     return index.column() == MergeColumn ? base | Qt::ItemIsUserCheckable : base | Qt::ItemIsEditable;
 }
@@ -50,7 +55,7 @@ QVariant ReplaceCatViewModel::headerData(int section, Qt::Orientation orientatio
 
 QVariant ReplaceCatViewModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!IsRow(index))
         return QVariant();
     const Row &row = m_rows.at(index.row());
     const bool text = role == Qt::DisplayRole || role == Qt::EditRole;
@@ -68,7 +73,7 @@ QVariant ReplaceCatViewModel::data(const QModelIndex &index, int role) const
 
 bool ReplaceCatViewModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!IsRow(index))
         return false;
     Row &row = m_rows[index.row()];
     if (role == Qt::CheckStateRole && index.column() == MergeColumn) {

@@ -37,5 +37,7 @@ public:
 private:
     Q_DISABLE_COPY(ReplaceCatViewModel)
 
+    bool IsRow(const QModelIndex &index) const;
+
     QList<Row> m_rows;
 };
