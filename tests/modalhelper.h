@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMenu>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -45,3 +46,31 @@ inline void OnNextMenu(std::function<void(QMenu *)> action, int turns = 100)
             OnNextMenu(action, turns - 1);
     });
 }
+
+// Closes every dialog or message box that opens while it lives and keeps
+// their titles: where none is expected, one that comes fails the test
+// instead of waiting for a user.
+class ModalCloser
+{
+public:
+    ModalCloser()
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            closed.append(modal->windowTitle());
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        });
+        m_timer.start();
+    }
+
+    QStringList closed;
+
+private:
+    QTimer m_timer;
+};

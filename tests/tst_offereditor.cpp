@@ -111,6 +111,8 @@ private slots:
     void chooserListsSortedCategories();
     void chooserWithoutCategoriesWarns();
     void delegateEditsRule();
+    void editorCommits_data();
+    void editorCommits();
 
     void replaceModelSetData_data();
     void replaceModelSetData();
@@ -201,6 +203,7 @@ void TestOfferEditor::applyToOffer()
     QFETCH(bool, reload);
 
     const Offer before = *m_offer;
+    ModalCloser closer;
     EditOfferDialog dialog(m_offer);
     auto *include = Child<QTableView>(&dialog, "includeCatsView")->model();
     auto *exclude = Child<QTableView>(&dialog, "excludeCatsView")->model();
@@ -273,6 +276,7 @@ void TestOfferEditor::applyToOffer()
     // Applying again what is now stored changes nothing more.
     EditOfferDialog again(m_offer);
     QCOMPARE(again.ApplyToOffer(), false);
+    QCOMPARE(closer.closed, QStringList());
 }
 
 void TestOfferEditor::unsortedRulesCountAsChange()
@@ -621,6 +625,61 @@ void TestOfferEditor::delegateEditsRule()
     QLineEdit plain;
     delegate.setEditorData(&plain, model.index(0));
     QCOMPARE(plain.text(), QStringLiteral("Обувь"));
+}
+
+void TestOfferEditor::editorCommits_data()
+{
+    QTest::addColumn<bool>("byEnter");
+    QTest::newRow("enter") << true;
+    // The typed rule must not be lost when the user goes on to another
+    // field or straight to the OK button.
+    QTest::newRow("focus elsewhere") << false;
+}
+
+void TestOfferEditor::editorCommits()
+{
+    QFETCH(bool, byEnter);
+
+    LoadFeed();
+    EditOfferDialog dialog(m_offer);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *view = Child<QTableView>(&dialog, "excludeCatsView");
+    QAbstractItemModel *model = view->model();
+    QVERIFY(model->insertRows(0, 1));
+    const QModelIndex cell = model->index(0, 0);
+    view->setCurrentIndex(cell);
+    view->edit(cell);
+    auto *editor = qobject_cast<ChooseCatDelegate::ChooseCatWidget *>(view->indexWidget(cell));
+    QVERIFY(editor);
+    QVERIFY(editor->LineEdit()->hasFocus());
+
+    // The chooser takes the window's focus for a while; the cell stays open.
+    OnNextModal([](QWidget *modal) {
+        auto *chooser = qobject_cast<ChooseCategoryDialog *>(modal);
+        QVERIFY(chooser);
+        auto *list = chooser->findChild<QListView *>(QStringLiteral("listView"));
+        list->setCurrentIndex(list->model()->index(2, 0));
+        chooser->accept();
+    });
+    editor->findChild<QToolButton *>()->click();
+    QCOMPARE(view->indexWidget(cell), editor);
+    QCOMPARE(editor->LineEdit()->text(), QStringLiteral("Одежда/Платья"));
+    // Back in the editor window, the focus returns to the cell.
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(editor->LineEdit()->hasFocus());
+
+    if (byEnter) {
+        QTest::keyClick(editor->LineEdit(), Qt::Key_Return);
+        // The view commits an Enter through a queued call to the delegate.
+        QCoreApplication::sendPostedEvents(view->itemDelegateForColumn(0), QEvent::MetaCall);
+    } else {
+        Child<QLineEdit>(&dialog, "offerNameEdit")->setFocus(Qt::MouseFocusReason);
+    }
+    QCOMPARE(cell.data().toString(), QStringLiteral("Одежда/Платья"));
+    QVERIFY(!view->indexWidget(cell));
 }
 
 void TestOfferEditor::replaceModelSetData_data()
