@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+
+class CheckedStringListModel;
+
+namespace Ui {
+class CheckedStringListDialog;
+}
+
+// Asks which strings of a list to take, with a check box on each. The
+// caller presets and reads the check states through the model.
+class CheckedStringListDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    CheckedStringListDialog(const QString &title, const QString &text, const QStringList &strings,
+                            QWidget *parent = nullptr);
+    ~CheckedStringListDialog() override;
+
+    CheckedStringListModel *const model; // owned by the dialog, every row unchecked at first
+
+private:
+    Q_DISABLE_COPY(CheckedStringListDialog)
+
+    std::unique_ptr<Ui::CheckedStringListDialog> ui;
+};

@@ -1,0 +1,143 @@
+#include "editofferdialog.h"
+
+#include <algorithm>
+
+#include <QMenu>
+#include <QMessageBox>
+
+#include "choosecatdelegate.h"
+#include "includecatviewmodel.h"
+#include "offer.h"
+#include "replacecatviewmodel.h"
+#include "ui_editofferdialog.h"
+
+namespace {
+
+// The rules of a list as the offer keeps them: by mode, then by text. A rule
+// without a path is a row the user added and never filled in; kept, it
+// would match every category and keep (or drop) the whole feed.
+QList<CategoryRule> NormalisedRules(const QList<CategoryRule> &rules)
+{
+    QList<CategoryRule> result;
+    result.reserve(rules.size());
+    for (const CategoryRule &rule : rules) {
+        if (!rule.text.isEmpty())
+            result.append(rule);
+    }
+    std::stable_sort(result.begin(), result.end());
+    return result;
+}
+
+} // namespace
+
+EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
+    : QDialog(parent)
+    , m_offer(offer)
+    , m_categories(offer->categories.values())
+    , ui(std::make_unique<Ui::EditOfferDialog>())
+{
+    std::sort(m_categories.begin(), m_categories.end());
+
+    ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowTitle(offer->name.isEmpty() ? tr("Создание нового оффера")
+                                         : tr("Редактирование оффера ") + offer->name);
+
+    ui->offerNameEdit->setText(offer->name);
+    ui->importUrlEdit->setText(offer->exportUrl);
+    ui->offerPrefixEdit->setText(offer->prefix);
+    ui->offerUrlEdit->setText(offer->url);
+
+    m_includeModel = new IncludeCatViewModel(offer->include, true, this);
+    m_excludeModel = new IncludeCatViewModel(offer->exclude, false, this);
+    m_replaceModel = new ReplaceCatViewModel(offer->rename, this);
+    ui->includeCatsView->setModel(m_includeModel);
+    ui->excludeCatsView->setModel(m_excludeModel);
+    ui->replaceCatsView->setModel(m_replaceModel);
+
+    const QList<QAbstractItemView *> views{ui->includeCatsView, ui->excludeCatsView, ui->replaceCatsView};
+    const QList<QAbstractButton *> buttons{ui->toolButton, ui->toolButton_2, ui->toolButton_3};
+    for (int i = 0; i < views.size(); ++i) {
+        QAbstractItemView *view = views.at(i);
+        view->setItemDelegateForColumn(0, new ChooseCatDelegate(&m_categories, this));
+        connect(view, &QWidget::customContextMenuRequested, this, &EditOfferDialog::showOfferContextMenu);
+        connect(buttons.at(i), &QAbstractButton::clicked, this, [view] { AppendEmptyRow(view); });
+    }
+
+    ui->otherCatsCombo->addItem(tr("Оставлять"), true);
+    ui->otherCatsCombo->addItem(tr("Удалять"), false);
+    ui->otherCatsCombo->setCurrentIndex(offer->includeOther ? 0 : 1);
+
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &EditOfferDialog::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+EditOfferDialog::~EditOfferDialog() = default;
+
+void EditOfferDialog::accept()
+{
+    if (ui->offerNameEdit->text().isEmpty()) {
+        QMessageBox::warning(this, tr("Ошибка"), tr("Имя оффера не может быть пустым"));
+        return;
+    }
+    QDialog::accept();
+}
+
+void EditOfferDialog::AppendEmptyRow(QAbstractItemView *view)
+{
+    QAbstractItemModel *model = view->model();
+    model->insertRows(model->rowCount(), 1);
+}
+
+void EditOfferDialog::showOfferContextMenu(const QPoint &pos)
+{
+    auto *view = qobject_cast<QAbstractItemView *>(sender());
+    if (!view)
+        return;
+
+    QMenu menu(tr("Действия"), this);
+    const QPersistentModelIndex current = view->currentIndex();
+    if (current.isValid() && view->visualRect(current).contains(pos)) {
+        connect(menu.addAction(tr("Удалить категорию")), &QAction::triggered, view, [view, current] {
+            if (current.isValid())
+                view->model()->removeRows(current.row(), 1, current.parent());
+        });
+        menu.addSeparator();
+    }
+    connect(menu.addAction(tr("Добавить категорию")), &QAction::triggered, view, [view] { AppendEmptyRow(view); });
+    menu.exec(view->viewport()->mapToGlobal(pos));
+}
+
+bool EditOfferDialog::ApplyToOffer()
+{
+    m_offer->name = ui->offerNameEdit->text();
+    m_offer->exportUrl = ui->importUrlEdit->text();
+    m_offer->prefix = ui->offerPrefixEdit->text();
+    m_offer->url = ui->offerUrlEdit->text();
+
+    const bool includeOther = ui->otherCatsCombo->currentIndex() == 0;
+    bool reload = includeOther != m_offer->includeOther;
+    m_offer->includeOther = includeOther;
+
+    const QList<CategoryRule> include = NormalisedRules(m_includeModel->Rules());
+    if (include != m_offer->include) {
+        m_offer->include = include;
+        reload = true;
+    }
+    const QList<CategoryRule> exclude = NormalisedRules(m_excludeModel->Rules());
+    if (exclude != m_offer->exclude) {
+        m_offer->exclude = exclude;
+        reload = true;
+    }
+
+    QMap<CategoryRule, RenameTarget> rename;
+    for (const ReplaceCatViewModel::Row &row : m_replaceModel->Rows()) {
+        if (!row.rule.text.isEmpty() && !row.to.isEmpty())
+            rename.insert(row.rule, RenameTarget{row.to, row.merge});
+    }
+    if (rename != m_offer->rename) {
+        m_offer->rename = rename;
+        reload = true;
+    }
+    return reload;
+}

@@ -1,0 +1,59 @@
+#include "pricedialog.h"
+
+#include "commongoodinfo.h"
+#include "filter.h"
+#include "model.h"
+#include "ui_pricedialog.h"
+
+PriceDialog::PriceDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::PriceDialog>())
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    lowSpin = ui->lowSpin;
+    highSpin = ui->highSpin;
+    rangeLabel = ui->rangeLabel;
+    rangeLabel->hide();
+
+    // The lower bound never exceeds the upper one, from the start on.
+    lowSpin->setMaximum(highSpin->value());
+    connect(highSpin, qOverload<int>(&QSpinBox::valueChanged), lowSpin, &QSpinBox::setMaximum);
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+PriceDialog::~PriceDialog() = default;
+
+void PriceDialog::Preset(const Model *model, const Filter *filter)
+{
+    bool known = false;
+    if (model) {
+        CommonGoodInfo merged;
+        for (const Offer &offer : model->Offers()) {
+            if (offer.hasGoods)
+                merged.Merge(offer.priceInfo);
+        }
+        // An offer that holds goods has included each of them; an empty
+        // merge means no offer holds any.
+        if (!merged.IsEmpty()) {
+            known = true;
+            lowSpin->setRange(merged.minPrice, merged.maxPrice);
+            highSpin->setRange(merged.minPrice, merged.maxPrice);
+            highSpin->setValue(merged.maxPrice);
+            lowSpin->setValue(merged.minPrice);
+            rangeLabel->setText(tr("(доступные значения от %1 до %2)")
+                                        .arg(QString::number(merged.minPrice), QString::number(merged.maxPrice)));
+            rangeLabel->show();
+        }
+    }
+    const bool bounded = filter && filter->priceLow != -1 && filter->priceHigh != -1;
+    if (!known && bounded) {
+        lowSpin->setRange(filter->priceLow, filter->priceHigh);
+        highSpin->setRange(filter->priceLow, filter->priceHigh);
+    }
+    if (bounded) {
+        highSpin->setValue(filter->priceHigh);
+        lowSpin->setValue(filter->priceLow);
+    }
+}
