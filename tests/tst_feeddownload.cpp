@@ -306,6 +306,7 @@ void TestFeedDownload::unloadDropsTheWholeFeed()
     QCOMPARE(model.Root().GoodCount(true), 1); // the other offer's goods came from the same feed
     QCOMPARE(model.Sources().size(), 1);
     QVERIFY(!main->hasGoods && !main->exportLoaded);
+    QVERIFY(main->priceInfo.IsEmpty());
     QVERIFY(QFile::exists(main->exportFile));
 }
 

@@ -287,7 +287,7 @@ void TestLoading::rowsThatAreNotLoaded()
 void TestLoading::clear()
 {
     Model model;
-    QVERIFY(model.AddFile(Feed("shop.csv", {"name;vendor;categoryId", "a;Ecco;X"})));
+    QVERIFY(model.AddFile(Feed("shop.csv", {"name;vendor;price;categoryId", "a;Ecco;10;X"})));
     Offer &offer = model.Offers().first();
     offer.exclude << CategoryRule::FromText("Y");
     const QString download = Feed("downloaded.csv", {"name;categoryId", "z;X"});
@@ -304,6 +304,7 @@ void TestLoading::clear()
     QCOMPARE(model.Offers().size(), 1);
     QVERIFY(!model.Offers().first().hasGoods);
     QVERIFY(!model.Offers().first().exportLoaded);
+    QVERIFY(model.Offers().first().priceInfo.IsEmpty());
     QCOMPARE(model.Offers().first().exclude.size(), 1);
     QVERIFY(!QFile::exists(download));
     QCOMPARE(model.Option("filter/search"), QStringLiteral("x"));

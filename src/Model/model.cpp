@@ -168,6 +168,8 @@ void Model::Clear(bool onlyData)
             QFile::remove(offer.exportFile);
         offer.exportLoaded = false;
         offer.hasGoods = false;
+        // The price range described goods that are gone now.
+        offer.priceInfo.Reset();
     }
     for (Source &source : m_sources)
         source.DestroyReader();
@@ -390,6 +392,7 @@ bool Model::UnloadOffer(Offer *offer, IProgress *progress)
     }
     offer->exportLoaded = false;
     offer->hasGoods = false;
+    offer->priceInfo.Reset();
     return true;
 }
 
