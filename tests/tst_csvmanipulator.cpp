@@ -27,6 +27,7 @@ private slots:
     void badInput_data();
     void badInput();
     void veryLongRowIsReadWhole();
+    void fileCutWhileOpenGivesEmptyRows();
     void rawScanAgreesWithDecodedRows();
     void prices_data();
     void prices();
@@ -313,6 +314,27 @@ void TestCsvManipulator::veryLongRowIsReadWhole()
     QVERIFY(reader->NextRow().isEmpty());
     QCOMPARE(reader->RowAt(first).at(0), QStringLiteral("1"));
     QCOMPARE(reader->RowAt(second).at(1).size(), big.size());
+}
+
+void TestCsvManipulator::fileCutWhileOpenGivesEmptyRows()
+{
+    QByteArray bytes("a;b\n");
+    for (int i = 0; i < 5000; ++i)
+        bytes += QByteArray::number(i) + ";" + QByteArray(60, 'x') + "\n";
+    const QString path = WriteFile(bytes);
+    std::unique_ptr<CsvManipulator> reader(static_cast<CsvManipulator *>(OpenCsvReader(path)));
+    QVERIFY(reader);
+    QList<qint64> offsets;
+    for (qint64 offset = reader->Position(); reader->ScanNext(); offset = reader->Position())
+        offsets.append(offset);
+    QCOMPARE(offsets.size(), 5000);
+    // Another program cuts the feed to a few rows while it is loaded.
+    QVERIFY(QFile::resize(path, offsets.at(10)));
+    QCOMPARE(reader->RowAt(offsets.at(3)).value(0), QStringLiteral("3"));
+    for (int i = 100; i < offsets.size(); i += 97) {
+        QVERIFY(reader->RowAt(offsets.at(i)).isEmpty());
+        QVERIFY(!reader->ScanAt(offsets.at(i)));
+    }
 }
 
 void TestCsvManipulator::rawScanAgreesWithDecodedRows()

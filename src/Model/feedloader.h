@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unordered_map>
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -59,7 +61,7 @@ private:
     QHash<QByteArray, const QString *> m_vendorCache;
     Offer *m_lastOffer = nullptr;
     QHash<QByteArray, CatModel *> *m_lastNodes = nullptr;
-    QHash<Offer *, QHash<QByteArray, CatModel *>> m_nodes;
+    std::unordered_map<Offer *, QHash<QByteArray, CatModel *>> m_nodes; // values keep their addresses
     const IdTemplate *m_templates[4] = {nullptr, nullptr, nullptr, nullptr};
 
     // Base load state.
