@@ -3,7 +3,6 @@
 #include "catmodel.h"
 #include "filter.h"
 
-#include <QBrush>
 #include <QColor>
 
 CategoryViewModel::CategoryViewModel(CatModel *root, Filter *filter)
@@ -69,7 +68,7 @@ QVariant CategoryViewModel::data(const QModelIndex &index, int role) const
         return QString(node->name + QLatin1String(" (") + QString::number(node->GoodCount(true))
                        + QLatin1Char(')'));
     case Qt::ForegroundRole:
-        return QBrush(node->ghost ? QColor(110, 110, 110) : QColor(Qt::black));
+        return node->ghost ? QColor(110, 110, 110) : QColor(Qt::black);
     case Qt::CheckStateRole:
         if (!m_filter || m_filter->uncheckedCategories.isEmpty())
             return Qt::Checked;
@@ -148,8 +147,9 @@ bool CategoryViewModel::removeRows(int row, int count, const QModelIndex &parent
 
 Qt::ItemFlags CategoryViewModel::flags(const QModelIndex &index) const
 {
+    // Nothing can be done with the invisible root item.
     if (!index.isValid())
-        return Qt::ItemIsEnabled;
+        return Qt::NoItemFlags;
     return QAbstractItemModel::flags(index) | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
 }
 

@@ -7,6 +7,13 @@ GoodViewModel::GoodViewModel(QObject *parent)
     : QAbstractListModel(parent)
 {
     qRegisterMetaType<Good *>("Good *");
+    // A row's display value converts to the good's name, for whatever reads
+    // the list as text (type-ahead search, accessibility).
+    if (!QMetaType::hasRegisteredConverterFunction<Good *, QString>()) {
+        QMetaType::registerConverter<Good *, QString>([](Good *good) {
+            return good && good->source ? good->Name(good->Row()) : QString();
+        });
+    }
 }
 
 int GoodViewModel::rowCount(const QModelIndex &parent) const
@@ -29,8 +36,9 @@ QVariant GoodViewModel::headerData(int, Qt::Orientation, int) const
 
 Qt::ItemFlags GoodViewModel::flags(const QModelIndex &index) const
 {
+    // Nothing can be done with the invisible root item.
     if (!index.isValid())
-        return Qt::ItemIsEnabled;
+        return Qt::NoItemFlags;
     return QAbstractListModel::flags(index) | Qt::ItemIsEnabled;
 }
 

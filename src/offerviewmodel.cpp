@@ -2,7 +2,6 @@
 
 #include "offer.h"
 
-#include <QBrush>
 #include <QColor>
 
 OfferViewModel::OfferViewModel(QList<Offer> *offers)
@@ -28,7 +27,7 @@ QVariant OfferViewModel::data(const QModelIndex &index, int role) const
             return QString(offer.name + QLatin1String(" (+)"));
         return offer.name;
     case Qt::ForegroundRole:
-        return QBrush(offer.hasGoods ? QColor(Qt::black) : QColor(110, 110, 110));
+        return offer.hasGoods ? QColor(Qt::black) : QColor(110, 110, 110);
     default:
         return QVariant();
     }
