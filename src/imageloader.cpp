@@ -7,6 +7,7 @@
 
 ImageLoader::ImageLoader(QObject *parent)
     : QObject(parent)
+    , m_manager(this)
 {
     // Picture hosts commonly send their pictures on to another address.
     m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
