@@ -14,6 +14,13 @@ ImageLoader::ImageLoader(QObject *parent)
     connect(&m_manager, &QNetworkAccessManager::finished, this, &ImageLoader::DataRecived);
 }
 
+ImageLoader::~ImageLoader()
+{
+    // The manager goes first and takes the replies still under way with it;
+    // nothing it does then may reach this half-destroyed loader.
+    disconnect(&m_manager, nullptr, this, nullptr);
+}
+
 const QPixmap *ImageLoader::Cached(const QString &url) const
 {
     const auto it = m_cache.constFind(url);

@@ -27,6 +27,7 @@ public:
     static constexpr int kHeight = 130;
 
     explicit ImageLoader(QObject *parent = nullptr);
+    ~ImageLoader() override;
 
     // The cached picture of the address, or null.
     const QPixmap *Cached(const QString &url) const;
