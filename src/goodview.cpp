@@ -1,0 +1,7 @@
+#include "goodview.h"
+
+GoodView::GoodView(QWidget *parent)
+    : QListView(parent)
+{
+    setUniformItemSizes(true);
+}

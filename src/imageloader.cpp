@@ -1,0 +1,83 @@
+#include "imageloader.h"
+
+#include <QDebug>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+ImageLoader::ImageLoader(QObject *parent)
+    : QObject(parent)
+    , m_manager(this)
+{
+    // Picture hosts commonly send their pictures on to another address.
+    m_manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    connect(&m_manager, &QNetworkAccessManager::finished, this, &ImageLoader::DataRecived);
+}
+
+ImageLoader::~ImageLoader()
+{
+    // The manager goes first and takes the replies still under way with it;
+    // nothing it does then may reach this half-destroyed loader.
+    disconnect(&m_manager, nullptr, this, nullptr);
+}
+
+const QPixmap *ImageLoader::Cached(const QString &url) const
+{
+    const auto it = m_cache.constFind(url);
+    return it == m_cache.constEnd() ? nullptr : &it.value();
+}
+
+void ImageLoader::Request(const QString &url, const QModelIndex &index)
+{
+    // A good without a picture has nothing to download.
+    if (url.isEmpty())
+        return;
+    if (m_requested.contains(url)) {
+        if (index.isValid() && !m_cache.contains(url)) {
+            QVector<QPersistentModelIndex> &waiting = m_waiting[url];
+            if (!waiting.contains(index))
+                waiting.append(index);
+        }
+        return;
+    }
+    if (m_failed.contains(url))
+        return;
+
+    m_requested.insert(url);
+    QNetworkReply *reply = m_manager.get(QNetworkRequest(QUrl(url)));
+    m_pending.insert(reply, Pending{index, url});
+}
+
+void ImageLoader::DataRecived(QNetworkReply *reply)
+{
+    const auto it = m_pending.find(reply);
+    if (it == m_pending.end())
+        return;
+    const Pending pending = it.value();
+    m_pending.erase(it);
+    const QVector<QPersistentModelIndex> waiting = m_waiting.take(pending.url);
+
+    if (reply->error() != QNetworkReply::NoError) {
+        qDebug() << reply->errorString();
+        m_failed.insert(pending.url);
+        m_requested.remove(pending.url);
+        reply->deleteLater();
+        return;
+    }
+
+    // A success may mean the network is back: every failed address may be
+    // tried again.
+    m_failed.clear();
+    QPixmap image;
+    image.loadFromData(reply->readAll());
+    if (!image.isNull())
+        image = image.scaled(kWidth, kHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
+    const QPixmap cached = *m_cache.insert(pending.url, image);
+    reply->deleteLater();
+
+    emit ImageLoaded(cached, pending.url, pending.index);
+    for (const QPersistentModelIndex &index : waiting) {
+        if (index != pending.index)
+            emit ImageLoaded(cached, pending.url, index);
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QHash>
+#include <QMap>
+#include <QModelIndex>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPersistentModelIndex>
+#include <QPixmap>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+class QNetworkReply;
+
+// Downloads the pictures of goods over HTTP and keeps them, scaled to the
+// card's picture size, for as long as it lives. Each address is asked for
+// once; after a failure it is tried again only once some other download has
+// succeeded. Everything happens on the interface thread without blocking:
+// ImageLoaded() tells, for each item that asked, that its picture is ready.
+class ImageLoader final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 150;
+    static constexpr int kHeight = 130;
+
+    explicit ImageLoader(QObject *parent = nullptr);
+    ~ImageLoader() override;
+
+    // The cached picture of the address, or null.
+    const QPixmap *Cached(const QString &url) const;
+    // Starts a download unless the address was asked for already; the item
+    // is told when the picture arrives.
+    void Request(const QString &url, const QModelIndex &index);
+
+signals:
+    void ImageLoaded(const QPixmap &image, const QString &url, const QModelIndex &index);
+
+public slots:
+    void DataRecived(QNetworkReply *reply);
+
+private:
+    Q_DISABLE_COPY(ImageLoader)
+
+    struct Pending
+    {
+        QPersistentModelIndex index; // invalid once its model resets or dies
+        QString url;
+    };
+
+    QSet<QString> m_requested;
+    QSet<QString> m_failed;
+    QMap<QNetworkReply *, Pending> m_pending;
+    QHash<QString, QPixmap> m_cache;
+    // Further items that asked for an address while its download was under way.
+    QHash<QString, QVector<QPersistentModelIndex>> m_waiting;
+    QNetworkAccessManager m_manager;
+};

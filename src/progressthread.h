@@ -1,0 +1,54 @@
+#pragma once
+
+#include "progressdialog.h"
+
+#include <type_traits>
+
+#include <QThread>
+
+// Runs one callable on a worker thread, handing it the progress dialog as
+// its IProgress (or null without a dialog). It owns neither; both must
+// outlive the thread's run, which the destructor waits for.
+template<typename Callable>
+class ProgressThread final : public QThread
+{
+public:
+    ProgressThread(Callable &callable, ProgressDialog *dialog)
+        : m_callable(callable)
+        , m_dialog(dialog)
+    {
+    }
+
+    ~ProgressThread() override { wait(); }
+
+protected:
+    void run() override { m_callable(m_dialog ? static_cast<IProgress *>(m_dialog) : nullptr); }
+
+private:
+    Q_DISABLE_COPY(ProgressThread)
+
+    Callable &m_callable;
+    ProgressDialog *m_dialog;
+};
+
+// The run pattern of every long operation: a progress dialog on the stack,
+// the body on a worker thread, the dialog's event loop until the worker
+// ends, then the wait for it. The body takes an IProgress* and usually
+// captures the caller's locals by reference, a result flag among them.
+// Returns the dialog's result.
+template<typename Callable>
+int RunWithProgress(QWidget *parent, bool logMode, Callable &&body)
+{
+    ProgressDialog dialog(parent, logMode);
+    ProgressThread<std::remove_reference_t<Callable>> thread(body, &dialog);
+    // finished() comes from the worker; queued, it reaches the dialog inside
+    // exec() even when the worker has ended before exec() began.
+    if (logMode)
+        QObject::connect(&thread, &QThread::finished, &dialog, &ProgressDialog::waitingCancel, Qt::QueuedConnection);
+    else
+        QObject::connect(&thread, &QThread::finished, &dialog, &QDialog::accept, Qt::QueuedConnection);
+    thread.start(QThread::InheritPriority);
+    const int result = dialog.exec();
+    thread.wait();
+    return result;
+}

@@ -1,0 +1,637 @@
+#include "gooddelegate.h"
+#include "goodpropsview.h"
+#include "goodview.h"
+#include "goodviewdialog.h"
+#include "goodviewmodel.h"
+#include "goodwidget.h"
+#include "imageloader.h"
+
+#include "catmodel.h"
+#include "defaultgoodqueryobject.h"
+#include "good.h"
+#include "ireader.h"
+#include "model.h"
+#include "source.h"
+
+#include <QAbstractItemModelTester>
+#include <QBuffer>
+#include <QFile>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QStringListModel>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray Png(int width, int height, const QColor &colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+// A picture host on 127.0.0.1: each path has a queue of answers, the last of
+// which repeats, and a count of the requests it got.
+class PictureServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Answer
+    {
+        QByteArray status;
+        QByteArray type;
+        QByteArray body;
+        QByteArray location;
+    };
+
+    static Answer Picture(const QByteArray &body) { return {"200 OK", "image/png", body, {}}; }
+    static Answer Text(const QByteArray &body) { return {"200 OK", "text/plain", body, {}}; }
+    static Answer NotFound() { return {"404 Not Found", "text/plain", "missing", {}}; }
+    static Answer Redirect(const QByteArray &to) { return {"302 Found", "text/plain", QByteArray(), to}; }
+
+    bool Start()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, &PictureServer::Accept);
+        return m_server.listen(QHostAddress::LocalHost);
+    }
+
+    QString Url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
+    }
+
+    void Set(const QByteArray &path, const QList<Answer> &answers) { m_answers.insert(path, answers); }
+    int Hits(const QByteArray &path) const { return m_hits.value(path); }
+
+private:
+    void Accept()
+    {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void Serve(QTcpSocket *socket)
+    {
+        QByteArray &request = m_requests[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n"))
+            return;
+        const QByteArray path = request.split(' ').value(1);
+        m_requests.remove(socket);
+        ++m_hits[path];
+
+        QList<Answer> &queue = m_answers[path];
+        Answer answer = NotFound();
+        if (!queue.isEmpty())
+            answer = queue.size() > 1 ? queue.takeFirst() : queue.first();
+        QByteArray reply = "HTTP/1.1 " + answer.status + "\r\nContent-Type: " + answer.type
+                + "\r\nContent-Length: " + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n";
+        if (!answer.location.isEmpty())
+            reply += "Location: " + answer.location + "\r\n";
+        reply += "\r\n" + answer.body;
+        socket->write(reply);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QByteArray, QList<Answer>> m_answers;
+    QHash<QByteArray, int> m_hits;
+    QHash<QTcpSocket *, QByteArray> m_requests;
+};
+
+Q_DECLARE_METATYPE(PictureServer::Answer)
+
+class TestGoodDisplay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void cardShowsFields_data();
+    void cardShowsFields();
+    void cardKeepsFieldsWhenRowUnreadable();
+    void cardBackgrounds_data();
+    void cardBackgrounds();
+    void rowWithoutGoodIsNotDrawn();
+    void pictureArrivesAndCardIsRepainted();
+    void twoCardsWithOneAddressDownloadOnce();
+    void pictureDownloads_data();
+    void pictureDownloads();
+    void failedAddressRetriedAfterLaterSuccess();
+    void cardWithoutPictureWaitsForNothing();
+    void pictureAfterListRefilledRepaintsNewRow();
+    void pictureForDestroyedModelGoesNowhere();
+    void dialogListsProperties_data();
+    void dialogListsProperties();
+    void dialogShowsPicture();
+
+private:
+    QString WriteFeed(const QString &name, const QString &header, const QStringList &rows);
+    Good *GoodNamed(Model &model, const QString &name) const;
+    QImage Paint(GoodDelegate &delegate, const QModelIndex &index, bool selected = false) const;
+
+    QTemporaryDir *m_dir = nullptr;
+    PictureServer *m_server = nullptr;
+    Model *m_model = nullptr;
+};
+
+QString TestGoodDisplay::WriteFeed(const QString &name, const QString &header, const QStringList &rows)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write(header.toUtf8() + '\n');
+    for (const QString &row : rows)
+        file.write(row.toUtf8() + '\n');
+    return path;
+}
+
+Good *TestGoodDisplay::GoodNamed(Model &model, const QString &name) const
+{
+    QList<Good *> goods;
+    DefaultGoodQueryObject query(&goods);
+    model.Root().QueryGoods(&query, nullptr, true);
+    for (Good *good : qAsConst(goods)) {
+        if (good->Name(good->Row()) == name)
+            return good;
+    }
+    return nullptr;
+}
+
+QImage TestGoodDisplay::Paint(GoodDelegate &delegate, const QModelIndex &index, bool selected) const
+{
+    QImage image(GoodDelegate::kWidth, GoodDelegate::kHeight, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QStyleOptionViewItem option;
+    option.rect = QRect(0, 0, GoodDelegate::kWidth, GoodDelegate::kHeight);
+    option.state = QStyle::State_Enabled | (selected ? QStyle::State_Selected : QStyle::State_None);
+    QPainter painter(&image);
+    delegate.paint(&painter, option, index);
+    return image;
+}
+
+void TestGoodDisplay::initTestCase()
+{
+    qRegisterMetaType<QNetworkReply *>();
+}
+
+void TestGoodDisplay::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_server = new PictureServer;
+    QVERIFY(m_server->Start());
+    m_server->Set("/red.png", {PictureServer::Picture(Png(300, 260, Qt::red))});
+    m_server->Set("/blue.png", {PictureServer::Picture(Png(100, 100, Qt::blue))});
+    m_server->Set("/text", {PictureServer::Text("это не картинка")});
+
+    const QString red = m_server->Url(QStringLiteral("/red.png"));
+    const QString feed = WriteFeed(
+            QStringLiteral("shop.csv"),
+            QStringLiteral("name;price;oldprice;categoryId;vendor;advcampaign_name;id;idTpl;picture;description"),
+            {
+                QStringLiteral("Сапоги кожаные;1999.90;2500;Обувь/Сапоги;Alpha;Shop;17;[a]-[i];%1 %2;Тёплые")
+                        .arg(red, m_server->Url(QStringLiteral("/blue.png"))),
+                QStringLiteral("Туфли;abc;;Обувь/Туфли;;Shop;18;[i];%1;").arg(red),
+                QStringLiteral("Кеды;150;;Обувь;Beta;Shop;19;[a]-[i];%1;").arg(m_server->Url(QStringLiteral("/text"))),
+                QStringLiteral("Сандалии;80;;Обувь;Beta;Shop;20;[i];%1;")
+                        .arg(m_server->Url(QStringLiteral("/missing.png"))),
+                QStringLiteral("Валенки;90;;Обувь;;Shop;21;[i];;"),
+            });
+    m_model = new Model;
+    QVERIFY2(m_model->AddFile(feed), qPrintable(m_model->LastError()));
+    QCOMPARE(m_model->Root().GoodCount(true), 5);
+}
+
+void TestGoodDisplay::cleanup()
+{
+    delete m_model;
+    m_model = nullptr;
+    delete m_server;
+    m_server = nullptr;
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void TestGoodDisplay::cardShowsFields_data()
+{
+    QTest::addColumn<QString>("good");
+    QTest::addColumn<bool>("ghostTop");
+    QTest::addColumn<int>("status"); // -1: as loaded
+    QTest::addColumn<QStringList>("fields"); // name, price, oldprice, category, vendor, source, id, status
+
+    QTest::newRow("all fields") << "Сапоги кожаные" << false << -1
+                                << QStringList{"Сапоги кожаные", "1999", "2500", "Обувь/Сапоги", "Alpha", "Shop",
+                                               "Shop-17 ([a]-[i])", "Добавлен"};
+    QTest::newRow("path differs from raw category")
+            << "Сапоги кожаные" << true << -1
+            << QStringList{"Сапоги кожаные", "1999", "2500", "Сапоги (Обувь/Сапоги)", "Alpha", "Shop",
+                           "Shop-17 ([a]-[i])", "Добавлен"};
+    QTest::newRow("no prices, no vendor")
+            << "Туфли" << false << -1
+            << QStringList{"Туфли", "-1", "-1", "Обувь/Туфли", "", "Shop", "18 ([i])", "Добавлен"};
+    QTest::newRow("changed") << "Кеды" << false << 1
+                             << QStringList{"Кеды", "150", "-1", "Обувь", "Beta", "Shop", "Shop-19 ([a]-[i])",
+                                            "Изменён"};
+    QTest::newRow("deleted") << "Кеды" << false << 2
+                             << QStringList{"Кеды", "150", "-1", "Обувь", "Beta", "Shop", "Shop-19 ([a]-[i])",
+                                            "Удалён"};
+    QTest::newRow("unknown status") << "Кеды" << false << 7
+                                    << QStringList{"Кеды", "150", "-1", "Обувь", "Beta", "Shop", "Shop-19 ([a]-[i])",
+                                                   "Ошибка"};
+}
+
+void TestGoodDisplay::cardShowsFields()
+{
+    QFETCH(QString, good);
+    QFETCH(bool, ghostTop);
+    QFETCH(int, status);
+    QFETCH(QStringList, fields);
+
+    Good *shown = GoodNamed(*m_model, good);
+    QVERIFY(shown);
+    if (ghostTop)
+        m_model->Root().FindChild(QStringLiteral("Обувь"))->ToggleGhost();
+    if (status >= 0)
+        shown->status = status;
+
+    GoodWidget card;
+    card.SetGood(shown, QModelIndex());
+    const QStringList names = {"name", "price", "oldprice", "category", "vendor", "source", "id", "status"};
+    for (int i = 0; i < names.size(); ++i) {
+        auto *label = card.findChild<QLabel *>(names.at(i));
+        QVERIFY2(label, qPrintable(names.at(i)));
+        QCOMPARE(label->text(), fields.at(i));
+    }
+}
+
+void TestGoodDisplay::cardKeepsFieldsWhenRowUnreadable()
+{
+    GoodWidget card;
+    card.SetGood(GoodNamed(*m_model, QStringLiteral("Кеды")), QModelIndex());
+    Good *other = GoodNamed(*m_model, QStringLiteral("Туфли"));
+
+    // A save on another thread owns the reader: this thread reads empty rows.
+    QThread saver;
+    other->source->reader->SetOwnerThread(&saver);
+    card.SetGood(other, QModelIndex());
+    other->source->reader->SetOwnerThread(nullptr);
+
+    QCOMPARE(card.findChild<QLabel *>(QStringLiteral("name"))->text(), QStringLiteral("Кеды"));
+    QCOMPARE(card.findChild<QLabel *>(QStringLiteral("price"))->text(), QStringLiteral("150"));
+}
+
+void TestGoodDisplay::cardBackgrounds_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QColor>("background");
+
+    QTest::newRow("first row") << 0 << false << QColor(255, 255, 255);
+    QTest::newRow("second row") << 1 << false << QColor(250, 250, 250);
+    QTest::newRow("third row") << 2 << false << QColor(255, 255, 255);
+    QTest::newRow("selected even row") << 2 << true << QColor(240, 240, 240);
+    QTest::newRow("selected odd row") << 3 << true << QColor(240, 240, 240);
+}
+
+void TestGoodDisplay::cardBackgrounds()
+{
+    QFETCH(int, row);
+    QFETCH(bool, selected);
+    QFETCH(QColor, background);
+
+    GoodViewModel goods;
+    goods.Fill(&m_model->Root(), nullptr);
+    GoodDelegate delegate;
+    QCOMPARE(delegate.sizeHint(QStyleOptionViewItem(), goods.index(row)), QSize(600, 166));
+
+    const QImage image = Paint(delegate, goods.index(row), selected);
+    // The corners lie outside every label of the card.
+    QCOMPARE(QColor(image.pixel(0, 0)), background);
+    QCOMPARE(QColor(image.pixel(image.width() - 1, image.height() - 1)), background);
+    QCOMPARE(QColor(image.pixel(image.width() - 1, 0)), background);
+    // The texts are drawn on it.
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 160; x < image.width(); ++x)
+            inked += QColor(image.pixel(x, y)) != background ? 1 : 0;
+    }
+    QVERIFY(inked > 100);
+}
+
+void TestGoodDisplay::rowWithoutGoodIsNotDrawn()
+{
+    QStringListModel texts({QStringLiteral("не товар")});
+    GoodViewModel goods;
+    GoodDelegate delegate;
+    for (const QModelIndex &index : {texts.index(0), goods.index(0), QModelIndex()}) {
+        const QImage image = Paint(delegate, index);
+        QImage untouched(image.size(), image.format());
+        untouched.fill(Qt::green);
+        QCOMPARE(image, untouched);
+    }
+}
+
+void TestGoodDisplay::pictureArrivesAndCardIsRepainted()
+{
+    GoodViewModel goods;
+    goods.Fill(&m_model->Root(), nullptr);
+    GoodView view;
+    view.setModel(&goods);
+    GoodDelegate delegate;
+    const QModelIndex index = goods.IndexOfGood(GoodNamed(*m_model, QStringLiteral("Сапоги кожаные")));
+    QVERIFY(index.isValid());
+    QSignalSpy changed(&goods, &QAbstractItemModel::dataChanged);
+
+    // Picture area: 150 × 130 at the card's left, centred vertically.
+    const QPoint pictureCentre(9 + 75, GoodDelegate::kHeight / 2);
+    QImage image = Paint(delegate, index);
+    QVERIFY(QColor(image.pixel(pictureCentre)) != QColor(Qt::red));
+
+    QVERIFY(changed.wait());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.first().at(0).toModelIndex(), index);
+    QCOMPARE(changed.first().at(1).toModelIndex(), index);
+
+    image = Paint(delegate, index);
+    QCOMPARE(QColor(image.pixel(pictureCentre)), QColor(Qt::red));
+    QCOMPARE(m_server->Hits("/red.png"), 1);
+    QCOMPARE(m_server->Hits("/blue.png"), 0);
+}
+
+void TestGoodDisplay::twoCardsWithOneAddressDownloadOnce()
+{
+    GoodViewModel goods;
+    goods.Fill(&m_model->Root(), nullptr);
+    GoodWidget card;
+    const QModelIndex first = goods.IndexOfGood(GoodNamed(*m_model, QStringLiteral("Сапоги кожаные")));
+    const QModelIndex second = goods.IndexOfGood(GoodNamed(*m_model, QStringLiteral("Туфли")));
+    QSignalSpy changed(&goods, &QAbstractItemModel::dataChanged);
+
+    card.SetGood(goods.index(first.row()).data().value<Good *>(), first);
+    auto *picture = card.findChild<QLabel *>(QStringLiteral("image"));
+    QCOMPARE(picture->text(), QStringLiteral("Загрузка..."));
+    QVERIFY(picture->pixmap(Qt::ReturnByValue).isNull());
+    card.SetGood(goods.index(second.row()).data().value<Good *>(), second);
+    card.SetGood(goods.index(second.row()).data().value<Good *>(), second);
+
+    // Both cards on screen get their repaint.
+    while (changed.count() < 2)
+        QVERIFY(changed.wait());
+    QSet<int> rows;
+    for (const QList<QVariant> &signal : qAsConst(changed))
+        rows.insert(signal.at(0).toModelIndex().row());
+    QCOMPARE(rows, (QSet<int>{first.row(), second.row()}));
+
+    card.SetGood(goods.index(second.row()).data().value<Good *>(), second);
+    QVERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(picture->pixmap(Qt::ReturnByValue).size(), QSize(150, 130));
+    QVERIFY(picture->text().isEmpty());
+    QCOMPARE(m_server->Hits("/red.png"), 1);
+}
+
+void TestGoodDisplay::pictureDownloads_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QList<PictureServer::Answer>>("answers");
+    QTest::addColumn<bool>("loaded");  // ImageLoaded is emitted
+    QTest::addColumn<QSize>("size");   // of the cached picture; empty: a null picture
+
+    const QSize none;
+    QTest::newRow("scaled down") << QByteArray("/big.png")
+                                 << QList<PictureServer::Answer>{PictureServer::Picture(Png(300, 260, Qt::red))}
+                                 << true << QSize(150, 130);
+    QTest::newRow("scaled up to fit") << QByteArray("/small.png")
+                                      << QList<PictureServer::Answer>{PictureServer::Picture(Png(100, 100, Qt::blue))}
+                                      << true << QSize(130, 130);
+    QTest::newRow("wide") << QByteArray("/wide.png")
+                          << QList<PictureServer::Answer>{PictureServer::Picture(Png(600, 100, Qt::blue))} << true
+                          << QSize(150, 25);
+    QTest::newRow("not an image") << QByteArray("/page")
+                                  << QList<PictureServer::Answer>{PictureServer::Text("<html>нет</html>")} << true
+                                  << none;
+    QTest::newRow("missing") << QByteArray("/gone.png") << QList<PictureServer::Answer>{PictureServer::NotFound()}
+                             << false << none;
+    QTest::newRow("redirected") << QByteArray("/moved.png")
+                                << QList<PictureServer::Answer>{PictureServer::Redirect("/big.png")} << true
+                                << QSize(150, 130);
+}
+
+void TestGoodDisplay::pictureDownloads()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QList<PictureServer::Answer>, answers);
+    QFETCH(bool, loaded);
+    QFETCH(QSize, size);
+
+    m_server->Set(path, answers);
+    m_server->Set("/big.png", {PictureServer::Picture(Png(300, 260, Qt::red))});
+    ImageLoader loader;
+    auto *manager = loader.findChild<QNetworkAccessManager *>();
+    QVERIFY(manager);
+    QSignalSpy finished(manager, &QNetworkAccessManager::finished);
+    QSignalSpy arrived(&loader, &ImageLoader::ImageLoaded);
+
+    const QString url = m_server->Url(QString::fromLatin1(path));
+    loader.Request(url, QModelIndex());
+    QVERIFY(finished.wait());
+    QCOMPARE(arrived.count(), loaded ? 1 : 0);
+    if (!loaded) {
+        QVERIFY(!loader.Cached(url));
+        return;
+    }
+    QCOMPARE(arrived.first().at(1).toString(), url);
+    const QPixmap *cached = loader.Cached(url);
+    QVERIFY(cached);
+    QCOMPARE(cached->isNull(), size.isEmpty());
+    if (!size.isEmpty())
+        QCOMPARE(cached->size(), size);
+    QCOMPARE(arrived.first().at(0).value<QPixmap>().cacheKey(), cached->cacheKey());
+
+    // Never asked for again.
+    const int replies = manager->findChildren<QNetworkReply *>().size();
+    loader.Request(url, QModelIndex());
+    QCOMPARE(manager->findChildren<QNetworkReply *>().size(), replies);
+    QCOMPARE(m_server->Hits(path), 1);
+}
+
+void TestGoodDisplay::failedAddressRetriedAfterLaterSuccess()
+{
+    m_server->Set("/flaky.png", {PictureServer::NotFound(), PictureServer::Picture(Png(30, 26, Qt::red))});
+    ImageLoader loader;
+    auto *manager = loader.findChild<QNetworkAccessManager *>();
+    QSignalSpy finished(manager, &QNetworkAccessManager::finished);
+    QSignalSpy arrived(&loader, &ImageLoader::ImageLoaded);
+    const QString flaky = m_server->Url(QStringLiteral("/flaky.png"));
+    const QString red = m_server->Url(QStringLiteral("/red.png"));
+
+    loader.Request(flaky, QModelIndex());
+    QVERIFY(finished.wait());
+    QVERIFY(!loader.Cached(flaky));
+    QCOMPARE(arrived.count(), 0);
+
+    // A failed address waits for some download to succeed.
+    int replies = manager->findChildren<QNetworkReply *>().size();
+    loader.Request(flaky, QModelIndex());
+    QCOMPARE(manager->findChildren<QNetworkReply *>().size(), replies);
+
+    loader.Request(red, QModelIndex());
+    QVERIFY(arrived.wait());
+    QCOMPARE(arrived.last().at(1).toString(), red);
+
+    replies = manager->findChildren<QNetworkReply *>().size();
+    loader.Request(flaky, QModelIndex());
+    QCOMPARE(manager->findChildren<QNetworkReply *>().size(), replies + 1);
+    QVERIFY(arrived.wait());
+    QCOMPARE(arrived.last().at(1).toString(), flaky);
+    QVERIFY(loader.Cached(flaky) && !loader.Cached(flaky)->isNull());
+    QCOMPARE(m_server->Hits("/flaky.png"), 2);
+}
+
+void TestGoodDisplay::cardWithoutPictureWaitsForNothing()
+{
+    GoodWidget card;
+    auto *picture = card.findChild<QLabel *>(QStringLiteral("image"));
+    card.SetGood(GoodNamed(*m_model, QStringLiteral("Валенки")), QModelIndex());
+    QVERIFY(picture->text().isEmpty());
+    QVERIFY(picture->pixmap(Qt::ReturnByValue).isNull());
+}
+
+void TestGoodDisplay::pictureAfterListRefilledRepaintsNewRow()
+{
+    GoodViewModel goods;
+    QAbstractItemModelTester tester(&goods, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    goods.Fill(&m_model->Root(), nullptr);
+    Good *good = GoodNamed(*m_model, QStringLiteral("Сапоги кожаные"));
+    GoodWidget card;
+    card.SetGood(good, goods.IndexOfGood(good));
+
+    // The list is refilled while the picture is on its way; the good now
+    // sits in another row.
+    goods.ClearGoods();
+    goods.AddGood(GoodNamed(*m_model, QStringLiteral("Кеды")));
+    goods.AddGood(good);
+    const QModelIndex now = goods.index(1);
+    QSignalSpy changed(&goods, &QAbstractItemModel::dataChanged);
+    card.SetGood(good, now);
+
+    QVERIFY(changed.wait());
+    for (const QList<QVariant> &signal : qAsConst(changed))
+        QCOMPARE(signal.at(0).toModelIndex(), now);
+    QCOMPARE(m_server->Hits("/red.png"), 1);
+}
+
+void TestGoodDisplay::pictureForDestroyedModelGoesNowhere()
+{
+    auto *goods = new GoodViewModel;
+    goods->Fill(&m_model->Root(), nullptr);
+    ImageLoader loader;
+    QSignalSpy arrived(&loader, &ImageLoader::ImageLoaded);
+    loader.Request(m_server->Url(QStringLiteral("/red.png")), goods->index(0));
+    delete goods;
+
+    QVERIFY(arrived.wait());
+    QVERIFY(!arrived.first().at(2).toModelIndex().isValid());
+}
+
+void TestGoodDisplay::dialogListsProperties_data()
+{
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<bool>("unreadable");
+    QTest::addColumn<QStringList>("properties");
+
+    QTest::newRow("every column")
+            << "name;price;oldprice;categoryId;vendor;advcampaign_name;description;id;extra"
+            << "Дрель;1999.90;2100;Инструменты/Дрели;Bosch;Shop;Мощная;D-1;x" << false
+            << QStringList{"name=Дрель",  "price=1999",         "oldprice=2100", "categoryId=Инструменты/Дрели",
+                           "vendor=Bosch", "advcampaign_name=Shop", "description=Мощная", "id=D-1",
+                           "extra=x"};
+    QTest::newRow("columns in another order")
+            << "extra;id;price;name;categoryId;advcampaign_name" << "x;D-2;15.5;Пила;Инструменты;Shop" << false
+            << QStringList{"name=Пила", "price=15", "categoryId=Инструменты", "advcampaign_name=Shop", "extra=x",
+                           "id=D-2"};
+    QTest::newRow("no columns of the catalogue's own")
+            << "name;categoryId;id" << "Молоток;Инструменты;M-1" << false
+            << QStringList{"name=Молоток", "categoryId=Инструменты", "advcampaign_name=dialog", "id=M-1"};
+    QTest::newRow("row cannot be read")
+            << "name;price;oldprice;categoryId;vendor;advcampaign_name;id" << "Дрель;1999.90;2100;Инструменты;Bosch;Shop;D-1"
+            << true << QStringList{"price=1999", "oldprice=2100", "categoryId=Инструменты", "advcampaign_name=Shop"};
+}
+
+void TestGoodDisplay::dialogListsProperties()
+{
+    QFETCH(QString, header);
+    QFETCH(QString, row);
+    QFETCH(bool, unreadable);
+    QFETCH(QStringList, properties);
+
+    Model model;
+    QVERIFY2(model.AddFile(WriteFeed(QStringLiteral("dialog.csv"), header, {row})), qPrintable(model.LastError()));
+    QList<Good *> goods;
+    DefaultGoodQueryObject query(&goods);
+    model.Root().QueryGoods(&query, nullptr, true);
+    QCOMPARE(goods.size(), 1);
+
+    QThread saver;
+    if (unreadable)
+        goods.first()->source->reader->SetOwnerThread(&saver);
+    GoodViewDialog dialog(goods.first());
+    goods.first()->source->reader->SetOwnerThread(nullptr);
+
+    const GoodPropsView *view = dialog.Properties();
+    QVERIFY(view);
+    QAbstractItemModelTester tester(const_cast<GoodPropsView *>(view), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QStringList actual;
+    for (int i = 0; i < view->rowCount(); ++i)
+        actual << view->index(i, 0).data().toString() + QLatin1Char('=') + view->index(i, 1).data().toString();
+    QCOMPARE(actual, properties);
+    QCOMPARE(view->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Свойство"));
+    QCOMPARE(view->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Значение"));
+    QVERIFY(!view->headerData(0, Qt::Vertical).isValid());
+    QVERIFY(!(view->flags(view->index(0, 1)) & Qt::ItemIsEditable));
+
+    auto *table = dialog.findChild<QTableView *>(QStringLiteral("tableView"));
+    QCOMPARE(table->model(), view);
+    QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(table->selectionMode(), QAbstractItemView::NoSelection);
+    QVERIFY(table->verticalHeader()->isHidden());
+}
+
+void TestGoodDisplay::dialogShowsPicture()
+{
+    Good *good = GoodNamed(*m_model, QStringLiteral("Сапоги кожаные"));
+    GoodViewDialog dialog(good);
+    auto *picture = dialog.findChild<QLabel *>(QStringLiteral("image"));
+    QCOMPARE(picture->text(), QStringLiteral("Загрузка..."));
+    QTRY_VERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
+    QCOMPARE(picture->pixmap(Qt::ReturnByValue).size(), QSize(150, 130));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Просмотр товара"));
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
+}
+
+
+QTEST_MAIN(TestGoodDisplay)
+#include "tst_gooddisplay.moc"
