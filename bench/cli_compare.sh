@@ -128,7 +128,7 @@ measure() {
     order+=("$name")
 }
 
-echo "Feed: $feed ($(du -h "$feed" | cut -f1), $(($(wc -l <"$feed") - 1)) rows); base: $base ($(($(wc -l <"$base") - 1)) rows)"
+echo "Feed: $feed ($(du -h "$feed" | cut -f1)); base: $base ($(du -h "$base" | cut -f1))"
 echo "Best of $runs runs each; $(nproc) cores."
 echo
 

@@ -184,6 +184,13 @@ bool CliRunner::SaveWhole(const QString &file, QString *error)
     // failed or cancelled save leaves the previous export in place, and a
     // feed that is saved over itself can still be read while it is written.
     QFileInfo info(file);
+    if (info.exists() && !info.isFile()) {
+        // A pipe or a device (/dev/stdout) is written as it is.
+        if (m_model.SaveToFile(file, nullptr, Columns(), &m_filter, &m_progress))
+            return true;
+        *error = ModelError();
+        return false;
+    }
     if (info.isSymLink())
         info.setFile(info.symLinkTarget());
     const QString target = info.absoluteFilePath();

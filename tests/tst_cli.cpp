@@ -154,6 +154,7 @@ private slots:
     void saveByCatsCreatesFolder();
     void saveReplacesExportWhole();
     void saveOverItsOwnFeed();
+    void saveToStandardOutput();
     void projectFilterFiltersSummary_data();
     void projectFilterFiltersSummary();
     void saveProjectKeepsFilter();
@@ -478,12 +479,29 @@ void TestCli::saveReplacesExportWhole()
 
 void TestCli::saveOverItsOwnFeed()
 {
-    // The feed is still read while its export is written.
+    // The feed is still read while its export is written over it. It is
+    // larger than what the reader keeps buffered, and its rows are in the
+    // order in which they are saved, so the export equals the feed.
+    QByteArray feed = "id;name;price;categoryId;url\r\n";
+    for (int i = 0; i < 40000; ++i) {
+        feed += QByteArray::number(i) + ";Good " + QByteArray::number(i) + ';' + QByteArray::number(i % 1000)
+                + ";A;http://shop.test/" + QByteArray::number(i) + "\r\n";
+    }
+    const QString path = Write(QStringLiteral("feed.csv"), feed);
+    QCOMPARE(Run({"--add", "feed.csv", "--columns", "id,name,price,categoryId,url", "--save", "feed.csv"}), 0);
+    QCOMPARE(Read(path), feed);
+}
+
+void TestCli::saveToStandardOutput()
+{
     const QString data = WriteFeeds();
-    QCOMPARE(Run({"--add", "data.csv", "--columns", "id,name,price,oldprice,categoryId,vendor,url", "--save",
-                  "data.csv"}),
-             0);
-    QCOMPARE(Read(data), QByteArray(kDataFeed));
+    QByteArray out;
+    QCOMPARE(Run({"--add", "data.csv", "--save", "/dev/stdout"}, &out), 0);
+
+    Model model;
+    QVERIFY(model.AddFile(data));
+    QVERIFY(model.SaveToFile(Path("model.csv")));
+    QCOMPARE(out, Read(Path("model.csv")));
 }
 
 void TestCli::projectFilterFiltersSummary_data()
