@@ -77,7 +77,7 @@ int CliRunner::Run(const QList<CliStep> &steps)
             break;
         if (!ok) {
             if (error.isEmpty())
-                error = tr("причина не известна");
+                error = tr("причина неизвестна");
             m_progress.Message(tr("Ошибка: шаг %1 из %2 «%3» не выполнен: %4")
                                        .arg(i + 1)
                                        .arg(steps.size())

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QMutexLocker>
 
@@ -56,7 +57,9 @@ void ConsoleProgress::Cancel()
 {
     if (m_cancelled.exchange(true))
         return;
-    Message(tr("Отмена: текущий шаг остановится, как только сможет. Повторное Ctrl+C прервёт работу сразу."));
+    // One context for every text of the command line.
+    Message(QCoreApplication::translate(
+            "Cli", "Отмена: текущий шаг остановится, как только сможет. Повторное Ctrl+C прервёт работу сразу."));
     emit QuitEventLoop();
 }
 
