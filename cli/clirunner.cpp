@@ -1,0 +1,280 @@
+#include "clirunner.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "catmodel.h"
+#include "consoleprogress.h"
+#include "good.h"
+#include "igoodqueryobject.h"
+#include "model.h"
+
+namespace {
+
+const QString kFilterPrefix = QStringLiteral("filter");
+
+// Counts the goods of a walk by status.
+class StatusCounter final : public IGoodQueryObject
+{
+public:
+    virtual ~StatusCounter() = default;
+
+    void AddGoods(const QList<Good *> &goods) override
+    {
+        for (const Good *good : goods)
+            Count(good);
+    }
+    void AddGood(Good *good) override { Count(good); }
+
+    int total = 0;
+    int added = 0;
+    int changed = 0;
+    int deleted = 0;
+
+private:
+    void Count(const Good *good)
+    {
+        ++total;
+        if (good->status == Changed)
+            ++changed;
+        else if (good->status == Deleted)
+            ++deleted;
+        else if (good->status == Added)
+            ++added;
+    }
+};
+
+QString Native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+CliRunner::CliRunner(Model &model, ConsoleProgress &progress, FILE *out)
+    : m_model(model), m_progress(progress), m_out(out)
+{
+}
+
+int CliRunner::Run(const QList<CliStep> &steps)
+{
+    int code = Success;
+    for (int i = 0; i < steps.size(); ++i) {
+        const CliStep &step = steps.at(i);
+        if (m_progress.IsCancelled())
+            break;
+        m_progress.BeginStep(tr("Шаг %1 из %2: %3").arg(i + 1).arg(steps.size()).arg(step.Text()));
+        QString error;
+        const bool ok = RunStep(step, &error);
+        m_progress.EndStep();
+        NoteTemporaryFiles();
+        if (m_progress.IsCancelled())
+            break;
+        if (!ok) {
+            if (error.isEmpty())
+                error = tr("причина неизвестна");
+            m_progress.Message(tr("Ошибка: шаг %1 из %2 «%3» не выполнен: %4")
+                                       .arg(i + 1)
+                                       .arg(steps.size())
+                                       .arg(step.Text(), error));
+            code = StepFailed;
+            break;
+        }
+    }
+    if (m_progress.IsCancelled()) {
+        m_progress.Message(tr("Прервано по Ctrl+C"));
+        code = Interrupted;
+    }
+    RemoveTemporaryFiles();
+    return code;
+}
+
+bool CliRunner::RunStep(const CliStep &step, QString *error)
+{
+    const QString &argument = step.argument;
+    bool ok = true;
+    switch (step.kind) {
+    case CliStep::Project:
+        return LoadProject(argument, error);
+    case CliStep::Add:
+    case CliStep::AddBase:
+        m_namedFiles.insert(argument);
+        ok = m_model.AddFile(argument, step.kind == CliStep::AddBase, &m_progress);
+        break;
+    case CliStep::AddUrl:
+    case CliStep::AddBaseUrl: {
+        QString downloaded;
+        ok = m_model.AddUrl(argument, step.kind == CliStep::AddBaseUrl, &m_progress, &downloaded);
+        if (!downloaded.isEmpty())
+            m_temporaryFiles.insert(downloaded);
+        break;
+    }
+    case CliStep::LoadOffers:
+        return LoadOffers(error);
+    case CliStep::RemoveDuplicates:
+        ok = m_model.RemoveDuplicates(&m_progress);
+        break;
+    case CliStep::Columns:
+        m_columns = argument.split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (QString &column : m_columns)
+            column = column.trimmed();
+        m_columns.removeAll(QString());
+        m_columnsGiven = !m_columns.isEmpty();
+        return true;
+    case CliStep::Save:
+        return SaveWhole(argument, error);
+    case CliStep::SaveByCats:
+        return SaveByCats(argument, error);
+    case CliStep::SaveProject:
+        m_model.StoreFilter(kFilterPrefix, m_filter);
+        if (!m_model.SaveProject(argument)) {
+            *error = tr("Не удалось записать файл проекта %1").arg(Native(argument));
+            return false;
+        }
+        return true;
+    case CliStep::Summary:
+        PrintSummary();
+        return true;
+    }
+    if (!ok)
+        *error = ModelError();
+    return ok;
+}
+
+bool CliRunner::LoadProject(const QString &path, QString *error)
+{
+    // The old filter names categories and vendors of the catalogue that
+    // Clear() throws away.
+    m_filter = Filter();
+    m_model.Clear(false);
+    if (!m_model.LoadProject(path)) {
+        *error = ModelError();
+        return false;
+    }
+    m_filter = Filter(m_model, kFilterPrefix);
+    return true;
+}
+
+bool CliRunner::LoadOffers(QString *error)
+{
+    if (m_model.LoadAllOffers(&m_progress))
+        return true;
+    // Offers are loaded in list order up to the first failure: the failed
+    // one is the first with a feed address that is still not loaded.
+    QString reason = ModelError();
+    for (const Offer &offer : m_model.Offers()) {
+        if (!offer.exportUrl.isEmpty() && !offer.exportLoaded) {
+            reason = tr("оффер «%1» (%2): %3").arg(offer.name, offer.exportUrl, reason);
+            break;
+        }
+    }
+    *error = reason;
+    return false;
+}
+
+bool CliRunner::SaveWhole(const QString &file, QString *error)
+{
+    // The export is written beside the target and moved over it when
+    // complete: a site that picks the file up never reads half of it, a
+    // failed or cancelled save leaves the previous export in place, and a
+    // feed that is saved over itself can still be read while it is written.
+    QFileInfo info(file);
+    if (info.exists() && !info.isFile()) {
+        // A pipe or a device (/dev/stdout) is written as it is.
+        if (m_model.SaveToFile(file, nullptr, Columns(), &m_filter, &m_progress))
+            return true;
+        *error = ModelError();
+        return false;
+    }
+    if (info.isSymLink())
+        info.setFile(info.symLinkTarget());
+    const QString target = info.absoluteFilePath();
+    const QString partial = info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.')
+            + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
+
+    const bool saved = m_model.SaveToFile(partial, nullptr, Columns(), &m_filter, &m_progress);
+    if (!saved) {
+        QFile::remove(partial);
+        *error = ModelError().replace(Native(partial), Native(file));
+        return false;
+    }
+    if (info.exists())
+        QFile::setPermissions(partial, QFile::permissions(target));
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(partial);
+        *error = tr("Не удалось записать файл %1: %2").arg(Native(file), reason);
+        return false;
+    }
+    return true;
+}
+
+bool CliRunner::SaveByCats(const QString &folder, QString *error)
+{
+    if (!QDir().mkpath(folder)) {
+        *error = tr("Не удалось создать папку %1").arg(Native(folder));
+        return false;
+    }
+    if (m_model.SaveToFilesByCats(folder, nullptr, Columns(), &m_filter, &m_progress))
+        return true;
+    *error = ModelError();
+    return false;
+}
+
+void CliRunner::PrintSummary()
+{
+    StatusCounter counter;
+    m_model.Root().QueryGoods(&counter, &m_filter, true);
+    const QList<QPair<const char *, int>> figures = {
+        {"sources", m_model.Sources().size()},
+        {"offers", m_model.Offers().size()},
+        {"categories", m_model.Root().CountWithGoods(&m_filter)},
+        {"goods", counter.total},
+        {"added", counter.added},
+        {"changed", counter.changed},
+        {"deleted", counter.deleted},
+    };
+    QByteArray text;
+    for (const auto &figure : figures)
+        text += QByteArray(figure.first) + ' ' + QByteArray::number(figure.second) + '\n';
+    fwrite(text.constData(), 1, size_t(text.size()), m_out);
+    fflush(m_out);
+}
+
+QString CliRunner::ModelError() const
+{
+    return m_model.LastError();
+}
+
+void CliRunner::NoteTemporaryFiles()
+{
+    // A source read from a file the user did not name was downloaded or
+    // converted from dc_catalog into the temporary folder by this run; so
+    // was every offer's downloaded feed.
+    for (const Source &source : m_model.Sources()) {
+        if (!m_namedFiles.contains(source.path))
+            m_temporaryFiles.insert(source.path);
+    }
+    for (const Offer &offer : m_model.Offers()) {
+        if (!offer.exportFile.isEmpty())
+            m_temporaryFiles.insert(offer.exportFile);
+    }
+}
+
+void CliRunner::RemoveTemporaryFiles()
+{
+    // Nothing of the catalogue outlives the run; without this every
+    // scheduled run would leave its downloads behind.
+    m_model.Clear(false);
+    const QString temporaryFolder = QDir::tempPath() + QLatin1Char('/');
+    for (const QString &path : qAsConst(m_temporaryFiles)) {
+        if (!m_namedFiles.contains(path) && QFileInfo(path).absoluteFilePath().startsWith(temporaryFolder))
+            QFile::remove(path);
+    }
+    m_temporaryFiles.clear();
+}

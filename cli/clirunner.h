@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include "commandline.h"
+#include "filter.h"
+
+class ConsoleProgress;
+class Model;
+
+// Runs the steps of the command line over one model, in order, each on the
+// catalogue left by the ones before, and stops at the first that fails. It
+// holds what the window would hold around the model: the filter and the
+// export columns. Run() belongs on a worker thread: the model's long
+// operations block it while the main thread watches for Ctrl+C.
+class CliRunner final
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+
+public:
+    enum ExitCode { Success = 0, StepFailed = 1, UsageError = 2, Interrupted = 130 };
+
+    CliRunner(Model &model, ConsoleProgress &progress, FILE *out = stdout);
+
+    // The exit status of the run. Files that the run downloaded or converted
+    // into the temporary folder are removed before it returns.
+    int Run(const QList<CliStep> &steps);
+
+private:
+    Q_DISABLE_COPY(CliRunner)
+
+    // False with the reason in *error when the step failed.
+    bool RunStep(const CliStep &step, QString *error);
+    bool LoadProject(const QString &path, QString *error);
+    bool LoadOffers(QString *error);
+    bool SaveWhole(const QString &file, QString *error);
+    bool SaveByCats(const QString &folder, QString *error);
+    void PrintSummary();
+
+    QString ModelError() const;
+    const QStringList *Columns() const { return m_columnsGiven ? &m_columns : nullptr; }
+    void NoteTemporaryFiles();
+    void RemoveTemporaryFiles();
+
+    Model &m_model;
+    ConsoleProgress &m_progress;
+    FILE *const m_out;
+    Filter m_filter;
+    QStringList m_columns;
+    bool m_columnsGiven = false;
+    QSet<QString> m_namedFiles;     // feed files the user named
+    QSet<QString> m_temporaryFiles; // downloads and converted feeds of this run
+};

@@ -1,0 +1,176 @@
+#include "commandline.h"
+
+namespace {
+
+struct StepOption
+{
+    const char *name;
+    CliStep::Kind kind;
+    const char *valueName; // null for steps without a value
+    const char *help;
+};
+
+const StepOption kSteps[] = {
+    {"--project", CliStep::Project, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
+     QT_TRANSLATE_NOOP("Cli", "открыть проект: всё очищается, читаются офферы с правилами и фильтр")},
+    {"--add", CliStep::Add, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
+     QT_TRANSLATE_NOOP("Cli", "добавить файл с данными (CSV или dc_catalog)")},
+    {"--add-base", CliStep::AddBase, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
+     QT_TRANSLATE_NOOP("Cli", "добавить файл с базой (CSV или dc_catalog)")},
+    {"--add-url", CliStep::AddUrl, QT_TRANSLATE_NOOP("Cli", "URL"),
+     QT_TRANSLATE_NOOP("Cli", "загрузить файл с данными по адресу")},
+    {"--add-base-url", CliStep::AddBaseUrl, QT_TRANSLATE_NOOP("Cli", "URL"),
+     QT_TRANSLATE_NOOP("Cli", "загрузить файл с базой по адресу")},
+    {"--load-offers", CliStep::LoadOffers, nullptr,
+     QT_TRANSLATE_NOOP("Cli", "загрузить CSV всех офферов, до первой ошибки")},
+    {"--remove-duplicates", CliStep::RemoveDuplicates, nullptr, QT_TRANSLATE_NOOP("Cli", "удалить дубли")},
+    {"--columns", CliStep::Columns, QT_TRANSLATE_NOOP("Cli", "a,b,c"),
+     QT_TRANSLATE_NOOP("Cli", "колонки для следующих сохранений (по умолчанию все колонки товаров)")},
+    {"--save", CliStep::Save, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
+     QT_TRANSLATE_NOOP("Cli", "сохранить всё в один файл с учётом фильтра")},
+    {"--save-by-cats", CliStep::SaveByCats, QT_TRANSLATE_NOOP("Cli", "ПАПКА"),
+     QT_TRANSLATE_NOOP("Cli", "сохранить по категориям с учётом фильтра (папка создаётся)")},
+    {"--save-project", CliStep::SaveProject, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
+     QT_TRANSLATE_NOOP("Cli", "сохранить проект вместе с фильтром")},
+    {"--summary", CliStep::Summary, nullptr,
+     QT_TRANSLATE_NOOP("Cli", "вывести итоги: источники, офферы, категории, товары и их состояния")},
+};
+
+const StepOption *FindStep(const QString &name)
+{
+    for (const StepOption &step : kSteps) {
+        if (name == QLatin1String(step.name))
+            return &step;
+    }
+    return nullptr;
+}
+
+QString Translated(const char *text)
+{
+    return QCoreApplication::translate("Cli", text);
+}
+
+} // namespace
+
+QString CliStep::Text() const
+{
+    return argument.isEmpty() ? option : option + QLatin1Char(' ') + argument;
+}
+
+CommandLine::Outcome CommandLine::Fail(const QString &text)
+{
+    m_error = text;
+    return UsageError;
+}
+
+CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
+{
+    m_steps.clear();
+    m_quiet = false;
+    m_error.clear();
+    bool hasWork = false;
+
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &word = arguments.at(i);
+        QString name = word;
+        QString value;
+        bool inlineValue = false;
+        const int equals = word.indexOf(QLatin1Char('='));
+        if (word.startsWith(QLatin1String("--")) && equals > 2) {
+            name = word.left(equals);
+            value = word.mid(equals + 1);
+            inlineValue = true;
+        }
+
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            return Help;
+        } else if (name == QLatin1String("--version")) {
+            return Version;
+        } else if (name == QLatin1String("--quiet") || name == QLatin1String("-q")) {
+            if (inlineValue)
+                return Fail(tr("Параметр %1 не принимает значения").arg(name));
+            m_quiet = true;
+            continue;
+        }
+
+        const StepOption *option = FindStep(name);
+        if (!option) {
+            if (!word.startsWith(QLatin1Char('-')))
+                return Fail(tr("Лишний аргумент «%1»: шаги начинаются с «--»").arg(word));
+            return Fail(tr("Неизвестный параметр %1").arg(name));
+        }
+
+        CliStep step;
+        step.kind = option->kind;
+        step.option = name;
+        if (option->valueName) {
+            // "--add --save x" is a forgotten value, not a file named "--save".
+            if (!inlineValue) {
+                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
+                    return Fail(tr("Параметру %1 нужно значение: %2").arg(name, Translated(option->valueName)));
+                value = arguments.at(++i);
+            }
+            // An empty path would make the model fall back to its autosave
+            // file; an empty column list means the collected columns again.
+            if (value.isEmpty() && option->kind != CliStep::Columns)
+                return Fail(tr("Параметру %1 нужно значение: %2").arg(name, Translated(option->valueName)));
+            step.argument = value;
+        } else if (inlineValue) {
+            return Fail(tr("Параметр %1 не принимает значения").arg(name));
+        }
+        if (step.kind != CliStep::Columns)
+            hasWork = true;
+        m_steps.append(step);
+    }
+
+    if (!hasWork)
+        return Fail(tr("Не задано ни одного шага"));
+    return Run;
+}
+
+QString CommandLine::HelpHint()
+{
+    return tr("Справка: fidmora-cli --help");
+}
+
+QString CommandLine::VersionText()
+{
+    return QStringLiteral("fidmora-cli " FIDMORA_VERSION);
+}
+
+QString CommandLine::HelpText()
+{
+    QStringList lines;
+    lines << tr("Использование: fidmora-cli [ПАРАМЕТРЫ] ШАГ...")
+          << tr("Обновляет каталог Fidmora без окна: шаги выполняются по порядку, каждый над каталогом,")
+          << tr("который оставили предыдущие.")
+          << QString()
+          << tr("Шаги:");
+    const auto row = [&lines](const QString &left, const QString &help) {
+        lines << QLatin1String("  ") + left.leftJustified(26) + QLatin1Char(' ') + help;
+    };
+    for (const StepOption &step : kSteps) {
+        QString left = QLatin1String(step.name);
+        if (step.valueName)
+            left += QLatin1Char(' ') + Translated(step.valueName);
+        row(left, Translated(step.help));
+    }
+    lines << QString() << tr("Параметры:");
+    row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы"));
+    row(QStringLiteral("-h, --help"), tr("показать эту справку"));
+    row(QStringLiteral("--version"), tr("показать версию"));
+    lines << QString()
+          << tr("Итоги (--summary) выводятся строками «sources N», «offers N», «categories N», «goods N»,")
+          << tr("«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,")
+          << tr("прошедшие фильтр.")
+          << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
+          << QString()
+          << tr("Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,")
+          << tr("130 — прервано (Ctrl+C).")
+          << QString()
+          << tr("Пример: обновлять изменения для сайта каждые 4 часа (строка crontab):")
+          << QStringLiteral("  0 */4 * * * /opt/fidmora/fidmora-cli --quiet --project /home/shop/shop.fdm"
+                            " --load-offers --add-base /home/shop/site.csv --save /var/www/shop/changes.csv"
+                            " >> /home/shop/fidmora.log 2>&1");
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}

@@ -1,0 +1,60 @@
+#include <cstdio>
+#include <memory>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include "clirunner.h"
+#include "commandline.h"
+#include "consoleprogress.h"
+#include "interruptwatcher.h"
+#include "model.h"
+
+namespace {
+
+void Print(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+
+    CommandLine commandLine;
+    switch (commandLine.Parse(QCoreApplication::arguments().mid(1))) {
+    case CommandLine::Help:
+        Print(stdout, CommandLine::HelpText());
+        return CliRunner::Success;
+    case CommandLine::Version:
+        Print(stdout, CommandLine::VersionText() + QLatin1Char('\n'));
+        return CliRunner::Success;
+    case CommandLine::UsageError:
+        Print(stderr, QLatin1String("fidmora-cli: ") + commandLine.ErrorText() + QLatin1Char('\n')
+                      + CommandLine::HelpHint() + QLatin1Char('\n'));
+        return CliRunner::UsageError;
+    case CommandLine::Run:
+        break;
+    }
+
+    ConsoleProgress progress(ConsoleProgress::ModeFor(commandLine.Quiet(), stderr));
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &progress, &ConsoleProgress::Cancel);
+
+    // The model's operations run on a worker, as behind the window's progress
+    // dialog, so that this thread stays free to notice Ctrl+C.
+    Model model;
+    CliRunner runner(model, progress);
+    int code = CliRunner::Success;
+    const QList<CliStep> steps = commandLine.Steps();
+    std::unique_ptr<QThread> worker(QThread::create([&]() { code = runner.Run(steps); }));
+    QObject::connect(worker.get(), &QThread::finished, &app, &QCoreApplication::quit);
+    worker->start();
+    app.exec();
+    worker->wait();
+    return code;
+}

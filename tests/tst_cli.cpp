@@ -1,0 +1,775 @@
+#include <csignal>
+
+#include <sys/types.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "filter.h"
+#include "model.h"
+
+namespace {
+
+const int kRunTimeout = 120000;
+
+// The small feed most cases use: five goods of one shop in A, A/Sub and B.
+const char kDataFeed[] =
+        "id;name;price;oldprice;categoryId;vendor;url\r\n"
+        "1;Alpha;100;150;A;Acme;http://shop.test/1\r\n"
+        "2;Beta;200;;A;Bolt;http://shop.test/2\r\n"
+        "3;Gamma;300;;A/Sub;Acme;http://shop.test/3\r\n"
+        "4;Delta;400;500;B;Bolt;http://shop.test/4\r\n"
+        "5;Epsilon;500;;B;Acme;http://shop.test/5\r\n";
+
+// What the site holds: Alpha is missing (added), Beta has another price
+// (changed), Gamma, Delta and Epsilon are the same (gone), Omega is only
+// here (deleted).
+const char kBaseFeed[] =
+        "id;name;price;oldprice;categoryId;vendor;url\r\n"
+        "2;Beta;250;;A;Bolt;http://shop.test/2\r\n"
+        "3;Gamma;300;;A/Sub;Acme;http://shop.test/3\r\n"
+        "4;Delta;400;500;B;Bolt;http://shop.test/4\r\n"
+        "5;Epsilon;500;;B;Acme;http://shop.test/5\r\n"
+        "9;Omega;900;;C;Acme;http://shop.test/9\r\n";
+
+struct Figures
+{
+    int sources, offers, categories, goods, added, changed, deleted;
+};
+
+QByteArray SummaryText(const Figures &f)
+{
+    return QByteArray("sources ") + QByteArray::number(f.sources) + "\noffers " + QByteArray::number(f.offers)
+            + "\ncategories " + QByteArray::number(f.categories) + "\ngoods " + QByteArray::number(f.goods)
+            + "\nadded " + QByteArray::number(f.added) + "\nchanged " + QByteArray::number(f.changed)
+            + "\ndeleted " + QByteArray::number(f.deleted) + "\n";
+}
+
+QString ProjectWithOptions(const QString &options)
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n<options>\n<filter>\n") + options
+            + QStringLiteral("\n</filter>\n</options>\n<offers/>\n</settings>\n");
+}
+
+// A web server on 127.0.0.1 for the download steps. Every path answers with
+// the status and body registered for it (404 when none is); a stalled path
+// sends its headers and part of the body, then keeps the connection open.
+class FeedServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Answer
+    {
+        int status = 200;
+        QByteArray body;
+        QByteArray extraHeaders;
+        bool stall = false;
+    };
+
+    FeedServer()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, &FeedServer::accept);
+        m_server.listen(QHostAddress::LocalHost);
+    }
+
+    QString Url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
+    }
+    void Set(const QString &path, const Answer &answer) { m_answers.insert(path, answer); }
+
+signals:
+    void requested(const QString &path);
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            socket->setParent(this);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket]() { serve(socket); });
+        }
+    }
+
+    void serve(QTcpSocket *socket)
+    {
+        QByteArray &request = m_requests[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n"))
+            return;
+        const QString path = QString::fromLatin1(request.split(' ').value(1));
+        const Answer answer = m_answers.value(path, Answer{404, "not here", QByteArray(), false});
+        const QByteArray reason = answer.status == 200 ? "OK" : answer.status == 404 ? "Not Found" : "Error";
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason + "\r\n"
+                + "Content-Type: text/csv\r\n" + answer.extraHeaders;
+        if (answer.stall) {
+            reply += "Content-Length: " + QByteArray::number(answer.body.size() * 1000) + "\r\n\r\n" + answer.body;
+        } else {
+            reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n"
+                    + answer.body;
+        }
+        socket->write(reply);
+        if (!answer.stall)
+            socket->disconnectFromHost();
+        emit requested(path);
+    }
+
+    QTcpServer m_server;
+    QHash<QString, Answer> m_answers;
+    QHash<QTcpSocket *, QByteArray> m_requests;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Figures)
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void usageErrors_data();
+    void usageErrors();
+    void helpListsEveryStep();
+    void summaries_data();
+    void summaries();
+    void stepsRunInOrder();
+    void failingStepStops_data();
+    void failingStepStops();
+    void saveMatchesModel_data();
+    void saveMatchesModel();
+    void saveByCatsCreatesFolder();
+    void saveReplacesExportWhole();
+    void saveOverItsOwnFeed();
+    void saveToStandardOutput();
+    void projectFilterFiltersSummary_data();
+    void projectFilterFiltersSummary();
+    void saveProjectKeepsFilter();
+    void progressOnStandardError_data();
+    void progressOnStandardError();
+    void addUrl_data();
+    void addUrl();
+    void loadOffersNamesFailedOffer();
+    void downloadsAreRemovedAfterRun();
+    void sigintCancelsLongLoad();
+    void sigintQuitsStalledDownload();
+
+private:
+    QString Path(const QString &name) const { return m_dir->filePath(name); }
+    QString Write(const QString &name, const QByteArray &bytes) const;
+    QString WriteFeeds() const;
+    // Runs the program to its end while this thread's event loop keeps
+    // serving the test's web server.
+    int Run(const QStringList &arguments, QByteArray *out = nullptr, QByteArray *err = nullptr) const;
+    QByteArray Read(const QString &path) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestCli::initTestCase()
+{
+    qRegisterMetaType<QProcess::ExitStatus>();
+}
+
+void TestCli::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+void TestCli::cleanup()
+{
+    m_dir.reset();
+}
+
+QString TestCli::Write(const QString &name, const QByteArray &bytes) const
+{
+    QFile file(Path(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+QString TestCli::WriteFeeds() const
+{
+    Write(QStringLiteral("base.csv"), kBaseFeed);
+    return Write(QStringLiteral("data.csv"), kDataFeed);
+}
+
+QByteArray TestCli::Read(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
+int TestCli::Run(const QStringList &arguments, QByteArray *out, QByteArray *err) const
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+    process.start(QStringLiteral(FIDMORA_CLI), arguments);
+    if (!process.waitForStarted() || !finished.wait(kRunTimeout)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    if (out)
+        *out = process.readAllStandardOutput();
+    if (err)
+        *err = process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named");
+
+    QTest::newRow("no step") << QStringList() << QString();
+    QTest::newRow("only options") << QStringList{"--quiet", "--columns", "a,b"} << QString();
+    QTest::newRow("unknown option") << QStringList{"--add", "x.csv", "--sumary"} << QStringLiteral("--sumary");
+    QTest::newRow("value at the end") << QStringList{"--summary", "--save"} << QStringLiteral("--save");
+    QTest::newRow("value forgotten") << QStringList{"--add", "--summary"} << QStringLiteral("--add");
+    QTest::newRow("empty path") << QStringList{"--save-project", ""} << QStringLiteral("--save-project");
+    QTest::newRow("empty inline path") << QStringList{"--add=", "--summary"} << QStringLiteral("--add");
+    QTest::newRow("value on a bare step") << QStringList{"--summary=yes"} << QStringLiteral("--summary");
+    QTest::newRow("stray argument") << QStringList{"--summary", "feed.csv"} << QStringLiteral("feed.csv");
+}
+
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(Run(arguments, &out, &err), 2);
+    QVERIFY(out.isEmpty());
+    const QString message = QString::fromUtf8(err);
+    QVERIFY2(message.contains(named), qPrintable(message));
+    QVERIFY2(message.contains(QLatin1String("--help")), qPrintable(message));
+}
+
+void TestCli::helpListsEveryStep()
+{
+    QByteArray out;
+    QCOMPARE(Run({QStringLiteral("--help")}, &out), 0);
+    const QString help = QString::fromUtf8(out);
+    const QStringList steps{"--project", "--add", "--add-base", "--add-url", "--add-base-url", "--load-offers",
+                            "--remove-duplicates", "--columns", "--save", "--save-by-cats", "--save-project",
+                            "--summary", "--quiet", "--version"};
+    for (const QString &step : steps)
+        QVERIFY2(help.contains(QLatin1String("\n  ") + step + QLatin1Char(' '))
+                         || help.contains(QLatin1String(", ") + step),
+                 qPrintable(step));
+    // The scheduled-run example is a crontab line: five time fields, then the program.
+    QVERIFY(QRegularExpression(QStringLiteral("\n  \\S+ \\S+ \\S+ \\S+ \\S+ \\S*fidmora-cli --"))
+                    .match(help)
+                    .hasMatch());
+}
+
+void TestCli::summaries_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Figures>("figures");
+
+    QTest::newRow("nothing loaded") << QStringList{"--summary"} << Figures{0, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("data") << QStringList{"--add", "data.csv", "--summary"} << Figures{1, 1, 3, 5, 5, 0, 0};
+    // Identical goods vanish with their emptied categories A/Sub and B; the
+    // base file is an offer of its own.
+    QTest::newRow("data and base") << QStringList{"--add", "data.csv", "--add-base", "base.csv", "--summary"}
+                                   << Figures{2, 2, 2, 3, 1, 1, 1};
+    QTest::newRow("same feed twice") << QStringList{"--add", "data.csv", "--add", "data.csv", "--summary"}
+                                     << Figures{2, 1, 3, 10, 10, 0, 0};
+    QTest::newRow("duplicates removed")
+            << QStringList{"--add", "data.csv", "--add", "data.csv", "--remove-duplicates", "--summary"}
+            << Figures{2, 1, 3, 5, 5, 0, 0};
+    QTest::newRow("inline values") << QStringList{"--add=data.csv", "--add-base=base.csv", "-q", "--summary"}
+                                   << Figures{2, 2, 2, 3, 1, 1, 1};
+}
+
+void TestCli::summaries()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Figures, figures);
+
+    WriteFeeds();
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(Run(arguments, &out, &err), 0);
+    QCOMPARE(out, SummaryText(figures));
+}
+
+void TestCli::stepsRunInOrder()
+{
+    WriteFeeds();
+    QByteArray out;
+    QCOMPARE(Run({"--summary", "--add", "data.csv", "--save", "all.csv", "--summary", "--add-base", "base.csv",
+                  "--save", "changes.csv", "--summary"},
+                 &out),
+             0);
+    QCOMPARE(out, SummaryText({0, 0, 0, 0, 0, 0, 0}) + SummaryText({1, 1, 3, 5, 5, 0, 0})
+                     + SummaryText({2, 2, 2, 3, 1, 1, 1}));
+    // Each save wrote the catalogue as it stood at its turn.
+    QCOMPARE(Read(Path("all.csv")).count('\n'), 6);
+    const QByteArray changes = Read(Path("changes.csv"));
+    QCOMPARE(changes.count('\n'), 4);
+    QVERIFY(changes.contains("Alpha") && changes.contains("Beta") && changes.contains("Omega"));
+    QVERIFY(!changes.contains("Gamma"));
+}
+
+void TestCli::failingStepStops_data()
+{
+    QTest::addColumn<QStringList>("failing");
+    QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("missing data file") << QStringList{"--add", "absent.csv"} << QStringLiteral("absent.csv")
+                                       << QStringLiteral("не найден");
+    QTest::newRow("missing base file") << QStringList{"--add-base", "absent.csv"} << QStringLiteral("absent.csv")
+                                       << QStringLiteral("не найден");
+    QTest::newRow("empty first line") << QStringList{"--add", "empty.csv"} << QStringLiteral("empty.csv")
+                                      << QStringLiteral("первая строка пуста");
+    QTest::newRow("unreadable file") << QStringList{"--add", "locked.csv"} << QStringLiteral("locked.csv")
+                                     << QStringLiteral("прочитать");
+    QTest::newRow("missing project") << QStringList{"--project", "absent.fdm"} << QStringLiteral("absent.fdm")
+                                     << QStringLiteral("не найден");
+    QTest::newRow("save into a missing folder") << QStringList{"--save", "nowhere/out.csv"}
+                                                << QStringLiteral("nowhere/out.csv") << QStringLiteral("создать");
+    QTest::newRow("project into a missing folder") << QStringList{"--save-project", "nowhere/p.fdm"}
+                                                   << QStringLiteral("nowhere/p.fdm") << QString();
+    QTest::newRow("folder where a file is") << QStringList{"--save-by-cats", "data.csv/cats"}
+                                            << QStringLiteral("data.csv/cats") << QString();
+}
+
+void TestCli::failingStepStops()
+{
+    QFETCH(QStringList, failing);
+    QFETCH(QString, named);
+    QFETCH(QString, reason);
+
+    WriteFeeds();
+    Write(QStringLiteral("empty.csv"), "\r\nid;name\r\n");
+    const QString locked = Write(QStringLiteral("locked.csv"), kDataFeed);
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    if (QFile(locked).open(QIODevice::ReadOnly) && QTest::currentDataTag() == QByteArray("unreadable file"))
+        QSKIP("running as a user who reads files without permission");
+
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(Run(QStringList{"--add", "data.csv", "--summary"} + failing + QStringList{"--summary"}, &out, &err), 1);
+    // The step before ran; the one after did not.
+    QCOMPARE(out, SummaryText({1, 1, 3, 5, 5, 0, 0}));
+    const QString message = QString::fromUtf8(err);
+    QVERIFY2(message.contains(failing.first() + QLatin1Char(' ') + failing.last()), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("шаг 3 из 4")), qPrintable(message));
+    const QString lastLine = message.trimmed().section(QLatin1Char('\n'), -1);
+    QVERIFY2(lastLine.count(named) >= (reason.isEmpty() ? 1 : 2), qPrintable(lastLine));
+    QVERIFY2(lastLine.contains(reason), qPrintable(lastLine));
+}
+
+void TestCli::saveMatchesModel_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("withBase");
+    QTest::addColumn<QString>("columns");
+    QTest::addColumn<QString>("filterOptions");
+
+    QTest::newRow("collected columns") << QStringList() << false << QString() << QString();
+    QTest::newRow("changes with status") << QStringList() << true << QStringLiteral("status,id,name,price,categoryId")
+                                         << QString();
+    QTest::newRow("column the feed lacks") << QStringList() << false << QStringLiteral("name,picture,idTpl")
+                                           << QString();
+    QTest::newRow("filtered by price") << QStringList() << false << QString()
+                                       << QStringLiteral("<price><low val=\"200\"/><high val=\"400\"/></price>");
+    QTest::newRow("unchecked category") << QStringList() << true << QString()
+                                        << QStringLiteral("<ghosts type=\"array\"><item val=\"data\"/></ghosts>"
+                                                          "<unchecked type=\"array\"><item val=\"data/A\"/></unchecked>");
+}
+
+void TestCli::saveMatchesModel()
+{
+    QFETCH(bool, withBase);
+    QFETCH(QString, columns);
+    QFETCH(QString, filterOptions);
+
+    const QString data = WriteFeeds();
+    const QString base = Path("base.csv");
+    const QString project = Write(QStringLiteral("p.fdm"), ProjectWithOptions(filterOptions).toUtf8());
+
+    QStringList arguments{"--project", project, "--add", data};
+    if (withBase)
+        arguments << "--add-base" << base;
+    if (!columns.isEmpty())
+        arguments << "--columns" << columns;
+    arguments << "--save" << Path("cli.csv");
+    QCOMPARE(Run(arguments), 0);
+
+    Model model;
+    QVERIFY(model.LoadProject(project));
+    const Filter filter(model, QStringLiteral("filter"));
+    QVERIFY(model.AddFile(data));
+    if (withBase)
+        QVERIFY(model.AddFile(base, true));
+    const QStringList list = columns.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    QVERIFY(model.SaveToFile(Path("model.csv"), nullptr, columns.isEmpty() ? nullptr : &list, &filter));
+
+    const QByteArray expected = Read(Path("model.csv"));
+    QVERIFY(expected.count('\n') > 1);
+    QCOMPARE(Read(Path("cli.csv")), expected);
+}
+
+void TestCli::saveByCatsCreatesFolder()
+{
+    const QString data = WriteFeeds();
+    QCOMPARE(Run({"--add", data, "--add-base", "base.csv", "--save-by-cats", "out/by/cats"}), 0);
+
+    Model model;
+    QVERIFY(model.AddFile(data));
+    QVERIFY(model.AddFile(Path("base.csv"), true));
+    QVERIFY(QDir().mkpath(Path("expected")));
+    QVERIFY(model.SaveToFilesByCats(Path("expected")));
+
+    const QStringList expectedFiles = QDir(Path("expected")).entryList(QDir::Files, QDir::Name);
+    // Categories below a ghost are named after the ghost too.
+    QCOMPARE(expectedFiles, QStringList({"base-C.csv", "data-A.csv"}));
+    QCOMPARE(QDir(Path("out/by/cats")).entryList(QDir::Files, QDir::Name), expectedFiles);
+    for (const QString &name : expectedFiles)
+        QCOMPARE(Read(Path("out/by/cats/") + name), Read(Path("expected/") + name));
+}
+
+void TestCli::saveReplacesExportWhole()
+{
+    // The export is written beside its target and moved over it: the
+    // target keeps its permissions and no partial file stays behind, also
+    // when the move fails.
+    WriteFeeds();
+    const QFileDevice::Permissions shared = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    const QFileDevice::Permissions userBits = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    Write(QStringLiteral("out.csv"), "id;name\r\n1;old\r\n");
+    QVERIFY(QFile::setPermissions(Path("out.csv"), shared));
+    QVERIFY(QDir().mkpath(Path("folder")));
+
+    QCOMPARE(Run({"--add", "data.csv", "--save", "out.csv"}), 0);
+    QVERIFY(Read(Path("out.csv")).contains("Epsilon"));
+    QCOMPARE(QFile::permissions(Path("out.csv")) & ~userBits, shared);
+
+    QByteArray err;
+    QCOMPARE(Run({"--add", "data.csv", "--save", "folder"}, nullptr, &err), 1);
+    QVERIFY2(QString::fromUtf8(err).contains(QLatin1String("folder")), err.constData());
+    QVERIFY(QFileInfo(Path("folder")).isDir());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({"base.csv", "data.csv", "out.csv"}));
+}
+
+void TestCli::saveOverItsOwnFeed()
+{
+    // The feed is still read while its export is written over it. It is
+    // larger than what the reader keeps buffered, and its rows are in the
+    // order in which they are saved, so the export equals the feed.
+    QByteArray feed = "id;name;price;categoryId;url\r\n";
+    for (int i = 0; i < 40000; ++i) {
+        feed += QByteArray::number(i) + ";Good " + QByteArray::number(i) + ';' + QByteArray::number(i % 1000)
+                + ";A;http://shop.test/" + QByteArray::number(i) + "\r\n";
+    }
+    const QString path = Write(QStringLiteral("feed.csv"), feed);
+    QCOMPARE(Run({"--add", "feed.csv", "--columns", "id,name,price,categoryId,url", "--save", "feed.csv"}), 0);
+    QCOMPARE(Read(path), feed);
+}
+
+void TestCli::saveToStandardOutput()
+{
+    const QString data = WriteFeeds();
+    QByteArray out;
+    QCOMPARE(Run({"--add", "data.csv", "--save", "/dev/stdout"}, &out), 0);
+
+    Model model;
+    QVERIFY(model.AddFile(data));
+    QVERIFY(model.SaveToFile(Path("model.csv")));
+    QCOMPARE(out, Read(Path("model.csv")));
+}
+
+void TestCli::projectFilterFiltersSummary_data()
+{
+    QTest::addColumn<QString>("filterOptions");
+    QTest::addColumn<Figures>("figures");
+
+    QTest::newRow("no filter") << QString() << Figures{1, 1, 3, 5, 5, 0, 0};
+    QTest::newRow("price range") << QStringLiteral("<price><low val=\"200\"/><high val=\"400\"/></price>")
+                                 << Figures{1, 1, 3, 3, 3, 0, 0};
+    QTest::newRow("discount only") << QStringLiteral("<discount val=\"true\"/>") << Figures{1, 1, 3, 2, 2, 0, 0};
+    QTest::newRow("vendor") << QStringLiteral("<vendors type=\"array\"><item val=\"Bolt\"/></vendors>")
+                            << Figures{1, 1, 3, 2, 2, 0, 0};
+    QTest::newRow("search text") << QStringLiteral("<search val=\"lta\"/>") << Figures{1, 1, 3, 1, 1, 0, 0};
+    QTest::newRow("unchecked categories")
+            << QStringLiteral("<ghosts type=\"array\"><item val=\"data\"/></ghosts>"
+                              "<unchecked type=\"array\"><item val=\"data/A\"/><item val=\"data/B\"/></unchecked>")
+            << Figures{1, 1, 1, 1, 1, 0, 0};
+}
+
+void TestCli::projectFilterFiltersSummary()
+{
+    QFETCH(QString, filterOptions);
+    QFETCH(Figures, figures);
+
+    WriteFeeds();
+    Write(QStringLiteral("p.fdm"), ProjectWithOptions(filterOptions).toUtf8());
+    QByteArray out;
+    QCOMPARE(Run({"--project", "p.fdm", "--add", "data.csv", "--summary"}, &out), 0);
+    QCOMPARE(out, SummaryText(figures));
+
+    // Opening the project clears what was loaded before it.
+    QCOMPARE(Run({"--add", "data.csv", "--project", "p.fdm", "--summary"}, &out), 0);
+    QCOMPARE(out, SummaryText({0, 0, 0, 0, 0, 0, 0}));
+}
+
+void TestCli::saveProjectKeepsFilter()
+{
+    WriteFeeds();
+    Write(QStringLiteral("p.fdm"),
+          ProjectWithOptions(QStringLiteral("<price><low val=\"200\"/></price>"
+                                            "<ghosts type=\"array\"><item val=\"data\"/></ghosts>"
+                                            "<unchecked type=\"array\"><item val=\"data/B\"/></unchecked>"))
+                  .toUtf8());
+    QByteArray first;
+    QCOMPARE(Run({"--project", "p.fdm", "--add", "data.csv", "--summary", "--save-project", "again.fdm"}, &first),
+             0);
+    QCOMPARE(first, SummaryText({1, 1, 2, 2, 2, 0, 0}));
+
+    QByteArray second;
+    QCOMPARE(Run({"--project", "again.fdm", "--add", "data.csv", "--summary"}, &second), 0);
+    QCOMPARE(second, first);
+    // Nothing goes to the autosave file of the program's folder.
+    QVERIFY(!QFileInfo::exists(QFileInfo(QStringLiteral(FIDMORA_CLI)).absolutePath() + QLatin1String("/last.fdm")));
+}
+
+void TestCli::progressOnStandardError_data()
+{
+    QTest::addColumn<bool>("quiet");
+    QTest::newRow("progress") << false;
+    QTest::newRow("quiet") << true;
+}
+
+void TestCli::progressOnStandardError()
+{
+    QFETCH(bool, quiet);
+
+    WriteFeeds();
+    QStringList arguments{"--add", "data.csv", "--save", "out.csv", "--summary"};
+    if (quiet)
+        arguments.prepend(QStringLiteral("--quiet"));
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(Run(arguments, &out, &err), 0);
+    QCOMPARE(out, SummaryText({1, 1, 3, 5, 5, 0, 0}));
+    if (quiet) {
+        QCOMPARE(err, QByteArray());
+        return;
+    }
+    // Not a terminal: plain lines, nothing redrawn.
+    QVERIFY(!err.contains('\r') && !err.contains('\x1b'));
+    const QString log = QString::fromUtf8(err);
+    QVERIFY2(log.contains(QStringLiteral("Старт загрузки data\n")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("Выполнено (5/5)\n")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("Сохранено Root (5/5)\n")), qPrintable(log));
+}
+
+void TestCli::addUrl_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QStringList>("named");
+
+    QTest::newRow("data") << QStringList{"--add-url", "/data.csv", "--summary"} << 0
+                          << SummaryText({1, 1, 3, 5, 5, 0, 0}) << QStringList();
+    // Both downloads are named after the host, so the base lands in the
+    // offer of the data.
+    QTest::newRow("data and base") << QStringList{"--add-url", "/data.csv", "--add-base-url", "/base.csv", "--summary"}
+                                   << 0 << SummaryText({2, 1, 2, 3, 1, 1, 1}) << QStringList();
+    QTest::newRow("not found") << QStringList{"--add-url", "/data.csv", "--add-base-url", "/gone.csv", "--summary"}
+                               << 1 << QByteArray() << QStringList{"/gone.csv", "404"};
+    QTest::newRow("server error") << QStringList{"--add-url", "/broken.csv", "--summary"} << 1 << QByteArray()
+                                  << QStringList{"/broken.csv", "500"};
+    QTest::newRow("nobody listens") << QStringList{"--add-url", "closed", "--summary"} << 1 << QByteArray()
+                                    << QStringList{"127.0.0.1:1/"};
+}
+
+void TestCli::addUrl()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QStringList, named);
+
+    FeedServer server;
+    server.Set(QStringLiteral("/data.csv"), {200, kDataFeed, QByteArray(), false});
+    server.Set(QStringLiteral("/base.csv"), {200, kBaseFeed, QByteArray(), false});
+    server.Set(QStringLiteral("/broken.csv"), {500, "oops", QByteArray(), false});
+    for (QString &argument : arguments) {
+        if (argument.startsWith(QLatin1Char('/')))
+            argument = server.Url(argument);
+        else if (argument == QLatin1String("closed"))
+            argument = QStringLiteral("http://127.0.0.1:1/feed.csv");
+    }
+
+    QByteArray stdOut;
+    QByteArray stdErr;
+    QCOMPARE(Run(arguments, &stdOut, &stdErr), status);
+    QCOMPARE(stdOut, out);
+    const QString lastLine = QString::fromUtf8(stdErr).trimmed().section(QLatin1Char('\n'), -1);
+    for (const QString &text : qAsConst(named))
+        QVERIFY2(lastLine.contains(text), qPrintable(lastLine));
+}
+
+void TestCli::loadOffersNamesFailedOffer()
+{
+    FeedServer server;
+    server.Set(QStringLiteral("/one.csv"), {200, kDataFeed, QByteArray(), false});
+    const QString project = QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><offers>\n"
+            "<offer url=\"\" prefix=\"\" name=\"One\"><export autoload=\"false\" format=\"\"><![CDATA[%1]]></export></offer>\n"
+            "<offer url=\"\" prefix=\"\" name=\"Quiet\"><export autoload=\"false\" format=\"\"><![CDATA[]]></export></offer>\n"
+            "<offer url=\"\" prefix=\"\" name=\"Two\"><export autoload=\"false\" format=\"\"><![CDATA[%2]]></export></offer>\n"
+            "<offer url=\"\" prefix=\"\" name=\"Three\"><export autoload=\"false\" format=\"\"><![CDATA[%1]]></export></offer>\n"
+            "</offers></settings>\n")
+            .arg(server.Url(QStringLiteral("/one.csv")), server.Url(QStringLiteral("/two.csv")));
+    Write(QStringLiteral("p.fdm"), project.toUtf8());
+
+    QSignalSpy requests(&server, &FeedServer::requested);
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(Run({"--project", "p.fdm", "--summary", "--load-offers", "--summary"}, &out, &err), 1);
+    QCOMPARE(out, SummaryText({0, 4, 0, 0, 0, 0, 0}));
+    // The third offer is not tried after the second failed.
+    QCOMPARE(requests.size(), 2);
+    const QString lastLine = QString::fromUtf8(err).trimmed().section(QLatin1Char('\n'), -1);
+    QVERIFY2(lastLine.contains(QLatin1String("--load-offers")), qPrintable(lastLine));
+    QVERIFY2(lastLine.contains(QStringLiteral("«Two»")), qPrintable(lastLine));
+    QVERIFY2(lastLine.contains(server.Url(QStringLiteral("/two.csv"))), qPrintable(lastLine));
+    QVERIFY2(lastLine.contains(QLatin1String("404")), qPrintable(lastLine));
+}
+
+void TestCli::downloadsAreRemovedAfterRun()
+{
+    // Scheduled runs must not fill the temporary folder with old feeds.
+    FeedServer server;
+    const QString name = QStringLiteral("fidmora_cli_test_%1.csv").arg(QCoreApplication::applicationPid());
+    const QString downloaded = QDir::tempPath() + QLatin1Char('/') + name;
+    const QString second = QDir::tempPath() + QLatin1Char('/') + name.chopped(4) + QLatin1String("_1.csv");
+    QFile::remove(downloaded);
+    QFile::remove(second);
+    server.Set(QStringLiteral("/data.csv"),
+               {200, kDataFeed, "Content-Disposition: attachment; filename=" + name.toUtf8() + "\r\n", false});
+    const QString project = QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><offers>\n"
+            "<offer url=\"\" prefix=\"\" name=\"One\"><export autoload=\"false\" format=\"\"><![CDATA[%1]]></export></offer>\n"
+            "</offers></settings>\n")
+            .arg(server.Url(QStringLiteral("/data.csv")));
+    Write(QStringLiteral("p.fdm"), project.toUtf8());
+    const QString data = WriteFeeds();
+
+    QSignalSpy requests(&server, &FeedServer::requested);
+    QByteArray out;
+    QCOMPARE(Run({"--project", "p.fdm", "--load-offers", "--add-url", server.Url(QStringLiteral("/data.csv")),
+                  "--add", "data.csv", "--summary"},
+                 &out),
+             0);
+    QCOMPARE(requests.size(), 2);
+    QVERIFY2(out.contains("\ngoods 15\n"), out.constData());
+    QVERIFY(!QFileInfo::exists(downloaded));
+    QVERIFY(!QFileInfo::exists(second));
+    // Files the user named stay, wherever they are.
+    QCOMPARE(Read(data), QByteArray(kDataFeed));
+}
+
+void TestCli::sigintCancelsLongLoad()
+{
+    // A feed that takes a while to load, named several times, so that the
+    // run is still busy when the signal arrives.
+    QFile big(Path("big.csv"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    big.write("id;name;price;categoryId;url\r\n");
+    QByteArray rows;
+    for (int i = 0; i < 300000; ++i) {
+        rows += QByteArray::number(i) + ";Good " + QByteArray::number(i) + ';' + QByteArray::number(i % 997)
+                + ";Cat" + QByteArray::number(i % 50) + "/Sub" + QByteArray::number(i % 7) + ";http://big.test/"
+                + QByteArray::number(i) + "\r\n";
+        if (rows.size() > (1 << 20)) {
+            QCOMPARE(big.write(rows), qint64(rows.size()));
+            rows.clear();
+        }
+    }
+    QCOMPARE(big.write(rows), qint64(rows.size()));
+    big.close();
+
+    QStringList arguments;
+    for (int i = 0; i < 8; ++i)
+        arguments << "--add" << "big.csv";
+    arguments << "--summary";
+
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(FIDMORA_CLI), arguments);
+    QVERIFY(process.waitForStarted());
+    QByteArray err;
+    while (!err.contains('\n')) {
+        QVERIFY(process.waitForReadyRead(kRunTimeout));
+        err += process.readAllStandardError();
+    }
+    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QVERIFY(process.waitForFinished(kRunTimeout));
+    err += process.readAllStandardError();
+
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    const QString log = QString::fromUtf8(err);
+    QVERIFY2(log.contains(QStringLiteral("Прервано")), qPrintable(log));
+    QVERIFY2(!log.contains(QStringLiteral("Шаг 9 из 9")), qPrintable(log));
+}
+
+void TestCli::sigintQuitsStalledDownload()
+{
+    // The server sends part of the feed and then nothing: only the cancel
+    // can end the wait.
+    FeedServer server;
+    server.Set(QStringLiteral("/slow.csv"), {200, kDataFeed, QByteArray(), true});
+    QSignalSpy requests(&server, &FeedServer::requested);
+
+    QProcess process;
+    QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral(FIDMORA_CLI),
+                  {"--add-url", server.Url(QStringLiteral("/slow.csv")), "--summary", "--save", "out.csv"});
+    QVERIFY(process.waitForStarted());
+    QVERIFY(requests.wait(kRunTimeout));
+    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QVERIFY(finished.wait(kRunTimeout));
+
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    QVERIFY(!QFileInfo::exists(Path("out.csv")));
+    const QString log = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(log.contains(QStringLiteral("Прервано")), qPrintable(log));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
