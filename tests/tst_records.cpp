@@ -5,7 +5,10 @@
 #include "categoryrule.h"
 #include "feedfile.h"
 #include "good.h"
+#include "csvmanipulator.h"
+#include "identitykey.h"
 #include "idtemplate.h"
+#include "offer.h"
 #include "model.h"
 
 class TestRecords : public QObject
@@ -107,6 +110,12 @@ void TestRecords::identityKeys_data()
     QTest::newRow("all tokens") << QStringList{"advcampaign_name;url;id;name;idTpl;categoryId",
                                                "S;u;i;n;[u]|[a]|[i]|[n];A"}
                                 << "u|S|i|n";
+    QTest::newRow("a value holding a token")
+            << QStringList{"advcampaign_name;id;name;categoryId", "S[n];7;x;A"} << "S[n]7";
+    QTest::newRow("url holding a token")
+            << QStringList{"url;categoryId", "http://x/[i];A"} << "http://x/[i]";
+    QTest::newRow("quoted cyrillic url")
+            << QStringList{"url;categoryId", "\"http://x/тест;1\";A"} << "http://x/тест;1";
     QTest::newRow("absent column gives an empty value")
             << QStringList{"advcampaign_name;idTpl;categoryId", "S;[u]-[n];A"} << "-";
 }
@@ -120,6 +129,27 @@ void TestRecords::identityKeys()
     QVERIFY(good);
     QCOMPARE(good->Key(good->Row()), key);
     QCOMPARE(good->Key(), key); // the fast path reads only the cells it needs
+
+    // The digest of a key, built without the key string, is the digest of
+    // the key string itself.
+    const QString text = good->TemplateText(good->Row());
+    const int tokens = good->idTemplate ? good->idTemplate->tokens : IdTemplate::TokensOf(text);
+    IdentityKey::Columns columns;
+    columns.url = good->source->urlColumn;
+    columns.id = good->source->idColumn;
+    columns.name = good->source->nameColumn;
+    auto *csv = static_cast<CsvManipulator *>(good->source->reader);
+    RowHash digest;
+    QVERIFY(IdentityKey::Digest(text, tokens, RawCellView{csv->ScanAt(good->rowOffset)}, columns, good->offer->name,
+                                good->offer->name.toUtf8(), quintptr(good), &digest));
+    RowHasher expected;
+    expected.Add(key);
+    QCOMPARE(digest, expected.Result());
+    const QStringList row = good->Row();
+    RowHash fromList;
+    QVERIFY(IdentityKey::Digest(text, tokens, ListCellView{&row}, columns, good->offer->name,
+                                good->offer->name.toUtf8(), quintptr(good), &fromList));
+    QCOMPARE(fromList, digest);
 }
 
 void TestRecords::uniqueKeysNeverMatch()

@@ -24,10 +24,6 @@ namespace {
 const int kSequentialBlock = 1 << 20;
 const int kRandomBlock = 2048;
 const int kOutputBlock = 1 << 20;
-// Random reads copy from a mapping of the file; after this many copies the
-// pages are given back, so that a long walk over a large feed does not pin
-// the whole file in the process's memory.
-const int kCopiesBeforeRelease = 32768;
 
 #ifdef Q_OS_UNIX
 // A mapped file that shrinks under the mapping raises SIGBUS on access. The
@@ -70,20 +66,6 @@ void InstallBusHandler()
     });
 }
 
-__attribute__((noinline)) bool CopyMapped(char *dst, const char *src, size_t size)
-{
-    sigjmp_buf guard;
-    if (sigsetjmp(guard, 0) != 0) {
-        t_mappedCopy = nullptr;
-        return false;
-    }
-    t_mappedCopy = &guard;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(dst, src, size);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_mappedCopy = nullptr;
-    return true;
-}
 #endif
 
 // Bytes that end or change a field: ";", the quote, "\r" and "\n". No byte
@@ -120,6 +102,41 @@ inline const char *FindSpecial(const char *p, const char *end)
     while (p < end && !s_table.special[uchar(*p)])
         ++p;
     return p;
+}
+
+#ifdef __SSE2__
+inline quint64 Mask16(const char *p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(';')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+    return quint64(uint(_mm_movemask_epi8(hits)));
+}
+#endif
+
+inline quint64 Mask64(const char *p)
+{
+#ifdef __SSE2__
+    return Mask16(p) | (Mask16(p + 16) << 16) | (Mask16(p + 32) << 32) | (Mask16(p + 48) << 48);
+#else
+    quint64 mask = 0;
+    for (int i = 0; i < 64; ++i)
+        mask |= quint64(s_table.special[uchar(p[i])]) << i;
+    return mask;
+#endif
+}
+
+// Bits for the special bytes among the 64 from p; none at or past end.
+inline quint64 SpecialMask(const char *p, const char *end)
+{
+    if (end - p >= 64)
+        return Mask64(p);
+    char tail[64] = {};
+    const int size = int(end - p);
+    std::memcpy(tail, p, size_t(size));
+    return Mask64(tail) & ((quint64(1) << size) - 1);
 }
 
 } // namespace
@@ -205,7 +222,6 @@ bool CsvManipulator::Close()
 #endif
     m_map = nullptr;
     m_mapSize = 0;
-    m_copies = 0;
     if (m_file) {
         if (m_file->openMode() & QIODevice::WriteOnly) {
             FlushOutput();
@@ -232,19 +248,9 @@ bool CsvManipulator::Close()
     return ok;
 }
 
-qint64 CsvManipulator::ReadAt(char *dst, qint64 pos, qint64 size, bool random)
+qint64 CsvManipulator::ReadAt(char *dst, qint64 pos, qint64 size)
 {
 #ifdef Q_OS_UNIX
-    if (random && m_map) {
-        const qint64 n = qMax<qint64>(0, qMin(size, m_mapSize - pos));
-        if (n == 0)
-            return 0;
-        if (++m_copies >= kCopiesBeforeRelease) {
-            m_copies = 0;
-            ::madvise(m_map, size_t(m_mapSize), MADV_DONTNEED);
-        }
-        return CopyMapped(dst, static_cast<const char *>(m_map) + pos, size_t(n)) ? n : 0;
-    }
     qint64 done = 0;
     const int fd = m_file->handle();
     while (done < size) {
@@ -268,7 +274,7 @@ bool CsvManipulator::FillBlock(Block &block, qint64 pos)
     if (block.data.size() < wanted)
         block.data.resize(int(wanted));
     block.offset = pos;
-    block.length = wanted > 0 ? int(ReadAt(block.data.data(), pos, wanted, &block == &m_random)) : 0;
+    block.length = wanted > 0 ? int(ReadAt(block.data.data(), pos, wanted)) : 0;
     return block.length > 0;
 }
 
@@ -287,7 +293,7 @@ bool CsvManipulator::ExtendBlock(Block &block, qint64 rowStart)
         std::memmove(block.data.data(), block.data.constData() + (rowStart - block.offset), size_t(keep));
     if (block.data.size() < keep + more)
         block.data.resize(int(keep + more));
-    const qint64 n = ReadAt(block.data.data() + keep, blockEnd, more, &block == &m_random);
+    const qint64 n = ReadAt(block.data.data() + keep, blockEnd, more);
     block.offset = rowStart;
     block.length = keep + int(n);
     return n > 0;
@@ -302,7 +308,6 @@ CsvManipulator::ParseResult CsvManipulator::ParseRow(const char *begin, const ch
 
     const char *fieldStart = begin;
     bool quoted = false;
-    const char *p = begin;
     auto endField = [&](const char *fieldEnd) {
         CsvField field;
         field.data = fieldStart;
@@ -321,65 +326,100 @@ CsvManipulator::ParseResult CsvManipulator::ParseRow(const char *begin, const ch
         return ParseResult::Row;
     };
 
+    // The row is scanned 64 bytes at a time: a bit mask marks the bytes that
+    // end or change a field, and only those are looked at.
+    const char *p = begin;
     for (;;) {
-        p = FindSpecial(p, end);
-        if (p == end) {
-            if (!atEnd)
-                return ParseResult::NeedMore;
-            return endOfInput();
-        }
-        switch (*p) {
-        case ';':
-            endField(p);
-            fieldStart = ++p;
-            quoted = false;
-            break;
-        case '\n':
-            endField(p);
-            *rowEnd = p + 1;
-            return ParseResult::Row;
-        case '\r':
-            if (p + 1 == end) {
-                if (!atEnd)
-                    return ParseResult::NeedMore;
-                ++p; // a lone "\r" is an ordinary character
-                break;
-            }
-            if (p[1] == '\n') {
-                endField(p);
-                *rowEnd = p + 2;
+        if (p >= end)
+            return atEnd ? endOfInput() : ParseResult::NeedMore;
+        quint64 mask = SpecialMask(p, end);
+        const char *next = p + 64;
+        while (mask) {
+            const char *c = p + __builtin_ctzll(mask);
+            mask &= mask - 1;
+            if (*c == ';') {
+                endField(c);
+                fieldStart = c + 1;
+                quoted = false;
+            } else if (*c == '\n') {
+                endField(c);
+                *rowEnd = c + 1;
                 return ParseResult::Row;
-            }
-            ++p;
-            break;
-        default: { // the quote: a quoted section up to the next single quote
-            quoted = true;
-            const char *q = p + 1;
-            for (;;) {
-                q = static_cast<const char *>(std::memchr(q, '"', size_t(end - q)));
-                if (!q) {
+            } else if (*c == '\r') {
+                if (c + 1 == end) {
                     if (!atEnd)
                         return ParseResult::NeedMore;
-                    return endOfInput(); // a quote that never closes
+                } else if (c[1] == '\n') {
+                    endField(c);
+                    *rowEnd = c + 2;
+                    return ParseResult::Row;
                 }
-                if (q + 1 == end) {
-                    if (!atEnd)
-                        return ParseResult::NeedMore;
-                    p = end;
-                    break;
-                }
-                if (q[1] == '"') {
+                // a lone "\r" is an ordinary character
+            } else { // the quote: a quoted section up to the next single quote
+                quoted = true;
+                const char *q = c + 1;
+                for (;;) {
+                    q = static_cast<const char *>(std::memchr(q, '"', size_t(end - q)));
+                    if (!q)
+                        return atEnd ? endOfInput() : ParseResult::NeedMore; // a quote that never closes
+                    if (q + 1 == end) {
+                        if (!atEnd)
+                            return ParseResult::NeedMore;
+                        next = end;
+                        break;
+                    }
+                    if (q[1] != '"') {
+                        next = q + 1; // the character after the section follows the usual rules
+                        break;
+                    }
                     q += 2;
-                    continue;
                 }
-                p = q + 1; // the character after the section follows the usual rules
                 break;
             }
-            break;
         }
-        }
+        p = next;
     }
 }
+
+#ifdef Q_OS_UNIX
+__attribute__((noinline)) bool CsvManipulator::ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const
+{
+    // The parse reads the mapping under a guard; a file that shrank under it
+    // turns into a failed read. Nothing is allocated here but the row's
+    // field list, which stays consistent whenever the guard jumps out.
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 0) != 0) {
+        t_mappedCopy = nullptr;
+        row.Clear();
+        return false;
+    }
+    t_mappedCopy = &guard;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    const char *base = static_cast<const char *>(m_map);
+    const char *begin = base + pos;
+    if (pos == 0 && m_mapSize >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
+        begin += 3;
+    const ParseResult result = ParseRow(begin, base + m_mapSize, true, row, stop);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_mappedCopy = nullptr;
+    return result == ParseResult::Row;
+}
+
+bool CsvManipulator::CopyMapped(const char *from, qint64 size, Block &block)
+{
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 0) != 0) {
+        t_mappedCopy = nullptr;
+        return false;
+    }
+    t_mappedCopy = &guard;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(block.data.data(), from, size_t(size));
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_mappedCopy = nullptr;
+    return true;
+}
+#endif
 
 bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd)
 {
@@ -387,6 +427,38 @@ bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *r
     *rowEnd = pos;
     if (!m_file || pos < 0 || pos >= m_fileSize)
         return false;
+#ifdef Q_OS_UNIX
+    if (&block == &m_random && m_map && pos < m_mapSize) {
+        // A random read parses the row in the mapping and copies just its
+        // bytes, so that the fields stay valid whatever happens to the file.
+        const char *stop = nullptr;
+        if (!ParseMapped(pos, row, &stop))
+            return false;
+        const char *start = static_cast<const char *>(m_map) + pos;
+        const qint64 size = stop - start;
+        if (size > qint64(std::numeric_limits<int>::max()) - 64) {
+            row.Clear();
+            return false;
+        }
+        if (block.data.size() < size)
+            block.data.resize(int(size));
+        if (!CopyMapped(start, size, block)) {
+            row.Clear();
+            return false;
+        }
+        block.offset = -1; // the block holds one row, not a stretch of the file
+        block.length = 0;
+        const qint64 delta = block.data.constData() - start;
+        for (CsvField &field : row.fields)
+            field.data += delta;
+        *rowEnd = pos + size;
+        if (!m_header.isEmpty() && row.Count() != m_header.size()) {
+            row.Clear();
+            return false;
+        }
+        return row.Count() > 0;
+    }
+#endif
     if (pos < block.offset || pos >= block.offset + block.length) {
         if (!FillBlock(block, pos))
             return false;

@@ -78,7 +78,9 @@ private:
     bool ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd);
     bool FillBlock(Block &block, qint64 pos);
     bool ExtendBlock(Block &block, qint64 rowStart);
-    qint64 ReadAt(char *dst, qint64 pos, qint64 size, bool random);
+    qint64 ReadAt(char *dst, qint64 pos, qint64 size);
+    bool ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const;
+    bool CopyMapped(const char *from, qint64 size, Block &block);
     ParseResult ParseRow(const char *begin, const char *end, bool atEnd, CsvRawRow &row, const char **rowEnd) const;
     QStringList ReadRowLocked(Block &block);
     void AppendEscaped(const char *data, int size);
@@ -99,7 +101,6 @@ private:
     QByteArray m_scratch;
     void *m_map = nullptr; // the file mapped for random reads, when it can be
     qint64 m_mapSize = 0;
-    int m_copies = 0;
     bool m_rowHasField = false;
     bool m_writeFailed = false;
     mutable QMutex m_mutex;

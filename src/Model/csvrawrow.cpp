@@ -160,6 +160,22 @@ QByteArray CsvRawRow::Bytes(int column) const
     return bytes;
 }
 
+void CsvRawRow::View(int column, const char **data, int *size, QByteArray &scratch) const
+{
+    const CsvField *f = FieldAt(fields, column);
+    if (!f || f->size == 0) {
+        *data = "";
+        *size = 0;
+    } else if (!f->quoted) {
+        *data = f->data;
+        *size = f->size;
+    } else {
+        Unescape(f->data, f->size, scratch);
+        *data = scratch.constData();
+        *size = scratch.size();
+    }
+}
+
 qint32 CsvRawRow::Price(int column) const
 {
     const CsvField *f = FieldAt(fields, column);

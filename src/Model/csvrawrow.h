@@ -37,6 +37,10 @@ public:
     // The cell's bytes with the quoting removed. For an unquoted cell the
     // result shares the reader's buffer, so it must not outlive the row.
     QByteArray Bytes(int column) const;
+    // The cell's bytes with the quoting removed, without a copy when the cell
+    // has no quotes (the view then points into the reader's buffer);
+    // otherwise unescaped into scratch.
+    void View(int column, const char **data, int *size, QByteArray &scratch) const;
     // Whole-number price of the cell, -1 when there is none.
     qint32 Price(int column) const;
 

@@ -3,16 +3,93 @@
 #include <QCoreApplication>
 
 #include "catmodel.h"
+#include "csvmanipulator.h"
 #include "good.h"
+#include "identitykey.h"
 #include "iprogress.h"
+#include "offer.h"
+#include "source.h"
 
 bool DuplicateRemover::Run(CatModel *root, IProgress *reportTo)
 {
     processedCount = 0;
     cancelled = false;
     progress = reportTo;
+    seenKeys.Reserve(root->GoodCount(true));
     root->QueryGoods(this, nullptr, true);
     return !cancelled;
+}
+
+bool DuplicateRemover::Keep(Good *good)
+{
+    const Source &source = *good->source;
+    QString text;
+    int tokens;
+    const CsvRawRow *raw = nullptr;
+    QStringList row;
+    auto *csv = dynamic_cast<CsvManipulator *>(source.reader);
+    bool rowRead = false;
+    const auto readRow = [&]() {
+        if (rowRead)
+            return;
+        rowRead = true;
+        if (csv)
+            raw = csv->ScanAt(good->rowOffset);
+        else
+            row = good->Row();
+    };
+    if (good->idTemplate) {
+        text = good->idTemplate->text;
+        tokens = good->idTemplate->tokens;
+    } else if (source.idTplColumn >= 0) {
+        readRow();
+        text = csv ? (raw ? raw->Text(source.idTplColumn) : QString()) : Good::Cell(row, source.idTplColumn);
+        tokens = IdTemplate::TokensOf(text);
+    } else {
+        return true; // "[p]": unique
+    }
+    if ((tokens & IdTemplate::AllTokens) && text.contains(QLatin1String("[p]")))
+        return true; // unique, nothing to read
+
+    if (good->offer != m_offer) {
+        m_offer = good->offer;
+        m_offerUtf8 = m_offer ? m_offer->name.toUtf8() : QByteArray();
+    }
+    readRow();
+    IdentityKey::Columns columns;
+    columns.url = source.urlColumn;
+    columns.id = source.idColumn;
+    columns.name = source.nameColumn;
+    const QString offerName = good->offer ? good->offer->name : QString();
+    RowHash key;
+    bool digested;
+    if (csv)
+        digested = IdentityKey::Digest(text, tokens, RawCellView{raw}, columns, offerName, m_offerUtf8,
+                                       quintptr(good), &key);
+    else
+        digested = IdentityKey::Digest(text, tokens, ListCellView{&row}, columns, offerName, m_offerUtf8,
+                                       quintptr(good), &key);
+    if (!digested)
+        return true;
+    bool inserted;
+    DigestMap::Entry *entry = seenKeys.Insert(key, good, &inserted);
+    if (!inserted)
+        return false;
+
+    if (comparedColumns) {
+        RowHasher cells;
+        const char *data;
+        int size;
+        for (int column : comparedColumns(good->source)) {
+            if (csv)
+                RawCellView{raw}.View(column, &data, &size, m_scratch);
+            else
+                ListCellView{&row}.View(column, &data, &size, m_scratch);
+            cells.Add(data, size);
+        }
+        entry->cells = cells.Result();
+    }
+    return true;
 }
 
 void DuplicateRemover::AddGoods(const QList<Good *> &goods)
@@ -23,17 +100,10 @@ void DuplicateRemover::AddGoods(const QList<Good *> &goods)
     // keep their order, and a large category costs no more than a small one.
     CatModel *category = goods.first()->category;
     const int count = goods.size();
-    if (seenKeys.capacity() < seenKeys.size() + count)
-        seenKeys.reserve(seenKeys.size() + count);
     bool any = false;
     QVector<bool> duplicate(count, false);
     for (int i = 0; i < count; ++i) {
-        Good *good = goods.at(i);
-        const QString key = good->Key();
-        auto it = seenKeys.find(key);
-        if (it == seenKeys.end()) {
-            seenKeys.insert(key, good);
-        } else {
+        if (!Keep(goods.at(i))) {
             duplicate[i] = true;
             any = true;
         }
@@ -48,10 +118,7 @@ void DuplicateRemover::AddGoods(const QList<Good *> &goods)
 
 void DuplicateRemover::AddGood(Good *good)
 {
-    const QString key = good->Key();
-    if (!seenKeys.contains(key)) {
-        seenKeys.insert(key, good);
-    } else {
+    if (!Keep(good)) {
         CatModel *category = good->category;
         category->RemoveGoodsIf([good](const Good *g) { return g == good; });
     }

@@ -1,17 +1,29 @@
 #pragma once
 
+#include "digestmap.h"
 #include "igoodqueryobject.h"
+#include "rowhash.h"
 
+#include <functional>
+
+#include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QVector>
 
 class IProgress;
 struct CatModel;
+struct Good;
+struct Offer;
+struct Source;
 
 // Removes every good whose identity key equals that of a good met earlier in
 // a walk of the category tree: the first good met survives. One remover
-// serves one run; afterwards seenKeys maps every key to its surviving good,
-// which the base load uses to match base rows.
+// serves one run; afterwards seenKeys maps the digest of every key to its
+// surviving good, which the base load uses to match base rows. Keys are
+// compared by their 128-bit digests (see RowHash), so a million keys cost
+// tens of megabytes instead of hundreds. A key that holds the good's unique
+// number ("[p]") matches nothing and is not kept.
 class DuplicateRemover final : public IGoodQueryObject
 {
 public:
@@ -25,11 +37,22 @@ public:
     void AddGoods(const QList<Good *> &goods) override;
     void AddGood(Good *good) override;
 
-    QHash<QString, Good *> seenKeys;
+    // For a base load: the columns of a source whose cells the base compares.
+    // When set, every surviving good's entry in seenKeys also gets the digest
+    // of those cells, read together with its key.
+    std::function<const QVector<int> &(const Source *)> comparedColumns;
+
+    DigestMap seenKeys;
     IProgress *progress = nullptr;
     bool cancelled = false;
     qint32 processedCount = 0;
 
 private:
+    // True when the good's key is not a duplicate; the good is then kept.
+    bool Keep(Good *good);
     void ReportProgress();
+
+    const Offer *m_offer = nullptr;
+    QByteArray m_offerUtf8;
+    QByteArray m_scratch;
 };

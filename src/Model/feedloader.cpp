@@ -9,6 +9,8 @@
 
 #include "catmodel.h"
 #include "csvmanipulator.h"
+#include "duplicateremover.h"
+#include "identitykey.h"
 #include "good.h"
 #include "iprogress.h"
 #include "model.h"
@@ -45,6 +47,7 @@ struct RawCells
     QString Text(int column) const { return row->Text(column); }
     QByteArray Bytes(int column) const { return row->Bytes(column); }
     qint32 Price(int column) const { return row->Price(column); }
+    RawCellView View() const { return RawCellView{row}; }
 };
 
 // Rows of any other reader, decoded whole.
@@ -62,6 +65,7 @@ struct ListCells
     QString Text(int column) const { return Good::Cell(row, column); }
     QByteArray Bytes(int column) const { return Good::Cell(row, column).toUtf8(); }
     qint32 Price(int column) const { return CsvRawRow::ParsePrice(Good::Cell(row, column)); }
+    ListCellView View() const { return ListCellView{&row}; }
 };
 
 } // namespace
@@ -76,10 +80,28 @@ FeedLoader::~FeedLoader()
     delete m_newTree;
 }
 
-bool FeedLoader::Run(Source *source, QHash<QString, Good *> keyMap)
+void FeedLoader::PrepareBase(const Source &base)
+{
+    Source columns;
+    columns.header = base.reader->Header();
+    columns.FindColumns();
+    m_baseHeader = columns.header;
+    m_baseCategoryColumn = columns.categoryColumn;
+
+    // Duplicates of the tree go first; the survivors' keys are what the base
+    // rows are matched against, and the digests of their compared cells tell
+    // identical goods without reading their rows again.
+    DuplicateRemover remover;
+    remover.comparedColumns = [this](const Source *other) -> const QVector<int> & {
+        return PairsWith(other).other;
+    };
+    remover.Run(&m_model.Root(), m_progress);
+    std::swap(m_keyMap, remover.seenKeys);
+}
+
+bool FeedLoader::Run(Source *source)
 {
     m_source = source;
-    m_keyMap.swap(keyMap);
     if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки ") + source->name)) {
         m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
         return false;
@@ -143,7 +165,7 @@ bool FeedLoader::LoadRows(Cells &cells)
 }
 
 template<typename Cells>
-bool FeedLoader::LoadRow(const Cells &cells, qint64 offset)
+void FeedLoader::LoadRow(const Cells &cells, qint64 offset)
 {
     const Source &source = *m_source;
     Offer *offer = m_fileOffer;
@@ -177,30 +199,29 @@ bool FeedLoader::LoadRow(const Cells &cells, qint64 offset)
         m_lastNodes->insert(DeepCopy(categoryCell), node);
     }
     if (!node)
-        return false;
+        return;
 
-    Good *good = new Good;
-    good->rowOffset = offset;
-    good->source = m_source;
-    good->category = node;
-    good->offer = offer;
-    good->status = Added;
-    good->price = cells.Price(source.priceColumn);
-    good->oldPrice = cells.Price(source.oldPriceColumn);
+    Good candidate;
+    candidate.rowOffset = offset;
+    candidate.source = m_source;
+    candidate.category = node;
+    candidate.offer = offer;
+    candidate.status = Added;
+    candidate.price = cells.Price(source.priceColumn);
+    candidate.oldPrice = cells.Price(source.oldPriceColumn);
     if (source.vendorColumn >= 0) {
         const QByteArray vendorCell = cells.Bytes(source.vendorColumn);
         if (!vendorCell.isEmpty()) {
             const auto known = m_vendorCache.constFind(vendorCell);
             if (known != m_vendorCache.constEnd()) {
-                good->vendor = known.value();
+                candidate.vendor = known.value();
             } else {
-                good->vendor = m_model.Vendors().Insert(cells.Text(source.vendorColumn));
-                m_vendorCache.insert(DeepCopy(vendorCell), good->vendor);
+                candidate.vendor = m_model.Vendors().Insert(cells.Text(source.vendorColumn));
+                m_vendorCache.insert(DeepCopy(vendorCell), candidate.vendor);
             }
         }
     }
-    node->goods.append(good);
-    offer->priceInfo.Include(good);
+    offer->priceInfo.Include(&candidate);
 
     // The identity template: the row's own "idTpl" cell, or else the first
     // of url, offer and id, offer and name, offer and the good itself.
@@ -218,93 +239,106 @@ bool FeedLoader::LoadRow(const Cells &cells, qint64 offset)
             static const char *const texts[4] = {"[u]", "[a][i]", "[a][n]", "[a][p]"};
             m_templates[which] = m_source->InternTemplate(IdTemplate::FromText(QLatin1String(texts[which])));
         }
-        good->idTemplate = m_templates[which];
+        candidate.idTemplate = m_templates[which];
     }
 
-    if (m_isBase)
-        MatchBase(good, cells);
-    return true;
+    // A base row that matches a loaded good leaves no good of its own.
+    if (m_isBase) {
+        if (MatchBase(candidate, cells))
+            return;
+        candidate.status = Deleted;
+    }
+    node->goods.append(new Good(candidate));
 }
 
 template<typename Cells>
-void FeedLoader::MatchBase(Good *good, const Cells &cells)
+bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
 {
     const Source &source = *m_source;
     QString text;
     int tokens;
-    if (good->idTemplate) {
-        text = good->idTemplate->text;
-        tokens = good->idTemplate->tokens;
+    if (candidate.idTemplate) {
+        text = candidate.idTemplate->text;
+        tokens = candidate.idTemplate->tokens;
     } else {
         text = cells.Text(source.idTplColumn);
         tokens = IdTemplate::TokensOf(text);
     }
-    const auto cell = [&cells, tokens](int column, int token) {
-        return (tokens & token) ? cells.Text(column) : QString();
-    };
-    const QString key = IdTemplate::Resolve(text, tokens, cell(source.urlColumn, IdTemplate::Url),
-                                            good->offer->name, cell(source.idColumn, IdTemplate::Id),
-                                            cell(source.nameColumn, IdTemplate::Name), quintptr(good));
-    const auto found = m_keyMap.find(key);
-    if (found == m_keyMap.end()) {
-        good->status = Deleted;
-        return;
+    if (candidate.offer != m_offerOfUtf8) {
+        m_offerOfUtf8 = candidate.offer;
+        m_offerUtf8 = candidate.offer->name.toUtf8();
     }
+    IdentityKey::Columns columns;
+    columns.url = source.urlColumn;
+    columns.id = source.idColumn;
+    columns.name = source.nameColumn;
+    RowHash key;
+    const bool digested = IdentityKey::Digest(text, tokens, cells.View(), columns, candidate.offer->name,
+                                              m_offerUtf8, quintptr(&candidate), &key);
+    if (!digested)
+        return false;
+    DigestMap::Entry *found = m_keyMap.Find(key);
+    if (!found)
+        return false;
 
-    Good *existing = found.value();
-    const QVector<QPair<int, int>> &pairs = ColumnPairs(existing->source);
-    bool same = true;
-    auto *otherCsv = dynamic_cast<CsvManipulator *>(existing->source->reader);
-    bool compared = false;
-    if constexpr (std::is_same_v<Cells, RawCells>) {
-        if (otherCsv) {
-            // Cells are compared by their bytes; only differing ones are decoded.
-            static const CsvRawRow s_emptyRow;
-            const CsvRawRow *other = otherCsv->ScanAt(existing->rowOffset);
-            if (!other)
-                other = &s_emptyRow;
-            for (const auto &pair : pairs) {
-                if (!CsvRawRow::SameText(*cells.row, pair.first, *other, pair.second)) {
-                    same = false;
-                    break;
-                }
-            }
-            compared = true;
-        }
+    Good *existing = found->good;
+    const ColumnPairs &pairs = PairsWith(existing->source);
+    RowHasher hasher;
+    QByteArray scratch;
+    const char *data;
+    int size;
+    for (int column : pairs.base) {
+        cells.View().View(column, &data, &size, scratch);
+        hasher.Add(data, size);
     }
-    if (!compared) {
-        const QStringList other = existing->Row();
-        for (const auto &pair : pairs) {
-            if (cells.Text(pair.first) != Good::Cell(other, pair.second)) {
-                same = false;
-                break;
+    bool same = hasher.Result() == found->cells;
+    if (!same) {
+        // Digests differ when the bytes do; the texts may still be equal
+        // (quoting, invalid UTF-8), so the rows are compared cell by cell.
+        same = true;
+        auto *otherCsv = dynamic_cast<CsvManipulator *>(existing->source->reader);
+        bool compared = false;
+        if constexpr (std::is_same_v<Cells, RawCells>) {
+            if (otherCsv) {
+                static const CsvRawRow s_emptyRow;
+                const CsvRawRow *other = otherCsv->ScanAt(existing->rowOffset);
+                if (!other)
+                    other = &s_emptyRow;
+                for (int i = 0; i < pairs.base.size() && same; ++i)
+                    same = CsvRawRow::SameText(*cells.row, pairs.base.at(i), *other, pairs.other.at(i));
+                compared = true;
             }
+        }
+        if (!compared) {
+            const QStringList other = existing->Row();
+            for (int i = 0; i < pairs.base.size() && same; ++i)
+                same = cells.Text(pairs.base.at(i)) == Good::Cell(other, pairs.other.at(i));
         }
     }
     if (same) {
         existing->status = kIdenticalMark;
         m_touched.append(existing->category);
-        m_keyMap.erase(found);
+        m_keyMap.Remove(found);
     } else {
         existing->status = Changed;
     }
-    good->category->goods.removeLast();
-    delete good;
+    return true;
 }
 
-const QVector<QPair<int, int>> &FeedLoader::ColumnPairs(const Source *other)
+const FeedLoader::ColumnPairs &FeedLoader::PairsWith(const Source *other)
 {
     auto it = m_pairs.find(other);
     if (it != m_pairs.end())
         return it.value();
-    QVector<QPair<int, int>> pairs;
-    const QStringList &header = m_source->header;
-    for (int column = 0; column < header.size(); ++column) {
-        if (column == m_source->categoryColumn)
+    ColumnPairs pairs;
+    for (int column = 0; column < m_baseHeader.size(); ++column) {
+        if (column == m_baseCategoryColumn)
             continue;
-        const int otherColumn = other->header.indexOf(header.at(column));
-        if (otherColumn >= 0)
-            pairs.append(qMakePair(column, otherColumn));
+        const int otherColumn = other->header.indexOf(m_baseHeader.at(column));
+        if (otherColumn >= 0) {
+            pairs.base.append(column);
+            pairs.other.append(otherColumn);
+        }
     }
     return m_pairs.insert(other, pairs).value();
 }

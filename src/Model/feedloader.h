@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QVector>
 
+#include "digestmap.h"
+#include "rowhash.h"
+
 class IProgress;
 class Model;
 struct CatModel;
@@ -28,9 +31,12 @@ public:
     FeedLoader(Model &model, bool isBase, IProgress *progress);
     ~FeedLoader();
 
-    // Loads the source, which must already be in the model's list. A base
-    // load matches rows through keyMap (identity key -> loaded good).
-    bool Run(Source *source, QHash<QString, Good *> keyMap = QHash<QString, Good *>());
+    // Before a base load, while the source is not yet in the model's list:
+    // removes the duplicates of the tree and learns the keys (and compared
+    // cells) of the goods that remain.
+    void PrepareBase(const Source &base);
+    // Loads the source, which must already be in the model's list.
+    bool Run(Source *source);
 
 private:
     FeedLoader(const FeedLoader &) = delete;
@@ -39,13 +45,19 @@ private:
     template<typename Cells>
     bool LoadRows(Cells &cells);
     template<typename Cells>
-    bool LoadRow(const Cells &cells, qint64 offset);
+    void LoadRow(const Cells &cells, qint64 offset);
+    // True when the base row matched a loaded good; the row then leaves no good.
     template<typename Cells>
-    void MatchBase(Good *good, const Cells &cells);
+    bool MatchBase(const Good &candidate, const Cells &cells);
 
     Offer *OfferOfFile(const QStringList &firstRow);
     Offer *RowOffer(const QByteArray &cell, const QString &text);
-    const QVector<QPair<int, int>> &ColumnPairs(const Source *other);
+    struct ColumnPairs
+    {
+        QVector<int> base;  // columns of the base source...
+        QVector<int> other; // ...and the same-named ones of a loaded source
+    };
+    const ColumnPairs &PairsWith(const Source *other);
     void Finish();
 
     Model &m_model;
@@ -65,7 +77,11 @@ private:
     const IdTemplate *m_templates[4] = {nullptr, nullptr, nullptr, nullptr};
 
     // Base load state.
-    QHash<QString, Good *> m_keyMap;
-    QHash<const Source *, QVector<QPair<int, int>>> m_pairs;
+    QStringList m_baseHeader;
+    int m_baseCategoryColumn = -1;
+    DigestMap m_keyMap;
+    QHash<const Source *, ColumnPairs> m_pairs;
     QVector<CatModel *> m_touched;
+    QByteArray m_offerUtf8;
+    const Offer *m_offerOfUtf8 = nullptr;
 };

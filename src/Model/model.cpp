@@ -126,17 +126,11 @@ bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
 bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
 {
     m_lastError.clear();
-    QHash<QString, Good *> keyMap;
-    if (isBase) {
-        // Duplicates of the tree go first; the survivors' keys are what the
-        // base rows are matched against.
-        DuplicateRemover remover;
-        remover.Run(&m_root, progress);
-        keyMap.swap(remover.seenKeys);
-    }
-    m_sources.append(source);
     FeedLoader loader(*this, isBase, progress);
-    return loader.Run(&m_sources.last(), keyMap);
+    if (isBase)
+        loader.PrepareBase(source);
+    m_sources.append(source);
+    return loader.Run(&m_sources.last());
 }
 
 bool Model::RemoveDuplicates(IProgress *progress)
