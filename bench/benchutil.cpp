@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+
 #include <QFile>
 
 #include "catmodel.h"
@@ -87,6 +89,25 @@ void Say(const QString &text)
 double Seconds(const QElapsedTimer &timer)
 {
     return double(timer.nsecsElapsed()) / 1e9;
+}
+
+CpuTimes Cpu()
+{
+    CpuTimes times;
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) == 0) {
+        times.user = double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6;
+        times.system = double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
+    }
+    return times;
+}
+
+QString CpuSince(const CpuTimes &start)
+{
+    const CpuTimes now = Cpu();
+    return QStringLiteral("user %1 s, system %2 s")
+            .arg(now.user - start.user, 0, 'f', 2)
+            .arg(now.system - start.system, 0, 'f', 2);
 }
 
 StatusCounts CountGoods(const CatModel &root)

@@ -26,6 +26,17 @@ void Say(const QString &text);
 // Seconds since the timer was started.
 double Seconds(const QElapsedTimer &timer);
 
+// Processor time of this process so far, in seconds: in the program itself
+// (user) and in the kernel on its behalf (system: reads, writes, paging).
+struct CpuTimes
+{
+    double user = 0;
+    double system = 0;
+};
+CpuTimes Cpu();
+// "user U s, system S s" spent since the given moment.
+QString CpuSince(const CpuTimes &start);
+
 // Good counts of the whole tree by status: added, changed, deleted.
 struct StatusCounts
 {

@@ -32,18 +32,20 @@ double Run(const QString &path, const char *key)
     const qint64 before = Bench::CountGoods(model.Root()).total();
     const int categories = Bench::CountCategoriesWithGoods(model.Root());
 
+    const Bench::CpuTimes cpu = Bench::Cpu();
     timer.restart();
     if (!model.RemoveDuplicates()) {
         std::fprintf(stderr, "dedupbench: duplicate removal failed: %s\n", qPrintable(model.LastError()));
         return -1;
     }
     const double seconds = Bench::Seconds(timer);
+    const QString cpuText = Bench::CpuSince(cpu);
     const qint64 after = Bench::CountGoods(model.Root()).total();
     std::printf("%s (%.1f MB): loaded %lld goods in %d categories in %.3f s; RemoveDuplicates removed %lld, "
-                "left %lld, in %.3f s\n",
+                "left %lld, in %.3f s (%s)\n",
                 qPrintable(QFileInfo(path).fileName()), double(QFileInfo(path).size()) / 1e6,
                 static_cast<long long>(before), categories, load, static_cast<long long>(before - after),
-                static_cast<long long>(after), seconds);
+                static_cast<long long>(after), seconds, qPrintable(cpuText));
     const QByteArray prefix(key);
     Bench::Figure(prefix + "_load_seconds", load);
     Bench::Figure(prefix + "_seconds", seconds);

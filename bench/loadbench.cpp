@@ -88,29 +88,33 @@ int main(int argc, char **argv)
     Model model;
 
     QElapsedTimer timer;
+    Bench::CpuTimes cpu = Bench::Cpu();
     timer.start();
     if (!model.AddFile(paths.at(0))) {
         std::fprintf(stderr, "loadbench: loading %s failed: %s\n", qPrintable(paths.at(0)), qPrintable(model.LastError()));
         return 1;
     }
     const double load = Bench::Seconds(timer);
-    std::printf("data load (AddFile):          %8.3f s, %.1f MB/s\n", load, double(feedBytes) / 1e6 / load);
+    std::printf("data load (AddFile):          %8.3f s, %.1f MB/s (%s)\n", load, double(feedBytes) / 1e6 / load,
+                qPrintable(Bench::CpuSince(cpu)));
     Bench::Figure("load_seconds", load);
     Memory("after the data load", "load");
     Statuses(model, "load");
 
+    cpu = Bench::Cpu();
     timer.restart();
     if (!model.SaveToFile(oneFile)) {
         std::fprintf(stderr, "loadbench: saving %s failed: %s\n", qPrintable(oneFile), qPrintable(model.LastError()));
         return 1;
     }
     const double save = Bench::Seconds(timer);
-    std::printf("save to one file (SaveToFile): %7.3f s, %.1f MB written, %.2f x data load\n", save,
-                double(QFileInfo(oneFile).size()) / 1e6, save / load);
+    std::printf("save to one file (SaveToFile): %7.3f s, %.1f MB written, %.2f x data load (%s)\n", save,
+                double(QFileInfo(oneFile).size()) / 1e6, save / load, qPrintable(Bench::CpuSince(cpu)));
     Bench::Figure("save_seconds", save);
     Bench::Figure("save_bytes", double(QFileInfo(oneFile).size()));
     Memory("after the save", "save");
 
+    cpu = Bench::Cpu();
     timer.restart();
     if (!model.SaveToFilesByCats(catsDir)) {
         std::fprintf(stderr, "loadbench: saving into %s failed: %s\n", qPrintable(catsDir), qPrintable(model.LastError()));
@@ -119,8 +123,8 @@ int main(int argc, char **argv)
     const double saveCats = Bench::Seconds(timer);
     int files = 0;
     const qint64 catsBytes = FolderBytes(catsDir, &files);
-    std::printf("save by categories (SaveToFilesByCats): %7.3f s, %d files, %.1f MB, %.2f x data load\n", saveCats, files,
-                double(catsBytes) / 1e6, saveCats / load);
+    std::printf("save by categories (SaveToFilesByCats): %7.3f s, %d files, %.1f MB, %.2f x data load (%s)\n", saveCats,
+                files, double(catsBytes) / 1e6, saveCats / load, qPrintable(Bench::CpuSince(cpu)));
     Bench::Figure("savecats_seconds", saveCats);
     Bench::Figure("savecats_files", files);
     Memory("after the save by categories", "savecats");
@@ -130,6 +134,7 @@ int main(int argc, char **argv)
     }
 
     if (paths.size() == 2) {
+        cpu = Bench::Cpu();
         timer.restart();
         if (!model.AddFile(paths.at(1), true)) {
             std::fprintf(stderr, "loadbench: loading the base %s failed: %s\n", qPrintable(paths.at(1)),
@@ -137,7 +142,8 @@ int main(int argc, char **argv)
             return 1;
         }
         const double base = Bench::Seconds(timer);
-        std::printf("base load (AddFile as base):  %8.3f s, %.2f x data load\n", base, base / load);
+        std::printf("base load (AddFile as base):  %8.3f s, %.2f x data load (%s)\n", base, base / load,
+                    qPrintable(Bench::CpuSince(cpu)));
         Bench::Figure("base_seconds", base);
         Memory("after the base load", "base");
         Statuses(model, "base");
