@@ -89,7 +89,12 @@ fig() { awk -v k="$2" '$1 == "FIGURE" && $2 == k { print $3; exit }' "$1"; }
 calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
 # fmt NUMBER DIGITS
 fmt() { awk -v v="$1" -v d="$2" 'BEGIN { printf "%.*f", d, v }'; }
-warm() { cat "$@" >/dev/null; }
+# warm FILE...: flushes what earlier steps wrote, so that no run is slowed
+# by their write-back, and brings the files into the page cache.
+warm() {
+    sync
+    cat "$@" >/dev/null
+}
 
 # timed NAME COMMAND...: runs the command under /usr/bin/time -v with its
 # output in runs/NAME.out; sets SECONDS_TAKEN (wall clock) and PEAK_KB.
@@ -112,6 +117,10 @@ peaks=()
 
 # --- Runs ----------------------------------------------------------------------
 echo "Running (rows=$rows, seed=$seed; MB = 10^6 bytes) ..."
+# The machine may be shared: a busy one makes every wall-clock figure worse.
+load_before=$(cut -d' ' -f1 /proc/loadavg)
+awk "BEGIN { exit !($load_before > 0.5) }" &&
+    echo "Note: load average $load_before before the runs; other processes compete for the processors."
 warm "$feed"
 timed readbench "$bin/readbench" "$feed"
 timed "python csv" python3 "$here/pycsv_read.py" "$feed"
@@ -131,6 +140,7 @@ rm -f "$out/mlr-cat.csv"
 
 warm "$many" "$one"
 timed dedupbench "$bin/dedupbench" "$many" "$one"
+load_after=$(cut -d' ' -f1 /proc/loadavg)
 
 # --- Report --------------------------------------------------------------------
 rb="$runs/readbench.out"
@@ -215,6 +225,7 @@ echo
 echo "=== Peak memory of each run (/usr/bin/time -v, maximum resident set size) ==="
 printf '%s\n' "${peaks[@]}"
 echo
+echo "Load average before the runs $load_before, after $load_after (2 processors)."
 echo "Outputs of the runs: $runs"
 [ "$failures" = 0 ] && echo "All targets met." || echo "$failures target(s) or check(s) missed."
 exit 0
