@@ -110,6 +110,12 @@ QString CpuSince(const CpuTimes &start)
             .arg(now.system - start.system, 0, 'f', 2);
 }
 
+double CpuSecondsSince(const CpuTimes &start)
+{
+    const CpuTimes now = Cpu();
+    return (now.user - start.user) + (now.system - start.system);
+}
+
 StatusCounts CountGoods(const CatModel &root)
 {
     StatusCounts counts;

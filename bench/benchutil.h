@@ -36,6 +36,8 @@ struct CpuTimes
 CpuTimes Cpu();
 // "user U s, system S s" spent since the given moment.
 QString CpuSince(const CpuTimes &start);
+// User and system seconds together since the given moment.
+double CpuSecondsSince(const CpuTimes &start);
 
 // Good counts of the whole tree by status: added, changed, deleted.
 struct StatusCounts

@@ -40,6 +40,7 @@ double Run(const QString &path, const char *key)
     }
     const double seconds = Bench::Seconds(timer);
     const QString cpuText = Bench::CpuSince(cpu);
+    const double cpuSeconds = Bench::CpuSecondsSince(cpu);
     const qint64 after = Bench::CountGoods(model.Root()).total();
     std::printf("%s (%.1f MB): loaded %lld goods in %d categories in %.3f s; RemoveDuplicates removed %lld, "
                 "left %lld, in %.3f s (%s)\n",
@@ -49,6 +50,7 @@ double Run(const QString &path, const char *key)
     const QByteArray prefix(key);
     Bench::Figure(prefix + "_load_seconds", load);
     Bench::Figure(prefix + "_seconds", seconds);
+    Bench::Figure(prefix + "_cpu_seconds", cpuSeconds);
     Bench::Figure(prefix + "_goods", double(before));
     Bench::Figure(prefix + "_removed", double(before - after));
     Bench::Figure(prefix + "_categories", categories);

@@ -98,6 +98,7 @@ int main(int argc, char **argv)
     std::printf("data load (AddFile):          %8.3f s, %.1f MB/s (%s)\n", load, double(feedBytes) / 1e6 / load,
                 qPrintable(Bench::CpuSince(cpu)));
     Bench::Figure("load_seconds", load);
+    Bench::Figure("load_cpu_seconds", Bench::CpuSecondsSince(cpu));
     Memory("after the data load", "load");
     Statuses(model, "load");
 
@@ -111,6 +112,7 @@ int main(int argc, char **argv)
     std::printf("save to one file (SaveToFile): %7.3f s, %.1f MB written, %.2f x data load (%s)\n", save,
                 double(QFileInfo(oneFile).size()) / 1e6, save / load, qPrintable(Bench::CpuSince(cpu)));
     Bench::Figure("save_seconds", save);
+    Bench::Figure("save_cpu_seconds", Bench::CpuSecondsSince(cpu));
     Bench::Figure("save_bytes", double(QFileInfo(oneFile).size()));
     Memory("after the save", "save");
 
@@ -126,6 +128,7 @@ int main(int argc, char **argv)
     std::printf("save by categories (SaveToFilesByCats): %7.3f s, %d files, %.1f MB, %.2f x data load (%s)\n", saveCats,
                 files, double(catsBytes) / 1e6, saveCats / load, qPrintable(Bench::CpuSince(cpu)));
     Bench::Figure("savecats_seconds", saveCats);
+    Bench::Figure("savecats_cpu_seconds", Bench::CpuSecondsSince(cpu));
     Bench::Figure("savecats_files", files);
     Memory("after the save by categories", "savecats");
     if (!args.isSet(QStringLiteral("keep"))) {
@@ -145,6 +148,7 @@ int main(int argc, char **argv)
         std::printf("base load (AddFile as base):  %8.3f s, %.2f x data load (%s)\n", base, base / load,
                     qPrintable(Bench::CpuSince(cpu)));
         Bench::Figure("base_seconds", base);
+        Bench::Figure("base_cpu_seconds", Bench::CpuSecondsSince(cpu));
         Memory("after the base load", "base");
         Statuses(model, "base");
 

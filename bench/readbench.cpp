@@ -29,13 +29,14 @@ qint64 Touch(const QStringList &row)
     return sum;
 }
 
-void Report(const char *what, const char *key, qint64 rows, qint64 bytes, double seconds)
+void Report(const char *what, const char *key, qint64 rows, qint64 bytes, double seconds, double cpuSeconds)
 {
     const double mbs = double(bytes) / 1e6 / seconds;
     const double rowsPerSecond = double(rows) / seconds;
     std::printf("%-28s %9lld rows %10.1f MB in %7.3f s: %8.1f MB/s %11.0f rows/s\n", what, static_cast<long long>(rows),
                 double(bytes) / 1e6, seconds, mbs, rowsPerSecond);
     Bench::Figure(QByteArray(key) + "_seconds", seconds);
+    Bench::Figure(QByteArray(key) + "_cpu_seconds", cpuSeconds);
     Bench::Figure(QByteArray(key) + "_mbs", mbs);
     Bench::Figure(QByteArray(key) + "_rows_per_s", rowsPerSecond);
 }
@@ -73,6 +74,7 @@ int main(int argc, char **argv)
             return 1;
         }
         offsets.reserve(1 << 20);
+        const Bench::CpuTimes cpu = Bench::Cpu();
         QElapsedTimer timer;
         timer.start();
         qint64 offset = reader->Position();
@@ -88,7 +90,7 @@ int main(int argc, char **argv)
         const double seconds = Bench::Seconds(timer);
         dataBytes = offset - first;
         offsets.push_back(offset); // end of the last row
-        Report("sequential NextRow:", "seq", qint64(offsets.size()) - 1, dataBytes, seconds);
+        Report("sequential NextRow:", "seq", qint64(offsets.size()) - 1, dataBytes, seconds, Bench::CpuSecondsSince(cpu));
     }
     const qint64 rows = qint64(offsets.size()) - 1;
     if (rows == 0) {
@@ -101,6 +103,7 @@ int main(int argc, char **argv)
         CsvManipulator csv;
         if (!csv.Open(path, true))
             return 1;
+        const Bench::CpuTimes cpu = Bench::Cpu();
         QElapsedTimer timer;
         timer.start();
         qint64 scanned = 0;
@@ -108,7 +111,7 @@ int main(int argc, char **argv)
             ++scanned;
             checksum += row->Count();
         }
-        Report("sequential ScanNext (raw):", "scan", scanned, dataBytes, Bench::Seconds(timer));
+        Report("sequential ScanNext (raw):", "scan", scanned, dataBytes, Bench::Seconds(timer), Bench::CpuSecondsSince(cpu));
     }
 
     // Random rows.
@@ -122,6 +125,7 @@ int main(int argc, char **argv)
             pick = offsets[index];
             pickedBytes += offsets[index + 1] - offsets[index];
         }
+        const Bench::CpuTimes cpu = Bench::Cpu();
         QElapsedTimer timer;
         timer.start();
         qint64 empty = 0;
@@ -131,7 +135,7 @@ int main(int argc, char **argv)
                 ++empty;
             checksum += Touch(row);
         }
-        Report("random RowAt:", "random", randomReads, pickedBytes, Bench::Seconds(timer));
+        Report("random RowAt:", "random", randomReads, pickedBytes, Bench::Seconds(timer), Bench::CpuSecondsSince(cpu));
         if (empty > 0) {
             std::fprintf(stderr, "readbench: %lld random reads gave empty rows\n", static_cast<long long>(empty));
             return 1;
