@@ -1,0 +1,131 @@
+#include "benchutil.h"
+
+#include <cstdio>
+
+#include <sys/resource.h>
+
+#include <QFile>
+
+#include "catmodel.h"
+#include "good.h"
+
+namespace Bench
+{
+
+namespace
+{
+
+qint64 StatusField(const char *name)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(name) + ':';
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.startsWith(prefix))
+            continue;
+        QByteArray value = line.mid(prefix.size()).trimmed();
+        if (value.endsWith(" kB"))
+            value.chop(3);
+        bool ok = false;
+        const qint64 kb = value.trimmed().toLongLong(&ok);
+        return ok ? kb : -1;
+    }
+    return -1;
+}
+
+void CountNode(const CatModel &node, StatusCounts &counts)
+{
+    for (const Good *good : node.goods) {
+        switch (good->status) {
+        case Changed:
+            ++counts.changed;
+            break;
+        case Deleted:
+            ++counts.deleted;
+            break;
+        default:
+            ++counts.added;
+            break;
+        }
+    }
+    for (const CatModel *child : node.children)
+        CountNode(*child, counts);
+}
+
+int CountFilled(const CatModel &node)
+{
+    int count = node.goods.isEmpty() ? 0 : 1;
+    for (const CatModel *child : node.children)
+        count += CountFilled(*child);
+    return count;
+}
+
+} // namespace
+
+qint64 PeakRssKb()
+{
+    return StatusField("VmHWM");
+}
+
+qint64 CurrentRssKb()
+{
+    return StatusField("VmRSS");
+}
+
+void Figure(const QByteArray &name, double value)
+{
+    std::printf("FIGURE %s %.6f\n", name.constData(), value);
+    std::fflush(stdout);
+}
+
+void Say(const QString &text)
+{
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+double Seconds(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+CpuTimes Cpu()
+{
+    CpuTimes times;
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) == 0) {
+        times.user = double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6;
+        times.system = double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
+    }
+    return times;
+}
+
+QString CpuSince(const CpuTimes &start)
+{
+    const CpuTimes now = Cpu();
+    return QStringLiteral("user %1 s, system %2 s")
+            .arg(now.user - start.user, 0, 'f', 2)
+            .arg(now.system - start.system, 0, 'f', 2);
+}
+
+double CpuSecondsSince(const CpuTimes &start)
+{
+    const CpuTimes now = Cpu();
+    return (now.user - start.user) + (now.system - start.system);
+}
+
+StatusCounts CountGoods(const CatModel &root)
+{
+    StatusCounts counts;
+    CountNode(root, counts);
+    return counts;
+}
+
+int CountCategoriesWithGoods(const CatModel &root)
+{
+    return CountFilled(root);
+}
+
+} // namespace Bench
