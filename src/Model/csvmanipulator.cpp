@@ -168,6 +168,11 @@ void CsvManipulator::SetOwnerThread(QThread *thread)
     m_owner.storeRelease(thread);
 }
 
+QString CsvManipulator::FilePath() const
+{
+    return m_file ? m_file->fileName() : QString();
+}
+
 bool CsvManipulator::OwnerAllows() const
 {
     QThread *owner = m_owner.loadAcquire();
@@ -300,7 +305,7 @@ bool CsvManipulator::ExtendBlock(Block &block, qint64 rowStart)
 }
 
 CsvManipulator::ParseResult CsvManipulator::ParseRow(const char *begin, const char *end, bool atEnd,
-                                                     CsvRawRow &row, const char **rowEnd) const
+                                                     CsvRawRow &row, const char **rowEnd)
 {
     row.Clear();
     if (begin >= end)
@@ -516,7 +521,8 @@ QStringList CsvManipulator::ReadRowLocked(Block &block)
 
 QStringList CsvManipulator::NextRow()
 {
-    QMutexLocker locker(&m_mutex);
+    // The sequential load is the only user of a reader until it finishes:
+    // no lock per row.
     if (!OwnerAllows())
         return QStringList();
     return ReadRowLocked(m_sequential);
@@ -533,7 +539,6 @@ QStringList CsvManipulator::RowAt(qint64 offset)
 
 const CsvRawRow *CsvManipulator::ScanNext()
 {
-    QMutexLocker locker(&m_mutex);
     if (!OwnerAllows())
         return nullptr;
     qint64 end = m_position;

@@ -54,6 +54,17 @@ public:
     const CsvRawRow *ScanNext();
     const CsvRawRow *ScanAt(qint64 offset);
 
+    // The path of the open file.
+    QString FilePath() const;
+
+    enum class ParseResult { Row, NeedMore, Nothing };
+    // Finds the fields of the row that begins at begin. NeedMore when the
+    // bytes up to end do not hold the whole row and more may follow; with
+    // atEnd set, end is the end of the file. rowEnd receives where the next
+    // row begins. The field count is not checked here.
+    static ParseResult ParseRow(const char *begin, const char *end, bool atEnd, CsvRawRow &row,
+                                const char **rowEnd);
+
     // Builds a row cell by cell, for writers that copy cells of another
     // reader's row without decoding them.
     void BeginRow();
@@ -72,7 +83,6 @@ private:
         int readSize = 0;   // bytes asked for when a block is read afresh
     };
 
-    enum class ParseResult { Row, NeedMore, Nothing };
 
     bool OwnerAllows() const;
     bool ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd);
@@ -81,7 +91,6 @@ private:
     qint64 ReadAt(char *dst, qint64 pos, qint64 size);
     bool ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const;
     bool CopyMapped(const char *from, qint64 size, Block &block);
-    ParseResult ParseRow(const char *begin, const char *end, bool atEnd, CsvRawRow &row, const char **rowEnd) const;
     QStringList ReadRowLocked(Block &block);
     void AppendEscaped(const char *data, int size);
     void FlushOutput();

@@ -2,7 +2,7 @@
 
 #include "rowhash.h"
 
-#include <vector>
+#include <utility>
 
 struct Good;
 
@@ -22,6 +22,24 @@ public:
         bool used = false;
     };
 
+    DigestMap() = default;
+    ~DigestMap();
+    DigestMap(const DigestMap &) = delete;
+    DigestMap &operator=(const DigestMap &) = delete;
+    DigestMap(DigestMap &&other) noexcept { Swap(other); }
+    DigestMap &operator=(DigestMap &&other) noexcept
+    {
+        Swap(other);
+        return *this;
+    }
+    void Swap(DigestMap &other) noexcept
+    {
+        std::swap(m_entries, other.m_entries);
+        std::swap(m_capacity, other.m_capacity);
+        std::swap(m_size, other.m_size);
+        std::swap(m_used, other.m_used);
+    }
+
     void Reserve(int count);
     // The entry of the key, or null when there is none (or it was removed).
     Entry *Find(const RowHash &key);
@@ -40,7 +58,11 @@ private:
     Entry *Slot(const RowHash &key);
     void Grow();
 
-    std::vector<Entry> m_entries;
+    static Entry *Allocate(size_t count);
+    static void Free(Entry *entries, size_t count);
+
+    Entry *m_entries = nullptr; // a power of two of them
+    size_t m_capacity = 0;
     int m_size = 0;
     int m_used = 0;
 };

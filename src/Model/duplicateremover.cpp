@@ -1,9 +1,13 @@
 #include "duplicateremover.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 
 #include "catmodel.h"
 #include "csvmanipulator.h"
+#include "csvrowstream.h"
+#include "defaultgoodqueryobject.h"
 #include "good.h"
 #include "identitykey.h"
 #include "iprogress.h"
@@ -15,80 +19,137 @@ bool DuplicateRemover::Run(CatModel *root, IProgress *reportTo)
     processedCount = 0;
     cancelled = false;
     progress = reportTo;
-    seenKeys.Reserve(root->GoodCount(true));
+    DigestAhead(root);
+    seenKeys.Reserve(int(m_ahead.size()));
+    m_next = 0;
     root->QueryGoods(this, nullptr, true);
+    m_ahead.clear();
+    m_ahead.shrink_to_fit();
     return !cancelled;
 }
 
-bool DuplicateRemover::Keep(Good *good)
+void DuplicateRemover::DigestAhead(CatModel *root)
+{
+    QList<Good *> walk;
+    DefaultGoodQueryObject collect(&walk);
+    root->QueryGoods(&collect, nullptr, true);
+    m_ahead.assign(size_t(walk.size()), Digests());
+
+    struct Item
+    {
+        const Source *source;
+        qint64 offset;
+        int index;
+    };
+    std::vector<Item> items;
+    items.reserve(size_t(walk.size()));
+    for (int i = 0; i < walk.size(); ++i) {
+        const Good *good = walk.at(i);
+        if (dynamic_cast<CsvManipulator *>(good->source->reader))
+            items.push_back(Item{good->source, good->rowOffset, i});
+    }
+    std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
+        return a.source != b.source ? a.source < b.source : a.offset < b.offset;
+    });
+
+    CsvRawRow row;
+    size_t at = 0;
+    while (at < items.size()) {
+        const Source *source = items[at].source;
+        auto *csv = static_cast<CsvManipulator *>(source->reader);
+        CsvRowStream stream(csv->FilePath(), items[at].offset, source->header.size());
+        const CsvRowStream::Batch *batch = stream.Next();
+        int rowIndex = 0;
+        for (; at < items.size() && items[at].source == source; ++at) {
+            // Rows not in the tree are passed over; a good whose row the
+            // stream does not reach is read on its own during the walk.
+            while (batch && (rowIndex >= batch->Rows() || batch->offsets[size_t(rowIndex)] < items[at].offset)) {
+                if (rowIndex >= batch->Rows()) {
+                    batch = stream.Next();
+                    rowIndex = 0;
+                } else {
+                    ++rowIndex;
+                }
+            }
+            if (!batch || batch->offsets[size_t(rowIndex)] != items[at].offset)
+                continue;
+            batch->RowAt(rowIndex, row);
+            const Good *good = walk.at(items[at].index);
+            m_ahead[size_t(items[at].index)] = DigestRow(good, &row, nullptr);
+        }
+        while (at < items.size() && items[at].source == source)
+            ++at;
+    }
+}
+
+DuplicateRemover::Digests DuplicateRemover::DigestRow(const Good *good, const CsvRawRow *raw,
+                                                      const QStringList *row)
 {
     const Source &source = *good->source;
+    Digests digests;
+    digests.ready = true;
     QString text;
     int tokens;
-    const CsvRawRow *raw = nullptr;
-    QStringList row;
-    auto *csv = dynamic_cast<CsvManipulator *>(source.reader);
-    bool rowRead = false;
-    const auto readRow = [&]() {
-        if (rowRead)
-            return;
-        rowRead = true;
-        if (csv)
-            raw = csv->ScanAt(good->rowOffset);
-        else
-            row = good->Row();
-    };
     if (good->idTemplate) {
         text = good->idTemplate->text;
         tokens = good->idTemplate->tokens;
     } else if (source.idTplColumn >= 0) {
-        readRow();
-        text = csv ? (raw ? raw->Text(source.idTplColumn) : QString()) : Good::Cell(row, source.idTplColumn);
+        text = row ? Good::Cell(*row, source.idTplColumn) : (raw ? raw->Text(source.idTplColumn) : QString());
         tokens = IdTemplate::TokensOf(text);
     } else {
-        return true; // "[p]": unique
+        digests.unique = true; // "[p]"
+        return digests;
     }
-    if ((tokens & IdTemplate::AllTokens) && text.contains(QLatin1String("[p]")))
-        return true; // unique, nothing to read
-
+    if ((tokens & IdTemplate::AllTokens) && text.contains(QLatin1String("[p]"))) {
+        digests.unique = true;
+        return digests;
+    }
     if (good->offer != m_offer) {
         m_offer = good->offer;
         m_offerUtf8 = m_offer ? m_offer->name.toUtf8() : QByteArray();
     }
-    readRow();
     IdentityKey::Columns columns;
     columns.url = source.urlColumn;
     columns.id = source.idColumn;
     columns.name = source.nameColumn;
     const QString offerName = good->offer ? good->offer->name : QString();
-    RowHash key;
     bool digested;
-    if (csv)
-        digested = IdentityKey::Digest(text, tokens, RawCellView{raw}, columns, offerName, m_offerUtf8,
-                                       quintptr(good), &key);
+    if (row)
+        digested = IdentityKey::Digest(text, tokens, ListCellView{row}, columns, offerName, m_offerUtf8,
+                                       quintptr(good), &digests.key);
     else
-        digested = IdentityKey::Digest(text, tokens, ListCellView{&row}, columns, offerName, m_offerUtf8,
-                                       quintptr(good), &key);
-    if (!digested)
+        digested = IdentityKey::Digest(text, tokens, RawCellView{raw}, columns, offerName, m_offerUtf8,
+                                       quintptr(good), &digests.key);
+    if (!digested) {
+        digests.unique = true;
+        return digests;
+    }
+    if (comparedCells) {
+        const ComparedCells &cells = comparedCells(good->source);
+        digests.cells = row ? cells.Digest(*row) : cells.Digest(raw, m_scratch);
+    }
+    return digests;
+}
+
+bool DuplicateRemover::Keep(Good *good)
+{
+    Digests digests;
+    if (m_next < m_ahead.size() && m_ahead[m_next].ready) {
+        digests = m_ahead[m_next];
+    } else if (auto *csv = dynamic_cast<CsvManipulator *>(good->source->reader)) {
+        digests = DigestRow(good, csv->ScanAt(good->rowOffset), nullptr);
+    } else {
+        const QStringList row = good->Row();
+        digests = DigestRow(good, nullptr, &row);
+    }
+    ++m_next;
+    if (digests.unique)
         return true;
     bool inserted;
-    DigestMap::Entry *entry = seenKeys.Insert(key, good, &inserted);
+    DigestMap::Entry *entry = seenKeys.Insert(digests.key, good, &inserted);
     if (!inserted)
         return false;
-
-    if (comparedColumns) {
-        RowHasher cells;
-        const char *data;
-        int size;
-        for (int column : comparedColumns(good->source)) {
-            if (csv)
-                RawCellView{raw}.View(column, &data, &size, m_scratch);
-            else
-                ListCellView{&row}.View(column, &data, &size, m_scratch);
-            cells.Add(data, size);
-        }
-        entry->cells = cells.Result();
-    }
+    entry->cells = digests.cells;
     return true;
 }
 

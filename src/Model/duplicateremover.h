@@ -1,14 +1,17 @@
 #pragma once
 
+#include "comparedcells.h"
 #include "digestmap.h"
 #include "igoodqueryobject.h"
 #include "rowhash.h"
 
 #include <functional>
+#include <vector>
 
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class IProgress;
@@ -16,6 +19,7 @@ struct CatModel;
 struct Good;
 struct Offer;
 struct Source;
+class CsvRawRow;
 
 // Removes every good whose identity key equals that of a good met earlier in
 // a walk of the category tree: the first good met survives. One remover
@@ -37,10 +41,10 @@ public:
     void AddGoods(const QList<Good *> &goods) override;
     void AddGood(Good *good) override;
 
-    // For a base load: the columns of a source whose cells the base compares.
+    // For a base load: the cells of a source's rows that the base compares.
     // When set, every surviving good's entry in seenKeys also gets the digest
     // of those cells, read together with its key.
-    std::function<const QVector<int> &(const Source *)> comparedColumns;
+    std::function<const ComparedCells &(const Source *)> comparedCells;
 
     DigestMap seenKeys;
     IProgress *progress = nullptr;
@@ -48,6 +52,20 @@ public:
     qint32 processedCount = 0;
 
 private:
+    struct Digests
+    {
+        RowHash key;
+        RowHash cells;
+        bool unique = false; // the key holds the good's own number
+        bool ready = false;
+    };
+
+    // Reads the rows of the tree's goods in the order of their files, on a
+    // second thread, and digests them ahead of the walk: a walk in category
+    // order would jump around the files and read each row on its own.
+    void DigestAhead(CatModel *root);
+    // The digests of a good from its row (raw or decoded, whichever is given).
+    Digests DigestRow(const Good *good, const CsvRawRow *raw, const QStringList *row);
     // True when the good's key is not a duplicate; the good is then kept.
     bool Keep(Good *good);
     void ReportProgress();
@@ -55,4 +73,6 @@ private:
     const Offer *m_offer = nullptr;
     QByteArray m_offerUtf8;
     QByteArray m_scratch;
+    std::vector<Digests> m_ahead; // in walk order
+    size_t m_next = 0;
 };

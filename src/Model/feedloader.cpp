@@ -9,6 +9,7 @@
 
 #include "catmodel.h"
 #include "csvmanipulator.h"
+#include "csvrowstream.h"
 #include "duplicateremover.h"
 #include "identitykey.h"
 #include "good.h"
@@ -27,21 +28,29 @@ QString tr(const char *text)
     return QCoreApplication::translate("Model", text);
 }
 
-QByteArray DeepCopy(const QByteArray &bytes)
-{
-    return QByteArray(bytes.constData(), bytes.size());
-}
 
 // Rows found by the reader's scan, decoded cell by cell.
 struct RawCells
 {
-    CsvManipulator *reader;
+    CsvRowStream *stream = nullptr;
+    const CsvRowStream::Batch *batch = nullptr;
+    int index = 0;
+    CsvRawRow storage;
     const CsvRawRow *row = nullptr;
+    qint64 offset = -1;
 
     bool Next()
     {
-        row = reader->ScanNext();
-        return row != nullptr;
+        if (!batch || ++index >= batch->Rows()) {
+            batch = stream->Next();
+            index = 0;
+            if (!batch)
+                return false;
+        }
+        batch->RowAt(index, storage);
+        row = &storage;
+        offset = batch->offsets[size_t(index)];
+        return true;
     }
     bool IsEmpty(int column) const { return row->IsEmpty(column); }
     QString Text(int column) const { return row->Text(column); }
@@ -53,11 +62,13 @@ struct RawCells
 // Rows of any other reader, decoded whole.
 struct ListCells
 {
-    IReader *reader;
+    IReader *reader = nullptr;
     QStringList row;
+    qint64 offset = -1;
 
     bool Next()
     {
+        offset = reader->Position();
         row = reader->NextRow();
         return !row.isEmpty();
     }
@@ -92,11 +103,11 @@ void FeedLoader::PrepareBase(const Source &base)
     // rows are matched against, and the digests of their compared cells tell
     // identical goods without reading their rows again.
     DuplicateRemover remover;
-    remover.comparedColumns = [this](const Source *other) -> const QVector<int> & {
+    remover.comparedCells = [this](const Source *other) -> const ComparedCells & {
         return PairsWith(other).other;
     };
     remover.Run(&m_model.Root(), m_progress);
-    std::swap(m_keyMap, remover.seenKeys);
+    m_keyMap.Swap(remover.seenKeys);
 }
 
 bool FeedLoader::Run(Source *source)
@@ -114,10 +125,15 @@ bool FeedLoader::Run(Source *source)
 
     bool finished;
     if (auto *csv = dynamic_cast<CsvManipulator *>(reader)) {
-        RawCells cells{csv};
+        // The rows are found on a thread of their own while this one files
+        // the goods of the rows found before.
+        CsvRowStream stream(csv->FilePath(), csv->Position(), source->header.size());
+        RawCells cells;
+        cells.stream = &stream;
         finished = LoadRows(cells);
     } else {
-        ListCells cells{reader, QStringList()};
+        ListCells cells;
+        cells.reader = reader;
         finished = LoadRows(cells);
     }
 
@@ -136,8 +152,6 @@ bool FeedLoader::Run(Source *source)
 template<typename Cells>
 bool FeedLoader::LoadRows(Cells &cells)
 {
-    IReader *reader = m_source->reader;
-    qint64 offset = reader->Position();
     bool hasRow = cells.Next();
 
     // The offer of the whole file, unless the file names one per row.
@@ -149,8 +163,8 @@ bool FeedLoader::LoadRows(Cells &cells)
     }
 
     while (hasRow) {
-        if (offset >= 0)
-            LoadRow(cells, offset);
+        if (cells.offset >= 0)
+            LoadRow(cells, cells.offset);
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
             const QString text = tr("Загрузка ") + m_source->name + tr(": загружено ")
@@ -158,7 +172,6 @@ bool FeedLoader::LoadRows(Cells &cells)
             if (!m_progress->Report(0, 0, text))
                 return false;
         }
-        offset = reader->Position();
         hasRow = cells.Next();
     }
     return true;
@@ -168,12 +181,19 @@ template<typename Cells>
 void FeedLoader::LoadRow(const Cells &cells, qint64 offset)
 {
     const Source &source = *m_source;
+    const char *data;
+    int size;
+    quint64 hash;
     Offer *offer = m_fileOffer;
     if (!offer) {
-        const QByteArray cell = cells.Bytes(source.offerColumn);
-        offer = RowOffer(cell, QString());
-        if (!offer)
-            offer = RowOffer(cell, cells.Text(source.offerColumn));
+        cells.View().View(source.offerColumn, &data, &size, m_scratch);
+        hash = ByteMap<Offer *>::HashOf(data, size);
+        if (Offer **known = m_offers.Find(data, size, hash)) {
+            offer = *known;
+        } else {
+            offer = m_model.FindOrCreateOffer(cells.Text(source.offerColumn));
+            m_offers.Insert(data, size, hash, offer);
+        }
     }
     offer->hasGoods = true;
 
@@ -183,11 +203,11 @@ void FeedLoader::LoadRow(const Cells &cells, qint64 offset)
         m_lastOffer = offer;
         m_lastNodes = &m_nodes[offer];
     }
-    const QByteArray categoryCell = cells.Bytes(source.categoryColumn);
+    cells.View().View(source.categoryColumn, &data, &size, m_scratch);
+    hash = ByteMap<CatModel *>::HashOf(data, size);
     CatModel *node;
-    const auto cached = m_lastNodes->constFind(categoryCell);
-    if (cached != m_lastNodes->constEnd()) {
-        node = cached.value();
+    if (CatModel **known = m_lastNodes->Find(data, size, hash)) {
+        node = *known;
     } else {
         QString raw = cells.Text(source.categoryColumn);
         if (source.categoryIsList)
@@ -196,7 +216,9 @@ void FeedLoader::LoadRow(const Cells &cells, qint64 offset)
         node = mapped.isNull() ? nullptr : m_newTree->FindOrCreatePath(mapped);
         if (node && !m_isBase)
             offer->categories.insert(raw);
-        m_lastNodes->insert(DeepCopy(categoryCell), node);
+        // The text was decoded since: the cell's bytes are looked up again.
+        cells.View().View(source.categoryColumn, &data, &size, m_scratch);
+        m_lastNodes->Insert(data, size, hash, node);
     }
     if (!node)
         return;
@@ -210,14 +232,15 @@ void FeedLoader::LoadRow(const Cells &cells, qint64 offset)
     candidate.price = cells.Price(source.priceColumn);
     candidate.oldPrice = cells.Price(source.oldPriceColumn);
     if (source.vendorColumn >= 0) {
-        const QByteArray vendorCell = cells.Bytes(source.vendorColumn);
-        if (!vendorCell.isEmpty()) {
-            const auto known = m_vendorCache.constFind(vendorCell);
-            if (known != m_vendorCache.constEnd()) {
-                candidate.vendor = known.value();
+        cells.View().View(source.vendorColumn, &data, &size, m_scratch);
+        if (size > 0) {
+            hash = ByteMap<const QString *>::HashOf(data, size);
+            if (const QString **known = m_vendors.Find(data, size, hash)) {
+                candidate.vendor = *known;
             } else {
                 candidate.vendor = m_model.Vendors().Insert(cells.Text(source.vendorColumn));
-                m_vendorCache.insert(DeepCopy(vendorCell), candidate.vendor);
+                cells.View().View(source.vendorColumn, &data, &size, m_scratch);
+                m_vendors.Insert(data, size, hash, candidate.vendor);
             }
         }
     }
@@ -283,15 +306,11 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
 
     Good *existing = found->good;
     const ColumnPairs &pairs = PairsWith(existing->source);
-    RowHasher hasher;
-    QByteArray scratch;
-    const char *data;
-    int size;
-    for (int column : pairs.base) {
-        cells.View().View(column, &data, &size, scratch);
-        hasher.Add(data, size);
-    }
-    bool same = hasher.Result() == found->cells;
+    bool same;
+    if constexpr (std::is_same_v<Cells, RawCells>)
+        same = pairs.base.Digest(cells.row, m_scratch) == found->cells;
+    else
+        same = pairs.base.Digest(cells.row) == found->cells;
     if (!same) {
         // Digests differ when the bytes do; the texts may still be equal
         // (quoting, invalid UTF-8), so the rows are compared cell by cell.
@@ -304,15 +323,16 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
                 const CsvRawRow *other = otherCsv->ScanAt(existing->rowOffset);
                 if (!other)
                     other = &s_emptyRow;
-                for (int i = 0; i < pairs.base.size() && same; ++i)
-                    same = CsvRawRow::SameText(*cells.row, pairs.base.at(i), *other, pairs.other.at(i));
+                for (int i = 0; i < pairs.base.columns.size() && same; ++i)
+                    same = CsvRawRow::SameText(*cells.row, pairs.base.columns.at(i), *other,
+                                               pairs.other.columns.at(i));
                 compared = true;
             }
         }
         if (!compared) {
             const QStringList other = existing->Row();
-            for (int i = 0; i < pairs.base.size() && same; ++i)
-                same = cells.Text(pairs.base.at(i)) == Good::Cell(other, pairs.other.at(i));
+            for (int i = 0; i < pairs.base.columns.size() && same; ++i)
+                same = cells.Text(pairs.base.columns.at(i)) == Good::Cell(other, pairs.other.columns.at(i));
         }
     }
     if (same) {
@@ -336,23 +356,18 @@ const FeedLoader::ColumnPairs &FeedLoader::PairsWith(const Source *other)
             continue;
         const int otherColumn = other->header.indexOf(m_baseHeader.at(column));
         if (otherColumn >= 0) {
-            pairs.base.append(column);
-            pairs.other.append(otherColumn);
+            pairs.base.columns.append(column);
+            pairs.other.columns.append(otherColumn);
         }
     }
+    // The same columns in the same order: the rows are digested whole.
+    bool whole = other->header.size() == m_baseHeader.size()
+            && pairs.base.columns.size() == m_baseHeader.size() - (m_baseCategoryColumn >= 0 ? 1 : 0);
+    for (int i = 0; whole && i < pairs.base.columns.size(); ++i)
+        whole = pairs.base.columns.at(i) == pairs.other.columns.at(i);
+    pairs.base.whole = pairs.other.whole = whole;
+    pairs.base.skipped = pairs.other.skipped = m_baseCategoryColumn;
     return m_pairs.insert(other, pairs).value();
-}
-
-Offer *FeedLoader::RowOffer(const QByteArray &cell, const QString &text)
-{
-    const auto it = m_offers.constFind(cell);
-    if (it != m_offers.constEnd())
-        return it.value();
-    if (text.isNull() && !cell.isEmpty())
-        return nullptr; // the caller decodes the cell and asks again
-    Offer *offer = m_model.FindOrCreateOffer(text);
-    m_offers.insert(DeepCopy(cell), offer);
-    return offer;
 }
 
 Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "bytemap.h"
+#include "comparedcells.h"
 #include "digestmap.h"
 #include "rowhash.h"
 
@@ -51,11 +53,10 @@ private:
     bool MatchBase(const Good &candidate, const Cells &cells);
 
     Offer *OfferOfFile(const QStringList &firstRow);
-    Offer *RowOffer(const QByteArray &cell, const QString &text);
     struct ColumnPairs
     {
-        QVector<int> base;  // columns of the base source...
-        QVector<int> other; // ...and the same-named ones of a loaded source
+        ComparedCells base;  // columns of the base source...
+        ComparedCells other; // ...and the same-named ones of a loaded source
     };
     const ColumnPairs &PairsWith(const Source *other);
     void Finish();
@@ -69,11 +70,12 @@ private:
     int m_rowCount = 0;
 
     // Caches of one load, keyed by the cells' raw bytes.
-    QHash<QByteArray, Offer *> m_offers;
-    QHash<QByteArray, const QString *> m_vendorCache;
+    ByteMap<Offer *> m_offers;
+    ByteMap<const QString *> m_vendors;
     Offer *m_lastOffer = nullptr;
-    QHash<QByteArray, CatModel *> *m_lastNodes = nullptr;
-    std::unordered_map<Offer *, QHash<QByteArray, CatModel *>> m_nodes; // values keep their addresses
+    ByteMap<CatModel *> *m_lastNodes = nullptr;
+    std::unordered_map<Offer *, ByteMap<CatModel *>> m_nodes; // values keep their addresses
+    QByteArray m_scratch;
     const IdTemplate *m_templates[4] = {nullptr, nullptr, nullptr, nullptr};
 
     // Base load state.
