@@ -132,22 +132,21 @@ void TestRecords::identityKeys()
 
     // The digest of a key, built without the key string, is the digest of
     // the key string itself.
-    const QString text = good->TemplateText(good->Row());
-    const int tokens = good->idTemplate ? good->idTemplate->tokens : IdTemplate::TokensOf(text);
+    const IdTemplate tpl = good->idTemplate ? *good->idTemplate : IdTemplate::FromText(good->TemplateText(good->Row()));
     IdentityKey::Columns columns;
     columns.url = good->source->urlColumn;
     columns.id = good->source->idColumn;
     columns.name = good->source->nameColumn;
     auto *csv = static_cast<CsvManipulator *>(good->source->reader);
     RowHash digest;
-    QVERIFY(IdentityKey::Digest(text, tokens, RawCellView{csv->ScanAt(good->rowOffset)}, columns, good->offer->name,
+    QVERIFY(IdentityKey::Digest(tpl, RawCellView{csv->ScanAt(good->rowOffset)}, columns, good->offer->name,
                                 good->offer->name.toUtf8(), quintptr(good), &digest));
     RowHasher expected;
     expected.Add(key);
     QCOMPARE(digest, expected.Result());
     const QStringList row = good->Row();
     RowHash fromList;
-    QVERIFY(IdentityKey::Digest(text, tokens, ListCellView{&row}, columns, good->offer->name,
+    QVERIFY(IdentityKey::Digest(tpl, ListCellView{&row}, columns, good->offer->name,
                                 good->offer->name.toUtf8(), quintptr(good), &fromList));
     QCOMPARE(fromList, digest);
 }

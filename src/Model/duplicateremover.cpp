@@ -1,12 +1,13 @@
 #include "duplicateremover.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <QCoreApplication>
 
 #include "catmodel.h"
 #include "csvmanipulator.h"
-#include "csvrowstream.h"
+#include "csvrowscanner.h"
 #include "defaultgoodqueryobject.h"
 #include "good.h"
 #include "identitykey.h"
@@ -52,61 +53,96 @@ void DuplicateRemover::DigestAhead(CatModel *root)
         return a.source != b.source ? a.source < b.source : a.offset < b.offset;
     });
 
-    CsvRawRow row;
-    size_t at = 0;
-    while (at < items.size()) {
-        const Source *source = items[at].source;
+    // Each source's goods are read in file order; a large source is split
+    // in two stretches read at once on the two processors. A stretch begins
+    // at a good's row, so it always begins at the start of a row.
+    struct Stretch
+    {
+        size_t first;
+        size_t last; // one past
+        qint64 stop; // the offset at which the next stretch begins, or -1
+    };
+    std::vector<Stretch> stretches;
+    for (size_t begin = 0; begin < items.size();) {
+        size_t end = begin;
+        while (end < items.size() && items[end].source == items[begin].source)
+            ++end;
+        if (comparedCells)
+            comparedCells(items[begin].source); // prepared here: the stretches only read it
+        const size_t middle = begin + (end - begin) / 2;
+        if (end - begin >= 20000 && items[middle].offset > items[begin].offset) {
+            stretches.push_back(Stretch{begin, middle, items[middle].offset});
+            stretches.push_back(Stretch{middle, end, -1});
+        } else {
+            stretches.push_back(Stretch{begin, end, -1});
+        }
+        begin = end;
+    }
+
+    const auto digestStretch = [&](const Stretch &stretch, Context &context) {
+        const Source *source = items[stretch.first].source;
         auto *csv = static_cast<CsvManipulator *>(source->reader);
-        CsvRowStream stream(csv->FilePath(), items[at].offset, source->header.size());
-        const CsvRowStream::Batch *batch = stream.Next();
-        int rowIndex = 0;
-        for (; at < items.size() && items[at].source == source; ++at) {
-            // Rows not in the tree are passed over; a good whose row the
-            // stream does not reach is read on its own during the walk.
-            while (batch && (rowIndex >= batch->Rows() || batch->offsets[size_t(rowIndex)] < items[at].offset)) {
-                if (rowIndex >= batch->Rows()) {
-                    batch = stream.Next();
-                    rowIndex = 0;
+        CsvRowScanner scanner(csv->FilePath(), items[stretch.first].offset, source->header.size(), stretch.stop);
+        CsvRowBatch batch;
+        CsvRawRow row;
+        bool filled = scanner.Fill(batch);
+        int at = 0;
+        for (size_t i = stretch.first; i < stretch.last && filled; ++i) {
+            // Rows not in the tree are passed over; a good whose row is not
+            // reached here is read on its own during the walk.
+            while (filled && (at >= batch.Rows() || batch.offsets[size_t(at)] < items[i].offset)) {
+                if (at >= batch.Rows()) {
+                    filled = scanner.Fill(batch);
+                    at = 0;
                 } else {
-                    ++rowIndex;
+                    ++at;
                 }
             }
-            if (!batch || batch->offsets[size_t(rowIndex)] != items[at].offset)
+            if (!filled || batch.offsets[size_t(at)] != items[i].offset)
                 continue;
-            batch->RowAt(rowIndex, row);
-            const Good *good = walk.at(items[at].index);
-            m_ahead[size_t(items[at].index)] = DigestRow(good, &row, nullptr);
+            batch.RowAt(at, row);
+            m_ahead[size_t(items[i].index)] = DigestRow(context, walk.at(items[i].index), &row, nullptr);
         }
-        while (at < items.size() && items[at].source == source)
-            ++at;
+    };
+
+    std::thread helper;
+    Context helperContext;
+    if (stretches.size() > 1) {
+        helper = std::thread([&]() {
+            for (size_t i = 1; i < stretches.size(); i += 2)
+                digestStretch(stretches[i], helperContext);
+        });
     }
+    for (size_t i = 0; i < stretches.size(); i += 2)
+        digestStretch(stretches[i], m_context);
+    if (helper.joinable())
+        helper.join();
 }
 
-DuplicateRemover::Digests DuplicateRemover::DigestRow(const Good *good, const CsvRawRow *raw,
-                                                      const QStringList *row)
+DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Good *good, const CsvRawRow *raw,
+                                                      const QStringList *row) const
 {
     const Source &source = *good->source;
     Digests digests;
     digests.ready = true;
-    QString text;
-    int tokens;
-    if (good->idTemplate) {
-        text = good->idTemplate->text;
-        tokens = good->idTemplate->tokens;
-    } else if (source.idTplColumn >= 0) {
-        text = row ? Good::Cell(*row, source.idTplColumn) : (raw ? raw->Text(source.idTplColumn) : QString());
-        tokens = IdTemplate::TokensOf(text);
-    } else {
-        digests.unique = true; // "[p]"
-        return digests;
+    IdTemplate cellTemplate;
+    const IdTemplate *tpl = good->idTemplate;
+    if (!tpl) {
+        if (source.idTplColumn < 0) {
+            digests.unique = true; // "[p]"
+            return digests;
+        }
+        cellTemplate = IdTemplate::FromText(row ? Good::Cell(*row, source.idTplColumn)
+                                                : (raw ? raw->Text(source.idTplColumn) : QString()));
+        tpl = &cellTemplate;
     }
-    if ((tokens & IdTemplate::AllTokens) && text.contains(QLatin1String("[p]"))) {
+    if (tpl->shape == IdTemplate::Unique) {
         digests.unique = true;
         return digests;
     }
-    if (good->offer != m_offer) {
-        m_offer = good->offer;
-        m_offerUtf8 = m_offer ? m_offer->name.toUtf8() : QByteArray();
+    if (good->offer != context.offer) {
+        context.offer = good->offer;
+        context.offerUtf8 = context.offer ? context.offer->name.toUtf8() : QByteArray();
     }
     IdentityKey::Columns columns;
     columns.url = source.urlColumn;
@@ -115,10 +151,10 @@ DuplicateRemover::Digests DuplicateRemover::DigestRow(const Good *good, const Cs
     const QString offerName = good->offer ? good->offer->name : QString();
     bool digested;
     if (row)
-        digested = IdentityKey::Digest(text, tokens, ListCellView{row}, columns, offerName, m_offerUtf8,
+        digested = IdentityKey::Digest(*tpl, ListCellView{row}, columns, offerName, context.offerUtf8,
                                        quintptr(good), &digests.key);
     else
-        digested = IdentityKey::Digest(text, tokens, RawCellView{raw}, columns, offerName, m_offerUtf8,
+        digested = IdentityKey::Digest(*tpl, RawCellView{raw}, columns, offerName, context.offerUtf8,
                                        quintptr(good), &digests.key);
     if (!digested) {
         digests.unique = true;
@@ -126,7 +162,7 @@ DuplicateRemover::Digests DuplicateRemover::DigestRow(const Good *good, const Cs
     }
     if (comparedCells) {
         const ComparedCells &cells = comparedCells(good->source);
-        digests.cells = row ? cells.Digest(*row) : cells.Digest(raw, m_scratch);
+        digests.cells = row ? cells.Digest(*row) : cells.Digest(raw, context.scratch);
     }
     return digests;
 }
@@ -137,10 +173,10 @@ bool DuplicateRemover::Keep(Good *good)
     if (m_next < m_ahead.size() && m_ahead[m_next].ready) {
         digests = m_ahead[m_next];
     } else if (auto *csv = dynamic_cast<CsvManipulator *>(good->source->reader)) {
-        digests = DigestRow(good, csv->ScanAt(good->rowOffset), nullptr);
+        digests = DigestRow(m_context, good, csv->ScanAt(good->rowOffset), nullptr);
     } else {
         const QStringList row = good->Row();
-        digests = DigestRow(good, nullptr, &row);
+        digests = DigestRow(m_context, good, nullptr, &row);
     }
     ++m_next;
     if (digests.unique)

@@ -64,15 +64,20 @@ private:
     // second thread, and digests them ahead of the walk: a walk in category
     // order would jump around the files and read each row on its own.
     void DigestAhead(CatModel *root);
+    // What digesting rows needs for itself; one per thread.
+    struct Context
+    {
+        const Offer *offer = nullptr;
+        QByteArray offerUtf8;
+        QByteArray scratch;
+    };
     // The digests of a good from its row (raw or decoded, whichever is given).
-    Digests DigestRow(const Good *good, const CsvRawRow *raw, const QStringList *row);
+    Digests DigestRow(Context &context, const Good *good, const CsvRawRow *raw, const QStringList *row) const;
     // True when the good's key is not a duplicate; the good is then kept.
     bool Keep(Good *good);
     void ReportProgress();
 
-    const Offer *m_offer = nullptr;
-    QByteArray m_offerUtf8;
-    QByteArray m_scratch;
+    Context m_context;
     std::vector<Digests> m_ahead; // in walk order
     size_t m_next = 0;
 };

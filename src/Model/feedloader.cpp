@@ -278,14 +278,11 @@ template<typename Cells>
 bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
 {
     const Source &source = *m_source;
-    QString text;
-    int tokens;
-    if (candidate.idTemplate) {
-        text = candidate.idTemplate->text;
-        tokens = candidate.idTemplate->tokens;
-    } else {
-        text = cells.Text(source.idTplColumn);
-        tokens = IdTemplate::TokensOf(text);
+    IdTemplate cellTemplate;
+    const IdTemplate *tpl = candidate.idTemplate;
+    if (!tpl) {
+        cellTemplate = IdTemplate::FromText(cells.Text(source.idTplColumn));
+        tpl = &cellTemplate;
     }
     if (candidate.offer != m_offerOfUtf8) {
         m_offerOfUtf8 = candidate.offer;
@@ -296,8 +293,8 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
     columns.id = source.idColumn;
     columns.name = source.nameColumn;
     RowHash key;
-    const bool digested = IdentityKey::Digest(text, tokens, cells.View(), columns, candidate.offer->name,
-                                              m_offerUtf8, quintptr(&candidate), &key);
+    const bool digested = IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
+                                              quintptr(&candidate), &key);
     if (!digested)
         return false;
     DigestMap::Entry *found = m_keyMap.Find(key);

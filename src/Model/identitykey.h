@@ -54,17 +54,10 @@ public:
     // False for a key that holds the good's unique number: it never equals
     // another good's key. offerUtf8 is offerName in UTF-8.
     template<typename Cells>
-    static bool Digest(const QString &text, int tokens, const Cells &cells, const Columns &columns,
-                       const QString &offerName, const QByteArray &offerUtf8, quintptr unique, RowHash *out)
+    static bool Digest(const IdTemplate &tpl, const Cells &cells, const Columns &columns, const QString &offerName,
+                       const QByteArray &offerUtf8, quintptr unique, RowHash *out)
     {
         RowHasher hasher;
-        if (!(tokens & IdTemplate::AllTokens)) {
-            hasher.Add(text);
-            *out = hasher.Result();
-            return true;
-        }
-        if (text.contains(QLatin1String("[p]")))
-            return false;
         QByteArray scratch;
         const char *data;
         int size;
@@ -72,16 +65,24 @@ public:
         const auto plain = [](const char *bytes, int length) {
             return !std::memchr(bytes, '[', size_t(length)) && CsvRawRow::IsValidUtf8(bytes, length);
         };
-        if (tokens == IdTemplate::Url && text == QLatin1String("[u]")) {
+        switch (tpl.shape) {
+        case IdTemplate::NoTokens:
+            hasher.Add(tpl.text);
+            *out = hasher.Result();
+            return true;
+        case IdTemplate::Unique:
+            return false;
+        case IdTemplate::UrlOnly:
             cells.View(columns.url, &data, &size, scratch);
             if (plain(data, size)) {
                 hasher.Add(data, size);
                 *out = hasher.Result();
                 return true;
             }
-        } else if ((tokens == (IdTemplate::OfferName | IdTemplate::Id) && text == QLatin1String("[a][i]"))
-                   || (tokens == (IdTemplate::OfferName | IdTemplate::Name) && text == QLatin1String("[a][n]"))) {
-            cells.View(tokens & IdTemplate::Id ? columns.id : columns.name, &data, &size, scratch);
+            break;
+        case IdTemplate::OfferAndId:
+        case IdTemplate::OfferAndName:
+            cells.View(tpl.shape == IdTemplate::OfferAndId ? columns.id : columns.name, &data, &size, scratch);
             if (plain(data, size) && !offerUtf8.contains('[')) {
                 hasher.Append(offerUtf8.constData(), offerUtf8.size());
                 hasher.Append(data, size);
@@ -89,13 +90,17 @@ public:
                 *out = hasher.Result();
                 return true;
             }
+            break;
+        case IdTemplate::General:
+            break;
         }
-        const auto text_ = [&cells, tokens](int column, int token) {
+        const int tokens = tpl.tokens;
+        const auto text = [&cells, tokens](int column, int token) {
             return (tokens & token) ? cells.Text(column) : QString();
         };
-        const QString key = IdTemplate::Resolve(text, tokens, text_(columns.url, IdTemplate::Url), offerName,
-                                                text_(columns.id, IdTemplate::Id),
-                                                text_(columns.name, IdTemplate::Name), unique);
+        const QString key = IdTemplate::Resolve(tpl.text, tokens, text(columns.url, IdTemplate::Url), offerName,
+                                                text(columns.id, IdTemplate::Id), text(columns.name, IdTemplate::Name),
+                                                unique);
         hasher.Add(key);
         *out = hasher.Result();
         return true;

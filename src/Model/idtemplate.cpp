@@ -26,11 +26,27 @@ int IdTemplate::TokensOf(const QString &text)
     return tokens;
 }
 
+IdTemplate::Shape IdTemplate::ShapeOf(const QString &text, int tokens)
+{
+    if (!(tokens & AllTokens))
+        return NoTokens;
+    if (text.contains(kUniqueToken))
+        return Unique;
+    if (tokens == Url && text == kUrlToken)
+        return UrlOnly;
+    if (tokens == (OfferName | Id) && text == QLatin1String("[a][i]"))
+        return OfferAndId;
+    if (tokens == (OfferName | Name) && text == QLatin1String("[a][n]"))
+        return OfferAndName;
+    return General;
+}
+
 IdTemplate IdTemplate::FromText(const QString &text)
 {
     IdTemplate tpl;
     tpl.text = text;
     tpl.tokens = TokensOf(text);
+    tpl.shape = ShapeOf(text, tpl.tokens);
     return tpl;
 }
 

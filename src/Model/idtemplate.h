@@ -9,8 +9,15 @@ struct IdTemplate
 {
     enum Token { Url = 1, OfferName = 2, Id = 4, Name = 8, AllTokens = 15 };
 
+    // The usual shapes, told apart once so that the hot loops need not
+    // compare template texts per good.
+    enum Shape { General, UrlOnly, OfferAndId, OfferAndName, Unique, NoTokens };
+
     QString text;
     int tokens = 0;
+    Shape shape = NoTokens;
+
+    static Shape ShapeOf(const QString &text, int tokens);
 
     // The template of an "idTpl" cell, its token set read from the text.
     static IdTemplate FromText(const QString &text);
@@ -22,6 +29,7 @@ struct IdTemplate
                            const QString &id, const QString &name, quintptr unique);
 
     bool operator==(const IdTemplate &other) const { return tokens == other.tokens && text == other.text; }
+    // (The shape follows from text and tokens, so equality and order ignore it.)
     bool operator<(const IdTemplate &other) const
     {
         return tokens != other.tokens ? tokens < other.tokens : text < other.text;

@@ -1,0 +1,80 @@
+#include "csvrowscanner.h"
+
+#include <cstring>
+#include <limits>
+
+#include "csvmanipulator.h"
+
+namespace {
+
+const int kChunk = 4 << 20;
+
+} // namespace
+
+CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, qint64 stop)
+    : m_file(path), m_readFrom(start), m_carryOffset(start), m_fieldCount(fieldCount), m_stop(stop)
+{
+    if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        m_size = m_file.size();
+    else
+        m_ended = true;
+}
+
+bool CsvRowScanner::Fill(CsvRowBatch &batch)
+{
+    batch.offsets.clear();
+    batch.firstFields.clear();
+    batch.fields.clear();
+    while (!m_ended && batch.offsets.empty()) {
+        // A row longer than a chunk makes the next read as long as the row,
+        // so that it is scanned a bounded number of times.
+        const qint64 want = qMin<qint64>(qMax<qint64>(kChunk, m_carry.size()), qMax<qint64>(0, m_size - m_readFrom));
+        if (qint64(m_carry.size()) + want > qint64(std::numeric_limits<int>::max()) - 64) {
+            m_ended = true;
+            break;
+        }
+        batch.data.resize(int(m_carry.size() + want));
+        if (!m_carry.isEmpty())
+            std::memcpy(batch.data.data(), m_carry.constData(), size_t(m_carry.size()));
+        qint64 got = 0;
+        if (want > 0 && m_file.seek(m_readFrom)) {
+            const qint64 n = m_file.read(batch.data.data() + m_carry.size(), want);
+            got = n > 0 ? n : 0;
+        }
+        m_readFrom += got;
+        batch.data.resize(int(m_carry.size() + got));
+        const bool atEnd = got < want || m_readFrom >= m_size;
+
+        const char *base = batch.data.constData();
+        const char *p = base;
+        const char *end = base + batch.data.size();
+        if (m_carryOffset == 0 && batch.data.size() >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
+            p += 3;
+        for (;;) {
+            const qint64 offset = m_carryOffset + (p - base);
+            if (m_stop >= 0 && offset >= m_stop) {
+                m_ended = true;
+                break;
+            }
+            const char *next = nullptr;
+            if (CsvManipulator::ParseRow(p, end, atEnd, m_row, &next) != CsvManipulator::ParseResult::Row)
+                break;
+            if (m_row.Count() != m_fieldCount || m_row.Count() == 0) {
+                m_ended = true; // a malformed row ends the data
+                break;
+            }
+            batch.offsets.push_back(offset);
+            batch.firstFields.push_back(int(batch.fields.size()));
+            batch.fields.insert(batch.fields.end(), m_row.fields.begin(), m_row.fields.end());
+            p = next;
+        }
+        batch.firstFields.push_back(int(batch.fields.size()));
+        m_carryOffset += p - base;
+        m_carry = QByteArray(p, int(end - p));
+        if (atEnd)
+            m_ended = true;
+    }
+    if (batch.offsets.empty())
+        batch.firstFields.clear();
+    return !batch.offsets.empty();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "csvrawrow.h"
+
+#include <vector>
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Rows of a CSV feed found a few megabytes at a time, nothing decoded.
+struct CsvRowBatch
+{
+    QByteArray data;
+    std::vector<qint64> offsets;  // file offset of each row
+    std::vector<int> firstFields; // each row's first field in fields, and one past the last row
+    std::vector<CsvField> fields; // pointing into data
+
+    int Rows() const { return int(offsets.size()); }
+    // Makes row a view of the batch's row i.
+    void RowAt(int i, CsvRawRow &row) const
+    {
+        row.fields.assign(fields.begin() + firstFields[size_t(i)], fields.begin() + firstFields[size_t(i) + 1]);
+    }
+};
+
+// Reads a feed's rows in file order from a byte offset at which a row begins,
+// with a file handle of its own. The rows end at the end of the file, before
+// the first row whose field count differs, or at a given offset.
+class CsvRowScanner
+{
+public:
+    CsvRowScanner(const QString &path, qint64 start, int fieldCount, qint64 stop = -1);
+    CsvRowScanner(const CsvRowScanner &) = delete;
+    CsvRowScanner &operator=(const CsvRowScanner &) = delete;
+
+    // Fills the batch with the next rows; false once there are none left.
+    bool Fill(CsvRowBatch &batch);
+
+private:
+    QFile m_file;
+    qint64 m_size = 0;
+    qint64 m_readFrom;    // next byte to read from the file
+    qint64 m_carryOffset; // file offset of the bytes carried over
+    QByteArray m_carry;   // the start of a row that the last chunk cut
+    const int m_fieldCount;
+    const qint64 m_stop;
+    bool m_ended = false;
+    CsvRawRow m_row;
+};
