@@ -29,6 +29,7 @@ private slots:
     void veryLongRowIsReadWhole();
     void fileCutWhileOpenGivesEmptyRows();
     void rawScanAgreesWithDecodedRows();
+    void utf8ValidationAgrees();
     void prices_data();
     void prices();
     void convertToCsvCopiesAnyReader();
@@ -369,6 +370,60 @@ void TestCsvManipulator::rawScanAgreesWithDecodedRows()
     QVERIFY(CsvRawRow::SameText(*other, 1, *other, 2)); // "" and empty
     QVERIFY(!CsvRawRow::SameText(*other, 0, *other, 1));
     Q_UNUSED(first)
+}
+
+void TestCsvManipulator::utf8ValidationAgrees()
+{
+    // The vector validation must answer exactly as the byte-at-a-time one:
+    // every two-, three- and four-byte pattern at every place around the
+    // 32-byte block edges, then random text built from UTF-8 pieces.
+    const QByteArray filler(70, 'a');
+    const QByteArray cyrillic = QStringLiteral("Привет мир, ёжик; ").toUtf8().repeated(4);
+    int checked = 0;
+    const auto check = [&](const QByteArray &bytes) {
+        ++checked;
+        const bool scalar = CsvRawRow::IsValidUtf8Scalar(bytes.constData(), bytes.size());
+        const bool fast = CsvRawRow::IsValidUtf8(bytes.constData(), bytes.size());
+        if (scalar != fast)
+            QFAIL(qPrintable(QStringLiteral("disagree on %1").arg(QString::fromLatin1(bytes.toHex()))));
+        QCOMPARE(scalar, QString::fromUtf8(bytes.constData(), bytes.size()).toUtf8() == bytes);
+    };
+    const QList<uchar> probes{0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF,
+                              0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xFF};
+    for (int place : {0, 29, 30, 31, 32, 33, 62, 63}) {
+        for (uchar a : probes) {
+            for (uchar b : probes) {
+                for (int length : {2, 3, 4}) {
+                    QByteArray bytes = filler;
+                    QByteArray piece;
+                    piece.append(char(a)).append(char(b));
+                    for (int i = 2; i < length; ++i)
+                        piece.append(char(0x80 | (i * 7)));
+                    bytes.replace(place, piece.size(), piece);
+                    check(bytes);
+                    check(cyrillic.left(place) + piece + cyrillic);
+                    check(filler.left(40 + place) + piece); // at the very end
+                }
+            }
+        }
+    }
+    quint32 state = 12345;
+    const auto next = [&state]() {
+        state = state * 1103515245 + 12345;
+        return (state >> 16) & 0x7FFF;
+    };
+    const QList<QByteArray> pieces{"a", " ", "\xD0\x96", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80",
+                                   "\xC3", "\xE2\x82", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC1\xBF"};
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray bytes;
+        const int count = int(next() % 60);
+        for (int j = 0; j < count; ++j) {
+            const int pick = int(next() % 100);
+            bytes += pick < 90 ? pieces.at(pick % 5) : pieces.at(5 + pick % 6);
+        }
+        check(bytes);
+    }
+    QVERIFY(checked > 60000);
 }
 
 void TestCsvManipulator::prices_data()

@@ -410,7 +410,7 @@ __attribute__((noinline)) bool CsvManipulator::ParseMapped(qint64 pos, CsvRawRow
     return result == ParseResult::Row;
 }
 
-bool CsvManipulator::CopyMapped(const char *from, qint64 size, Block &block)
+bool CsvManipulator::CopyMapped(const char *from, qint64 size, char *to)
 {
     sigjmp_buf guard;
     if (sigsetjmp(guard, 0) != 0) {
@@ -419,12 +419,53 @@ bool CsvManipulator::CopyMapped(const char *from, qint64 size, Block &block)
     }
     t_mappedCopy = &guard;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(block.data.data(), from, size_t(size));
+    std::memcpy(to, from, size_t(size));
     std::atomic_signal_fence(std::memory_order_seq_cst);
     t_mappedCopy = nullptr;
     return true;
 }
 #endif
+
+bool CsvManipulator::ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &buffer) const
+{
+    row.Clear();
+#ifdef Q_OS_UNIX
+    if (!m_map || offset < 0 || offset >= m_mapSize)
+        return false;
+    const char *stop = nullptr;
+    if (!ParseMapped(offset, row, &stop))
+        return false;
+    const char *start = static_cast<const char *>(m_map) + offset;
+    const qint64 size = stop - start;
+    if (size > qint64(std::numeric_limits<int>::max()) - 64 || (!m_header.isEmpty() && row.Count() != m_header.size())) {
+        row.Clear();
+        return false;
+    }
+    if (buffer.size() < size)
+        buffer.resize(int(size));
+    if (!CopyMapped(start, size, buffer.data())) {
+        row.Clear();
+        return false;
+    }
+    const qint64 delta = buffer.constData() - start;
+    for (CsvField &field : row.fields)
+        field.data += delta;
+    return row.Count() > 0;
+#else
+    Q_UNUSED(offset)
+    Q_UNUSED(buffer)
+    return false;
+#endif
+}
+
+void CsvManipulator::Prefetch(qint64 offset) const
+{
+    if (m_map && offset >= 0 && offset < m_mapSize) {
+        const char *at = static_cast<const char *>(m_map) + offset;
+        for (int line = 0; line < 4; ++line)
+            __builtin_prefetch(at + 64 * line);
+    }
+}
 
 bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd)
 {
@@ -447,7 +488,7 @@ bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *r
         }
         if (block.data.size() < size)
             block.data.resize(int(size));
-        if (!CopyMapped(start, size, block)) {
+        if (!CopyMapped(start, size, block.data.data())) {
             row.Clear();
             return false;
         }
@@ -567,104 +608,25 @@ void CsvManipulator::WriteHeader(const QStringList &header)
 
 void CsvManipulator::WriteRow(const QStringList &row)
 {
-    BeginRow();
+    CsvRowBuilder builder(&m_output);
+    builder.Begin();
     for (const QString &field : row)
-        AppendField(field);
-    EndRow();
+        builder.Field(field);
+    builder.End();
+    if (m_output.size() >= kOutputBlock)
+        FlushOutput();
 }
 
-void CsvManipulator::BeginRow()
+void CsvManipulator::WriteRaw(const char *rows, int size)
 {
-    m_rowHasField = false;
-}
-
-void CsvManipulator::AppendEscaped(const char *data, int size)
-{
-    if (m_rowHasField)
-        m_output.append(';');
-    m_rowHasField = true;
-    bool hasQuote = false;
-    bool needsQuotes = false;
-    for (const char *p = data, *end = data + size; p < end; ++p) {
-        p = FindSpecial(p, end);
-        if (p == end)
-            break;
-        needsQuotes = true;
-        if (*p == '"') {
-            hasQuote = true;
-            break;
-        }
-    }
-    if (!needsQuotes) {
-        m_output.append(data, size);
-    } else if (!hasQuote) {
-        m_output.append('"');
-        m_output.append(data, size);
-        m_output.append('"');
-    } else {
-        m_output.append('"');
-        const char *p = data;
-        const char *end = data + size;
-        while (p < end) {
-            const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
-            if (!q) {
-                m_output.append(p, int(end - p));
-                break;
-            }
-            m_output.append(p, int(q - p + 1));
-            m_output.append('"');
-            p = q + 1;
-        }
-        m_output.append('"');
-    }
-}
-
-void CsvManipulator::AppendField(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    AppendEscaped(bytes.constData(), bytes.size());
-}
-
-void CsvManipulator::AppendField(const CsvRawRow &row, int column)
-{
-    const CsvField *field = row.Field(column);
-    if (!field || field->size == 0) {
-        AppendEscaped(nullptr, 0);
+    if (size >= kOutputBlock / 4) {
+        // Large pieces go to the file as they are, without a copy.
+        FlushOutput();
+        if (!m_file || m_file->write(rows, size) != size)
+            m_writeFailed = true;
         return;
     }
-    const char *data = field->data;
-    int size = field->size;
-    if (field->quoted) {
-        CsvRawRow::Unescape(data, size, m_scratch);
-        data = m_scratch.constData();
-        size = m_scratch.size();
-    }
-    // Invalid UTF-8 is written the way it reads: with replacement characters.
-    if (!CsvRawRow::IsValidUtf8(data, size)) {
-        AppendField(row.Text(column));
-        return;
-    }
-    if (field->quoted) {
-        AppendEscaped(data, size);
-        return;
-    }
-    // A field found without quotes holds no separator, quote or line end;
-    // only a lone carriage return makes it need quotes.
-    if (m_rowHasField)
-        m_output.append(';');
-    m_rowHasField = true;
-    if (std::memchr(data, '\r', size_t(size))) {
-        m_output.append('"');
-        m_output.append(data, size);
-        m_output.append('"');
-    } else {
-        m_output.append(data, size);
-    }
-}
-
-void CsvManipulator::EndRow()
-{
-    m_output.append("\r\n", 2);
+    m_output.append(rows, size);
     if (m_output.size() >= kOutputBlock)
         FlushOutput();
 }

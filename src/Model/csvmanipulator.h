@@ -1,6 +1,7 @@
 #pragma once
 
 #include "csvrawrow.h"
+#include "csvrowbuilder.h"
 #include "ireader.h"
 #include "iwriter.h"
 
@@ -65,12 +66,17 @@ public:
     static ParseResult ParseRow(const char *begin, const char *end, bool atEnd, CsvRawRow &row,
                                 const char **rowEnd);
 
-    // Builds a row cell by cell, for writers that copy cells of another
-    // reader's row without decoding them.
-    void BeginRow();
-    void AppendField(const QString &text);
-    void AppendField(const CsvRawRow &row, int column);
-    void EndRow();
+    // Appends rows already in the dialect (see CsvRowBuilder).
+    void WriteRaw(const char *rows, int size);
+
+    // Reads the row at an offset from the file's mapping into the caller's
+    // buffers; any number of threads may do so at once, as part of an
+    // operation that holds the reader (the owner binding is not consulted).
+    // False when the file is not mapped or the row cannot be read.
+    bool ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &buffer) const;
+    // Asks the processor to fetch the start of a row that will be read soon.
+    void Prefetch(qint64 offset) const;
+    bool IsMapped() const { return m_map != nullptr; }
 
 private:
     Q_DISABLE_COPY(CsvManipulator)
@@ -90,9 +96,8 @@ private:
     bool ExtendBlock(Block &block, qint64 rowStart);
     qint64 ReadAt(char *dst, qint64 pos, qint64 size);
     bool ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const;
-    bool CopyMapped(const char *from, qint64 size, Block &block);
+    static bool CopyMapped(const char *from, qint64 size, char *to);
     QStringList ReadRowLocked(Block &block);
-    void AppendEscaped(const char *data, int size);
     void FlushOutput();
 
     QFile *m_file = nullptr;
@@ -107,10 +112,8 @@ private:
     CsvRawRow m_sequentialRow;
     CsvRawRow m_randomRow;
     QByteArray m_output;
-    QByteArray m_scratch;
     void *m_map = nullptr; // the file mapped for random reads, when it can be
     qint64 m_mapSize = 0;
-    bool m_rowHasField = false;
     bool m_writeFailed = false;
     mutable QMutex m_mutex;
     QAtomicPointer<QThread> m_owner;

@@ -54,6 +54,8 @@ public:
     // True when the bytes are well-formed UTF-8, so that decoding and
     // encoding them again gives the same bytes.
     static bool IsValidUtf8(const char *data, int size);
+    // The same, a byte at a time (the reference for the vector version).
+    static bool IsValidUtf8Scalar(const char *data, int size);
     // Parses a price as a C-locale decimal number truncated toward zero;
     // -1 when the text is not a number or does not fit.
     static qint32 ParsePrice(const char *data, int size);

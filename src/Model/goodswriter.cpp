@@ -6,8 +6,14 @@
 #include <QThread>
 #include <QVector>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "catmodel.h"
 #include "csvmanipulator.h"
+#include "csvrowbuilder.h"
 #include "defaultgoodqueryobject.h"
 #include "good.h"
 #include "idtemplate.h"
@@ -92,6 +98,77 @@ QString GoodsWriter::FileBaseName(const CatModel *category)
     return names.join(QLatin1Char('-'));
 }
 
+QString GoodsWriter::TemplateCell(const Good *good, const CsvRawRow *raw, const QStringList *row, int exported)
+{
+    // The template of "idTpl": kept as it is when every column it names is
+    // exported; otherwise the values of the other columns are put in.
+    const Source &source = *good->source;
+    const auto text = [raw, row](int column) { return raw ? raw->Text(column) : Good::Cell(*row, column); };
+    QString tpl;
+    int tokens;
+    if (good->idTemplate) {
+        tpl = good->idTemplate->text;
+        tokens = good->idTemplate->tokens;
+    } else if (source.idTplColumn >= 0) {
+        tpl = text(source.idTplColumn);
+        tokens = IdTemplate::TokensOf(tpl);
+    } else {
+        tpl = QStringLiteral("[p]");
+        tokens = IdTemplate::AllTokens;
+    }
+    if ((tokens & exported) == tokens)
+        return tpl;
+    const int rest = tokens & ~exported;
+    return IdTemplate::Resolve(tpl, rest, (rest & IdTemplate::Url) ? text(source.urlColumn) : QString(),
+                               good->offer ? good->offer->name : QString(),
+                               (rest & IdTemplate::Id) ? text(source.idColumn) : QString(),
+                               (rest & IdTemplate::Name) ? text(source.nameColumn) : QString(), quintptr(good));
+}
+
+void GoodsWriter::FormatRow(const Plan &plan, const Good *good, const QVector<int> &map, const CsvRawRow &raw,
+                            CsvRowBuilder &builder)
+{
+    const Source &source = *good->source;
+    builder.Begin();
+    for (int c = 0; c < plan.columns; ++c) {
+        if (c == plan.offerAt) {
+            if (source.offerColumn >= 0)
+                builder.Field(raw, source.offerColumn);
+            else
+                builder.Field(source.offerName);
+        } else if (c == plan.categoryAt) {
+            builder.Field(good->category->path);
+        } else if (c == plan.templateAt) {
+            builder.Field(TemplateCell(good, &raw, nullptr, plan.exported));
+        } else if (c == plan.statusAt) {
+            builder.Field(StatusMark(good->status));
+        } else {
+            builder.Field(raw, map.at(c));
+        }
+    }
+    builder.End();
+}
+
+QStringList GoodsWriter::RowOf(const Plan &plan, const Good *good, const QVector<int> &map, const QStringList &row)
+{
+    const Source &source = *good->source;
+    QStringList out;
+    out.reserve(plan.columns);
+    for (int c = 0; c < plan.columns; ++c) {
+        if (c == plan.offerAt)
+            out.append(source.offerColumn >= 0 ? Good::Cell(row, source.offerColumn) : source.offerName);
+        else if (c == plan.categoryAt)
+            out.append(good->category->path);
+        else if (c == plan.templateAt)
+            out.append(TemplateCell(good, nullptr, &row, plan.exported));
+        else if (c == plan.statusAt)
+            out.append(StatusMark(good->status));
+        else
+            out.append(Good::Cell(row, map.at(c)));
+    }
+    return out;
+}
+
 bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                         const Filter *filter, IProgress *progress, bool recursive)
 {
@@ -99,132 +176,221 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
     const QList<Good *> goods = Select(category, filter, recursive);
     const int total = goods.size();
 
+    Plan plan;
+    plan.columns = header.size();
     const QList<const Source *> sources = DistinctSources(goods);
-    QHash<const Source *, QVector<int>> columnMaps;
+    bool allMapped = true;
     for (const Source *source : sources) {
         QVector<int> map(header.size());
         for (int i = 0; i < header.size(); ++i)
             map[i] = source->header.indexOf(header.at(i));
-        columnMaps.insert(source, map);
+        plan.columnMaps.insert(source, map);
+        auto *csv = dynamic_cast<CsvManipulator *>(source->reader);
+        allMapped = allMapped && csv && csv->IsMapped();
     }
 
     if (writeHeader)
         writer->WriteHeader(header);
 
-    const int offerAt = header.indexOf(QStringLiteral("advcampaign_name"));
-    const int categoryAt = header.indexOf(QStringLiteral("categoryId"));
-    const int templateAt = header.indexOf(QStringLiteral("idTpl"));
-    const int statusAt = header.indexOf(QStringLiteral("status"));
-    int exported = 0;
+    plan.offerAt = header.indexOf(QStringLiteral("advcampaign_name"));
+    plan.categoryAt = header.indexOf(QStringLiteral("categoryId"));
+    plan.templateAt = header.indexOf(QStringLiteral("idTpl"));
+    plan.statusAt = header.indexOf(QStringLiteral("status"));
     if (header.contains(QStringLiteral("url")))
-        exported |= IdTemplate::Url;
-    if (offerAt >= 0)
-        exported |= IdTemplate::OfferName;
+        plan.exported |= IdTemplate::Url;
+    if (plan.offerAt >= 0)
+        plan.exported |= IdTemplate::OfferName;
     if (header.contains(QStringLiteral("id")))
-        exported |= IdTemplate::Id;
+        plan.exported |= IdTemplate::Id;
     if (header.contains(QStringLiteral("name")))
-        exported |= IdTemplate::Name;
+        plan.exported |= IdTemplate::Name;
 
     for (const Source *source : sources)
         source->reader->SetOwnerThread(QThread::currentThread());
-    const auto unbind = [&sources]() {
-        for (const Source *source : sources)
-            source->reader->SetOwnerThread(nullptr);
-    };
 
-    auto *csvWriter = dynamic_cast<CsvManipulator *>(writer);
     const QString saving = tr("Сохранение ") + category->name;
+    auto *csvWriter = dynamic_cast<CsvManipulator *>(writer);
+    const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
+                                                 : WriteEachRow(writer, plan, goods, progress, saving);
+
+    for (const Source *source : sources)
+        source->reader->SetOwnerThread(nullptr);
+    if (!finished)
+        return false;
+    if (progress)
+        return progress->Report(total, total, tr("Сохранено ") + category->name);
+    return true;
+}
+
+bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
+                               const QString &saving)
+{
+    const int total = goods.size();
+    auto *csvWriter = dynamic_cast<CsvManipulator *>(writer);
+    QByteArray formatted;
+    CsvRowBuilder builder(&formatted);
     const Source *mapSource = nullptr;
     const QVector<int> *map = nullptr;
     CsvManipulator *csvReader = nullptr;
-
     for (int i = 0; i < total; ++i) {
-        if (progress && i % 50 == 0 && !progress->Report(i, total, saving)) {
-            unbind();
+        if (progress && i % 50 == 0 && !progress->Report(i, total, saving))
             return false;
-        }
         const Good *good = goods.at(i);
         if (good->source != mapSource) {
             mapSource = good->source;
-            map = &columnMaps[mapSource];
+            map = &plan.columnMaps.find(mapSource).value();
             csvReader = dynamic_cast<CsvManipulator *>(mapSource->reader);
         }
-        const Source &source = *mapSource;
-
-        // The template of "idTpl": kept as it is when every column it names is
-        // exported; otherwise the values of the other columns are put in.
-        const auto templateCell = [&](const auto &text) {
-            QString tpl;
-            int tokens;
-            if (good->idTemplate) {
-                tpl = good->idTemplate->text;
-                tokens = good->idTemplate->tokens;
-            } else if (source.idTplColumn >= 0) {
-                tpl = text(source.idTplColumn);
-                tokens = IdTemplate::TokensOf(tpl);
-            } else {
-                tpl = QStringLiteral("[p]");
-                tokens = IdTemplate::AllTokens;
-            }
-            if ((tokens & exported) == tokens)
-                return tpl;
-            const int rest = tokens & ~exported;
-            return IdTemplate::Resolve(tpl, rest, (rest & IdTemplate::Url) ? text(source.urlColumn) : QString(),
-                                       good->offer ? good->offer->name : QString(),
-                                       (rest & IdTemplate::Id) ? text(source.idColumn) : QString(),
-                                       (rest & IdTemplate::Name) ? text(source.nameColumn) : QString(),
-                                       quintptr(good));
-        };
-
         if (csvWriter && csvReader) {
             // Cells are copied from the source's bytes; only computed ones are built.
             const CsvRawRow *raw = csvReader->ScanAt(good->rowOffset);
             if (!raw)
                 continue;
-            const auto text = [raw](int column) { return raw->Text(column); };
-            csvWriter->BeginRow();
-            for (int c = 0; c < header.size(); ++c) {
-                if (c == offerAt) {
-                    if (source.offerColumn >= 0)
-                        csvWriter->AppendField(*raw, source.offerColumn);
-                    else
-                        csvWriter->AppendField(source.offerName);
-                } else if (c == categoryAt) {
-                    csvWriter->AppendField(good->category->path);
-                } else if (c == templateAt) {
-                    csvWriter->AppendField(templateCell(text));
-                } else if (c == statusAt) {
-                    csvWriter->AppendField(StatusMark(good->status));
-                } else {
-                    csvWriter->AppendField(*raw, map->at(c));
+            formatted.clear();
+            FormatRow(plan, good, *map, *raw, builder);
+            csvWriter->WriteRaw(formatted.constData(), formatted.size());
+            continue;
+        }
+        const QStringList row = mapSource->reader->RowAt(good->rowOffset);
+        if (!row.isEmpty())
+            writer->WriteRow(RowOf(plan, good, *map, row));
+    }
+    return true;
+}
+
+bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, const QList<Good *> &goods,
+                                  IProgress *progress, const QString &saving)
+{
+    // The goods go in chunks: this thread formats the even chunks and a
+    // helper the odd ones, into buffers of their own; this thread writes the
+    // chunks in order and reports as the rows are written, so that a cancel
+    // stops the file exactly where it would stop row by row.
+    const int kChunk = 2048;
+    const int kRing = 6;
+    const int total = goods.size();
+    const int chunks = (total + kChunk - 1) / kChunk;
+
+    struct Chunk
+    {
+        QByteArray bytes;
+        std::vector<int> ends; // where each good's row ends in bytes
+    };
+    std::vector<Chunk> ring{size_t(kRing)};
+    std::vector<char> formatted(size_t(chunks), 0);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int nextToFormat = 0; // the next chunk nobody has taken yet
+    int written = -1;     // the last chunk written
+    bool stopping = false;
+
+    const auto format = [&](int chunk, CsvRawRow &raw, QByteArray &buffer) {
+        Chunk &out = ring[size_t(chunk % kRing)];
+        out.bytes.clear();
+        out.ends.clear();
+        CsvRowBuilder builder(&out.bytes);
+        const int first = chunk * kChunk;
+        const int last = qMin(total, first + kChunk);
+        const Source *mapSource = nullptr;
+        const QVector<int> *map = nullptr;
+        const CsvManipulator *reader = nullptr;
+        for (int i = first; i < last; ++i) {
+            if (i + 16 < last) {
+                const Good *ahead = goods.at(i + 16);
+                static_cast<const CsvManipulator *>(ahead->source->reader)->Prefetch(ahead->rowOffset);
+            }
+            const Good *good = goods.at(i);
+            if (good->source != mapSource) {
+                mapSource = good->source;
+                map = &plan.columnMaps.find(mapSource).value();
+                reader = static_cast<const CsvManipulator *>(mapSource->reader);
+            }
+            if (reader->ReadMappedRow(good->rowOffset, raw, buffer))
+                FormatRow(plan, good, *map, raw, builder);
+            out.ends.push_back(out.bytes.size());
+        }
+    };
+    // Takes the next chunk whose buffer is free, or -1 when there is none now.
+    const auto claim = [&]() {
+        if (stopping || nextToFormat >= chunks || nextToFormat > written + kRing)
+            return -1;
+        return nextToFormat++;
+    };
+    const auto finish = [&](int chunk) {
+        std::lock_guard<std::mutex> lock(mutex);
+        formatted[size_t(chunk)] = 1;
+        changed.notify_all();
+    };
+
+    // A helper formats chunks ahead; this thread writes them in order and
+    // formats too whenever the next chunk to write is not ready.
+    std::thread helper([&]() {
+        CsvRawRow raw;
+        QByteArray buffer;
+        for (;;) {
+            int chunk;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&]() { return stopping || nextToFormat >= chunks || nextToFormat <= written + kRing; });
+                chunk = claim();
+                if (chunk < 0 && (stopping || nextToFormat >= chunks))
+                    return;
+            }
+            if (chunk >= 0) {
+                format(chunk, raw, buffer);
+                finish(chunk);
+            }
+        }
+    });
+
+    CsvRawRow raw;
+    QByteArray buffer;
+    bool finished = true;
+    for (int chunk = 0; chunk < chunks && finished; ++chunk) {
+        for (;;) {
+            int mine;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (formatted[size_t(chunk)])
+                    break;
+                mine = claim();
+                if (mine < 0) {
+                    changed.wait(lock, [&]() { return formatted[size_t(chunk)] != 0; });
+                    break;
                 }
             }
-            csvWriter->EndRow();
-            continue;
+            format(mine, raw, buffer);
+            finish(mine);
         }
-
-        const QStringList row = source.reader->RowAt(good->rowOffset);
-        if (row.isEmpty())
-            continue;
-        const auto text = [&row](int column) { return Good::Cell(row, column); };
-        QStringList out;
-        out.reserve(header.size());
-        for (int c = 0; c < header.size(); ++c) {
-            if (c == offerAt)
-                out.append(source.offerColumn >= 0 ? text(source.offerColumn) : source.offerName);
-            else if (c == categoryAt)
-                out.append(good->category->path);
-            else if (c == templateAt)
-                out.append(templateCell(text));
-            else if (c == statusAt)
-                out.append(StatusMark(good->status));
-            else
-                out.append(map->at(c) >= 0 ? text(map->at(c)) : QString());
+        const Chunk &out = ring[size_t(chunk % kRing)];
+        const int first = chunk * kChunk;
+        int from = 0;
+        for (int j = 0; j < int(out.ends.size()); ++j) {
+            const int i = first + j;
+            if (progress && i % 50 == 0) {
+                const int upTo = j == 0 ? 0 : out.ends[size_t(j - 1)];
+                writer->WriteRaw(out.bytes.constData() + from, upTo - from);
+                from = upTo;
+                if (!progress->Report(i, total, saving)) {
+                    finished = false;
+                    break;
+                }
+            }
         }
-        writer->WriteRow(out);
+        if (finished)
+            writer->WriteRaw(out.bytes.constData() + from, out.bytes.size() - from);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            written = chunk;
+            if (!finished)
+                stopping = true;
+        }
+        changed.notify_all();
     }
-    unbind();
-    if (progress)
-        return progress->Report(total, total, tr("Сохранено ") + category->name);
-    return true;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    changed.notify_all();
+    helper.join();
+    return finished;
 }

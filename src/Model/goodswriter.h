@@ -1,22 +1,30 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
+class CsvManipulator;
+class CsvRawRow;
+class CsvRowBuilder;
 class Filter;
 class IProgress;
 class IWriter;
 class Model;
 struct CatModel;
 struct Good;
+struct Source;
 
 // The one save core: writes the goods of a category (and its subtree) that
 // pass a filter through any writer, re-reading every row from its source and
 // mapping the source's columns onto the output columns by name. Four output
 // columns are computed: "advcampaign_name", "categoryId", "idTpl" and
 // "status". Runs on the saving thread, which binds every involved reader to
-// itself for the time of the save.
+// itself for the time of the save. When both the feeds and the output are
+// CSV files, the rows are formatted on two processors and their cells copied
+// as bytes.
 class GoodsWriter
 {
 public:
@@ -35,5 +43,26 @@ public:
     static QString FileBaseName(const CatModel *category);
 
 private:
+    // Where each output column comes from.
+    struct Plan
+    {
+        QHash<const Source *, QVector<int>> columnMaps;
+        int offerAt = -1;
+        int categoryAt = -1;
+        int templateAt = -1;
+        int statusAt = -1;
+        int exported = 0; // token bits of the exported columns
+        int columns = 0;
+    };
+
+    static QString TemplateCell(const Good *good, const CsvRawRow *raw, const QStringList *row, int exported);
+    static void FormatRow(const Plan &plan, const Good *good, const QVector<int> &map, const CsvRawRow &raw,
+                          CsvRowBuilder &builder);
+    static QStringList RowOf(const Plan &plan, const Good *good, const QVector<int> &map, const QStringList &row);
+    bool WriteEachRow(IWriter *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
+                      const QString &saving);
+    bool WriteInParallel(CsvManipulator *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
+                         const QString &saving);
+
     Model &m_model;
 };
