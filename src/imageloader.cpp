@@ -5,8 +5,9 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
-ImageLoader::ImageLoader(QObject *parent)
+ImageLoader::ImageLoader(QObject *parent, int keptPictures)
     : QObject(parent)
+    , m_keptPictures(keptPictures)
     , m_manager(this)
 {
     // Picture hosts commonly send their pictures on to another address.
@@ -73,6 +74,12 @@ void ImageLoader::DataRecived(QNetworkReply *reply)
     if (!image.isNull())
         image = image.scaled(kWidth, kHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
     const QPixmap cached = *m_cache.insert(pending.url, image);
+    m_cacheOrder.enqueue(pending.url);
+    while (m_cacheOrder.size() > m_keptPictures) {
+        const QString oldest = m_cacheOrder.dequeue();
+        m_cache.remove(oldest);
+        m_requested.remove(oldest);
+    }
     reply->deleteLater();
 
     emit ImageLoaded(cached, pending.url, pending.index);

@@ -7,14 +7,17 @@
 #include <QObject>
 #include <QPersistentModelIndex>
 #include <QPixmap>
+#include <QQueue>
 #include <QSet>
 #include <QString>
 #include <QVector>
 
 class QNetworkReply;
 
-// Downloads the pictures of goods over HTTP and keeps them, scaled to the
-// card's picture size, for as long as it lives. Each address is asked for
+// Downloads the pictures of goods over HTTP and keeps the last few thousand,
+// scaled to the card's picture size (scrolling through a million goods must
+// not keep a million pictures; one that left is downloaded again when its
+// card is drawn again). Each address is asked for
 // once; after a failure it is tried again only once some other download has
 // succeeded. Everything happens on the interface thread without blocking:
 // ImageLoaded() tells, for each item that asked, that its picture is ready.
@@ -25,8 +28,9 @@ class ImageLoader final : public QObject
 public:
     static constexpr int kWidth = 150;
     static constexpr int kHeight = 130;
+    static constexpr int kKeptPictures = 2000;
 
-    explicit ImageLoader(QObject *parent = nullptr);
+    explicit ImageLoader(QObject *parent = nullptr, int keptPictures = kKeptPictures);
     ~ImageLoader() override;
 
     // The cached picture of the address, or null.
@@ -54,6 +58,8 @@ private:
     QSet<QString> m_failed;
     QMap<QNetworkReply *, Pending> m_pending;
     QHash<QString, QPixmap> m_cache;
+    QQueue<QString> m_cacheOrder; // oldest first
+    const int m_keptPictures;
     // Further items that asked for an address while its download was under way.
     QHash<QString, QVector<QPersistentModelIndex>> m_waiting;
     QNetworkAccessManager m_manager;

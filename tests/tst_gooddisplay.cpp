@@ -139,6 +139,7 @@ private slots:
     void pictureDownloads_data();
     void pictureDownloads();
     void failedAddressRetriedAfterLaterSuccess();
+    void oldPicturesLeaveTheCache();
     void cardWithoutPictureWaitsForNothing();
     void pictureAfterListRefilledRepaintsNewRow();
     void pictureForDestroyedModelGoesNowhere();
@@ -508,6 +509,29 @@ void TestGoodDisplay::failedAddressRetriedAfterLaterSuccess()
     QCOMPARE(arrived.last().at(1).toString(), flaky);
     QVERIFY(loader.Cached(flaky) && !loader.Cached(flaky)->isNull());
     QCOMPARE(m_server->Hits("/flaky.png"), 2);
+}
+
+void TestGoodDisplay::oldPicturesLeaveTheCache()
+{
+    // Only the last pictures stay; one that left is downloaded again.
+    ImageLoader loader(nullptr, 2);
+    QSignalSpy arrived(&loader, &ImageLoader::ImageLoaded);
+    QStringList urls;
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray path = "/kept" + QByteArray::number(i) + ".png";
+        m_server->Set(path, {PictureServer::Picture(Png(20, 20, Qt::blue))});
+        urls << m_server->Url(QString::fromLatin1(path));
+        loader.Request(urls.last(), QModelIndex());
+        QVERIFY(arrived.wait());
+    }
+    QVERIFY(!loader.Cached(urls.at(0)));
+    QVERIFY(loader.Cached(urls.at(1)) && loader.Cached(urls.at(2)));
+    loader.Request(urls.at(0), QModelIndex());
+    QVERIFY(arrived.wait());
+    QVERIFY(loader.Cached(urls.at(0)));
+    QVERIFY(!loader.Cached(urls.at(1)));
+    QCOMPARE(m_server->Hits("/kept0.png"), 2);
+    QCOMPARE(m_server->Hits("/kept2.png"), 1);
 }
 
 void TestGoodDisplay::cardWithoutPictureWaitsForNothing()
