@@ -5,6 +5,7 @@
 
 #include "catmodel.h"
 #include "csvmanipulator.h"
+#include "feedfile.h"
 #include "dccatalogconverter.h"
 #include "defaultgoodqueryobject.h"
 #include "good.h"
@@ -48,31 +49,9 @@ private slots:
     void cancelledConversion();
 
 private:
-    QString Write(const QString &name, const QByteArray &bytes);
+    QString Write(const QString &name, const QByteArray &bytes) { return WriteBytes(QDir(m_dir.path()), name, bytes); }
     QTemporaryDir m_dir;
 };
-
-QString TestDcCatalog::Write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write");
-    file.write(bytes);
-    return path;
-}
-
-static QList<QStringList> ReadCsv(const QString &path)
-{
-    QList<QStringList> rows;
-    std::unique_ptr<IReader> reader(OpenCsvReader(path));
-    if (!reader)
-        return rows;
-    rows << reader->Header();
-    for (QStringList row = reader->NextRow(); !row.isEmpty(); row = reader->NextRow())
-        rows << row;
-    return rows;
-}
 
 void TestDcCatalog::conversion_data()
 {

@@ -22,19 +22,9 @@ private slots:
     void strayCharactersStayReadable();
 
 private:
-    QString Write(const QString &name, const QByteArray &bytes);
+    QString Write(const QString &name, const QByteArray &bytes) { return WriteBytes(QDir(m_dir.path()), name, bytes); }
     QTemporaryDir m_dir;
 };
-
-QString TestProjectFile::Write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write");
-    file.write(bytes);
-    return path;
-}
 
 void TestProjectFile::emptyProject()
 {

@@ -23,18 +23,6 @@ public:
     QList<QStringList> rows;
 };
 
-QList<QStringList> ReadCsv(const QString &path)
-{
-    QList<QStringList> rows;
-    std::unique_ptr<IReader> reader(OpenCsvReader(path));
-    if (!reader)
-        return rows;
-    rows << reader->Header();
-    for (QStringList row = reader->NextRow(); !row.isEmpty(); row = reader->NextRow())
-        rows << row;
-    return rows;
-}
-
 QStringList Column(const QList<QStringList> &rows, const QString &name)
 {
     QStringList values;
