@@ -546,231 +546,231 @@
     <name>MainWindow</name>
     <message>
         <source>Товары</source>
-        <translation type="unfinished"></translation>
+        <translation>Goods</translation>
     </message>
     <message>
         <source>Результаты</source>
-        <translation type="unfinished"></translation>
+        <translation>Results</translation>
     </message>
     <message>
         <source>Фильтры</source>
-        <translation type="unfinished"></translation>
+        <translation>Filters</translation>
     </message>
     <message>
         <source>Категорий: 0. Товаров: 0</source>
-        <translation type="unfinished"></translation>
+        <translation>Categories: 0. Goods: 0</translation>
     </message>
     <message>
         <source>Файл</source>
-        <translation type="unfinished"></translation>
+        <translation>File</translation>
     </message>
     <message>
         <source>Вид</source>
-        <translation type="unfinished"></translation>
+        <translation>View</translation>
     </message>
     <message>
         <source>Офферы</source>
-        <translation type="unfinished"></translation>
+        <translation>Offers</translation>
     </message>
     <message>
         <source>Импорт</source>
-        <translation type="unfinished"></translation>
+        <translation>Import</translation>
     </message>
     <message>
         <source>Экспорт</source>
-        <translation type="unfinished"></translation>
+        <translation>Export</translation>
     </message>
     <message>
         <source>CSV</source>
-        <translation type="unfinished"></translation>
+        <translation>CSV</translation>
     </message>
     <message>
         <source>Импорт базы</source>
-        <translation type="unfinished"></translation>
+        <translation>Import base</translation>
     </message>
     <message>
         <source>Трансформации</source>
-        <translation type="unfinished"></translation>
+        <translation>Transformations</translation>
     </message>
     <message>
         <source>Файлы</source>
-        <translation type="unfinished"></translation>
+        <translation>Files</translation>
     </message>
     <message>
         <source>Категории</source>
-        <translation type="unfinished"></translation>
+        <translation>Categories</translation>
     </message>
     <message>
         <source>Новый проект</source>
-        <translation type="unfinished"></translation>
+        <translation>New project</translation>
     </message>
     <message>
         <source>Открыть проект</source>
-        <translation type="unfinished"></translation>
+        <translation>Open project</translation>
     </message>
     <message>
         <source>Сохранить проект</source>
-        <translation type="unfinished"></translation>
+        <translation>Save project</translation>
     </message>
     <message>
         <source>Удалить загруженные данные</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete loaded data</translation>
     </message>
     <message>
         <source>Выход</source>
-        <translation type="unfinished"></translation>
+        <translation>Exit</translation>
     </message>
     <message>
         <source>Загрузить CSV всех офферов</source>
-        <translation type="unfinished"></translation>
+        <translation>Load CSV of all offers</translation>
     </message>
     <message>
         <source>Загрузить офферов из Admitad</source>
-        <translation type="unfinished"></translation>
+        <translation>Load offers from Admitad</translation>
     </message>
     <message>
         <source>Удалить неиспользуемых офферов</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete unused offers</translation>
     </message>
     <message>
         <source>Сохранить офферов</source>
-        <translation type="unfinished"></translation>
+        <translation>Save offers</translation>
     </message>
     <message>
         <source>Добавить CSV</source>
-        <translation type="unfinished"></translation>
+        <translation>Add CSV</translation>
     </message>
     <message>
         <source>Добавить URL</source>
-        <translation type="unfinished"></translation>
+        <translation>Add URL</translation>
     </message>
     <message>
         <source>Modx с Fidmora</source>
-        <translation type="unfinished"></translation>
+        <translation>MODX with Fidmora</translation>
     </message>
     <message>
         <source>Сохранить CSV</source>
-        <translation type="unfinished"></translation>
+        <translation>Save CSV</translation>
     </message>
     <message>
         <source>Сохранить CSV по категориям</source>
-        <translation type="unfinished"></translation>
+        <translation>Save CSV by categories</translation>
     </message>
     <message>
         <source>FTP</source>
-        <translation type="unfinished"></translation>
+        <translation>FTP</translation>
     </message>
     <message>
         <source>Из CSV файла</source>
-        <translation type="unfinished"></translation>
+        <translation>From a CSV file</translation>
     </message>
     <message>
         <source>По URL</source>
-        <translation type="unfinished"></translation>
+        <translation>By URL</translation>
     </message>
     <message>
         <source>Удалить дубли</source>
-        <translation type="unfinished"></translation>
+        <translation>Remove duplicates</translation>
     </message>
     <message>
         <source>Выполнено</source>
-        <translation type="unfinished"></translation>
+        <translation>Done</translation>
     </message>
     <message>
         <source>Выполнено с ошибкой</source>
-        <translation type="unfinished"></translation>
+        <translation>Done with an error</translation>
     </message>
     <message>
         <source>Категорий: </source>
-        <translation type="unfinished"></translation>
+        <translation>Categories: </translation>
     </message>
     <message>
         <source>. Товаров: </source>
-        <translation type="unfinished"></translation>
+        <translation>. Goods: </translation>
     </message>
     <message>
         <source>Составление списка офферов...</source>
-        <translation type="unfinished"></translation>
+        <translation>Listing the offers...</translation>
     </message>
     <message>
         <source>Составление списка источников...</source>
-        <translation type="unfinished"></translation>
+        <translation>Listing the sources...</translation>
     </message>
     <message>
         <source>Составление дерева категорий...</source>
-        <translation type="unfinished"></translation>
+        <translation>Building the category tree...</translation>
     </message>
     <message>
         <source>Составление списка товаров...</source>
-        <translation type="unfinished"></translation>
+        <translation>Listing the goods...</translation>
     </message>
     <message>
         <source>Добавить файлы</source>
-        <translation type="unfinished"></translation>
+        <translation>Add files</translation>
     </message>
     <message>
         <source>Файл c данными</source>
-        <translation type="unfinished"></translation>
+        <translation>Data file</translation>
     </message>
     <message>
         <source>Добавить файлы с базами</source>
-        <translation type="unfinished"></translation>
+        <translation>Add base files</translation>
     </message>
     <message>
         <source>Введите URL файла</source>
-        <translation type="unfinished"></translation>
+        <translation>Enter the file URL</translation>
     </message>
     <message>
         <source>Сохранить всё в один файл</source>
-        <translation type="unfinished"></translation>
+        <translation>Save everything to one file</translation>
     </message>
     <message>
         <source>Сохранить по категориям</source>
-        <translation type="unfinished"></translation>
+        <translation>Save by categories</translation>
     </message>
     <message>
         <source>Новые правила оффера применятся, когда его файл загрузят снова</source>
-        <translation type="unfinished"></translation>
+        <translation>The offer&apos;s new rules apply when its file is loaded again</translation>
     </message>
     <message>
         <source>Действия</source>
-        <translation type="unfinished"></translation>
+        <translation>Actions</translation>
     </message>
     <message>
         <source>Загрузить CSV оффера</source>
-        <translation type="unfinished"></translation>
+        <translation>Load the offer&apos;s CSV</translation>
     </message>
     <message>
         <source>Выгрузить товары оффера</source>
-        <translation type="unfinished"></translation>
+        <translation>Unload the offer&apos;s goods</translation>
     </message>
     <message>
         <source>Редактировать оффера</source>
-        <translation type="unfinished"></translation>
+        <translation>Edit the offer</translation>
     </message>
     <message>
         <source>Удалить оффера</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete the offer</translation>
     </message>
     <message>
         <source>Сделать реальной</source>
-        <translation type="unfinished"></translation>
+        <translation>Make real</translation>
     </message>
     <message>
         <source>Сделать призрачной</source>
-        <translation type="unfinished"></translation>
+        <translation>Make ghost</translation>
     </message>
     <message>
         <source>Удалить категорию</source>
-        <translation type="unfinished"></translation>
+        <translation>Delete the category</translation>
     </message>
     <message>
         <source>Файл проекта Fidmora</source>
-        <translation type="unfinished"></translation>
+        <translation>Fidmora project file</translation>
     </message>
     <message>
         <source>Не удалось сохранить проект в файл %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not save the project to %1</translation>
     </message>
 </context>
 <context>
