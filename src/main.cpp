@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QFileInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -9,19 +8,14 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
 
-    // Russian is the program's own language; other locales get a translation
-    // when one is built in.
+    // Russian is the program's own language; other languages get a
+    // translation when one is built in.
     QTranslator translator;
     if (translator.load(QLocale(), QStringLiteral("fidmora"), QStringLiteral("_"), QStringLiteral(":/translations")))
         app.installTranslator(&translator);
 
-    const QStringList arguments = app.arguments();
-    QString projectPath;
-    const bool haveProject = arguments.size() > 1 && QFileInfo(arguments.at(1)).isFile();
-    if (haveProject)
-        projectPath = arguments.at(1);
-
-    MainWindow window(nullptr, haveProject ? &projectPath : nullptr);
+    const QString projectPath = MainWindow::ProjectArgument(app.arguments());
+    MainWindow window(nullptr, projectPath.isNull() ? nullptr : &projectPath);
     window.show();
     return app.exec();
 }

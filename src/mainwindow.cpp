@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "addurldialog.h"
+#include "catmodel.h"
 #include "categoryviewmodel.h"
 #include "editofferdialog.h"
 #include "exportoptionsdialog.h"
@@ -9,7 +10,6 @@
 #include "gooddelegate.h"
 #include "goodviewdialog.h"
 #include "goodviewmodel.h"
-#include "igoodqueryobject.h"
 #include "ioviewmodel.h"
 #include "offerviewmodel.h"
 #include "progressthread.h"
@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QStatusBar>
@@ -37,24 +38,29 @@ namespace {
 
 const char kFilterPrefix[] = "filter";
 
-// Remembers the first good of a walk: the goods list is filled by the same
-// walk, so it is the first row of the walked subtree in the list.
-class FirstGoodQuery final : public IGoodQueryObject
+// The first good of the subtree that the goods list shows: the list is
+// filled by the filtered walk of the tree, so this is the same walk, stopped
+// at its first good. Stopping matters: with a search text every good tested
+// is a read of its row.
+Good *FirstShownGood(const CatModel *category, const Filter &filter)
 {
-public:
-    void AddGoods(const QList<Good *> &goods) override
-    {
-        if (!first && !goods.isEmpty())
-            first = goods.first();
+    if (!filter.uncheckedCategories.contains(category)) {
+        if (!filter.IsActive()) {
+            if (!category->goods.isEmpty())
+                return category->goods.first();
+        } else {
+            for (Good *good : category->goods) {
+                if (filter.Accepts(good))
+                    return good;
+            }
+        }
     }
-    void AddGood(Good *good) override
-    {
-        if (!first)
-            first = good;
+    for (const CatModel *child : category->children) {
+        if (Good *good = FirstShownGood(child, filter))
+            return good;
     }
-
-    Good *first = nullptr;
-};
+    return nullptr;
+}
 
 } // namespace
 
@@ -130,6 +136,13 @@ bool MainWindow::Report(int current, int max, const QString &msg)
         statusBar()->showMessage(msg);
     }
     return true;
+}
+
+QString MainWindow::ProjectArgument(const QStringList &arguments)
+{
+    if (arguments.size() > 1 && QFileInfo(arguments.at(1)).isFile())
+        return arguments.at(1);
+    return QString();
 }
 
 template<typename Operation>
@@ -470,9 +483,7 @@ void MainWindow::catViewSelectionChanged(const QModelIndex &index)
     auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model());
     if (!index.isValid() || !categories)
         return;
-    FirstGoodQuery query;
-    categories->NodeAt(index)->QueryGoods(&query, &filter, true);
-    const QModelIndex row = m_goodModel->IndexOfGood(query.first);
+    const QModelIndex row = m_goodModel->IndexOfGood(FirstShownGood(categories->NodeAt(index), filter));
     if (row.isValid())
         ui->goodListView->scrollTo(row, QAbstractItemView::PositionAtTop);
 }

@@ -37,6 +37,10 @@ public:
 
     bool Report(int current, int max, const QString &msg) override;
 
+    // The project named by the first argument after the program's name when
+    // that file exists; otherwise a null string (the autosave opens).
+    static QString ProjectArgument(const QStringList &arguments);
+
 public slots:
     void openAddFilesDialog();
     void openAddBaseFilesDialog();

@@ -218,6 +218,8 @@ private slots:
     void menus_data();
     void menus();
     void menuBarOrder();
+    void projectArgument_data();
+    void projectArgument();
     void startsWithProject();
     void startsWithAutosave();
     void closingWritesAutosave();
@@ -366,6 +368,34 @@ void TestMainWindow::menuBarOrder()
     QVERIFY(!dock->isVisible());
     toggle->trigger();
     QVERIFY(dock->isVisible());
+}
+
+void TestMainWindow::projectArgument_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("project"); // "" for the autosave
+
+    QTest::newRow("no argument") << QStringList{"fidmora"} << "";
+    QTest::newRow("existing file") << QStringList{"fidmora", "p.fdm"} << "p.fdm";
+    QTest::newRow("missing file") << QStringList{"fidmora", "none.fdm"} << "";
+    QTest::newRow("folder") << QStringList{"fidmora", "."} << "";
+    QTest::newRow("only the first counts") << QStringList{"fidmora", "none.fdm", "p.fdm"} << "";
+}
+
+void TestMainWindow::projectArgument()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, project);
+
+    const QDir dir(m_dir->path());
+    WriteProject(dir, QStringLiteral("p.fdm"), OfferXml(QStringLiteral("A")));
+    for (int i = 1; i < arguments.size(); ++i)
+        arguments[i] = dir.filePath(arguments.at(i));
+    const QString chosen = MainWindow::ProjectArgument(arguments);
+    if (project.isEmpty())
+        QVERIFY(chosen.isNull());
+    else
+        QCOMPARE(chosen, dir.filePath(project));
 }
 
 void TestMainWindow::startsWithProject()

@@ -296,11 +296,11 @@
     </message>
     <message>
         <source>Действия</source>
-        <translation type="unfinished"></translation>
+        <translation type="unfinished">Actions</translation>
     </message>
     <message>
         <source>Удалить категорию</source>
-        <translation type="unfinished"></translation>
+        <translation type="unfinished">Delete the category</translation>
     </message>
     <message>
         <source>Добавить категорию</source>
@@ -357,7 +357,7 @@
     </message>
     <message>
         <source>Выполнено</source>
-        <translation type="unfinished"></translation>
+        <translation type="unfinished">Done</translation>
     </message>
     <message>
         <source>Разные офферы</source>
