@@ -415,7 +415,9 @@ void MainWindow::editOffer()
     const bool reload = dialog.ApplyToOffer();
     model.IndexEditedOffer(offer);
     if (!reload) {
+        // The lists read the offer's name and address as they paint.
         ui->offerListView->viewport()->update();
+        ui->goodListView->viewport()->update();
         return;
     }
     if (offer->exportFile.isEmpty() && offer->exportUrl.isEmpty()) {

@@ -56,6 +56,17 @@ const QStringList kOtherFeed = {
     QStringLiteral("Повесть;200;Книги;Delta;http://other.test/2;Other"),
 };
 
+// A feed answer that names its file: downloads named after the host share
+// their names with those of other test programs running at the same time.
+HttpTestServer::Response FeedAnswer(const QByteArray &fileName, const QByteArray &body)
+{
+    HttpTestServer::Response response;
+    response.body = body;
+    response.headers.append(qMakePair(QByteArray("Content-Disposition"),
+                                      QByteArray("attachment; filename=\"") + fileName + '"'));
+    return response;
+}
+
 QString OfferXml(const QString &name, const QString &exportUrl = QString(), const QString &rules = QString())
 {
     return QStringLiteral("<offer url=\"\" prefix=\"\" name=\"%1\"><export autoload=\"false\" format=\"\">"
@@ -575,10 +586,7 @@ void TestMainWindow::addUrl()
     QFETCH(QString, status);
 
     HttpTestServer server;
-    HttpTestServer::Response feed;
-    feed.body = kShopFeed.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
-    feed.headers.append(qMakePair(QByteArray("Content-Disposition"), QByteArray("attachment; filename=\"shop.csv\"")));
-    server.Set("/shop.csv", feed);
+    server.Set("/shop.csv", FeedAnswer("shop.csv", kShopFeed.join(QStringLiteral("\r\n")).toUtf8() + "\r\n"));
 
     auto window = NewWindow();
     QString prompt;
@@ -682,11 +690,10 @@ void TestMainWindow::loadAllOffers()
 
     HttpTestServer server;
     const auto feed = [](const QString &offer) {
-        HttpTestServer::Response response;
-        response.body = QStringLiteral("name;price;categoryId;url;advcampaign_name\r\n%1-1;100;Cat%1;http://%1.test/1;%1\r\n")
-                                .arg(offer)
-                                .toUtf8();
-        return response;
+        return FeedAnswer(offer.toLatin1() + ".csv",
+                          QStringLiteral("name;price;categoryId;url;advcampaign_name\r\n%1-1;100;Cat%1;http://%1.test/1;%1\r\n")
+                                  .arg(offer)
+                                  .toUtf8());
     };
     server.Set("/a.csv", feed(QStringLiteral("A")));
     if (!secondFails)
@@ -730,9 +737,8 @@ void TestMainWindow::offerCommands()
     QFETCH(int, goods);
 
     HttpTestServer server;
-    HttpTestServer::Response feed;
-    feed.body = "name;price;categoryId;url;advcampaign_name\r\nF;100;Cat;http://f.test/1;Feed\r\n";
-    server.Set("/feed.csv", feed);
+    server.Set("/feed.csv",
+               FeedAnswer("feed.csv", "name;price;categoryId;url;advcampaign_name\r\nF;100;Cat;http://f.test/1;Feed\r\n"));
     const QDir dir(m_dir->path());
     const QString project = WriteProject(dir, QStringLiteral("p.fdm"),
                                          OfferXml(QStringLiteral("Feed"), server.Url(QStringLiteral("/feed.csv"))));
@@ -791,9 +797,7 @@ void TestMainWindow::editOfferWithoutFeedKeepsGoods()
     QFETCH(QString, status);
 
     HttpTestServer server;
-    HttpTestServer::Response feed;
-    feed.body = kShopFeed.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
-    server.Set("/shop.csv", feed);
+    server.Set("/shop.csv", FeedAnswer("shop.csv", kShopFeed.join(QStringLiteral("\r\n")).toUtf8() + "\r\n"));
     const QDir dir(m_dir->path());
     const QString project =
             WriteProject(dir, QStringLiteral("p.fdm"),
