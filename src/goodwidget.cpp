@@ -2,10 +2,12 @@
 #include "ui_goodwidget.h"
 
 #include "catmodel.h"
+#include "gooddelegate.h"
 #include "good.h"
 #include "offer.h"
 
 #include <QAbstractItemModel>
+#include <QFontMetrics>
 #include <QStringBuilder>
 
 GoodWidget::GoodWidget(QWidget *parent)
@@ -14,7 +16,24 @@ GoodWidget::GoodWidget(QWidget *parent)
     , m_loadingText(tr("Загрузка..."))
 {
     ui->setupUi(this);
+    FitFontToRowHeight();
     connect(&m_loader, &ImageLoader::ImageLoaded, this, &GoodWidget::ImageLoaded);
+}
+
+void GoodWidget::FitFontToRowHeight()
+{
+    // Every row of the goods list has the delegate's one height, and a card
+    // without a parent grows to what its layout needs: the eight fields and
+    // a second line of the name must fit into the row, or the next row paints
+    // over the last fields. A large desktop font is made smaller for the card.
+    const int lines = ui->formLayout->rowCount() + 1;
+    const QMargins margins = ui->horizontalLayout_2->contentsMargins();
+    const int room = GoodDelegate::kHeight - margins.top() - margins.bottom()
+            - ui->formLayout->verticalSpacing() * (lines - 1);
+    QFont cardFont = font();
+    while (QFontMetrics(cardFont).height() * lines > room && cardFont.pointSizeF() > kSmallestPointSize)
+        cardFont.setPointSizeF(cardFont.pointSizeF() - 0.5);
+    setFont(cardFont);
 }
 
 GoodWidget::~GoodWidget()

@@ -36,6 +36,9 @@ private:
 
     enum class Picture { Form, Loading, Image, Nothing };
 
+    static constexpr qreal kSmallestPointSize = 6;
+
+    void FitFontToRowHeight();
     void ShowPicture(const QString &url, const QModelIndex &index);
 
     ImageLoader m_loader;

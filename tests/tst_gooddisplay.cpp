@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPainter>
@@ -131,6 +132,8 @@ private slots:
     void cardShowsFields_data();
     void cardShowsFields();
     void cardKeepsFieldsWhenRowUnreadable();
+    void cardFitsEveryField_data();
+    void cardFitsEveryField();
     void cardBackgrounds_data();
     void cardBackgrounds();
     void rowWithoutGoodIsNotDrawn();
@@ -302,6 +305,43 @@ void TestGoodDisplay::cardKeepsFieldsWhenRowUnreadable()
 
     QCOMPARE(card.findChild<QLabel *>(QStringLiteral("name"))->text(), QStringLiteral("Кеды"));
     QCOMPARE(card.findChild<QLabel *>(QStringLiteral("price"))->text(), QStringLiteral("150"));
+}
+
+void TestGoodDisplay::cardFitsEveryField_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("url");
+
+    QTest::newRow("short values") << "Валенки" << "http://shop.test/1";
+    // A name that wraps once and an identity far wider than the card.
+    QTest::newRow("long values")
+            << "Набор инструментов для дома и сада в чемодане с колёсами, сто сорок два предмета"
+            << "http://shop.test/catalog/tools/garden/sets/very-long-product-address-that-never-ends-0142.html";
+}
+
+void TestGoodDisplay::cardFitsEveryField()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, url);
+
+    Model model;
+    QVERIFY(model.AddFile(WriteFeed(QStringLiteral("long.csv"), QStringLiteral("name;price;categoryId;url"),
+                                    {QStringLiteral("%1;100;Инструменты;%2").arg(name, url)})));
+    GoodWidget card;
+    card.SetGood(GoodNamed(model, name), QModelIndex());
+    card.resize(GoodDelegate::kWidth, GoodDelegate::kHeight);
+    card.layout()->activate();
+
+    // The delegate draws every row in one fixed size: the card must not
+    // need more (a card without a parent grows to its layout's minimum),
+    // and every field must lie inside it.
+    QCOMPARE(card.size(), QSize(GoodDelegate::kWidth, GoodDelegate::kHeight));
+    const QRect inside(QPoint(0, 0), card.size());
+    const QStringList names = {"name", "price", "oldprice", "category", "vendor", "source", "id", "status"};
+    for (const QString &field : names) {
+        const QLabel *label = card.findChild<QLabel *>(field);
+        QVERIFY2(inside.contains(label->geometry()), qPrintable(field));
+    }
 }
 
 void TestGoodDisplay::cardBackgrounds_data()

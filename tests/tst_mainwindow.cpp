@@ -1,0 +1,1086 @@
+#include <memory>
+
+#include <QAction>
+#include <QColor>
+#include <QComboBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include "feedfile.h"
+#include "good.h"
+#include "httptestserver.h"
+#include "mainwindow.h"
+#include "modalhelper.h"
+
+namespace {
+
+// Commands without their file choosers, and the steps behind them.
+class TestableWindow final : public MainWindow
+{
+public:
+    using MainWindow::MainWindow;
+    using MainWindow::AddFiles;
+    using MainWindow::OpenProject;
+    using MainWindow::SaveAll;
+    using MainWindow::SaveProjectAs;
+};
+
+const QString kHeader = QStringLiteral("name;price;categoryId;vendor;url;advcampaign_name");
+
+// Two top-level categories: they land below a ghost node; the file names its
+// offer per row, so the ghost is named for offers of all kinds.
+const QStringList kShopFeed = {
+    kHeader,
+    QStringLiteral("Сапоги;1000;Обувь/Сапоги;Alpha;http://shop.test/1;Shop"),
+    QStringLiteral("Туфли;800;Обувь/Туфли;Beta;http://shop.test/2;Shop"),
+    QStringLiteral("Кеды;500;Обувь/Туфли;Beta;http://shop.test/3;Shop"),
+    QStringLiteral("Платье;1500;Одежда;Alpha;http://shop.test/4;Shop"),
+    QStringLiteral("Пальто;3000;Одежда;Gamma;http://shop.test/5;Shop"),
+};
+
+const QStringList kOtherFeed = {
+    kHeader,
+    QStringLiteral("Роман;300;Книги;Delta;http://other.test/1;Other"),
+    QStringLiteral("Повесть;200;Книги;Delta;http://other.test/2;Other"),
+};
+
+// A feed answer that names its file: downloads named after the host share
+// their names with those of other test programs running at the same time.
+HttpTestServer::Response FeedAnswer(const QByteArray &fileName, const QByteArray &body)
+{
+    HttpTestServer::Response response;
+    response.body = body;
+    response.headers.append(qMakePair(QByteArray("Content-Disposition"),
+                                      QByteArray("attachment; filename=\"") + fileName + '"'));
+    return response;
+}
+
+QString OfferXml(const QString &name, const QString &exportUrl = QString(), const QString &rules = QString())
+{
+    return QStringLiteral("<offer url=\"\" prefix=\"\" name=\"%1\"><export autoload=\"false\" format=\"\">"
+                          "<![CDATA[%2]]></export>%3<other action=\"include\"/></offer>\n")
+            .arg(name, exportUrl, rules);
+}
+
+QString WriteProject(const QDir &dir, const QString &fileName, const QString &offers,
+                     const QString &options = QString())
+{
+    const QString path = dir.filePath(fileName);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n%1<offers>\n%2</offers>\n"
+                              "</settings>\n")
+                       .arg(options, offers)
+                       .toUtf8());
+    return path;
+}
+
+// A filter of the project: goods priced from low to high.
+QString PriceFilterXml(int low, int high)
+{
+    return QStringLiteral("<options><filter><price><high val=\"%1\"/><low val=\"%2\"/></price></filter></options>\n")
+            .arg(high)
+            .arg(low);
+}
+
+template<typename T>
+T *Child(QWidget *parent, const char *name)
+{
+    T *child = parent->findChild<T *>(QLatin1String(name));
+    if (!child)
+        qFatal("no child %s", name);
+    return child;
+}
+
+int Rows(QAbstractItemView *view)
+{
+    return view->model() ? view->model()->rowCount() : -1;
+}
+
+QStringList Texts(QAbstractItemView *view, const QModelIndex &parent = QModelIndex())
+{
+    QStringList texts;
+    QAbstractItemModel *model = view->model();
+    for (int row = 0; model && row < model->rowCount(parent); ++row)
+        texts.append(model->index(row, 0, parent).data().toString());
+    return texts;
+}
+
+// The names of the goods in the goods list, in list order.
+QStringList GoodNames(QAbstractItemView *view)
+{
+    QStringList names;
+    QAbstractItemModel *model = view->model();
+    for (int row = 0; model && row < model->rowCount(); ++row) {
+        const Good *good = model->index(row, 0).data().value<Good *>();
+        names.append(good->Name(good->Row()));
+    }
+    return names;
+}
+
+QModelIndex FindRow(QAbstractItemView *view, const QString &text, const QModelIndex &parent = QModelIndex())
+{
+    QAbstractItemModel *model = view->model();
+    for (int row = 0; model && row < model->rowCount(parent); ++row) {
+        const QModelIndex index = model->index(row, 0, parent);
+        if (index.data().toString() == text)
+            return index;
+    }
+    return QModelIndex();
+}
+
+// A menu as "objectName|text" entries, "-" for separators, a submenu as
+// "objectName>title", with " (off)" after a disabled entry.
+QStringList Entries(const QList<QAction *> &actions)
+{
+    QStringList entries;
+    for (const QAction *action : actions) {
+        QString entry;
+        if (action->isSeparator())
+            entry = QStringLiteral("-");
+        else if (action->menu())
+            entry = action->menu()->objectName() + QLatin1Char('>') + action->menu()->title();
+        else
+            entry = action->objectName() + QLatin1Char('|') + action->text();
+        if (!action->isEnabled())
+            entry += QLatin1String(" (off)");
+        entries.append(entry);
+    }
+    return entries;
+}
+
+// The texts of a context menu, "-" for separators and " (off)" after a
+// disabled entry.
+QStringList MenuTexts(const QMenu *menu)
+{
+    QStringList texts;
+    for (const QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            texts.append(QStringLiteral("-"));
+        else
+            texts.append(action->text() + (action->isEnabled() ? QString() : QStringLiteral(" (off)")));
+    }
+    return texts;
+}
+
+const QStringList kListEntries = {
+    QStringLiteral("Загрузить CSV всех офферов"),
+    QStringLiteral("Загрузить офферов из Admitad (off)"),
+    QStringLiteral("Удалить неиспользуемых офферов"),
+    QStringLiteral("Сохранить офферов"),
+};
+
+// Shows a context menu of a view at a point and returns its entries (empty
+// when none came); the entry named by choose is triggered first.
+QStringList OpenContextMenu(QAbstractItemView *view, const QPoint &pos, const QString &choose = QString())
+{
+    QStringList entries;
+    bool shown = false;
+    // A timer of this scope: a menu that never comes leaves nothing behind.
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu || shown)
+            return;
+        shown = true;
+        entries = MenuTexts(menu);
+        if (menu->title() != QStringLiteral("Действия"))
+            entries.prepend(QStringLiteral("wrong title: ") + menu->title());
+        QAction *chosen = nullptr;
+        for (QAction *action : menu->actions()) {
+            if (!choose.isEmpty() && action->text() == choose)
+                chosen = action;
+        }
+        menu->close();
+        if (chosen)
+            chosen->trigger();
+    });
+    watcher.start();
+    emit view->customContextMenuRequested(pos);
+    return entries;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void menus_data();
+    void menus();
+    void menuBarOrder();
+    void projectArgument_data();
+    void projectArgument();
+    void startsWithProject();
+    void startsWithAutosave();
+    void closingWritesAutosave();
+    void report_data();
+    void report();
+    void addFiles_data();
+    void addFiles();
+    void noFilesChosenKeepsViews();
+    void addUrl_data();
+    void addUrl();
+    void offerContextMenu_data();
+    void offerContextMenu();
+    void offerContextMenuOverEmptySpace();
+    void loadAllOffers_data();
+    void loadAllOffers();
+    void offerCommands_data();
+    void offerCommands();
+    void deleteUnusedOffersKeepsRuledOffers();
+    void editOfferWithoutFeedKeepsGoods_data();
+    void editOfferWithoutFeedKeepsGoods();
+    void categoryContextMenu_data();
+    void categoryContextMenu();
+    void categoryContextMenuOnlyOverItem();
+    void deleteCategoryRemovesSubtree();
+    void categoryClickScrollsToFirstShownGood_data();
+    void categoryClickScrollsToFirstShownGood();
+    void viewGoodOpensDialog();
+    void removeDuplicates();
+    void projectCommands_data();
+    void projectCommands();
+    void saveAll_data();
+    void saveAll();
+    void saveProjectFailureIsReported();
+
+private:
+    std::unique_ptr<TestableWindow> NewWindow(const QString *projectPath = nullptr);
+
+    QString m_autosave;
+    QByteArray m_previousAutosave;
+    bool m_hadAutosave = false;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestMainWindow::initTestCase()
+{
+    // The window reads and writes the autosave beside the test program: keep
+    // whatever was there and put it back at the end.
+    m_autosave = Model::DefaultProjectPath();
+    m_hadAutosave = QFileInfo::exists(m_autosave);
+    if (m_hadAutosave)
+        m_previousAutosave = ReadBytes(m_autosave);
+}
+
+void TestMainWindow::init()
+{
+    QFile::remove(m_autosave);
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestMainWindow::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    QFile::remove(m_autosave);
+    if (m_hadAutosave) {
+        QFile file(m_autosave);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(m_previousAutosave);
+    }
+}
+
+std::unique_ptr<TestableWindow> TestMainWindow::NewWindow(const QString *projectPath)
+{
+    auto window = std::make_unique<TestableWindow>(nullptr, projectPath);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("the window was not exposed");
+    return window;
+}
+
+void TestMainWindow::menus_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("file") << "menu" << "Файл"
+                          << QStringList{"project_new|Новый проект", "project_open|Открыть проект",
+                                         "project_save|Сохранить проект", "data_delete|Удалить загруженные данные",
+                                         "-", "exit|Выход"};
+    QTest::newRow("view") << "menu_view" << "Вид" << QStringList{"|Файлы", "|Категории", "|Офферы"};
+    QTest::newRow("offers") << "menu_2" << "Офферы"
+                            << QStringList{"load_all_offers_CSV|Загрузить CSV всех офферов",
+                                           "load_offers_from_admitad|Загрузить офферов из Admitad (off)",
+                                           "delete_unused_offers|Удалить неиспользуемых офферов",
+                                           "save_offers|Сохранить офферов"};
+    QTest::newRow("import") << "menu_4" << "Импорт"
+                            << QStringList{"add_file|Добавить CSV", "add_url|Добавить URL",
+                                           "modx_import|Modx с Fidmora (off)"};
+    QTest::newRow("export") << "menu_3" << "Экспорт"
+                            << QStringList{"menuCSV>CSV", "ftp_export|FTP (off)", "modx_export|Modx с Fidmora (off)"};
+    QTest::newRow("csv") << "menuCSV" << "CSV"
+                         << QStringList{"save|Сохранить CSV", "save_by_cats|Сохранить CSV по категориям"};
+    QTest::newRow("import base") << "menu_5" << "Импорт базы"
+                                 << QStringList{"add_file_base|Из CSV файла", "add_url_base|По URL",
+                                                "modx_import_base|Modx с Fidmora (off)"};
+    QTest::newRow("transformations") << "menu_6" << "Трансформации"
+                                     << QStringList{"remove_duplicates|Удалить дубли"};
+}
+
+void TestMainWindow::menus()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, title);
+    QFETCH(QStringList, entries);
+
+    auto window = NewWindow();
+    auto *found = window->findChild<QMenu *>(menu);
+    QVERIFY(found);
+    QCOMPARE(found->title(), title);
+    QCOMPARE(Entries(found->actions()), entries);
+    for (const QAction *action : found->actions())
+        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->objectName()));
+}
+
+void TestMainWindow::menuBarOrder()
+{
+    auto window = NewWindow();
+    QCOMPARE(window->objectName(), QStringLiteral("MainWindow"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Товары"));
+    QVERIFY(!window->windowIcon().isNull());
+    QVERIFY(window->windowState() & Qt::WindowMaximized);
+    QCOMPARE(Entries(window->menuBar()->actions()),
+             (QStringList{"menu>Файл", "menu_view>Вид", "menu_2>Офферы", "menu_4>Импорт", "menu_3>Экспорт",
+                          "menu_5>Импорт базы", "menu_6>Трансформации"}));
+
+    // The dock toggles of "Вид" hide and show their docks.
+    auto *dock = Child<QDockWidget>(window.get(), "dock_cats");
+    QAction *toggle = Child<QMenu>(window.get(), "menu_view")->actions().at(1);
+    QVERIFY(dock->isVisible());
+    toggle->trigger();
+    QVERIFY(!dock->isVisible());
+    toggle->trigger();
+    QVERIFY(dock->isVisible());
+}
+
+void TestMainWindow::projectArgument_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("project"); // "" for the autosave
+
+    QTest::newRow("no argument") << QStringList{"fidmora"} << "";
+    QTest::newRow("existing file") << QStringList{"fidmora", "p.fdm"} << "p.fdm";
+    QTest::newRow("missing file") << QStringList{"fidmora", "none.fdm"} << "";
+    QTest::newRow("folder") << QStringList{"fidmora", "."} << "";
+    QTest::newRow("only the first counts") << QStringList{"fidmora", "none.fdm", "p.fdm"} << "";
+}
+
+void TestMainWindow::projectArgument()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, project);
+
+    const QDir dir(m_dir->path());
+    WriteProject(dir, QStringLiteral("p.fdm"), OfferXml(QStringLiteral("A")));
+    for (int i = 1; i < arguments.size(); ++i)
+        arguments[i] = dir.filePath(arguments.at(i));
+    const QString chosen = MainWindow::ProjectArgument(arguments);
+    if (project.isEmpty())
+        QVERIFY(chosen.isNull());
+    else
+        QCOMPARE(chosen, dir.filePath(project));
+}
+
+void TestMainWindow::startsWithProject()
+{
+    const QString project = WriteProject(QDir(m_dir->path()), QStringLiteral("shop.fdm"),
+                                         OfferXml(QStringLiteral("Alpha")) + OfferXml(QStringLiteral("Beta")),
+                                         PriceFilterXml(10, 20));
+    // An autosave that must not be read when a project is named.
+    WriteProject(QFileInfo(m_autosave).dir(), QFileInfo(m_autosave).fileName(), OfferXml(QStringLiteral("Saved")));
+
+    auto window = NewWindow(&project);
+    auto *offers = Child<QListView>(window.get(), "offerListView");
+    QCOMPARE(Texts(offers), (QStringList{"Alpha", "Beta"}));
+    QVERIFY(Child<QLabel>(window.get(), "filters")->text().contains(QStringLiteral("Цена с 10 до 20")));
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
+    QCOMPARE(Child<QLabel>(window.get(), "statLabel")->text(), QStringLiteral("Категорий: 0. Товаров: 0"));
+}
+
+void TestMainWindow::startsWithAutosave()
+{
+    WriteProject(QFileInfo(m_autosave).dir(), QFileInfo(m_autosave).fileName(),
+                 OfferXml(QStringLiteral("Saved"), QStringLiteral("http://127.0.0.1:1/feed.csv")));
+    auto window = NewWindow();
+    QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")), QStringList{"Saved (+)"});
+}
+
+void TestMainWindow::closingWritesAutosave()
+{
+    QVERIFY(!QFileInfo::exists(m_autosave));
+    {
+        auto window = NewWindow();
+        Child<QAction>(window.get(), "exit")->trigger();
+        QVERIFY(!window->isVisible());
+    }
+    QVERIFY(QFileInfo::exists(m_autosave));
+    QVERIFY(ReadBytes(m_autosave).contains("<settings>"));
+
+    // The next start finds the filter and offers that were saved.
+    const QString project = WriteProject(QDir(m_dir->path()), QStringLiteral("p.fdm"),
+                                         OfferXml(QStringLiteral("Kept")), PriceFilterXml(5, 50));
+    {
+        auto window = NewWindow(&project);
+    }
+    auto window = NewWindow();
+    QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")), QStringList{"Kept"});
+    QVERIFY(Child<QLabel>(window.get(), "filters")->text().contains(QStringLiteral("Цена с 5 до 50")));
+}
+
+void TestMainWindow::report_data()
+{
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("max");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("with a count") << 3 << 7 << "x (3/7)";
+    QTest::newRow("plain") << 0 << 0 << "x";
+    QTest::newRow("current without max") << 5 << 0 << "x";
+}
+
+void TestMainWindow::report()
+{
+    QFETCH(int, current);
+    QFETCH(int, max);
+    QFETCH(QString, shown);
+
+    auto window = NewWindow();
+    IProgress *progress = window.get();
+    QVERIFY(progress->Report(current, max, QStringLiteral("x")));
+    QCOMPARE(window->statusBar()->currentMessage(), shown);
+}
+
+void TestMainWindow::addFiles_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("sources");
+    QTest::addColumn<QStringList>("offers");
+    QTest::addColumn<int>("goods");
+    QTest::addColumn<QString>("stat");
+    QTest::addColumn<QString>("status");
+
+    const QString done = QStringLiteral("Выполнено");
+    QTest::newRow("one feed") << QStringList{"shop.csv"} << QStringList{"shop"} << QStringList{"Shop"} << 5
+                              << "Категорий: 3. Товаров: 5" << done;
+    QTest::newRow("two feeds") << QStringList{"shop.csv", "other.csv"} << QStringList{"shop", "other"}
+                               << QStringList{"Shop", "Other"} << 7 << "Категорий: 4. Товаров: 7" << done;
+    // The first file that fails ends the command, and the user learns why.
+    QTest::newRow("missing first") << QStringList{"missing.csv", "shop.csv"} << QStringList() << QStringList() << 0
+                                   << "Категорий: 0. Товаров: 0" << "missing";
+    QTest::newRow("missing second") << QStringList{"shop.csv", "missing.csv", "other.csv"} << QStringList{"shop"}
+                                    << QStringList{"Shop"} << 5 << "Категорий: 3. Товаров: 5" << "missing";
+}
+
+void TestMainWindow::addFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, sources);
+    QFETCH(QStringList, offers);
+    QFETCH(int, goods);
+    QFETCH(QString, stat);
+    QFETCH(QString, status);
+
+    const QDir dir(m_dir->path());
+    WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed);
+    WriteFeed(dir, QStringLiteral("other.csv"), kOtherFeed);
+    QStringList paths;
+    for (const QString &file : files)
+        paths.append(dir.filePath(file));
+
+    auto window = NewWindow();
+    window->AddFiles(paths, false);
+
+    QCOMPARE(Texts(Child<QListView>(window.get(), "filesListView")), sources);
+    QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")), offers);
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), goods);
+    QCOMPARE(Child<QLabel>(window.get(), "statLabel")->text(), stat);
+    if (status == QLatin1String("missing")) {
+        status = QStringLiteral("Выполнено с ошибкой: Файл %1 не найден")
+                         .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("missing.csv"))));
+    }
+    QCOMPARE(window->statusBar()->currentMessage(), status);
+
+    if (goods == 5) {
+        // The ghost named after the offer holds the two top-level categories.
+        auto *tree = Child<QTreeView>(window.get(), "catTreeView");
+        QCOMPARE(Texts(tree).first(), QStringLiteral("Разные офферы (5)"));
+        QCOMPARE(Texts(tree, tree->model()->index(0, 0)), (QStringList{"Обувь (3)", "Одежда (2)"}));
+        QCOMPARE(GoodNames(Child<QListView>(window.get(), "goodListView")).mid(0, 5),
+                 (QStringList{"Сапоги", "Туфли", "Кеды", "Платье", "Пальто"}));
+    }
+}
+
+void TestMainWindow::noFilesChosenKeepsViews()
+{
+    auto window = NewWindow();
+    window->Report(0, 0, QStringLiteral("before"));
+    QPointer<QAbstractItemModel> files = Child<QListView>(window.get(), "filesListView")->model();
+    QPointer<QAbstractItemModel> categories = Child<QTreeView>(window.get(), "catTreeView")->model();
+    QVERIFY(files && categories);
+
+    QString caption;
+    OnNextModal([&caption](QWidget *modal) {
+        caption = modal->windowTitle();
+        QVERIFY(qobject_cast<QFileDialog *>(modal));
+        static_cast<QDialog *>(modal)->reject();
+    });
+    Child<QAction>(window.get(), "add_file")->trigger();
+
+    QCOMPARE(caption, QStringLiteral("Добавить файлы"));
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
+    // The views were not rebuilt: their models are the same objects.
+    QVERIFY(files);
+    QVERIFY(categories);
+    QCOMPARE(Child<QListView>(window.get(), "filesListView")->model(), files.data());
+}
+
+void TestMainWindow::addUrl_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("goods");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("data") << "add_url" << "/shop.csv" << true << 5 << "Выполнено";
+    QTest::newRow("cancelled") << "add_url" << "/shop.csv" << false << 0 << "Выполнено";
+    QTest::newRow("not found") << "add_url" << "/none.csv" << true << 0 << "Выполнено с ошибкой";
+    // A base over an empty catalogue: every row is a good the site must drop.
+    QTest::newRow("base") << "add_url_base" << "/shop.csv" << true << 5 << "Выполнено";
+}
+
+void TestMainWindow::addUrl()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, path);
+    QFETCH(bool, accept);
+    QFETCH(int, goods);
+    QFETCH(QString, status);
+
+    HttpTestServer server;
+    server.Set("/shop.csv", FeedAnswer("shop.csv", kShopFeed.join(QStringLiteral("\r\n")).toUtf8() + "\r\n"));
+
+    auto window = NewWindow();
+    QString prompt;
+    OnNextModal([&](QWidget *modal) {
+        prompt = modal->windowTitle();
+        Child<QLineEdit>(modal, "urlEdit")->setText(server.Url(path));
+        if (accept)
+            static_cast<QDialog *>(modal)->accept();
+        else
+            static_cast<QDialog *>(modal)->reject();
+    });
+    Child<QAction>(window.get(), action.toLatin1().constData())->trigger();
+
+    QCOMPARE(prompt, QStringLiteral("Введите URL файла"));
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), goods);
+    QVERIFY2(window->statusBar()->currentMessage().startsWith(status),
+             qPrintable(window->statusBar()->currentMessage()));
+    if (status != QStringLiteral("Выполнено"))
+        QVERIFY(window->statusBar()->currentMessage().size() > status.size());
+    QCOMPARE(server.Hits(path.toLatin1()), accept ? 1 : 0);
+}
+
+void TestMainWindow::offerContextMenu_data()
+{
+    QTest::addColumn<QString>("offer");
+    QTest::addColumn<QStringList>("entries");
+
+    const QString load = QStringLiteral("Загрузить CSV оффера");
+    const QString unload = QStringLiteral("Выгрузить товары оффера");
+    const QString edit = QStringLiteral("Редактировать оффера");
+    const QString remove = QStringLiteral("Удалить оффера");
+    const QString separator = QStringLiteral("-");
+    QTest::newRow("feed address, no goods") << "Feed (+)" << QStringList{load, edit, remove, separator} + kListEntries;
+    QTest::newRow("feed address and goods")
+            << "Both (+)" << QStringList{load, unload, edit, remove, separator} + kListEntries;
+    QTest::newRow("goods, no feed address") << "Shop" << QStringList{unload, edit, remove, separator} + kListEntries;
+    QTest::newRow("neither") << "Bare" << QStringList{edit, remove, separator} + kListEntries;
+}
+
+void TestMainWindow::offerContextMenu()
+{
+    QFETCH(QString, offer);
+    QFETCH(QStringList, entries);
+
+    const QDir dir(m_dir->path());
+    const QString unreachable = QStringLiteral("http://127.0.0.1:1/feed.csv");
+    const QString project = WriteProject(dir, QStringLiteral("p.fdm"),
+                                         OfferXml(QStringLiteral("Feed"), unreachable)
+                                                 + OfferXml(QStringLiteral("Both"), unreachable)
+                                                 + OfferXml(QStringLiteral("Bare")));
+    QStringList both = kOtherFeed;
+    both.replaceInStrings(QStringLiteral(";Other"), QStringLiteral(";Both"));
+    auto window = NewWindow(&project);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed),
+                      WriteFeed(dir, QStringLiteral("both.csv"), both)},
+                     false);
+
+    auto *view = Child<QListView>(window.get(), "offerListView");
+    const QModelIndex index = FindRow(view, offer);
+    QVERIFY2(index.isValid(), qPrintable(Texts(view).join(QLatin1Char(','))));
+    view->setCurrentIndex(index);
+    QCOMPARE(OpenContextMenu(view, view->visualRect(index).center()), entries);
+}
+
+void TestMainWindow::offerContextMenuOverEmptySpace()
+{
+    const QString project = WriteProject(QDir(m_dir->path()), QStringLiteral("p.fdm"),
+                                         OfferXml(QStringLiteral("A")) + OfferXml(QStringLiteral("B")));
+    auto window = NewWindow(&project);
+    auto *view = Child<QListView>(window.get(), "offerListView");
+    const QModelIndex last = view->model()->index(1, 0);
+    view->setCurrentIndex(last);
+    const QRect item = view->visualRect(last);
+    const QPoint below(item.center().x(), item.bottom() + 2 * item.height());
+    QVERIFY(view->viewport()->rect().contains(below));
+    QCOMPARE(OpenContextMenu(view, below), kListEntries);
+
+    // Without any offer the list-wide entries are all there is.
+    window->newProject();
+    QCOMPARE(OpenContextMenu(view, QPoint(2, 2)), kListEntries);
+}
+
+void TestMainWindow::loadAllOffers_data()
+{
+    QTest::addColumn<bool>("secondFails");
+    QTest::addColumn<QStringList>("offers");
+    QTest::addColumn<int>("thirdHits");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("all load") << false << QStringList{"A", "B", "C"} << 1 << "Выполнено";
+    // The third offer is never asked for once the second has failed.
+    QTest::newRow("second fails") << true << QStringList{"A", "B (+)", "C (+)"} << 0 << "Выполнено с ошибкой: ";
+}
+
+void TestMainWindow::loadAllOffers()
+{
+    QFETCH(bool, secondFails);
+    QFETCH(QStringList, offers);
+    QFETCH(int, thirdHits);
+    QFETCH(QString, status);
+
+    HttpTestServer server;
+    const auto feed = [](const QString &offer) {
+        return FeedAnswer(offer.toLatin1() + ".csv",
+                          QStringLiteral("name;price;categoryId;url;advcampaign_name\r\n%1-1;100;Cat%1;http://%1.test/1;%1\r\n")
+                                  .arg(offer)
+                                  .toUtf8());
+    };
+    server.Set("/a.csv", feed(QStringLiteral("A")));
+    if (!secondFails)
+        server.Set("/b.csv", feed(QStringLiteral("B")));
+    server.Set("/c.csv", feed(QStringLiteral("C")));
+    const QString project = WriteProject(QDir(m_dir->path()), QStringLiteral("p.fdm"),
+                                         OfferXml(QStringLiteral("A"), server.Url(QStringLiteral("/a.csv")))
+                                                 + OfferXml(QStringLiteral("B"), server.Url(QStringLiteral("/b.csv")))
+                                                 + OfferXml(QStringLiteral("C"), server.Url(QStringLiteral("/c.csv"))));
+
+    auto window = NewWindow(&project);
+    Child<QAction>(window.get(), "load_all_offers_CSV")->trigger();
+
+    QCOMPARE(server.Hits("/a.csv"), 1);
+    QCOMPARE(server.Hits("/b.csv"), 1);
+    QCOMPARE(server.Hits("/c.csv"), thirdHits);
+    QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")), offers);
+    QVERIFY2(window->statusBar()->currentMessage().startsWith(status),
+             qPrintable(window->statusBar()->currentMessage()));
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), secondFails ? 1 : 3);
+}
+
+void TestMainWindow::offerCommands_data()
+{
+    QTest::addColumn<QString>("offer");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("offers");
+    QTest::addColumn<int>("goods");
+
+    QTest::newRow("load") << "Feed (+)" << "Загрузить CSV оффера" << QStringList{"Feed", "Shop"} << 6;
+    QTest::newRow("unload") << "Shop" << "Выгрузить товары оффера" << QStringList{"Feed (+)", "Shop"} << 0;
+    QTest::newRow("delete with goods") << "Shop" << "Удалить оффера" << QStringList{"Feed (+)"} << 0;
+    QTest::newRow("delete without goods") << "Feed (+)" << "Удалить оффера" << QStringList{"Shop"} << 5;
+}
+
+void TestMainWindow::offerCommands()
+{
+    QFETCH(QString, offer);
+    QFETCH(QString, command);
+    QFETCH(QStringList, offers);
+    QFETCH(int, goods);
+
+    HttpTestServer server;
+    server.Set("/feed.csv",
+               FeedAnswer("feed.csv", "name;price;categoryId;url;advcampaign_name\r\nF;100;Cat;http://f.test/1;Feed\r\n"));
+    const QDir dir(m_dir->path());
+    const QString project = WriteProject(dir, QStringLiteral("p.fdm"),
+                                         OfferXml(QStringLiteral("Feed"), server.Url(QStringLiteral("/feed.csv"))));
+    auto window = NewWindow(&project);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
+
+    auto *view = Child<QListView>(window.get(), "offerListView");
+    const QModelIndex index = FindRow(view, offer);
+    QVERIFY(index.isValid());
+    view->setCurrentIndex(index);
+    OpenContextMenu(view, view->visualRect(index).center(), command);
+
+    QCOMPARE(Texts(view), offers);
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), goods);
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
+}
+
+void TestMainWindow::deleteUnusedOffersKeepsRuledOffers()
+{
+    const QDir dir(m_dir->path());
+    const QString project = WriteProject(
+            dir, QStringLiteral("p.fdm"),
+            OfferXml(QStringLiteral("Unused"))
+                    + OfferXml(QStringLiteral("ExcludeOnly"), QString(),
+                               QStringLiteral("<exclude><category name=\"Распродажа\"/></exclude>"))
+                    + OfferXml(QStringLiteral("RenameOnly"), QString(),
+                               QStringLiteral("<rename><category from=\"A\" to=\"B\" merge=\"false\"/></rename>"))
+                    + OfferXml(QStringLiteral("AlsoUnused")));
+    auto window = NewWindow(&project);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
+
+    Child<QAction>(window.get(), "delete_unused_offers")->trigger();
+    QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")),
+             (QStringList{"ExcludeOnly", "RenameOnly", "Shop"}));
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), 5);
+}
+
+void TestMainWindow::editOfferWithoutFeedKeepsGoods_data()
+{
+    QTest::addColumn<bool>("fromFeedAddress");
+    QTest::addColumn<int>("goodsAfter");
+    QTest::addColumn<QString>("status");
+
+    // Dropping the other categories, with no category kept, leaves no goods
+    // once the feed is loaded again.
+    QTest::newRow("offer feed reloads") << true << 0 << "Выполнено";
+    // Goods from a file the user added have nothing to be reloaded from.
+    QTest::newRow("added file keeps its goods")
+            << false << 5 << "Новые правила оффера применятся, когда его файл загрузят снова";
+}
+
+void TestMainWindow::editOfferWithoutFeedKeepsGoods()
+{
+    QFETCH(bool, fromFeedAddress);
+    QFETCH(int, goodsAfter);
+    QFETCH(QString, status);
+
+    HttpTestServer server;
+    server.Set("/shop.csv", FeedAnswer("shop.csv", kShopFeed.join(QStringLiteral("\r\n")).toUtf8() + "\r\n"));
+    const QDir dir(m_dir->path());
+    const QString project =
+            WriteProject(dir, QStringLiteral("p.fdm"),
+                         OfferXml(QStringLiteral("Shop"), fromFeedAddress ? server.Url(QStringLiteral("/shop.csv"))
+                                                                           : QString()));
+    auto window = NewWindow(&project);
+    if (fromFeedAddress)
+        Child<QAction>(window.get(), "load_all_offers_CSV")->trigger();
+    else
+        window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), 5);
+
+    auto *view = Child<QListView>(window.get(), "offerListView");
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QString title;
+    OnNextModal([&title](QWidget *modal) {
+        title = modal->windowTitle();
+        Child<QComboBox>(modal, "otherCatsCombo")->setCurrentIndex(1);
+        static_cast<QDialog *>(modal)->accept();
+    });
+    emit view->doubleClicked(view->model()->index(0, 0));
+
+    QCOMPARE(title, QStringLiteral("Редактирование оффера Shop"));
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), goodsAfter);
+    QCOMPARE(window->statusBar()->currentMessage(), status);
+    QCOMPARE(server.Hits("/shop.csv"), fromFeedAddress ? 1 : 0);
+}
+
+void TestMainWindow::categoryContextMenu_data()
+{
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<QString>("toggle");
+    QTest::addColumn<QColor>("after");
+
+    const QColor grey(110, 110, 110);
+    QTest::newRow("ghost") << QStringList{"Разные офферы (5)"} << "Сделать реальной" << QColor(Qt::black);
+    QTest::newRow("real") << QStringList{"Разные офферы (5)", "Обувь (3)"} << "Сделать призрачной" << grey;
+}
+
+void TestMainWindow::categoryContextMenu()
+{
+    QFETCH(QStringList, path);
+    QFETCH(QString, toggle);
+    QFETCH(QColor, after);
+
+    auto window = NewWindow();
+    window->AddFiles({WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), kShopFeed)}, false);
+    auto *tree = Child<QTreeView>(window.get(), "catTreeView");
+    QModelIndex index;
+    for (const QString &name : path) {
+        tree->expand(index);
+        index = FindRow(tree, name, index);
+        QVERIFY2(index.isValid(), qPrintable(name));
+    }
+    tree->setCurrentIndex(index);
+
+    const QStringList entries = OpenContextMenu(tree, tree->visualRect(index).center(), toggle);
+    QCOMPARE(entries, (QStringList{toggle, "Удалить категорию"}));
+    QCOMPARE(index.data(Qt::ForegroundRole).value<QColor>(), after);
+}
+
+void TestMainWindow::categoryContextMenuOnlyOverItem()
+{
+    auto window = NewWindow();
+    auto *tree = Child<QTreeView>(window.get(), "catTreeView");
+    // An empty tree: no menu at all.
+    QCOMPARE(OpenContextMenu(tree, QPoint(5, 5)), QStringList());
+
+    window->AddFiles({WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), kShopFeed)}, false);
+    const QModelIndex shop = tree->model()->index(0, 0);
+    tree->setCurrentIndex(shop);
+    const QRect item = tree->visualRect(shop);
+    const QPoint below(item.center().x(), item.bottom() + 3 * item.height());
+    QVERIFY(tree->viewport()->rect().contains(below));
+    // Over empty space the current category is not the one pointed at.
+    QCOMPARE(OpenContextMenu(tree, below, QStringLiteral("Удалить категорию")), QStringList());
+    QCOMPARE(Rows(tree), 1);
+}
+
+void TestMainWindow::deleteCategoryRemovesSubtree()
+{
+    auto window = NewWindow();
+    window->AddFiles({WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), kShopFeed)}, false);
+    auto *tree = Child<QTreeView>(window.get(), "catTreeView");
+    const QModelIndex shop = FindRow(tree, QStringLiteral("Разные офферы (5)"));
+    tree->expand(shop);
+    const QModelIndex shoes = FindRow(tree, QStringLiteral("Обувь (3)"), shop);
+    QVERIFY(shoes.isValid());
+    tree->setCurrentIndex(shoes);
+
+    OpenContextMenu(tree, tree->visualRect(shoes).center(), QStringLiteral("Удалить категорию"));
+
+    QCOMPARE(Texts(tree), QStringList{"Разные офферы (2)"});
+    QCOMPARE(Texts(tree, tree->model()->index(0, 0)), QStringList{"Одежда (2)"});
+    auto *goods = Child<QListView>(window.get(), "goodListView");
+    QCOMPARE(GoodNames(goods), (QStringList{"Платье", "Пальто"}));
+    QCOMPARE(Child<QLabel>(window.get(), "statLabel")->text(), QStringLiteral("Категорий: 1. Товаров: 2"));
+}
+
+void TestMainWindow::categoryClickScrollsToFirstShownGood_data()
+{
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<QString>("top");
+
+    QTest::newRow("first category") << QStringList{"Разные офферы (25)", "A (5)"} << "A0";
+    // The first good of B is priced out of the filter: the first one shown is.
+    QTest::newRow("first good filtered out") << QStringList{"Разные офферы (25)", "B (2)"} << "B1";
+    QTest::newRow("later category") << QStringList{"Разные офферы (25)", "C (18)"} << "C0";
+    QTest::newRow("ghost above all") << QStringList{"Разные офферы (25)"} << "A0";
+}
+
+void TestMainWindow::categoryClickScrollsToFirstShownGood()
+{
+    QFETCH(QStringList, path);
+    QFETCH(QString, top);
+
+    QStringList lines{kHeader};
+    const auto add = [&lines](const QString &category, int count, int firstPrice) {
+        for (int i = 0; i < count; ++i) {
+            lines.append(QStringLiteral("%1%2;%3;%1;V;http://scroll.test/%1/%2;Scroll")
+                                 .arg(category)
+                                 .arg(i)
+                                 .arg(i == 0 ? firstPrice : 1000));
+        }
+    };
+    add(QStringLiteral("A"), 5, 1000);
+    add(QStringLiteral("B"), 2, 10);
+    add(QStringLiteral("C"), 18, 1000);
+    const QDir dir(m_dir->path());
+    const QString project = WriteProject(dir, QStringLiteral("p.fdm"), QString(), PriceFilterXml(100, 100000));
+    auto window = NewWindow(&project);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("scroll.csv"), lines)}, false);
+
+    auto *goods = Child<QListView>(window.get(), "goodListView");
+    QCOMPARE(Rows(goods), 24);
+    goods->scrollToBottom();
+    auto *tree = Child<QTreeView>(window.get(), "catTreeView");
+    QModelIndex index;
+    for (const QString &name : path) {
+        tree->expand(index);
+        index = FindRow(tree, name, index);
+        QVERIFY2(index.isValid(), qPrintable(name));
+    }
+    emit tree->clicked(index);
+
+    const Good *shown = goods->indexAt(QPoint(1, 1)).data().value<Good *>();
+    QVERIFY(shown);
+    QCOMPARE(shown->Name(shown->Row()), top);
+}
+
+void TestMainWindow::viewGoodOpensDialog()
+{
+    auto window = NewWindow();
+    window->AddFiles({WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), kShopFeed)}, false);
+    auto *goods = Child<QListView>(window.get(), "goodListView");
+    QString title;
+    OnNextModal([&title](QWidget *modal) { title = modal->windowTitle(); });
+    emit goods->doubleClicked(goods->model()->index(1, 0));
+    QCOMPARE(title, QStringLiteral("Просмотр товара"));
+}
+
+void TestMainWindow::removeDuplicates()
+{
+    QStringList lines = kShopFeed;
+    lines.append(QStringLiteral("Сапоги снова;900;Обувь/Сапоги;Alpha;http://shop.test/1;Shop"));
+    auto window = NewWindow();
+    window->AddFiles({WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), lines)}, false);
+    auto *goods = Child<QListView>(window.get(), "goodListView");
+    QCOMPARE(Rows(goods), 6);
+    window->Report(0, 0, QStringLiteral("before"));
+
+    Child<QAction>(window.get(), "remove_duplicates")->trigger();
+    QCOMPARE(Rows(goods), 5);
+    QCOMPARE(GoodNames(goods).count(QStringLiteral("Сапоги снова")), 0);
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
+}
+
+void TestMainWindow::projectCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("offers");
+    QTest::addColumn<bool>("anyPrice");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("new project") << "project_new" << QStringList() << true << "Выполнено";
+    // Loaded data goes; the offers and the filter stay.
+    QTest::newRow("delete loaded data") << "data_delete" << QStringList{"Kept", "Shop"} << false << "Выполнено";
+    QTest::newRow("open project") << "open" << QStringList{"Other"} << true << "Выполнено";
+    QTest::newRow("open a broken project") << "open broken" << QStringList{"Other"} << true
+                                           << "Выполнено с ошибкой";
+}
+
+void TestMainWindow::projectCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, offers);
+    QFETCH(bool, anyPrice);
+    QFETCH(QString, status);
+
+    const QDir dir(m_dir->path());
+    const QString project =
+            WriteProject(dir, QStringLiteral("p.fdm"), OfferXml(QStringLiteral("Kept")), PriceFilterXml(100, 2000));
+    auto window = NewWindow(&project);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
+    auto *filters = Child<QLabel>(window.get(), "filters");
+    QVERIFY(filters->text().contains(QStringLiteral("Цена с 100 до 2000")));
+
+    if (command.startsWith(QLatin1String("open"))) {
+        QString other = WriteProject(dir, QStringLiteral("other.fdm"), OfferXml(QStringLiteral("Other")));
+        if (command.endsWith(QLatin1String("broken"))) {
+            // Cut short after the first offer.
+            const QByteArray whole = ReadBytes(other);
+            QFile file(other);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(whole.left(whole.indexOf("</offer>") + 8) + "<offer name=\"Half");
+        }
+        window->OpenProject(other);
+    } else {
+        Child<QAction>(window.get(), command.toLatin1().constData())->trigger();
+    }
+
+    QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")), offers);
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), 0);
+    QCOMPARE(Rows(Child<QListView>(window.get(), "filesListView")), 0);
+    QCOMPARE(filters->text().contains(QStringLiteral("Любая цена")), anyPrice);
+    QVERIFY2(window->statusBar()->currentMessage().startsWith(status),
+             qPrintable(window->statusBar()->currentMessage()));
+}
+
+void TestMainWindow::saveAll_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("saved") << true << "before";
+    QTest::newRow("folder missing") << false << "Выполнено с ошибкой: Не удалось создать файл";
+}
+
+void TestMainWindow::saveAll()
+{
+    QFETCH(bool, writable);
+    QFETCH(QString, status);
+
+    const QDir dir(m_dir->path());
+    const QString project = WriteProject(dir, QStringLiteral("p.fdm"), QString(), PriceFilterXml(900, 2000));
+    auto window = NewWindow(&project);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
+    window->Report(0, 0, QStringLiteral("before"));
+    const QString target = writable ? dir.filePath(QStringLiteral("out.csv"))
+                                    : dir.filePath(QStringLiteral("no/such/folder/out.csv"));
+    QPointer<QAbstractItemModel> categories = Child<QTreeView>(window.get(), "catTreeView")->model();
+
+    window->SaveAll(target, {QStringLiteral("name"), QStringLiteral("price")});
+
+    QVERIFY2(window->statusBar()->currentMessage().startsWith(status),
+             qPrintable(window->statusBar()->currentMessage()));
+    // A save only reads the catalogue: the views stay.
+    QVERIFY(categories);
+    if (writable) {
+        // Only the goods that pass the filter, in the chosen columns.
+        const QString text = QString::fromUtf8(ReadBytes(target));
+        QVERIFY2(text.startsWith(QStringLiteral("name;price")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Сапоги")));
+        QVERIFY(text.contains(QStringLiteral("Платье")));
+        QVERIFY(!text.contains(QStringLiteral("Кеды")));
+        QVERIFY(!text.contains(QStringLiteral("Пальто")));
+    } else {
+        QVERIFY(!QFileInfo::exists(target));
+    }
+}
+
+void TestMainWindow::saveProjectFailureIsReported()
+{
+    auto window = NewWindow();
+    const QString target = QDir(m_dir->path()).filePath(QStringLiteral("no/such/folder/p.fdm"));
+    window->SaveProjectAs(target);
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QStringLiteral("Не удалось сохранить проект в файл %1").arg(QDir::toNativeSeparators(target)));
+
+    const QString good = QDir(m_dir->path()).filePath(QStringLiteral("p.fdm"));
+    window->SaveProjectAs(good);
+    QVERIFY(ReadBytes(good).contains("<settings>"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
