@@ -18,11 +18,6 @@ const int kReportEvery = 1000;
 
 enum Field { IdField, NameField, DescriptionField, PriceField, PictureField, CategoryField, FieldCount };
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("DcCatalogConverter", text);
-}
-
 } // namespace
 
 bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath, IProgress *progress)

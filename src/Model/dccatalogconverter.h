@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QString>
 
 class IProgress;
@@ -10,6 +12,8 @@ class IProgress;
 // product and the category table are held in memory.
 class DcCatalogConverter
 {
+    Q_DECLARE_TR_FUNCTIONS(DcCatalogConverter)
+
 public:
     // True when the XML file was opened and read (a malformed document ends
     // the walk; what was complete before stays in the CSV file); false when

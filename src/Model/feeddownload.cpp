@@ -18,11 +18,6 @@ namespace {
 const qint64 kReadBuffer = 1 << 20;
 const qint64 kReportEvery = 1 << 20;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("FeedDownload", text);
-}
-
 } // namespace
 
 FeedDownload::FeedDownload(const QString &url, IProgress *progress) : m_url(url), m_progress(progress)
@@ -55,8 +50,14 @@ QString FeedDownload::NameFromDisposition(const QByteArray &header)
 QString FeedDownload::NameFromHost(const QUrl &url)
 {
     QRandomGenerator generator(quint32(QTime::currentTime().msecsSinceStartOfDay()));
-    return url.host().replace(QLatin1Char('.'), QLatin1Char('_')) + QLatin1Char('_')
-            + QString::number(generator.bounded(1 << 30)) + QLatin1String(".csv");
+    const QString host = url.host().replace(QLatin1Char('.'), QLatin1Char('_')) + QLatin1Char('_');
+    QString name = host + QString::number(generator.bounded(1 << 30)) + QLatin1String(".csv");
+    // Two downloads in the same millisecond (in this process or another)
+    // draw the same number: the next one takes another, keeping the shape
+    // of the name, from which the offer of the file is read.
+    while (QFileInfo::exists(QDir::tempPath() + QDir::separator() + name))
+        name = host + QString::number(QRandomGenerator::global()->bounded(1 << 30)) + QLatin1String(".csv");
+    return name;
 }
 
 QString FeedDownload::FreePath(const QString &name)

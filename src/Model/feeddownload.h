@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -12,6 +14,8 @@ class IProgress;
 // cut off or is cancelled leaves no file behind.
 class FeedDownload
 {
+    Q_DECLARE_TR_FUNCTIONS(FeedDownload)
+
 public:
     FeedDownload(const QString &url, IProgress *progress);
 

@@ -23,11 +23,6 @@ namespace {
 // categories in one pass per category at the end of the load.
 const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Model", text);
-}
-
 
 // Rows found by the reader's scan, decoded cell by cell.
 struct RawCells

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include <unordered_map>
 
 #include <QByteArray>
@@ -29,6 +31,8 @@ struct Source;
 // as deleted goods. Used only from Model on the operation's thread.
 class FeedLoader
 {
+    Q_DECLARE_TR_FUNCTIONS(FeedLoader)
+
 public:
     FeedLoader(Model &model, bool isBase, IProgress *progress);
     ~FeedLoader();

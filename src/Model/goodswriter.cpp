@@ -23,11 +23,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Model", text);
-}
-
 QList<const Source *> DistinctSources(const QList<Good *> &goods)
 {
     QList<const Source *> sources;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -27,6 +29,8 @@ struct Source;
 // as bytes.
 class GoodsWriter
 {
+    Q_DECLARE_TR_FUNCTIONS(GoodsWriter)
+
 public:
     explicit GoodsWriter(Model &model) : m_model(model) {}
 

@@ -20,11 +20,6 @@ namespace {
 
 const int kMaxDepth = 256;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ProjectFile", text);
-}
-
 // Characters that XML 1.0 cannot carry are left out, so that a stray control
 // character from a feed never makes the whole project unreadable.
 QString XmlSafe(const QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QString>
 
 class Model;
@@ -10,6 +12,8 @@ class Model;
 // leaves half a project behind.
 class ProjectFile
 {
+    Q_DECLARE_TR_FUNCTIONS(ProjectFile)
+
 public:
     static bool Save(const Model &model, const QString &path);
     // Adds the project to the model. False when the file cannot be read or
