@@ -60,18 +60,13 @@ QString FeedDownload::NameFromHost(const QUrl &url)
     return name;
 }
 
-QString FeedDownload::FreePath(const QString &name)
+QString FeedDownload::Numbered(const QString &name, int number)
 {
-    const QString folder = QDir::tempPath() + QDir::separator();
-    QString path = folder + name;
-    // A file of that name may still be read by goods loaded from it: never
-    // overwrite it, take the next free name instead.
+    if (number == 0)
+        return name;
     const QFileInfo info(name);
-    const QString base = info.completeBaseName();
     const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    for (int n = 1; QFileInfo::exists(path); ++n)
-        path = folder + base + QLatin1Char('_') + QString::number(n) + suffix;
-    return path;
+    return info.completeBaseName() + QLatin1Char('_') + QString::number(number) + suffix;
 }
 
 bool FeedDownload::Run()
@@ -90,12 +85,19 @@ bool FeedDownload::Run()
     const auto openFile = [&]() {
         if (!file.fileName().isEmpty())
             return;
-        QString name = NameFromDisposition(reply->rawHeader("Content-Disposition"));
-        if (name.isEmpty())
-            name = NameFromHost(url);
-        file.setFileName(FreePath(name));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            writeFailed = true;
+        // A file of that name may still be read by goods loaded from it, in
+        // this process or another: it is never overwritten. The file is
+        // created only if it does not exist, and another name taken if it does.
+        const QString folder = QDir::tempPath() + QDir::separator();
+        const QString disposed = NameFromDisposition(reply->rawHeader("Content-Disposition"));
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            file.setFileName(folder + (disposed.isEmpty() ? NameFromHost(url) : Numbered(disposed, attempt)));
+            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                return;
+            if (!file.exists())
+                break;
+        }
+        writeFailed = true;
     };
     const auto drain = [&]() {
         if (reply->error() != QNetworkReply::NoError)

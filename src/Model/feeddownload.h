@@ -28,8 +28,8 @@ public:
     static QString NameFromDisposition(const QByteArray &header);
     // host "a.b.c" -> "a_b_c_<number>.csv"
     static QString NameFromHost(const QUrl &url);
-    // A path in the temporary folder for the name that no existing file has.
-    static QString FreePath(const QString &name);
+    // The name with a number before its extension ("goods.csv", 2 -> "goods_2.csv").
+    static QString Numbered(const QString &name, int number);
 
 private:
     QString m_url;
