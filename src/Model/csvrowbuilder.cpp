@@ -44,6 +44,17 @@ void CsvRowBuilder::Escaped(const char *data, int size)
     m_out->append('"');
 }
 
+void CsvRowBuilder::Begin(const CsvRawRow &raw)
+{
+    m_hasField = false;
+    m_rowValid = false;
+    if (raw.Count() > 0) {
+        const CsvField &first = raw.fields.front();
+        const CsvField &last = raw.fields.back();
+        m_rowValid = CsvRawRow::IsValidUtf8(first.data, int(last.data + last.size - first.data));
+    }
+}
+
 void CsvRowBuilder::Field(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
@@ -65,7 +76,7 @@ void CsvRowBuilder::Field(const CsvRawRow &row, int column)
         size = m_scratch.size();
     }
     // Invalid UTF-8 is written the way it reads: with replacement characters.
-    if (!CsvRawRow::IsValidUtf8(data, size)) {
+    if (!m_rowValid && !CsvRawRow::IsValidUtf8(data, size)) {
         Field(row.Text(column));
         return;
     }

@@ -15,7 +15,11 @@ public:
     explicit CsvRowBuilder(QByteArray *out) : m_out(out) {}
 
     void Begin() { m_hasField = false; }
+    // Begins a row whose cells come from raw: when its bytes are well-formed
+    // UTF-8 as a whole, so is every cell, and no cell is checked again.
+    void Begin(const CsvRawRow &raw);
     void Field(const QString &text);
+    void Field(const QByteArray &utf8) { Escaped(utf8.constData(), utf8.size()); }
     void Field(const CsvRawRow &row, int column);
     void End() { m_out->append("\r\n", 2); }
 
@@ -25,4 +29,5 @@ private:
     QByteArray *m_out;
     QByteArray m_scratch;
     bool m_hasField = false;
+    bool m_rowValid = false;
 };

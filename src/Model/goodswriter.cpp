@@ -121,10 +121,10 @@ QString GoodsWriter::TemplateCell(const Good *good, const CsvRawRow *raw, const 
 }
 
 void GoodsWriter::FormatRow(const Plan &plan, const Good *good, const QVector<int> &map, const CsvRawRow &raw,
-                            CsvRowBuilder &builder)
+                            CsvRowBuilder &builder, Memo &memo)
 {
     const Source &source = *good->source;
-    builder.Begin();
+    builder.Begin(raw);
     for (int c = 0; c < plan.columns; ++c) {
         if (c == plan.offerAt) {
             if (source.offerColumn >= 0)
@@ -132,7 +132,12 @@ void GoodsWriter::FormatRow(const Plan &plan, const Good *good, const QVector<in
             else
                 builder.Field(source.offerName);
         } else if (c == plan.categoryAt) {
-            builder.Field(good->category->path);
+            // Goods come category by category: the path is encoded once.
+            if (good->category != memo.category) {
+                memo.category = good->category;
+                memo.path = good->category->path.toUtf8();
+            }
+            builder.Field(memo.path);
         } else if (c == plan.templateAt) {
             builder.Field(TemplateCell(good, &raw, nullptr, plan.exported));
         } else if (c == plan.statusAt) {
@@ -224,6 +229,7 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Go
     auto *csvWriter = dynamic_cast<CsvManipulator *>(writer);
     QByteArray formatted;
     CsvRowBuilder builder(&formatted);
+    Memo memo;
     const Source *mapSource = nullptr;
     const QVector<int> *map = nullptr;
     CsvManipulator *csvReader = nullptr;
@@ -242,7 +248,7 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Go
             if (!raw)
                 continue;
             formatted.clear();
-            FormatRow(plan, good, *map, *raw, builder);
+            FormatRow(plan, good, *map, *raw, builder, memo);
             csvWriter->WriteRaw(formatted.constData(), formatted.size());
             continue;
         }
@@ -278,7 +284,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
     int written = -1;     // the last chunk written
     bool stopping = false;
 
-    const auto format = [&](int chunk, CsvRawRow &raw, QByteArray &buffer) {
+    const auto format = [&](int chunk, CsvRawRow &raw, QByteArray &buffer, Memo &memo) {
         Chunk &out = ring[size_t(chunk % kRing)];
         out.bytes.clear();
         out.ends.clear();
@@ -289,6 +295,10 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
         const QVector<int> *map = nullptr;
         const CsvManipulator *reader = nullptr;
         for (int i = first; i < last; ++i) {
+            // Goods and rows lie all over memory: the good is fetched ahead,
+            // and its row once the good is at hand.
+            if (i + 32 < last)
+                __builtin_prefetch(goods.at(i + 32));
             if (i + 16 < last) {
                 const Good *ahead = goods.at(i + 16);
                 static_cast<const CsvManipulator *>(ahead->source->reader)->Prefetch(ahead->rowOffset);
@@ -300,7 +310,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
                 reader = static_cast<const CsvManipulator *>(mapSource->reader);
             }
             if (reader->ReadMappedRow(good->rowOffset, raw, buffer))
-                FormatRow(plan, good, *map, raw, builder);
+                FormatRow(plan, good, *map, raw, builder, memo);
             out.ends.push_back(out.bytes.size());
         }
     };
@@ -321,6 +331,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
     std::thread helper([&]() {
         CsvRawRow raw;
         QByteArray buffer;
+        Memo memo;
         for (;;) {
             int chunk;
             {
@@ -331,7 +342,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
                     return;
             }
             if (chunk >= 0) {
-                format(chunk, raw, buffer);
+                format(chunk, raw, buffer, memo);
                 finish(chunk);
             }
         }
@@ -339,6 +350,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
 
     CsvRawRow raw;
     QByteArray buffer;
+    Memo memo;
     bool finished = true;
     for (int chunk = 0; chunk < chunks && finished; ++chunk) {
         for (;;) {
@@ -353,7 +365,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
                     break;
                 }
             }
-            format(mine, raw, buffer);
+            format(mine, raw, buffer, memo);
             finish(mine);
         }
         const Chunk &out = ring[size_t(chunk % kRing)];

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -60,8 +61,14 @@ private:
     };
 
     static QString TemplateCell(const Good *good, const CsvRawRow *raw, const QStringList *row, int exported);
+    // What one formatting thread remembers from row to row.
+    struct Memo
+    {
+        const CatModel *category = nullptr;
+        QByteArray path; // the category's path in UTF-8
+    };
     static void FormatRow(const Plan &plan, const Good *good, const QVector<int> &map, const CsvRawRow &raw,
-                          CsvRowBuilder &builder);
+                          CsvRowBuilder &builder, Memo &memo);
     static QStringList RowOf(const Plan &plan, const Good *good, const QVector<int> &map, const QStringList &row);
     bool WriteEachRow(IWriter *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
                       const QString &saving);
