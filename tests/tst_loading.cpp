@@ -26,6 +26,7 @@ private slots:
     void badFiles();
     void rowsThatAreNotLoaded();
     void clear();
+    void rowsLongerThanABlock();
     void realFeed();
 
 private:
@@ -317,6 +318,23 @@ void TestLoading::clear()
     QVERIFY(model.arrayOptions.isEmpty());
     QVERIFY(model.AddFile(Feed("again.csv", {"name;categoryId", "a;X"})));
     QCOMPARE(model.Root().GoodCount(true), 1);
+}
+
+void TestLoading::rowsLongerThanABlock()
+{
+    // Rows far longer than the blocks the loader reads, among short ones,
+    // loaded as data and then as base.
+    const QString longText(5 * 1024 * 1024, QLatin1Char('x'));
+    const QStringList lines{"name;url;descr;categoryId", "a;u1;short;X", "b;u2;" + longText + ";X", "c;u3;" + longText
+                                                                                                       + ";Y",
+                            "d;u4;short;Y"};
+    Model model;
+    QVERIFY(model.AddFile(Feed("long.csv", lines)));
+    QCOMPARE(Goods(model), (QStringList{"a:0", "b:0", "c:0", "d:0"}));
+    QStringList base = lines;
+    base[3] = "c;u3;" + longText + "!;Y";
+    QVERIFY(model.AddFile(Feed("longbase.csv", base), true));
+    QCOMPARE(Goods(model), QStringList{"c:1"});
 }
 
 void TestLoading::realFeed()

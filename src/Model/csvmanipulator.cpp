@@ -1,5 +1,7 @@
 #include "csvmanipulator.h"
 
+#include "csvrowstream.h"
+
 #include <cstring>
 #include <limits>
 
@@ -219,6 +221,8 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
 
 bool CsvManipulator::Close()
 {
+    m_stream.reset();
+    m_streamBatch = nullptr;
     QMutexLocker locker(&m_mutex);
     bool ok = !m_writeFailed;
 #ifdef Q_OS_UNIX
@@ -566,7 +570,54 @@ QStringList CsvManipulator::NextRow()
     // no lock per row.
     if (!OwnerAllows())
         return QStringList();
+    if (m_position == m_lastReadOffset && m_lastReadOffset >= 0) {
+        m_position = m_lastReadEnd;
+        return m_currentRow;
+    }
+    if (NextFromStream())
+        return m_currentRow;
     return ReadRowLocked(m_sequential);
+}
+
+bool CsvManipulator::NextFromStream()
+{
+    // Rows read one after another come from a stream that finds them on a
+    // thread of its own; they are decoded here, on the thread that frees
+    // them. Anything else (a jump, the end of the data, a malformed row) is
+    // left to the plain read.
+    if (m_header.isEmpty() || !m_file || m_position < 0 || m_position >= m_fileSize)
+        return false;
+    if (!m_stream || m_streamNext != m_position) {
+        m_stream.reset(new CsvRowStream(m_file->fileName(), m_position, m_header.size()));
+        m_streamBatch = nullptr;
+        m_streamIndex = 0;
+    }
+    if (!m_streamBatch || m_streamIndex >= m_streamBatch->Rows()) {
+        m_streamBatch = m_stream->Next();
+        m_streamIndex = 0;
+        if (!m_streamBatch) {
+            m_stream.reset();
+            return false;
+        }
+    }
+    const size_t i = size_t(m_streamIndex++);
+    if (m_streamBatch->offsets[i] != m_position) {
+        m_stream.reset();
+        m_streamBatch = nullptr;
+        return false;
+    }
+    m_lastReadOffset = m_position;
+    if (!m_streamBatch->decoded.empty()) {
+        m_currentRow = m_streamBatch->decoded[i];
+    } else {
+        m_streamBatch->RowAt(int(i), m_sequentialRow);
+        m_currentRow = QStringList();
+        m_currentRow.reserve(m_sequentialRow.Count());
+        for (int column = 0; column < m_sequentialRow.Count(); ++column)
+            m_currentRow.append(m_sequentialRow.Text(column));
+    }
+    m_position = m_lastReadEnd = m_streamNext = m_streamBatch->ends[i];
+    return true;
 }
 
 QStringList CsvManipulator::RowAt(qint64 offset)

@@ -5,11 +5,15 @@
 #include "ireader.h"
 #include "iwriter.h"
 
+#include <memory>
+
 #include <QAtomicPointer>
 #include <QByteArray>
 #include <QMutex>
 #include <QStringList>
 
+class CsvRowStream;
+struct CsvRowBatch;
 class QFile;
 
 // Reads and writes feeds in the catalogue's CSV dialect: UTF-8, ";" between
@@ -98,6 +102,7 @@ private:
     bool ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const;
     static bool CopyMapped(const char *from, qint64 size, char *to);
     QStringList ReadRowLocked(Block &block);
+    bool NextFromStream();
     void FlushOutput();
 
     QFile *m_file = nullptr;
@@ -115,6 +120,10 @@ private:
     void *m_map = nullptr; // the file mapped for random reads, when it can be
     qint64 m_mapSize = 0;
     bool m_writeFailed = false;
+    std::unique_ptr<CsvRowStream> m_stream;
+    const CsvRowBatch *m_streamBatch = nullptr;
+    int m_streamIndex = 0;
+    qint64 m_streamNext = -1; // where the stream's next row begins
     mutable QMutex m_mutex;
     QAtomicPointer<QThread> m_owner;
 };

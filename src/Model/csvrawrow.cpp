@@ -28,10 +28,72 @@ qint32 FromDouble(double value)
     return qint32(truncated);
 }
 
-// The toolkit's decoder drops a byte-order mark at the start of the text; in
-// a cell it is an ordinary character and is kept.
+// Decodes well-formed UTF-8 straight into the string's storage; false at
+// the first malformed sequence (the toolkit's decoder then takes over, with
+// its replacement characters).
+bool DecodeWellFormed(const uchar *p, const uchar *end, ushort *out, int *length)
+{
+    ushort *const start = out;
+    while (p < end) {
+        // A run of ASCII, eight bytes at a time where it can...
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (word & Q_UINT64_C(0x8080808080808080))
+                break;
+            for (int i = 0; i < 8; ++i)
+                out[i] = p[i];
+            p += 8;
+            out += 8;
+        }
+        while (p < end && *p < 0x80)
+            *out++ = *p++;
+        // ...then a run of longer sequences: two bytes for Cyrillic text.
+        while (p < end && *p >= 0x80) {
+            const uchar c = *p;
+            if (c >= 0xC2 && c <= 0xDF) {
+                if (end - p < 2 || (p[1] & 0xC0) != 0x80)
+                    return false;
+                *out++ = ushort(((c & 0x1F) << 6) | (p[1] & 0x3F));
+                p += 2;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+                    return false;
+                if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F))
+                    return false;
+                *out++ = ushort(((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+                p += 3;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
+                    return false;
+                if ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F))
+                    return false;
+                const uint code = ((c & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6)
+                        | (p[3] & 0x3Fu);
+                *out++ = ushort(0xD800 + ((code - 0x10000) >> 10));
+                *out++ = ushort(0xDC00 + ((code - 0x10000) & 0x3FF));
+                p += 4;
+            } else {
+                return false;
+            }
+        }
+    }
+    *length = int(out - start);
+    return true;
+}
+
 QString Decode(const char *data, int size)
 {
+    // A UTF-16 text never has more units than its UTF-8 form has bytes.
+    QString text(size, Qt::Uninitialized);
+    int length = 0;
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    if (DecodeWellFormed(bytes, bytes + size, reinterpret_cast<ushort *>(text.data()), &length)) {
+        text.truncate(length);
+        return text;
+    }
+    // The toolkit's decoder drops a byte-order mark at the start of the text;
+    // in a cell it is an ordinary character and is kept.
     if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
         return QChar(0xFEFF) + QString::fromUtf8(data + 3, size - 3);
     return QString::fromUtf8(data, size);

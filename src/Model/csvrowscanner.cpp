@@ -23,8 +23,10 @@ CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, 
 bool CsvRowScanner::Fill(CsvRowBatch &batch)
 {
     batch.offsets.clear();
+    batch.ends.clear();
     batch.firstFields.clear();
     batch.fields.clear();
+    batch.decoded.clear();
     while (!m_ended && batch.offsets.empty()) {
         // A row longer than a chunk makes the next read as long as the row,
         // so that it is scanned a bounded number of times.
@@ -64,17 +66,18 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
                 break;
             }
             batch.offsets.push_back(offset);
+            batch.ends.push_back(m_carryOffset + (next - base));
             batch.firstFields.push_back(int(batch.fields.size()));
             batch.fields.insert(batch.fields.end(), m_row.fields.begin(), m_row.fields.end());
             p = next;
         }
-        batch.firstFields.push_back(int(batch.fields.size()));
         m_carryOffset += p - base;
         m_carry = QByteArray(p, int(end - p));
         if (atEnd)
             m_ended = true;
     }
     if (batch.offsets.empty())
-        batch.firstFields.clear();
-    return !batch.offsets.empty();
+        return false;
+    batch.firstFields.push_back(int(batch.fields.size()));
+    return true;
 }

@@ -7,14 +7,19 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 // Rows of a CSV feed found a few megabytes at a time, nothing decoded.
 struct CsvRowBatch
 {
     QByteArray data;
     std::vector<qint64> offsets;  // file offset of each row
+    std::vector<qint64> ends;     // file offset just past each row
     std::vector<int> firstFields; // each row's first field in fields, and one past the last row
     std::vector<CsvField> fields; // pointing into data
+
+    // The rows decoded, when the stream that made the batch decoded it.
+    std::vector<QStringList> decoded;
 
     int Rows() const { return int(offsets.size()); }
     // Makes row a view of the batch's row i.

@@ -18,7 +18,11 @@ class CsvRowStream
 public:
     using Batch = CsvRowBatch;
 
-    CsvRowStream(const QString &path, qint64 start, int fieldCount);
+    // With decodeShare (0 to 5), that many of every five batches come
+    // decoded: the stream's thread then shares the decoding with the caller's
+    // (strings freed on another thread than the one that made them cost more
+    // than decoding them where they are used, so readers leave it at 0).
+    CsvRowStream(const QString &path, qint64 start, int fieldCount, int decodeShare = 0);
     ~CsvRowStream();
     CsvRowStream(const CsvRowStream &) = delete;
     CsvRowStream &operator=(const CsvRowStream &) = delete;
@@ -31,6 +35,7 @@ private:
     void Produce();
 
     CsvRowScanner m_scanner;
+    const int m_decodeShare;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Batch *> m_free;
