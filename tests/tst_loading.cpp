@@ -324,7 +324,7 @@ void TestLoading::rowsLongerThanABlock()
 {
     // Rows far longer than the blocks the loader reads, among short ones,
     // loaded as data and then as base.
-    const QString longText(5 * 1024 * 1024, QLatin1Char('x'));
+    const QString longText(9 * 1024 * 1024, QLatin1Char('x'));
     const QStringList lines{"name;url;descr;categoryId", "a;u1;short;X", "b;u2;" + longText + ";X", "c;u3;" + longText
                                                                                                        + ";Y",
                             "d;u4;short;Y"};
