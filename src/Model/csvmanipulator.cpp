@@ -462,6 +462,14 @@ bool CsvManipulator::ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &bu
 #endif
 }
 
+void CsvManipulator::ReleaseMapped() const
+{
+#ifdef Q_OS_UNIX
+    if (m_map)
+        ::madvise(m_map, size_t(m_mapSize), MADV_DONTNEED);
+#endif
+}
+
 void CsvManipulator::Prefetch(qint64 offset) const
 {
     if (m_map && offset >= 0 && offset < m_mapSize) {

@@ -81,6 +81,9 @@ public:
     // Asks the processor to fetch the start of a row that will be read soon.
     void Prefetch(qint64 offset) const;
     bool IsMapped() const { return m_map != nullptr; }
+    // Gives the pages of the mapping back after a walk over many rows; the
+    // file stays mapped and is read again from the system's cache.
+    void ReleaseMapped() const;
 
 private:
     Q_DISABLE_COPY(CsvManipulator)

@@ -213,8 +213,11 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
     const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
                                                  : WriteEachRow(writer, plan, goods, progress, saving);
 
-    for (const Source *source : sources)
+    for (const Source *source : sources) {
         source->reader->SetOwnerThread(nullptr);
+        if (auto *csv = dynamic_cast<CsvManipulator *>(source->reader))
+            csv->ReleaseMapped();
+    }
     if (!finished)
         return false;
     if (progress)
@@ -266,9 +269,11 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
     // helper the odd ones, into buffers of their own; this thread writes the
     // chunks in order and reports as the rows are written, so that a cancel
     // stops the file exactly where it would stop row by row.
-    const int kChunk = 2048;
-    const int kRing = 6;
+    // Chunks small enough that a category of a few hundred goods (a file of
+    // a save by categories) is still shared between the two threads.
     const int total = goods.size();
+    const int kChunk = qBound(64, total / 8, 2048);
+    const int kRing = 6;
     const int chunks = (total + kChunk - 1) / kChunk;
 
     struct Chunk
