@@ -591,7 +591,8 @@ bool CsvManipulator::NextFromStream()
 {
     // Rows read one after another come from a stream that finds them on a
     // thread of its own; they are decoded here, on the thread that frees
-    // them. Anything else (a jump, the end of the data, a malformed row) is
+    // them (strings freed on another thread than the one that made them cost
+    // more than decoding them twice). Anything else (a jump, the end of the data, a malformed row) is
     // left to the plain read.
     if (m_header.isEmpty() || !m_file || m_position < 0 || m_position >= m_fileSize)
         return false;
@@ -615,15 +616,11 @@ bool CsvManipulator::NextFromStream()
         return false;
     }
     m_lastReadOffset = m_position;
-    if (!m_streamBatch->decoded.empty()) {
-        m_currentRow = m_streamBatch->decoded[i];
-    } else {
-        m_streamBatch->RowAt(int(i), m_sequentialRow);
-        m_currentRow = QStringList();
-        m_currentRow.reserve(m_sequentialRow.Count());
-        for (int column = 0; column < m_sequentialRow.Count(); ++column)
-            m_currentRow.append(m_sequentialRow.Text(column));
-    }
+    m_streamBatch->RowAt(int(i), m_sequentialRow);
+    m_currentRow = QStringList();
+    m_currentRow.reserve(m_sequentialRow.Count());
+    for (int column = 0; column < m_sequentialRow.Count(); ++column)
+        m_currentRow.append(m_sequentialRow.Text(column));
     m_position = m_lastReadEnd = m_streamNext = m_streamBatch->ends[i];
     return true;
 }

@@ -26,7 +26,8 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     batch.ends.clear();
     batch.firstFields.clear();
     batch.fields.clear();
-    batch.decoded.clear();
+    batch.digests.clear();
+    batch.flags.clear();
     while (!m_ended && batch.offsets.empty()) {
         // A row longer than a chunk makes the next read as long as the row,
         // so that it is scanned a bounded number of times.

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "csvrawrow.h"
+#include "rowhash.h"
 
 #include <vector>
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <QStringList>
 
 // Rows of a CSV feed found a few megabytes at a time, nothing decoded.
 struct CsvRowBatch
@@ -18,8 +18,10 @@ struct CsvRowBatch
     std::vector<int> firstFields; // each row's first field in fields, and one past the last row
     std::vector<CsvField> fields; // pointing into data
 
-    // The rows decoded, when the stream that made the batch decoded it.
-    std::vector<QStringList> decoded;
+    // What the stream's own thread worked out for the rows, ahead of the
+    // thread that uses them (see CsvRowStream).
+    std::vector<RowHash> digests;
+    std::vector<uchar> flags;
 
     int Rows() const { return int(offsets.size()); }
     // Makes row a view of the batch's row i.

@@ -6,8 +6,8 @@ const int kBatches = 3;
 
 } // namespace
 
-CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, int decodeShare)
-    : m_scanner(path, start, fieldCount), m_decodeShare(decodeShare), m_batches(kBatches)
+CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, Preparer prepare)
+    : m_scanner(path, start, fieldCount), m_prepare(std::move(prepare)), m_batches(kBatches)
 {
     for (Batch &batch : m_batches)
         m_free.push_back(&batch);
@@ -42,8 +42,7 @@ const CsvRowStream::Batch *CsvRowStream::Next()
 
 void CsvRowStream::Produce()
 {
-    CsvRawRow row;
-    for (int number = 0;; ++number) {
+    for (;;) {
         Batch *batch;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
@@ -54,17 +53,8 @@ void CsvRowStream::Produce()
             m_free.pop_back();
         }
         const bool filled = m_scanner.Fill(*batch);
-        if (filled && number % 5 < m_decodeShare) {
-            batch->decoded.reserve(size_t(batch->Rows()));
-            for (int i = 0; i < batch->Rows(); ++i) {
-                batch->RowAt(i, row);
-                QStringList cells;
-                cells.reserve(row.Count());
-                for (int column = 0; column < row.Count(); ++column)
-                    cells.append(row.Text(column));
-                batch->decoded.push_back(cells);
-            }
-        }
+        if (filled && m_prepare)
+            m_prepare(*batch);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (filled) {

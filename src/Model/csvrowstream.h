@@ -3,6 +3,7 @@
 #include "csvrowscanner.h"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -18,11 +19,12 @@ class CsvRowStream
 public:
     using Batch = CsvRowBatch;
 
-    // With decodeShare (0 to 5), that many of every five batches come
-    // decoded: the stream's thread then shares the decoding with the caller's
-    // (strings freed on another thread than the one that made them cost more
-    // than decoding them where they are used, so readers leave it at 0).
-    CsvRowStream(const QString &path, qint64 start, int fieldCount, int decodeShare = 0);
+    // A preparer, when given, runs on the stream's thread for every batch
+    // before it is handed over: work on the rows that needs nothing but the
+    // rows themselves goes there.
+    using Preparer = std::function<void(CsvRowBatch &batch)>;
+
+    CsvRowStream(const QString &path, qint64 start, int fieldCount, Preparer prepare = Preparer());
     ~CsvRowStream();
     CsvRowStream(const CsvRowStream &) = delete;
     CsvRowStream &operator=(const CsvRowStream &) = delete;
@@ -35,7 +37,7 @@ private:
     void Produce();
 
     CsvRowScanner m_scanner;
-    const int m_decodeShare;
+    const Preparer m_prepare;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Batch *> m_free;

@@ -83,6 +83,7 @@ void DuplicateRemover::DigestAhead(CatModel *root)
         const Source *source = items[stretch.first].source;
         auto *csv = static_cast<CsvManipulator *>(source->reader);
         CsvRowScanner scanner(csv->FilePath(), items[stretch.first].offset, source->header.size(), stretch.stop);
+        const ComparedCells *compared = comparedCells ? &comparedCells(source) : nullptr;
         CsvRowBatch batch;
         CsvRawRow row;
         bool filled = scanner.Fill(batch);
@@ -101,7 +102,7 @@ void DuplicateRemover::DigestAhead(CatModel *root)
             if (!filled || batch.offsets[size_t(at)] != items[i].offset)
                 continue;
             batch.RowAt(at, row);
-            m_ahead[size_t(items[i].index)] = DigestRow(context, walk.at(items[i].index), &row, nullptr);
+            m_ahead[size_t(items[i].index)] = DigestRow(context, walk.at(items[i].index), &row, nullptr, compared);
         }
     };
 
@@ -120,7 +121,7 @@ void DuplicateRemover::DigestAhead(CatModel *root)
 }
 
 DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Good *good, const CsvRawRow *raw,
-                                                      const QStringList *row) const
+                                                      const QStringList *row, const ComparedCells *compared) const
 {
     const Source &source = *good->source;
     Digests digests;
@@ -160,10 +161,8 @@ DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Go
         digests.unique = true;
         return digests;
     }
-    if (comparedCells) {
-        const ComparedCells &cells = comparedCells(good->source);
-        digests.cells = row ? cells.Digest(*row) : cells.Digest(raw, context.scratch);
-    }
+    if (compared)
+        digests.cells = row ? compared->Digest(*row) : compared->Digest(raw, context.scratch);
     return digests;
 }
 
@@ -172,11 +171,14 @@ bool DuplicateRemover::Keep(Good *good)
     Digests digests;
     if (m_next < m_ahead.size() && m_ahead[m_next].ready) {
         digests = m_ahead[m_next];
-    } else if (auto *csv = dynamic_cast<CsvManipulator *>(good->source->reader)) {
-        digests = DigestRow(m_context, good, csv->ScanAt(good->rowOffset), nullptr);
     } else {
-        const QStringList row = good->Row();
-        digests = DigestRow(m_context, good, nullptr, &row);
+        const ComparedCells *compared = comparedCells ? &comparedCells(good->source) : nullptr;
+        if (auto *csv = dynamic_cast<CsvManipulator *>(good->source->reader)) {
+            digests = DigestRow(m_context, good, csv->ScanAt(good->rowOffset), nullptr, compared);
+        } else {
+            const QStringList row = good->Row();
+            digests = DigestRow(m_context, good, nullptr, &row, compared);
+        }
     }
     ++m_next;
     if (digests.unique)

@@ -72,7 +72,8 @@ private:
         QByteArray scratch;
     };
     // The digests of a good from its row (raw or decoded, whichever is given).
-    Digests DigestRow(Context &context, const Good *good, const CsvRawRow *raw, const QStringList *row) const;
+    Digests DigestRow(Context &context, const Good *good, const CsvRawRow *raw, const QStringList *row,
+                      const ComparedCells *compared) const;
     // True when the good's key is not a duplicate; the good is then kept.
     bool Keep(Good *good);
     void ReportProgress();

@@ -23,6 +23,10 @@ namespace {
 // categories in one pass per category at the end of the load.
 const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
 
+// What the stream's thread has digested of a base row.
+const uchar kKeyReady = 1;
+const uchar kCellsReady = 2;
+
 
 // Rows found by the reader's scan, decoded cell by cell.
 struct RawCells
@@ -52,6 +56,9 @@ struct RawCells
     QByteArray Bytes(int column) const { return row->Bytes(column); }
     qint32 Price(int column) const { return row->Price(column); }
     RawCellView View() const { return RawCellView{row}; }
+    // What the stream's thread worked out for the row, if anything.
+    uchar Flags() const { return batch->flags.empty() ? 0 : batch->flags[size_t(index)]; }
+    const RowHash &Digest(int which) const { return batch->digests[size_t(index) * 2 + size_t(which)]; }
 };
 
 // Rows of any other reader, decoded whole.
@@ -122,7 +129,8 @@ bool FeedLoader::Run(Source *source)
     if (auto *csv = dynamic_cast<CsvManipulator *>(reader)) {
         // The rows are found on a thread of their own while this one files
         // the goods of the rows found before.
-        CsvRowStream stream(csv->FilePath(), csv->Position(), source->header.size());
+        CsvRowStream stream(csv->FilePath(), csv->Position(), source->header.size(),
+                            m_isBase ? BaseRowPreparer() : CsvRowStream::Preparer());
         RawCells cells;
         cells.stream = &stream;
         finished = LoadRows(cells);
@@ -142,6 +150,38 @@ bool FeedLoader::Run(Source *source)
         return false;
     }
     return true;
+}
+
+CsvRowStream::Preparer FeedLoader::BaseRowPreparer() const
+{
+    // Base rows are digested on the stream's thread: the whole row (for the
+    // comparison with a good read from a feed with the same columns) and
+    // the key of a row identified by its url, the usual case; the loader
+    // finds them ready and works out anything else itself.
+    ComparedCells whole;
+    whole.whole = true;
+    whole.skipped = m_baseCategoryColumn;
+    const int urlColumn = m_source->urlColumn;
+    const int idTplColumn = m_source->idTplColumn;
+    const IdTemplate byUrl = IdTemplate::FromText(QStringLiteral("[u]"));
+    return [whole, urlColumn, idTplColumn, byUrl](CsvRowBatch &batch) {
+        CsvRawRow row;
+        QByteArray scratch;
+        IdentityKey::Columns columns;
+        columns.url = urlColumn;
+        batch.digests.resize(size_t(batch.Rows()) * 2);
+        batch.flags.assign(size_t(batch.Rows()), 0);
+        for (int i = 0; i < batch.Rows(); ++i) {
+            batch.RowAt(i, row);
+            uchar flags = kCellsReady;
+            batch.digests[size_t(i) * 2 + 1] = whole.Digest(&row, scratch);
+            if (row.IsEmpty(idTplColumn) && !row.IsEmpty(urlColumn)
+                    && IdentityKey::Digest(byUrl, RawCellView{&row}, columns, QString(), QByteArray(), 0,
+                                           &batch.digests[size_t(i) * 2]))
+                flags |= kKeyReady;
+            batch.flags[size_t(i)] = flags;
+        }
+    };
 }
 
 template<typename Cells>
@@ -288,9 +328,16 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
     columns.id = source.idColumn;
     columns.name = source.nameColumn;
     RowHash key;
-    const bool digested = IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
-                                              quintptr(&candidate), &key);
-    if (!digested)
+    bool digested = false;
+    if constexpr (std::is_same_v<Cells, RawCells>) {
+        if (tpl->shape == IdTemplate::UrlOnly && (cells.Flags() & kKeyReady)) {
+            key = cells.Digest(0);
+            digested = true;
+        }
+    }
+    if (!digested
+            && !IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
+                                    quintptr(&candidate), &key))
         return false;
     DigestMap::Entry *found = m_keyMap.Find(key);
     if (!found)
@@ -299,10 +346,14 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
     Good *existing = found->good;
     const ColumnPairs &pairs = PairsWith(existing->source);
     bool same;
-    if constexpr (std::is_same_v<Cells, RawCells>)
-        same = pairs.base.Digest(cells.row, m_scratch) == found->cells;
-    else
+    if constexpr (std::is_same_v<Cells, RawCells>) {
+        if (pairs.base.whole && (cells.Flags() & kCellsReady))
+            same = cells.Digest(1) == found->cells;
+        else
+            same = pairs.base.Digest(cells.row, m_scratch) == found->cells;
+    } else {
         same = pairs.base.Digest(cells.row) == found->cells;
+    }
     if (!same) {
         // Digests differ when the bytes do; the texts may still be equal
         // (quoting, invalid UTF-8), so the rows are compared cell by cell.

@@ -12,6 +12,7 @@
 
 #include "bytemap.h"
 #include "comparedcells.h"
+#include "csvrowstream.h"
 #include "digestmap.h"
 #include "rowhash.h"
 
@@ -57,6 +58,7 @@ private:
     bool MatchBase(const Good &candidate, const Cells &cells);
 
     Offer *OfferOfFile(const QStringList &firstRow);
+    CsvRowStream::Preparer BaseRowPreparer() const;
     struct ColumnPairs
     {
         ComparedCells base;  // columns of the base source...
