@@ -141,6 +141,14 @@ bool FeedLoader::Run(Source *source)
     }
 
     Finish();
+    if (m_isBase) {
+        // Changed goods had their rows read for the exact comparison; the
+        // pages that brought in are given back.
+        for (const Source &other : m_model.Sources()) {
+            if (auto *otherCsv = dynamic_cast<CsvManipulator *>(other.reader))
+                otherCsv->ReleaseMapped();
+        }
+    }
     if (!finished) {
         m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
         return false;
@@ -362,6 +370,11 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
         bool compared = false;
         if constexpr (std::is_same_v<Cells, RawCells>) {
             if (otherCsv) {
+                // These rows lie all over the feed, and each read maps a
+                // stretch of pages around its row: they are given back now
+                // and then, or the whole feed would stay in memory.
+                if (++m_exactReads % 2048 == 0)
+                    otherCsv->ReleaseMapped();
                 static const CsvRawRow s_emptyRow;
                 const CsvRawRow *other = otherCsv->ScanAt(existing->rowOffset);
                 if (!other)

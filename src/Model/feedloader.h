@@ -90,6 +90,7 @@ private:
     DigestMap m_keyMap;
     QHash<const Source *, ColumnPairs> m_pairs;
     QVector<CatModel *> m_touched;
+    int m_exactReads = 0;
     QByteArray m_offerUtf8;
     const Offer *m_offerOfUtf8 = nullptr;
 };
