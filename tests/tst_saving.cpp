@@ -317,6 +317,34 @@ void TestSaving::copiedCellsMatchDecodedCells()
     QVERIFY(model.WriteGoods(&decoded, header, true, nullptr, nullptr, nullptr, true));
     QCOMPARE(ReadCsv(out), decoded.rows);
     QCOMPARE(decoded.rows.size(), 5);
+
+    // With the feed's own columns a row is copied whole: byte for byte what
+    // the writer makes of the decoded row, whatever quoting the feed used.
+    QFile same(m_dir->filePath("same.csv"));
+    QVERIFY(same.open(QIODevice::WriteOnly));
+    same.write("name;descr;categoryId\r\n"
+               "plain;text;X\r\n"
+               "\"needs;quotes\";\"x\"\"y\";X\r\n"
+               "\"quoted for nothing\";\"\";X\r\n"
+               "a\rb;lone cr;X\r\n"
+               "broken \xff;ok;X\r\n"
+               "\"half\"quoted;\"line\nbreak\";Y\r\n");
+    same.close();
+    Model whole;
+    QVERIFY(whole.AddFile(same.fileName()));
+    const QStringList columns{"name", "descr", "categoryId"};
+    const QString copied = m_dir->filePath("copied-whole.csv");
+    QVERIFY(whole.SaveToFile(copied, nullptr, &columns));
+    ListWriter rows;
+    QVERIFY(whole.WriteGoods(&rows, columns, true, nullptr, nullptr, nullptr, true));
+    const QString rewritten = m_dir->filePath("rewritten.csv");
+    {
+        std::unique_ptr<IWriter> writer(CreateCsvWriter(rewritten));
+        for (const QStringList &row : qAsConst(rows.rows))
+            writer->WriteRow(row);
+    }
+    QCOMPARE(rows.rows.size(), 7);
+    QCOMPARE(ReadBytes(copied), ReadBytes(rewritten));
 }
 
 QTEST_GUILESS_MAIN(TestSaving)

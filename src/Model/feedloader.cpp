@@ -141,14 +141,10 @@ bool FeedLoader::Run(Source *source)
     }
 
     Finish();
-    if (m_isBase) {
-        // Changed goods had their rows read for the exact comparison; the
-        // pages that brought in are given back.
-        for (const Source &other : m_model.Sources()) {
-            if (auto *otherCsv = dynamic_cast<CsvManipulator *>(other.reader))
-                otherCsv->ReleaseMapped();
-        }
-    }
+    // Changed goods had their rows read for the exact comparison; the pages
+    // that brought in are given back.
+    if (m_isBase)
+        m_model.ReleaseMappedPages();
     if (!finished) {
         m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
         return false;

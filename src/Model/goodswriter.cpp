@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -22,6 +23,8 @@
 #include "source.h"
 
 namespace {
+
+const int kReleaseAfter = 100000;
 
 QList<const Source *> DistinctSources(const QList<Good *> &goods)
 {
@@ -120,10 +123,67 @@ QString GoodsWriter::TemplateCell(const Good *good, const CsvRawRow *raw, const 
                                (rest & IdTemplate::Name) ? text(source.nameColumn) : QString(), quintptr(good));
 }
 
-void GoodsWriter::FormatRow(const Plan &plan, const Good *good, const QVector<int> &map, const CsvRawRow &raw,
-                            CsvRowBuilder &builder, Memo &memo)
+bool GoodsWriter::CopyWhole(const Plan &plan, const CsvRawRow &raw, const Memo &memo, QByteArray *out)
+{
+    if (raw.Count() == 0)
+        return false;
+    const char *start = raw.fields.front().data;
+    const CsvField &last = raw.fields.back();
+    const char *end = last.data + last.size;
+    const int size = int(end - start);
+    // The writer would quote a cell with a lone "\r" and write invalid UTF-8
+    // with replacement characters: such rows go cell by cell.
+    if (std::memchr(start, '\r', size_t(size)) || !CsvRawRow::IsValidUtf8(start, size))
+        return false;
+    for (const CsvField &field : raw.fields) {
+        if (!field.quoted)
+            continue;
+        // Quoted the writer's way: one section holding the whole cell, with
+        // something in it that needs the quotes.
+        if (field.size < 2 || field.data[0] != '"' || field.data[field.size - 1] != '"')
+            return false;
+        bool needed = false;
+        for (const char *p = field.data + 1, *stop = field.data + field.size - 1; p < stop; ++p) {
+            if (*p == '"') {
+                if (p + 1 >= stop || p[1] != '"')
+                    return false;
+                ++p;
+                needed = true;
+            } else if (*p == ';' || *p == '\n') {
+                needed = true;
+            }
+        }
+        if (!needed)
+            return false;
+    }
+    const CsvField *category = raw.Field(plan.categoryAt);
+    if (category) {
+        out->append(start, int(category->data - start));
+        out->append(memo.escaped);
+        out->append(category->data + category->size, int(end - (category->data + category->size)));
+    } else {
+        out->append(start, size);
+    }
+    out->append("\r\n", 2);
+    return true;
+}
+
+void GoodsWriter::FormatRow(const Plan &plan, const Good *good, const SourcePlan &sourcePlan, const CsvRawRow &raw,
+                            CsvRowBuilder &builder, Memo &memo, QByteArray *out)
 {
     const Source &source = *good->source;
+    const QVector<int> &map = sourcePlan.map;
+    // Goods come category by category: the path is encoded once.
+    if (plan.categoryAt >= 0 && good->category != memo.category) {
+        memo.category = good->category;
+        memo.path = good->category->path.toUtf8();
+        memo.escaped.clear();
+        CsvRowBuilder escaping(&memo.escaped);
+        escaping.Begin();
+        escaping.Field(memo.path);
+    }
+    if (sourcePlan.whole && CopyWhole(plan, raw, memo, out))
+        return;
     builder.Begin(raw);
     for (int c = 0; c < plan.columns; ++c) {
         if (c == plan.offerAt) {
@@ -132,11 +192,6 @@ void GoodsWriter::FormatRow(const Plan &plan, const Good *good, const QVector<in
             else
                 builder.Field(source.offerName);
         } else if (c == plan.categoryAt) {
-            // Goods come category by category: the path is encoded once.
-            if (good->category != memo.category) {
-                memo.category = good->category;
-                memo.path = good->category->path.toUtf8();
-            }
             builder.Field(memo.path);
         } else if (c == plan.templateAt) {
             builder.Field(TemplateCell(good, &raw, nullptr, plan.exported));
@@ -181,10 +236,11 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
     const QList<const Source *> sources = DistinctSources(goods);
     bool allMapped = true;
     for (const Source *source : sources) {
-        QVector<int> map(header.size());
+        SourcePlan sourcePlan;
+        sourcePlan.map.resize(header.size());
         for (int i = 0; i < header.size(); ++i)
-            map[i] = source->header.indexOf(header.at(i));
-        plan.columnMaps.insert(source, map);
+            sourcePlan.map[i] = source->header.indexOf(header.at(i));
+        plan.sources.insert(source, sourcePlan);
         auto *csv = dynamic_cast<CsvManipulator *>(source->reader);
         allMapped = allMapped && csv && csv->IsMapped();
     }
@@ -204,6 +260,13 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
         plan.exported |= IdTemplate::Id;
     if (header.contains(QStringLiteral("name")))
         plan.exported |= IdTemplate::Name;
+    for (auto it = plan.sources.begin(); it != plan.sources.end(); ++it) {
+        SourcePlan &sourcePlan = it.value();
+        bool whole = plan.templateAt < 0 && plan.statusAt < 0 && it.key()->header.size() == header.size();
+        for (int i = 0; whole && i < header.size(); ++i)
+            whole = sourcePlan.map.at(i) == i;
+        sourcePlan.whole = whole;
+    }
 
     for (const Source *source : sources)
         source->reader->SetOwnerThread(QThread::currentThread());
@@ -215,7 +278,11 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
 
     for (const Source *source : sources) {
         source->reader->SetOwnerThread(nullptr);
-        if (auto *csv = dynamic_cast<CsvManipulator *>(source->reader))
+        // A large save has read its feeds' pages in; they are given back (a
+        // small one, such as one category of a save by categories, leaves
+        // that to its caller: the release walks the whole mapping).
+        auto *csv = dynamic_cast<CsvManipulator *>(source->reader);
+        if (csv && total >= kReleaseAfter)
             csv->ReleaseMapped();
     }
     if (!finished)
@@ -234,7 +301,7 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Go
     CsvRowBuilder builder(&formatted);
     Memo memo;
     const Source *mapSource = nullptr;
-    const QVector<int> *map = nullptr;
+    const SourcePlan *sourcePlan = nullptr;
     CsvManipulator *csvReader = nullptr;
     for (int i = 0; i < total; ++i) {
         if (progress && i % 50 == 0 && !progress->Report(i, total, saving))
@@ -242,7 +309,7 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Go
         const Good *good = goods.at(i);
         if (good->source != mapSource) {
             mapSource = good->source;
-            map = &plan.columnMaps.find(mapSource).value();
+            sourcePlan = &plan.sources.find(mapSource).value();
             csvReader = dynamic_cast<CsvManipulator *>(mapSource->reader);
         }
         if (csvWriter && csvReader) {
@@ -251,13 +318,13 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Go
             if (!raw)
                 continue;
             formatted.clear();
-            FormatRow(plan, good, *map, *raw, builder, memo);
+            FormatRow(plan, good, *sourcePlan, *raw, builder, memo, &formatted);
             csvWriter->WriteRaw(formatted.constData(), formatted.size());
             continue;
         }
         const QStringList row = mapSource->reader->RowAt(good->rowOffset);
         if (!row.isEmpty())
-            writer->WriteRow(RowOf(plan, good, *map, row));
+            writer->WriteRow(RowOf(plan, good, sourcePlan->map, row));
     }
     return true;
 }
@@ -297,7 +364,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
         const int first = chunk * kChunk;
         const int last = qMin(total, first + kChunk);
         const Source *mapSource = nullptr;
-        const QVector<int> *map = nullptr;
+        const SourcePlan *sourcePlan = nullptr;
         const CsvManipulator *reader = nullptr;
         for (int i = first; i < last; ++i) {
             // Goods and rows lie all over memory: the good is fetched ahead,
@@ -311,11 +378,11 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
             const Good *good = goods.at(i);
             if (good->source != mapSource) {
                 mapSource = good->source;
-                map = &plan.columnMaps.find(mapSource).value();
+                sourcePlan = &plan.sources.find(mapSource).value();
                 reader = static_cast<const CsvManipulator *>(mapSource->reader);
             }
             if (reader->ReadMappedRow(good->rowOffset, raw, buffer))
-                FormatRow(plan, good, *map, raw, builder, memo);
+                FormatRow(plan, good, *sourcePlan, raw, builder, memo, &out.bytes);
             out.ends.push_back(out.bytes.size());
         }
     };

@@ -49,9 +49,18 @@ public:
 
 private:
     // Where each output column comes from.
+    struct SourcePlan
+    {
+        QVector<int> map; // the source's column of each output column, or -1
+        // The output columns are the source's own, in its order, and only
+        // "categoryId" is computed differently from the row: a row is then
+        // copied whole but for that cell (when its cells are written the way
+        // the writer would write them).
+        bool whole = false;
+    };
     struct Plan
     {
-        QHash<const Source *, QVector<int>> columnMaps;
+        QHash<const Source *, SourcePlan> sources;
         int offerAt = -1;
         int categoryAt = -1;
         int templateAt = -1;
@@ -65,10 +74,12 @@ private:
     struct Memo
     {
         const CatModel *category = nullptr;
-        QByteArray path; // the category's path in UTF-8
+        QByteArray path;    // the category's path in UTF-8
+        QByteArray escaped; // and as a cell of a row
     };
-    static void FormatRow(const Plan &plan, const Good *good, const QVector<int> &map, const CsvRawRow &raw,
-                          CsvRowBuilder &builder, Memo &memo);
+    static void FormatRow(const Plan &plan, const Good *good, const SourcePlan &source, const CsvRawRow &raw,
+                          CsvRowBuilder &builder, Memo &memo, QByteArray *out);
+    static bool CopyWhole(const Plan &plan, const CsvRawRow &raw, const Memo &memo, QByteArray *out);
     static QStringList RowOf(const Plan &plan, const Good *good, const QVector<int> &map, const QStringList &row);
     bool WriteEachRow(IWriter *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
                       const QString &saving);

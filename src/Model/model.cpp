@@ -316,10 +316,21 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
             ok = false;
         }
         delete writer;
-        if (!ok)
+        if (!ok) {
+            ReleaseMappedPages();
             return false;
+        }
     }
+    ReleaseMappedPages();
     return true;
+}
+
+void Model::ReleaseMappedPages()
+{
+    for (const Source &source : qAsConst(m_sources)) {
+        if (auto *csv = dynamic_cast<CsvManipulator *>(source.reader))
+            csv->ReleaseMapped();
+    }
 }
 
 bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString *tempFile)

@@ -97,6 +97,8 @@ private:
 
     void SetError(const QString &text) { m_lastError = text; }
     void DropSource(Source *source);
+    // Gives back the pages of the feeds that a walk over their rows read in.
+    void ReleaseMappedPages();
     Offer *OfferOfFile(Source &source, const QStringList &firstRow);
 
     QList<Source> m_sources;
