@@ -142,17 +142,20 @@ bool GoodsWriter::CopyWhole(const Plan &plan, const CsvRawRow &raw, const Memo &
         // something in it that needs the quotes.
         if (field.size < 2 || field.data[0] != '"' || field.data[field.size - 1] != '"')
             return false;
+        const char *inside = field.data + 1;
+        const char *stop = field.data + field.size - 1;
         bool needed = false;
-        for (const char *p = field.data + 1, *stop = field.data + field.size - 1; p < stop; ++p) {
-            if (*p == '"') {
-                if (p + 1 >= stop || p[1] != '"')
-                    return false;
-                ++p;
-                needed = true;
-            } else if (*p == ';' || *p == '\n') {
-                needed = true;
-            }
+        for (const char *p = inside; p < stop;) {
+            const char *quote = static_cast<const char *>(std::memchr(p, '"', size_t(stop - p)));
+            if (!quote)
+                break;
+            if (quote + 1 >= stop || quote[1] != '"')
+                return false;
+            needed = true;
+            p = quote + 2;
         }
+        if (!needed)
+            needed = std::memchr(inside, ';', size_t(stop - inside)) || std::memchr(inside, '\n', size_t(stop - inside));
         if (!needed)
             return false;
     }
