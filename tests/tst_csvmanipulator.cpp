@@ -57,6 +57,20 @@ QString TestCsvManipulator::WriteFile(const QByteArray &bytes)
     return path;
 }
 
+// Reads every row, noting the offset at which each begins.
+static Rows ReadWithOffsets(IReader *reader, QList<qint64> *offsets)
+{
+    Rows rows;
+    for (;;) {
+        const qint64 offset = reader->Position();
+        const QStringList row = reader->NextRow();
+        if (row.isEmpty())
+            return rows;
+        offsets->append(offset);
+        rows.append(row);
+    }
+}
+
 static Rows ReadAll(IReader *reader)
 {
     Rows rows;
@@ -138,15 +152,7 @@ void TestCsvManipulator::offsetsFindRowsAgain()
     std::unique_ptr<IReader> reader(OpenCsvReader(WriteFile(bytes)));
     QVERIFY(reader);
     QList<qint64> offsets;
-    Rows rows;
-    for (;;) {
-        const qint64 offset = reader->Position();
-        const QStringList row = reader->NextRow();
-        if (row.isEmpty())
-            break;
-        offsets.append(offset);
-        rows.append(row);
-    }
+    const Rows rows = ReadWithOffsets(reader.get(), &offsets);
     QVERIFY(rows.size() >= 3);
     // Offsets are true byte offsets: the row starts right there in the file.
     for (int i = 1; i < offsets.size(); ++i)
@@ -487,15 +493,7 @@ void TestCsvManipulator::realFeeds()
     QCOMPARE(reader->Header().size(), columns);
     QCOMPARE(reader->Header().first(), firstColumn);
     QList<qint64> offsets;
-    Rows read;
-    for (;;) {
-        const qint64 offset = reader->Position();
-        const QStringList row = reader->NextRow();
-        if (row.isEmpty())
-            break;
-        offsets.append(offset);
-        read.append(row);
-    }
+    const Rows read = ReadWithOffsets(reader.get(), &offsets);
     QCOMPARE(read.size(), rows);
     for (int i = 0; i < read.size(); i += 7)
         QCOMPARE(reader->RowAt(offsets.at(i)), read.at(i));

@@ -28,6 +28,28 @@ qint32 FromDouble(double value)
     return qint32(truncated);
 }
 
+// The length of the well-formed multi-byte UTF-8 sequence that starts at p
+// (whose first byte is not ASCII), or 0 when it is malformed: a stray
+// continuation byte, an overlong form, a surrogate, a code point beyond the
+// last, or a sequence cut short.
+inline int SequenceLength(const uchar *p, const uchar *end)
+{
+    const uchar c = *p;
+    if (c >= 0xC2 && c <= 0xDF)
+        return end - p >= 2 && (p[1] & 0xC0) == 0x80 ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+            return 0;
+        return (c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F) ? 0 : 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
+            return 0;
+        return (c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F) ? 0 : 4;
+    }
+    return 0;
+}
+
 // Decodes well-formed UTF-8 straight into the string's storage; false at
 // the first malformed sequence (the toolkit's decoder then takes over, with
 // its replacement characters).
@@ -51,29 +73,24 @@ bool DecodeWellFormed(const uchar *p, const uchar *end, ushort *out, int *length
         // ...then a run of longer sequences: two bytes for Cyrillic text.
         while (p < end && *p >= 0x80) {
             const uchar c = *p;
-            if (c >= 0xC2 && c <= 0xDF) {
-                if (end - p < 2 || (p[1] & 0xC0) != 0x80)
-                    return false;
+            switch (SequenceLength(p, end)) {
+            case 2:
                 *out++ = ushort(((c & 0x1F) << 6) | (p[1] & 0x3F));
                 p += 2;
-            } else if (c >= 0xE0 && c <= 0xEF) {
-                if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
-                    return false;
-                if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F))
-                    return false;
+                break;
+            case 3:
                 *out++ = ushort(((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
                 p += 3;
-            } else if (c >= 0xF0 && c <= 0xF4) {
-                if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
-                    return false;
-                if ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F))
-                    return false;
+                break;
+            case 4: {
                 const uint code = ((c & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6)
                         | (p[3] & 0x3Fu);
                 *out++ = ushort(0xD800 + ((code - 0x10000) >> 10));
                 *out++ = ushort(0xDC00 + ((code - 0x10000) & 0x3FF));
                 p += 4;
-            } else {
+                break;
+            }
+            default:
                 return false;
             }
         }
@@ -298,28 +315,14 @@ bool CsvRawRow::IsValidUtf8Scalar(const char *data, int size)
         }
         if (p == end)
             break;
-        const uchar c = *p;
-        if (c < 0x80) {
+        if (*p < 0x80) {
             ++p;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            if (end - p < 2 || (p[1] & 0xC0) != 0x80)
-                return false;
-            p += 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
-                return false;
-            if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F))
-                return false; // overlong form or a surrogate
-            p += 3;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
-                return false;
-            if ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F))
-                return false; // overlong form or beyond the last code point
-            p += 4;
-        } else {
-            return false;
+            continue;
         }
+        const int length = SequenceLength(p, end);
+        if (length == 0)
+            return false;
+        p += length;
     }
     return true;
 }
