@@ -542,8 +542,7 @@ int Generate(const QCommandLineParser &args)
             row << QString::number(adv.id) << QString::fromUtf8(adv.name);
         writer->WriteRow(row);
     }
-    auto *csv = dynamic_cast<CsvManipulator *>(writer.get());
-    if (csv && !csv->Close()) {
+    if (!writer->Close()) {
         std::fprintf(stderr, "feedgen: writing %s failed\n", qPrintable(out));
         return 1;
     }
@@ -670,8 +669,7 @@ int DeriveBase(const QCommandLineParser &args)
         }
         writer->WriteRow(row);
     }
-    auto *csv = dynamic_cast<CsvManipulator *>(writer.get());
-    if (csv && !csv->Close()) {
+    if (!writer->Close()) {
         std::fprintf(stderr, "feedgen: writing %s failed\n", qPrintable(out));
         return 1;
     }

@@ -2,7 +2,7 @@
 
 #include "source.h"
 
-IOViewModel::IOViewModel(QList<Source> *sources)
+IOViewModel::IOViewModel(StableList<Source> *sources)
     : m_sources(sources)
 {
 }

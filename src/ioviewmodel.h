@@ -3,6 +3,8 @@
 #include <QAbstractListModel>
 #include <QList>
 
+#include "stablelist.h"
+
 struct Source;
 
 // The loaded feeds, by name, for the list of files. Reads the model's list
@@ -13,7 +15,7 @@ class IOViewModel final : public QAbstractListModel
     Q_OBJECT
 
 public:
-    explicit IOViewModel(QList<Source> *sources);
+    explicit IOViewModel(StableList<Source> *sources);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -22,5 +24,5 @@ public:
 private:
     Q_DISABLE_COPY(IOViewModel)
 
-    QList<Source> *m_sources;
+    StableList<Source> *m_sources;
 };

@@ -4,7 +4,7 @@
 
 #include <QColor>
 
-OfferViewModel::OfferViewModel(QList<Offer> *offers)
+OfferViewModel::OfferViewModel(StableList<Offer> *offers)
     : m_offers(offers)
 {
 }

@@ -3,6 +3,8 @@
 #include <QAbstractListModel>
 #include <QList>
 
+#include "stablelist.h"
+
 struct Offer;
 
 // The offers for the offer list: the name, with " (+)" while the offer's own
@@ -13,7 +15,7 @@ class OfferViewModel final : public QAbstractListModel
     Q_OBJECT
 
 public:
-    explicit OfferViewModel(QList<Offer> *offers);
+    explicit OfferViewModel(StableList<Offer> *offers);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -22,5 +24,5 @@ public:
 private:
     Q_DISABLE_COPY(OfferViewModel)
 
-    QList<Offer> *m_offers;
+    StableList<Offer> *m_offers;
 };

@@ -247,7 +247,7 @@ void TestCsvManipulator::byteOrderMarkIsSkipped()
 
 void TestCsvManipulator::ownerThreadRefusesOthers()
 {
-    std::unique_ptr<CsvManipulator> reader(static_cast<CsvManipulator *>(OpenCsvReader(WriteFile("a;b\n1;2\n3;4\n"))));
+    std::unique_ptr<CsvManipulator> reader(OpenCsvReader(WriteFile("a;b\n1;2\n3;4\n")));
     QVERIFY(reader);
     const qint64 offset = reader->Position();
     QThread other;
@@ -329,7 +329,7 @@ void TestCsvManipulator::fileCutWhileOpenGivesEmptyRows()
     for (int i = 0; i < 5000; ++i)
         bytes += QByteArray::number(i) + ";" + QByteArray(60, 'x') + "\n";
     const QString path = WriteFile(bytes);
-    std::unique_ptr<CsvManipulator> reader(static_cast<CsvManipulator *>(OpenCsvReader(path)));
+    std::unique_ptr<CsvManipulator> reader(OpenCsvReader(path));
     QVERIFY(reader);
     QList<qint64> offsets;
     for (qint64 offset = reader->Position(); reader->ScanNext(); offset = reader->Position())
@@ -349,7 +349,7 @@ void TestCsvManipulator::rawScanAgreesWithDecodedRows()
     const QByteArray bytes("id;name;descr\n1;\"Кофта; синяя\";\"a\"\"b\"\n2;;\"\"\n3;\"\"\"\";\xEF\xBB\xBFx\r\n");
     const QString path = WriteFile(bytes);
     std::unique_ptr<IReader> decoded(OpenCsvReader(path));
-    std::unique_ptr<CsvManipulator> raw(static_cast<CsvManipulator *>(OpenCsvReader(path)));
+    std::unique_ptr<CsvManipulator> raw(OpenCsvReader(path));
     QVERIFY(decoded && raw);
     QList<qint64> offsets;
     for (;;) {

@@ -137,7 +137,7 @@ void TestRecords::identityKeys()
     columns.url = good->source->urlColumn;
     columns.id = good->source->idColumn;
     columns.name = good->source->nameColumn;
-    auto *csv = static_cast<CsvManipulator *>(good->source->reader);
+    CsvManipulator *csv = good->source->reader.get();
     RowHash digest;
     QVERIFY(IdentityKey::Digest(tpl, RawCellView{csv->ScanAt(good->rowOffset)}, columns, good->offer->name,
                                 good->offer->name.toUtf8(), quintptr(good), &digest));

@@ -20,6 +20,7 @@ class ListWriter final : public IWriter
 public:
     void WriteHeader(const QStringList &header) override { rows << header; }
     void WriteRow(const QStringList &row) override { rows << row; }
+    bool Close() override { return true; }
     QList<QStringList> rows;
 };
 

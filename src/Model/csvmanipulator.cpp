@@ -696,7 +696,7 @@ void CsvManipulator::FlushOutput()
     m_output.clear();
 }
 
-IReader *OpenCsvReader(const QString &path)
+CsvManipulator *OpenCsvReader(const QString &path)
 {
     auto *reader = new CsvManipulator;
     if (!reader->Open(path, true)) {
@@ -706,7 +706,7 @@ IReader *OpenCsvReader(const QString &path)
     return reader;
 }
 
-IWriter *CreateCsvWriter(const QString &path)
+CsvManipulator *CreateCsvWriter(const QString &path)
 {
     auto *writer = new CsvManipulator;
     if (!writer->Open(path, false)) {
@@ -716,7 +716,7 @@ IWriter *CreateCsvWriter(const QString &path)
     return writer;
 }
 
-IReader *ConvertToCsv(const QString &path, IReader *reader)
+CsvManipulator *ConvertToCsv(const QString &path, IReader *reader)
 {
     auto *csv = new CsvManipulator;
     if (!csv->Open(path, false)) {

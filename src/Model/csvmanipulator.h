@@ -50,7 +50,7 @@ public:
     bool Open(const QString &path, bool forReading);
     // Writes what is still buffered and closes the file; false when a write
     // failed since the file was opened.
-    bool Close();
+    bool Close() override;
 
     // The loader's fast path: the same rows as NextRow() and RowAt(), found
     // but not decoded. Null where those would give an empty row. The row
@@ -133,10 +133,10 @@ private:
 
 // Opens a CSV feed for reading; null when it cannot be opened or its first
 // line is empty. The caller owns the reader.
-IReader *OpenCsvReader(const QString &path);
+CsvManipulator *OpenCsvReader(const QString &path);
 // Opens a CSV file for writing; null when it cannot be created. The caller
 // owns the writer; destroying it closes the file.
-IWriter *CreateCsvWriter(const QString &path);
+CsvManipulator *CreateCsvWriter(const QString &path);
 // Copies every row of a reader into a CSV file and opens that file for
 // reading; null when either step fails. The caller owns the result.
-IReader *ConvertToCsv(const QString &path, IReader *reader);
+CsvManipulator *ConvertToCsv(const QString &path, IReader *reader);

@@ -46,8 +46,7 @@ void DuplicateRemover::DigestAhead(CatModel *root)
     items.reserve(size_t(walk.size()));
     for (int i = 0; i < walk.size(); ++i) {
         const Good *good = walk.at(i);
-        if (dynamic_cast<CsvManipulator *>(good->source->reader))
-            items.push_back(Item{good->source, good->rowOffset, i});
+        items.push_back(Item{good->source, good->rowOffset, i});
     }
     std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
         return a.source != b.source ? a.source < b.source : a.offset < b.offset;
@@ -81,8 +80,7 @@ void DuplicateRemover::DigestAhead(CatModel *root)
 
     const auto digestStretch = [&](const Stretch &stretch, Context &context) {
         const Source *source = items[stretch.first].source;
-        auto *csv = static_cast<CsvManipulator *>(source->reader);
-        CsvRowScanner scanner(csv->FilePath(), items[stretch.first].offset, source->header.size(), stretch.stop);
+        CsvRowScanner scanner(source->reader->FilePath(), items[stretch.first].offset, source->header.size(), stretch.stop);
         const ComparedCells *compared = comparedCells ? &comparedCells(source) : nullptr;
         CsvRowBatch batch;
         CsvRawRow row;
@@ -173,12 +171,7 @@ bool DuplicateRemover::Keep(Good *good)
         digests = m_ahead[m_next];
     } else {
         const ComparedCells *compared = comparedCells ? &comparedCells(good->source) : nullptr;
-        if (auto *csv = dynamic_cast<CsvManipulator *>(good->source->reader)) {
-            digests = DigestRow(m_context, good, csv->ScanAt(good->rowOffset), nullptr, compared);
-        } else {
-            const QStringList row = good->Row();
-            digests = DigestRow(m_context, good, nullptr, &row, compared);
-        }
+        digests = DigestRow(m_context, good, good->source->reader->ScanAt(good->rowOffset), nullptr, compared);
     }
     ++m_next;
     if (digests.unique)

@@ -1,7 +1,6 @@
 #include "feedloader.h"
 
 #include <limits>
-#include <type_traits>
 
 #include <QCoreApplication>
 #include <QSet>
@@ -27,9 +26,10 @@ const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
 const uchar kKeyReady = 1;
 const uchar kCellsReady = 2;
 
+} // namespace
 
 // Rows found by the reader's scan, decoded cell by cell.
-struct RawCells
+struct FeedLoader::RawCells
 {
     CsvRowStream *stream = nullptr;
     const CsvRowStream::Batch *batch = nullptr;
@@ -60,28 +60,6 @@ struct RawCells
     uchar Flags() const { return batch->flags.empty() ? 0 : batch->flags[size_t(index)]; }
     const RowHash &Digest(int which) const { return batch->digests[size_t(index) * 2 + size_t(which)]; }
 };
-
-// Rows of any other reader, decoded whole.
-struct ListCells
-{
-    IReader *reader = nullptr;
-    QStringList row;
-    qint64 offset = -1;
-
-    bool Next()
-    {
-        offset = reader->Position();
-        row = reader->NextRow();
-        return !row.isEmpty();
-    }
-    bool IsEmpty(int column) const { return Good::Cell(row, column).isEmpty(); }
-    QString Text(int column) const { return Good::Cell(row, column); }
-    QByteArray Bytes(int column) const { return Good::Cell(row, column).toUtf8(); }
-    qint32 Price(int column) const { return CsvRawRow::ParsePrice(Good::Cell(row, column)); }
-    ListCellView View() const { return ListCellView{&row}; }
-};
-
-} // namespace
 
 FeedLoader::FeedLoader(Model &model, bool isBase, IProgress *progress)
     : m_model(model), m_isBase(isBase), m_progress(progress)
@@ -120,25 +98,18 @@ bool FeedLoader::Run(Source *source)
         return false;
     }
 
-    IReader *reader = source->reader;
+    CsvManipulator *reader = source->reader.get();
     source->header = reader->Header();
     source->FindColumns();
     m_newTree = new CatModel(QStringLiteral("new"));
 
-    bool finished;
-    if (auto *csv = dynamic_cast<CsvManipulator *>(reader)) {
-        // The rows are found on a thread of their own while this one files
-        // the goods of the rows found before.
-        CsvRowStream stream(csv->FilePath(), csv->Position(), source->header.size(),
-                            m_isBase ? BaseRowPreparer() : CsvRowStream::Preparer());
-        RawCells cells;
-        cells.stream = &stream;
-        finished = LoadRows(cells);
-    } else {
-        ListCells cells;
-        cells.reader = reader;
-        finished = LoadRows(cells);
-    }
+    // The rows are found on a thread of their own while this one files the
+    // goods of the rows found before.
+    CsvRowStream stream(reader->FilePath(), reader->Position(), source->header.size(),
+                        m_isBase ? BaseRowPreparer() : CsvRowStream::Preparer());
+    RawCells cells;
+    cells.stream = &stream;
+    const bool finished = LoadRows(cells);
 
     Finish();
     // Changed goods had their rows read for the exact comparison; the pages
@@ -188,8 +159,7 @@ CsvRowStream::Preparer FeedLoader::BaseRowPreparer() const
     };
 }
 
-template<typename Cells>
-bool FeedLoader::LoadRows(Cells &cells)
+bool FeedLoader::LoadRows(RawCells &cells)
 {
     bool hasRow = cells.Next();
 
@@ -216,8 +186,7 @@ bool FeedLoader::LoadRows(Cells &cells)
     return true;
 }
 
-template<typename Cells>
-void FeedLoader::LoadRow(const Cells &cells, qint64 offset)
+void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
 {
     const Source &source = *m_source;
     const char *data;
@@ -313,8 +282,7 @@ void FeedLoader::LoadRow(const Cells &cells, qint64 offset)
     node->goods.append(new Good(candidate));
 }
 
-template<typename Cells>
-bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
+bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
 {
     const Source &source = *m_source;
     IdTemplate cellTemplate;
@@ -333,11 +301,9 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
     columns.name = source.nameColumn;
     RowHash key;
     bool digested = false;
-    if constexpr (std::is_same_v<Cells, RawCells>) {
-        if (tpl->shape == IdTemplate::UrlOnly && (cells.Flags() & kKeyReady)) {
-            key = cells.Digest(0);
-            digested = true;
-        }
+    if (tpl->shape == IdTemplate::UrlOnly && (cells.Flags() & kKeyReady)) {
+        key = cells.Digest(0);
+        digested = true;
     }
     if (!digested
             && !IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
@@ -349,43 +315,24 @@ bool FeedLoader::MatchBase(const Good &candidate, const Cells &cells)
 
     Good *existing = found->good;
     const ColumnPairs &pairs = PairsWith(existing->source);
-    bool same;
-    if constexpr (std::is_same_v<Cells, RawCells>) {
-        if (pairs.base.whole && (cells.Flags() & kCellsReady))
-            same = cells.Digest(1) == found->cells;
-        else
-            same = pairs.base.Digest(cells.row, m_scratch) == found->cells;
-    } else {
-        same = pairs.base.Digest(cells.row) == found->cells;
-    }
+    bool same = pairs.base.whole && (cells.Flags() & kCellsReady) ? cells.Digest(1) == found->cells
+                                                                   : pairs.base.Digest(cells.row, m_scratch) == found->cells;
     if (!same) {
         // Digests differ when the bytes do; the texts may still be equal
         // (quoting, invalid UTF-8), so the rows are compared cell by cell.
+        // These rows lie all over the feed, and each read maps a stretch of
+        // pages around its row: they are given back now and then, or the
+        // whole feed would stay in memory.
+        CsvManipulator *other = existing->source->reader.get();
+        if (++m_exactReads % 2048 == 0)
+            other->ReleaseMapped();
+        static const CsvRawRow s_emptyRow;
+        const CsvRawRow *otherRow = other->ScanAt(existing->rowOffset);
+        if (!otherRow)
+            otherRow = &s_emptyRow;
         same = true;
-        auto *otherCsv = dynamic_cast<CsvManipulator *>(existing->source->reader);
-        bool compared = false;
-        if constexpr (std::is_same_v<Cells, RawCells>) {
-            if (otherCsv) {
-                // These rows lie all over the feed, and each read maps a
-                // stretch of pages around its row: they are given back now
-                // and then, or the whole feed would stay in memory.
-                if (++m_exactReads % 2048 == 0)
-                    otherCsv->ReleaseMapped();
-                static const CsvRawRow s_emptyRow;
-                const CsvRawRow *other = otherCsv->ScanAt(existing->rowOffset);
-                if (!other)
-                    other = &s_emptyRow;
-                for (int i = 0; i < pairs.base.columns.size() && same; ++i)
-                    same = CsvRawRow::SameText(*cells.row, pairs.base.columns.at(i), *other,
-                                               pairs.other.columns.at(i));
-                compared = true;
-            }
-        }
-        if (!compared) {
-            const QStringList other = existing->Row();
-            for (int i = 0; i < pairs.base.columns.size() && same; ++i)
-                same = cells.Text(pairs.base.columns.at(i)) == Good::Cell(other, pairs.other.columns.at(i));
-        }
+        for (int i = 0; i < pairs.base.columns.size() && same; ++i)
+            same = CsvRawRow::SameText(*cells.row, pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i));
     }
     if (same) {
         existing->status = kIdenticalMark;

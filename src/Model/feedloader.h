@@ -49,13 +49,13 @@ private:
     FeedLoader(const FeedLoader &) = delete;
     FeedLoader &operator=(const FeedLoader &) = delete;
 
-    template<typename Cells>
-    bool LoadRows(Cells &cells);
-    template<typename Cells>
-    void LoadRow(const Cells &cells, qint64 offset);
+    // The rows of the stream, with what its thread worked out for them.
+    struct RawCells;
+
+    bool LoadRows(RawCells &cells);
+    void LoadRow(const RawCells &cells, qint64 offset);
     // True when the base row matched a loaded good; the row then leaves no good.
-    template<typename Cells>
-    bool MatchBase(const Good &candidate, const Cells &cells);
+    bool MatchBase(const Good &candidate, const RawCells &cells);
 
     Offer *OfferOfFile(const QStringList &firstRow);
     CsvRowStream::Preparer BaseRowPreparer() const;

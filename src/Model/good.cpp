@@ -98,7 +98,7 @@ QString Good::Key(const QStringList &row) const
 
 QString Good::Key() const
 {
-    auto *csv = source && source->reader ? dynamic_cast<CsvManipulator *>(source->reader) : nullptr;
+    CsvManipulator *csv = source ? source->reader.get() : nullptr;
     if (!csv)
         return Key(Row());
     QString text;

@@ -230,6 +230,18 @@ QStringList GoodsWriter::RowOf(const Plan &plan, const Good *good, const QVector
 bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                         const Filter *filter, IProgress *progress, bool recursive)
 {
+    return WriteTo(writer, nullptr, header, writeHeader, category, filter, progress, recursive);
+}
+
+bool GoodsWriter::Write(CsvManipulator *writer, const QStringList &header, bool writeHeader,
+                        const CatModel *category, const Filter *filter, IProgress *progress, bool recursive)
+{
+    return WriteTo(writer, writer, header, writeHeader, category, filter, progress, recursive);
+}
+
+bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStringList &header, bool writeHeader,
+                          const CatModel *category, const Filter *filter, IProgress *progress, bool recursive)
+{
     Q_UNUSED(m_model)
     const QList<Good *> goods = Select(category, filter, recursive);
     const int total = goods.size();
@@ -244,8 +256,7 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
         for (int i = 0; i < header.size(); ++i)
             sourcePlan.map[i] = source->header.indexOf(header.at(i));
         plan.sources.insert(source, sourcePlan);
-        auto *csv = dynamic_cast<CsvManipulator *>(source->reader);
-        allMapped = allMapped && csv && csv->IsMapped();
+        allMapped = allMapped && source->reader->IsMapped();
     }
 
     if (writeHeader)
@@ -275,18 +286,16 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
         source->reader->SetOwnerThread(QThread::currentThread());
 
     const QString saving = tr("Сохранение ") + category->name;
-    auto *csvWriter = dynamic_cast<CsvManipulator *>(writer);
     const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
-                                                 : WriteEachRow(writer, plan, goods, progress, saving);
+                                                 : WriteEachRow(writer, csvWriter, plan, goods, progress, saving);
 
     for (const Source *source : sources) {
         source->reader->SetOwnerThread(nullptr);
         // A large save has read its feeds' pages in; they are given back (a
         // small one, such as one category of a save by categories, leaves
         // that to its caller: the release walks the whole mapping).
-        auto *csv = dynamic_cast<CsvManipulator *>(source->reader);
-        if (csv && total >= kReleaseAfter)
-            csv->ReleaseMapped();
+        if (total >= kReleaseAfter)
+            source->reader->ReleaseMapped();
     }
     if (!finished)
         return false;
@@ -295,11 +304,10 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
     return true;
 }
 
-bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
-                               const QString &saving)
+bool GoodsWriter::WriteEachRow(IWriter *writer, CsvManipulator *csvWriter, const Plan &plan,
+                               const QList<Good *> &goods, IProgress *progress, const QString &saving)
 {
     const int total = goods.size();
-    auto *csvWriter = dynamic_cast<CsvManipulator *>(writer);
     QByteArray formatted;
     CsvRowBuilder builder(&formatted);
     Memo memo;
@@ -313,9 +321,9 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, const Plan &plan, const QList<Go
         if (good->source != mapSource) {
             mapSource = good->source;
             sourcePlan = &plan.sources.find(mapSource).value();
-            csvReader = dynamic_cast<CsvManipulator *>(mapSource->reader);
+            csvReader = mapSource->reader.get();
         }
-        if (csvWriter && csvReader) {
+        if (csvWriter) {
             // Cells are copied from the source's bytes; only computed ones are built.
             const CsvRawRow *raw = csvReader->ScanAt(good->rowOffset);
             if (!raw)
@@ -376,13 +384,13 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
                 __builtin_prefetch(goods.at(i + 32));
             if (i + 16 < last) {
                 const Good *ahead = goods.at(i + 16);
-                static_cast<const CsvManipulator *>(ahead->source->reader)->Prefetch(ahead->rowOffset);
+                ahead->source->reader->Prefetch(ahead->rowOffset);
             }
             const Good *good = goods.at(i);
             if (good->source != mapSource) {
                 mapSource = good->source;
                 sourcePlan = &plan.sources.find(mapSource).value();
-                reader = static_cast<const CsvManipulator *>(mapSource->reader);
+                reader = mapSource->reader.get();
             }
             if (reader->ReadMappedRow(good->rowOffset, raw, buffer))
                 FormatRow(plan, good, *sourcePlan, raw, builder, memo, &out.bytes);

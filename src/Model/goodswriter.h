@@ -37,6 +37,10 @@ public:
 
     bool Write(IWriter *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                const Filter *filter, IProgress *progress, bool recursive);
+    // A CSV file takes rows already in the dialect: cells are copied as
+    // bytes and rows formatted on two processors.
+    bool Write(CsvManipulator *writer, const QStringList &header, bool writeHeader, const CatModel *category,
+               const Filter *filter, IProgress *progress, bool recursive);
 
     // The union of the columns of the selected goods' sources, each name once.
     static QStringList CollectHeader(const CatModel *category, const Filter *filter, bool recursive);
@@ -81,8 +85,10 @@ private:
                           CsvRowBuilder &builder, Memo &memo, QByteArray *out);
     static bool CopyWhole(const Plan &plan, const CsvRawRow &raw, const Memo &memo, QByteArray *out);
     static QStringList RowOf(const Plan &plan, const Good *good, const QVector<int> &map, const QStringList &row);
-    bool WriteEachRow(IWriter *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
-                      const QString &saving);
+    bool WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStringList &header, bool writeHeader,
+                 const CatModel *category, const Filter *filter, IProgress *progress, bool recursive);
+    bool WriteEachRow(IWriter *writer, CsvManipulator *csvWriter, const Plan &plan, const QList<Good *> &goods,
+                      IProgress *progress, const QString &saving);
     bool WriteInParallel(CsvManipulator *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
                          const QString &saving);
 

@@ -1,5 +1,7 @@
 #include "model.h"
 
+#include <memory>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -32,11 +34,7 @@ Model::Model(QObject *parent) : QObject(parent), m_root(QStringLiteral("Root"))
     qRegisterMetaType<Good *>("Good *");
 }
 
-Model::~Model()
-{
-    for (Source &source : m_sources)
-        source.DestroyReader();
-}
+Model::~Model() = default;
 
 Offer *Model::FindOrCreateOffer(const QString &key)
 {
@@ -44,8 +42,7 @@ Offer *Model::FindOrCreateOffer(const QString &key)
         return offer;
     Offer created;
     created.name = key;
-    m_offers.append(created);
-    Offer *offer = &m_offers.last();
+    Offer *offer = m_offers.append(created);
     m_offerIndex.insert(key, offer);
     return offer;
 }
@@ -110,7 +107,7 @@ bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
     Source source;
     source.name = QFileInfo(path).completeBaseName();
     source.path = readPath;
-    source.reader = OpenCsvReader(readPath);
+    source.reader.reset(OpenCsvReader(readPath));
     if (!source.reader) {
         if (!QFileInfo::exists(readPath))
             SetError(tr("Файл %1 не найден").arg(QDir::toNativeSeparators(path)));
@@ -120,7 +117,7 @@ bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
             SetError(tr("В файле %1 нет заголовка: первая строка пуста").arg(QDir::toNativeSeparators(path)));
         return false;
     }
-    return LoadFromReader(source, isBase, progress);
+    return LoadFromReader(std::move(source), isBase, progress);
 }
 
 bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
@@ -129,8 +126,7 @@ bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
     FeedLoader loader(*this, isBase, progress);
     if (isBase)
         loader.PrepareBase(source);
-    m_sources.append(source);
-    return loader.Run(&m_sources.last());
+    return loader.Run(m_sources.append(std::move(source)));
 }
 
 bool Model::RemoveDuplicates(IProgress *progress)
@@ -145,13 +141,9 @@ bool Model::RemoveDuplicates(IProgress *progress)
 
 void Model::DropSource(Source *source)
 {
-    for (int i = 0; i < m_sources.size(); ++i) {
-        if (&m_sources[i] == source) {
-            m_sources[i].DestroyReader();
-            m_sources.removeAt(i);
-            return;
-        }
-    }
+    const int at = m_sources.indexOf(source);
+    if (at >= 0)
+        m_sources.removeAt(at);
 }
 
 void Model::Clear(bool onlyData)
@@ -165,8 +157,6 @@ void Model::Clear(bool onlyData)
         // The price range described goods that are gone now.
         offer.priceInfo.Reset();
     }
-    for (Source &source : m_sources)
-        source.DestroyReader();
     m_sources.clear();
     m_vendors.Clear();
     if (onlyData)
@@ -262,6 +252,17 @@ bool Model::WriteGoods(IWriter *writer, const QStringList &header, bool writeHea
     return ok;
 }
 
+bool Model::WriteGoods(CsvManipulator *writer, const QStringList &header, bool writeHeader, const CatModel *category,
+                       const Filter *filter, IProgress *progress, bool recursive)
+{
+    GoodsWriter goodsWriter(*this);
+    const bool ok = goodsWriter.Write(writer, header, writeHeader, category ? category : &m_root, filter, progress,
+                                      recursive);
+    if (!ok)
+        SetError(tr("Сохранение отменено"));
+    return ok;
+}
+
 QStringList Model::CollectHeader(const CatModel *category, const Filter *filter, bool recursive)
 {
     return GoodsWriter::CollectHeader(category ? category : &m_root, filter, recursive);
@@ -271,20 +272,18 @@ bool Model::SaveToFile(const QString &file, const CatModel *category, const QStr
                        const Filter *filter, IProgress *progress)
 {
     m_lastError.clear();
-    IWriter *writer = CreateCsvWriter(file);
+    std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(file));
     if (!writer) {
         SetError(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(file)));
         return false;
     }
     const CatModel *from = category ? category : &m_root;
     const QStringList columns = header ? *header : CollectHeader(from, filter, true);
-    bool ok = WriteGoods(writer, columns, true, from, filter, progress, true);
-    auto *csv = static_cast<CsvManipulator *>(writer);
-    if (!csv->Close() && ok) {
+    bool ok = WriteGoods(writer.get(), columns, true, from, filter, progress, true);
+    if (!writer->Close() && ok) {
         SetError(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file)));
         ok = false;
     }
-    delete writer;
     return ok;
 }
 
@@ -304,18 +303,17 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
             continue;
         const QString file = QDir::cleanPath(folder + QDir::separator() + GoodsWriter::FileBaseName(node)
                                              + QLatin1String(".csv"));
-        IWriter *writer = CreateCsvWriter(file);
+        std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(file));
         if (!writer) {
             SetError(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(file)));
             return false;
         }
         const QStringList columns = header ? *header : CollectHeader(node, filter, false);
-        bool ok = WriteGoods(writer, columns, true, node, filter, progress, false);
-        if (!static_cast<CsvManipulator *>(writer)->Close() && ok) {
+        bool ok = WriteGoods(writer.get(), columns, true, node, filter, progress, false);
+        if (!writer->Close() && ok) {
             SetError(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file)));
             ok = false;
         }
-        delete writer;
         if (!ok) {
             ReleaseMappedPages();
             return false;
@@ -327,10 +325,8 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
 
 void Model::ReleaseMappedPages()
 {
-    for (const Source &source : qAsConst(m_sources)) {
-        if (auto *csv = dynamic_cast<CsvManipulator *>(source.reader))
-            csv->ReleaseMapped();
-    }
+    for (const Source &source : qAsConst(m_sources))
+        source.reader->ReleaseMapped();
 }
 
 bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString *tempFile)
@@ -416,12 +412,9 @@ bool Model::DeleteOffer(Offer *offer, IProgress *progress)
         else
             ++it;
     }
-    for (int i = 0; i < m_offers.size(); ++i) {
-        if (&m_offers[i] == offer) {
-            m_offers.removeAt(i);
-            break;
-        }
-    }
+    const int at = m_offers.indexOf(offer);
+    if (at >= 0)
+        m_offers.removeAt(at);
     return true;
 }
 

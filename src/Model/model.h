@@ -3,6 +3,7 @@
 #include "catmodel.h"
 #include "offer.h"
 #include "source.h"
+#include "stablelist.h"
 #include "vendorregistry.h"
 
 #include <QList>
@@ -31,9 +32,10 @@ public:
 
     CatModel &Root() { return m_root; }
     const CatModel &Root() const { return m_root; }
-    QList<Source> &Sources() { return m_sources; }
-    QList<Offer> &Offers() { return m_offers; }
-    const QList<Offer> &Offers() const { return m_offers; }
+    StableList<Source> &Sources() { return m_sources; }
+    const StableList<Source> &Sources() const { return m_sources; }
+    StableList<Offer> &Offers() { return m_offers; }
+    const StableList<Offer> &Offers() const { return m_offers; }
     QMap<QString, Offer *> &OfferIndex() { return m_offerIndex; }
     VendorRegistry &Vendors() { return m_vendors; }
 
@@ -56,6 +58,9 @@ public:
 
     // The one save core: writes the selected goods through a writer.
     bool WriteGoods(IWriter *writer, const QStringList &header, bool writeHeader, const CatModel *category,
+                    const Filter *filter, IProgress *progress, bool recursive);
+    // The same into a CSV file, which takes its rows as bytes.
+    bool WriteGoods(CsvManipulator *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                     const Filter *filter, IProgress *progress, bool recursive);
     QStringList CollectHeader(const CatModel *category, const Filter *filter, bool recursive);
 
@@ -99,11 +104,10 @@ private:
     void DropSource(Source *source);
     // Gives back the pages of the feeds that a walk over their rows read in.
     void ReleaseMappedPages();
-    Offer *OfferOfFile(Source &source, const QStringList &firstRow);
 
-    QList<Source> m_sources;
+    StableList<Source> m_sources;
     CatModel m_root;
-    QList<Offer> m_offers;
+    StableList<Offer> m_offers;
     QMap<QString, Offer *> m_offerIndex;
     VendorRegistry m_vendors;
     QString m_lastError;

@@ -1,7 +1,5 @@
 #include "source.h"
 
-#include "ireader.h"
-
 void Source::FindColumns()
 {
     const auto column = [this](const char *name) { return int(header.indexOf(QLatin1String(name))); };
@@ -26,10 +24,4 @@ void Source::FindColumns()
 const IdTemplate *Source::InternTemplate(const IdTemplate &tpl)
 {
     return &*idTemplates.insert(tpl).first;
-}
-
-void Source::DestroyReader()
-{
-    delete reader;
-    reader = nullptr;
 }

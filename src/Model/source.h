@@ -1,21 +1,26 @@
 #pragma once
 
+#include "csvmanipulator.h"
 #include "idtemplate.h"
 
+#include <memory>
 #include <set>
 
 #include <QString>
 #include <QStringList>
 
-class IReader;
-
 // One loaded feed. It owns its open reader; the goods read from it keep only
 // the byte offsets of their rows and read them back through that reader, so
-// a source must outlive its goods. The model keeps sources at stable
-// addresses and destroys their readers itself (DestroyReader()).
+// a source must outlive its goods. Every feed is read as a CSV file (other
+// formats are converted into one first), so the reader is the CSV reader
+// itself. The model keeps sources at stable addresses (see StableList).
 struct Source
 {
-    IReader *reader = nullptr;
+    Source() = default;
+    Source(Source &&) = default;
+    Source &operator=(Source &&) = default;
+
+    std::unique_ptr<CsvManipulator> reader;
     QString name;      // file name without folder and last extension
     QString offerName; // offer of the whole file, or "Разные офферы"
     QStringList header;
@@ -39,5 +44,8 @@ struct Source
     void FindColumns();
     // The source's copy of a template; all goods with the same one share it.
     const IdTemplate *InternTemplate(const IdTemplate &tpl);
-    void DestroyReader();
+
+private:
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
 };
