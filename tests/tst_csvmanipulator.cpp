@@ -102,10 +102,12 @@ void TestCsvManipulator::reading_data()
             << QByteArray("id;name;price\n1;a\r\"q\";2\n") << h3 << Rows{{"1", "a\rq", "2"}};
     QTest::newRow("lf line ends") << QByteArray("id;name;price\n1;a;2\n3;b;4\n") << h3
                                   << Rows{{"1", "a", "2"}, {"3", "b", "4"}};
-    QTest::newRow("too many fields ends the data")
-            << QByteArray("id;name;price\n1;a;2\n1;a;2;3\n4;b;5\n") << h3 << Rows{{"1", "a", "2"}};
-    QTest::newRow("blank line ends the data") << QByteArray("id;name;price\n1;a;2\n\n4;b;5\n") << h3
-                                              << Rows{{"1", "a", "2"}};
+    QTest::newRow("a row with too many fields is passed over")
+            << QByteArray("id;name;price\n1;a;2\n1;a;2;3\n4;b;5\n") << h3 << Rows{{"1", "a", "2"}, {"4", "b", "5"}};
+    QTest::newRow("blank lines are passed over") << QByteArray("id;name;price\n1;a;2\n\n\r\n4;b;5\n\n") << h3
+                                                 << Rows{{"1", "a", "2"}, {"4", "b", "5"}};
+    QTest::newRow("carriage returns alone end the lines")
+            << QByteArray("id;name;price\r1;\"a\rb\";2\r3;b;4\r") << h3 << Rows{{"1", "a\rb", "2"}, {"3", "b", "4"}};
     QTest::newRow("trailing empty field without line end is dropped")
             << QByteArray("id;name;price\n1;x;") << h3 << Rows{};
     QTest::newRow("trailing empty field with line end is kept")

@@ -236,7 +236,7 @@ void TestLoading::badFiles_data()
     QTest::newRow("only a header") << QByteArray("name;categoryId\r\n") << true << 0;
     QTest::newRow("empty first line") << QByteArray("\r\nname;categoryId\r\na;X\r\n") << false << 0;
     QTest::newRow("malformed row in the middle")
-            << QByteArray("name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\n") << true << 1;
+            << QByteArray("name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\n") << true << 2;
     QByteArray binary;
     for (int i = 0; i < 5000; ++i)
         binary.append(char((i * 131 + 7) % 256));

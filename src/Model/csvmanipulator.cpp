@@ -1,5 +1,6 @@
 #include "csvmanipulator.h"
 
+#include "csvrowparser.h"
 #include "csvrowstream.h"
 
 #include <cstring>
@@ -16,9 +17,6 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
-#endif
-#ifdef __SSE2__
-#include <emmintrin.h>
 #endif
 
 namespace {
@@ -69,77 +67,6 @@ void InstallBusHandler()
 }
 
 #endif
-
-// Bytes that end or change a field: ";", the quote, "\r" and "\n". No byte
-// of a multi-byte UTF-8 sequence equals one of them, so the scan works on
-// bytes and never decodes.
-struct SpecialTable
-{
-    bool special[256];
-    SpecialTable()
-    {
-        std::memset(special, 0, sizeof special);
-        special[uchar(';')] = special[uchar('"')] = special[uchar('\r')] = special[uchar('\n')] = true;
-    }
-};
-const SpecialTable s_table;
-
-inline const char *FindSpecial(const char *p, const char *end)
-{
-#ifdef __SSE2__
-    const __m128i semicolon = _mm_set1_epi8(';');
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, semicolon), _mm_cmpeq_epi8(v, quote)),
-                                          _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask)
-            return p + __builtin_ctz(unsigned(mask));
-        p += 16;
-    }
-#endif
-    while (p < end && !s_table.special[uchar(*p)])
-        ++p;
-    return p;
-}
-
-#ifdef __SSE2__
-inline quint64 Mask16(const char *p)
-{
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(';')),
-                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
-                                      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
-                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
-    return quint64(uint(_mm_movemask_epi8(hits)));
-}
-#endif
-
-inline quint64 Mask64(const char *p)
-{
-#ifdef __SSE2__
-    return Mask16(p) | (Mask16(p + 16) << 16) | (Mask16(p + 32) << 32) | (Mask16(p + 48) << 48);
-#else
-    quint64 mask = 0;
-    for (int i = 0; i < 64; ++i)
-        mask |= quint64(s_table.special[uchar(p[i])]) << i;
-    return mask;
-#endif
-}
-
-// Bits for the special bytes among the 64 from p; none at or past end.
-inline quint64 SpecialMask(const char *p, const char *end)
-{
-    if (end - p >= 64)
-        return Mask64(p);
-    char tail[64] = {};
-    const int size = int(end - p);
-    std::memcpy(tail, p, size_t(size));
-    return Mask64(tail) & ((quint64(1) << size) - 1);
-}
 
 } // namespace
 
@@ -209,6 +136,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         }
     }
 #endif
+    m_crLineEnds = DetectCrLineEnds();
     const QStringList header = RowAt(0);
     // A first line without any character names no column at all.
     if (header.isEmpty() || (header.size() == 1 && header.first().isEmpty())) {
@@ -216,6 +144,29 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         return false;
     }
     m_header = header;
+    return true;
+}
+
+bool CsvManipulator::DetectCrLineEnds()
+{
+    // Old Mac files end their lines with "\r" alone; elsewhere a lone "\r"
+    // is an ordinary character of a cell. Only a file whose start has a "\r"
+    // and no "\n" is looked through whole.
+    QByteArray start(int(qMin<qint64>(m_fileSize, 65536)), Qt::Uninitialized);
+    start.resize(int(ReadAt(start.data(), 0, start.size())));
+    if (!CsvRowParser::LooksCrOnly(start.constData(), start.size()))
+        return false;
+    if (start.size() == m_fileSize)
+        return true;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qint64 pos = start.size(); pos < m_fileSize;) {
+        const qint64 n = ReadAt(block.data(), pos, block.size());
+        if (n <= 0)
+            break;
+        if (CsvRowParser::HasLineFeed(block.constData(), n))
+            return false;
+        pos += n;
+    }
     return true;
 }
 
@@ -242,6 +193,9 @@ bool CsvManipulator::Close()
     }
     m_output.clear();
     m_writeFailed = false;
+    m_crLineEnds = false;
+    m_skippedRows = 0;
+    m_firstSkipped.clear();
     m_position = 0;
     m_fileSize = 0;
     m_header.clear();
@@ -308,88 +262,6 @@ bool CsvManipulator::ExtendBlock(Block &block, qint64 rowStart)
     return n > 0;
 }
 
-CsvManipulator::ParseResult CsvManipulator::ParseRow(const char *begin, const char *end, bool atEnd,
-                                                     CsvRawRow &row, const char **rowEnd)
-{
-    row.Clear();
-    if (begin >= end)
-        return atEnd ? ParseResult::Nothing : ParseResult::NeedMore;
-
-    const char *fieldStart = begin;
-    bool quoted = false;
-    auto endField = [&](const char *fieldEnd) {
-        CsvField field;
-        field.data = fieldStart;
-        field.size = int(fieldEnd - fieldStart);
-        field.quoted = quoted;
-        row.fields.push_back(field);
-    };
-    auto endOfInput = [&]() {
-        CsvField field;
-        field.data = fieldStart;
-        field.size = int(end - fieldStart);
-        field.quoted = quoted;
-        if (CsvRawRow::HasCharacters(field))
-            row.fields.push_back(field);
-        *rowEnd = end;
-        return ParseResult::Row;
-    };
-
-    // The row is scanned 64 bytes at a time: a bit mask marks the bytes that
-    // end or change a field, and only those are looked at.
-    const char *p = begin;
-    for (;;) {
-        if (p >= end)
-            return atEnd ? endOfInput() : ParseResult::NeedMore;
-        quint64 mask = SpecialMask(p, end);
-        const char *next = p + 64;
-        while (mask) {
-            const char *c = p + __builtin_ctzll(mask);
-            mask &= mask - 1;
-            if (*c == ';') {
-                endField(c);
-                fieldStart = c + 1;
-                quoted = false;
-            } else if (*c == '\n') {
-                endField(c);
-                *rowEnd = c + 1;
-                return ParseResult::Row;
-            } else if (*c == '\r') {
-                if (c + 1 == end) {
-                    if (!atEnd)
-                        return ParseResult::NeedMore;
-                } else if (c[1] == '\n') {
-                    endField(c);
-                    *rowEnd = c + 2;
-                    return ParseResult::Row;
-                }
-                // a lone "\r" is an ordinary character
-            } else { // the quote: a quoted section up to the next single quote
-                quoted = true;
-                const char *q = c + 1;
-                for (;;) {
-                    q = static_cast<const char *>(std::memchr(q, '"', size_t(end - q)));
-                    if (!q)
-                        return atEnd ? endOfInput() : ParseResult::NeedMore; // a quote that never closes
-                    if (q + 1 == end) {
-                        if (!atEnd)
-                            return ParseResult::NeedMore;
-                        next = end;
-                        break;
-                    }
-                    if (q[1] != '"') {
-                        next = q + 1; // the character after the section follows the usual rules
-                        break;
-                    }
-                    q += 2;
-                }
-                break;
-            }
-        }
-        p = next;
-    }
-}
-
 #ifdef Q_OS_UNIX
 __attribute__((noinline)) bool CsvManipulator::ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const
 {
@@ -408,10 +280,10 @@ __attribute__((noinline)) bool CsvManipulator::ParseMapped(qint64 pos, CsvRawRow
     const char *begin = base + pos;
     if (pos == 0 && m_mapSize >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
         begin += 3;
-    const ParseResult result = ParseRow(begin, base + m_mapSize, true, row, stop);
+    const CsvRowParser::Result result = CsvRowParser::Parse(begin, base + m_mapSize, true, m_crLineEnds, row, stop);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     t_mappedCopy = nullptr;
-    return result == ParseResult::Row;
+    return result == CsvRowParser::Result::Row;
 }
 
 bool CsvManipulator::CopyMapped(const char *from, qint64 size, char *to)
@@ -532,12 +404,12 @@ bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *r
         const char *end = base + block.length;
         const bool atEnd = block.offset + block.length >= m_fileSize;
         const char *stop = nullptr;
-        const ParseResult result = ParseRow(begin, end, atEnd, row, &stop);
-        if (result == ParseResult::Row) {
+        const CsvRowParser::Result result = CsvRowParser::Parse(begin, end, atEnd, m_crLineEnds, row, &stop);
+        if (result == CsvRowParser::Result::Row) {
             *rowEnd = block.offset + (stop - base);
             break;
         }
-        if (result == ParseResult::Nothing)
+        if (result == CsvRowParser::Result::Nothing)
             return false;
         if (!ExtendBlock(block, pos)) {
             // The file ended sooner than its size said: take what is there.
@@ -551,7 +423,7 @@ bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *r
     return row.Count() > 0;
 }
 
-QStringList CsvManipulator::ReadRowLocked(Block &block)
+QStringList CsvManipulator::ReadRow(Block &block)
 {
     if (m_position == m_lastReadOffset && m_lastReadOffset >= 0) {
         m_position = m_lastReadEnd;
@@ -584,20 +456,20 @@ QStringList CsvManipulator::NextRow()
     }
     if (NextFromStream())
         return m_currentRow;
-    return ReadRowLocked(m_sequential);
+    return ReadRow(m_sequential);
 }
 
 bool CsvManipulator::NextFromStream()
 {
     // Rows read one after another come from a stream that finds them on a
-    // thread of its own; they are decoded here, on the thread that frees
-    // them (strings freed on another thread than the one that made them cost
-    // more than decoding them twice). Anything else (a jump, the end of the data, a malformed row) is
-    // left to the plain read.
+    // thread of its own, passing over blank lines and malformed rows; they
+    // are decoded here, on the thread that frees them (strings freed on
+    // another thread than the one that made them cost more than decoding
+    // them twice). A jump elsewhere starts a new stream.
     if (m_header.isEmpty() || !m_file || m_position < 0 || m_position >= m_fileSize)
         return false;
     if (!m_stream || m_streamNext != m_position) {
-        m_stream.reset(new CsvRowStream(m_file->fileName(), m_position, m_header.size()));
+        m_stream.reset(new CsvRowStream(m_file->fileName(), m_position, m_header.size(), m_crLineEnds));
         m_streamBatch = nullptr;
         m_streamIndex = 0;
     }
@@ -605,24 +477,47 @@ bool CsvManipulator::NextFromStream()
         m_streamBatch = m_stream->Next();
         m_streamIndex = 0;
         if (!m_streamBatch) {
-            m_stream.reset();
+            EndStream();
             return false;
         }
     }
     const size_t i = size_t(m_streamIndex++);
-    if (m_streamBatch->offsets[i] != m_position) {
-        m_stream.reset();
-        m_streamBatch = nullptr;
-        return false;
-    }
-    m_lastReadOffset = m_position;
+    m_lastReadOffset = m_streamBatch->offsets[i];
     m_streamBatch->RowAt(int(i), m_sequentialRow);
     m_currentRow = QStringList();
     m_currentRow.reserve(m_sequentialRow.Count());
     for (int column = 0; column < m_sequentialRow.Count(); ++column)
         m_currentRow.append(m_sequentialRow.Text(column));
-    m_position = m_lastReadEnd = m_streamNext = m_streamBatch->ends[i];
+    // Position() tells where the next row begins, past any rows the stream
+    // passes over: after the last row of a batch that is the next batch's
+    // first row (the decoded row no longer needs its batch).
+    qint64 next;
+    if (m_streamIndex < m_streamBatch->Rows()) {
+        next = m_streamBatch->offsets[size_t(m_streamIndex)];
+    } else {
+        m_streamBatch = m_stream->Next();
+        m_streamIndex = 0;
+        next = m_streamBatch ? m_streamBatch->offsets[0] : m_fileSize;
+        if (!m_streamBatch)
+            EndStream();
+    }
+    m_position = m_lastReadEnd = next;
+    if (m_stream)
+        m_streamNext = next;
     return true;
+}
+
+void CsvManipulator::EndStream()
+{
+    m_skippedRows += m_stream->SkippedRows();
+    for (const qint64 offset : m_stream->FirstSkipped()) {
+        if (m_firstSkipped.size() < 5)
+            m_firstSkipped.push_back(offset);
+    }
+    m_stream.reset();
+    m_streamBatch = nullptr;
+    // Whatever follows the last row is blank or malformed: the data end.
+    m_position = m_fileSize;
 }
 
 QStringList CsvManipulator::RowAt(qint64 offset)
@@ -631,7 +526,7 @@ QStringList CsvManipulator::RowAt(qint64 offset)
     if (!OwnerAllows())
         return QStringList();
     m_position = offset;
-    return ReadRowLocked(m_random);
+    return ReadRow(m_random);
 }
 
 const CsvRawRow *CsvManipulator::ScanNext()

@@ -6,6 +6,7 @@
 #include "iwriter.h"
 
 #include <memory>
+#include <vector>
 
 #include <QAtomicPointer>
 #include <QByteArray>
@@ -62,13 +63,12 @@ public:
     // The path of the open file.
     QString FilePath() const;
 
-    enum class ParseResult { Row, NeedMore, Nothing };
-    // Finds the fields of the row that begins at begin. NeedMore when the
-    // bytes up to end do not hold the whole row and more may follow; with
-    // atEnd set, end is the end of the file. rowEnd receives where the next
-    // row begins. The field count is not checked here.
-    static ParseResult ParseRow(const char *begin, const char *end, bool atEnd, CsvRawRow &row,
-                                const char **rowEnd);
+    // True when the file ends its lines with "\r" alone (no "\n" anywhere).
+    bool CrLineEnds() const { return m_crLineEnds; }
+    // Malformed rows that NextRow() has passed over, and where the first of
+    // them begin.
+    qint64 SkippedRows() const { return m_skippedRows; }
+    const std::vector<qint64> &FirstSkipped() const { return m_firstSkipped; }
 
     // Appends rows already in the dialect (see CsvRowBuilder).
     void WriteRaw(const char *rows, int size);
@@ -100,12 +100,16 @@ private:
     bool OwnerAllows() const;
     bool ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd);
     bool FillBlock(Block &block, qint64 pos);
+    bool DetectCrLineEnds();
     bool ExtendBlock(Block &block, qint64 rowStart);
     qint64 ReadAt(char *dst, qint64 pos, qint64 size);
     bool ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const;
     static bool CopyMapped(const char *from, qint64 size, char *to);
-    QStringList ReadRowLocked(Block &block);
+    // Reads the row at the position; the caller holds the mutex or is the
+    // reader's only user (the sequential read).
+    QStringList ReadRow(Block &block);
     bool NextFromStream();
+    void EndStream();
     void FlushOutput();
 
     QFile *m_file = nullptr;
@@ -123,10 +127,13 @@ private:
     void *m_map = nullptr; // the file mapped for random reads, when it can be
     qint64 m_mapSize = 0;
     bool m_writeFailed = false;
+    bool m_crLineEnds = false;
     std::unique_ptr<CsvRowStream> m_stream;
     const CsvRowBatch *m_streamBatch = nullptr;
     int m_streamIndex = 0;
     qint64 m_streamNext = -1; // where the stream's next row begins
+    qint64 m_skippedRows = 0;
+    std::vector<qint64> m_firstSkipped;
     mutable QMutex m_mutex;
     QAtomicPointer<QThread> m_owner;
 };

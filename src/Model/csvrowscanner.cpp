@@ -3,21 +3,29 @@
 #include <cstring>
 #include <limits>
 
-#include "csvmanipulator.h"
+#include "csvrowparser.h"
 
 namespace {
 
 const int kChunk = 4 << 20;
+const size_t kKeptSkipped = 5;
 
 } // namespace
 
-CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, qint64 stop)
-    : m_file(path), m_readFrom(start), m_carryOffset(start), m_fieldCount(fieldCount), m_stop(stop)
+CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop)
+    : m_file(path)
+    , m_readFrom(start)
+    , m_carryOffset(start)
+    , m_fieldCount(fieldCount)
+    , m_crLineEnds(crLineEnds)
+    , m_stop(stop)
 {
-    if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         m_size = m_file.size();
-    else
+    } else {
         m_ended = true;
+        m_readFailed = true;
+    }
 }
 
 bool CsvRowScanner::Fill(CsvRowBatch &batch)
@@ -33,6 +41,11 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
         // so that it is scanned a bounded number of times.
         const qint64 want = qMin<qint64>(qMax<qint64>(kChunk, m_carry.size()), qMax<qint64>(0, m_size - m_readFrom));
         if (qint64(m_carry.size()) + want > qint64(std::numeric_limits<int>::max()) - 64) {
+            // A row of gigabytes is no row of a feed: it and the rest of the
+            // file are left out, and counted as one.
+            if (m_firstSkipped.size() < kKeptSkipped)
+                m_firstSkipped.push_back(m_carryOffset);
+            ++m_skipped;
             m_ended = true;
             break;
         }
@@ -60,11 +73,19 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
                 break;
             }
             const char *next = nullptr;
-            if (CsvManipulator::ParseRow(p, end, atEnd, m_row, &next) != CsvManipulator::ParseResult::Row)
+            if (CsvRowParser::Parse(p, end, atEnd, m_crLineEnds, m_row, &next) != CsvRowParser::Result::Row)
                 break;
-            if (m_row.Count() != m_fieldCount || m_row.Count() == 0) {
-                m_ended = true; // a malformed row ends the data
-                break;
+            // A blank line is nothing; any other row of the wrong shape is
+            // left out, and said so.
+            const bool blank = m_row.Count() == 0 || (m_row.Count() == 1 && m_row.fields[0].size == 0);
+            if (blank || m_row.Count() != m_fieldCount) {
+                if (!blank) {
+                    if (m_firstSkipped.size() < kKeptSkipped)
+                        m_firstSkipped.push_back(offset);
+                    ++m_skipped;
+                }
+                p = next;
+                continue;
             }
             batch.offsets.push_back(offset);
             batch.ends.push_back(m_carryOffset + (next - base));

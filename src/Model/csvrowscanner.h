@@ -32,17 +32,25 @@ struct CsvRowBatch
 };
 
 // Reads a feed's rows in file order from a byte offset at which a row begins,
-// with a file handle of its own. The rows end at the end of the file, before
-// the first row whose field count differs, or at a given offset.
+// with a file handle of its own, up to the end of the file or a given
+// offset. Blank lines are passed over; so are rows whose field count
+// differs from the header's, which are counted, and the offsets of the
+// first few kept, so that the load can say what it left out.
 class CsvRowScanner
 {
 public:
-    CsvRowScanner(const QString &path, qint64 start, int fieldCount, qint64 stop = -1);
+    CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop = -1);
     CsvRowScanner(const CsvRowScanner &) = delete;
     CsvRowScanner &operator=(const CsvRowScanner &) = delete;
 
     // Fills the batch with the next rows; false once there are none left.
     bool Fill(CsvRowBatch &batch);
+
+    // Malformed rows passed over so far, and where the first of them begin.
+    qint64 SkippedRows() const { return m_skipped; }
+    const std::vector<qint64> &FirstSkipped() const { return m_firstSkipped; }
+    // False when the file could not be read to its end.
+    bool ReadWhole() const { return !m_readFailed; }
 
 private:
     QFile m_file;
@@ -51,7 +59,11 @@ private:
     qint64 m_carryOffset; // file offset of the bytes carried over
     QByteArray m_carry;   // the start of a row that the last chunk cut
     const int m_fieldCount;
+    const bool m_crLineEnds;
     const qint64 m_stop;
     bool m_ended = false;
+    bool m_readFailed = false;
+    qint64 m_skipped = 0;
+    std::vector<qint64> m_firstSkipped;
     CsvRawRow m_row;
 };

@@ -6,8 +6,8 @@ const int kBatches = 3;
 
 } // namespace
 
-CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, Preparer prepare)
-    : m_scanner(path, start, fieldCount), m_prepare(std::move(prepare)), m_batches(kBatches)
+CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds, Preparer prepare)
+    : m_scanner(path, start, fieldCount, crLineEnds), m_prepare(std::move(prepare)), m_batches(kBatches)
 {
     for (Batch &batch : m_batches)
         m_free.push_back(&batch);

@@ -12,8 +12,8 @@
 
 // Reads the rows of a CSV feed from a byte offset to its end on a thread of
 // its own, while the loader turns the rows of the previous batch into goods.
-// The stream shares nothing with the feed's reader. It ends where its
-// scanner ends: at the end of the file or before a malformed row.
+// The stream shares nothing with the feed's reader. Its rows are its
+// scanner's: malformed rows are passed over and counted.
 class CsvRowStream
 {
 public:
@@ -24,7 +24,8 @@ public:
     // rows themselves goes there.
     using Preparer = std::function<void(CsvRowBatch &batch)>;
 
-    CsvRowStream(const QString &path, qint64 start, int fieldCount, Preparer prepare = Preparer());
+    CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds,
+                 Preparer prepare = Preparer());
     ~CsvRowStream();
     CsvRowStream(const CsvRowStream &) = delete;
     CsvRowStream &operator=(const CsvRowStream &) = delete;
@@ -32,6 +33,10 @@ public:
     // The next batch, or null once the rows have ended. The batch stays
     // valid until the next call.
     const Batch *Next();
+
+    // Once Next() has returned null: what the scanner passed over.
+    qint64 SkippedRows() const { return m_scanner.SkippedRows(); }
+    const std::vector<qint64> &FirstSkipped() const { return m_scanner.FirstSkipped(); }
 
 private:
     void Produce();

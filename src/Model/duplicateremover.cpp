@@ -80,7 +80,8 @@ void DuplicateRemover::DigestAhead(CatModel *root)
 
     const auto digestStretch = [&](const Stretch &stretch, Context &context) {
         const Source *source = items[stretch.first].source;
-        CsvRowScanner scanner(source->reader->FilePath(), items[stretch.first].offset, source->header.size(), stretch.stop);
+        CsvRowScanner scanner(source->reader->FilePath(), items[stretch.first].offset, source->header.size(),
+                              source->reader->CrLineEnds(), stretch.stop);
         const ComparedCells *compared = comparedCells ? &comparedCells(source) : nullptr;
         CsvRowBatch batch;
         CsvRawRow row;

@@ -105,7 +105,7 @@ bool FeedLoader::Run(Source *source)
 
     // The rows are found on a thread of their own while this one files the
     // goods of the rows found before.
-    CsvRowStream stream(reader->FilePath(), reader->Position(), source->header.size(),
+    CsvRowStream stream(reader->FilePath(), reader->Position(), source->header.size(), reader->CrLineEnds(),
                         m_isBase ? BaseRowPreparer() : CsvRowStream::Preparer());
     RawCells cells;
     cells.stream = &stream;

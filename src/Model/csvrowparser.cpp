@@ -1,0 +1,159 @@
+#include "csvrowparser.h"
+
+#include <cstring>
+
+#include <QtGlobal>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Bytes that end or change a field: ";", the quote, "\r" and "\n". No byte
+// of a multi-byte UTF-8 sequence equals one of them, so the scan works on
+// bytes and never decodes.
+struct SpecialTable
+{
+    bool special[256];
+    SpecialTable()
+    {
+        std::memset(special, 0, sizeof special);
+        special[uchar(';')] = special[uchar('"')] = special[uchar('\r')] = special[uchar('\n')] = true;
+    }
+};
+const SpecialTable s_table;
+
+#ifdef __SSE2__
+inline quint64 Mask16(const char *p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(';')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+    return quint64(uint(_mm_movemask_epi8(hits)));
+}
+#endif
+
+inline quint64 Mask64(const char *p)
+{
+#ifdef __SSE2__
+    return Mask16(p) | (Mask16(p + 16) << 16) | (Mask16(p + 32) << 32) | (Mask16(p + 48) << 48);
+#else
+    quint64 mask = 0;
+    for (int i = 0; i < 64; ++i)
+        mask |= quint64(s_table.special[uchar(p[i])]) << i;
+    return mask;
+#endif
+}
+
+// Bits for the special bytes among the 64 from p; none at or past end.
+inline quint64 SpecialMask(const char *p, const char *end)
+{
+    if (end - p >= 64)
+        return Mask64(p);
+    char tail[64] = {};
+    const int size = int(end - p);
+    std::memcpy(tail, p, size_t(size));
+    return Mask64(tail) & ((quint64(1) << size) - 1);
+}
+
+} // namespace
+
+CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, bool atEnd, bool crLineEnds,
+                                         CsvRawRow &row, const char **rowEnd)
+{
+    row.Clear();
+    if (begin >= end)
+        return atEnd ? Result::Nothing : Result::NeedMore;
+
+    const char *fieldStart = begin;
+    bool quoted = false;
+    auto endField = [&](const char *fieldEnd) {
+        CsvField field;
+        field.data = fieldStart;
+        field.size = int(fieldEnd - fieldStart);
+        field.quoted = quoted;
+        row.fields.push_back(field);
+    };
+    auto endOfInput = [&]() {
+        CsvField field;
+        field.data = fieldStart;
+        field.size = int(end - fieldStart);
+        field.quoted = quoted;
+        if (CsvRawRow::HasCharacters(field))
+            row.fields.push_back(field);
+        *rowEnd = end;
+        return Result::Row;
+    };
+
+    // The row is scanned 64 bytes at a time: a bit mask marks the bytes that
+    // end or change a field, and only those are looked at.
+    const char *p = begin;
+    for (;;) {
+        if (p >= end)
+            return atEnd ? endOfInput() : Result::NeedMore;
+        quint64 mask = SpecialMask(p, end);
+        const char *next = p + 64;
+        while (mask) {
+            const char *c = p + __builtin_ctzll(mask);
+            mask &= mask - 1;
+            if (*c == ';') {
+                endField(c);
+                fieldStart = c + 1;
+                quoted = false;
+            } else if (*c == '\n') {
+                endField(c);
+                *rowEnd = c + 1;
+                return Result::Row;
+            } else if (*c == '\r') {
+                if (crLineEnds) {
+                    endField(c);
+                    *rowEnd = c + 1;
+                    return Result::Row;
+                }
+                if (c + 1 == end) {
+                    if (!atEnd)
+                        return Result::NeedMore;
+                } else if (c[1] == '\n') {
+                    endField(c);
+                    *rowEnd = c + 2;
+                    return Result::Row;
+                }
+                // a lone "\r" is an ordinary character
+            } else { // the quote: a quoted section up to the next single quote
+                quoted = true;
+                const char *q = c + 1;
+                for (;;) {
+                    q = static_cast<const char *>(std::memchr(q, '"', size_t(end - q)));
+                    if (!q)
+                        return atEnd ? endOfInput() : Result::NeedMore; // a quote that never closes
+                    if (q + 1 == end) {
+                        if (!atEnd)
+                            return Result::NeedMore;
+                        next = end;
+                        break;
+                    }
+                    if (q[1] != '"') {
+                        next = q + 1; // the character after the section follows the usual rules
+                        break;
+                    }
+                    q += 2;
+                }
+                break;
+            }
+        }
+        p = next;
+    }
+}
+
+bool CsvRowParser::LooksCrOnly(const char *data, qint64 size)
+{
+    return std::memchr(data, '\r', size_t(size)) && !HasLineFeed(data, size);
+}
+
+bool CsvRowParser::HasLineFeed(const char *data, qint64 size)
+{
+    return std::memchr(data, '\n', size_t(size)) != nullptr;
+}
