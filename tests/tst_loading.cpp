@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "catmodel.h"
+#include "commongoodinfo.h"
 #include "defaultgoodqueryobject.h"
 #include "feedfile.h"
 #include "good.h"
@@ -21,7 +22,8 @@ private slots:
     void offerOfAFile();
     void offersPerRow();
     void progressEveryFiftyRows();
-    void cancelKeepsWhatWasRead();
+    void cancelLeavesTheCatalogue_data();
+    void cancelLeavesTheCatalogue();
     void badFiles_data();
     void badFiles();
     void rowsThatAreNotLoaded();
@@ -206,25 +208,43 @@ void TestLoading::progressEveryFiftyRows()
                                             "0/0 Загрузка feed120: загружено 100 товаров.", "120/120 Выполнено"}));
 }
 
-void TestLoading::cancelKeepsWhatWasRead()
+void TestLoading::cancelLeavesTheCatalogue_data()
 {
-    QStringList lines{"name;categoryId"};
-    for (int i = 0; i < 120; ++i)
-        lines << QStringLiteral("n%1;X").arg(i);
-    const QString path = Feed("feed.csv", lines);
+    QTest::addColumn<bool>("isBase");
+    QTest::addColumn<int>("cancelAt");
+    QTest::newRow("data, at the start") << false << 1;
+    QTest::newRow("data, after a hundred rows") << false << 3;
+    QTest::newRow("base, at the start") << true << 1;
+    QTest::newRow("base, after a hundred rows") << true << 3;
+}
 
-    Model atStart;
-    RecordingProgress cancelAtStart(1);
-    QVERIFY(!atStart.AddFile(path, false, &cancelAtStart));
-    QCOMPARE(atStart.Sources().size(), 1);
-    QCOMPARE(atStart.Root().GoodCount(true), 0);
+void TestLoading::cancelLeavesTheCatalogue()
+{
+    QFETCH(bool, isBase);
+    QFETCH(int, cancelAt);
+    // Rows of offers the catalogue knows and of new ones, some identical
+    // to loaded goods and some changed.
+    QStringList data{"name;url;price;advcampaign_name;categoryId"};
+    QStringList later{"name;url;price;advcampaign_name;categoryId"};
+    for (int i = 0; i < 120; ++i) {
+        data << QStringLiteral("n%1;u%1;%1;Known;X").arg(i);
+        later << QStringLiteral("n%1;u%1;%2;%3;X").arg(i).arg(i % 2 ? i : i + 1).arg(i < 60 ? "Known" : "New");
+    }
+    Model model;
+    QVERIFY(model.AddFile(Feed("data.csv", data)));
+    const QStringList goods = Goods(model);
+    const int offers = model.Offers().size();
+    const CommonGoodInfo prices = model.Offers().first().priceInfo;
 
-    Model later;
-    RecordingProgress cancelLater(3);
-    QVERIFY(!later.AddFile(path, false, &cancelLater));
-    QCOMPARE(later.Root().GoodCount(true), 100);
-    QCOMPARE(cancelLater.reports.size(), 3); // no final report after a cancel
-    QVERIFY(!later.LastError().isEmpty());
+    RecordingProgress cancel(cancelAt);
+    QVERIFY(!model.AddFile(Feed("later.csv", later), isBase, &cancel));
+    QVERIFY(model.LastError().contains(QStringLiteral("отменена")));
+    QVERIFY(!cancel.reports.last().contains(QStringLiteral("Выполнено")));
+    QCOMPARE(Goods(model), goods);
+    QCOMPARE(model.Sources().size(), 1);
+    QCOMPARE(model.Offers().size(), offers);
+    QCOMPARE(model.OfferIndex().value("New"), nullptr);
+    QCOMPARE(model.Offers().first().priceInfo.maxPrice, prices.maxPrice);
 }
 
 void TestLoading::badFiles_data()
@@ -291,7 +311,8 @@ void TestLoading::clear()
     QVERIFY(model.AddFile(Feed("shop.csv", {"name;vendor;price;categoryId", "a;Ecco;10;X"})));
     Offer &offer = model.Offers().first();
     offer.exclude << CategoryRule::FromText("Y");
-    const QString download = Feed("downloaded.csv", {"name;categoryId", "z;X"});
+    const QString download = model.TemporaryPath("downloaded", ".csv");
+    WriteBytes(QDir(), download, "name;categoryId\r\nz;X\r\n");
     offer.exportFile = download;
     offer.exportLoaded = true;
     model.SetOption("filter/search", "x");

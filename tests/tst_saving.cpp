@@ -48,8 +48,9 @@ private slots:
     void nothingSelected();
     void filterAndUncheckedCategories();
     void byCategories();
-    void cancel();
-    void unreadableRowsAreSkipped();
+    void failuresKeepTheOldExport_data();
+    void failuresKeepTheOldExport();
+    void partialFilesOfDeadProcesses();
     void readersAreBoundOnlyWhileSaving();
     void failedWritesAreReported();
     void copiedCellsMatchDecodedCells();
@@ -202,43 +203,79 @@ void TestSaving::byCategories()
 
     // A missing folder is not created.
     QVERIFY(!model.SaveToFilesByCats(m_dir->filePath("absent")));
+
+    // Paths that make the same name keep their goods apart, and say so.
+    Model clash;
+    QVERIFY(clash.AddFile(Feed("clash.csv", {"name;categoryId", "x;a/b", "y;a-b", "z;A-b"})));
+    const QString clashing = m_dir->filePath("clash");
+    QDir().mkpath(clashing);
+    QVERIFY(clash.SaveToFilesByCats(clashing));
+    files = QDir(clashing).entryList(QDir::Files);
+    files.sort();
+    // (Three top-level categories: they stand below the ghost "clash".)
+    QCOMPARE(files, (QStringList{"clash-A-b (3).csv", "clash-a-b (2).csv", "clash-a-b.csv"}));
+    QCOMPARE(Column(ReadCsv(clashing + "/clash-a-b (2).csv"), "name"), QStringList{"y"});
+    QCOMPARE(clash.Warnings().size(), 2);
+    QVERIFY(clash.Warnings().first().contains("clash-a-b (2).csv"));
 }
 
-void TestSaving::cancel()
+void TestSaving::failuresKeepTheOldExport_data()
 {
-    QStringList lines{"name;categoryId"};
-    for (int i = 0; i < 120; ++i)
-        lines << QStringLiteral("n%1;X").arg(i);
-    Model model;
-    QVERIFY(model.AddFile(Feed("f.csv", lines)));
-    const QString out = m_dir->filePath("cancelled.csv");
-    RecordingProgress middle(2);
-    QVERIFY(!model.SaveToFile(out, nullptr, nullptr, nullptr, &middle));
-    QCOMPARE(middle.reports, (QStringList{"0/120 Сохранение Root", "50/120 Сохранение Root"}));
-    QCOMPARE(ReadCsv(out).size(), 1 + 50); // the rows written so far stay
-    RecordingProgress atTheEnd(4);
-    QVERIFY(!model.SaveToFile(out, nullptr, nullptr, nullptr, &atTheEnd));
-    QCOMPARE(ReadCsv(out).size(), 1 + 120);
-    QCOMPARE(atTheEnd.reports.last(), QStringLiteral("120/120 Сохранено Root"));
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("cancelled in the middle") << "cancel" << "отменено";
+    QTest::newRow("the feed was cut since the load") << "cut" << "изменился после загрузки";
+    QTest::newRow("rows of the feed spoilt, size and time kept") << "spoil" << "Не удалось прочитать строк: 100 из 400";
 }
 
-void TestSaving::unreadableRowsAreSkipped()
+void TestSaving::failuresKeepTheOldExport()
 {
+    QFETCH(QString, how);
+    QFETCH(QString, error);
     QStringList lines{"name;categoryId"};
     for (int i = 0; i < 400; ++i)
         lines << QStringLiteral("row%1;%2").arg(i, 4, 10, QLatin1Char('0')).arg(QString(40, QLatin1Char('x')));
     Model model;
     const QString feed = Feed("f.csv", lines);
     QVERIFY(model.AddFile(feed));
-    // The file is cut in the middle: the rows after the cut cannot be read.
-    QFile::resize(feed, ReadBytes(feed).indexOf("row0300"));
-    const QString out = m_dir->filePath("partial.csv");
-    RecordingProgress progress;
-    QVERIFY(model.SaveToFile(out, nullptr, nullptr, nullptr, &progress));
-    const QStringList names = Column(ReadCsv(out), "name");
-    QCOMPARE(names.size(), 300);
-    QCOMPARE(names.last(), QStringLiteral("row0299"));
-    QCOMPARE(progress.reports.last(), QStringLiteral("400/400 Сохранено Root"));
+    const QString out = m_dir->filePath("export.csv");
+    QVERIFY(model.SaveToFile(out));
+    const QByteArray old = ReadBytes(out);
+
+    RecordingProgress progress(how == "cancel" ? 2 : 0);
+    if (how == "cut") {
+        QFile::resize(feed, ReadBytes(feed).indexOf("row0300"));
+    } else if (how == "spoil") {
+        // Rows lose a field: a save must not write the rest and call it done.
+        QFile file(feed);
+        const QDateTime modified = QFileInfo(feed).lastModified();
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        const int from = bytes.indexOf("row0300");
+        for (int at = bytes.indexOf(';', from); at >= 0; at = bytes.indexOf(';', at + 1))
+            bytes[at] = ',';
+        file.seek(0);
+        file.write(bytes);
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+        file.close();
+    }
+    QVERIFY(!model.SaveToFile(out, nullptr, nullptr, nullptr, &progress));
+    QVERIFY2(model.LastError().contains(error), qPrintable(model.LastError()));
+    QCOMPARE(ReadBytes(out), old);
+    QCOMPARE(QDir(m_dir->path()).entryList(QStringList{"*.part"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestSaving::partialFilesOfDeadProcesses()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", {"name;categoryId", "a;X"})));
+    QDir folder(m_dir->filePath("parts"));
+    QVERIFY(folder.mkpath("."));
+    // pid 1 runs; a pid past the system's limit never does.
+    WriteBytes(folder, ".export.csv.1.part", "of a running process");
+    WriteBytes(folder, ".export.csv.99999999.part", "of a killed save");
+    QVERIFY(model.SaveToFile(folder.filePath("other.csv")));
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{".export.csv.1.part", "other.csv"}));
 }
 
 void TestSaving::readersAreBoundOnlyWhileSaving()

@@ -3,10 +3,12 @@
 #include "csvrowparser.h"
 #include "csvrowstream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QThread>
 
@@ -126,6 +128,8 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         return false;
     }
     m_fileSize = m_file->size();
+    m_openedModified = QFileInfo(path).lastModified();
+    m_openedSize = m_fileSize;
 #ifdef Q_OS_UNIX
     if (m_fileSize > 0) {
         void *map = ::mmap(nullptr, size_t(m_fileSize), PROT_READ, MAP_SHARED, m_file->handle(), 0);
@@ -168,6 +172,37 @@ bool CsvManipulator::DetectCrLineEnds()
         pos += n;
     }
     return true;
+}
+
+bool CsvManipulator::Unchanged() const
+{
+    if (!m_file)
+        return false;
+    const QFileInfo now(m_file->fileName());
+    return now.exists() && now.size() == m_openedSize && now.lastModified() == m_openedModified;
+}
+
+std::vector<qint64> CsvManipulator::LineNumbers(std::vector<qint64> offsets)
+{
+    std::vector<qint64> lines;
+    if (!m_file)
+        return lines;
+    std::sort(offsets.begin(), offsets.end());
+    const char lineEnd = m_crLineEnds ? '\r' : '\n';
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    qint64 pos = 0;
+    qint64 line = 1;
+    for (const qint64 offset : offsets) {
+        while (pos < offset) {
+            const qint64 n = ReadAt(block.data(), pos, qMin<qint64>(block.size(), offset - pos));
+            if (n <= 0)
+                break;
+            line += std::count(block.constData(), block.constData() + n, lineEnd);
+            pos += n;
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 bool CsvManipulator::Close()

@@ -10,6 +10,7 @@
 
 #include <QAtomicPointer>
 #include <QByteArray>
+#include <QDateTime>
 #include <QMutex>
 #include <QStringList>
 
@@ -69,6 +70,12 @@ public:
     // them begin.
     qint64 SkippedRows() const { return m_skippedRows; }
     const std::vector<qint64> &FirstSkipped() const { return m_firstSkipped; }
+    // False when the file read is not the one opened any more: its size or
+    // its time of change differ, or it is gone.
+    bool Unchanged() const;
+    // The line numbers (from 1) at which rows beginning at these offsets
+    // stand in the file, for messages.
+    std::vector<qint64> LineNumbers(std::vector<qint64> offsets);
 
     // Appends rows already in the dialect (see CsvRowBuilder).
     void WriteRaw(const char *rows, int size);
@@ -128,6 +135,8 @@ private:
     qint64 m_mapSize = 0;
     bool m_writeFailed = false;
     bool m_crLineEnds = false;
+    qint64 m_openedSize = 0;
+    QDateTime m_openedModified;
     std::unique_ptr<CsvRowStream> m_stream;
     const CsvRowBatch *m_streamBatch = nullptr;
     int m_streamIndex = 0;

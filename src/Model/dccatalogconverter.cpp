@@ -3,37 +3,44 @@
 #include <memory>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QStringList>
-#include <QXmlStreamReader>
 
 #include "csvmanipulator.h"
+#include "xmlelementwalker.h"
 #include "iprogress.h"
 
 namespace {
 
-const int kMaxDepth = 256;
 const int kReportEvery = 1000;
 
 enum Field { IdField, NameField, DescriptionField, PriceField, PictureField, CategoryField, FieldCount };
 
 } // namespace
 
-bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath, IProgress *progress)
+bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath, IProgress *progress,
+                                 QString *error)
 {
+    const auto fail = [&](const QString &text) {
+        if (error)
+            *error = text;
+        QFile::remove(csvPath);
+        return false;
+    };
     const QString status = tr("Обработка dc_catalog");
     if (progress && !progress->Report(0, 0, status))
-        return false;
-    std::unique_ptr<IWriter> writer(CreateCsvWriter(csvPath));
+        return fail(tr("Обработка %1 отменена").arg(QDir::toNativeSeparators(xmlPath)));
+    std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(csvPath));
     if (!writer)
-        return false;
+        return fail(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(csvPath)));
     writer->WriteHeader(QStringList() << QStringLiteral("id") << QStringLiteral("name")
                                       << QStringLiteral("description") << QStringLiteral("price")
                                       << QStringLiteral("picture") << QStringLiteral("categoryId"));
     QFile file(xmlPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(xmlPath)));
 
     QMap<QString, QString> categories;
     QStringList product;
@@ -53,7 +60,6 @@ bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath,
     };
 
     const QString productPath = QStringLiteral("/dc_catalog/delivery_service/products/product");
-    bool cancelled = false;
     const auto act = [&](const QString &path, const QXmlStreamAttributes &attributes, const QString &text) {
         if (path == QLatin1String("/dc_catalog/delivery_service/categories/category")) {
             const QString parent = attributes.value(QLatin1String("parentId")).toString();
@@ -62,11 +68,11 @@ bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath,
                 categoryPath = categories.value(parent) + QLatin1Char('/') + text;
             categories.insert(attributes.value(QLatin1String("id")).toString(), categoryPath);
         } else if (path == productPath) {
-            if (!writeProduct())
-                cancelled = true;
+            const bool go = writeProduct();
             for (QString &value : product)
                 value.clear();
             product[IdField] = attributes.value(QLatin1String("id")).toString();
+            return go;
         } else if (path.startsWith(productPath) && path.at(productPath.size()) == QLatin1Char('/')) {
             const QStringRef leaf = path.midRef(productPath.size() + 1);
             if (leaf == QLatin1String("name"))
@@ -80,45 +86,19 @@ bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath,
             else if (leaf == QLatin1String("category_id"))
                 product[CategoryField] = categories.value(text);
         }
+        return true;
     };
 
-    QXmlStreamReader xml(&file);
-    QStringList open;
-    bool pending = false;
-    QString pendingPath;
-    QXmlStreamAttributes pendingAttributes;
-    QString pendingText;
-    const auto flush = [&]() {
-        if (pending)
-            act(pendingPath, pendingAttributes, pendingText.trimmed());
-        pending = false;
-    };
-    while (!xml.atEnd() && !cancelled) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::Characters) {
-            if (pending)
-                pendingText += xml.text();
-            continue;
-        }
-        flush();
-        if (token == QXmlStreamReader::StartElement) {
-            if (open.size() >= kMaxDepth)
-                break;
-            const QString path = (open.isEmpty() ? QString() : open.last()) + QLatin1Char('/')
-                    + xml.name().toString();
-            open.append(path);
-            pending = true;
-            pendingPath = path;
-            pendingAttributes = xml.attributes();
-            pendingText.clear();
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (!open.isEmpty())
-                open.removeLast();
-        }
+    XmlElementWalker walker;
+    if (!walker.Walk(&file, act)) {
+        if (walker.Stopped())
+            return fail(tr("Обработка %1 отменена").arg(QDir::toNativeSeparators(xmlPath)));
+        return fail(tr("Файл %1 повреждён: %2").arg(QDir::toNativeSeparators(xmlPath), walker.ErrorText()));
     }
-    flush();
-    if (cancelled)
-        return false;
     // The last product is complete when the document ends.
-    return writeProduct();
+    if (!writeProduct())
+        return fail(tr("Обработка %1 отменена").arg(QDir::toNativeSeparators(xmlPath)));
+    if (!writer->Close())
+        return fail(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(csvPath)));
+    return true;
 }

@@ -20,8 +20,19 @@ const qint64 kReportEvery = 1 << 20;
 
 } // namespace
 
-FeedDownload::FeedDownload(const QString &url, IProgress *progress) : m_url(url), m_progress(progress)
+FeedDownload::FeedDownload(const QString &url, const QString &folder, IProgress *progress)
+    : m_url(url)
+    , m_shownUrl(QUrl(url, QUrl::TolerantMode).toDisplayString(QUrl::RemovePassword))
+    , m_folder(folder)
+    , m_progress(progress)
 {
+}
+
+bool FeedDownload::IsAllowed(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+            && (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ftp"));
 }
 
 QString FeedDownload::NameFromDisposition(const QByteArray &header)
@@ -47,7 +58,7 @@ QString FeedDownload::NameFromDisposition(const QByteArray &header)
     return QString();
 }
 
-QString FeedDownload::NameFromHost(const QUrl &url)
+QString FeedDownload::NameFromHost(const QUrl &url, const QString &folder)
 {
     QRandomGenerator generator(quint32(QTime::currentTime().msecsSinceStartOfDay()));
     const QString host = url.host().replace(QLatin1Char('.'), QLatin1Char('_')) + QLatin1Char('_');
@@ -55,7 +66,7 @@ QString FeedDownload::NameFromHost(const QUrl &url)
     // Two downloads in the same millisecond (in this process or another)
     // draw the same number: the next one takes another, keeping the shape
     // of the name, from which the offer of the file is read.
-    while (QFileInfo::exists(QDir::tempPath() + QDir::separator() + name))
+    while (QFileInfo::exists(folder + QLatin1Char('/') + name))
         name = host + QString::number(QRandomGenerator::global()->bounded(1 << 30)) + QLatin1String(".csv");
     return name;
 }
@@ -72,6 +83,14 @@ QString FeedDownload::Numbered(const QString &name, int number)
 bool FeedDownload::Run()
 {
     const QUrl url(m_url, QUrl::TolerantMode);
+    if (!IsAllowed(url)) {
+        m_error = tr("Адрес %1 не подходит: фиды загружаются только по http, https и ftp").arg(m_shownUrl);
+        return false;
+    }
+    if (m_folder.isEmpty()) {
+        m_error = tr("Не удалось создать временную папку в %1").arg(QDir::toNativeSeparators(QDir::tempPath()));
+        return false;
+    }
     QNetworkAccessManager manager;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -88,10 +107,11 @@ bool FeedDownload::Run()
         // A file of that name may still be read by goods loaded from it, in
         // this process or another: it is never overwritten. The file is
         // created only if it does not exist, and another name taken if it does.
-        const QString folder = QDir::tempPath() + QDir::separator();
+        const QString folder = m_folder + QLatin1Char('/');
         const QString disposed = NameFromDisposition(reply->rawHeader("Content-Disposition"));
         for (int attempt = 0; attempt < 1000; ++attempt) {
-            file.setFileName(folder + (disposed.isEmpty() ? NameFromHost(url) : Numbered(disposed, attempt)));
+            file.setFileName(folder
+                             + (disposed.isEmpty() ? NameFromHost(url, m_folder) : Numbered(disposed, attempt)));
             if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
                 return;
             if (!file.exists())
@@ -111,7 +131,7 @@ bool FeedDownload::Run()
             lastReport = received;
             const qint64 total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
             m_progress->Report(int(received >> 10), int(qMax<qint64>(0, total) >> 10),
-                               tr("Загрузка файла ") + m_url);
+                               tr("Загрузка файла ") + m_shownUrl);
         }
     };
 
@@ -134,15 +154,19 @@ bool FeedDownload::Run()
 
     if (!reply->isFinished()) {
         reply->abort();
-        return discard(tr("Загрузка %1 отменена").arg(m_url));
+        return discard(tr("Загрузка %1 отменена").arg(m_shownUrl));
     }
     if (reply->error() != QNetworkReply::NoError) {
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status >= 400) {
             const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-            return discard(tr("Сервер ответил %1 %2 на запрос %3").arg(QString::number(status), reason, m_url));
+            return discard(tr("Сервер ответил %1 %2 на запрос %3").arg(QString::number(status), reason, m_shownUrl));
         }
-        return discard(tr("Не удалось загрузить %1: %2").arg(m_url, reply->errorString()));
+        // Qt's text may quote the address as requested, password and all.
+        QString reason = reply->errorString();
+        if (!url.password().isEmpty())
+            reason.replace(url.password(), QStringLiteral("***"));
+        return discard(tr("Не удалось загрузить %1: %2").arg(m_shownUrl, reason));
     }
     drain();
     openFile();
@@ -150,7 +174,7 @@ bool FeedDownload::Run()
     const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (lengthKnown && received != expected) {
         return discard(tr("Загрузка %1 прервана: получено %2 из %3 байт")
-                               .arg(m_url, QString::number(received), QString::number(expected)));
+                               .arg(m_shownUrl, QString::number(received), QString::number(expected)));
     }
     if (writeFailed || !file.flush())
         return discard(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file.fileName())));

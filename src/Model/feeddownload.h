@@ -8,16 +8,21 @@
 
 class IProgress;
 
-// Downloads a feed over HTTP into the system temporary folder, streaming the
-// body to the file as it arrives. Runs on the calling thread with a local
-// event loop that the progress object can quit. A download that fails, is
-// cut off or is cancelled leaves no file behind.
+// Downloads a feed over HTTP, HTTPS or FTP into a folder (the model's own
+// temporary folder), streaming the body to the file as it arrives. Runs on
+// the calling thread with a local event loop that the progress object can
+// quit. A download that fails, is cut off or is cancelled leaves no file
+// behind. Other schemes (a local file above all) are refused: a project
+// from someone else must not make the program read the user's files.
 class FeedDownload
 {
     Q_DECLARE_TR_FUNCTIONS(FeedDownload)
 
 public:
-    FeedDownload(const QString &url, IProgress *progress);
+    FeedDownload(const QString &url, const QString &folder, IProgress *progress);
+
+    // True for the schemes a feed may be downloaded by.
+    static bool IsAllowed(const QUrl &url);
 
     bool Run();
     QString FilePath() const { return m_filePath; }
@@ -26,13 +31,15 @@ public:
     // The file name a "Content-Disposition" header gives, reduced to its last
     // path component; empty when it names no usable file.
     static QString NameFromDisposition(const QByteArray &header);
-    // host "a.b.c" -> "a_b_c_<number>.csv"
-    static QString NameFromHost(const QUrl &url);
+    // host "a.b.c" -> "a_b_c_<number>.csv", a name not yet in the folder
+    static QString NameFromHost(const QUrl &url, const QString &folder);
     // The name with a number before its extension ("goods.csv", 2 -> "goods_2.csv").
     static QString Numbered(const QString &name, int number);
 
 private:
     QString m_url;
+    QString m_shownUrl; // without a password
+    QString m_folder;
     IProgress *m_progress;
     QString m_filePath;
     QString m_error;

@@ -93,6 +93,7 @@ void FeedLoader::PrepareBase(const Source &base)
 bool FeedLoader::Run(Source *source)
 {
     m_source = source;
+    m_offerCount = m_model.Offers().size();
     if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки ") + source->name)) {
         m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
         return false;
@@ -101,6 +102,7 @@ bool FeedLoader::Run(Source *source)
     CsvManipulator *reader = source->reader.get();
     source->header = reader->Header();
     source->FindColumns();
+    WarnOfRepeatedColumns();
     m_newTree = new CatModel(QStringLiteral("new"));
 
     // The rows are found on a thread of their own while this one files the
@@ -110,21 +112,117 @@ bool FeedLoader::Run(Source *source)
     RawCells cells;
     cells.stream = &stream;
     const bool finished = LoadRows(cells);
+    const qint64 skipped = finished ? stream.SkippedRows() : 0;
 
-    Finish();
     // Changed goods had their rows read for the exact comparison; the pages
     // that brought in are given back.
     if (m_isBase)
         m_model.ReleaseMappedPages();
+    // A load that does not finish leaves the catalogue as it was.
     if (!finished) {
+        Revert();
         m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
         return false;
     }
-    if (m_progress && !m_progress->Report(m_rowCount, m_rowCount, tr("Выполнено"))) {
-        m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
+    if (m_rowCount == 0 && skipped > 0) {
+        Revert();
+        m_model.SetError(tr("В файле %1 не найдено ни одной строки товаров: %2 строк с неверным числом полей (%3)")
+                                 .arg(source->name)
+                                 .arg(skipped)
+                                 .arg(LineList(stream.FirstSkipped(), skipped)));
         return false;
     }
+    Finish();
+
+    QString done = tr("Выполнено");
+    if (skipped > 0) {
+        m_model.m_skippedRows += skipped;
+        m_model.AddWarning(tr("В файле %1 пропущено строк с неверным числом полей: %2 (%3)")
+                                   .arg(source->name)
+                                   .arg(skipped)
+                                   .arg(LineList(stream.FirstSkipped(), skipped)));
+        done = tr("Выполнено, пропущено строк: %1").arg(skipped);
+    } else if (m_rowCount == 0) {
+        m_model.AddWarning(tr("В файле %1 нет товаров: только заголовок").arg(source->name));
+    }
+    // The work is done: a cancel pressed now changes nothing.
+    if (m_progress)
+        m_progress->Report(m_rowCount, m_rowCount, done);
     return true;
+}
+
+QString FeedLoader::LineList(const std::vector<qint64> &offsets, qint64 skipped) const
+{
+    QStringList lines;
+    const std::vector<qint64> numbers = m_source->reader->LineNumbers(offsets);
+    for (const qint64 line : numbers)
+        lines.append(QString::number(line));
+    QString text = (lines.size() == 1 ? tr("строка %1") : tr("строки %1")).arg(lines.join(QStringLiteral(", ")));
+    if (skipped > qint64(lines.size()))
+        text += QStringLiteral(", …");
+    return text;
+}
+
+void FeedLoader::WarnOfRepeatedColumns()
+{
+    // The first column of a name is the one read and written; a later one
+    // of the same name is left out, and said so.
+    QSet<QString> seen;
+    QStringList repeated;
+    for (const QString &column : qAsConst(m_source->header)) {
+        if (seen.contains(column)) {
+            if (!repeated.contains(column))
+                repeated.append(column);
+        } else {
+            seen.insert(column);
+        }
+    }
+    if (!repeated.isEmpty()) {
+        m_model.AddWarning(tr("В файле %1 повторяются столбцы %2: читается только первый из одноимённых")
+                                   .arg(m_source->name, repeated.join(QStringLiteral(", "))));
+    }
+}
+
+Offer *FeedLoader::Touch(Offer *offer)
+{
+    // What the load changes in an offer it did not create, to be put back
+    // when the load does not finish.
+    if (m_model.Offers().indexOf(offer) < m_offerCount && !m_snapshots.contains(offer)) {
+        OfferSnapshot snapshot;
+        snapshot.hasGoods = offer->hasGoods;
+        snapshot.categories = offer->categories;
+        snapshot.priceInfo = offer->priceInfo;
+        m_snapshots.insert(offer, snapshot);
+    }
+    return offer;
+}
+
+void FeedLoader::Revert()
+{
+    for (auto it = m_statusChanges.rbegin(); it != m_statusChanges.rend(); ++it)
+        it->first->status = it->second;
+    m_statusChanges.clear();
+    m_touched.clear();
+    for (auto it = m_snapshots.begin(); it != m_snapshots.end(); ++it) {
+        it.key()->hasGoods = it.value().hasGoods;
+        it.key()->categories = it.value().categories;
+        it.key()->priceInfo = it.value().priceInfo;
+    }
+    // Offers the load created hold no goods now: they go.
+    StableList<Offer> &offers = m_model.m_offers;
+    while (offers.size() > m_offerCount) {
+        const Offer *created = &offers.last();
+        QMap<QString, Offer *> &index = m_model.m_offerIndex;
+        for (auto it = index.begin(); it != index.end();) {
+            if (it.value() == created)
+                it = index.erase(it);
+            else
+                ++it;
+        }
+        offers.removeAt(offers.size() - 1);
+    }
+    delete m_newTree;
+    m_newTree = nullptr;
 }
 
 CsvRowStream::Preparer FeedLoader::BaseRowPreparer() const
@@ -167,7 +265,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
     if (m_source->offerColumn >= 0 || !hasRow) {
         m_source->offerName = tr("Разные офферы");
     } else {
-        m_fileOffer = OfferOfFile(QStringList() << cells.Text(m_source->urlColumn));
+        m_fileOffer = Touch(OfferOfFile(QStringList() << cells.Text(m_source->urlColumn)));
         m_source->offerName = m_fileOffer->name;
     }
 
@@ -176,8 +274,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
             LoadRow(cells, cells.offset);
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
-            const QString text = tr("Загрузка ") + m_source->name + tr(": загружено ")
-                    + QString::number(m_rowCount) + tr(" товаров.");
+            const QString text = tr("Загрузка %1: загружено %2 товаров.").arg(m_source->name).arg(m_rowCount);
             if (!m_progress->Report(0, 0, text))
                 return false;
         }
@@ -199,7 +296,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         if (Offer **known = m_offers.Find(data, size, hash)) {
             offer = *known;
         } else {
-            offer = m_model.FindOrCreateOffer(cells.Text(source.offerColumn));
+            offer = Touch(m_model.FindOrCreateOffer(cells.Text(source.offerColumn)));
             m_offers.Insert(data, size, hash, offer);
         }
     }
@@ -334,6 +431,7 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
         for (int i = 0; i < pairs.base.columns.size() && same; ++i)
             same = CsvRawRow::SameText(*cells.row, pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i));
     }
+    m_statusChanges.emplace_back(existing, existing->status);
     if (same) {
         existing->status = kIdenticalMark;
         m_touched.append(existing->category);

@@ -3,14 +3,18 @@
 #include <QCoreApplication>
 
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include "bytemap.h"
+#include "commongoodinfo.h"
 #include "comparedcells.h"
 #include "csvrowstream.h"
 #include "digestmap.h"
@@ -66,6 +70,12 @@ private:
     };
     const ColumnPairs &PairsWith(const Source *other);
     void Finish();
+    // Puts back what the load changed in the catalogue before it stopped.
+    void Revert();
+    Offer *Touch(Offer *offer);
+    void WarnOfRepeatedColumns();
+    // "строки 3, 17, …" for the rows that begin at these offsets.
+    QString LineList(const std::vector<qint64> &offsets, qint64 skipped) const;
 
     Model &m_model;
     bool m_isBase;
@@ -74,6 +84,16 @@ private:
     CatModel *m_newTree = nullptr;
     Offer *m_fileOffer = nullptr;
     int m_rowCount = 0;
+    int m_offerCount = 0; // offers of the model before the load
+
+    struct OfferSnapshot
+    {
+        bool hasGoods = false;
+        QSet<QString> categories;
+        CommonGoodInfo priceInfo;
+    };
+    QHash<Offer *, OfferSnapshot> m_snapshots;
+    std::vector<std::pair<Good *, qint32>> m_statusChanges; // base goods marked, and their status before
 
     // Caches of one load, keyed by the cells' raw bytes.
     ByteMap<Offer *> m_offers;

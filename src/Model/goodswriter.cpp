@@ -1,11 +1,13 @@
 #include "goodswriter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QHash>
 #include <QSet>
 #include <QThread>
 #include <QVector>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -282,9 +284,19 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
         sourcePlan.whole = whole;
     }
 
+    // A feed changed on disk since it was loaded no longer holds the rows
+    // its goods point at.
+    for (const Source *source : sources) {
+        if (!source->reader->Unchanged()) {
+            m_error = tr("Файл %1 изменился после загрузки: загрузите его заново")
+                              .arg(QDir::toNativeSeparators(source->path));
+            return false;
+        }
+    }
     for (const Source *source : sources)
         source->reader->SetOwnerThread(QThread::currentThread());
 
+    m_unreadRows = 0;
     const QString saving = tr("Сохранение ") + category->name;
     const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
                                                  : WriteEachRow(writer, csvWriter, plan, goods, progress, saving);
@@ -297,10 +309,24 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
         if (total >= kReleaseAfter)
             source->reader->ReleaseMapped();
     }
-    if (!finished)
+    if (!finished) {
+        m_error = tr("Сохранение отменено");
         return false;
-    if (progress)
-        return progress->Report(total, total, tr("Сохранено ") + category->name);
+    }
+    if (m_unreadRows > 0) {
+        QStringList files;
+        for (const Source *source : sources)
+            files.append(QDir::toNativeSeparators(source->path));
+        m_error = tr("Не удалось прочитать строк: %1 из %2: файл %3 изменился после загрузки")
+                          .arg(m_unreadRows)
+                          .arg(total)
+                          .arg(files.join(QStringLiteral(", ")));
+        return false;
+    }
+    if (progress && !progress->Report(total, total, tr("Сохранено ") + category->name)) {
+        m_error = tr("Сохранение отменено");
+        return false;
+    }
     return true;
 }
 
@@ -326,15 +352,19 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, CsvManipulator *csvWriter, const
         if (csvWriter) {
             // Cells are copied from the source's bytes; only computed ones are built.
             const CsvRawRow *raw = csvReader->ScanAt(good->rowOffset);
-            if (!raw)
+            if (!raw) {
+                ++m_unreadRows;
                 continue;
+            }
             formatted.clear();
             FormatRow(plan, good, *sourcePlan, *raw, builder, memo, &formatted);
             csvWriter->WriteRaw(formatted.constData(), formatted.size());
             continue;
         }
         const QStringList row = mapSource->reader->RowAt(good->rowOffset);
-        if (!row.isEmpty())
+        if (row.isEmpty())
+            ++m_unreadRows;
+        else
             writer->WriteRow(RowOf(plan, good, sourcePlan->map, row));
     }
     return true;
@@ -361,6 +391,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
     };
     std::vector<Chunk> ring{size_t(kRing)};
     std::vector<char> formatted(size_t(chunks), 0);
+    std::atomic<int> unread{0};
     std::mutex mutex;
     std::condition_variable changed;
     int nextToFormat = 0; // the next chunk nobody has taken yet
@@ -394,6 +425,8 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
             }
             if (reader->ReadMappedRow(good->rowOffset, raw, buffer))
                 FormatRow(plan, good, *sourcePlan, raw, builder, memo, &out.bytes);
+            else
+                ++unread;
             out.ends.push_back(out.bytes.size());
         }
     };
@@ -482,5 +515,6 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
     }
     changed.notify_all();
     helper.join();
+    m_unreadRows += unread;
     return finished;
 }

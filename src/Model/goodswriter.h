@@ -42,6 +42,9 @@ public:
     bool Write(CsvManipulator *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                const Filter *filter, IProgress *progress, bool recursive);
 
+    // Why the last Write() failed.
+    QString ErrorText() const { return m_error; }
+
     // The union of the columns of the selected goods' sources, each name once.
     static QStringList CollectHeader(const CatModel *category, const Filter *filter, bool recursive);
     // The goods of a category that pass a filter, in walk order.
@@ -93,4 +96,6 @@ private:
                          const QString &saving);
 
     Model &m_model;
+    QString m_error;
+    int m_unreadRows = 0; // rows of goods that could not be read back
 };

@@ -7,11 +7,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include "csvmanipulator.h"
 #include "dccatalogconverter.h"
 #include "duplicateremover.h"
+#include "exportfile.h"
 #include "feeddownload.h"
 #include "feedloader.h"
 #include "filter.h"
@@ -35,6 +38,22 @@ Model::Model(QObject *parent) : QObject(parent), m_root(QStringLiteral("Root"))
 }
 
 Model::~Model() = default;
+
+Model::Operation::Operation(Model *model) : m_model(model)
+{
+    // Operations call each other (a download loads a file, the offers'
+    // feeds are downloaded one by one): the outermost one starts afresh.
+    m_model->m_lastError.clear();
+    if (m_model->m_depth++ == 0) {
+        m_model->m_warnings.clear();
+        m_model->m_skippedRows = 0;
+    }
+}
+
+Model::Operation::~Operation()
+{
+    --m_model->m_depth;
+}
 
 Offer *Model::FindOrCreateOffer(const QString &key)
 {
@@ -88,50 +107,81 @@ void Model::AppendArrayOption(const QString &key, const QString &value)
 
 bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
 {
-    m_lastError.clear();
+    return LoadFile(path, isBase, progress, OwnedFile());
+}
+
+bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, OwnedFile download)
+{
+    const Operation operation(this);
+    const QString shown = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        SetError(tr("Файл %1 не найден").arg(shown));
+        return false;
+    }
+    // A pipe would be read up by the first look at it, and a device or a
+    // folder is no feed.
+    if (!info.isFile()) {
+        SetError(tr("%1 не является обычным файлом").arg(shown));
+        return false;
+    }
     QString readPath = path;
+    OwnedFile converted;
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         const QString firstLine = QString::fromUtf8(file.readLine(2049));
         file.close();
         if (firstLine.contains(QLatin1String(kDcCatalogMarker))
                 || firstLine.contains(QLatin1String(kDcCatalogMarkerHttps))) {
-            const QString csvPath = QDir::tempPath() + QDir::separator() + QFileInfo(path).completeBaseName()
-                    + QLatin1Char('_') + QString::number(QRandomGenerator::global()->bounded(1 << 30))
-                    + QLatin1String(".csv");
-            if (DcCatalogConverter::Convert(path, csvPath, progress))
-                readPath = csvPath;
+            converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
+            QString error;
+            if (converted.Path().isEmpty() || !DcCatalogConverter::Convert(path, converted.Path(), progress, &error)) {
+                converted.Release();
+                SetError(error.isEmpty() ? tr("Не удалось создать временный файл для %1").arg(shown) : error);
+                return false;
+            }
+            readPath = converted.Path();
         }
     }
 
     Source source;
-    source.name = QFileInfo(path).completeBaseName();
+    source.name = info.completeBaseName();
     source.path = readPath;
     source.reader.reset(OpenCsvReader(readPath));
     if (!source.reader) {
-        if (!QFileInfo::exists(readPath))
-            SetError(tr("Файл %1 не найден").arg(QDir::toNativeSeparators(path)));
-        else if (!QFile(readPath).open(QIODevice::ReadOnly))
-            SetError(tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(path)));
+        if (!QFile(readPath).open(QIODevice::ReadOnly))
+            SetError(tr("Не удалось прочитать файл %1").arg(shown));
         else
-            SetError(tr("В файле %1 нет заголовка: первая строка пуста").arg(QDir::toNativeSeparators(path)));
+            SetError(tr("В файле %1 нет заголовка: первая строка пуста").arg(shown));
         return false;
     }
+    // The source keeps the temporary files it reads: they go with it.
+    source.ownedFile = readPath == path ? std::move(download) : std::move(converted);
     return LoadFromReader(std::move(source), isBase, progress);
+}
+
+QString Model::TemporaryPath(const QString &baseName, const QString &suffix)
+{
+    return m_temporary.NewFilePath(baseName, suffix);
 }
 
 bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
 {
-    m_lastError.clear();
+    const Operation operation(this);
     FeedLoader loader(*this, isBase, progress);
     if (isBase)
         loader.PrepareBase(source);
-    return loader.Run(m_sources.append(std::move(source)));
+    Source *added = m_sources.append(std::move(source));
+    if (loader.Run(added))
+        return true;
+    // A source that brought no goods is not kept.
+    DropSource(added);
+    return false;
 }
 
 bool Model::RemoveDuplicates(IProgress *progress)
 {
-    m_lastError.clear();
+    const Operation operation(this);
     DuplicateRemover remover;
     const bool finished = remover.Run(&m_root, progress);
     if (!finished)
@@ -150,8 +200,7 @@ void Model::Clear(bool onlyData)
 {
     m_root.Clear();
     for (Offer &offer : m_offers) {
-        if (offer.exportLoaded && !offer.exportFile.isEmpty() && QFileInfo::exists(offer.exportFile))
-            QFile::remove(offer.exportFile);
+        RemoveDownload(&offer);
         offer.exportLoaded = false;
         offer.hasGoods = false;
         // The price range described goods that are gone now.
@@ -232,7 +281,7 @@ bool Model::SaveProject(const QString &path) const
 
 bool Model::LoadProject(const QString &path)
 {
-    m_lastError.clear();
+    const Operation operation(this);
     const QString file = path.isNull() ? DefaultProjectPath() : path;
     QString error;
     const bool ok = ProjectFile::Load(*this, file, &error);
@@ -248,7 +297,7 @@ bool Model::WriteGoods(IWriter *writer, const QStringList &header, bool writeHea
     const bool ok = goodsWriter.Write(writer, header, writeHeader, category ? category : &m_root, filter, progress,
                                       recursive);
     if (!ok)
-        SetError(tr("Сохранение отменено"));
+        SetError(goodsWriter.ErrorText());
     return ok;
 }
 
@@ -259,7 +308,7 @@ bool Model::WriteGoods(CsvManipulator *writer, const QStringList &header, bool w
     const bool ok = goodsWriter.Write(writer, header, writeHeader, category ? category : &m_root, filter, progress,
                                       recursive);
     if (!ok)
-        SetError(tr("Сохранение отменено"));
+        SetError(goodsWriter.ErrorText());
     return ok;
 }
 
@@ -271,26 +320,28 @@ QStringList Model::CollectHeader(const CatModel *category, const Filter *filter,
 bool Model::SaveToFile(const QString &file, const CatModel *category, const QStringList *header,
                        const Filter *filter, IProgress *progress)
 {
-    m_lastError.clear();
-    std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(file));
+    const Operation operation(this);
+    ExportFile target(file);
+    CsvManipulator *writer = target.Open();
     if (!writer) {
-        SetError(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(file)));
+        SetError(target.ErrorText());
         return false;
     }
     const CatModel *from = category ? category : &m_root;
     const QStringList columns = header ? *header : CollectHeader(from, filter, true);
-    bool ok = WriteGoods(writer.get(), columns, true, from, filter, progress, true);
-    if (!writer->Close() && ok) {
-        SetError(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file)));
-        ok = false;
+    if (!WriteGoods(writer, columns, true, from, filter, progress, true))
+        return false;
+    if (!target.Commit()) {
+        SetError(target.ErrorText());
+        return false;
     }
-    return ok;
+    return true;
 }
 
 bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, const QStringList *header,
                               const Filter *filter, IProgress *progress)
 {
-    m_lastError.clear();
+    const Operation operation(this);
     const CatModel *from = category ? category : &m_root;
     QList<const CatModel *> listed;
     listed.append(from);
@@ -298,29 +349,47 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
     for (const CatModel *node : below)
         listed.append(node);
 
+    // Each file is replaced whole when it is complete: a failure or a
+    // cancel leaves the files not yet written as they were.
+    QSet<QString> taken;
+    bool ok = true;
     for (const CatModel *node : qAsConst(listed)) {
         if (node->goods.isEmpty())
             continue;
-        const QString file = QDir::cleanPath(folder + QDir::separator() + GoodsWriter::FileBaseName(node)
-                                             + QLatin1String(".csv"));
-        std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(file));
+        // Names made from different paths can meet ("a/b" and "a-b"): the
+        // later category gets a number, and the log says which.
+        const QString base = GoodsWriter::FileBaseName(node);
+        QString name = base + QLatin1String(".csv");
+        for (int n = 2; taken.contains(name.toLower()); ++n)
+            name = QStringLiteral("%1 (%2).csv").arg(base).arg(n);
+        taken.insert(name.toLower());
+        if (name != base + QLatin1String(".csv")) {
+            const QString note = tr("Категория «%1» сохранена в файл %2: имя %3.csv уже занято другой категорией")
+                                         .arg(node->NamePath(), name, base);
+            AddWarning(note);
+            if (progress)
+                progress->Report(0, 0, note);
+        }
+        ExportFile target(QDir::cleanPath(folder + QLatin1Char('/') + name));
+        CsvManipulator *writer = target.Open();
         if (!writer) {
-            SetError(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(file)));
-            return false;
+            SetError(target.ErrorText());
+            ok = false;
+            break;
         }
         const QStringList columns = header ? *header : CollectHeader(node, filter, false);
-        bool ok = WriteGoods(writer.get(), columns, true, node, filter, progress, false);
-        if (!writer->Close() && ok) {
-            SetError(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file)));
+        if (!WriteGoods(writer, columns, true, node, filter, progress, false)) {
             ok = false;
+            break;
         }
-        if (!ok) {
-            ReleaseMappedPages();
-            return false;
+        if (!target.Commit()) {
+            SetError(target.ErrorText());
+            ok = false;
+            break;
         }
     }
     ReleaseMappedPages();
-    return true;
+    return ok;
 }
 
 void Model::ReleaseMappedPages()
@@ -331,23 +400,30 @@ void Model::ReleaseMappedPages()
 
 bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString *tempFile)
 {
-    m_lastError.clear();
-    if (progress && !progress->Report(0, 0, tr("Загрузка файла ") + url)) {
-        SetError(tr("Загрузка %1 отменена").arg(url));
+    const Operation operation(this);
+    // The address as shown: a password in it is never.
+    const QString shown = QUrl(url, QUrl::TolerantMode).toDisplayString(QUrl::RemovePassword);
+    if (progress && !progress->Report(0, 0, tr("Загрузка файла ") + shown)) {
+        SetError(tr("Загрузка %1 отменена").arg(shown));
         return false;
     }
-    FeedDownload download(url, progress);
+    FeedDownload download(url, m_temporary.Path(), progress);
     if (!download.Run()) {
         SetError(download.ErrorText());
         return false;
     }
-    if (tempFile)
+    // An offer keeps its download for a reload; any other download belongs
+    // to the source loaded from it.
+    if (tempFile) {
         *tempFile = download.FilePath();
-    return AddFile(download.FilePath(), isBase, progress);
+        return AddFile(download.FilePath(), isBase, progress);
+    }
+    return LoadFile(download.FilePath(), isBase, progress, OwnedFile(download.FilePath()));
 }
 
 bool Model::LoadOffer(Offer *offer, IProgress *progress)
 {
+    const Operation operation(this);
     if (offer->exportUrl.isEmpty() || offer->exportLoaded)
         return true;
     offer->exportLoaded = AddUrl(offer->exportUrl, false, progress, &offer->exportFile);
@@ -356,6 +432,7 @@ bool Model::LoadOffer(Offer *offer, IProgress *progress)
 
 bool Model::LoadAllOffers(IProgress *progress)
 {
+    const Operation operation(this);
     // Offers created while loading are appended to the list: they are
     // visited too, and have no feed address of their own.
     for (int i = 0; i < m_offers.size(); ++i) {
@@ -367,12 +444,15 @@ bool Model::LoadAllOffers(IProgress *progress)
 
 bool Model::ReloadOffer(Offer *offer, IProgress *progress)
 {
-    UnloadOffer(offer, progress);
-    if (!offer->exportFile.isEmpty())
-        AddFile(offer->exportFile, false, progress);
+    const Operation operation(this);
+    if (!UnloadOffer(offer, progress))
+        return false;
+    // The download of the last load serves while it is there.
+    if (!offer->exportFile.isEmpty() && QFileInfo(offer->exportFile).isFile())
+        offer->exportLoaded = AddFile(offer->exportFile, false, progress);
     else
-        AddUrl(offer->exportUrl, false, progress, &offer->exportFile);
-    return true;
+        offer->exportLoaded = AddUrl(offer->exportUrl, false, progress, &offer->exportFile);
+    return offer->exportLoaded;
 }
 
 bool Model::UnloadOffer(Offer *offer, IProgress *progress)
@@ -406,6 +486,7 @@ bool Model::DeleteOffer(Offer *offer, IProgress *progress)
     // An offer whose goods could not be taken out stays: they point at it.
     if (offer->hasGoods && !UnloadOffer(offer, progress))
         return false;
+    RemoveDownload(offer);
     for (auto it = m_offerIndex.begin(); it != m_offerIndex.end();) {
         if (it.value() == offer)
             it = m_offerIndex.erase(it);
@@ -416,6 +497,17 @@ bool Model::DeleteOffer(Offer *offer, IProgress *progress)
     if (at >= 0)
         m_offers.removeAt(at);
     return true;
+}
+
+void Model::RemoveDownload(Offer *offer)
+{
+    // Only downloads of this model's own folder: the path came from a load
+    // of this run, never from a project file.
+    const QString folder = m_temporary.ExistingPath();
+    if (!offer->exportFile.isEmpty() && !folder.isEmpty()
+            && QFileInfo(offer->exportFile).absolutePath() == QFileInfo(folder).absoluteFilePath())
+        QFile::remove(offer->exportFile);
+    offer->exportFile.clear();
 }
 
 void Model::DeleteUnusedOffers()

@@ -4,6 +4,7 @@
 #include "offer.h"
 #include "source.h"
 #include "stablelist.h"
+#include "temporaryfolder.h"
 #include "vendorregistry.h"
 
 #include <QList>
@@ -51,6 +52,10 @@ public:
     void SetArrayOption(const QString &key, const QStringList &values);
     void AppendArrayOption(const QString &key, const QString &value);
 
+    // A path for a new file in the model's own temporary folder (removed
+    // with the model): the base name, "_", a number, the suffix.
+    QString TemporaryPath(const QString &baseName, const QString &suffix);
+
     // The core load of every source: maps the rows of the source's reader
     // into goods, as data or as base. The source needs reader, name and path.
     bool LoadFromReader(Source source, bool isBase, IProgress *progress = nullptr);
@@ -81,6 +86,10 @@ public:
     void DeleteUnusedOffers();
 
     QString LastError() const { return m_lastError; }
+    // What the last operation left out or noticed without failing, one
+    // line each, and the malformed rows its loads passed over.
+    QStringList Warnings() const { return m_warnings; }
+    qint64 SkippedRows() const { return m_skippedRows; }
 
     QMap<QString, QString> options;
     QMap<QString, QStringList> arrayOptions;
@@ -100,15 +109,37 @@ private:
 
     friend class FeedLoader;
 
+    // Clears the error of the operation it opens; the outermost of nested
+    // operations also clears the warnings.
+    class Operation
+    {
+    public:
+        explicit Operation(Model *model);
+        ~Operation();
+
+    private:
+        Model *m_model;
+    };
+
     void SetError(const QString &text) { m_lastError = text; }
+    void AddWarning(const QString &text) { m_warnings.append(text); }
     void DropSource(Source *source);
+    // Loads a feed file; download, when given, is the file itself, which the
+    // source then owns.
+    bool LoadFile(const QString &path, bool isBase, IProgress *progress, OwnedFile download);
+    void RemoveDownload(Offer *offer);
     // Gives back the pages of the feeds that a walk over their rows read in.
     void ReleaseMappedPages();
 
+    // First, so that it goes last: the sources read files in it.
+    TemporaryFolder m_temporary;
     StableList<Source> m_sources;
     CatModel m_root;
     StableList<Offer> m_offers;
     QMap<QString, Offer *> m_offerIndex;
     VendorRegistry m_vendors;
     QString m_lastError;
+    QStringList m_warnings;
+    qint64 m_skippedRows = 0;
+    int m_depth = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "csvmanipulator.h"
 #include "idtemplate.h"
+#include "temporaryfolder.h"
 
 #include <memory>
 #include <set>
@@ -25,6 +26,7 @@ struct Source
     QString offerName; // offer of the whole file, or "Разные офферы"
     QStringList header;
     QString path;      // the CSV file actually read
+    OwnedFile ownedFile; // a download or conversion read only by this source
     std::set<IdTemplate> idTemplates; // interned templates of the goods
 
     int nameColumn = -1;
