@@ -24,6 +24,7 @@
 #include "feedfile.h"
 #include "httptestserver.h"
 #include "mainwindow.h"
+#include "model.h"
 
 // Stands in for the desktop's web browser: records what it was asked to open.
 class Browser : public QObject
@@ -49,23 +50,9 @@ HttpTestServer::Response Answer(const QByteArray &body)
     return response;
 }
 
-QByteArray OffersDocument()
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><offers>"
-           "<offer url=\"\" prefix=\"\" name=\"Old\"><export autoload=\"false\" format=\"\"/></offer>"
-           "<offer url=\"http://new1.test\" prefix=\"\" name=\"New1\"><export autoload=\"false\" format=\"\">"
-           "<![CDATA[http://new1.test/feed.csv]]></export></offer>"
-           "<offer url=\"\" prefix=\"\" name=\"New2\"><export autoload=\"false\" format=\"\"/></offer>"
-           "</offers></settings>\n";
-}
-
-QStringList Texts(QAbstractItemView *view)
-{
-    QStringList texts;
-    for (int row = 0; view->model() && row < view->model()->rowCount(); ++row)
-        texts << view->model()->index(row, 0).data().toString();
-    return texts;
-}
+const QByteArray kOffers = "<?xml version=\"1.0\"?><settings><offers><offer name=\"Old\"/><offer name=\"New1\">"
+                          "<export><![CDATA[http://new1.test/feed.csv]]></export></offer><offer name=\"New2\"/>"
+                          "</offers></settings>";
 
 void Press(QDialog *dialog, QDialogButtonBox::StandardButton which)
 {
@@ -97,8 +84,8 @@ public:
     std::function<void(AdmitdeZozavoDialog *)> onImport;
     // The relay address to give; an empty one cancels.
     std::function<QString(AddUrlDialog *)> onAddress;
-    // The button to press; null closes the message.
-    std::function<QAbstractButton *(QMessageBox *)> onMessage;
+    // The text of the button to press in a message; by default it is closed.
+    QString pressInMessage;
     std::function<void()> onTick;
 
     QStringList messages; // "title|text" of every message box
@@ -122,9 +109,11 @@ private:
         } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             m_handled = modal;
             messages << box->windowTitle() + QLatin1Char('|') + box->text();
-            QAbstractButton *button = onMessage ? onMessage(box) : nullptr;
-            if (button)
-                QTimer::singleShot(0, button, &QAbstractButton::click);
+            QAbstractButton *press = nullptr;
+            for (QAbstractButton *button : box->buttons())
+                press = button->text() == pressInMessage ? button : press;
+            if (press)
+                QTimer::singleShot(0, press, &QAbstractButton::click);
             else
                 QTimer::singleShot(0, box, &QDialog::reject);
         } else if (auto *ask = qobject_cast<AddUrlDialog *>(modal)) {
@@ -150,8 +139,11 @@ private slots:
     void init();
     void cleanupTestCase();
 
+    void stateAndPollingAddress_data();
+    void stateAndPollingAddress();
+    void mergeOffers_data();
+    void mergeOffers();
     void importThroughWindow();
-    void cancelWhilePolling();
     void failures_data();
     void failures();
     void relayAddress();
@@ -184,9 +176,7 @@ void TestAdmitad::initTestCase()
     m_tmp = m_base.filePath(QStringLiteral("tmp"));
     QVERIFY(QDir().mkpath(m_tmp));
     m_project = WriteBytes(QDir(m_base.path()), QStringLiteral("p.fdm"),
-                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><offers>"
-                           "<offer url=\"\" prefix=\"\" name=\"Old\"><export autoload=\"false\" format=\"\"/>"
-                           "</offer></offers></settings>\n");
+                           "<?xml version=\"1.0\"?><settings><offers><offer name=\"Old\"/></offers></settings>");
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_browser, "Open");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_browser, "Open");
 }
@@ -227,12 +217,100 @@ void TestAdmitad::Import(MainWindow *window)
 
 QStringList TestAdmitad::Offers(MainWindow *window)
 {
-    return Texts(window->findChild<QListView *>(QStringLiteral("offerListView")));
+    QStringList texts;
+    const QAbstractItemModel *offers = window->findChild<QListView *>(QStringLiteral("offerListView"))->model();
+    for (int row = 0; offers && row < offers->rowCount(); ++row)
+        texts << offers->index(row, 0).data().toString();
+    return texts;
 }
 
 QStringList TestAdmitad::TemporaryFiles() const
 {
     return QDir(m_tmp).entryList({QStringLiteral("fidmora-admitad-*")}, QDir::Files | QDir::Hidden);
+}
+
+void TestAdmitad::stateAndPollingAddress_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QByteArray>("poll");
+
+    const QString auth = QStringLiteral("https://www.admitad.test/api/authorize/?");
+    QTest::newRow("middle of three") << auth + "client_id=7&state=abc123&scope=x" << "abc123" << QByteArray("abc123");
+    QTest::newRow("first") << auth + "state=s1&client_id=7" << "s1" << QByteArray("s1");
+    // The state reaches the relay as one value, whatever it holds.
+    QTest::newRow("delimiters") << auth + "state=a%26b%3Dc%23d%25e%2B%20f&x=1" << "a&b=c#d%e+ f"
+                                << QByteArray("a%26b%3Dc%23d%25e%2B%20f");
+    QTest::newRow("cyrillic") << auth + "state=%D1%91%D0%B6" << QString::fromUtf8("ёж") << QByteArray("%D1%91%D0%B6");
+    QTest::newRow("a longer name is not state") << auth + "stateful=1&state=real" << "real" << QByteArray("real");
+    QTest::newRow("two =") << auth + "client_id=7&state=a=b&scope=x" << QString() << QByteArray();
+    QTest::newRow("empty value") << auth + "state=&scope=x" << QString() << QByteArray();
+    QTest::newRow("missing") << auth + "client_id=7&scope=x" << QString() << QByteArray();
+}
+
+void TestAdmitad::stateAndPollingAddress()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, state);
+    QFETCH(QByteArray, poll);
+
+    const QString found = AdmitadRelay::StateOf(url);
+    QCOMPARE(found, state);
+    QCOMPARE(found.isNull(), state.isNull());
+    if (!state.isNull()) {
+        QCOMPARE(AdmitadRelay(QStringLiteral("relay.test:81/")).DataUrl(state).toEncoded(),
+                 "http://relay.test:81/adcode.php/?getdata&state=" + poll);
+    }
+}
+
+void TestAdmitad::mergeOffers_data()
+{
+    QTest::addColumn<QByteArray>("offers");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("added");
+    QTest::addColumn<int>("present");
+
+    const QByteArray offers = "<offer name=\"Old\"><exclude><category name=\"Новинки\"/></exclude></offer>"
+                              "<offer name=\"New1\"/><offer name=\"shop.test\"/><offer name=\"New1\"/>";
+    // "shop.test" is the offer the project indexes under that prefix.
+    QTest::newRow("merged") << offers << 0 << QStringList{"Old", "Shop", "New1"} << 1 << 2;
+    // Cut in the last offer: all before it would be merged without the trial.
+    QTest::newRow("cut short") << offers << 30 << QStringList{"Old", "Shop"} << 0 << 0;
+}
+
+void TestAdmitad::mergeOffers()
+{
+    QFETCH(QByteArray, offers);
+    QFETCH(int, cut);
+    QFETCH(QStringList, names);
+    QFETCH(int, added);
+    QFETCH(int, present);
+
+    Model model;
+    model.FindOrCreateOffer("Old")->exclude << CategoryRule::FromText("Распродажа");
+    Offer *shop = model.FindOrCreateOffer("Shop");
+    model.IndexOffer("shop.test", shop);
+    model.SetOption("export/modx/host", "my.site");
+    // Options of the document are not the relay's to set.
+    const QByteArray document = "<?xml version=\"1.0\"?><settings><options><export><modx><host val=\"relay.test\"/>"
+                                "</modx></export><filter><vendors type=\"array\"><item val=\"X\"/></vendors></filter>"
+                                "</options><offers>" + offers + "</offers></settings>";
+    const QString path = WriteBytes(QDir(m_base.path()), QStringLiteral("offers.fdm"), document.chopped(cut));
+    int gotAdded = -1;
+    int gotPresent = -1;
+    QString error;
+    QCOMPARE(AdmitadRelay::MergeOffers(model, path, &gotAdded, &gotPresent, &error), cut == 0);
+    QCOMPARE(error.isEmpty(), cut == 0);
+    QStringList gotNames;
+    for (const Offer &offer : model.Offers())
+        gotNames << offer.name;
+    QCOMPARE(gotNames, names);
+    QCOMPARE(gotAdded, added);
+    QCOMPARE(gotPresent, present);
+    QCOMPARE(model.Offers().first().exclude.size(), cut == 0 ? 2 : 1);
+    QCOMPARE(model.options, (QMap<QString, QString>{{"export/modx/host", "my.site"}}));
+    QVERIFY(model.arrayOptions.isEmpty());
 }
 
 void TestAdmitad::importThroughWindow()
@@ -261,7 +339,7 @@ void TestAdmitad::importThroughWindow()
         thirdPollAfter = clock.elapsed();
         if (QWidget *dialog = QApplication::activeModalWidget())
             waiting = dialog->findChild<QLabel *>(QStringLiteral("waitLabel"))->text();
-        server.Set(dataPath, Answer(OffersDocument()));
+        server.Set(dataPath, Answer(kOffers));
     };
     Import(window.get());
 
@@ -285,79 +363,43 @@ void TestAdmitad::importThroughWindow()
     QVERIFY(script.messages.isEmpty());
 }
 
-void TestAdmitad::cancelWhilePolling()
-{
-    const QByteArray dataPath = "/adcode.php/?getdata&state=s1";
-    HttpTestServer server;
-    server.Set(kStatePath, Answer(kAuth.arg(QLatin1String("s1")).toUtf8()));
-    qputenv(AdmitadRelay::kEnvironmentVariable, server.Url(QString()).toUtf8());
-    auto window = NewWindow();
-    const QString status = window->statusBar()->currentMessage();
-
-    Script script;
-    int hitsAtCancel = -1;
-    bool closedAtOnce = false;
-    script.onImport = [](AdmitdeZozavoDialog *dialog) {
-        dialog->SetPollTimes(100, 60 * 1000);
-        Press(dialog, QDialogButtonBox::Ok);
-    };
-    script.onTick = [&] {
-        auto *dialog = qobject_cast<AdmitdeZozavoDialog *>(QApplication::activeModalWidget());
-        if (hitsAtCancel >= 0 || !dialog || server.Hits(dataPath) < 2)
-            return;
-        hitsAtCancel = server.Hits(dataPath);
-        dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Cancel)->click();
-        closedAtOnce = !dialog->isVisible();
-    };
-    Import(window.get());
-
-    QVERIFY(closedAtOnce);
-    QTest::qWait(600);
-    // A request already on its way when Cancel came may still be counted.
-    QVERIFY2(server.Hits(dataPath) <= hitsAtCancel + 1, qPrintable(QString::number(server.Hits(dataPath))));
-    QCOMPARE(Offers(window.get()), QStringList{"Old"});
-    QCOMPARE(window->statusBar()->currentMessage(), status);
-    QCOMPARE(TemporaryFiles(), QStringList());
-    QVERIFY(script.messages.isEmpty());
-}
-
 void TestAdmitad::failures_data()
 {
-    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("relayUp");
     QTest::addColumn<QByteArray>("auth");
-    QTest::addColumn<bool>("document");
-    QTest::addColumn<bool>("unwritable");
+    QTest::addColumn<bool>("document");    // the relay hands out the offers at once
+    QTest::addColumn<bool>("unwritable");  // the temporary folder is gone
     QTest::addColumn<int>("limitMs");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("cancelAfter");  // polls before the user cancels
+    QTest::addColumn<QString>("message");  // "title|text" begins so; empty for none
     QTest::addColumn<bool>("polls");
 
     const QByteArray s1 = kAuth.arg(QLatin1String("s1")).toUtf8();
-    const QByteArray noState = "http://auth.test/authorize?client_id=7&scope=x";
-    const QByteArray twoEquals = "http://auth.test/authorize?client_id=7&state=a=b&scope=x";
-    const int minutes = 10 * 60 * 1000;
-    QTest::newRow("unreachable relay") << 0 << s1 << true << false << minutes
+    const int minute = 60 * 1000;
+    QTest::newRow("unreachable relay") << false << s1 << true << false << minute << 0
                                        << "Ошибка|Сервис временно недоступен" << false;
-    QTest::newRow("empty getstate") << 200 << QByteArray("\r\n") << true << false << minutes
+    QTest::newRow("empty getstate") << true << QByteArray("\r\n") << true << false << minute << 0
                                     << "Ошибка|Внутренняя ошибка" << false;
-    QTest::newRow("no state") << 200 << noState << true << false << minutes
-                              << "Ошибка|Сервис вернул адрес авторизации без параметра state" << false;
-    QTest::newRow("state with two =") << 200 << twoEquals << true << false << minutes
+    QTest::newRow("state with two =") << true << QByteArray("http://auth.test/?client_id=7&state=a=b&scope=x") << true
+                                      << false << minute << 0
                                       << "Ошибка|Сервис вернул адрес авторизации без параметра state" << false;
-    QTest::newRow("not a web page") << 200 << QByteArray("file:///etc/passwd?state=s1") << true << false << minutes
+    QTest::newRow("not a web page") << true << QByteArray("file:///etc/passwd?state=s1") << true << false << minute << 0
                                     << "Ошибка|Сервис вернул адрес авторизации, который нельзя открыть" << false;
-    QTest::newRow("result not written") << 200 << s1 << true << true << minutes
+    QTest::newRow("result not written") << true << s1 << true << true << minute << 0
                                         << "Ошибка|Не удалось сохранить список офферов во временный файл: " << true;
-    QTest::newRow("no authorisation in time") << 200 << s1 << false << false << 1500
+    QTest::newRow("no authorisation in time") << true << s1 << false << false << 1500 << 0
                                               << "Ошибка|Авторизация в Admitad не завершилась за 1 с" << true;
+    QTest::newRow("cancelled while polling") << true << s1 << false << false << minute << 2 << QString() << true;
 }
 
 void TestAdmitad::failures()
 {
-    QFETCH(int, status);
+    QFETCH(bool, relayUp);
     QFETCH(QByteArray, auth);
     QFETCH(bool, document);
     QFETCH(bool, unwritable);
     QFETCH(int, limitMs);
+    QFETCH(int, cancelAfter);
     QFETCH(QString, message);
     QFETCH(bool, polls);
 
@@ -365,9 +407,8 @@ void TestAdmitad::failures()
     HttpTestServer server;
     server.Set(kStatePath, Answer(auth));
     if (document)
-        server.Set(dataPath, Answer(OffersDocument()));
-    const QString relay =
-            status == 0 ? QStringLiteral("http://127.0.0.1:%1").arg(ClosedPort()) : server.Url(QString());
+        server.Set(dataPath, Answer(kOffers));
+    const QString relay = relayUp ? server.Url(QString()) : QStringLiteral("http://127.0.0.1:%1").arg(ClosedPort());
     qputenv(AdmitadRelay::kEnvironmentVariable, relay.toUtf8());
     if (unwritable)
         qputenv("TMPDIR", QFile::encodeName(m_base.filePath(QStringLiteral("missing"))));
@@ -378,10 +419,27 @@ void TestAdmitad::failures()
         dialog->SetPollTimes(100, limitMs);
         Press(dialog, QDialogButtonBox::Ok);
     };
+    int hitsAtCancel = -1;
+    bool closedAtOnce = false;
+    script.onTick = [&] {
+        auto *dialog = qobject_cast<AdmitdeZozavoDialog *>(QApplication::activeModalWidget());
+        if (cancelAfter == 0 || hitsAtCancel >= 0 || !dialog || server.Hits(dataPath) < cancelAfter)
+            return;
+        hitsAtCancel = server.Hits(dataPath);
+        dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Cancel)->click();
+        closedAtOnce = !dialog->isVisible();
+    };
     Import(window.get());
 
-    QCOMPARE(script.messages.size(), 1);
-    QVERIFY2(script.messages.first().startsWith(message), qPrintable(script.messages.first()));
+    QCOMPARE(script.messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(script.messages.first().startsWith(message), qPrintable(script.messages.first()));
+    if (cancelAfter > 0) {
+        QVERIFY(closedAtOnce);
+        QTest::qWait(600);
+        // A request already on its way when Cancel came may still arrive.
+        QVERIFY2(server.Hits(dataPath) <= hitsAtCancel + 1, qPrintable(QString::number(server.Hits(dataPath))));
+    }
     QCOMPARE(server.Hits(dataPath) > 0, polls);
     QCOMPARE(m_browser.opened.size(), polls ? 1 : 0);
     QCOMPARE(Offers(window.get()), QStringList{"Old"});
@@ -408,13 +466,12 @@ void TestAdmitad::relayAddress()
 
     // Nothing set: the command asks, refuses what is not an address and
     // stores a host with its port.
-    answers = QStringList{"ftp://relay.test", QStringLiteral("127.0.0.1:%1").arg(first.serverPort())};
+    answers = QStringList{"ftp://relay.test", QStringLiteral("127.0.0.1:%1/").arg(first.serverPort())};
     Import(window.get());
     QCOMPARE(shown, (QStringList{"", "ftp://relay.test"}));
     QCOMPARE(script.messages.size(), 1);
     QVERIFY2(script.messages.first().startsWith(QStringLiteral("Ошибка|\"ftp://relay.test\" не подходит")),
              qPrintable(script.messages.first()));
-    QCOMPARE(AdmitadRelay::StoredAddress(), first.Url(QString()));
     QCOMPARE(QSettings("Fidmora", "Fidmora").value("admitad/relay").toString(), first.Url(QString()));
     QCOMPARE(first.Hits(kStatePath), 1);
     QCOMPARE(script.imports, 1);
@@ -425,13 +482,7 @@ void TestAdmitad::relayAddress()
     script.messages.clear();
     shown.clear();
     answers = QStringList{second.Url(QString())};
-    script.onMessage = [](QMessageBox *box) -> QAbstractButton * {
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == QStringLiteral("Изменить адрес сервиса..."))
-                return button;
-        }
-        return nullptr;
-    };
+    script.pressInMessage = QStringLiteral("Изменить адрес сервиса...");
     Import(window.get());
     QCOMPARE(script.messages, QStringList{"Ошибка|Сервис временно недоступен"});
     QCOMPARE(shown, QStringList{dead});
@@ -455,6 +506,12 @@ void TestAdmitad::relayAddress()
     QCOMPARE(second.Hits(kStatePath), 2);
     QCOMPARE(first.Hits(kStatePath), 2);
     QCOMPARE(AdmitadRelay::StoredAddress(), first.Url(QString()));
+
+    // The environment's address comes before the stored one.
+    qputenv(AdmitadRelay::kEnvironmentVariable, second.Url(QString()).toUtf8());
+    Import(window.get());
+    QCOMPARE(second.Hits(kStatePath), 3);
+    QCOMPARE(first.Hits(kStatePath), 2);
     QCOMPARE(Offers(window.get()), QStringList{"Old"});
     QCOMPARE(m_browser.opened, QStringList());
 }
