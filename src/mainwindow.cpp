@@ -2,6 +2,8 @@
 #include "ui_mainwindow.h"
 
 #include "addurldialog.h"
+#include "admitadrelay.h"
+#include "admitdezozavodialog.h"
 #include "catmodel.h"
 #include "categoryviewmodel.h"
 #include "editofferdialog.h"
@@ -20,6 +22,8 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 
 // The icon lives in the resources of the interface library, which is
@@ -317,8 +321,8 @@ void MainWindow::AddUrlFeed(const QString &url, bool isBase)
     ShowOutcome(ok);
 }
 
-// The exchanges with FTP servers, MODX sites and Admitad come later; their
-// menu entries stay disabled until then.
+// The exchanges with FTP servers and MODX sites come later; their menu
+// entries stay disabled until then.
 
 void MainWindow::openFtpExportDialog()
 {
@@ -336,8 +340,77 @@ void MainWindow::openModxImportBaseDialog()
 {
 }
 
+// Admitad.
+
 void MainWindow::loadOffersFromAdmitad()
 {
+    if (AdmitadRelay::Address().isEmpty() && !AdmitdeZozavoDialog::AskForRelay(this))
+        return;
+    // Starts over whenever the user gives another relay address.
+    for (;;) {
+        const QString relay = AdmitadRelay::Address();
+        QString authorisationUrl;
+        QString error;
+        AdmitadRelay::Answer answer = AdmitadRelay::Answer::Cancelled;
+        RunOnWorker(false, [&](IProgress *progress) {
+            AdmitadRelay client(relay);
+            answer = client.RequestAuthorisation(progress, &authorisationUrl);
+            error = client.ErrorText();
+            return true;
+        });
+        switch (answer) {
+        case AdmitadRelay::Answer::Cancelled:
+            Report(0, 0, tr("Загрузка офферов из Admitad отменена"));
+            return;
+        case AdmitadRelay::Answer::Unavailable: {
+            QMessageBox box(QMessageBox::Warning, tr("Ошибка"), tr("Сервис временно недоступен"), QMessageBox::Close,
+                            this);
+            box.setInformativeText(error);
+            // An address from the environment is not the window's to change.
+            QPushButton *change = AdmitadRelay::AddressFromEnvironment()
+                    ? nullptr
+                    : box.addButton(tr("Изменить адрес сервиса..."), QMessageBox::ActionRole);
+            box.exec();
+            if (change && box.clickedButton() == change && AdmitdeZozavoDialog::AskForRelay(this))
+                continue;
+            return;
+        }
+        case AdmitadRelay::Answer::Empty: {
+            QMessageBox box(QMessageBox::Warning, tr("Ошибка"), tr("Внутренняя ошибка"), QMessageBox::Close, this);
+            box.setInformativeText(error);
+            box.exec();
+            return;
+        }
+        case AdmitadRelay::Answer::Address:
+            break;
+        }
+        // The dialog keeps the offer document in its temporary file, which
+        // goes with it once the offers are in.
+        AdmitdeZozavoDialog dialog(authorisationUrl, this, relay);
+        const int result = dialog.exec();
+        if (result == AdmitdeZozavoDialog::RelayChanged)
+            continue;
+        if (result == QDialog::Accepted)
+            ImportOffers(dialog.ResultFile());
+        return;
+    }
+}
+
+void MainWindow::ImportOffers(const QString &path)
+{
+    int added = 0;
+    int present = 0;
+    QString error;
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) {
+        progress->Report(0, 0, tr("Загрузка офферов"));
+        return AdmitadRelay::MergeOffers(model, path, &added, &present, &error);
+    });
+    if (ok) {
+        Report(0, 0, tr("Офферы из Admitad загружены: новых %1, уже были в проекте %2").arg(added).arg(present));
+    } else {
+        Report(0, 0, tr("Выполнено с ошибкой") % QLatin1String(": ")
+                       % tr("список офферов из Admitad не прочитан: %1").arg(error));
+    }
 }
 
 // Export.
@@ -472,7 +545,7 @@ void MainWindow::showOfferContextMenu(const QPoint &pos)
         menu.addSeparator();
     }
     menu.addAction(tr("Загрузить CSV всех офферов"), this, &MainWindow::loadAllOffersCsv);
-    menu.addAction(tr("Загрузить офферов из Admitad"), this, &MainWindow::loadOffersFromAdmitad)->setEnabled(false);
+    menu.addAction(tr("Загрузить офферов из Admitad"), this, &MainWindow::loadOffersFromAdmitad);
     menu.addAction(tr("Удалить неиспользуемых офферов"), this, &MainWindow::deleteUnusedOffers);
     menu.addAction(tr("Сохранить офферов"), this, &MainWindow::saveOffers);
     menu.exec(view->viewport()->mapToGlobal(pos));

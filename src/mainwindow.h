@@ -94,6 +94,8 @@ protected:
     void SaveByCategories(const QString &folder);
     void OpenProject(const QString &path);
     void SaveProjectAs(const QString &path);
+    // Merges the offers of a document from the Admitad relay.
+    void ImportOffers(const QString &path);
 
 private:
     Q_DISABLE_COPY(MainWindow)

@@ -178,7 +178,7 @@ QStringList MenuTexts(const QMenu *menu)
 
 const QStringList kListEntries = {
     QStringLiteral("Загрузить CSV всех офферов"),
-    QStringLiteral("Загрузить офферов из Admitad (off)"),
+    QStringLiteral("Загрузить офферов из Admitad"),
     QStringLiteral("Удалить неиспользуемых офферов"),
     QStringLiteral("Сохранить офферов"),
 };
@@ -328,7 +328,7 @@ void TestMainWindow::menus_data()
     QTest::newRow("view") << "menu_view" << "Вид" << QStringList{"|Файлы", "|Категории", "|Офферы"};
     QTest::newRow("offers") << "menu_2" << "Офферы"
                             << QStringList{"load_all_offers_CSV|Загрузить CSV всех офферов",
-                                           "load_offers_from_admitad|Загрузить офферов из Admitad (off)",
+                                           "load_offers_from_admitad|Загрузить офферов из Admitad",
                                            "delete_unused_offers|Удалить неиспользуемых офферов",
                                            "save_offers|Сохранить офферов"};
     QTest::newRow("import") << "menu_4" << "Импорт"
