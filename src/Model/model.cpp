@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include "csvmanipulator.h"
 #include "dccatalogconverter.h"
@@ -322,6 +324,70 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
         }
     }
     ReleaseMappedPages();
+    return true;
+}
+
+bool Model::ExportToFtpServer(const QString &url, bool byCats, const QStringList *header, const Filter *filter,
+                              IProgress *progress)
+{
+    return ExportToFtpServer(url, FtpUploader::Options(), byCats, header, filter, progress);
+}
+
+bool Model::ExportToFtpServer(const QString &url, const FtpUploader::Options &options, bool byCats,
+                              const QStringList *header, const Filter *filter, IProgress *progress)
+{
+    m_lastError.clear();
+    const QUrl base(url, QUrl::TolerantMode);
+    if (!FtpUploader::IsSupported(base)) {
+        SetError(tr("Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера")
+                         .arg(FtpUploader::Displayed(base)));
+        return false;
+    }
+    // Every export stages its files in a folder of its own that only this
+    // user may enter, and that goes when the export ends: a folder with a
+    // fixed name in the shared temporary folder could be another user's,
+    // or a link planted to make us delete or write elsewhere.
+    QTemporaryDir staging(QDir::tempPath() + QLatin1String("/fidmora-ftp-XXXXXX"));
+    if (!staging.isValid()) {
+        SetError(tr("Не удалось создать временную папку в %1: %2")
+                         .arg(QDir::toNativeSeparators(QDir::tempPath()), staging.errorString()));
+        return false;
+    }
+
+    QList<QPair<QString, QUrl>> uploads;
+    const QString basePath = base.path(QUrl::FullyDecoded);
+    if (byCats) {
+        if (!SaveToFilesByCats(staging.path(), nullptr, header, filter, progress))
+            return false;
+        const QString folder = basePath.endsWith(QLatin1Char('/')) ? basePath : basePath + QLatin1Char('/');
+        const QFileInfoList files = QDir(staging.path()).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+        for (const QFileInfo &info : files) {
+            QUrl target = base;
+            target.setPath(folder + info.fileName(), QUrl::DecodedMode);
+            uploads.append({info.absoluteFilePath(), target});
+        }
+    } else {
+        const QString file = staging.filePath(QStringLiteral("export.csv"));
+        if (!SaveToFile(file, nullptr, header, filter, progress))
+            return false;
+        QUrl target = base;
+        // An address that ends in a folder gets the export under its usual name.
+        if (basePath.isEmpty() || basePath.endsWith(QLatin1Char('/')))
+            target.setPath(basePath + QLatin1String("export.csv"), QUrl::DecodedMode);
+        uploads.append({file, target});
+    }
+
+    FtpUploader uploader(options, progress);
+    for (const auto &upload : qAsConst(uploads)) {
+        if (!uploader.Upload(upload.first, upload.second)) {
+            SetError(uploader.ErrorText());
+            return false;
+        }
+    }
+    // Everything is on the server by now: a cancel pressed this late
+    // changes nothing.
+    if (progress)
+        progress->Report(0, 0, tr("Выгружено файлов: %1").arg(uploads.size()));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catmodel.h"
+#include "ftpuploader.h"
 #include "offer.h"
 #include "source.h"
 #include "vendorregistry.h"
@@ -75,6 +76,11 @@ public:
     bool DeleteOffer(Offer *offer, IProgress *progress = nullptr);
     void DeleteUnusedOffers();
 
+    // ExportToFtpServer with the transport's options: certificate and host
+    // key checks, the SFTP key file, ~/.netrc.
+    bool ExportToFtpServer(const QString &url, const FtpUploader::Options &options, bool byCats,
+                           const QStringList *header, const Filter *filter, IProgress *progress);
+
     QString LastError() const { return m_lastError; }
 
     QMap<QString, QString> options;
@@ -88,6 +94,12 @@ public slots:
     bool SaveToFilesByCats(const QString &folder, const CatModel *category = nullptr,
                            const QStringList *header = nullptr, const Filter *filter = nullptr,
                            IProgress *progress = nullptr);
+    // Saves the goods that pass the filter as CSV into a private temporary
+    // folder and uploads them: into the file the address names, or with
+    // byCats one file per category into the folder it names. The address
+    // carries the user name and password, which no report or error shows.
+    bool ExportToFtpServer(const QString &url, bool byCats = false, const QStringList *header = nullptr,
+                           const Filter *filter = nullptr, IProgress *progress = nullptr);
     void Clear(bool onlyData);
 
 private:
