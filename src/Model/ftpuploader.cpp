@@ -239,6 +239,12 @@ QString FtpUploader::Reason(int code) const
     case CURLE_LOGIN_DENIED:
         reason = tr("неверный логин или пароль");
         break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        reason = tr("сервер не найден (%1)").arg(detail);
+        break;
+    case CURLE_COULDNT_CONNECT:
+        reason = tr("нет соединения с сервером (%1)").arg(detail);
+        break;
     case CURLE_OPERATION_TIMEDOUT:
         reason = tr("сервер не отвечает (%1)").arg(detail);
         break;
@@ -344,17 +350,24 @@ bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
 
     const int code = Perform();
     m_file = nullptr;
-    if (code == CURLE_OK)
+    const auto arrived = [this]() {
+        const int total = int((m_size + 1023) >> 10);
+        if (m_progress)
+            m_progress->Report(total, total, m_reportText);
         return true;
+    };
+    if (code == CURLE_OK)
+        return arrived();
 
     const QString fileName = QFileInfo(localPath).fileName();
     if (code == CURLE_QUOTE_ERROR) {
         // The file arrived, but the server would not rename it over the old
         // one (OpenSSH's SFTP never does): the old file goes, the new one
         // takes its name at once.
-        if (FinishRename(folder, temporaryArgument, finalArgument))
-            return true;
-        m_error = tr("Файл %1 выгружен на %2, но не переименован: %3").arg(fileName, shown, Reason(code));
+        const int renamed = FinishRename(folder, temporaryArgument, finalArgument);
+        if (renamed == CURLE_OK)
+            return arrived();
+        m_error = tr("Файл %1 выгружен на %2, но не переименован: %3").arg(fileName, shown, Reason(renamed));
     } else if (m_cancelled || code == CURLE_ABORTED_BY_CALLBACK) {
         m_error = m_readFailed ? tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(localPath))
                                : tr("Выгрузка %1 отменена").arg(shown);
@@ -365,7 +378,7 @@ bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
     return false;
 }
 
-bool FtpUploader::FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final)
+int FtpUploader::FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final)
 {
     Prepare(folder, false);
     CURL *curl = Handle(m_curl);
@@ -383,7 +396,7 @@ bool FtpUploader::FinishRename(const QUrl &folder, const QByteArray &temporary, 
     }
     m_postQuote = commands;
     curl_easy_setopt(curl, CURLOPT_POSTQUOTE, commands);
-    return Perform() == CURLE_OK;
+    return Perform();
 }
 
 void FtpUploader::RemoveTemporary(const QUrl &folder, const QByteArray &temporary)

@@ -71,7 +71,8 @@ private:
     void Prepare(const QUrl &url, bool watchProgress);
     int Perform();
     QString Reason(int code) const;
-    bool FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final);
+    // libcurl's result code.
+    int FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final);
     void RemoveTemporary(const QUrl &folder, const QByteArray &temporary);
     QByteArray QuotedPath(const QUrl &folder, const QByteArray &name) const;
 
