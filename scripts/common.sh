@@ -5,6 +5,8 @@ FIDMORA_PACKAGES=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
+    libcurl4-openssl-dev
+    python3-pyftpdlib vsftpd openssl openssh-server openssh-client
 )
 
 fidmora_missing_packages() {

@@ -6,6 +6,7 @@
 #include "categoryviewmodel.h"
 #include "editofferdialog.h"
 #include "exportoptionsdialog.h"
+#include "ftpexportdialog.h"
 #include "good.h"
 #include "gooddelegate.h"
 #include "goodviewdialog.h"
@@ -317,12 +318,15 @@ void MainWindow::AddUrlFeed(const QString &url, bool isBase)
     ShowOutcome(ok);
 }
 
-// The exchanges with FTP servers, MODX sites and Admitad come later; their
-// menu entries stay disabled until then.
-
 void MainWindow::openFtpExportDialog()
 {
+    // The export only reads the catalogue: the views stay.
+    FtpExportDialog dialog(&model, &filter, this);
+    dialog.exec();
 }
+
+// The exchanges with MODX sites and Admitad come later; their menu entries
+// stay disabled until then.
 
 void MainWindow::openModxExportDialog()
 {
