@@ -261,6 +261,7 @@ bool CliRunner::Upload(const QString &address, QString *error)
     QUrl url(address, QUrl::TolerantMode);
     FtpUploader::Options options;
     options.insecure = m_insecureUploads;
+    options.keyFile = m_uploadKey;
     // The password never comes from the command line, which every user of
     // the machine can read: from the environment, else from ~/.netrc.
     const QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));

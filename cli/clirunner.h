@@ -30,6 +30,8 @@ public:
 
     // --upload-insecure: uploads trust any certificate or host key.
     void SetInsecureUploads(bool insecure) { m_insecureUploads = insecure; }
+    // --upload-key: the private key of SFTP uploads.
+    void SetUploadKey(const QString &file) { m_uploadKey = file; }
 
     // The exit status of the run. Files that the run downloaded or converted
     // into the temporary folder are removed before it returns.
@@ -59,6 +61,7 @@ private:
     QStringList m_columns;
     bool m_columnsGiven = false;
     bool m_insecureUploads = false;
+    QString m_uploadKey;
     // The files of the last save, for --upload; a folder's files with
     // m_savedByCats.
     QStringList m_saved;

@@ -75,6 +75,7 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
     m_steps.clear();
     m_quiet = false;
     m_insecureUploads = false;
+    m_uploadKey.clear();
     m_error.clear();
     bool hasWork = false;
     bool saved = false;
@@ -104,6 +105,16 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
             if (inlineValue)
                 return Fail(tr("Параметр %1 не принимает значения").arg(name));
             m_insecureUploads = true;
+            continue;
+        } else if (name == QLatin1String("--upload-key")) {
+            if (!inlineValue) {
+                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
+                    return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ФАЙЛ")));
+                value = arguments.at(++i);
+            }
+            if (value.isEmpty())
+                return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ФАЙЛ")));
+            m_uploadKey = value;
             continue;
         }
 
@@ -186,6 +197,7 @@ QString CommandLine::HelpText()
     lines << QString() << tr("Параметры:");
     row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы"));
     row(QStringLiteral("--upload-insecure"), tr("не проверять сертификат (FTPS) и ключ сервера (SFTP)"));
+    row(QStringLiteral("--upload-key ") + tr("ФАЙЛ"), tr("закрытый ключ для выгрузки по SFTP"));
     row(QStringLiteral("-h, --help"), tr("показать эту справку"));
     row(QStringLiteral("--version"), tr("показать версию"));
     lines << QString()

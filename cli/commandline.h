@@ -48,6 +48,8 @@ public:
     bool Quiet() const { return m_quiet; }
     // --upload-insecure: trust any certificate or host key.
     bool InsecureUploads() const { return m_insecureUploads; }
+    // --upload-key FILE: the private key of SFTP uploads.
+    QString UploadKey() const { return m_uploadKey; }
     // Why the arguments were refused (UsageError only).
     QString ErrorText() const { return m_error; }
 
@@ -62,5 +64,6 @@ private:
     QList<CliStep> m_steps;
     bool m_quiet = false;
     bool m_insecureUploads = false;
+    QString m_uploadKey;
     QString m_error;
 };
