@@ -15,7 +15,6 @@ namespace {
 // Reports during a transfer, and so the checks for a cancel, come at most
 // this often; libcurl calls back far more often.
 const qint64 kReportInterval = 200;
-const long kUploadBuffer = 512 * 1024;
 // Removing a temporary file after a failure must not keep the user waiting
 // for long on a server that went away.
 const long kCleanupTimeout = 30;
@@ -335,7 +334,6 @@ bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, &Callbacks::Read);
     curl_easy_setopt(curl, CURLOPT_READDATA, this);
     curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(m_size));
-    curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBuffer);
     curl_easy_setopt(curl, CURLOPT_FTP_CREATE_MISSING_DIRS, long(CURLFTP_CREATE_DIR_RETRY));
     // The rename runs only after the server confirmed the whole file.
     curl_slist *rename = nullptr;
