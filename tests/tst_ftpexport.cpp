@@ -273,7 +273,8 @@ void TestFtpExport::connectionTest_data()
     QTest::newRow("ftps, certificate check off") << "ftps" << "" << "" << false << true << "" << ok << "";
     QTest::newRow("sftp, host seen first") << "sftp" << "" << "" << false << false << "" << ok << "";
     QTest::newRow("sftp, host known") << "sftp" << "" << "" << false << false << "right" << ok << "";
-    QTest::newRow("sftp, host key changed") << "sftp" << "" << "" << false << false << "wrong" << failed << "";
+    QTest::newRow("sftp, host key changed") << "sftp" << "" << "" << false << false << "wrong" << failed
+                                            << "known_hosts";
 }
 
 // The dialog's test before an export: whether the server lets us in. Every

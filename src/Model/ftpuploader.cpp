@@ -249,15 +249,15 @@ QString FtpUploader::Reason(int code) const
         break;
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CACERT_BADFILE:
-        reason = tr("сертификат сервера не прошёл проверку (%1); если у сервера самоподписанный сертификат, "
-                    "отметьте «Не проверять сертификат»")
-                         .arg(detail);
-        break;
-    case CURLE_SSH:
-        reason = detail.contains(QLatin1String("fingerprint"), Qt::CaseInsensitive)
-                        || detail.contains(QLatin1String("host key"), Qt::CaseInsensitive)
-                ? tr("ключ сервера не совпадает с записанным в ~/.ssh/known_hosts (%1)").arg(detail)
-                : detail;
+        if (m_url.startsWith("sftp:")) {
+            reason = tr("ключ сервера не совпадает с записанным в ~/.ssh/known_hosts (%1); если ключ сменили "
+                        "на сервере, удалите его строку из этого файла")
+                             .arg(detail);
+        } else {
+            reason = tr("сертификат сервера не прошёл проверку (%1); если у сервера самоподписанный "
+                        "сертификат, отметьте «Не проверять сертификат»")
+                             .arg(detail);
+        }
         break;
     default:
         reason = detail;
