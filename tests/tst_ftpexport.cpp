@@ -115,6 +115,7 @@ private slots:
     void failedUploadKeepsOldFile();
     void connectionTest_data();
     void connectionTest();
+    void lineBreakInNameSendsNoCommand();
     void cliUploadsWithPasswordFromEnvironment();
 
 private:
@@ -330,6 +331,24 @@ void TestFtpExport::connectionTest()
     if (uploaded)
         QCOMPARE(ReadBytes(site.folder + QLatin1Char('/') + folder + QLatin1String("small.csv")),
                  QByteArray("id;name\r\n1;x\r\n"));
+}
+
+// Category names come from feeds, and a file is named after its category:
+// a line break in one would end the rename command and start another.
+void TestFtpExport::lineBreakInNameSendsNoCommand()
+{
+    QTemporaryDir dir;
+    Site site = StartSite(QStringLiteral("ftp"), dir.path());
+    if (site.server->Missing())
+        QSKIP(qPrintable(site.error));
+    QVERIFY2(site.error.isEmpty(), qPrintable(site.error));
+    WriteBytes(QDir(site.folder), QStringLiteral("keep.csv"), "kept\n");
+
+    const QString local = WriteBytes(QDir(dir.path()), QStringLiteral("small.csv"), "id;name\r\n1;x\r\n");
+    FtpUploader uploader(site.options, nullptr);
+    QVERIFY(!uploader.Upload(local, Below(site.base, QStringLiteral("a\r\nDELE keep.csv"))));
+    QVERIFY2(uploader.ErrorText().contains(QStringLiteral("управляющие символы")), qPrintable(uploader.ErrorText()));
+    QCOMPARE(FilesBelow(site.folder), (QMap<QString, QByteArray>{{QStringLiteral("keep.csv"), "kept\n"}}));
 }
 
 // An unattended run: the password comes from the environment, never from
