@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
 
-fidmora_install "${FIDMORA_PACKAGES[@]}"
+fidmora_install "${FIDMORA_PACKAGES[@]}" "${FIDMORA_TEST_PACKAGES[@]}"
 fidmora_build
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j"$(nproc 2>/dev/null || echo 2)" "$@"

@@ -7,10 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QUrl>
 
 #include "catmodel.h"
 #include "consoleprogress.h"
+#include "ftpuploader.h"
 #include "good.h"
+#include "goodswriter.h"
 #include "igoodqueryobject.h"
 #include "model.h"
 
@@ -137,6 +141,8 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
             return false;
         }
         return true;
+    case CliStep::Upload:
+        return Upload(argument, error);
     case CliStep::Summary:
         PrintSummary();
         return true;
@@ -179,38 +185,16 @@ bool CliRunner::LoadOffers(QString *error)
 
 bool CliRunner::SaveWhole(const QString &file, QString *error)
 {
-    // The export is written beside the target and moved over it when
-    // complete: a site that picks the file up never reads half of it, a
-    // failed or cancelled save leaves the previous export in place, and a
-    // feed that is saved over itself can still be read while it is written.
-    QFileInfo info(file);
-    if (info.exists() && !info.isFile()) {
-        // A pipe or a device (/dev/stdout) is written as it is.
-        if (m_model.SaveToFile(file, nullptr, Columns(), &m_filter, &m_progress))
-            return true;
+    // The model writes the export beside the target and moves it over the
+    // target when complete; a pipe or a device (/dev/stdout) is written as
+    // it is, and leaves nothing to upload afterwards.
+    m_savedByCats = false;
+    m_saved.clear();
+    if (!m_model.SaveToFile(file, nullptr, Columns(), &m_filter, &m_progress)) {
         *error = ModelError();
         return false;
     }
-    if (info.isSymLink())
-        info.setFile(info.symLinkTarget());
-    const QString target = info.absoluteFilePath();
-    const QString partial = info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.')
-            + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
-
-    const bool saved = m_model.SaveToFile(partial, nullptr, Columns(), &m_filter, &m_progress);
-    if (!saved) {
-        QFile::remove(partial);
-        *error = ModelError().replace(Native(partial), Native(file));
-        return false;
-    }
-    if (info.exists())
-        QFile::setPermissions(partial, QFile::permissions(target));
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(partial);
-        *error = tr("Не удалось записать файл %1: %2").arg(Native(file), reason);
-        return false;
-    }
+    m_saved = m_model.SavedFiles();
     return true;
 }
 
@@ -220,10 +204,50 @@ bool CliRunner::SaveByCats(const QString &folder, QString *error)
         *error = tr("Не удалось создать папку %1").arg(Native(folder));
         return false;
     }
-    if (m_model.SaveToFilesByCats(folder, nullptr, Columns(), &m_filter, &m_progress))
-        return true;
-    *error = ModelError();
-    return false;
+    m_saved.clear();
+    m_savedByCats = true;
+    if (!m_model.SaveToFilesByCats(folder, nullptr, Columns(), &m_filter, &m_progress)) {
+        *error = ModelError();
+        return false;
+    }
+    // Exactly the files this save wrote: other files in the folder are not
+    // ours to send.
+    m_saved = m_model.SavedFiles();
+    return true;
+}
+
+bool CliRunner::Upload(const QString &address, QString *error)
+{
+    if (m_saved.isEmpty() && !m_savedByCats) {
+        *error = tr("нечего выгружать: предыдущий --save писал не в файл");
+        return false;
+    }
+    QUrl url(address, QUrl::TolerantMode);
+    FtpUploader::Options options;
+    options.insecure = m_insecureUploads;
+    options.keyFile = m_uploadKey;
+    // The password never comes from the command line, which every user of
+    // the machine can read: from the environment, else from ~/.netrc.
+    const QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    if (!password.isEmpty())
+        url.setPassword(password, QUrl::DecodedMode);
+    else
+        options.useNetrc = true;
+
+    const QString path = url.path(QUrl::FullyDecoded);
+    const bool intoFolder = m_savedByCats || path.isEmpty() || path.endsWith(QLatin1Char('/'));
+    const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    FtpUploader uploader(options, &m_progress);
+    for (const QString &file : qAsConst(m_saved)) {
+        QUrl target = url;
+        if (intoFolder)
+            target.setPath(folder + QFileInfo(file).fileName(), QUrl::DecodedMode);
+        if (!uploader.Upload(file, target)) {
+            *error = uploader.ErrorText();
+            return false;
+        }
+    }
+    return true;
 }
 
 void CliRunner::PrintSummary()

@@ -28,6 +28,11 @@ public:
 
     CliRunner(Model &model, ConsoleProgress &progress, FILE *out = stdout);
 
+    // --upload-insecure: uploads trust any certificate or host key.
+    void SetInsecureUploads(bool insecure) { m_insecureUploads = insecure; }
+    // --upload-key: the private key of SFTP uploads.
+    void SetUploadKey(const QString &file) { m_uploadKey = file; }
+
     // The exit status of the run. Files that the run downloaded or converted
     // into the temporary folder are removed before it returns.
     int Run(const QList<CliStep> &steps);
@@ -41,6 +46,7 @@ private:
     bool LoadOffers(QString *error);
     bool SaveWhole(const QString &file, QString *error);
     bool SaveByCats(const QString &folder, QString *error);
+    bool Upload(const QString &address, QString *error);
     void PrintSummary();
 
     QString ModelError() const;
@@ -54,6 +60,12 @@ private:
     Filter m_filter;
     QStringList m_columns;
     bool m_columnsGiven = false;
+    bool m_insecureUploads = false;
+    QString m_uploadKey;
+    // The files of the last save, for --upload; a folder's files with
+    // m_savedByCats.
+    QStringList m_saved;
+    bool m_savedByCats = false;
     QSet<QString> m_namedFiles;     // feed files the user named
     QSet<QString> m_temporaryFiles; // downloads and converted feeds of this run
 };

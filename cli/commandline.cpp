@@ -1,5 +1,9 @@
 #include "commandline.h"
 
+#include <QUrl>
+
+#include "ftpuploader.h"
+
 namespace {
 
 struct StepOption
@@ -32,6 +36,9 @@ const StepOption kSteps[] = {
      QT_TRANSLATE_NOOP("Cli", "сохранить по категориям с учётом фильтра (папка создаётся)")},
     {"--save-project", CliStep::SaveProject, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
      QT_TRANSLATE_NOOP("Cli", "сохранить проект вместе с фильтром")},
+    {"--upload", CliStep::Upload, QT_TRANSLATE_NOOP("Cli", "URL"),
+     QT_TRANSLATE_NOOP("Cli", "выгрузить сохранённое предыдущим --save или --save-by-cats на ftp://, ftps:// "
+                              "или sftp://")},
     {"--summary", CliStep::Summary, nullptr,
      QT_TRANSLATE_NOOP("Cli", "вывести итоги: источники, офферы, категории, товары и их состояния")},
 };
@@ -67,8 +74,11 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
 {
     m_steps.clear();
     m_quiet = false;
+    m_insecureUploads = false;
+    m_uploadKey.clear();
     m_error.clear();
     bool hasWork = false;
+    bool saved = false;
 
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &word = arguments.at(i);
@@ -90,6 +100,21 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
             if (inlineValue)
                 return Fail(tr("Параметр %1 не принимает значения").arg(name));
             m_quiet = true;
+            continue;
+        } else if (name == QLatin1String("--upload-insecure")) {
+            if (inlineValue)
+                return Fail(tr("Параметр %1 не принимает значения").arg(name));
+            m_insecureUploads = true;
+            continue;
+        } else if (name == QLatin1String("--upload-key")) {
+            if (!inlineValue) {
+                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
+                    return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ФАЙЛ")));
+                value = arguments.at(++i);
+            }
+            if (value.isEmpty())
+                return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ФАЙЛ")));
+            m_uploadKey = value;
             continue;
         }
 
@@ -117,6 +142,20 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
             step.argument = value;
         } else if (inlineValue) {
             return Fail(tr("Параметр %1 не принимает значения").arg(name));
+        }
+        if (step.kind == CliStep::Save || step.kind == CliStep::SaveByCats)
+            saved = true;
+        if (step.kind == CliStep::Upload) {
+            if (!saved)
+                return Fail(tr("Шагу %1 нечего выгружать: перед ним нужен --save или --save-by-cats").arg(name));
+            const QUrl url(value, QUrl::TolerantMode);
+            if (!FtpUploader::IsSupported(url))
+                return Fail(tr("Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера")
+                                    .arg(FtpUploader::Displayed(url)));
+            // Every user of the machine can read a command line.
+            if (!url.password().isEmpty())
+                return Fail(tr("Пароль в адресе виден всем в списке процессов: задайте его в переменной "
+                               "окружения FIDMORA_FTP_PASSWORD или в ~/.netrc"));
         }
         if (step.kind != CliStep::Columns)
             hasWork = true;
@@ -157,6 +196,8 @@ QString CommandLine::HelpText()
     }
     lines << QString() << tr("Параметры:");
     row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы"));
+    row(QStringLiteral("--upload-insecure"), tr("не проверять сертификат (FTPS) и ключ сервера (SFTP)"));
+    row(QStringLiteral("--upload-key ") + tr("ФАЙЛ"), tr("закрытый ключ для выгрузки по SFTP"));
     row(QStringLiteral("-h, --help"), tr("показать эту справку"));
     row(QStringLiteral("--version"), tr("показать версию"));
     lines << QString()
@@ -164,6 +205,8 @@ QString CommandLine::HelpText()
           << tr("«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,")
           << tr("прошедшие фильтр.")
           << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
+          << tr("Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из ~/.netrc;")
+          << tr("адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.")
           << QString()
           << tr("Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,")
           << tr("130 — прервано (Ctrl+C).")

@@ -20,6 +20,7 @@ struct CliStep
         Save,
         SaveByCats,
         SaveProject,
+        Upload,
         Summary
     };
 
@@ -45,6 +46,10 @@ public:
 
     const QList<CliStep> &Steps() const { return m_steps; }
     bool Quiet() const { return m_quiet; }
+    // --upload-insecure: trust any certificate or host key.
+    bool InsecureUploads() const { return m_insecureUploads; }
+    // --upload-key FILE: the private key of SFTP uploads.
+    QString UploadKey() const { return m_uploadKey; }
     // Why the arguments were refused (UsageError only).
     QString ErrorText() const { return m_error; }
 
@@ -58,5 +63,7 @@ private:
 
     QList<CliStep> m_steps;
     bool m_quiet = false;
+    bool m_insecureUploads = false;
+    QString m_uploadKey;
     QString m_error;
 };

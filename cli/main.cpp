@@ -49,6 +49,8 @@ int main(int argc, char *argv[])
     // dialog, so that this thread stays free to notice Ctrl+C.
     Model model;
     CliRunner runner(model, progress);
+    runner.SetInsecureUploads(commandLine.InsecureUploads());
+    runner.SetUploadKey(commandLine.UploadKey());
     int code = CliRunner::Success;
     const QList<CliStep> steps = commandLine.Steps();
     std::unique_ptr<QThread> worker(QThread::create([&]() { code = runner.Run(steps); }));

@@ -5,6 +5,13 @@ FIDMORA_PACKAGES=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
+    libcurl4-openssl-dev
+)
+
+# Only for the tests (test.sh), never for a user's machine (run.sh): the
+# servers the upload tests start on 127.0.0.1.
+FIDMORA_TEST_PACKAGES=(
+    python3-pyftpdlib vsftpd openssl openssh-server openssh-client
 )
 
 fidmora_missing_packages() {

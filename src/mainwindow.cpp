@@ -8,6 +8,7 @@
 #include "categoryviewmodel.h"
 #include "editofferdialog.h"
 #include "exportoptionsdialog.h"
+#include "ftpexportdialog.h"
 #include "good.h"
 #include "gooddelegate.h"
 #include "goodviewdialog.h"
@@ -321,12 +322,15 @@ void MainWindow::AddUrlFeed(const QString &url, bool isBase)
     ShowOutcome(ok);
 }
 
-// The exchanges with FTP servers and MODX sites come later; their menu
-// entries stay disabled until then.
-
 void MainWindow::openFtpExportDialog()
 {
+    // The export only reads the catalogue: the views stay.
+    FtpExportDialog dialog(&model, &filter, this);
+    dialog.exec();
 }
+
+// The exchange with MODX sites comes later; its menu entries stay disabled
+// until then.
 
 void MainWindow::openModxExportDialog()
 {

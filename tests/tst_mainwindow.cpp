@@ -335,7 +335,7 @@ void TestMainWindow::menus_data()
                             << QStringList{"add_file|Добавить CSV", "add_url|Добавить URL",
                                            "modx_import|Modx с Fidmora (off)"};
     QTest::newRow("export") << "menu_3" << "Экспорт"
-                            << QStringList{"menuCSV>CSV", "ftp_export|FTP (off)", "modx_export|Modx с Fidmora (off)"};
+                            << QStringList{"menuCSV>CSV", "ftp_export|FTP", "modx_export|Modx с Fidmora (off)"};
     QTest::newRow("csv") << "menuCSV" << "CSV"
                          << QStringList{"save|Сохранить CSV", "save_by_cats|Сохранить CSV по категориям"};
     QTest::newRow("import base") << "menu_5" << "Импорт базы"

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include "csvmanipulator.h"
@@ -321,6 +322,7 @@ bool Model::SaveToFile(const QString &file, const CatModel *category, const QStr
                        const Filter *filter, IProgress *progress)
 {
     const Operation operation(this);
+    m_savedFiles.clear();
     ExportFile target(file);
     CsvManipulator *writer = target.Open();
     if (!writer) {
@@ -335,6 +337,9 @@ bool Model::SaveToFile(const QString &file, const CatModel *category, const QStr
         SetError(target.ErrorText());
         return false;
     }
+    // Only a file can be sent on afterwards, not a pipe or a device.
+    if (QFileInfo(file).isFile())
+        m_savedFiles.append(file);
     return true;
 }
 
@@ -351,6 +356,7 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
 
     // Each file is replaced whole when it is complete: a failure or a
     // cancel leaves the files not yet written as they were.
+    m_savedFiles.clear();
     QSet<QString> taken;
     bool ok = true;
     for (const CatModel *node : qAsConst(listed)) {
@@ -370,7 +376,8 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
             if (progress)
                 progress->Report(0, 0, note);
         }
-        ExportFile target(QDir::cleanPath(folder + QLatin1Char('/') + name));
+        const QString path = QDir::cleanPath(folder + QLatin1Char('/') + name);
+        ExportFile target(path);
         CsvManipulator *writer = target.Open();
         if (!writer) {
             SetError(target.ErrorText());
@@ -387,9 +394,74 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
             ok = false;
             break;
         }
+        m_savedFiles.append(path);
     }
     ReleaseMappedPages();
     return ok;
+}
+
+bool Model::ExportToFtpServer(const QString &url, bool byCats, const QStringList *header, const Filter *filter,
+                              IProgress *progress)
+{
+    return ExportToFtpServer(url, FtpUploader::Options(), byCats, header, filter, progress);
+}
+
+bool Model::ExportToFtpServer(const QString &url, const FtpUploader::Options &options, bool byCats,
+                              const QStringList *header, const Filter *filter, IProgress *progress)
+{
+    const Operation operation(this);
+    const QUrl base(url, QUrl::TolerantMode);
+    if (!FtpUploader::IsSupported(base)) {
+        SetError(tr("Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера")
+                         .arg(FtpUploader::Displayed(base)));
+        return false;
+    }
+    // Every export stages its files in a folder of its own that only this
+    // user may enter, and that goes when the export ends: a folder with a
+    // fixed name in the shared temporary folder could be another user's,
+    // or a link planted to make us delete or write elsewhere.
+    QTemporaryDir staging(m_temporary.Path() + QLatin1String("/ftp-XXXXXX"));
+    if (m_temporary.Path().isEmpty() || !staging.isValid()) {
+        SetError(tr("Не удалось создать временную папку в %1: %2")
+                         .arg(QDir::toNativeSeparators(QDir::tempPath()), staging.errorString()));
+        return false;
+    }
+
+    QList<QPair<QString, QUrl>> uploads;
+    const QString basePath = base.path(QUrl::FullyDecoded);
+    if (byCats) {
+        if (!SaveToFilesByCats(staging.path(), nullptr, header, filter, progress))
+            return false;
+        const QString folder = basePath.endsWith(QLatin1Char('/')) ? basePath : basePath + QLatin1Char('/');
+        const QFileInfoList files = QDir(staging.path()).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+        for (const QFileInfo &info : files) {
+            QUrl target = base;
+            target.setPath(folder + info.fileName(), QUrl::DecodedMode);
+            uploads.append({info.absoluteFilePath(), target});
+        }
+    } else {
+        const QString file = staging.filePath(QStringLiteral("export.csv"));
+        if (!SaveToFile(file, nullptr, header, filter, progress))
+            return false;
+        QUrl target = base;
+        // An address that ends in a folder gets the export under its usual name.
+        if (basePath.isEmpty() || basePath.endsWith(QLatin1Char('/')))
+            target.setPath(basePath + QLatin1String("export.csv"), QUrl::DecodedMode);
+        uploads.append({file, target});
+    }
+
+    FtpUploader uploader(options, progress);
+    for (const auto &upload : qAsConst(uploads)) {
+        if (!uploader.Upload(upload.first, upload.second)) {
+            SetError(uploader.ErrorText());
+            return false;
+        }
+    }
+    // Everything is on the server by now: a cancel pressed this late
+    // changes nothing.
+    if (progress)
+        progress->Report(0, 0, tr("Выгружено файлов: %1").arg(uploads.size()));
+    return true;
 }
 
 void Model::ReleaseMappedPages()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catmodel.h"
+#include "ftpuploader.h"
 #include "offer.h"
 #include "source.h"
 #include "stablelist.h"
@@ -85,11 +86,18 @@ public:
     bool DeleteOffer(Offer *offer, IProgress *progress = nullptr);
     void DeleteUnusedOffers();
 
+    // ExportToFtpServer with the transport's options: certificate and host
+    // key checks, the SFTP key file, ~/.netrc.
+    bool ExportToFtpServer(const QString &url, const FtpUploader::Options &options, bool byCats,
+                           const QStringList *header, const Filter *filter, IProgress *progress);
+
     QString LastError() const { return m_lastError; }
     // What the last operation left out or noticed without failing, one
     // line each, and the malformed rows its loads passed over.
     QStringList Warnings() const { return m_warnings; }
     qint64 SkippedRows() const { return m_skippedRows; }
+    // The files the last save wrote, in order.
+    QStringList SavedFiles() const { return m_savedFiles; }
 
     QMap<QString, QString> options;
     QMap<QString, QStringList> arrayOptions;
@@ -102,6 +110,12 @@ public slots:
     bool SaveToFilesByCats(const QString &folder, const CatModel *category = nullptr,
                            const QStringList *header = nullptr, const Filter *filter = nullptr,
                            IProgress *progress = nullptr);
+    // Saves the goods that pass the filter as CSV into a private temporary
+    // folder and uploads them: into the file the address names, or with
+    // byCats one file per category into the folder it names. The address
+    // carries the user name and password, which no report or error shows.
+    bool ExportToFtpServer(const QString &url, bool byCats = false, const QStringList *header = nullptr,
+                           const Filter *filter = nullptr, IProgress *progress = nullptr);
     void Clear(bool onlyData);
 
 private:
@@ -141,5 +155,6 @@ private:
     QString m_lastError;
     QStringList m_warnings;
     qint64 m_skippedRows = 0;
+    QStringList m_savedFiles;
     int m_depth = 0;
 };

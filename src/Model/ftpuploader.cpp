@@ -1,0 +1,448 @@
+#include "ftpuploader.h"
+
+#include <mutex>
+
+#include <curl/curl.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "iprogress.h"
+
+namespace {
+
+// Reports during a transfer, and so the checks for a cancel, come at most
+// this often; libcurl calls back far more often.
+const qint64 kReportInterval = 200;
+// Removing a temporary file after a failure must not keep the user waiting
+// for long on a server that went away.
+const long kCleanupTimeout = 30;
+
+void InitCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, []() { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+CURL *Handle(void *curl)
+{
+    return static_cast<CURL *>(curl);
+}
+
+bool IsSftp(const QUrl &url)
+{
+    return url.scheme().compare(QLatin1String("sftp"), Qt::CaseInsensitive) == 0;
+}
+
+// The folder part of a path, with its trailing "/".
+QString FolderOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+curl_slist *Append(curl_slist *list, const QByteArray &command)
+{
+    return curl_slist_append(list, command.constData());
+}
+
+bool HasControlCharacters(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+struct FtpUploader::Callbacks
+{
+    static size_t Read(char *buffer, size_t size, size_t count, void *self)
+    {
+        auto *uploader = static_cast<FtpUploader *>(self);
+        const qint64 read = uploader->m_file->read(buffer, qint64(size * count));
+        if (read < 0) {
+            uploader->m_readFailed = true;
+            return CURL_READFUNC_ABORT;
+        }
+        return size_t(read);
+    }
+
+    // libcurl hands the FTP server's answers to the header callback; the
+    // last one goes into error texts.
+    static size_t ServerLine(char *buffer, size_t size, size_t count, void *self)
+    {
+        auto *uploader = static_cast<FtpUploader *>(self);
+        const QByteArray line = QByteArray(buffer, int(size * count)).trimmed();
+        if (!line.isEmpty())
+            uploader->m_serverAnswer = line;
+        return size * count;
+    }
+
+    static int Progress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t upNow)
+    {
+        return static_cast<FtpUploader *>(self)->Progressed(qint64(upNow)) ? 0 : 1;
+    }
+
+    // Host keys of SFTP servers: a known host must show its known key; a
+    // host seen for the first time is trusted and remembered, as ssh's
+    // "accept-new" does.
+    static int HostKey(CURL *, const curl_khkey *, const curl_khkey *, enum curl_khmatch match, void *)
+    {
+        switch (match) {
+        case CURLKHMATCH_OK:
+            return CURLKHSTAT_FINE;
+        case CURLKHMATCH_MISSING:
+            return CURLKHSTAT_FINE_ADD_TO_FILE;
+        default:
+            return CURLKHSTAT_REJECT;
+        }
+    }
+};
+
+FtpUploader::FtpUploader(const Options &options, IProgress *progress) : m_options(options), m_progress(progress)
+{
+    InitCurlOnce();
+    m_curl = curl_easy_init();
+    m_errorBuffer[0] = '\0';
+}
+
+FtpUploader::~FtpUploader()
+{
+    curl_easy_cleanup(Handle(m_curl));
+    curl_slist_free_all(static_cast<curl_slist *>(m_postQuote));
+}
+
+QString FtpUploader::Displayed(const QUrl &url)
+{
+    return url.toDisplayString(QUrl::RemovePassword);
+}
+
+bool FtpUploader::IsSupported(const QUrl &url)
+{
+    return url.isValid() && !url.host().isEmpty() && DefaultPort(url.scheme().toLower()) > 0;
+}
+
+int FtpUploader::DefaultPort(const QString &scheme)
+{
+    if (scheme == QLatin1String("ftp") || scheme == QLatin1String("ftps"))
+        return 21;
+    if (scheme == QLatin1String("sftp"))
+        return 22;
+    return -1;
+}
+
+void FtpUploader::Prepare(const QUrl &url, bool watchProgress)
+{
+    CURL *curl = Handle(m_curl);
+    curl_easy_reset(curl);
+    curl_slist_free_all(static_cast<curl_slist *>(m_postQuote));
+    m_postQuote = nullptr;
+    m_errorBuffer[0] = '\0';
+    m_serverAnswer.clear();
+    m_readFailed = false;
+
+    const QString scheme = url.scheme().toLower();
+    const bool sftp = scheme == QLatin1String("sftp");
+    // libcurl's own "ftps" is TLS from the first byte on port 990; hosting
+    // providers mean FTP on port 21 that turns to TLS with AUTH TLS.
+    QUrl address = url;
+    address.setUserInfo(QString());
+    address.setScheme(sftp ? QStringLiteral("sftp") : QStringLiteral("ftp"));
+    address.setPort(url.port(DefaultPort(scheme)));
+    m_url = address.toEncoded();
+    // The credentials go in apart from the address, so that libcurl's
+    // messages, which may quote the address, never carry them.
+    m_user = url.userName(QUrl::FullyDecoded).toUtf8();
+    m_password = url.password(QUrl::FullyDecoded).toUtf8();
+
+    curl_easy_setopt(curl, CURLOPT_URL, m_url.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp,sftp");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    if (!m_user.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_USERNAME, m_user.constData());
+    if (!m_password.isEmpty() || !m_user.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.constData());
+    if (m_options.useNetrc)
+        curl_easy_setopt(curl, CURLOPT_NETRC, long(CURL_NETRC_OPTIONAL));
+
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, long(kConnectTimeout));
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(kStallTimeout));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(kStallTimeout));
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Callbacks::ServerLine);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+
+    if (scheme == QLatin1String("ftps")) {
+        curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+        // With TLS 1.3 the server's session tickets arrive unread on the
+        // data connection of an upload; closing it then resets it, and
+        // servers such as vsftpd lose the end of the file (426). TLS 1.2
+        // has no such tickets.
+        curl_easy_setopt(curl, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+    }
+    if (m_options.insecure) {
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (sftp) {
+        if (!m_options.keyFile.isEmpty()) {
+            m_keyFile = QFile::encodeName(m_options.keyFile);
+            curl_easy_setopt(curl, CURLOPT_SSH_PRIVATE_KEYFILE, m_keyFile.constData());
+            // Empty: the public half is derived from the private key.
+            curl_easy_setopt(curl, CURLOPT_SSH_PUBLIC_KEYFILE, "");
+            curl_easy_setopt(curl, CURLOPT_KEYPASSWD, m_password.constData());
+        }
+        if (!m_options.insecure) {
+            m_knownHosts = QFile::encodeName(QDir::homePath() + QLatin1String("/.ssh/known_hosts"));
+            curl_easy_setopt(curl, CURLOPT_SSH_KNOWNHOSTS, m_knownHosts.constData());
+            curl_easy_setopt(curl, CURLOPT_SSH_KEYFUNCTION, &Callbacks::HostKey);
+        }
+    }
+
+    if (watchProgress && m_progress) {
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Callbacks::Progress);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    }
+}
+
+int FtpUploader::Perform()
+{
+    m_cancelled = false;
+    m_sinceReport.invalidate();
+    return int(curl_easy_perform(Handle(m_curl)));
+}
+
+bool FtpUploader::Progressed(qint64 sent)
+{
+    if (m_sinceReport.isValid() && m_sinceReport.elapsed() < kReportInterval)
+        return true;
+    m_sinceReport.start();
+    // Kilobytes, so that files beyond 2 GB still fit the bar.
+    const int total = int((m_size + 1023) >> 10);
+    const int done = qMin(total, int((sent + 1023) >> 10));
+    if (!m_progress->Report(done, total, m_reportText))
+        m_cancelled = true;
+    return !m_cancelled;
+}
+
+QString FtpUploader::Reason(int code) const
+{
+    const QString detail = QString::fromUtf8(m_errorBuffer[0] ? m_errorBuffer : curl_easy_strerror(CURLcode(code)));
+    QString reason;
+    switch (code) {
+    case CURLE_LOGIN_DENIED:
+        reason = tr("неверный логин или пароль");
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        reason = tr("сервер не найден (%1)").arg(detail);
+        break;
+    case CURLE_COULDNT_CONNECT:
+        reason = tr("нет соединения с сервером (%1)").arg(detail);
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        reason = tr("сервер не отвечает (%1)").arg(detail);
+        break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+        if (m_url.startsWith("sftp:")) {
+            reason = tr("ключ сервера не совпадает с записанным в ~/.ssh/known_hosts (%1); если ключ сменили "
+                        "на сервере, удалите его строку из этого файла")
+                             .arg(detail);
+        } else {
+            reason = tr("сертификат сервера не прошёл проверку (%1); если у сервера самоподписанный "
+                        "сертификат, отметьте «Не проверять сертификат»")
+                             .arg(detail);
+        }
+        break;
+    default:
+        reason = detail;
+    }
+    // The FTP server's own last answer says most, when it refused something.
+    if (!m_serverAnswer.isEmpty() && (m_serverAnswer.startsWith('4') || m_serverAnswer.startsWith('5')))
+        reason = tr("%1; ответ сервера: %2").arg(reason, QString::fromUtf8(m_serverAnswer));
+    return reason;
+}
+
+QByteArray FtpUploader::QuotedPath(const QUrl &folder, const QByteArray &name) const
+{
+    if (!IsSftp(folder))
+        return name; // FTP commands run inside the folder
+    // SFTP commands take whole paths, quoted; "/~/" starts a path in the
+    // user's home folder, where relative paths begin.
+    QString path = folder.path(QUrl::FullyDecoded);
+    if (path.startsWith(QLatin1String("/~/")))
+        path = path.mid(3);
+    QByteArray whole = path.toUtf8() + name;
+    whole.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + whole + '"';
+}
+
+bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
+{
+    m_error.clear();
+    const QString shown = Displayed(target);
+    if (!m_curl) {
+        m_error = tr("Не удалось запустить выгрузку на %1").arg(shown);
+        return false;
+    }
+    if (!IsSupported(target)) {
+        m_error = tr("Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера").arg(shown);
+        return false;
+    }
+    const QString path = target.path(QUrl::FullyDecoded);
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (name.isEmpty()) {
+        m_error = tr("В адресе %1 нет имени файла").arg(shown);
+        return false;
+    }
+    // A line break in a name would end the server command it is part of.
+    if (HasControlCharacters(path)) {
+        m_error = tr("Имя %1 содержит управляющие символы").arg(shown);
+        return false;
+    }
+
+    QFile file(localPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(localPath));
+        return false;
+    }
+    m_file = &file;
+    m_size = file.size();
+    m_reportText = tr("Выгрузка файла %1").arg(shown);
+    if (m_progress && !m_progress->Report(0, int((m_size + 1023) >> 10), m_reportText)) {
+        m_error = tr("Выгрузка %1 отменена").arg(shown);
+        return false;
+    }
+
+    QUrl folder = target;
+    folder.setPath(FolderOf(path), QUrl::DecodedMode);
+    const QString temporaryName = QLatin1Char('.') + name + QLatin1Char('.')
+            + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
+    QUrl temporary = target;
+    temporary.setPath(FolderOf(path) + temporaryName, QUrl::DecodedMode);
+    const QByteArray temporaryArgument = QuotedPath(folder, temporaryName.toUtf8());
+    const QByteArray finalArgument = QuotedPath(folder, name.toUtf8());
+
+    CURL *curl = Handle(m_curl);
+    Prepare(temporary, true);
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, &Callbacks::Read);
+    curl_easy_setopt(curl, CURLOPT_READDATA, this);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(m_size));
+    curl_easy_setopt(curl, CURLOPT_FTP_CREATE_MISSING_DIRS, long(CURLFTP_CREATE_DIR_RETRY));
+    // The rename runs only after the server confirmed the whole file.
+    curl_slist *rename = nullptr;
+    if (IsSftp(target)) {
+        rename = Append(rename, "rename " + temporaryArgument + ' ' + finalArgument);
+    } else {
+        rename = Append(rename, "RNFR " + temporaryArgument);
+        rename = Append(rename, "RNTO " + finalArgument);
+    }
+    m_postQuote = rename;
+    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, rename);
+
+    const int code = Perform();
+    m_file = nullptr;
+    const auto arrived = [this]() {
+        const int total = int((m_size + 1023) >> 10);
+        if (m_progress)
+            m_progress->Report(total, total, m_reportText);
+        return true;
+    };
+    if (code == CURLE_OK)
+        return arrived();
+
+    const QString fileName = QFileInfo(localPath).fileName();
+    if (code == CURLE_QUOTE_ERROR) {
+        // The file arrived, but the server would not rename it over the old
+        // one (OpenSSH's SFTP never does): the old file goes, the new one
+        // takes its name at once.
+        const int renamed = FinishRename(folder, temporaryArgument, finalArgument);
+        if (renamed == CURLE_OK)
+            return arrived();
+        m_error = tr("Файл %1 выгружен на %2, но не переименован: %3").arg(fileName, shown, Reason(renamed));
+    } else if (m_cancelled || code == CURLE_ABORTED_BY_CALLBACK) {
+        m_error = m_readFailed ? tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(localPath))
+                               : tr("Выгрузка %1 отменена").arg(shown);
+    } else {
+        m_error = tr("Не удалось выгрузить файл %1 на %2: %3").arg(fileName, shown, Reason(code));
+    }
+    RemoveTemporary(folder, temporaryArgument);
+    return false;
+}
+
+int FtpUploader::FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final)
+{
+    Prepare(folder, false);
+    CURL *curl = Handle(m_curl);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kCleanupTimeout);
+    // "*": a missing old file is no failure.
+    curl_slist *commands = nullptr;
+    if (IsSftp(folder)) {
+        commands = Append(commands, "*rm " + final);
+        commands = Append(commands, "rename " + temporary + ' ' + final);
+    } else {
+        commands = Append(commands, "*DELE " + final);
+        commands = Append(commands, "RNFR " + temporary);
+        commands = Append(commands, "RNTO " + final);
+    }
+    m_postQuote = commands;
+    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, commands);
+    return Perform();
+}
+
+void FtpUploader::RemoveTemporary(const QUrl &folder, const QByteArray &temporary)
+{
+    // A cancel has been answered already: this short request is not
+    // watched, and its failure (the server is gone) changes nothing.
+    Prepare(folder, false);
+    CURL *curl = Handle(m_curl);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kCleanupTimeout);
+    curl_slist *commands = Append(nullptr, QByteArray(IsSftp(folder) ? "*rm " : "*DELE ") + temporary);
+    m_postQuote = commands;
+    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, commands);
+    Perform();
+}
+
+FtpUploader::TestResult FtpUploader::Test(const QUrl &folder)
+{
+    m_error.clear();
+    const QString shown = Displayed(folder);
+    if (!m_curl || !IsSupported(folder)) {
+        m_error = tr("Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера").arg(shown);
+        return Failed;
+    }
+    QUrl address = folder;
+    QString path = address.path(QUrl::FullyDecoded);
+    if (!path.endsWith(QLatin1Char('/')))
+        address.setPath(path + QLatin1Char('/'), QUrl::DecodedMode);
+    m_size = 0;
+    m_reportText = tr("Проверка соединения");
+    Prepare(address, true);
+    // No body: log in and change into the folder, which is all a test needs.
+    curl_easy_setopt(Handle(m_curl), CURLOPT_NOBODY, 1L);
+    const int code = Perform();
+    switch (code) {
+    case CURLE_OK:
+    case CURLE_REMOTE_ACCESS_DENIED: // the folder is not there yet: uploads create it
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+        return Accessible;
+    case CURLE_LOGIN_DENIED:
+        m_error = tr("Неверный логин или пароль");
+        return LoginRefused;
+    default:
+        if (m_cancelled) {
+            m_error = tr("Проверка соединения с %1 отменена").arg(shown);
+            return Cancelled;
+        }
+        m_error = Reason(code);
+        return Failed;
+    }
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QString>
+#include <QUrl>
+
+class IProgress;
+class QFile;
+
+// Sends export files to the user's server over FTP, FTPS (explicit TLS:
+// AUTH TLS on the FTP port) or SFTP, and checks that the server lets us in.
+// Addresses are "ftp://", "ftps://" or "sftp://" with the user name and the
+// password in them; the password never appears in a report or an error
+// text, which show addresses as Displayed() gives them.
+//
+// Every file goes up under a temporary name in its target folder and takes
+// its final name only when it arrived whole, so a site importer that reads
+// the folder sees the old file or the new one, never half of one; a failed
+// or cancelled upload removes the temporary file where it can. Missing
+// folders are created.
+//
+// The calls block the calling thread (a worker): a cancel answered by the
+// progress object stops a transfer within about a second, and a server
+// that does not answer ends the wait after the timeouts below. One uploader
+// keeps its connection between calls, so the files of one export share a
+// login.
+class FtpUploader final
+{
+    Q_DECLARE_TR_FUNCTIONS(FtpUploader)
+
+public:
+    struct Options
+    {
+        // Trust any TLS certificate (FTPS) or host key (SFTP).
+        bool insecure = false;
+        // SFTP: the private key to log in with; the password then unlocks it.
+        QString keyFile;
+        // Take a user name or password the address lacks from ~/.netrc.
+        bool useNetrc = false;
+    };
+
+    enum TestResult { Accessible, LoginRefused, Failed, Cancelled };
+
+    static const int kConnectTimeout = 30; // seconds to connect and log in
+    static const int kStallTimeout = 60;   // seconds without progress
+
+    FtpUploader(const Options &options, IProgress *progress);
+    ~FtpUploader();
+
+    // Uploads the local file to the target address, which names the file.
+    bool Upload(const QString &localPath, const QUrl &target);
+    // Logs in and changes into (or lists) the folder; a folder that does not
+    // exist yet still counts as accessible. Reports nothing itself but
+    // answers a cancel.
+    TestResult Test(const QUrl &folder);
+
+    // Why the last call failed, for people.
+    QString ErrorText() const { return m_error; }
+
+    // The address as it may be shown: without the password.
+    static QString Displayed(const QUrl &url);
+    static bool IsSupported(const QUrl &url);
+    // 21 for "ftp" and "ftps", 22 for "sftp", -1 for anything else.
+    static int DefaultPort(const QString &scheme);
+
+private:
+    Q_DISABLE_COPY(FtpUploader)
+
+    void Prepare(const QUrl &url, bool watchProgress);
+    int Perform();
+    QString Reason(int code) const;
+    // libcurl's result code.
+    int FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final);
+    void RemoveTemporary(const QUrl &folder, const QByteArray &temporary);
+    QByteArray QuotedPath(const QUrl &folder, const QByteArray &name) const;
+
+    // libcurl's callbacks, which reach the members below.
+    struct Callbacks;
+    friend struct Callbacks;
+    bool Progressed(qint64 sent);
+
+    const Options m_options;
+    IProgress *const m_progress;
+    void *m_curl;
+    // Kept alive for libcurl between setopt and perform.
+    QByteArray m_url;
+    QByteArray m_user;
+    QByteArray m_password;
+    QByteArray m_keyFile;
+    QByteArray m_knownHosts;
+    void *m_postQuote = nullptr;
+    char m_errorBuffer[256 + 1];
+
+    QFile *m_file = nullptr;
+    bool m_readFailed = false;
+    qint64 m_size = 0;
+    QString m_reportText;
+    QElapsedTimer m_sinceReport;
+    bool m_cancelled = false;
+    QByteArray m_serverAnswer;
+    QString m_error;
+};
