@@ -246,7 +246,7 @@ function actionData(array $config, $object): never
     while (($row = $select->fetch()) !== false)
         $rows[] = array_map(fn($value) => $value === null ? '' : (string)$value, $row);
     $count = count($rows);
-    $message = $count === 0 ? "Строк с $offset нет" : sprintf('Строки %d–%d', $offset + 1, $offset + $count);
+    $message = $count === 0 ? "Строк после $offset нет" : sprintf('Строки %d–%d', $offset + 1, $offset + $count);
     answer(['success' => true, 'message' => $message, 'object' => $rows]);
 }
 
