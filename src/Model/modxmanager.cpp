@@ -89,7 +89,7 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
         return false;
     }
 
-    const QByteArray answer = httpReply->readAll();
+    const QByteArray answer = httpReply->isOpen() ? httpReply->readAll() : QByteArray();
     const int status = httpReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(answer, &parseError);
