@@ -5,6 +5,7 @@ FIDMORA_PACKAGES=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
+    php-cli php-sqlite3
 )
 
 fidmora_missing_packages() {
