@@ -41,6 +41,8 @@ private:
     bool LoadOffers(QString *error);
     bool SaveWhole(const QString &file, QString *error);
     bool SaveByCats(const QString &folder, QString *error);
+    // The site, login and password of the site steps; false when no site is named.
+    bool SiteAccess(QString *host, QString *login, QString *password, QString *error) const;
     void PrintSummary();
 
     QString ModelError() const;
@@ -54,6 +56,7 @@ private:
     Filter m_filter;
     QStringList m_columns;
     bool m_columnsGiven = false;
+    QString m_site; // from --site; empty: the project's
     QSet<QString> m_namedFiles;     // feed files the user named
     QSet<QString> m_temporaryFiles; // downloads and converted feeds of this run
 };

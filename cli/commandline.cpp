@@ -32,6 +32,12 @@ const StepOption kSteps[] = {
      QT_TRANSLATE_NOOP("Cli", "сохранить по категориям с учётом фильтра (папка создаётся)")},
     {"--save-project", CliStep::SaveProject, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
      QT_TRANSLATE_NOOP("Cli", "сохранить проект вместе с фильтром")},
+    {"--site", CliStep::Site, QT_TRANSLATE_NOOP("Cli", "ХОСТ"),
+     QT_TRANSLATE_NOOP("Cli", "сайт для следующих шагов с сайтом (по умолчанию export/modx/host проекта)")},
+    {"--add-site", CliStep::AddSite, nullptr, QT_TRANSLATE_NOOP("Cli", "загрузить товары сайта как данные")},
+    {"--add-base-site", CliStep::AddBaseSite, nullptr, QT_TRANSLATE_NOOP("Cli", "загрузить товары сайта как базу")},
+    {"--save-site", CliStep::SaveSite, nullptr,
+     QT_TRANSLATE_NOOP("Cli", "записать на сайт товары, прошедшие фильтр")},
     {"--summary", CliStep::Summary, nullptr,
      QT_TRANSLATE_NOOP("Cli", "вывести итоги: источники, офферы, категории, товары и их состояния")},
 };
@@ -118,7 +124,7 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
         } else if (inlineValue) {
             return Fail(tr("Параметр %1 не принимает значения").arg(name));
         }
-        if (step.kind != CliStep::Columns)
+        if (step.kind != CliStep::Columns && step.kind != CliStep::Site)
             hasWork = true;
         m_steps.append(step);
     }
@@ -163,6 +169,8 @@ QString CommandLine::HelpText()
           << tr("Итоги (--summary) выводятся строками «sources N», «offers N», «categories N», «goods N»,")
           << tr("«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,")
           << tr("прошедшие фильтр.")
+          << tr("Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);")
+          << tr("переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.")
           << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
           << QString()
           << tr("Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,")
