@@ -161,6 +161,16 @@ function openDatabase(array $config): PDO
     $q = fn(string $name) => $driver === 'mysql' ? "`$name`" : "\"$name\"";
     $table = $q($config['table']);
     if ($driver === 'sqlite') {
+        // The write-ahead log lets the site read while a chunk is written,
+        // and a commit then waits for no disk flush.
+        $pdo->exec('PRAGMA journal_mode = WAL');
+        $pdo->exec('PRAGMA synchronous = NORMAL');
+        $pdo->exec('PRAGMA busy_timeout = 30000');
+        // Pages are read through a mapping rather than copied in for every
+        // request, and a chunk's index lookups stay in memory.
+        $pdo->exec('PRAGMA mmap_size = 268435456');
+        $pdo->exec('PRAGMA cache_size = -65536');
+        $pdo->exec('PRAGMA wal_autocheckpoint = 16384');
         $cells = array_map(fn($c) => $q($c) . " TEXT NOT NULL DEFAULT ''", $config['columns']);
         $pdo->exec("CREATE TABLE IF NOT EXISTS $table (\"fidmora_id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
             . "\"fidmora_key\" TEXT NOT NULL UNIQUE, " . implode(', ', $cells) . ')');
@@ -236,16 +246,30 @@ function actionData(array $config, $object): never
         refuse('"data" ждёт объект с целыми "limit" (1–' . MAX_DATA_LIMIT . ') и "offset" (от 0)');
     $pdo = openDatabase($config);
     $q = quoter($pdo);
-    $columns = implode(', ', array_map($q, $config['columns']));
-    $select = $pdo->prepare("SELECT $columns FROM " . $q($config['table']) . ' ORDER BY ' . $q('fidmora_id')
-        . ' LIMIT ? OFFSET ?');
-    $select->bindValue(1, $limit, PDO::PARAM_INT);
-    $select->bindValue(2, $offset, PDO::PARAM_INT);
-    $select->execute();
+    $id = $q('fidmora_id');
+    $select = "SELECT $id, " . implode(', ', array_map($q, $config['columns'])) . ' FROM ' . $q($config['table']);
+    // A reading goes on where the previous chunk ended: it continues after
+    // that chunk's last row instead of stepping over all rows before it
+    // again, which makes reading a large table take quadratic time.
+    $cursor = $_SESSION['fidmora_cursor'] ?? null;
+    if (is_array($cursor) && $cursor[0] === $offset) {
+        $statement = $pdo->prepare("$select WHERE $id > ? ORDER BY $id LIMIT ?");
+        $statement->bindValue(1, $cursor[1], PDO::PARAM_INT);
+        $statement->bindValue(2, $limit, PDO::PARAM_INT);
+    } else {
+        $statement = $pdo->prepare("$select ORDER BY $id LIMIT ? OFFSET ?");
+        $statement->bindValue(1, $limit, PDO::PARAM_INT);
+        $statement->bindValue(2, $offset, PDO::PARAM_INT);
+    }
+    $statement->execute();
     $rows = [];
-    while (($row = $select->fetch()) !== false)
+    $last = null;
+    while (($row = $statement->fetch()) !== false) {
+        $last = (int)array_shift($row);
         $rows[] = array_map(fn($value) => $value === null ? '' : (string)$value, $row);
+    }
     $count = count($rows);
+    $_SESSION['fidmora_cursor'] = $last === null ? null : [$offset + $count, $last];
     $message = $count === 0 ? "Строк после $offset нет" : sprintf('Строки %d–%d', $offset + 1, $offset + $count);
     answer(['success' => true, 'message' => $message, 'object' => $rows]);
 }
@@ -259,7 +283,6 @@ function actionUpdate(array $config, $rows): never
     $pdo = openDatabase($config);
     $q = quoter($pdo);
     $table = $q($config['table']);
-    $find = $pdo->prepare("SELECT 1 FROM $table WHERE " . $q('fidmora_key') . ' = ?');
     $assignments = implode(', ', array_map(fn($c) => $q($c) . ' = ?', $columns));
     $update = $pdo->prepare("UPDATE $table SET $assignments WHERE " . $q('fidmora_key') . ' = ?');
     $insert = $pdo->prepare("INSERT INTO $table (" . $q('fidmora_key') . ', ' . implode(', ', array_map($q, $columns))
@@ -273,6 +296,25 @@ function actionUpdate(array $config, $rows): never
         if (count($reasons) < MAX_REASONS)
             $reasons[] = ['row' => $index, 'reason' => $why];
     };
+    // Which goods the site holds already, asked for the whole chunk at once.
+    $keys = [];
+    foreach ($rows as $index => $row) {
+        if (is_array($row) && array_is_list($row) && count($row) === count($columns)
+                && count(array_filter($row, 'is_string')) === count($row)) {
+            $keys[$index] = identityKey($row, $at);
+        }
+    }
+    $hashes = array_values(array_unique(array_map(fn($key) => sha1((string)$key[0]), array_filter($keys,
+        fn($key) => $key[0] !== null))));
+    $held = [];
+    foreach (array_chunk($hashes, 500) as $some) {
+        $find = $pdo->prepare("SELECT " . $q('fidmora_key') . " FROM $table WHERE " . $q('fidmora_key') . ' IN ('
+            . implode(', ', array_fill(0, count($some), '?')) . ')');
+        $find->execute($some);
+        foreach ($find->fetchAll(PDO::FETCH_COLUMN) as $hash)
+            $held[$hash] = true;
+    }
+
     // One transaction per chunk: the chunk is applied whole or not at all.
     $pdo->beginTransaction();
     try {
@@ -287,7 +329,7 @@ function actionUpdate(array $config, $rows): never
                     continue 2;
                 }
             }
-            [$key, $why] = identityKey($row, $at);
+            [$key, $why] = $keys[$index];
             if ($key === null) {
                 $reject($index, $why);
                 continue;
@@ -296,17 +338,16 @@ function actionUpdate(array $config, $rows): never
             if (isset($at['status']) && $row[$at['status']] === '-') {
                 $delete->execute([$hash]);
                 ++$counts[$delete->rowCount() > 0 ? 'deleted' : 'absent'];
+                unset($held[$hash]);
                 continue;
             }
-            $find->execute([$hash]);
-            $exists = $find->fetchColumn() !== false;
-            $find->closeCursor();
-            if ($exists) {
+            if (isset($held[$hash])) {
                 $update->execute([...$row, $hash]);
                 ++$counts['updated'];
             } else {
                 $insert->execute([$hash, ...$row]);
                 ++$counts['inserted'];
+                $held[$hash] = true;
             }
         }
         $pdo->commit();
@@ -342,8 +383,10 @@ if ($request['action'] === 'login')
     actionLogin($config, $object);
 if (!isset($_SESSION['fidmora_login']) || $_SESSION['fidmora_login'] !== $config['login'])
     refuse('Нужен вход: сначала "login"');
-// The rest only reads the session: others of the same login are not held up.
-session_write_close();
+// Only a reading keeps its place in the session; the rest leave it at once,
+// so that other requests of the same login are not held up.
+if ($request['action'] !== 'data')
+    session_write_close();
 match ($request['action']) {
     'configure' => actionConfigure($config),
     'data' => actionData($config, $object),

@@ -374,8 +374,14 @@ bool Model::LoadFromModxSite(const QString &host, const QString &login, const QS
 
     // The copy is whole or it is not loaded: a base missing some of the
     // site's rows would mark goods the site holds as added.
-    IReader *copy = ConvertToCsv(path, &site);
-    if (site.Failed() || site.RowsRead() != site.ExistDataSize() || !copy) {
+    auto *copy = new CsvManipulator;
+    bool copied = copy->Open(path, false);
+    if (copied) {
+        copy->WriteHeader(site.Header());
+        copied = site.CopyRows(copy);
+        copied = copy->Close() && copied && copy->Open(path, true);
+    }
+    if (!copied || site.RowsRead() != site.ExistDataSize()) {
         delete copy;
         QFile::remove(path);
         QString reason = site.ErrorText();

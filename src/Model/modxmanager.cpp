@@ -64,7 +64,7 @@ bool ModxManager::Post(const QJsonDocument &request, QJsonObject *reply, IProgre
     return PostBody(request.toJson(QJsonDocument::Compact), reply, progress);
 }
 
-bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress *progress)
+bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress *progress, QByteArray *raw)
 {
     m_cancelled = false;
     QNetworkRequest httpRequest{QUrl(url)};
@@ -91,8 +91,6 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
 
     const QByteArray answer = httpReply->isOpen() ? httpReply->readAll() : QByteArray();
     const int status = httpReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(answer, &parseError);
 
     if (httpReply->error() == QNetworkReply::NoError && status >= 300 && status < 400) {
         // A POST is not repeated elsewhere behind the user's back: the
@@ -110,7 +108,7 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
         if (httpReply->error() == QNetworkReply::OperationCanceledError)
             text = tr("нет ответа %1 с").arg(m_timeout / 1000);
         // An error status may still carry the script's own explanation.
-        const QString siteMessage = document.object().value(kMessage).toString();
+        const QString siteMessage = QJsonDocument::fromJson(answer).object().value(kMessage).toString();
         if (!siteMessage.isEmpty())
             text += QLatin1String(": ") + siteMessage;
         m_error = tr("Не удалось соединиться с %1: %2").arg(host, text);
@@ -120,8 +118,19 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
         return false;
     }
 
-    *reply = parseError.error == QJsonParseError::NoError ? document.object() : Unparsed(answer, parseError);
+    if (raw) {
+        *raw = answer;
+        return true;
+    }
+    *reply = ParseReply(answer);
     return true;
+}
+
+QJsonObject ModxManager::ParseReply(const QByteArray &body)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    return parseError.error == QJsonParseError::NoError ? document.object() : Unparsed(body, parseError);
 }
 
 bool ModxManager::Connect(IProgress *progress)

@@ -60,8 +60,12 @@ public:
     static QJsonDocument Request(const QString &action, const QJsonValue &payload);
 
 protected:
-    // Post() of a body already encoded as JSON.
-    bool PostBody(const QByteArray &body, QJsonObject *reply, IProgress *progress);
+    // Post() of a body already encoded as JSON. With raw, the body of a
+    // reply that came is handed over as it is, not parsed.
+    bool PostBody(const QByteArray &body, QJsonObject *reply, IProgress *progress, QByteArray *raw = nullptr);
+    // A reply's body as an object; one with "content" and "message" when
+    // the body is not JSON.
+    static QJsonObject ParseReply(const QByteArray &body);
     // The last wait was ended by a cancel.
     bool Cancelled() const { return m_cancelled; }
 

@@ -2,9 +2,9 @@
 
 #include <limits>
 
-#include <QJsonArray>
-
+#include "csvmanipulator.h"
 #include "iprogress.h"
+#include "modxchunkparser.h"
 
 namespace {
 
@@ -72,14 +72,54 @@ bool ModxReader::Fail(const QString &why)
 
 bool ModxReader::FetchChunk()
 {
+    return Fetch(nullptr);
+}
+
+bool ModxReader::CopyRows(CsvManipulator *csv)
+{
+    if (!connected || m_failed)
+        return false;
+    position = 0;
+    QByteArray rows;
+    rows.reserve(1 << 20);
+    while (position < existDataSize) {
+        rows.resize(0);
+        if (!Fetch(&rows))
+            return false;
+        csv->WriteRaw(rows.constData(), rows.size());
+        const qint64 kept = qMin<qint64>(chunkSize, existDataSize - loadedOffset);
+        position = loadedOffset + kept;
+        m_rowsRead += kept;
+    }
+    return true;
+}
+
+bool ModxReader::Fetch(QByteArray *csvRows)
+{
     rowBuffer.clear();
     loadedOffset = position / chunkSize * chunkSize;
-    QJsonObject reply;
-    const bool answered = Post(Request(QStringLiteral("data"),
-                                       QJsonObject{{QStringLiteral("limit"), chunkSize},
-                                                   {QStringLiteral("offset"), QJsonValue(loadedOffset)}}),
-                               &reply, progress);
     const qint64 expected = qMin<qint64>(chunkSize, existDataSize - loadedOffset);
+    const QJsonDocument request = Request(QStringLiteral("data"), QJsonObject{{QStringLiteral("limit"), chunkSize},
+                                                                             {QStringLiteral("offset"),
+                                                                              QJsonValue(loadedOffset)}});
+    QJsonObject reply;
+    QByteArray body;
+    const bool answered = PostBody(request.toJson(QJsonDocument::Compact), &reply, progress, &body);
+
+    // A row counts only when it has one text per column (an empty cell may
+    // come as null); anything else would shift the cells of the copy.
+    ModxChunkParser parser = csvRows ? ModxChunkParser(siteHeader.size(), int(expected), csvRows)
+                                     : ModxChunkParser(siteHeader.size(), int(expected), &rowBuffer);
+    if (answered) {
+        if (parser.Parse(body)) {
+            reply = QJsonObject{{QStringLiteral("success"), parser.Success()}};
+            if (!parser.Message().isEmpty())
+                reply.insert(QStringLiteral("message"), parser.Message());
+        } else {
+            reply = ParseReply(body);
+        }
+        body.clear();
+    }
     const bool goOn = ReportReply(reply, progress, Clamped(loadedOffset + expected), Clamped(existDataSize));
     if (Cancelled() || !goOn)
         return Fail(tr("чтение отменено"));
@@ -90,42 +130,12 @@ bool ModxReader::FetchChunk()
                             .arg(loadedOffset + 1)
                             .arg(reply.value(QStringLiteral("message")).toString()));
     }
-
-    // A row counts only when it has one text per column (an empty cell may
-    // come as null); anything else would shift the cells of the copy.
-    const QJsonArray rows = reply.value(QStringLiteral("object")).toArray();
-    const int columns = siteHeader.size();
-    int unusable = 0;
-    for (const QJsonValue &value : rows) {
-        if (rowBuffer.size() == expected)
-            break;
-        const QJsonArray cells = value.toArray();
-        if (!value.isArray() || cells.size() != columns) {
-            ++unusable;
-            continue;
-        }
-        QStringList row;
-        row.reserve(columns);
-        for (const QJsonValue &cell : cells) {
-            if (cell.isString())
-                row.append(cell.toString());
-            else if (cell.isNull())
-                row.append(QString());
-            else
-                break;
-        }
-        if (row.size() != columns) {
-            ++unusable;
-            continue;
-        }
-        rowBuffer.append(row);
-    }
-    if (rowBuffer.size() < expected) {
+    if (parser.Kept() < expected) {
         return Fail(tr("в порции с %1 строки сайт прислал %2 годных строк из %3 (негодных %4)")
                             .arg(loadedOffset + 1)
-                            .arg(rowBuffer.size())
+                            .arg(parser.Kept())
                             .arg(expected)
-                            .arg(unusable));
+                            .arg(parser.Unusable()));
     }
     return true;
 }

@@ -3,11 +3,14 @@
 #include "ireader.h"
 #include "modxmanager.h"
 
+class CsvManipulator;
+
 // Reads the rows a shop site holds, chunk by chunk ("data"), as a feed:
 // positions are row indexes, not byte offsets. Only the current chunk is
 // held. Reading stops at the site's last row, or earlier when a chunk fails,
 // comes short or the user cancels: Failed() then says so, and ErrorText()
 // why. Used once, sequentially, to copy the site into a CSV file.
+// Reading stops after the first failure.
 class ModxReader final : public ModxManager, public IReader
 {
     Q_DECLARE_TR_FUNCTIONS(ModxReader)
@@ -24,6 +27,10 @@ public:
 
     // Fills the buffer with the chunk that holds the current position.
     bool FetchChunk();
+    // Copies every row the site holds into a CSV file open for writing,
+    // chunk by chunk, the cells going from the reply's bytes straight into
+    // the file's; the same rows as Header() and NextRow() give.
+    bool CopyRows(CsvManipulator *csv);
 
     // The reading ended before the site's last row.
     bool Failed() const { return m_failed; }
@@ -34,6 +41,9 @@ private:
     Q_DISABLE_COPY(ModxReader)
 
     bool Fail(const QString &why);
+    // Fetches the chunk of the current position into the buffer, or as CSV
+    // rows into csvRows.
+    bool Fetch(QByteArray *csvRows);
 
     qint64 position = 0;
     qint64 loadedOffset = 0;
