@@ -14,6 +14,7 @@
 #include "goodswriter.h"
 #include "iprogress.h"
 #include "model.h"
+#include "modxchunkparser.h"
 #include "modxmanager.h"
 #include "modxreader.h"
 #include "modxwriter.h"
@@ -64,13 +65,14 @@ const QString kLogin = QString::fromUtf8(PhpSite::kLogin);
 const QString kPassword = QString::fromUtf8(PhpSite::kPassword);
 
 // A feed of n goods whose texts hold what a CSV or JSON copy could spoil:
-// Cyrillic, quotes, semicolons, backslashes and line breaks inside cells.
+// Cyrillic, quotes, semicolons, backslashes, line breaks and control
+// characters inside cells.
 QStringList Feed(int n, int firstId = 1)
 {
     QStringList lines{QStringLiteral("id;name;url;price;categoryId;description")};
     for (int i = firstId; i < firstId + n; ++i) {
         lines << QStringLiteral("%1;Кофта \"%1\";https://shop.test/g/%1?a=1&b=2;%2;Одежда/Кофты %3;"
-                                "\"Тёплая; \"\"мягкая\"\"\r\nвторая строка \\ %1\"")
+                                "\"Тёплая; \"\"мягкая\"\"\r\nвторая строка \\ %1\t\x01\"")
                          .arg(i)
                          .arg(100 + i)
                          .arg(i % 3);
@@ -134,6 +136,8 @@ class TestModx : public QObject
 private slots:
     void endpoint_data();
     void endpoint();
+    void chunkParser_data();
+    void chunkParser();
     void connect_data();
     void connect();
     void loginLivesInTheSessionCookie();
@@ -162,6 +166,68 @@ void TestModx::endpoint()
     QFETCH(QString, host);
     QFETCH(QString, url);
     QCOMPARE(ModxManager::EndpointOf(host), url);
+}
+
+void TestModx::chunkParser_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("parsed");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("rows"); // cells joined with "|"
+    QTest::addColumn<int>("unusable");
+
+    QTest::newRow("escapes") << QByteArray(R"({"success":true,"message":"Строки","object":[)"
+                                           R"(["a\"b\\c","\r\n\t\/","\u0416\ud83d\ude00\u0001"]]})")
+                             << true << true << "Строки"
+                             << QStringList{QString::fromUtf8("a\"b\\c|\r\n\t/|Ж\xF0\x9F\x98\x80\x01")} << 0;
+    QTest::newRow("null cell, other keys skipped")
+            << QByteArray(R"( { "extra": {"a": [1, {"b": null}]}, "object": [["x", null, "z"]], "success": true } )")
+            << true << true << "" << QStringList{"x||z"} << 0;
+    QTest::newRow("unusable rows") << QByteArray(R"({"success":true,"object":[["1","2"],["1","2","3"],)"
+                                                 R"(["1",2,"3"],"row",["a","b","c","d"]]})")
+                                   << true << true << "" << QStringList{"1|2|3"} << 4;
+    QTest::newRow("refusal") << QByteArray(R"({"success":false,"message":"нет"})") << true << false << "нет"
+                             << QStringList() << 0;
+    QTest::newRow("not JSON") << QByteArray("<html>Fatal error</html>") << false << false << "" << QStringList()
+                              << 0;
+    QTest::newRow("cut off") << QByteArray(R"({"success":true,"object":[["1","2","3"],["4",)") << false << true
+                             << "" << QStringList{"1|2|3"} << 0;
+}
+
+void TestModx::chunkParser()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, parsed);
+    QFETCH(bool, success);
+    QFETCH(QString, message);
+    QFETCH(QStringList, rows);
+    QFETCH(int, unusable);
+
+    QVector<QStringList> lists;
+    ModxChunkParser toLists(3, 10, &lists);
+    QCOMPARE(toLists.Parse(body), parsed);
+    QCOMPARE(toLists.Success(), success);
+    QCOMPARE(toLists.Message(), message);
+    QStringList joined;
+    for (const QStringList &row : qAsConst(lists))
+        joined << row.join(QLatin1Char('|'));
+    QCOMPARE(joined, rows);
+    if (!parsed)
+        return;
+    QCOMPARE(toLists.Unusable(), unusable);
+
+    // The CSV copy holds the same rows, read back by the catalogue's reader.
+    QByteArray csv = "a;b;c\r\n";
+    ModxChunkParser toCsv(3, 10, &csv);
+    QVERIFY(toCsv.Parse(body));
+    QCOMPARE(toCsv.Kept(), rows.size());
+    QTemporaryDir dir;
+    QStringList read;
+    const QList<QStringList> copy = ReadCsv(WriteBytes(QDir(dir.path()), QStringLiteral("copy.csv"), csv));
+    for (int i = 1; i < copy.size(); ++i)
+        read << copy.at(i).join(QLatin1Char('|'));
+    QCOMPARE(read, rows);
 }
 
 void TestModx::connect_data()
@@ -332,6 +398,7 @@ void TestModx::roundTripKeepsEveryByte()
     std::sort(readRows.begin(), readRows.end());
     QCOMPARE(readRows, sentRows);
     QVERIFY(readRows.at(1).at(5).contains(QStringLiteral("\"мягкая\"\r\nвторая строка \\")));
+    QVERIFY(readRows.at(1).at(5).endsWith(QStringLiteral("\t\x01")));
 }
 
 void TestModx::deltaIsAppliedOnSite()
