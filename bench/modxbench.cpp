@@ -2,7 +2,7 @@
 // per second each way, and the client's processor time against the elapsed
 // time (the site, not the client, should be the limit).
 //
-//   modxbench [FEED] [--rows N] [--chunk N] [--keep]
+//   modxbench [FEED] [--rows N] [--chunk N]
 //
 // Without FEED, N goods are generated (about 600 bytes a row, Cyrillic,
 // quotes, ";" and line breaks in the descriptions). The script runs under
