@@ -1,5 +1,8 @@
 #pragma once
 
+#include <csignal>
+#include <sys/types.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -35,10 +38,24 @@ public:
 
     ~PhpSite()
     {
-        if (m_php.state() != QProcess::NotRunning) {
-            m_php.kill();
-            m_php.waitForFinished(10000);
+        if (m_php.state() == QProcess::NotRunning)
+            return;
+        // The workers outlive their parent's end: each is ended by its id.
+        const qint64 parent = m_php.processId();
+        const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            bool isPid = false;
+            const qint64 pid = entry.toLongLong(&isPid);
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (!isPid || !stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (name) state ppid ...": the name may hold spaces.
+            const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
+            if (fields.value(1).toLongLong() == parent)
+                ::kill(pid_t(pid), SIGKILL);
         }
+        m_php.kill();
+        m_php.waitForFinished(10000);
     }
 
     // False when PHP cannot be started or does not listen within 20 s.

@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -112,16 +113,14 @@ QStringList TemporaryCsvFiles()
     return QDir::temp().entryList({QStringLiteral("*.csv")}, QDir::Files);
 }
 
-// Copies of the site left in the temporary folder since the listing was
-// taken; other programs' files there (tests run side by side) do not count.
-QStringList LeftCopies(const QStringList &before, const QStringList &siteHeader)
+// Copies of a site left in the temporary folder since the listing was
+// taken, known by a column of that site's own.
+QStringList LeftCopies(const QStringList &before, const QString &column)
 {
     QStringList left;
     for (const QString &name : TemporaryCsvFiles()) {
-        if (before.contains(name))
-            continue;
         QFile file(QDir::temp().filePath(name));
-        if (file.open(QIODevice::ReadOnly) && file.readLine().trimmed() == siteHeader.join(QLatin1Char(';')).toUtf8())
+        if (!before.contains(name) && file.open(QIODevice::ReadOnly) && file.readLine().contains(column.toUtf8()))
             left << name;
     }
     return left;
@@ -338,7 +337,11 @@ void TestModx::failedReadLeavesCatalogue()
     QFETCH(bool, cancel);
     QFETCH(QString, error);
 
-    PhpSite site(50);
+    // A column of its own tells this site's copies from those of tests
+    // running side by side.
+    const QString mark = QStringLiteral("mark%1").arg(QRandomGenerator::global()->generate());
+    PhpSite site(50, {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("url"), QStringLiteral("idTpl"),
+                      QStringLiteral("categoryId"), QStringLiteral("advcampaign_name"), QStringLiteral("status"), mark});
     QVERIFY(site.Start());
     QVERIFY(Seed(site, 120));
 
@@ -361,9 +364,7 @@ void TestModx::failedReadLeavesCatalogue()
     QCOMPARE(GoodCount(model), 10);
     for (const Good *good : GoodsWriter::Select(&model.Root(), nullptr, true))
         QCOMPARE(good->status, Added);
-    ModxManager probe(site.Host(), kLogin, kPassword);
-    QVERIFY(probe.Connect(nullptr));
-    QCOMPARE(LeftCopies(before, probe.SiteHeader()), QStringList());
+    QCOMPARE(LeftCopies(before, mark), QStringList());
 }
 
 void TestModx::roundTripKeepsEveryByte()
