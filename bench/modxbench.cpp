@@ -12,18 +12,25 @@
 
 #include <unistd.h>
 
+#include <memory>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include "benchutil.h"
+#include "csvmanipulator.h"
 #include "model.h"
 
 namespace
@@ -227,6 +234,58 @@ int main(int argc, char **argv)
                     cpuSeconds, double(readRows) / seconds);
         Bench::Figure("modx_read_local_load_cpu_s", cpuSeconds);
         local.Clear(false);
+    }
+    // The site alone: the same rows posted by curl, which costs next to
+    // nothing, to a fresh database. What the program adds is the gap
+    // between this and the write above.
+    if (!QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty()) {
+        QTemporaryDir peerDir;
+        PhpServer peer;
+        const int chunk = parser.value(QStringLiteral("chunk")).toInt();
+        std::unique_ptr<IReader> copy(OpenCsvReader(back.Sources().first().path));
+        QStringList bodies;
+        QJsonArray rowsOfChunk;
+        const auto flush = [&]() {
+            const QString file = QDir(peerDir.path()).filePath(QStringLiteral("chunk%1.json").arg(bodies.size()));
+            QFile out(file);
+            out.open(QIODevice::WriteOnly);
+            out.write(QJsonDocument(QJsonObject{{QStringLiteral("action"), QStringLiteral("update")},
+                                                {QStringLiteral("object"), rowsOfChunk}})
+                              .toJson(QJsonDocument::Compact));
+            bodies << file;
+            rowsOfChunk = QJsonArray();
+        };
+        for (QStringList row = copy->NextRow(); !row.isEmpty(); row = copy->NextRow()) {
+            rowsOfChunk.append(QJsonArray::fromStringList(row));
+            if (rowsOfChunk.size() == chunk)
+                flush();
+        }
+        if (!rowsOfChunk.isEmpty())
+            flush();
+        if (peer.Start(peerDir.path(), chunk)) {
+            const QString url = QStringLiteral("http://127.0.0.1:%1/cron.php").arg(peer.port);
+            const QString jar = QDir(peerDir.path()).filePath(QStringLiteral("jar"));
+            const QStringList common{QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                                     QStringLiteral("-b"), jar, QStringLiteral("-c"), jar, QStringLiteral("-H"),
+                                     QStringLiteral("Content-Type: application/json"), url};
+            QProcess::execute(QStringLiteral("curl"),
+                              common + QStringList{QStringLiteral("-d"),
+                                                   QStringLiteral("{\"action\":\"login\",\"object\":{\"login\":\"%1\","
+                                                                  "\"password\":\"%2\"}}")
+                                                           .arg(QLatin1String(kLogin), QLatin1String(kPassword))});
+            const double siteCpu = ServerCpu(peer.process.processId());
+            QElapsedTimer timer;
+            timer.start();
+            for (const QString &body : qAsConst(bodies))
+                QProcess::execute(QStringLiteral("curl"), common + QStringList{QStringLiteral("--data-binary"),
+                                                                               QLatin1Char('@') + body});
+            const double seconds = Bench::Seconds(timer);
+            std::printf("peer: curl posting the same %d chunks: %.2f s, %.0f rows/s, site CPU %.2f s; "
+                        "the program's write takes %.2f times as long\n",
+                        int(bodies.size()), seconds, double(readRows) / seconds,
+                        ServerCpu(peer.process.processId()) - siteCpu, write.seconds / seconds);
+            Bench::Figure("modx_write_curl_rows_per_s", double(readRows) / seconds);
+        }
     }
     for (const Source &source : back.Sources())
         QFile::remove(source.path);
