@@ -146,6 +146,23 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
     case CliStep::Summary:
         PrintSummary();
         return true;
+    case CliStep::Site:
+        m_site = argument;
+        return true;
+    case CliStep::AddSite:
+    case CliStep::AddBaseSite:
+    case CliStep::SaveSite: {
+        QString host;
+        QString login;
+        QString password;
+        if (!SiteAccess(&host, &login, &password, error))
+            return false;
+        if (step.kind == CliStep::SaveSite)
+            ok = m_model.SaveToModxSite(host, login, password, &m_filter, &m_progress);
+        else
+            ok = m_model.LoadFromModxSite(host, login, password, step.kind == CliStep::AddBaseSite, &m_progress);
+        break;
+    }
     }
     if (!ok)
         *error = ModelError();
@@ -247,6 +264,23 @@ bool CliRunner::Upload(const QString &address, QString *error)
             return false;
         }
     }
+    return true;
+}
+
+bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QString *error) const
+{
+    *host = m_site.isEmpty() ? m_model.Option(QStringLiteral("export/modx/host")) : m_site;
+    if (host->isEmpty()) {
+        *error = tr("не задан сайт: укажите --site или проект с адресом сайта");
+        return false;
+    }
+    // Scheduled runs keep the secrets out of the project file and off the
+    // command line, where every user of the machine could read them.
+    *login = qEnvironmentVariableIsSet("FIDMORA_SITE_LOGIN") ? qEnvironmentVariable("FIDMORA_SITE_LOGIN")
+                                                             : m_model.Option(QStringLiteral("export/modx/login"));
+    *password = qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")
+            ? qEnvironmentVariable("FIDMORA_SITE_PASSWORD")
+            : m_model.Option(QStringLiteral("export/modx/password"));
     return true;
 }
 

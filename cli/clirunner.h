@@ -47,6 +47,8 @@ private:
     bool SaveWhole(const QString &file, QString *error);
     bool SaveByCats(const QString &folder, QString *error);
     bool Upload(const QString &address, QString *error);
+    // The site, login and password of the site steps; false when no site is named.
+    bool SiteAccess(QString *host, QString *login, QString *password, QString *error) const;
     void PrintSummary();
 
     QString ModelError() const;
@@ -66,6 +68,7 @@ private:
     // m_savedByCats.
     QStringList m_saved;
     bool m_savedByCats = false;
+    QString m_site; // from --site; empty: the project's
     QSet<QString> m_namedFiles;     // feed files the user named
     QSet<QString> m_temporaryFiles; // downloads and converted feeds of this run
 };

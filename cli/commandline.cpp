@@ -39,6 +39,12 @@ const StepOption kSteps[] = {
     {"--upload", CliStep::Upload, QT_TRANSLATE_NOOP("Cli", "URL"),
      QT_TRANSLATE_NOOP("Cli", "выгрузить сохранённое предыдущим --save или --save-by-cats на ftp://, ftps:// "
                               "или sftp://")},
+    {"--site", CliStep::Site, QT_TRANSLATE_NOOP("Cli", "ХОСТ"),
+     QT_TRANSLATE_NOOP("Cli", "сайт для следующих шагов с сайтом (по умолчанию export/modx/host проекта)")},
+    {"--add-site", CliStep::AddSite, nullptr, QT_TRANSLATE_NOOP("Cli", "загрузить товары сайта как данные")},
+    {"--add-base-site", CliStep::AddBaseSite, nullptr, QT_TRANSLATE_NOOP("Cli", "загрузить товары сайта как базу")},
+    {"--save-site", CliStep::SaveSite, nullptr,
+     QT_TRANSLATE_NOOP("Cli", "записать на сайт товары, прошедшие фильтр")},
     {"--summary", CliStep::Summary, nullptr,
      QT_TRANSLATE_NOOP("Cli", "вывести итоги: источники, офферы, категории, товары и их состояния")},
 };
@@ -157,7 +163,7 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
                 return Fail(tr("Пароль в адресе виден всем в списке процессов: задайте его в переменной "
                                "окружения FIDMORA_FTP_PASSWORD или в ~/.netrc"));
         }
-        if (step.kind != CliStep::Columns)
+        if (step.kind != CliStep::Columns && step.kind != CliStep::Site)
             hasWork = true;
         m_steps.append(step);
     }
@@ -204,6 +210,8 @@ QString CommandLine::HelpText()
           << tr("Итоги (--summary) выводятся строками «sources N», «offers N», «categories N», «goods N»,")
           << tr("«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,")
           << tr("прошедшие фильтр.")
+          << tr("Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);")
+          << tr("переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.")
           << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
           << tr("Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из ~/.netrc;")
           << tr("адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.")

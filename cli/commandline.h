@@ -21,12 +21,16 @@ struct CliStep
         SaveByCats,
         SaveProject,
         Upload,
-        Summary
+        Summary,
+        Site,
+        AddSite,
+        AddBaseSite,
+        SaveSite
     };
 
     Kind kind = Summary;
     QString option;   // as the user wrote it, e.g. "--add"
-    QString argument; // file, folder, address or column list; empty for bare steps
+    QString argument; // file, folder, address, site or column list; empty for bare steps
 
     // The step as it stands on the command line, for messages.
     QString Text() const;

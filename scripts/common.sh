@@ -12,6 +12,7 @@ FIDMORA_PACKAGES=(
 # servers the upload tests start on 127.0.0.1.
 FIDMORA_TEST_PACKAGES=(
     python3-pyftpdlib vsftpd openssl openssh-server openssh-client
+    php-cli php-sqlite3
 )
 
 fidmora_missing_packages() {

@@ -14,6 +14,7 @@
 #include "goodviewdialog.h"
 #include "goodviewmodel.h"
 #include "ioviewmodel.h"
+#include "modxexportdialog.h"
 #include "offerviewmodel.h"
 #include "progressthread.h"
 
@@ -329,19 +330,38 @@ void MainWindow::openFtpExportDialog()
     dialog.exec();
 }
 
-// The exchange with MODX sites comes later; its menu entries stay disabled
-// until then.
+// The site exchange: the dialog asks for the site and runs the operation
+// itself, behind a progress log that stays open until the user closes it.
 
 void MainWindow::openModxExportDialog()
 {
+    // Writing only reads the catalogue: the views stay.
+    ModxExportDialog dialog(&model, ModxExportDialog::Export, &filter, this);
+    dialog.exec();
 }
 
 void MainWindow::openModxImportDialog()
 {
+    RunModxImport(ModxExportDialog::Import);
 }
 
 void MainWindow::openModxImportBaseDialog()
 {
+    RunModxImport(ModxExportDialog::ImportBase);
+}
+
+void MainWindow::RunModxImport(int mode)
+{
+    ModxExportDialog dialog(&model, mode, nullptr, this);
+    connect(&dialog, &ModxExportDialog::beforeAction, this, &MainWindow::clearAllViews);
+    connect(&dialog, &ModxExportDialog::afterAction, this, &MainWindow::loadAllViews);
+    if (dialog.exec() == QDialog::Accepted) {
+        Report(0, 0, tr("Выполнено"));
+    } else if (dialog.LastError().isEmpty()) {
+        Report(0, 0, tr("Выполнено с ошибкой"));
+    } else {
+        Report(0, 0, tr("Выполнено с ошибкой") % QLatin1String(": ") % dialog.LastError());
+    }
 }
 
 // Admitad.

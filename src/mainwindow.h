@@ -110,6 +110,8 @@ private:
     // The offer of the current row of the offer list, or null.
     Offer *CurrentOffer();
     void AskForUrl(bool isBase);
+    // Reads the site as data or as base through the site dialog.
+    void RunModxImport(int mode);
     static void SetViewModel(QAbstractItemView *view, QAbstractItemModel *viewModel);
     static void DeleteViewModel(QAbstractItemView *view);
 

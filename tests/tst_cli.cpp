@@ -16,6 +16,7 @@
 
 #include "filter.h"
 #include "model.h"
+#include "phpsite.h"
 
 namespace {
 
@@ -166,6 +167,7 @@ private slots:
     void downloadsAreRemovedAfterRun();
     void sigintCancelsLongLoad();
     void sigintQuitsStalledDownload();
+    void siteSteps();
 
 private:
     QString Path(const QString &name) const { return m_dir->filePath(name); }
@@ -173,7 +175,8 @@ private:
     QString WriteFeeds() const;
     // Runs the program to its end while this thread's event loop keeps
     // serving the test's web server.
-    int Run(const QStringList &arguments, QByteArray *out = nullptr, QByteArray *err = nullptr) const;
+    int Run(const QStringList &arguments, QByteArray *out = nullptr, QByteArray *err = nullptr,
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) const;
     QByteArray Read(const QString &path) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -217,10 +220,12 @@ QByteArray TestCli::Read(const QString &path) const
     return file.readAll();
 }
 
-int TestCli::Run(const QStringList &arguments, QByteArray *out, QByteArray *err) const
+int TestCli::Run(const QStringList &arguments, QByteArray *out, QByteArray *err,
+                 const QProcessEnvironment &environment) const
 {
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
+    process.setProcessEnvironment(environment);
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
     process.start(QStringLiteral(FIDMORA_CLI), arguments);
     if (!process.waitForStarted() || !finished.wait(kRunTimeout)) {
@@ -772,4 +777,43 @@ void TestCli::sigintQuitsStalledDownload()
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+void TestCli::siteSteps()
+{
+    PhpSite site;
+    QVERIFY(site.Start());
+    const QString data = WriteFeeds();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FIDMORA_SITE_LOGIN"), QString::fromUtf8(PhpSite::kLogin));
+    environment.insert(QStringLiteral("FIDMORA_SITE_PASSWORD"), QString::fromUtf8(PhpSite::kPassword));
+
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(Run({"--add", data, "--site", site.Host(), "--save-site"}, &out, &err, environment), 0);
+    // The site now holds the feed: read back as base, nothing is left to change.
+    QCOMPARE(Run({"--add", data, "--site", site.Host(), "--add-base-site", "--summary"}, &out, &err, environment), 0);
+    QCOMPARE(out, SummaryText({2, 1, 0, 0, 0, 0, 0}));
+    QCOMPARE(Run({"--site", site.Host(), "--add-site", "--summary"}, &out, &err, environment), 0);
+    QCOMPARE(out, SummaryText({1, 1, 3, 5, 5, 0, 0}));
+
+    // Without --site the project's site; the environment's password wins
+    // over the project's, and is never printed.
+    const QString project = Write(QStringLiteral("site.fdm"),
+                                  QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><options>"
+                                                 "<export><modx><host val=\"%1\"/><login val=\"admin\"/>"
+                                                 "<password val=\"project-secret\"/></modx></export>"
+                                                 "</options><offers/></settings>\n")
+                                          .arg(site.Host())
+                                          .toUtf8());
+    environment.insert(QStringLiteral("FIDMORA_SITE_PASSWORD"), QStringLiteral("wrong-secret"));
+    QCOMPARE(Run({"--project", project, "--add-site"}, &out, &err, environment), 1);
+    QVERIFY2(err.contains("не принял вход"), err.constData());
+    QVERIFY(!err.contains("wrong-secret") && !err.contains("project-secret"));
+    environment.remove(QStringLiteral("FIDMORA_SITE_PASSWORD"));
+    QCOMPARE(Run({"--project", project, "--add-site", "--summary"}, &out, &err, environment), 1);
+    QVERIFY2(err.contains("не принял вход"), err.constData());
+
+    QCOMPARE(Run({"--add-site"}, &out, &err, environment), 1);
+    QVERIFY2(err.contains("не задан сайт"), err.constData());
+}
+
 #include "tst_cli.moc"

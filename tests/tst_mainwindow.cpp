@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QColor>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -23,6 +26,9 @@
 #include "httptestserver.h"
 #include "mainwindow.h"
 #include "modalhelper.h"
+#include "model.h"
+#include "phpsite.h"
+#include "progressdialog.h"
 
 namespace {
 
@@ -264,6 +270,8 @@ private slots:
     void saveAll_data();
     void saveAll();
     void saveProjectFailureIsReported();
+    void modxImport_data();
+    void modxImport();
 
 private:
     std::unique_ptr<TestableWindow> NewWindow(const QString *projectPath = nullptr);
@@ -333,14 +341,14 @@ void TestMainWindow::menus_data()
                                            "save_offers|Сохранить офферов"};
     QTest::newRow("import") << "menu_4" << "Импорт"
                             << QStringList{"add_file|Добавить CSV", "add_url|Добавить URL",
-                                           "modx_import|Modx с Fidmora (off)"};
+                                           "modx_import|Modx с Fidmora"};
     QTest::newRow("export") << "menu_3" << "Экспорт"
-                            << QStringList{"menuCSV>CSV", "ftp_export|FTP", "modx_export|Modx с Fidmora (off)"};
+                            << QStringList{"menuCSV>CSV", "ftp_export|FTP", "modx_export|Modx с Fidmora"};
     QTest::newRow("csv") << "menuCSV" << "CSV"
                          << QStringList{"save|Сохранить CSV", "save_by_cats|Сохранить CSV по категориям"};
     QTest::newRow("import base") << "menu_5" << "Импорт базы"
                                  << QStringList{"add_file_base|Из CSV файла", "add_url_base|По URL",
-                                                "modx_import_base|Modx с Fidmora (off)"};
+                                                "modx_import_base|Modx с Fidmora"};
     QTest::newRow("transformations") << "menu_6" << "Трансформации"
                                      << QStringList{"remove_duplicates|Удалить дубли"};
 }
@@ -1083,4 +1091,79 @@ void TestMainWindow::saveProjectFailureIsReported()
 }
 
 QTEST_MAIN(TestMainWindow)
+void TestMainWindow::modxImport_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("reachable");
+    QTest::addColumn<int>("goods");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("data") << "modx_import" << true << 5 << "Выполнено"
+                          << "С сайта 127.0.0.1";
+    QTest::newRow("base") << "modx_import_base" << true << 5 << "Выполнено" << "Ответ сервера: Строки 1–5";
+    QTest::newRow("unreachable") << "modx_import" << false << 0 << "Выполнено с ошибкой: Не удалось соединиться"
+                                 << "Не удалось подключиться";
+}
+
+void TestMainWindow::modxImport()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, reachable);
+    QFETCH(int, goods);
+    QFETCH(QString, status);
+    QFETCH(QString, logged);
+
+    PhpSite site;
+    QVERIFY(site.Start());
+    QString host = site.Host();
+    if (reachable) {
+        Model seed;
+        QVERIFY(seed.AddFile(WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), kShopFeed)));
+        QVERIFY(seed.SaveToModxSite(host, QString::fromUtf8(PhpSite::kLogin), QString::fromUtf8(PhpSite::kPassword)));
+    } else {
+        host = QStringLiteral("127.0.0.1:1");
+    }
+
+    auto window = NewWindow();
+    // The site dialog, then the progress log inside its OK: the log stays
+    // open after the exchange until it is closed.
+    QString log;
+    bool stayedOpen = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *progress = qobject_cast<ProgressDialog *>(QApplication::activeModalWidget());
+        QPushButton *button = progress ? progress->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)
+                                       : nullptr;
+        if (!button || button->text() != QStringLiteral("Закрыть"))
+            return;
+        poll.stop();
+        log = progress->findChild<QPlainTextEdit *>()->toPlainText();
+        button->click();
+    });
+    OnNextModal([&](QWidget *modal) {
+        QCOMPARE(modal->windowTitle(), QStringLiteral("Соединение с MODX сайтом"));
+        Child<QLineEdit>(modal, "hostEdit")->setText(host);
+        Child<QLineEdit>(modal, "loginEdit")->setText(QString::fromUtf8(PhpSite::kLogin));
+        Child<QLineEdit>(modal, "passwordEdit")->setText(QString::fromUtf8(PhpSite::kPassword));
+        poll.start();
+        static_cast<QDialog *>(modal)->accept();
+        stayedOpen = modal->isVisible();
+    });
+    Child<QAction>(window.get(), action.toLatin1().constData())->trigger();
+
+    QVERIFY2(log.contains(logged), qPrintable(log));
+    QVERIFY(!log.contains(QString::fromUtf8(PhpSite::kPassword)));
+    QCOMPARE(stayedOpen, !reachable);
+    QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), goods);
+    QVERIFY2(window->statusBar()->currentMessage().startsWith(status),
+             qPrintable(window->statusBar()->currentMessage()));
+    // The fields are kept with the project, also after a failure.
+    window.reset();
+    Model saved;
+    QVERIFY(saved.LoadProject());
+    QCOMPARE(saved.Option(QStringLiteral("export/modx/host")), host);
+}
+
 #include "tst_mainwindow.moc"

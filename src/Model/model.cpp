@@ -22,6 +22,8 @@
 #include "good.h"
 #include "goodswriter.h"
 #include "iprogress.h"
+#include "modxreader.h"
+#include "modxwriter.h"
 #include "projectfile.h"
 
 namespace {
@@ -491,6 +493,107 @@ bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString
         return AddFile(download.FilePath(), isBase, progress);
     }
     return LoadFile(download.FilePath(), isBase, progress, OwnedFile(download.FilePath()));
+}
+
+bool Model::LoadFromModxSite(const QString &host, const QString &login, const QString &password, bool isBase,
+                             IProgress *progress)
+{
+    const Operation operation(this);
+    ModxReader site(host, login, password);
+    if (!site.Connect(progress)) {
+        SetError(site.ErrorText());
+        return false;
+    }
+    if (progress)
+        site.SetProgress(progress);
+
+    // The copy lives in the model's own folder and goes with its source.
+    const QString path = TemporaryPath(QUrl(host).host().replace(QLatin1Char('.'), QLatin1Char('_')),
+                                       QStringLiteral(".csv"));
+    if (path.isEmpty()) {
+        SetError(tr("Не удалось создать временную папку в %1").arg(QDir::toNativeSeparators(QDir::tempPath())));
+        return false;
+    }
+    OwnedFile owned(path);
+
+    // The copy is whole or it is not loaded: a base missing some of the
+    // site's rows would mark goods the site holds as added.
+    std::unique_ptr<CsvManipulator> copy(new CsvManipulator);
+    bool copied = copy->Open(path, false);
+    if (copied) {
+        copy->WriteHeader(site.Header());
+        copied = site.CopyRows(copy.get());
+        copied = copy->Close() && copied && copy->Open(path, true);
+    }
+    if (!copied || site.RowsRead() != site.ExistDataSize()) {
+        copy.reset();
+        QString reason = site.ErrorText();
+        if (!site.Failed())
+            reason = tr("не удалось записать файл %1").arg(QDir::toNativeSeparators(path));
+        SetError(tr("С сайта %1 прочитано %2 строк из %3: %4")
+                         .arg(host)
+                         .arg(site.RowsRead())
+                         .arg(site.ExistDataSize())
+                         .arg(reason));
+        if (progress)
+            progress->Report(0, 0, m_lastError);
+        return false;
+    }
+    if (progress)
+        progress->Report(0, 0, tr("С сайта %1 прочитано строк: %2").arg(host).arg(site.RowsRead()));
+
+    Source source;
+    source.reader = std::move(copy);
+    source.name = host;
+    source.path = path;
+    source.ownedFile = std::move(owned);
+    return LoadFromReader(std::move(source), isBase, progress);
+}
+
+bool Model::SaveToModxSite(const QString &host, const QString &login, const QString &password, const Filter *filter,
+                           IProgress *progress)
+{
+    const Operation operation(this);
+    ModxWriter site(host, login, password);
+    if (!site.Connect(progress)) {
+        SetError(site.ErrorText());
+        return false;
+    }
+    if (progress)
+        site.SetProgress(progress);
+
+    QStringList columns = CollectHeader(&m_root, filter, true);
+    for (const char *computed : {"advcampaign_name", "idTpl", "status"}) {
+        if (!columns.contains(QLatin1String(computed)))
+            columns.append(QLatin1String(computed));
+    }
+    const QStringList &siteColumns = site.SiteHeader();
+    for (int i = columns.size() - 1; i >= 0; --i) {
+        if (!siteColumns.contains(columns.at(i)))
+            columns.removeAt(i);
+    }
+
+    if (!WriteGoods(&site, columns, true, &m_root, filter, progress, true)) {
+        site.Discard();
+        const ModxWriter::Totals &totals = site.Counts();
+        SetError(tr("Выгрузка на сайт %1 отменена; сайт принял строк: %2").arg(host).arg(totals.sent));
+        if (progress)
+            progress->Report(0, 0, m_lastError);
+        return false;
+    }
+    const bool complete = site.Close();
+    const ModxWriter::Totals &totals = site.Counts();
+    if (!complete) {
+        SetError(site.ErrorText());
+        return false;
+    }
+    if (progress) {
+        progress->Report(0, 0, tr("Сайт принял все строки: добавлено %1, изменено %2, удалено %3")
+                                       .arg(totals.inserted)
+                                       .arg(totals.updated)
+                                       .arg(totals.deleted));
+    }
+    return true;
 }
 
 bool Model::LoadOffer(Offer *offer, IProgress *progress)

@@ -105,6 +105,15 @@ public:
 public slots:
     bool AddFile(const QString &path, bool isBase = false, IProgress *progress = nullptr);
     bool AddUrl(const QString &url, bool isBase = false, IProgress *progress = nullptr, QString *tempFile = nullptr);
+    // Copies every row a shop site holds into a temporary CSV file and loads
+    // it as data or as base. A read that fails or is cancelled leaves the
+    // catalogue as it was and removes the copy.
+    bool LoadFromModxSite(const QString &host, const QString &login, const QString &password, bool isBase = false,
+                          IProgress *progress = nullptr);
+    // Writes the goods that pass the filter to a shop site in chunks, in the
+    // site's columns; false when any row did not reach the site.
+    bool SaveToModxSite(const QString &host, const QString &login, const QString &password,
+                        const Filter *filter = nullptr, IProgress *progress = nullptr);
     bool SaveToFile(const QString &file, const CatModel *category = nullptr, const QStringList *header = nullptr,
                     const Filter *filter = nullptr, IProgress *progress = nullptr);
     bool SaveToFilesByCats(const QString &folder, const CatModel *category = nullptr,

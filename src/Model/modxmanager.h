@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QCoreApplication>
+
+#include <memory>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class IProgress;
+class QNetworkAccessManager;
+
+// The connection to a shop site's exchange script ("cron.php"): the endpoint
+// derived from the host the user typed, the login, one HTTP client whose
+// cookies carry the login from request to request, and the site's
+// configuration (its columns, rows per chunk and how many rows it holds).
+// Every request is a JSON POST that waits in a local event loop of the
+// calling thread; the wait ends at once on a cancel and fails after a minute
+// without progress. An object lives for one exchange, on the worker thread
+// that created it, and is used only there.
+class ModxManager
+{
+    Q_DECLARE_TR_FUNCTIONS(ModxManager)
+
+public:
+    static const int kDefaultTimeout = 60000;
+    static const int kDefaultChunkSize = 50;
+
+    // Only derives the endpoint; nothing is sent.
+    ModxManager(const QString &host, const QString &login, const QString &password);
+    virtual ~ModxManager();
+
+    // Logs in and reads the site's configuration.
+    bool Connect(IProgress *progress);
+    // Sends one request and waits for its reply. False when no reply came
+    // (network error, HTTP error status, time-out or cancel); *reply then
+    // holds an object whose "message" says why.
+    bool Post(const QJsonDocument &request, QJsonObject *reply, IProgress *progress);
+    // Where the replies of chunk requests are reported; not owned.
+    void SetProgress(IProgress *progress);
+    const QStringList &SiteHeader() const { return siteHeader; }
+
+    QString Url() const { return url; }
+    int ChunkSize() const { return chunkSize; }
+    qint64 ExistDataSize() const { return existDataSize; }
+    bool IsConnected() const { return connected; }
+    // Why the last step failed, in a sentence for the log and the status line.
+    QString ErrorText() const { return m_error; }
+    // Milliseconds without any progress of a request after which it fails.
+    void SetTimeout(int milliseconds) { m_timeout = milliseconds; }
+
+    // "shop.example" -> "http://shop.example/cron.php"; a text holding "?"
+    // is taken as the whole address.
+    static QString EndpointOf(const QString &host);
+    // {"action": action, "object": payload}
+    static QJsonDocument Request(const QString &action, const QJsonValue &payload);
+
+protected:
+    // Post() of a body already encoded as JSON. With raw, the body of a
+    // reply that came is handed over as it is, not parsed.
+    bool PostBody(const QByteArray &body, QJsonObject *reply, IProgress *progress, QByteArray *raw = nullptr);
+    // A reply's body as an object; one with "content" and "message" when
+    // the body is not JSON.
+    static QJsonObject ParseReply(const QByteArray &body);
+    // The last wait was ended by a cancel.
+    bool Cancelled() const { return m_cancelled; }
+
+    QString host;
+    QString url;
+    QString login;
+    QString password;
+    std::unique_ptr<QNetworkAccessManager> network;
+    bool connected = false;
+    IProgress *progress = nullptr;
+    QStringList siteHeader;
+    int chunkSize = kDefaultChunkSize;
+    qint64 existDataSize = 0;
+    QVector<QStringList> rowBuffer;
+
+    QString m_error;
+
+private:
+    Q_DISABLE_COPY(ModxManager)
+
+    bool ReadConfiguration(const QJsonObject &configuration);
+
+    int m_timeout = kDefaultTimeout;
+    bool m_cancelled = false;
+};
+
+// Shows a site's reply in the progress log: "Ответ сервера: " with its
+// message, and the whole reply when it failed. Answers the last report's
+// answer (false once the user cancelled); true without a progress object.
+bool ReportReply(const QJsonObject &reply, IProgress *progress, int current, int max);

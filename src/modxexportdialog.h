@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+#include <QString>
+
+class Filter;
+class Model;
+
+namespace Ui {
+class ModxExportDialog;
+}
+
+// Asks for a shop site's host, login and password and runs the exchange
+// with it behind the progress dialog in log mode, whose log stays open
+// until the user closes it. Mode 0 writes the catalogue (with the filter) to
+// the site, 1 reads the site as data, 2 as base. The three fields are kept
+// in the project's options. The dialog closes only when the exchange
+// succeeded, so that a failed one can be corrected and tried again.
+class ModxExportDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum Mode { Export = 0, Import = 1, ImportBase = 2 };
+
+    ModxExportDialog(Model *model, int mode, const Filter *filter = nullptr, QWidget *parent = nullptr);
+    ~ModxExportDialog() override;
+
+    // Why the last exchange failed; empty when none failed or none ran.
+    QString LastError() const { return m_lastError; }
+
+public slots:
+    void accept() override;
+
+signals:
+    void beforeAction();
+    void afterAction();
+
+private:
+    Q_DISABLE_COPY(ModxExportDialog)
+
+    Model *m_model;
+    const Filter *m_filter;
+    int m_mode;
+    QString m_lastError;
+    std::unique_ptr<Ui::ModxExportDialog> ui;
+};
