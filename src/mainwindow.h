@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filter.h"
+#include "interfacelanguage.h"
 #include "iprogress.h"
 #include "model.h"
 
@@ -105,6 +106,8 @@ private:
     bool RunOnWorker(bool changesCatalogue, Operation operation);
     // "Выполнено", or "Выполнено с ошибкой" with the model's reason.
     void ShowOutcome(bool ok);
+    // Keeps the View menu's choice of language for the next start.
+    void ChooseLanguage(InterfaceLanguage::Language language);
     // The offer of the current row of the offer list, or null.
     Offer *CurrentOffer();
     void AskForUrl(bool isBase);
@@ -115,4 +118,5 @@ private:
     Filter filter;
     Ui::MainWindow *ui;
     GoodViewModel *m_goodModel; // child of the window
+    InterfaceLanguage::Language m_startLanguage; // the language the window was built in
 };

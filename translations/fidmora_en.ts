@@ -228,11 +228,7 @@
 <context>
     <name>DuplicateRemover</name>
     <message>
-        <source>Удаление дублей. Обработано </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> товаров</source>
+        <source>Удаление дублей. Обработано %1 товаров</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -275,10 +271,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Редактирование оффера </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Оставлять</source>
         <translation type="unfinished"></translation>
     </message>
@@ -306,6 +298,10 @@
         <source>Добавить категорию</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Редактирование оффера %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ExportOptionsDialog</name>
@@ -320,10 +316,6 @@
 </context>
 <context>
     <name>FeedDownload</name>
-    <message>
-        <source>Загрузка файла </source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>Загрузка %1 отменена</source>
         <translation type="unfinished"></translation>
@@ -344,13 +336,13 @@
         <source>Не удалось записать файл %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Загрузка файла %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FeedLoader</name>
-    <message>
-        <source>Старт загрузки </source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>Загрузка %1 отменена</source>
         <translation type="unfinished"></translation>
@@ -364,15 +356,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Загрузка </source>
+        <source>Старт загрузки %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>: загружено </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> товаров.</source>
+        <source>Загрузка %1: загружено %2 товаров.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -395,10 +383,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Производители:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Выбраны некоторые производители&lt;/a&gt;</source>
         <translation type="unfinished"></translation>
     </message>
@@ -416,6 +400,29 @@
     </message>
     <message>
         <source>Выберите список производителей, которые должны присутствовать в выборке</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Производители: %1&lt;/a&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Good</name>
+    <message>
+        <source>Добавлен</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Изменён</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Удалён</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -515,11 +522,11 @@
 <context>
     <name>GoodsWriter</name>
     <message>
-        <source>Сохранение </source>
+        <source>Сохранение %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Сохранено </source>
+        <source>Сохранено %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -681,14 +688,6 @@
         <translation>Done with an error</translation>
     </message>
     <message>
-        <source>Категорий: </source>
-        <translation>Categories: </translation>
-    </message>
-    <message>
-        <source>. Товаров: </source>
-        <translation>. Goods: </translation>
-    </message>
-    <message>
         <source>Составление списка офферов...</source>
         <translation>Listing the offers...</translation>
     </message>
@@ -772,6 +771,30 @@
         <source>Не удалось сохранить проект в файл %1</source>
         <translation>Could not save the project to %1</translation>
     </message>
+    <message>
+        <source>Язык интерфейса</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Русский</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Английский</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Выполнено с ошибкой: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Новый язык интерфейса появится при следующем запуске Fidmora.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Категорий: %1. Товаров: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>Model</name>
@@ -804,10 +827,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Загрузка файла </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Загрузка %1 отменена</source>
         <translation type="unfinished"></translation>
     </message>
@@ -821,6 +840,10 @@
     </message>
     <message>
         <source>Удаление оффера</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Загрузка файла %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -115,7 +115,7 @@ void FeedLoader::PrepareBase(const Source &base)
 bool FeedLoader::Run(Source *source)
 {
     m_source = source;
-    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки ") + source->name)) {
+    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки %1").arg(source->name))) {
         m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
         return false;
     }
@@ -206,8 +206,8 @@ bool FeedLoader::LoadRows(Cells &cells)
             LoadRow(cells, cells.offset);
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
-            const QString text = tr("Загрузка ") + m_source->name + tr(": загружено ")
-                    + QString::number(m_rowCount) + tr(" товаров.");
+            const QString text = tr("Загрузка %1: загружено %2 товаров.")
+                    .arg(m_source->name, QString::number(m_rowCount));
             if (!m_progress->Report(0, 0, text))
                 return false;
         }

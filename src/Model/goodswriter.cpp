@@ -274,7 +274,7 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
     for (const Source *source : sources)
         source->reader->SetOwnerThread(QThread::currentThread());
 
-    const QString saving = tr("Сохранение ") + category->name;
+    const QString saving = tr("Сохранение %1").arg(category->name);
     auto *csvWriter = dynamic_cast<CsvManipulator *>(writer);
     const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
                                                  : WriteEachRow(writer, plan, goods, progress, saving);
@@ -291,7 +291,7 @@ bool GoodsWriter::Write(IWriter *writer, const QStringList &header, bool writeHe
     if (!finished)
         return false;
     if (progress)
-        return progress->Report(total, total, tr("Сохранено ") + category->name);
+        return progress->Report(total, total, tr("Сохранено %1").arg(category->name));
     return true;
 }
 

@@ -336,7 +336,7 @@ void Model::ReleaseMappedPages()
 bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString *tempFile)
 {
     m_lastError.clear();
-    if (progress && !progress->Report(0, 0, tr("Загрузка файла ") + url)) {
+    if (progress && !progress->Report(0, 0, tr("Загрузка файла %1").arg(url))) {
         SetError(tr("Загрузка %1 отменена").arg(url));
         return false;
     }
