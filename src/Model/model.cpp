@@ -227,9 +227,12 @@ void Model::StoreFilter(const QString &prefix, const Filter &filter)
 QString Model::DefaultProjectPath()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(programFolder).isWritable())
+    // An installed program (bin/ beside share/fidmora/) never writes into its
+    // bin folder, even when it could (run as root, or installed into a
+    // folder of the user's): the user's data folder holds the autosave.
+    const bool installed = QFileInfo(programFolder + QLatin1String("/../share/fidmora")).isDir();
+    if (!installed && QFileInfo(programFolder).isWritable())
         return QDir::cleanPath(programFolder + QDir::separator() + QLatin1String("last.fdm"));
-    // Installed system-wide: the program's folder is not ours to write.
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataFolder);
     return QDir::cleanPath(dataFolder + QDir::separator() + QLatin1String("last.fdm"));
