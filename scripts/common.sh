@@ -5,6 +5,11 @@ FIDMORA_PACKAGES=(
     build-essential cmake pkg-config
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
+    # Qt's own texts (standard buttons, file choosers) in Russian.
+    qttranslations5-l10n
+    # The install test checks the desktop entry, the metainfo, the MIME
+    # type and the icons the way a desktop reads them.
+    desktop-file-utils appstream shared-mime-info file
 )
 
 fidmora_missing_packages() {
