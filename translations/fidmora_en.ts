@@ -352,10 +352,6 @@
         <translation>Done</translation>
     </message>
     <message>
-        <source>Разные офферы</source>
-        <translation>Various offers</translation>
-    </message>
-    <message>
         <source>Старт загрузки %1</source>
         <translation>Loading %1</translation>
     </message>
@@ -892,6 +888,13 @@
     <message>
         <source>Объединить подкатегории</source>
         <translation>Merge subcategories</translation>
+    </message>
+</context>
+<context>
+    <name>Source</name>
+    <message>
+        <source>Разные офферы</source>
+        <translation>Various offers</translation>
     </message>
 </context>
 </TS>

@@ -195,7 +195,7 @@ bool FeedLoader::LoadRows(Cells &cells)
 
     // The offer of the whole file, unless the file names one per row.
     if (m_source->offerColumn >= 0 || !hasRow) {
-        m_source->offerName = tr("Разные офферы");
+        m_source->offerName = QString::fromUtf8(Source::kMixedOffers);
     } else {
         m_fileOffer = OfferOfFile(QStringList() << cells.Text(m_source->urlColumn));
         m_source->offerName = m_fileOffer->name;
