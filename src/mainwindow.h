@@ -118,5 +118,5 @@ private:
     Filter filter;
     Ui::MainWindow *ui;
     GoodViewModel *m_goodModel; // child of the window
-    InterfaceLanguage::Language m_startLanguage; // the language the window was built in
+    InterfaceLanguage::Language m_startLanguage; // the language chosen when the window was built
 };
