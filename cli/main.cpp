@@ -25,8 +25,8 @@ void Print(FILE *stream, const QString &text)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    // The window's language: Russian unless the system's is English or the
-    // window's View menu chose English.
+    // The interface language, as the window's: Russian unless the system's
+    // first language is English or the window's View menu chose English.
     const InterfaceLanguage language(InterfaceLanguage::Chosen());
 
     CommandLine commandLine;

@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -201,25 +202,42 @@ private:
     }
 };
 
-// Reads the next dialog, message box or menu that opens, then closes it.
-void ReadNextShown(RussianFinder *finder, bool *seen, int turns = 200)
+// What the next dialog, message box or menu to open showed.
+struct Shown
+{
+    RussianFinder finder;
+    bool seen = false;
+    bool stop = false; // set by the test once it waits for nothing more
+};
+
+// Reads the next dialog, message box or menu that opens, then closes it;
+// gives up when told or after a number of turns of the event loop.
+void ReadNextShown(const std::shared_ptr<Shown> &state, int turns = 200)
 {
     QTimer::singleShot(0, [=] {
+        if (state->stop)
+            return;
         QWidget *shown = QApplication::activePopupWidget();
         if (!shown)
             shown = QApplication::activeModalWidget();
         if (!shown) {
             if (turns > 0)
-                ReadNextShown(finder, seen, turns - 1);
+                ReadNextShown(state, turns - 1);
             return;
         }
-        *seen = true;
-        finder->Window(shown);
+        state->seen = true;
+        state->finder.Window(shown);
         if (auto *dialog = qobject_cast<QDialog *>(shown))
             dialog->reject();
         else
             shown->close();
     });
+}
+
+// The language the windows start in: the test's settings hold no choice.
+InterfaceLanguage::Language SystemLanguage()
+{
+    return InterfaceLanguage::FromUiLanguages(QLocale::system().uiLanguages());
 }
 
 Opener Trigger(const char *action)
@@ -268,6 +286,7 @@ private slots:
     void mainWindow();
     void goodCards();
     void mixedOffersKeepTheirName();
+    void languageMenuKeepsChoice();
     void dialogs_data();
     void dialogs();
 
@@ -284,6 +303,7 @@ void TestEnglish::initTestCase()
     // The language the View menu chooses goes to a settings file of the
     // test's own.
     QStandardPaths::setTestModeEnabled(true);
+    QSettings(QSettings::UserScope, QStringLiteral("fidmora"), QStringLiteral("fidmora")).clear();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     WriteFeed(QDir(m_dir->path()), QStringLiteral("data.csv"), kData);
@@ -297,6 +317,7 @@ void TestEnglish::cleanupTestCase()
 {
     m_window.reset();
     m_english.reset();
+    QSettings(QSettings::UserScope, QStringLiteral("fidmora"), QStringLiteral("fidmora")).clear();
 }
 
 std::unique_ptr<TestableWindow> TestEnglish::NewWindow(const QString &options)
@@ -373,6 +394,25 @@ void TestEnglish::mixedOffersKeepTheirName()
     QVERIFY2(shown.contains(QStringLiteral("Various offers (4)")), qPrintable(shown.join(QLatin1Char(','))));
 }
 
+void TestEnglish::languageMenuKeepsChoice()
+{
+    // Each choice is kept for the next start of the window and of
+    // fidmora-cli; the one that differs from the running language says when
+    // it applies.
+    const QVector<QPair<QString, InterfaceLanguage::Language>> choices = {
+            {QStringLiteral("language_en"), InterfaceLanguage::English},
+            {QStringLiteral("language_ru"), InterfaceLanguage::Russian}};
+    for (const auto &choice : choices) {
+        const auto told = std::make_shared<Shown>();
+        ReadNextShown(told);
+        m_window->findChild<QAction *>(choice.first)->trigger();
+        told->stop = true;
+        QCOMPARE(InterfaceLanguage::Chosen(), choice.second);
+        QVERIFY(m_window->findChild<QAction *>(choice.first)->isChecked());
+        QCOMPARE(told->seen, choice.second != SystemLanguage());
+    }
+}
+
 void TestEnglish::dialogs_data()
 {
     QTest::addColumn<Opener>("open");
@@ -402,8 +442,10 @@ void TestEnglish::dialogs_data()
         window.viewGood(window.findChild<QAbstractItemView *>(QStringLiteral("goodListView"))->model()->index(0, 0));
     });
     QTest::newRow("language") << Opener([](TestableWindow &window) {
-        auto *english = window.findChild<QAction *>(QStringLiteral("language_en"));
-        (english->isChecked() ? window.findChild<QAction *>(QStringLiteral("language_ru")) : english)->trigger();
+        // The language the window did not start in.
+        window.findChild<QAction *>(SystemLanguage() == InterfaceLanguage::English ? QStringLiteral("language_ru")
+                                                                                  : QStringLiteral("language_en"))
+                ->trigger();
     });
     QTest::newRow("progress") << Opener([](TestableWindow &window) {
         RunWithProgress(&window, false, [](IProgress *progress) {
@@ -421,12 +463,12 @@ void TestEnglish::dialogs_data()
 void TestEnglish::dialogs()
 {
     QFETCH(Opener, open);
-    RussianFinder finder;
-    bool seen = false;
-    ReadNextShown(&finder, &seen);
+    const auto shown = std::make_shared<Shown>();
+    ReadNextShown(shown);
     open(*m_window);
-    QVERIFY2(seen, "nothing opened");
-    QVERIFY2(finder.found.isEmpty(), qPrintable(finder.found.join(QLatin1Char('\n'))));
+    shown->stop = true;
+    QVERIFY2(shown->seen, "nothing opened");
+    QVERIFY2(shown->finder.found.isEmpty(), qPrintable(shown->finder.found.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestEnglish)

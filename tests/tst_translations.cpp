@@ -88,6 +88,7 @@ void TestTranslations::initTestCase()
 {
     // The View menu's choice goes to a settings file of the test's own.
     QStandardPaths::setTestModeEnabled(true);
+    QSettings(QSettings::UserScope, QStringLiteral("fidmora"), QStringLiteral("fidmora")).clear();
 
     // The texts as the code holds them now, collected the way the
     // fidmora_lupdate target collects them.
