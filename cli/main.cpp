@@ -7,6 +7,7 @@
 #include "clirunner.h"
 #include "commandline.h"
 #include "consoleprogress.h"
+#include "interfacelanguage.h"
 #include "interruptwatcher.h"
 #include "model.h"
 
@@ -24,6 +25,9 @@ void Print(FILE *stream, const QString &text)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // The interface language, as the window's: Russian unless the system's
+    // first language is English or the window's View menu chose English.
+    const InterfaceLanguage language(InterfaceLanguage::Chosen());
 
     CommandLine commandLine;
     switch (commandLine.Parse(QCoreApplication::arguments().mid(1))) {

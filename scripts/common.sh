@@ -6,13 +6,17 @@ FIDMORA_PACKAGES=(
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
     libcurl4-openssl-dev
+    # Qt's own texts (standard buttons, file choosers) in Russian.
+    qttranslations5-l10n
 )
 
 # Only for the tests (test.sh), never for a user's machine (run.sh): the
-# servers the upload tests start on 127.0.0.1.
+# servers the exchange tests start on 127.0.0.1, and what the install test
+# checks the desktop entry, the metainfo, the MIME type and the icons with.
 FIDMORA_TEST_PACKAGES=(
     python3-pyftpdlib vsftpd openssl openssh-server openssh-client
     php-cli php-sqlite3
+    desktop-file-utils appstream shared-mime-info file
 )
 
 fidmora_missing_packages() {

@@ -2,12 +2,15 @@
 
 #include "catmodel.h"
 #include "filter.h"
+#include "source.h"
 
 #include <QColor>
 
 CategoryViewModel::CategoryViewModel(CatModel *root, Filter *filter)
     : m_root(root)
     , m_filter(filter)
+    , m_mixedOffers(QString::fromUtf8(Source::kMixedOffers))
+    , m_mixedOffersShown(QCoreApplication::translate("Source", Source::kMixedOffers))
 {
 }
 
@@ -64,9 +67,11 @@ QVariant CategoryViewModel::data(const QModelIndex &index, int role) const
         return QVariant();
     const CatModel *node = NodeAt(index);
     switch (role) {
-    case Qt::DisplayRole:
-        return QString(node->name + QLatin1String(" (") + QString::number(node->GoodCount(true))
-                       + QLatin1Char(')'));
+    case Qt::DisplayRole: {
+        const bool mixedOffers = node->ghost && node->parent == m_root && node->name == m_mixedOffers;
+        return QString((mixedOffers ? m_mixedOffersShown : node->name) + QLatin1String(" (")
+                       + QString::number(node->GoodCount(true)) + QLatin1Char(')'));
+    }
     case Qt::ForegroundRole:
         return node->ghost ? QColor(110, 110, 110) : QColor(Qt::black);
     case Qt::CheckStateRole:

@@ -46,4 +46,6 @@ private:
 
     CatModel *m_root;
     Filter *m_filter;
+    const QString m_mixedOffers;      // the name of the ghost of files with offers per row
+    const QString m_mixedOffersShown; // as the interface shows it
 };

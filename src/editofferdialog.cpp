@@ -41,7 +41,7 @@ EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowTitle(offer->name.isEmpty() ? tr("Создание нового оффера")
-                                         : tr("Редактирование оффера ") + offer->name);
+                                         : tr("Редактирование оффера %1").arg(offer->name));
 
     ui->offerNameEdit->setText(offer->name);
     ui->importUrlEdit->setText(offer->exportUrl);

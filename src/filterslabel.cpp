@@ -58,11 +58,12 @@ void FiltersLabel::UpdateText()
     if (vendorCount == 0) {
         text += tr("<a href=\"#chooseVendor\">Любой производитель</a>");
     } else if (vendorCount <= 3) {
-        text += tr("<a href=\"#chooseVendor\">Производители:");
         // Vendor names come from the feeds: shown as written, never as markup.
+        QStringList names;
         for (const QString *vendor : qAsConst(m_filter->vendors))
-            text += QLatin1Char(' ') + vendor->toHtmlEscaped();
-        text += QLatin1String("</a>") + ClearLink("clearVendor");
+            names.append(vendor->toHtmlEscaped());
+        text += tr("<a href=\"#chooseVendor\">Производители: %1</a>").arg(names.join(QLatin1Char(' ')))
+                + ClearLink("clearVendor");
     } else {
         text += tr("<a href=\"#chooseVendor\">Выбраны некоторые производители</a>") + ClearLink("clearVendor");
     }

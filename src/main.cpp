@@ -1,21 +1,32 @@
 #include <QApplication>
-#include <QLocale>
-#include <QTranslator>
 
+#include "interfacelanguage.h"
 #include "mainwindow.h"
+#include "progressdialog.h"
+#include "terminationwatcher.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Before anything that takes time: from here on, a request to end the
+    // program closes the window the normal way.
+    TerminationWatcher termination;
 
-    // Russian is the program's own language; other languages get a
-    // translation when one is built in.
-    QTranslator translator;
-    if (translator.load(QLocale(), QStringLiteral("fidmora"), QStringLiteral("_"), QStringLiteral(":/translations")))
-        app.installTranslator(&translator);
+    const InterfaceLanguage language(InterfaceLanguage::Chosen());
 
     const QString projectPath = MainWindow::ProjectArgument(app.arguments());
     MainWindow window(nullptr, projectPath.isNull() ? nullptr : &projectPath);
+    QObject::connect(&termination, &TerminationWatcher::terminated, &window, [&window] {
+        // A running operation is cancelled as by its Cancel button; a chooser
+        // or a dialog is closed as by its close box.
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            if (auto *progress = qobject_cast<ProgressDialog *>(modal))
+                progress->reject();
+            else
+                modal->close();
+        }
+        window.close();
+    });
     window.show();
     return app.exec();
 }

@@ -18,6 +18,7 @@
 #include "offerviewmodel.h"
 #include "progressthread.h"
 
+#include <QActionGroup>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -73,6 +74,7 @@ Good *FirstShownGood(const CatModel *category, const Filter &filter)
 MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , m_startLanguage(InterfaceLanguage::Chosen())
 {
     InitResources();
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -114,9 +116,18 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     connect(ui->modx_import_base, &QAction::triggered, this, &MainWindow::openModxImportBaseDialog);
     connect(ui->remove_duplicates, &QAction::triggered, this, &MainWindow::removeDuplicates);
 
-    ui->menu_view->addAction(ui->dock_io->toggleViewAction());
-    ui->menu_view->addAction(ui->dock_cats->toggleViewAction());
-    ui->menu_view->addAction(ui->dock_offers->toggleViewAction());
+    // The docks come first, above the language.
+    QAction *languageSeparator = ui->menu_view->actions().value(0);
+    ui->menu_view->insertAction(languageSeparator, ui->dock_io->toggleViewAction());
+    ui->menu_view->insertAction(languageSeparator, ui->dock_cats->toggleViewAction());
+    ui->menu_view->insertAction(languageSeparator, ui->dock_offers->toggleViewAction());
+
+    auto *languages = new QActionGroup(this);
+    languages->addAction(ui->language_ru);
+    languages->addAction(ui->language_en);
+    (m_startLanguage == InterfaceLanguage::English ? ui->language_en : ui->language_ru)->setChecked(true);
+    connect(ui->language_ru, &QAction::triggered, this, [this] { ChooseLanguage(InterfaceLanguage::Russian); });
+    connect(ui->language_en, &QAction::triggered, this, [this] { ChooseLanguage(InterfaceLanguage::English); });
 
     loadAllViews();
 
@@ -173,7 +184,17 @@ void MainWindow::ShowOutcome(bool ok)
     if (reason.isEmpty())
         Report(0, 0, tr("Выполнено с ошибкой"));
     else
-        Report(0, 0, tr("Выполнено с ошибкой") % QLatin1String(": ") % reason);
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(reason));
+}
+
+void MainWindow::ChooseLanguage(InterfaceLanguage::Language language)
+{
+    InterfaceLanguage::Choose(language);
+    // The texts are set as the window is built: a new language takes a new start.
+    if (language != m_startLanguage) {
+        QMessageBox::information(this, tr("Язык интерфейса"),
+                                 tr("Новый язык интерфейса появится при следующем запуске Fidmora."));
+    }
 }
 
 Offer *MainWindow::CurrentOffer()
@@ -219,8 +240,9 @@ void MainWindow::loadGoodView()
     SetViewModel(ui->goodListView, nullptr);
     m_goodModel->Fill(&model.Root(), &filter);
     SetViewModel(ui->goodListView, m_goodModel);
-    ui->statLabel->setText(tr("Категорий: ") % QString::number(model.Root().CountWithGoods(&filter))
-                           % tr(". Товаров: ") % QString::number(m_goodModel->rowCount()));
+    ui->statLabel->setText(tr("Категорий: %1. Товаров: %2")
+                                   .arg(model.Root().CountWithGoods(&filter))
+                                   .arg(m_goodModel->rowCount()));
     ui->filters->UpdateText();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filter.h"
+#include "interfacelanguage.h"
 #include "iprogress.h"
 #include "model.h"
 
@@ -107,6 +108,8 @@ private:
     bool RunOnWorker(bool changesCatalogue, Operation operation);
     // "Выполнено", or "Выполнено с ошибкой" with the model's reason.
     void ShowOutcome(bool ok);
+    // Keeps the View menu's choice of language for the next start.
+    void ChooseLanguage(InterfaceLanguage::Language language);
     // The offer of the current row of the offer list, or null.
     Offer *CurrentOffer();
     void AskForUrl(bool isBase);
@@ -119,4 +122,5 @@ private:
     Filter filter;
     Ui::MainWindow *ui;
     GoodViewModel *m_goodModel; // child of the window
+    InterfaceLanguage::Language m_startLanguage; // the language chosen when the window was built
 };

@@ -168,6 +168,8 @@ private slots:
     void sigintCancelsLongLoad();
     void sigintQuitsStalledDownload();
     void siteSteps();
+    void languageOfMessages_data();
+    void languageOfMessages();
 
 private:
     QString Path(const QString &name) const { return m_dir->filePath(name); }
@@ -180,11 +182,18 @@ private:
     QByteArray Read(const QString &path) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_config; // the settings folder of every run
 };
 
 void TestCli::initTestCase()
 {
     qRegisterMetaType<QProcess::ExitStatus>();
+    // The runs speak Russian, as on a system that is not English, whatever
+    // the machine's language and whatever language a window chose on it.
+    QVERIFY(m_config.isValid());
+    qputenv("LC_ALL", "C.UTF-8");
+    qunsetenv("LANGUAGE");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
 }
 
 void TestCli::init()
@@ -774,6 +783,54 @@ void TestCli::sigintQuitsStalledDownload()
     QVERIFY(!QFileInfo::exists(Path("out.csv")));
     const QString log = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(log.contains(QStringLiteral("Прервано")), qPrintable(log));
+}
+
+void TestCli::languageOfMessages_data()
+{
+    QTest::addColumn<QByteArray>("locale");    // LC_ALL
+    QTest::addColumn<QByteArray>("languages"); // LANGUAGE
+    QTest::addColumn<QByteArray>("chosen");    // in the window's View menu
+    QTest::addColumn<bool>("english");
+
+    QTest::newRow("C") << QByteArray("C") << QByteArray() << QByteArray() << false;
+    QTest::newRow("POSIX") << QByteArray("POSIX") << QByteArray() << QByteArray() << false;
+    QTest::newRow("C.UTF-8") << QByteArray("C.UTF-8") << QByteArray() << QByteArray() << false;
+    QTest::newRow("Russian") << QByteArray("ru_RU.UTF-8") << QByteArray() << QByteArray() << false;
+    QTest::newRow("German") << QByteArray("de_DE.UTF-8") << QByteArray() << QByteArray() << false;
+    QTest::newRow("English") << QByteArray("en_US.UTF-8") << QByteArray() << QByteArray() << true;
+    QTest::newRow("British") << QByteArray("en_GB.UTF-8") << QByteArray() << QByteArray() << true;
+    QTest::newRow("Russian first of the languages") << QByteArray("en_US.UTF-8") << QByteArray("ru:en")
+                                                    << QByteArray() << false;
+    QTest::newRow("English chosen") << QByteArray("ru_RU.UTF-8") << QByteArray() << QByteArray("en") << true;
+    QTest::newRow("Russian chosen") << QByteArray("en_US.UTF-8") << QByteArray() << QByteArray("ru") << false;
+}
+
+void TestCli::languageOfMessages()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, languages);
+    QFETCH(QByteArray, chosen);
+    QFETCH(bool, english);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));
+    if (!languages.isEmpty())
+        environment.insert(QStringLiteral("LANGUAGE"), QString::fromLatin1(languages));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
+    if (!chosen.isEmpty()) {
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("config/fidmora"))));
+        Write(QStringLiteral("config/fidmora/fidmora.conf"), "[interface]\nlanguage=" + chosen + "\n");
+    }
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(FIDMORA_CLI), {"--add", "missing.csv"});
+    QVERIFY(process.waitForFinished(kRunTimeout));
+    QCOMPARE(process.exitCode(), 1);
+    const QString log = QString::fromUtf8(process.readAllStandardError());
+    const QString expected = english ? QStringLiteral("File missing.csv not found")
+                                     : QStringLiteral("Файл missing.csv не найден");
+    QVERIFY2(log.contains(expected), qPrintable(log));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -333,7 +333,10 @@ void TestMainWindow::menus_data()
                           << QStringList{"project_new|Новый проект", "project_open|Открыть проект",
                                          "project_save|Сохранить проект", "data_delete|Удалить загруженные данные",
                                          "-", "exit|Выход"};
-    QTest::newRow("view") << "menu_view" << "Вид" << QStringList{"|Файлы", "|Категории", "|Офферы"};
+    QTest::newRow("view") << "menu_view" << "Вид"
+                          << QStringList{"|Файлы", "|Категории", "|Офферы", "-", "menu_language>Язык интерфейса"};
+    QTest::newRow("language") << "menu_language" << "Язык интерфейса"
+                              << QStringList{"language_ru|Русский", "language_en|Английский"};
     QTest::newRow("offers") << "menu_2" << "Офферы"
                             << QStringList{"load_all_offers_CSV|Загрузить CSV всех офферов",
                                            "load_offers_from_admitad|Загрузить офферов из Admitad",

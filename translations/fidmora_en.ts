@@ -5,541 +5,512 @@
     <name>ChooseCatDelegate::ChooseCatWidget</name>
     <message>
         <source>Выбор категории</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose a category</translation>
     </message>
     <message>
         <source>Нет категорий для этого оффера. Возможно он ещё не загружен.</source>
-        <translation type="unfinished"></translation>
+        <translation>This offer has no categories. Perhaps its feed is not loaded yet.</translation>
     </message>
 </context>
 <context>
     <name>ChooseCategoryDialog</name>
     <message>
         <source>Выберите катагорию</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose a category</translation>
     </message>
     <message>
         <source>Выбрать категорию и все подкатегории</source>
-        <translation type="unfinished"></translation>
+        <translation>The category and all its subcategories</translation>
     </message>
     <message>
         <source>Выбрать только категорию</source>
-        <translation type="unfinished"></translation>
+        <translation>The category only</translation>
     </message>
     <message>
         <source>Выбрать только подкатегории</source>
-        <translation type="unfinished"></translation>
+        <translation>Its subcategories only</translation>
     </message>
 </context>
 <context>
     <name>Cli</name>
     <message>
         <source>Шаг %1 из %2: %3</source>
-        <translation type="unfinished"></translation>
+        <translation>Step %1 of %2: %3</translation>
     </message>
     <message>
         <source>причина неизвестна</source>
-        <translation type="unfinished"></translation>
+        <translation>reason unknown</translation>
     </message>
     <message>
         <source>Ошибка: шаг %1 из %2 «%3» не выполнен: %4</source>
-        <translation type="unfinished"></translation>
+        <translation>Error: step %1 of %2 &quot;%3&quot; failed: %4</translation>
     </message>
     <message>
         <source>Прервано по Ctrl+C</source>
-        <translation type="unfinished"></translation>
+        <translation>Interrupted by Ctrl+C</translation>
     </message>
     <message>
         <source>Не удалось записать файл проекта %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not write the project file %1</translation>
     </message>
     <message>
         <source>оффер «%1» (%2): %3</source>
-        <translation type="unfinished"></translation>
+        <translation>offer &quot;%1&quot; (%2): %3</translation>
     </message>
     <message>
         <source>Не удалось записать файл %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not write the file %1: %2</translation>
     </message>
     <message>
         <source>Не удалось создать папку %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not create the folder %1</translation>
     </message>
     <message>
         <source>ФАЙЛ</source>
-        <translation type="unfinished"></translation>
+        <translation>FILE</translation>
     </message>
     <message>
         <source>открыть проект: всё очищается, читаются офферы с правилами и фильтр</source>
-        <translation type="unfinished"></translation>
+        <translation>open a project: clears everything, reads the offers with their rules and the filter</translation>
     </message>
     <message>
         <source>добавить файл с данными (CSV или dc_catalog)</source>
-        <translation type="unfinished"></translation>
+        <translation>add a data file (CSV or dc_catalog)</translation>
     </message>
     <message>
         <source>добавить файл с базой (CSV или dc_catalog)</source>
-        <translation type="unfinished"></translation>
+        <translation>add a base file (CSV or dc_catalog)</translation>
     </message>
     <message>
         <source>URL</source>
-        <translation type="unfinished"></translation>
+        <translation>URL</translation>
     </message>
     <message>
         <source>загрузить файл с данными по адресу</source>
-        <translation type="unfinished"></translation>
+        <translation>download a data file from an address</translation>
     </message>
     <message>
         <source>загрузить файл с базой по адресу</source>
-        <translation type="unfinished"></translation>
+        <translation>download a base file from an address</translation>
     </message>
     <message>
         <source>загрузить CSV всех офферов, до первой ошибки</source>
-        <translation type="unfinished"></translation>
+        <translation>load every offer&apos;s CSV, up to the first failure</translation>
     </message>
     <message>
         <source>удалить дубли</source>
-        <translation type="unfinished"></translation>
+        <translation>remove duplicates</translation>
     </message>
     <message>
         <source>a,b,c</source>
-        <translation type="unfinished"></translation>
+        <translation>a,b,c</translation>
     </message>
     <message>
         <source>колонки для следующих сохранений (по умолчанию все колонки товаров)</source>
-        <translation type="unfinished"></translation>
+        <translation>columns of the saves that follow (by default all the goods&apos; columns)</translation>
     </message>
     <message>
         <source>сохранить всё в один файл с учётом фильтра</source>
-        <translation type="unfinished"></translation>
+        <translation>save the goods that pass the filter to one file</translation>
     </message>
     <message>
         <source>ПАПКА</source>
-        <translation type="unfinished"></translation>
+        <translation>FOLDER</translation>
     </message>
     <message>
         <source>сохранить по категориям с учётом фильтра (папка создаётся)</source>
-        <translation type="unfinished"></translation>
+        <translation>save one file per category, with the filter (the folder is created)</translation>
     </message>
     <message>
         <source>сохранить проект вместе с фильтром</source>
-        <translation type="unfinished"></translation>
+        <translation>save the project with the filter</translation>
     </message>
     <message>
         <source>вывести итоги: источники, офферы, категории, товары и их состояния</source>
-        <translation type="unfinished"></translation>
+        <translation>print a summary: sources, offers, categories, goods and their statuses</translation>
     </message>
     <message>
         <source>Параметр %1 не принимает значения</source>
-        <translation type="unfinished"></translation>
+        <translation>Option %1 takes no value</translation>
     </message>
     <message>
         <source>Лишний аргумент «%1»: шаги начинаются с «--»</source>
-        <translation type="unfinished"></translation>
+        <translation>Unexpected argument &quot;%1&quot;: steps begin with &quot;--&quot;</translation>
     </message>
     <message>
         <source>Неизвестный параметр %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Unknown option %1</translation>
     </message>
     <message>
         <source>Параметру %1 нужно значение: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Option %1 needs a value: %2</translation>
     </message>
     <message>
         <source>Не задано ни одного шага</source>
-        <translation type="unfinished"></translation>
+        <translation>No steps given</translation>
     </message>
     <message>
         <source>Справка: fidmora-cli --help</source>
-        <translation type="unfinished"></translation>
+        <translation>Help: fidmora-cli --help</translation>
     </message>
     <message>
         <source>Использование: fidmora-cli [ПАРАМЕТРЫ] ШАГ...</source>
-        <translation type="unfinished"></translation>
+        <translation>Usage: fidmora-cli [OPTIONS] STEP...</translation>
     </message>
     <message>
         <source>Обновляет каталог Fidmora без окна: шаги выполняются по порядку, каждый над каталогом,</source>
-        <translation type="unfinished"></translation>
+        <translation>Updates the Fidmora catalogue without a window: the steps run in order, each on the catalogue</translation>
     </message>
     <message>
         <source>который оставили предыдущие.</source>
-        <translation type="unfinished"></translation>
+        <translation>left by the ones before.</translation>
     </message>
     <message>
         <source>Шаги:</source>
-        <translation type="unfinished"></translation>
+        <translation>Steps:</translation>
     </message>
     <message>
         <source>Параметры:</source>
-        <translation type="unfinished"></translation>
+        <translation>Options:</translation>
     </message>
     <message>
         <source>не показывать ход работы</source>
-        <translation type="unfinished"></translation>
+        <translation>do not show the progress</translation>
     </message>
     <message>
         <source>показать эту справку</source>
-        <translation type="unfinished"></translation>
+        <translation>show this help</translation>
     </message>
     <message>
         <source>показать версию</source>
-        <translation type="unfinished"></translation>
+        <translation>show the version</translation>
     </message>
     <message>
         <source>Итоги (--summary) выводятся строками «sources N», «offers N», «categories N», «goods N»,</source>
-        <translation type="unfinished"></translation>
+        <translation>The summary (--summary) is printed as the lines &quot;sources N&quot;, &quot;offers N&quot;, &quot;categories N&quot;, &quot;goods N&quot;,</translation>
     </message>
     <message>
         <source>«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,</source>
-        <translation type="unfinished"></translation>
+        <translation>&quot;added N&quot;, &quot;changed N&quot;, &quot;deleted N&quot;; all but the first two count the goods</translation>
     </message>
     <message>
         <source>прошедшие фильтр.</source>
-        <translation type="unfinished"></translation>
+        <translation>that pass the filter.</translation>
     </message>
     <message>
         <source>Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.</source>
-        <translation type="unfinished"></translation>
+        <translation>Progress goes to standard error; Ctrl+C cancels the current step.</translation>
     </message>
     <message>
         <source>Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,</source>
-        <translation type="unfinished"></translation>
+        <translation>Exit codes: 0 — every step succeeded, 1 — a step failed, 2 — wrong options,</translation>
     </message>
     <message>
         <source>130 — прервано (Ctrl+C).</source>
-        <translation type="unfinished"></translation>
+        <translation>130 — interrupted (Ctrl+C).</translation>
     </message>
     <message>
         <source>Пример: обновлять изменения для сайта каждые 4 часа (строка crontab):</source>
-        <translation type="unfinished"></translation>
+        <translation>Example: refresh the changes for the site every 4 hours (a crontab line):</translation>
     </message>
     <message>
         <source>Отмена: текущий шаг остановится, как только сможет. Повторное Ctrl+C прервёт работу сразу.</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancelling: the current step stops as soon as it can. Press Ctrl+C again to stop at once.</translation>
     </message>
 </context>
 <context>
     <name>DcCatalogConverter</name>
     <message>
         <source>Обработка dc_catalog</source>
-        <translation type="unfinished"></translation>
+        <translation>Converting the dc_catalog file</translation>
     </message>
 </context>
 <context>
     <name>DuplicateRemover</name>
     <message>
-        <source>Удаление дублей. Обработано </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> товаров</source>
-        <translation type="unfinished"></translation>
+        <source>Удаление дублей. Обработано %1 товаров</source>
+        <translation>Removing duplicates. Goods checked: %1</translation>
     </message>
 </context>
 <context>
     <name>EditOfferDialog</name>
     <message>
         <source>Информация об оффере</source>
-        <translation type="unfinished"></translation>
+        <translation>Offer details</translation>
     </message>
     <message>
         <source>Имя оффера:</source>
-        <translation type="unfinished"></translation>
+        <translation>Offer name:</translation>
     </message>
     <message>
         <source>Ссылка для загрузки:</source>
-        <translation type="unfinished"></translation>
+        <translation>Feed address:</translation>
     </message>
     <message>
         <source>Префикс файла:</source>
-        <translation type="unfinished"></translation>
+        <translation>File prefix:</translation>
     </message>
     <message>
         <source>Доменное имя:</source>
-        <translation type="unfinished"></translation>
+        <translation>Domain name:</translation>
     </message>
     <message>
         <source>Настройка категорий</source>
-        <translation type="unfinished"></translation>
+        <translation>Category rules</translation>
     </message>
     <message>
         <source>...</source>
-        <translation type="unfinished"></translation>
+        <translation>...</translation>
     </message>
     <message>
         <source>Остальные категории:</source>
-        <translation type="unfinished"></translation>
+        <translation>Other categories:</translation>
     </message>
     <message>
         <source>Создание нового оффера</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Редактирование оффера </source>
-        <translation type="unfinished"></translation>
+        <translation>New offer</translation>
     </message>
     <message>
         <source>Оставлять</source>
-        <translation type="unfinished"></translation>
+        <translation>Keep</translation>
     </message>
     <message>
         <source>Удалять</source>
-        <translation type="unfinished"></translation>
+        <translation>Drop</translation>
     </message>
     <message>
         <source>Ошибка</source>
-        <translation type="unfinished"></translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>Имя оффера не может быть пустым</source>
-        <translation type="unfinished"></translation>
+        <translation>The offer name cannot be empty</translation>
     </message>
     <message>
         <source>Действия</source>
-        <translation type="unfinished">Actions</translation>
+        <translation>Actions</translation>
     </message>
     <message>
         <source>Удалить категорию</source>
-        <translation type="unfinished">Delete the category</translation>
+        <translation>Remove the category</translation>
     </message>
     <message>
         <source>Добавить категорию</source>
-        <translation type="unfinished"></translation>
+        <translation>Add a category</translation>
+    </message>
+    <message>
+        <source>Редактирование оффера %1</source>
+        <translation>Edit offer %1</translation>
     </message>
 </context>
 <context>
     <name>ExportOptionsDialog</name>
     <message>
         <source>Настройки сохранения</source>
-        <translation type="unfinished"></translation>
+        <translation>Export options</translation>
     </message>
     <message>
         <source>Выберите поля</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose the columns</translation>
     </message>
 </context>
 <context>
     <name>FeedDownload</name>
     <message>
-        <source>Загрузка файла </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Загрузка %1 отменена</source>
-        <translation type="unfinished"></translation>
+        <translation>Download of %1 cancelled</translation>
     </message>
     <message>
         <source>Сервер ответил %1 %2 на запрос %3</source>
-        <translation type="unfinished"></translation>
+        <translation>The server answered %1 %2 to the request for %3</translation>
     </message>
     <message>
         <source>Не удалось загрузить %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not download %1: %2</translation>
     </message>
     <message>
         <source>Загрузка %1 прервана: получено %2 из %3 байт</source>
-        <translation type="unfinished"></translation>
+        <translation>Download of %1 broke off: %2 of %3 bytes received</translation>
     </message>
     <message>
         <source>Не удалось записать файл %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not write the file %1</translation>
+    </message>
+    <message>
+        <source>Загрузка файла %1</source>
+        <translation>Downloading %1</translation>
     </message>
 </context>
 <context>
     <name>FeedLoader</name>
     <message>
-        <source>Старт загрузки </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Загрузка %1 отменена</source>
-        <translation type="unfinished"></translation>
+        <translation>Loading of %1 cancelled</translation>
     </message>
     <message>
         <source>Выполнено</source>
-        <translation type="unfinished">Done</translation>
+        <translation>Done</translation>
     </message>
     <message>
-        <source>Разные офферы</source>
-        <translation type="unfinished"></translation>
+        <source>Старт загрузки %1</source>
+        <translation>Loading %1</translation>
     </message>
     <message>
-        <source>Загрузка </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>: загружено </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> товаров.</source>
-        <translation type="unfinished"></translation>
+        <source>Загрузка %1: загружено %2 товаров.</source>
+        <translation>Loading %1: %2 goods loaded.</translation>
     </message>
 </context>
 <context>
     <name>FiltersLabel</name>
     <message>
         <source>Фильтры: </source>
-        <translation type="unfinished"></translation>
+        <translation>Filters: </translation>
     </message>
     <message>
         <source>&lt;a href=&quot;#choosePrice&quot;&gt;Цена с %1 до %2&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&quot;#choosePrice&quot;&gt;Price from %1 to %2&lt;/a&gt;</translation>
     </message>
     <message>
         <source>&lt;a href=&quot;#choosePrice&quot;&gt;Любая цена&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&quot;#choosePrice&quot;&gt;Any price&lt;/a&gt;</translation>
     </message>
     <message>
         <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Любой производитель&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Производители:</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&quot;#chooseVendor&quot;&gt;Any brand&lt;/a&gt;</translation>
     </message>
     <message>
         <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Выбраны некоторые производители&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&quot;#chooseVendor&quot;&gt;Some brands&lt;/a&gt;</translation>
     </message>
     <message>
         <source>Только если есть скидка</source>
-        <translation type="unfinished"></translation>
+        <translation>Discounted only</translation>
     </message>
     <message>
         <source>&lt;a href=&quot;#chooseOldPrice&quot;&gt;Неважно есть скидка или нет&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&quot;#chooseOldPrice&quot;&gt;With or without a discount&lt;/a&gt;</translation>
     </message>
     <message>
         <source>Выбор производителя</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose brands</translation>
     </message>
     <message>
         <source>Выберите список производителей, которые должны присутствовать в выборке</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose the brands whose goods to show</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Производители: %1&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;#chooseVendor&quot;&gt;Brands: %1&lt;/a&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>Good</name>
+    <message>
+        <source>Добавлен</source>
+        <translation>Added</translation>
+    </message>
+    <message>
+        <source>Изменён</source>
+        <translation>Changed</translation>
+    </message>
+    <message>
+        <source>Удалён</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
     </message>
 </context>
 <context>
     <name>GoodPropsView</name>
     <message>
         <source>Свойство</source>
-        <translation type="unfinished"></translation>
+        <translation>Property</translation>
     </message>
     <message>
         <source>Значение</source>
-        <translation type="unfinished"></translation>
+        <translation>Value</translation>
     </message>
 </context>
 <context>
     <name>GoodViewDialog</name>
     <message>
         <source>Просмотр товара</source>
-        <translation type="unfinished"></translation>
+        <translation>Good details</translation>
     </message>
     <message>
         <source>Загрузка...</source>
-        <translation type="unfinished"></translation>
+        <translation>Loading...</translation>
     </message>
 </context>
 <context>
     <name>GoodWidget</name>
     <message>
-        <source>Form</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Загрузка...</source>
-        <translation type="unfinished"></translation>
+        <translation>Loading...</translation>
     </message>
     <message>
         <source>Название</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Набор инструментов</source>
-        <translation type="unfinished"></translation>
+        <translation>Name</translation>
     </message>
     <message>
         <source>Цена</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>1000</source>
-        <translation type="unfinished"></translation>
+        <translation>Price</translation>
     </message>
     <message>
         <source>Старая цена</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>1200</source>
-        <translation type="unfinished"></translation>
+        <translation>Old price</translation>
     </message>
     <message>
         <source>Категория</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Инструменты/Наборы</source>
-        <translation type="unfinished"></translation>
+        <translation>Category</translation>
     </message>
     <message>
         <source>Производитель</source>
-        <translation type="unfinished"></translation>
+        <translation>Brand</translation>
     </message>
     <message>
         <source>Источник</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Магазин</source>
-        <translation type="unfinished"></translation>
+        <translation>Offer</translation>
     </message>
     <message>
         <source>Идентификатор</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>12345 ([i])</source>
-        <translation type="unfinished"></translation>
+        <translation>ID</translation>
     </message>
     <message>
         <source>Статус</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Добавлен</source>
-        <translation type="unfinished"></translation>
+        <translation>Status</translation>
     </message>
 </context>
 <context>
     <name>GoodsWriter</name>
     <message>
-        <source>Сохранение </source>
-        <translation type="unfinished"></translation>
+        <source>Сохранение %1</source>
+        <translation>Saving %1</translation>
     </message>
     <message>
-        <source>Сохранено </source>
-        <translation type="unfinished"></translation>
+        <source>Сохранено %1</source>
+        <translation>Saved %1</translation>
     </message>
 </context>
 <context>
     <name>IncludeCatViewModel</name>
     <message>
         <source>Оставить</source>
-        <translation type="unfinished"></translation>
+        <translation>Keep</translation>
     </message>
     <message>
         <source>Удалить</source>
-        <translation type="unfinished"></translation>
+        <translation>Drop</translation>
     </message>
     <message>
         <source>Ошибка</source>
-        <translation type="unfinished"></translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>Эта категория уже есть в списке</source>
-        <translation type="unfinished"></translation>
+        <translation>This category is already in the list</translation>
     </message>
 </context>
 <context>
@@ -614,7 +585,7 @@
     </message>
     <message>
         <source>Удалить загруженные данные</source>
-        <translation>Delete loaded data</translation>
+        <translation>Remove loaded data</translation>
     </message>
     <message>
         <source>Выход</source>
@@ -622,7 +593,7 @@
     </message>
     <message>
         <source>Загрузить CSV всех офферов</source>
-        <translation>Load CSV of all offers</translation>
+        <translation>Load all offers&apos; CSV</translation>
     </message>
     <message>
         <source>Загрузить офферов из Admitad</source>
@@ -646,7 +617,7 @@
     </message>
     <message>
         <source>Modx с Fidmora</source>
-        <translation>MODX with Fidmora</translation>
+        <translation>MODX site (Fidmora)</translation>
     </message>
     <message>
         <source>Сохранить CSV</source>
@@ -666,7 +637,7 @@
     </message>
     <message>
         <source>По URL</source>
-        <translation>By URL</translation>
+        <translation>From a URL</translation>
     </message>
     <message>
         <source>Удалить дубли</source>
@@ -678,15 +649,7 @@
     </message>
     <message>
         <source>Выполнено с ошибкой</source>
-        <translation>Done with an error</translation>
-    </message>
-    <message>
-        <source>Категорий: </source>
-        <translation>Categories: </translation>
-    </message>
-    <message>
-        <source>. Товаров: </source>
-        <translation>. Goods: </translation>
+        <translation>Finished with an error</translation>
     </message>
     <message>
         <source>Составление списка офферов...</source>
@@ -718,7 +681,7 @@
     </message>
     <message>
         <source>Введите URL файла</source>
-        <translation>Enter the file URL</translation>
+        <translation>Enter the feed URL</translation>
     </message>
     <message>
         <source>Сохранить всё в один файл</source>
@@ -730,7 +693,7 @@
     </message>
     <message>
         <source>Новые правила оффера применятся, когда его файл загрузят снова</source>
-        <translation>The offer&apos;s new rules apply when its file is loaded again</translation>
+        <translation>The offer&apos;s new rules apply when its feed is loaded again</translation>
     </message>
     <message>
         <source>Действия</source>
@@ -766,141 +729,172 @@
     </message>
     <message>
         <source>Файл проекта Fidmora</source>
-        <translation>Fidmora project file</translation>
+        <translation>Fidmora project</translation>
     </message>
     <message>
         <source>Не удалось сохранить проект в файл %1</source>
         <translation>Could not save the project to %1</translation>
+    </message>
+    <message>
+        <source>Язык интерфейса</source>
+        <translation>Interface language</translation>
+    </message>
+    <message>
+        <source>Русский</source>
+        <translation>Russian</translation>
+    </message>
+    <message>
+        <source>Английский</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>Выполнено с ошибкой: %1</source>
+        <translation>Finished with an error: %1</translation>
+    </message>
+    <message>
+        <source>Новый язык интерфейса появится при следующем запуске Fidmora.</source>
+        <translation>Fidmora will speak the new interface language from its next start.</translation>
+    </message>
+    <message>
+        <source>Категорий: %1. Товаров: %2</source>
+        <translation>Categories: %1. Goods: %2</translation>
     </message>
 </context>
 <context>
     <name>Model</name>
     <message>
         <source>Файл %1 не найден</source>
-        <translation type="unfinished"></translation>
+        <translation>File %1 not found</translation>
     </message>
     <message>
         <source>Не удалось прочитать файл %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not read the file %1</translation>
     </message>
     <message>
         <source>В файле %1 нет заголовка: первая строка пуста</source>
-        <translation type="unfinished"></translation>
+        <translation>The file %1 has no header: its first line is empty</translation>
     </message>
     <message>
         <source>Удаление дублей отменено</source>
-        <translation type="unfinished"></translation>
+        <translation>Duplicate removal cancelled</translation>
     </message>
     <message>
         <source>Сохранение отменено</source>
-        <translation type="unfinished"></translation>
+        <translation>Saving cancelled</translation>
     </message>
     <message>
         <source>Не удалось создать файл %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not create the file %1</translation>
     </message>
     <message>
         <source>Не удалось записать файл %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Загрузка файла </source>
-        <translation type="unfinished"></translation>
+        <translation>Could not write the file %1</translation>
     </message>
     <message>
         <source>Загрузка %1 отменена</source>
-        <translation type="unfinished"></translation>
+        <translation>Loading of %1 cancelled</translation>
     </message>
     <message>
         <source>Удаление старых данных</source>
-        <translation type="unfinished"></translation>
+        <translation>Removing the old data</translation>
     </message>
     <message>
         <source>Операция отменена</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancelled</translation>
     </message>
     <message>
         <source>Удаление оффера</source>
-        <translation type="unfinished"></translation>
+        <translation>Deleting the offer</translation>
+    </message>
+    <message>
+        <source>Загрузка файла %1</source>
+        <translation>Downloading %1</translation>
     </message>
 </context>
 <context>
     <name>PriceDialog</name>
     <message>
         <source>Выберите цену</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose the price</translation>
     </message>
     <message>
         <source>от</source>
-        <translation type="unfinished"></translation>
+        <translation>from</translation>
     </message>
     <message>
         <source>до</source>
-        <translation type="unfinished"></translation>
+        <translation>to</translation>
     </message>
     <message>
         <source>(доступные значения от %1 до %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>(prices from %1 to %2 are available)</translation>
     </message>
 </context>
 <context>
     <name>ProgressDialog</name>
     <message>
         <source>Обработка...</source>
-        <translation type="unfinished"></translation>
+        <translation>Working...</translation>
     </message>
     <message>
         <source>Идёт обработка...</source>
-        <translation type="unfinished"></translation>
+        <translation>Working...</translation>
     </message>
     <message>
         <source>Закрыть</source>
-        <translation type="unfinished"></translation>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
     <name>ProjectFile</name>
     <message>
         <source>Файл проекта %1 не найден</source>
-        <translation type="unfinished"></translation>
+        <translation>Project file %1 not found</translation>
     </message>
     <message>
         <source>Не удалось прочитать файл проекта %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Could not read the project file %1</translation>
     </message>
     <message>
         <source>Файл проекта %1 повреждён: слишком глубокая вложенность элементов</source>
-        <translation type="unfinished"></translation>
+        <translation>The project file %1 is damaged: its elements nest too deep</translation>
     </message>
     <message>
         <source>Файл проекта %1 повреждён: %2 (строка %3)</source>
-        <translation type="unfinished"></translation>
+        <translation>The project file %1 is damaged: %2 (line %3)</translation>
     </message>
     <message>
         <source>Файл %1 не является проектом Fidmora</source>
-        <translation type="unfinished"></translation>
+        <translation>The file %1 is not a Fidmora project</translation>
     </message>
 </context>
 <context>
     <name>QWidget</name>
     <message>
         <source>...</source>
-        <translation type="unfinished"></translation>
+        <translation>...</translation>
     </message>
 </context>
 <context>
     <name>ReplaceCatViewModel</name>
     <message>
         <source>Категория оффера</source>
-        <translation type="unfinished"></translation>
+        <translation>Offer&apos;s category</translation>
     </message>
     <message>
         <source>Переименованная категория</source>
-        <translation type="unfinished"></translation>
+        <translation>Renamed category</translation>
     </message>
     <message>
         <source>Объединить подкатегории</source>
-        <translation type="unfinished"></translation>
+        <translation>Merge subcategories</translation>
+    </message>
+</context>
+<context>
+    <name>Source</name>
+    <message>
+        <source>Разные офферы</source>
+        <translation>Various offers</translation>
     </message>
 </context>
 </TS>

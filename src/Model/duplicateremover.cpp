@@ -223,8 +223,8 @@ void DuplicateRemover::ReportProgress()
 {
     if (!progress)
         return;
-    const QString text = QCoreApplication::translate("DuplicateRemover", "Удаление дублей. Обработано ")
-            + QString::number(processedCount) + QCoreApplication::translate("DuplicateRemover", " товаров");
+    const QString text = QCoreApplication::translate("DuplicateRemover", "Удаление дублей. Обработано %1 товаров")
+                                 .arg(processedCount);
     if (!progress->Report(0, 0, text))
         cancelled = true;
 }

@@ -131,7 +131,7 @@ bool FeedDownload::Run()
             lastReport = received;
             const qint64 total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
             m_progress->Report(int(received >> 10), int(qMax<qint64>(0, total) >> 10),
-                               tr("Загрузка файла ") + m_shownUrl);
+                               tr("Загрузка файла %1").arg(m_shownUrl));
         }
     };
 

@@ -94,7 +94,7 @@ bool FeedLoader::Run(Source *source)
 {
     m_source = source;
     m_offerCount = m_model.Offers().size();
-    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки ") + source->name)) {
+    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки %1").arg(source->name))) {
         m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
         return false;
     }
@@ -263,7 +263,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
 
     // The offer of the whole file, unless the file names one per row.
     if (m_source->offerColumn >= 0 || !hasRow) {
-        m_source->offerName = tr("Разные офферы");
+        m_source->offerName = QString::fromUtf8(Source::kMixedOffers);
     } else {
         m_fileOffer = Touch(OfferOfFile(QStringList() << cells.Text(m_source->urlColumn)));
         m_source->offerName = m_fileOffer->name;

@@ -1,5 +1,7 @@
 #include "good.h"
 
+#include <QCoreApplication>
+
 #include "csvmanipulator.h"
 #include "idtemplate.h"
 #include "offer.h"
@@ -130,11 +132,11 @@ QString Good::StatusText(int status)
 {
     switch (status) {
     case Added:
-        return QStringLiteral("Добавлен");
+        return QCoreApplication::translate("Good", "Добавлен");
     case Changed:
-        return QStringLiteral("Изменён");
+        return QCoreApplication::translate("Good", "Изменён");
     case Deleted:
-        return QStringLiteral("Удалён");
+        return QCoreApplication::translate("Good", "Удалён");
     }
-    return QStringLiteral("Ошибка");
+    return QCoreApplication::translate("Good", "Ошибка");
 }

@@ -297,7 +297,7 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
         source->reader->SetOwnerThread(QThread::currentThread());
 
     m_unreadRows = 0;
-    const QString saving = tr("Сохранение ") + category->name;
+    const QString saving = tr("Сохранение %1").arg(category->name);
     const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
                                                  : WriteEachRow(writer, csvWriter, plan, goods, progress, saving);
 
@@ -323,7 +323,7 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
                           .arg(files.join(QStringLiteral(", ")));
         return false;
     }
-    if (progress && !progress->Report(total, total, tr("Сохранено ") + category->name)) {
+    if (progress && !progress->Report(total, total, tr("Сохранено %1").arg(category->name))) {
         m_error = tr("Сохранение отменено");
         return false;
     }

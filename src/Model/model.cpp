@@ -269,9 +269,12 @@ void Model::StoreFilter(const QString &prefix, const Filter &filter)
 QString Model::DefaultProjectPath()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(programFolder).isWritable())
+    // An installed program (bin/ beside share/fidmora/) never writes into its
+    // bin folder, even when it could (run as root, or installed into a
+    // folder of the user's): the user's data folder holds the autosave.
+    const bool installed = QFileInfo(programFolder + QLatin1String("/../share/fidmora")).isDir();
+    if (!installed && QFileInfo(programFolder).isWritable())
         return QDir::cleanPath(programFolder + QDir::separator() + QLatin1String("last.fdm"));
-    // Installed system-wide: the program's folder is not ours to write.
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataFolder);
     return QDir::cleanPath(dataFolder + QDir::separator() + QLatin1String("last.fdm"));
@@ -477,7 +480,7 @@ bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString
     const Operation operation(this);
     // The address as shown: a password in it is never.
     const QString shown = QUrl(url, QUrl::TolerantMode).toDisplayString(QUrl::RemovePassword);
-    if (progress && !progress->Report(0, 0, tr("Загрузка файла ") + shown)) {
+    if (progress && !progress->Report(0, 0, tr("Загрузка файла %1").arg(shown))) {
         SetError(tr("Загрузка %1 отменена").arg(shown));
         return false;
     }

@@ -76,6 +76,8 @@ public:
     // Adds the project to what the model holds; false when the file is
     // missing, unreadable or malformed (what was read before an error stays).
     bool LoadProject(const QString &path = QString());
+    // "last.fdm" beside the program when it runs from its build tree, else
+    // in the user's application data folder.
     static QString DefaultProjectPath();
     void StoreFilter(const QString &prefix, const Filter &filter);
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -23,7 +24,7 @@ struct Source
 
     std::unique_ptr<CsvManipulator> reader;
     QString name;      // file name without folder and last extension
-    QString offerName; // offer of the whole file, or "Разные офферы"
+    QString offerName; // offer of the whole file, or kMixedOffers
     QStringList header;
     QString path;      // the CSV file actually read
     OwnedFile ownedFile; // a download or conversion read only by this source
@@ -41,6 +42,13 @@ struct Source
     int idColumn = -1;
     int urlColumn = -1;
     int idTplColumn = -1;
+
+    // The offerName of a file that names its offers row by row. It names the
+    // ghost node its goods land below, whose path a project's filter keeps:
+    // it stays the same in every interface language, so that a project
+    // means the same to the window and to fidmora-cli whatever language
+    // each speaks. Only the category tree shows it translated.
+    static constexpr char kMixedOffers[] = QT_TRANSLATE_NOOP("Source", "Разные офферы");
 
     // Takes the column indexes from the header.
     void FindColumns();
