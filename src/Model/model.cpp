@@ -17,6 +17,7 @@
 #include "goodswriter.h"
 #include "iprogress.h"
 #include "projectfile.h"
+#include "ymlconverter.h"
 
 namespace {
 
@@ -24,6 +25,14 @@ namespace {
 // write its address with https.
 const char kDcCatalogMarker[] = "!DOCTYPE dc_catalog SYSTEM \"http://www.delivery-club.ru/xml/dc.dtd\"";
 const char kDcCatalogMarkerHttps[] = "!DOCTYPE dc_catalog SYSTEM \"https://www.delivery-club.ru/xml/dc.dtd\"";
+
+// Where the CSV converted from a catalogue file goes: the temporary folder,
+// the file's base name and a random number.
+QString ConvertedCsvPath(const QString &path)
+{
+    return QDir::tempPath() + QDir::separator() + QFileInfo(path).completeBaseName() + QLatin1Char('_')
+            + QString::number(QRandomGenerator::global()->bounded(1 << 30)) + QLatin1String(".csv");
+}
 
 } // namespace
 
@@ -92,24 +101,35 @@ void Model::AppendArrayOption(const QString &key, const QString &value)
 bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
 {
     m_lastError.clear();
+    m_warnings.clear();
     QString readPath = path;
     QFile file(path);
+    int withoutCategory = 0;
     if (file.open(QIODevice::ReadOnly)) {
         const QString firstLine = QString::fromUtf8(file.readLine(2049));
         file.close();
         if (firstLine.contains(QLatin1String(kDcCatalogMarker))
                 || firstLine.contains(QLatin1String(kDcCatalogMarkerHttps))) {
-            const QString csvPath = QDir::tempPath() + QDir::separator() + QFileInfo(path).completeBaseName()
-                    + QLatin1Char('_') + QString::number(QRandomGenerator::global()->bounded(1 << 30))
-                    + QLatin1String(".csv");
+            const QString csvPath = ConvertedCsvPath(path);
             if (DcCatalogConverter::Convert(path, csvPath, progress))
                 readPath = csvPath;
+        } else if (YmlConverter::IsYmlCatalog(path)) {
+            // A catalogue that cannot be converted loads nothing at all.
+            const QString csvPath = ConvertedCsvPath(path);
+            YmlConverter converter;
+            if (!converter.Convert(path, csvPath, progress)) {
+                SetError(converter.ErrorText());
+                return false;
+            }
+            readPath = csvPath;
+            withoutCategory = converter.OffersWithoutCategory();
         }
     }
 
     Source source;
     source.name = QFileInfo(path).completeBaseName();
     source.path = readPath;
+    source.feedPath = path;
     source.reader = OpenCsvReader(readPath);
     if (!source.reader) {
         if (!QFileInfo::exists(readPath))
@@ -120,12 +140,25 @@ bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
             SetError(tr("В файле %1 нет заголовка: первая строка пуста").arg(QDir::toNativeSeparators(path)));
         return false;
     }
-    return LoadFromReader(source, isBase, progress);
+    // Told before the load, kept after it: the load starts a warning list of its own.
+    QString warning;
+    if (withoutCategory > 0) {
+        warning = tr("Каталог %1: товаров с категорией, которой нет в каталоге: %2; они не загружены")
+                          .arg(QFileInfo(path).fileName())
+                          .arg(withoutCategory);
+        if (progress)
+            progress->Report(0, 0, warning);
+    }
+    const bool ok = LoadFromReader(source, isBase, progress);
+    if (!warning.isEmpty())
+        AddWarning(warning);
+    return ok;
 }
 
 bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
 {
     m_lastError.clear();
+    m_warnings.clear();
     FeedLoader loader(*this, isBase, progress);
     if (isBase)
         loader.PrepareBase(source);
@@ -136,6 +169,7 @@ bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
 bool Model::RemoveDuplicates(IProgress *progress)
 {
     m_lastError.clear();
+    m_warnings.clear();
     DuplicateRemover remover;
     const bool finished = remover.Run(&m_root, progress);
     if (!finished)
@@ -243,6 +277,7 @@ bool Model::SaveProject(const QString &path) const
 bool Model::LoadProject(const QString &path)
 {
     m_lastError.clear();
+    m_warnings.clear();
     const QString file = path.isNull() ? DefaultProjectPath() : path;
     QString error;
     const bool ok = ProjectFile::Load(*this, file, &error);
@@ -271,6 +306,7 @@ bool Model::SaveToFile(const QString &file, const CatModel *category, const QStr
                        const Filter *filter, IProgress *progress)
 {
     m_lastError.clear();
+    m_warnings.clear();
     IWriter *writer = CreateCsvWriter(file);
     if (!writer) {
         SetError(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(file)));
@@ -292,6 +328,7 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
                               const Filter *filter, IProgress *progress)
 {
     m_lastError.clear();
+    m_warnings.clear();
     const CatModel *from = category ? category : &m_root;
     QList<const CatModel *> listed;
     listed.append(from);
@@ -336,6 +373,7 @@ void Model::ReleaseMappedPages()
 bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString *tempFile)
 {
     m_lastError.clear();
+    m_warnings.clear();
     if (progress && !progress->Report(0, 0, tr("Загрузка файла ") + url)) {
         SetError(tr("Загрузка %1 отменена").arg(url));
         return false;
@@ -389,7 +427,8 @@ bool Model::UnloadOffer(Offer *offer, IProgress *progress)
     if (!offer->exportFile.isEmpty()) {
         for (int i = m_sources.size() - 1; i >= 0; --i) {
             Source *source = &m_sources[i];
-            if (source->path != offer->exportFile)
+            // A converted catalogue's source reads another file than the download.
+            if (source->path != offer->exportFile && source->feedPath != offer->exportFile)
                 continue;
             m_root.RemoveGoodsOfSource(source);
             DropSource(source);

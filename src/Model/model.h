@@ -76,6 +76,9 @@ public:
     void DeleteUnusedOffers();
 
     QString LastError() const { return m_lastError; }
+    // What the last operation skipped or could not take as it stood; it
+    // succeeded all the same. Cleared when an operation starts.
+    QStringList Warnings() const { return m_warnings; }
 
     QMap<QString, QString> options;
     QMap<QString, QStringList> arrayOptions;
@@ -96,6 +99,7 @@ private:
     friend class FeedLoader;
 
     void SetError(const QString &text) { m_lastError = text; }
+    void AddWarning(const QString &text) { m_warnings.append(text); }
     void DropSource(Source *source);
     // Gives back the pages of the feeds that a walk over their rows read in.
     void ReleaseMappedPages();
@@ -107,4 +111,5 @@ private:
     QMap<QString, Offer *> m_offerIndex;
     VendorRegistry m_vendors;
     QString m_lastError;
+    QStringList m_warnings;
 };

@@ -20,6 +20,7 @@ struct Source
     QString offerName; // offer of the whole file, or "Разные офферы"
     QStringList header;
     QString path;      // the CSV file actually read
+    QString feedPath;  // the file loaded: for a converted catalogue its XML file
     std::set<IdTemplate> idTemplates; // interned templates of the goods
 
     int nameColumn = -1;
