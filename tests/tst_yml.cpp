@@ -192,6 +192,16 @@ void TestYml::conversion_data()
             << QStringList{"1|param_Размер (RU)|", "1|idTpl|", "2|param_Размер (RU)|52",
                            "2|param_Цвет|красный, синий", "2|idTpl|[u]#[i]", "2|picture|a.jpg",
                            "2|pictures|a.jpg\nb.jpg"} << 0;
+    QByteArray many;
+    for (int i = 1; i <= 1200; ++i)
+        many += OfferXml(QByteArray::number(i).constData(), "1");
+    many += "<offer id=\"late\" group_id=\"g\"><url>https://shop.example/g</url><categoryId>1</categoryId>"
+            "<param name=\"Вес\" unit=\"кг\">2</param></offer>\n";
+    QTest::newRow("a column first seen after many offers")
+            << Catalogue("<category id=\"1\">Еда</category>", many)
+            << QStringList{"1|param_Вес (кг)|", "1200|idTpl|", "late|param_Вес (кг)|2", "late|idTpl|[u]#[i]",
+                           "1200|name|Товар 1200"}
+            << 0;
     QByteArray windows = Catalogue("<category id=\"1\">Еда</category>", OfferXml("1", "1"),
                                    "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n");
     windows.replace("Еда", "\xc5\xe4\xe0").replace("Товар", "\xd2\xee\xe2\xe0\xf0").replace("Магазин", "");
@@ -207,6 +217,7 @@ void TestYml::conversion()
     RecordingProgress progress;
     QVERIFY2(model.AddFile(Write("shop.xml", document), false, &progress), qPrintable(model.LastError()));
     const QHash<QString, QHash<QString, QString>> rows = RowsById(model.Sources().first().path);
+    QCOMPARE(rows.size(), document.count("<offer "));
     for (const QString &cell : cells) {
         const QStringList parts = cell.split(QLatin1Char('|'));
         QVERIFY2(rows.value(parts.at(0)).contains(parts.at(1)), qPrintable(cell));

@@ -1,7 +1,11 @@
 #include "ymlconverter.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -27,6 +31,9 @@ const qint64 kChunk = 1 << 20;          // bytes handed to the parser at a time
 const int kFlushAt = 4 << 20;           // rows reach the file in blocks of about this size
 const size_t kMaxText = 64u << 20;      // the longest text of one element
 const qint64 kDetectLimit = 16 << 20;   // how far detection looks for the document element
+// The offers whose param columns are learnt before any row is written: when
+// the others bring no new column, the rows go to the file once.
+const int kHeadOffers = 1000;
 
 void InitLibrary()
 {
@@ -205,16 +212,91 @@ void ResolvePaths(CategoryTable &categories)
     }
 }
 
-// One pass over the document with the push parser: either the categories
-// (the pass stops once they are known) or the offers, written as rows.
+// Writes blocks of rows to a file on a thread of its own: the parse goes on
+// while the system copies the block before. At most two blocks wait.
+class BlockWriter
+{
+public:
+    explicit BlockWriter(QFile *file) : m_file(file), m_thread([this]() { Loop(); }) {}
+    ~BlockWriter() { Finish(); }
+
+    // Hands a block over and gives an empty one back; false once a write
+    // has failed.
+    bool Hand(QByteArray &block)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this]() { return m_full.size() < 2 || m_failed; });
+        if (m_failed)
+            return false;
+        m_full.push_back(std::move(block));
+        if (m_empty.empty()) {
+            block = QByteArray();
+            block.reserve(kFlushAt + kFlushAt / 2);
+        } else {
+            block = std::move(m_empty.back());
+            m_empty.pop_back();
+        }
+        m_changed.notify_all();
+        return true;
+    }
+
+    // Waits until every block is written; false when a write failed.
+    bool Finish()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+        return !m_failed;
+    }
+
+private:
+    Q_DISABLE_COPY(BlockWriter)
+
+    void Loop()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this]() { return !m_full.empty() || m_done; });
+            if (m_full.empty())
+                return;
+            QByteArray block = std::move(m_full.front());
+            m_full.pop_front();
+            lock.unlock();
+            const bool written = m_file->write(block) == block.size();
+            block.resize(0); // keeps the buffer
+            lock.lock();
+            m_failed = m_failed || !written;
+            m_empty.push_back(std::move(block));
+            m_changed.notify_all();
+        }
+    }
+
+    QFile *m_file;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_full;
+    std::vector<QByteArray> m_empty;
+    bool m_done = false;
+    bool m_failed = false;
+    std::thread m_thread; // last: it starts once the rest is ready
+};
+
+// One pass over the document with the push parser. The head pass learns
+// the categories and the columns of the first offers and stops; the offer
+// pass writes the header and a row per offer.
 class YmlPass
 {
     Q_DECLARE_TR_FUNCTIONS(YmlConverter)
 
 public:
-    enum Mode { CategoryPass, OfferPass };
+    enum Mode { HeadPass, OfferPass };
 
-    YmlPass(Mode mode, const QString &fileName) : m_mode(mode), m_fileName(fileName)
+    YmlPass(Mode mode, const QString &fileName, const QString &csvName = QString())
+        : m_mode(mode), m_fileName(fileName), m_csvName(csvName)
     {
         std::memset(&m_sax, 0, sizeof(m_sax));
         m_sax.initialized = XML_SAX2_MAGIC;
@@ -233,10 +315,19 @@ public:
             xmlFreeParserCtxt(m_context);
     }
 
-    // The category table of the category pass, read by the offer pass.
+    // The category table of the head pass, read by the offer pass.
     CategoryTable categories;
-    // The offer pass writes its rows here.
-    QFile *rows = nullptr;
+    // The offer pass writes the CSV file through this.
+    BlockWriter *csv = nullptr;
+
+    // The offer pass starts with the columns the head pass found.
+    void TakeColumns(YmlPass &head)
+    {
+        m_extraColumns.swap(head.m_extraColumns);
+        m_extraNames.swap(head.m_extraNames);
+        m_extraCells.assign(m_extraNames.size(), std::string());
+        m_idTplColumn = head.m_idTplColumn;
+    }
 
     // Reads the document from the start. False on malformed XML, a read or
     // write error or a cancel; Error() says which.
@@ -249,6 +340,11 @@ public:
         }
         xmlCtxtUseOptions(m_context, XML_PARSE_NONET);
         m_texts.resize(TextCount);
+        m_out.reserve(kFlushAt + kFlushAt / 2);
+        if (m_mode == OfferPass) {
+            WriteHeader();
+            m_headerSize = m_out.size();
+        }
         QByteArray chunk(int(kChunk), Qt::Uninitialized);
         const qint64 total = qMax<qint64>(1, file.size());
         qint64 done = 0;
@@ -282,7 +378,7 @@ public:
             FailMalformed();
             return false;
         }
-        return m_mode == CategoryPass || Flush(true);
+        return m_mode == HeadPass || Flush(true);
     }
 
     QString Error() const { return m_error; }
@@ -298,9 +394,10 @@ public:
             header.append(QString::fromStdString(name));
         return header;
     }
-    // Rows that begin before this offset of the rows file have fewer fields
-    // than the header: they were written before a column appeared.
+    // The rows that begin before this offset of the file lack the columns
+    // that appeared after the header was written; -1 when no column did.
     qint64 ShortRowsEnd() const { return m_shortRowsEnd; }
+    qint64 HeaderSize() const { return m_headerSize; }
 
 private:
     Q_DISABLE_COPY(YmlPass)
@@ -348,6 +445,18 @@ private:
             pass->m_errorLine = error->line;
             pass->m_errorColumn = error->int2;
         }
+    }
+
+    // The head pass ends once the categories are known (they come first in
+    // every catalogue seen so far, but need not) and the first offers were
+    // seen.
+    bool HeadDone()
+    {
+        if (m_mode != HeadPass || !m_sawCategories || (!m_sawOffers && m_offers < kHeadOffers))
+            return false;
+        m_finished = true;
+        xmlStopParser(m_context);
+        return true;
     }
 
     void Fail(const QString &text)
@@ -421,17 +530,10 @@ private:
                     kind = Categories;
                 } else if (std::strcmp(name, "offers") == 0) {
                     kind = Offers;
-                    // The categories come first in every catalogue seen so
-                    // far; when they do, the category pass ends here.
-                    if (m_mode == CategoryPass && m_sawCategories) {
-                        m_finished = true;
-                        xmlStopParser(m_context);
-                        return;
-                    }
                 }
                 break;
             case Categories:
-                if (m_mode == CategoryPass && std::strcmp(name, "category") == 0) {
+                if (m_mode == HeadPass && std::strcmp(name, "category") == 0) {
                     kind = Category;
                     m_categoryId.clear();
                     m_categoryParent.clear();
@@ -442,7 +544,9 @@ private:
                 }
                 break;
             case Offers:
-                if (m_mode == OfferPass && std::strcmp(name, "offer") == 0) {
+                if (std::strcmp(name, "offer") == 0) {
+                    if (HeadDone())
+                        return;
                     kind = Offer;
                     BeginOffer(attributeCount, attributes);
                 }
@@ -468,6 +572,11 @@ private:
         switch (m_kinds[--m_depth]) {
         case Categories:
             m_sawCategories = true;
+            HeadDone();
+            break;
+        case Offers:
+            m_sawOffers = true;
+            HeadDone();
             break;
         case Category:
             Trim(m_categoryName);
@@ -587,6 +696,7 @@ private:
             text.clear();
         m_pictures.clear();
         m_firstPicture = 0;
+        m_paramPlace = 0;
         m_target = nullptr;
         m_rowStart = m_written + m_out.size();
     }
@@ -613,7 +723,19 @@ private:
         m_key.assign("param_").append(m_paramName);
         if (!m_paramUnit.empty())
             m_key.append(" (").append(m_paramUnit).append(1, ')');
-        SetExtra(ExtraColumn(m_key), m_value);
+        // Offers mostly list their params in the same order: the column of
+        // the previous offer's param at this place is tried first.
+        const size_t place = m_paramPlace++;
+        int column;
+        if (place < m_paramGuess.size() && m_extraNames[size_t(m_paramGuess[place])] == m_key) {
+            column = m_paramGuess[place];
+        } else {
+            column = ExtraColumn(m_key);
+            if (place >= m_paramGuess.size())
+                m_paramGuess.resize(place + 1);
+            m_paramGuess[place] = column;
+        }
+        SetExtra(column, m_value);
     }
 
     int ExtraColumn(const std::string &name)
@@ -626,7 +748,8 @@ private:
         m_extraNames.push_back(name);
         m_extraCells.emplace_back();
         // The rows before this offer's lack the column.
-        m_shortRowsEnd = m_rowStart;
+        if (m_mode == OfferPass)
+            m_shortRowsEnd = m_rowStart;
         return column;
     }
 
@@ -652,6 +775,12 @@ private:
             if (m_extraCells[size_t(m_idTplColumn)].empty())
                 SetExtra(m_idTplColumn, "[u]#[i]");
         }
+        if (m_mode == HeadPass) {
+            for (const int column : m_extraSet)
+                m_extraCells[size_t(column)].clear();
+            m_extraSet.clear();
+            return;
+        }
 
         const std::string *name = &m_texts[NameText];
         if (name->empty()) {
@@ -666,10 +795,13 @@ private:
             }
             name = &m_composed;
         }
-        const std::string *path = &m_noPath;
-        const auto category = categories.byId.find(m_texts[CategoryText]);
-        if (category != categories.byId.end())
-            path = &category->second.path;
+        // Offers of one category often follow each other.
+        if (!m_lastPath || m_texts[CategoryText] != m_lastCategory) {
+            const auto category = categories.byId.find(m_texts[CategoryText]);
+            m_lastPath = category != categories.byId.end() ? &category->second.path : &m_noPath;
+            m_lastCategory = m_texts[CategoryText];
+        }
+        const std::string *path = m_lastPath;
         if (path->empty())
             ++m_withoutCategory;
 
@@ -700,21 +832,33 @@ private:
             Flush(false);
     }
 
+    void WriteHeader()
+    {
+        CsvRowBuilder row(&m_out);
+        row.Begin();
+        for (const char *name : kColumnNames)
+            row.Field(name, int(std::strlen(name)));
+        for (const std::string &name : m_extraNames)
+            row.Field(name.data(), int(name.size()));
+        row.End();
+    }
+
     bool Flush(bool last)
     {
         if (m_out.isEmpty() || (!last && m_out.size() < kFlushAt))
             return !m_failed;
-        if (rows->write(m_out) != m_out.size()) {
-            Fail(tr("Не удалось записать файл %1").arg(rows->fileName()));
+        const int size = m_out.size();
+        if (!csv->Hand(m_out)) {
+            Fail(tr("Не удалось записать файл %1").arg(m_csvName));
             return false;
         }
-        m_written += m_out.size();
-        m_out.clear();
+        m_written += size;
         return !m_failed;
     }
 
     const Mode m_mode;
     const QString m_fileName;
+    const QString m_csvName;
     xmlSAXHandler m_sax;
     xmlParserCtxtPtr m_context = nullptr;
 
@@ -722,6 +866,7 @@ private:
     int m_depth = 0;
     bool m_sawRoot = false;
     bool m_sawCategories = false;
+    bool m_sawOffers = false;
     bool m_finished = false;
     bool m_failed = false;
     QString m_error;
@@ -748,6 +893,10 @@ private:
     std::string m_key;
     std::string m_composed;
     const std::string m_noPath;
+    std::string m_lastCategory;
+    const std::string *m_lastPath = nullptr;
+    std::vector<int> m_paramGuess; // columns of the previous offer's params, by place
+    size_t m_paramPlace = 0;
     size_t m_emptyMarkupEnd = std::string::npos;
 
     // Columns beyond the fixed ones, by name, and this offer's cells.
@@ -760,54 +909,66 @@ private:
     QByteArray m_out;
     qint64 m_written = 0;
     qint64 m_rowStart = 0;
-    qint64 m_shortRowsEnd = 0;
+    qint64 m_headerSize = 0;
+    qint64 m_shortRowsEnd = -1;
     int m_offers = 0;
     int m_withoutCategory = 0;
 };
 
-// Writes the header and then the rows, giving the rows written before the
-// last column appeared the empty cells they lack.
-bool WriteCsv(const QString &csvPath, const QStringList &header, QFile &rows, qint64 shortRowsEnd)
+// Writes the file again under the whole header when columns appeared after
+// it was written; the rows written before get the empty cells they lack.
+bool AddColumns(const QString &csvPath, const QStringList &header, qint64 headerSize, qint64 shortRowsEnd)
 {
-    CsvManipulator csv;
-    if (!csv.Open(csvPath, false) || !rows.seek(0))
+    const QString partPath = csvPath + QLatin1String(".part");
+    QFile old(csvPath);
+    if (!old.open(QIODevice::ReadOnly) || !old.seek(headerSize))
         return false;
-    csv.WriteHeader(header);
-    const int columns = header.size();
-    QByteArray buffer;
-    QByteArray padded;
-    CsvRawRow row;
-    qint64 left = shortRowsEnd;
-    while (left > 0) {
-        const QByteArray more = rows.read(qMin<qint64>(left, kFlushAt));
-        if (more.isEmpty())
+    bool ok;
+    {
+        CsvManipulator csv;
+        if (!csv.Open(partPath, false))
             return false;
-        left -= more.size();
-        buffer += more;
-        const char *begin = buffer.constData();
-        const char *end = begin + buffer.size();
-        const char *rowEnd = nullptr;
-        padded.clear();
-        while (CsvManipulator::ParseRow(begin, end, left == 0, row, &rowEnd) == CsvManipulator::ParseResult::Row) {
-            padded.append(begin, int(rowEnd - begin) - 2); // without its "\r\n"
-            for (int i = row.Count(); i < columns; ++i)
-                padded.append(';');
-            padded.append("\r\n", 2);
-            begin = rowEnd;
+        csv.WriteHeader(header);
+        const int columns = header.size();
+        QByteArray buffer;
+        QByteArray padded;
+        CsvRawRow row;
+        qint64 left = shortRowsEnd - headerSize;
+        ok = true;
+        while (ok && left > 0) {
+            const QByteArray more = old.read(qMin<qint64>(left, kFlushAt));
+            ok = !more.isEmpty();
+            left -= more.size();
+            buffer += more;
+            const char *begin = buffer.constData();
+            const char *end = begin + buffer.size();
+            const char *rowEnd = nullptr;
+            padded.resize(0);
+            while (CsvManipulator::ParseRow(begin, end, left == 0, row, &rowEnd) == CsvManipulator::ParseResult::Row) {
+                padded.append(begin, int(rowEnd - begin) - 2); // without its "\r\n"
+                for (int i = row.Count(); i < columns; ++i)
+                    padded.append(';');
+                padded.append("\r\n", 2);
+                begin = rowEnd;
+            }
+            csv.WriteRaw(padded.constData(), padded.size());
+            buffer.remove(0, int(begin - buffer.constData()));
         }
-        csv.WriteRaw(padded.constData(), padded.size());
-        buffer.remove(0, int(begin - buffer.constData()));
+        QByteArray block(kFlushAt, Qt::Uninitialized);
+        for (qint64 got = 1; ok && got > 0;) {
+            got = old.read(block.data(), block.size());
+            ok = got >= 0;
+            if (got > 0)
+                csv.WriteRaw(block.constData(), int(got));
+        }
+        ok = csv.Close() && ok;
     }
-    QByteArray block(kFlushAt, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = rows.read(block.data(), block.size());
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        csv.WriteRaw(block.constData(), int(got));
+    old.close();
+    if (!ok || !QFile::remove(csvPath) || !QFile::rename(partPath, csvPath)) {
+        QFile::remove(partPath);
+        return false;
     }
-    return csv.Close();
+    return true;
 }
 
 // Stops at the first element and remembers its name.
@@ -877,31 +1038,43 @@ bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProg
         return false;
     }
 
-    YmlPass categoryPass(YmlPass::CategoryPass, fileName);
-    if (!categoryPass.Run(xml, progress)) {
-        m_error = categoryPass.Error();
+    YmlPass head(YmlPass::HeadPass, fileName);
+    if (!head.Run(xml, progress)) {
+        m_error = head.Error();
         return false;
     }
-    YmlPass offerPass(YmlPass::OfferPass, fileName);
-    std::swap(offerPass.categories, categoryPass.categories);
+    YmlPass offerPass(YmlPass::OfferPass, fileName, csvPath);
+    std::swap(offerPass.categories, head.categories);
     ResolvePaths(offerPass.categories);
+    offerPass.TakeColumns(head);
 
-    const QString rowsPath = csvPath + QLatin1String(".rows");
-    QFile rows(rowsPath);
-    if (!rows.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+    QFile csv(csvPath);
+    if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         m_error = tr("Не удалось создать файл %1").arg(csvPath);
         return false;
     }
-    offerPass.rows = &rows;
-    bool ok = offerPass.Run(xml, progress);
-    if (!ok) {
-        m_error = offerPass.Error();
-    } else if (!WriteCsv(csvPath, offerPass.Header(), rows, offerPass.ShortRowsEnd())) {
+    bool ok;
+    {
+        BlockWriter writer(&csv);
+        offerPass.csv = &writer;
+        ok = offerPass.Run(xml, progress);
+        if (!ok)
+            m_error = offerPass.Error();
+        if (!writer.Finish() && ok) {
+            m_error = tr("Не удалось записать файл %1").arg(csvPath);
+            ok = false;
+        }
+    }
+    csv.close();
+    if (ok && csv.error() != QFileDevice::NoError) {
         m_error = tr("Не удалось записать файл %1").arg(csvPath);
         ok = false;
     }
-    rows.close();
-    rows.remove();
+    if (ok && offerPass.ShortRowsEnd() >= 0
+            && !AddColumns(csvPath, offerPass.Header(), offerPass.HeaderSize(), offerPass.ShortRowsEnd())) {
+        m_error = tr("Не удалось записать файл %1").arg(csvPath);
+        ok = false;
+    }
     if (!ok) {
         QFile::remove(csvPath);
         return false;
