@@ -130,17 +130,25 @@ void Trim(std::string &text)
     text.erase(0, begin);
 }
 
-// An attribute's value. The parser hands "&" over as its character
-// reference; it is the one reference left in a value.
+// The value of one attribute of the parser's list (name, prefix, URI,
+// value, end of value). The parser hands "&" over as its character
+// reference, the one reference left in a value.
+void AttributeValue(const xmlChar **attribute, std::string *value)
+{
+    value->assign(reinterpret_cast<const char *>(attribute[3]), size_t(attribute[4] - attribute[3]));
+    for (size_t at = value->find("&#38;"); at != std::string::npos; at = value->find("&#38;", at + 1))
+        value->replace(at, 5, 1, '&');
+}
+
+// The trimmed value of the attribute with the name and no prefix; false
+// when the element has none.
 bool Attribute(int count, const xmlChar **attributes, const char *name, std::string *value)
 {
     for (int i = 0; i < count; ++i) {
         const xmlChar **attribute = attributes + 5 * i;
         if (attribute[1] || std::strcmp(reinterpret_cast<const char *>(attribute[0]), name) != 0)
             continue;
-        value->assign(reinterpret_cast<const char *>(attribute[3]), size_t(attribute[4] - attribute[3]));
-        for (size_t at = value->find("&#38;"); at != std::string::npos; at = value->find("&#38;", at + 1))
-            value->replace(at, 5, 1, '&');
+        AttributeValue(attribute, value);
         Trim(*value);
         return true;
     }
@@ -340,8 +348,8 @@ public:
         }
         xmlCtxtUseOptions(m_context, XML_PARSE_NONET);
         m_texts.resize(TextCount);
-        m_out.reserve(kFlushAt + kFlushAt / 2);
         if (m_mode == OfferPass) {
+            m_out.reserve(kFlushAt + kFlushAt / 2);
             WriteHeader();
             m_headerSize = m_out.size();
         }
@@ -655,10 +663,8 @@ private:
                 out.append(reinterpret_cast<const char *>(attribute[1])).append(1, ':');
             out += reinterpret_cast<const char *>(attribute[0]);
             out += "=\"";
-            std::string value(reinterpret_cast<const char *>(attribute[3]), size_t(attribute[4] - attribute[3]));
-            for (size_t at = value.find("&#38;"); at != std::string::npos; at = value.find("&#38;", at + 1))
-                value.replace(at, 5, 1, '&');
-            AppendEscaped(out, value);
+            AttributeValue(attribute, &m_scratch);
+            AppendEscaped(out, m_scratch);
             out += '"';
         }
         out += '>';
@@ -720,17 +726,17 @@ private:
         m_target = nullptr;
         if (m_paramName.empty() || m_value.empty())
             return;
-        m_key.assign("param_").append(m_paramName);
+        m_scratch.assign("param_").append(m_paramName);
         if (!m_paramUnit.empty())
-            m_key.append(" (").append(m_paramUnit).append(1, ')');
+            m_scratch.append(" (").append(m_paramUnit).append(1, ')');
         // Offers mostly list their params in the same order: the column of
         // the previous offer's param at this place is tried first.
         const size_t place = m_paramPlace++;
         int column;
-        if (place < m_paramGuess.size() && m_extraNames[size_t(m_paramGuess[place])] == m_key) {
+        if (place < m_paramGuess.size() && m_extraNames[size_t(m_paramGuess[place])] == m_scratch) {
             column = m_paramGuess[place];
         } else {
-            column = ExtraColumn(m_key);
+            column = ExtraColumn(m_scratch);
             if (place >= m_paramGuess.size())
                 m_paramGuess.resize(place + 1);
             m_paramGuess[place] = column;
@@ -890,7 +896,7 @@ private:
     std::string m_value;
     std::string m_paramName;
     std::string m_paramUnit;
-    std::string m_key;
+    std::string m_scratch;
     std::string m_composed;
     const std::string m_noPath;
     std::string m_lastCategory;
@@ -1033,7 +1039,7 @@ bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProg
         return false;
     }
     QFile xml(xmlPath);
-    if (!xml.open(QIODevice::ReadOnly)) {
+    if (!xml.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         m_error = tr("Не удалось прочитать файл %1").arg(xmlPath);
         return false;
     }
