@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -220,6 +221,58 @@ void ResolvePaths(CategoryTable &categories)
     }
 }
 
+// The categories' paths by id in flat arrays, so that the lookup of every
+// offer's category stays in the processor's cache.
+class PathIndex
+{
+public:
+    void Build(const CategoryTable &categories)
+    {
+        size_t size = 16;
+        while (size < categories.order.size() * 2)
+            size *= 2;
+        m_slots.assign(size, Slot());
+        for (const std::string &id : categories.order) {
+            const int entry = int(m_paths.size());
+            m_starts.push_back(m_ids.size());
+            m_ids += id;
+            m_paths.push_back(&categories.byId.at(id).path);
+            const quint64 hash = std::hash<std::string_view>()(id);
+            size_t slot = size_t(hash) & (m_slots.size() - 1);
+            while (m_slots[slot].entry >= 0)
+                slot = (slot + 1) & (m_slots.size() - 1);
+            m_slots[slot] = {hash, entry};
+        }
+        m_starts.push_back(m_ids.size());
+    }
+
+    // The path of the category, null when the catalogue does not declare it.
+    const std::string *Find(const std::string &id) const
+    {
+        const quint64 hash = std::hash<std::string_view>()(id);
+        for (size_t slot = size_t(hash) & (m_slots.size() - 1);; slot = (slot + 1) & (m_slots.size() - 1)) {
+            const Slot &at = m_slots[slot];
+            if (at.entry < 0)
+                return nullptr;
+            const size_t start = m_starts[size_t(at.entry)];
+            if (at.hash == hash && m_starts[size_t(at.entry) + 1] - start == id.size()
+                    && std::memcmp(m_ids.data() + start, id.data(), id.size()) == 0)
+                return m_paths[size_t(at.entry)];
+        }
+    }
+
+private:
+    struct Slot
+    {
+        quint64 hash = 0;
+        int entry = -1;
+    };
+    std::vector<Slot> m_slots;                 // a power of two, at most half full
+    std::string m_ids;                         // every id, one after another
+    std::vector<size_t> m_starts;              // where each id begins in m_ids
+    std::vector<const std::string *> m_paths;
+};
+
 // Writes blocks of rows to a file on a thread of its own: the parse goes on
 // while the system copies the block before. At most two blocks wait.
 class BlockWriter
@@ -323,8 +376,9 @@ public:
             xmlFreeParserCtxt(m_context);
     }
 
-    // The category table of the head pass, read by the offer pass.
+    // The category table of the head pass, and the offer pass's index of it.
     CategoryTable categories;
+    PathIndex paths;
     // The offer pass writes the CSV file through this.
     BlockWriter *csv = nullptr;
 
@@ -803,8 +857,9 @@ private:
         }
         // Offers of one category often follow each other.
         if (!m_lastPath || m_texts[CategoryText] != m_lastCategory) {
-            const auto category = categories.byId.find(m_texts[CategoryText]);
-            m_lastPath = category != categories.byId.end() ? &category->second.path : &m_noPath;
+            m_lastPath = paths.Find(m_texts[CategoryText]);
+            if (!m_lastPath)
+                m_lastPath = &m_noPath;
             m_lastCategory = m_texts[CategoryText];
         }
         const std::string *path = m_lastPath;
@@ -1052,6 +1107,7 @@ bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProg
     YmlPass offerPass(YmlPass::OfferPass, fileName, csvPath);
     std::swap(offerPass.categories, head.categories);
     ResolvePaths(offerPass.categories);
+    offerPass.paths.Build(offerPass.categories);
     offerPass.TakeColumns(head);
 
     QFile csv(csvPath);
