@@ -264,7 +264,12 @@ void TestYml::brokenCatalogues_data()
             << QByteArray(whole).replace("<price>100</price><categoryId>1</categoryId><name>Товар 2",
                                          "<price>100</cost><categoryId>1</categoryId><name>Товар 2")
             << "строка 9, столбец 65";
-    QTest::newRow("cut off") << whole.left(whole.indexOf("<offer id=\"2\"") + 30) << "повреждён: строка 9";
+    // Past the first thousand offers: the rows written so far are removed.
+    QByteArray many;
+    for (int i = 1; i <= 1500; ++i)
+        many += OfferXml(QByteArray::number(i).constData(), "1");
+    const QByteArray longer = Catalogue("<category id=\"1\">Еда</category>", many);
+    QTest::newRow("cut off") << longer.left(longer.indexOf("<offer id=\"1500\"") + 30) << "повреждён: строка 1507";
     QTest::newRow("entity expansion")
             << QByteArray("<!DOCTYPE yml_catalog [\n<!ENTITY a \"aaaaaaaaaa\">\n<!ENTITY b \"&a;&a;&a;&a;&a;\">\n]>\n")
                        + Catalogue("<category id=\"1\">&b;</category>", OfferXml("1", "1"), QByteArray())
