@@ -786,7 +786,8 @@ int GenerateYml(const QCommandLineParser &args)
         }
         leafIds[size_t(i)] = parent;
     }
-    buffer += "</categories>\n<delivery-options>\n  <option cost=\"300\" days=\"1-3\"/>\n</delivery-options>\n<offers>\n";
+    buffer += "</categories>\n<delivery-options>\n  <option cost=\"300\" days=\"1-3\"/>\n</delivery-options>\n"
+              "<offers>\n";
 
     Random rowRng(Random::Mix(seed, 3));
     qint64 typed = 0;

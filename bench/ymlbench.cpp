@@ -223,7 +223,8 @@ int main(int argc, char **argv)
     args.setApplicationDescription(QStringLiteral("Times a YML catalogue's load against the same goods as CSV."));
     args.addHelpOption();
     args.addOptions({
-        {QStringLiteral("load"), QStringLiteral("(internal) Load one file and print its figures."), QStringLiteral("FILE")},
+        {QStringLiteral("load"), QStringLiteral("(internal) Load one file and print its figures."),
+         QStringLiteral("FILE")},
         {QStringLiteral("no-parsers"), QStringLiteral("Skip the parsers alone.")},
     });
     args.addPositionalArgument(QStringLiteral("FEED"), QStringLiteral("A YML catalogue."));

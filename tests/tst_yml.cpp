@@ -140,7 +140,7 @@ void TestYml::samples()
     }
     // Every picture of an offer, one a line.
     if (rows.contains(QStringLiteral("413376464")))
-        QCOMPARE(rows.value(QStringLiteral("413376464")).value(QStringLiteral("pictures")).split(QLatin1Char('\n')).size(), 7);
+        QCOMPARE(rows.value(QStringLiteral("413376464")).value(QStringLiteral("pictures")).count(QLatin1Char('\n')), 6);
 }
 
 void TestYml::conversion_data()
@@ -155,7 +155,8 @@ void TestYml::conversion_data()
                          OfferXml("10", "3") + OfferXml("11", "1"))
             << QStringList{"10|categoryId|Еда/Пицца/Острая", "11|categoryId|Еда"} << 0;
     QTest::newRow("an unknown category keeps an empty path and is counted")
-            << Catalogue("<category id=\"1\">Еда</category>", OfferXml("10", "1") + OfferXml("11", "99") + OfferXml("12", ""))
+            << Catalogue("<category id=\"1\">Еда</category>",
+                         OfferXml("10", "1") + OfferXml("11", "99") + OfferXml("12", ""))
             << QStringList{"10|categoryId|Еда", "11|categoryId|", "12|categoryId|"} << 2;
     QTest::newRow("a loop of parents ends at the loop")
             << Catalogue("<category id=\"1\" parentId=\"2\">А</category><category id=\"2\" parentId=\"1\">Б</category>",
