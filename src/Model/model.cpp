@@ -143,7 +143,7 @@ bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
     // Told before the load, kept after it: the load starts a warning list of its own.
     QString warning;
     if (withoutCategory > 0) {
-        warning = tr("Каталог %1: товаров с категорией, которой нет в каталоге: %2; они не загружены")
+        warning = tr("Каталог %1: товаров без категории или с категорией, которой в нём нет: %2; они не загружены")
                           .arg(QFileInfo(path).fileName())
                           .arg(withoutCategory);
         if (progress)
