@@ -6,6 +6,7 @@
 //           [--one-category] [--no-offer-column] [--seed S]
 //   feedgen --base-from FEED --out BASE [--drop F] [--change F] [--add F]
 //           [--keep-order] [--seed S]
+//   feedgen --yml --rows N --out FEED.xml [--categories N] [--seed S]
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +17,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
@@ -694,6 +697,171 @@ int DeriveBase(const QCommandLineParser &args)
     return 0;
 }
 
+
+// ---------------------------------------------------------------------------
+// YML catalogue: the same goods as a yml_catalog document
+
+// Escapes text for element content or a double-quoted attribute.
+void AppendEscaped(QByteArray &out, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c; break;
+        }
+    }
+}
+
+void AppendElement(QByteArray &out, const char *name, const QString &text)
+{
+    out += "  <";
+    out += name;
+    out += '>';
+    AppendEscaped(out, text);
+    out += "</";
+    out += name;
+    out += ">\n";
+}
+
+int GenerateYml(const QCommandLineParser &args)
+{
+    const qint64 rows = args.value(QStringLiteral("rows")).toLongLong();
+    const int categories = args.value(QStringLiteral("categories")).toInt();
+    const quint64 seed = args.value(QStringLiteral("seed")).toULongLong();
+    const QString out = args.value(QStringLiteral("out"));
+    if (rows <= 0 || categories <= 0 || out.isEmpty()) {
+        std::fprintf(stderr, "feedgen: need --rows N > 0, --categories N > 0 and --out FILE\n");
+        return 2;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const FeedGenerator gen(seed, categories, false);
+    QFile file(out);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "feedgen: cannot write %s\n", qPrintable(out));
+        return 1;
+    }
+    QByteArray buffer;
+    buffer.reserve(8 << 20);
+    bool failed = false;
+    const auto flush = [&](bool always) {
+        if (!always && buffer.size() < (4 << 20))
+            return;
+        failed = failed || file.write(buffer) != buffer.size();
+        buffer.clear();
+    };
+
+    buffer += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE yml_catalog SYSTEM \"shops.dtd\">\n"
+              "<yml_catalog date=\"2024-03-01 10:00\">\n<shop>\n<name>Сводный магазин</name>\n"
+              "<company>ООО «Сводный магазин»</company>\n<url>https://www.shop.example/</url>\n"
+              "<currencies>\n  <currency id=\"RUB\" rate=\"1\"/>\n</currencies>\n<categories>\n";
+    // Every level of the generated paths is a category of its own, with a
+    // long numeric id as real shops give them; the leaves are the goods'.
+    QHash<QString, QByteArray> ids;
+    std::vector<QByteArray> leafIds(size_t(gen.CategoryCount()));
+    for (int i = 0; i < gen.CategoryCount(); ++i) {
+        const QStringList parts = gen.CategoryAt(i).path.split(QLatin1Char('/'));
+        QString prefix;
+        QByteArray parent;
+        for (const QString &part : parts) {
+            prefix += (prefix.isEmpty() ? QString() : QStringLiteral("/")) + part;
+            QByteArray id = ids.value(prefix);
+            if (id.isEmpty()) {
+                id = QByteArray::number(Q_UINT64_C(100000000000000000) + quint64(ids.size()) * 7919);
+                ids.insert(prefix, id);
+                buffer += "  <category id=\"" + id + '"';
+                if (!parent.isEmpty())
+                    buffer += " parentId=\"" + parent + '"';
+                buffer += '>';
+                AppendEscaped(buffer, part);
+                buffer += "</category>\n";
+            }
+            parent = id;
+        }
+        leafIds[size_t(i)] = parent;
+    }
+    buffer += "</categories>\n<delivery-options>\n  <option cost=\"300\" days=\"1-3\"/>\n</delivery-options>\n"
+              "<offers>\n";
+
+    Random rowRng(Random::Mix(seed, 3));
+    qint64 typed = 0;
+    for (qint64 r = 0; r < rows; ++r) {
+        const Product p = gen.MakeProduct(r);
+        const bool isTyped = rowRng.Chance(0.3);
+        typed += isTyped ? 1 : 0;
+        buffer += "<offer id=\"" + QByteArray::number(100000 + r) + '"';
+        if (isTyped)
+            buffer += " type=\"vendor.model\"";
+        buffer += rowRng.Chance(0.9) ? " available=\"true\"" : " available=\"false\"";
+        if (rowRng.Chance(0.2))
+            buffer += " group_id=\"" + QByteArray::number(500000 + r / 4) + '"';
+        buffer += ">\n";
+        AppendElement(buffer, "url", p.url);
+        AppendElement(buffer, "price", p.price);
+        if (!p.oldPrice.isEmpty())
+            AppendElement(buffer, "oldprice", p.oldPrice);
+        buffer += "  <currencyId>RUB</currencyId>\n  <categoryId>" + leafIds[size_t(p.category)] + "</categoryId>\n";
+        const QStringList pictures = p.picture.split(QLatin1Char(' '));
+        for (const QString &picture : pictures)
+            AppendElement(buffer, "picture", picture);
+        buffer += "  <delivery>true</delivery>\n";
+        if (isTyped) {
+            AppendElement(buffer, "typePrefix", p.typePrefix);
+            AppendElement(buffer, "vendor", p.vendor);
+            AppendElement(buffer, "model", p.vendorCode);
+        } else {
+            AppendElement(buffer, "name", p.name);
+            AppendElement(buffer, "vendor", p.vendor);
+        }
+        AppendElement(buffer, "vendorCode", p.vendorCode);
+        if (p.description.startsWith(QLatin1Char('<')))
+            buffer += "  <description><![CDATA[" + p.description.toUtf8() + "]]></description>\n";
+        else
+            AppendElement(buffer, "description", p.description);
+        AppendElement(buffer, "country_of_origin", p.country);
+        buffer += "  <barcode>" + QByteArray::number(4600000000000LL + r) + "</barcode>\n";
+        if (!p.param.isEmpty()) {
+            const QStringList params = p.param.split(QLatin1Char('|'));
+            for (const QString &param : params) {
+                const int colon = param.indexOf(QLatin1Char(':'));
+                const QString name = param.left(colon);
+                buffer += "  <param name=\"";
+                AppendEscaped(buffer, name);
+                buffer += name == QStringLiteral("Размер") ? "\" unit=\"RU\">" : "\">";
+                AppendEscaped(buffer, param.mid(colon + 1));
+                buffer += "</param>\n";
+            }
+        }
+        buffer += "</offer>\n";
+        flush(false);
+    }
+    buffer += "</offers>\n</shop>\n</yml_catalog>\n";
+    flush(true);
+    file.close();
+    if (failed || file.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "feedgen: writing %s failed\n", qPrintable(out));
+        return 1;
+    }
+    const qint64 bytes = QFileInfo(out).size();
+    Bench::Say(QStringLiteral("feedgen: YML catalogue of %1 offers (%2 typed) in %3 leaf categories (%4 in all), "
+                              "%5 bytes (%6 bytes an offer) in %7 s -> %8")
+                       .arg(rows)
+                       .arg(typed)
+                       .arg(gen.CategoryCount())
+                       .arg(ids.size())
+                       .arg(bytes)
+                       .arg(double(bytes) / double(rows), 0, 'f', 1)
+                       .arg(Bench::Seconds(timer), 0, 'f', 1)
+                       .arg(out));
+    Bench::Figure("rows", double(rows));
+    Bench::Figure("bytes", double(bytes));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -715,9 +883,12 @@ int main(int argc, char **argv)
         {QStringLiteral("change"), QStringLiteral("Base: fraction of feed rows with another price."), QStringLiteral("F"), QStringLiteral("0.05")},
         {QStringLiteral("add"), QStringLiteral("Base: new rows, as a fraction of the feed's rows."), QStringLiteral("F"), QStringLiteral("0.02")},
         {QStringLiteral("keep-order"), QStringLiteral("Base: keep the feed's row order.")},
+        {QStringLiteral("yml"), QStringLiteral("Write the goods as a YML catalogue (yml_catalog XML).")},
     });
     args.process(app);
     if (args.isSet(QStringLiteral("base-from")))
         return DeriveBase(args);
+    if (args.isSet(QStringLiteral("yml")))
+        return GenerateYml(args);
     return Generate(args);
 }

@@ -3,7 +3,7 @@
 
 FIDMORA_PACKAGES=(
     build-essential cmake pkg-config
-    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5 libxml2-dev
     fonts-dejavu-core
     libcurl4-openssl-dev
     # Qt's own texts (standard buttons, file choosers) in Russian.

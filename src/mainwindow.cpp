@@ -289,17 +289,24 @@ void MainWindow::refreshGoodView()
 
 // Import.
 
+QString MainWindow::FeedFileFilters()
+{
+    // Catalogues are recognised by their content: any file may be chosen.
+    return tr("Файл c данными") + QLatin1String(" (*.csv *.xml *.yml);;CSV (*.csv);;")
+            + tr("Каталог YML или dc_catalog") + QLatin1String(" (*.xml *.yml);;") + tr("Все файлы")
+            + QLatin1String(" (*)");
+}
+
 void MainWindow::openAddFilesDialog()
 {
-    const QStringList paths = QFileDialog::getOpenFileNames(this, tr("Добавить файлы"), QString(),
-                                                            tr("Файл c данными") + QLatin1String(" (*.csv)"));
+    const QStringList paths = QFileDialog::getOpenFileNames(this, tr("Добавить файлы"), QString(), FeedFileFilters());
     AddFiles(paths, false);
 }
 
 void MainWindow::openAddBaseFilesDialog()
 {
-    const QStringList paths = QFileDialog::getOpenFileNames(this, tr("Добавить файлы с базами"), QString(),
-                                                            QStringLiteral("*.csv"));
+    const QStringList paths =
+            QFileDialog::getOpenFileNames(this, tr("Добавить файлы с базами"), QString(), FeedFileFilters());
     AddFiles(paths, true);
 }
 

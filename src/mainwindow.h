@@ -101,6 +101,9 @@ protected:
 private:
     Q_DISABLE_COPY(MainWindow)
 
+    // The file types the choosers of feeds offer.
+    static QString FeedFileFilters();
+
     // Runs the operation on a worker behind the progress dialog and returns
     // its result; with changesCatalogue the views let go of the model first
     // and are rebuilt afterwards.

@@ -304,6 +304,9 @@ void TestCli::summaries_data()
 
     QTest::newRow("nothing loaded") << QStringList{"--summary"} << Figures{0, 0, 0, 0, 0, 0, 0};
     QTest::newRow("data") << QStringList{"--add", "data.csv", "--summary"} << Figures{1, 1, 3, 5, 5, 0, 0};
+    QTest::newRow("a YML catalogue") << QStringList{"--add", SAMPLES_DIR "/yml_spec_example_go-admitad-yml.xml",
+                                                    "--summary"}
+                                     << Figures{1, 1, 1, 2, 2, 0, 0};
     // Identical goods vanish with their emptied categories A/Sub and B; the
     // base file is an offer of its own.
     QTest::newRow("data and base") << QStringList{"--add", "data.csv", "--add-base", "base.csv", "--summary"}
@@ -361,6 +364,8 @@ void TestCli::failingStepStops_data()
                                       << QStringLiteral("первая строка пуста");
     QTest::newRow("unreadable file") << QStringList{"--add", "locked.csv"} << QStringLiteral("locked.csv")
                                      << QStringLiteral("прочитать");
+    QTest::newRow("broken YML catalogue") << QStringList{"--add", "broken.xml"} << QStringLiteral("broken.xml")
+                                          << QStringLiteral("строка 1, столбец");
     QTest::newRow("missing project") << QStringList{"--project", "absent.fdm"} << QStringLiteral("absent.fdm")
                                      << QStringLiteral("не найден");
     QTest::newRow("save into a missing folder") << QStringList{"--save", "nowhere/out.csv"}
@@ -379,6 +384,7 @@ void TestCli::failingStepStops()
 
     WriteFeeds();
     Write(QStringLiteral("empty.csv"), "\r\nid;name\r\n");
+    Write(QStringLiteral("broken.xml"), "<yml_catalog><shop><offers><offer id=\"1\"></shop></yml_catalog>");
     const QString locked = Write(QStringLiteral("locked.csv"), kDataFeed);
     QFile::setPermissions(locked, QFileDevice::Permissions());
     if (QFile(locked).open(QIODevice::ReadOnly) && QTest::currentDataTag() == QByteArray("unreadable file"))

@@ -2,35 +2,59 @@
 
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "csvrawrow.h"
+
+namespace {
+
+// The first ";", quote, "\r" or "\n" from p on, or end.
+const char *FindSpecial(const char *p, const char *end)
+{
+#ifdef __SSE2__
+    const __m128i semicolon = _mm_set1_epi8(';');
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, semicolon), _mm_cmpeq_epi8(v, quote)),
+                                          _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask)
+            return p + __builtin_ctz(unsigned(mask));
+        p += 16;
+    }
+#endif
+    while (p < end && *p != ';' && *p != '"' && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
+} // namespace
 
 void CsvRowBuilder::Escaped(const char *data, int size)
 {
     if (m_hasField)
         m_out->append(';');
     m_hasField = true;
-    bool needsQuotes = false;
-    bool hasQuote = false;
-    for (int i = 0; i < size; ++i) {
-        const char c = data[i];
-        if (c == '"') {
-            hasQuote = true;
-            break;
-        }
-        if (c == ';' || c == '\r' || c == '\n')
-            needsQuotes = true;
-    }
-    if (!hasQuote) {
-        if (needsQuotes)
-            m_out->append('"');
+    const char *end = data + size;
+    const char *special = FindSpecial(data, end);
+    if (special == end) {
         m_out->append(data, size);
-        if (needsQuotes)
-            m_out->append('"');
+        return;
+    }
+    const bool hasQuote = *special == '"' || std::memchr(special, '"', size_t(end - special));
+    if (!hasQuote) {
+        m_out->append('"');
+        m_out->append(data, size);
+        m_out->append('"');
         return;
     }
     m_out->append('"');
     const char *p = data;
-    const char *end = data + size;
     while (p < end) {
         const char *q = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
         if (!q) {

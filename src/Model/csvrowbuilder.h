@@ -20,6 +20,7 @@ public:
     void Begin(const CsvRawRow &raw);
     void Field(const QString &text);
     void Field(const QByteArray &utf8) { Escaped(utf8.constData(), utf8.size()); }
+    void Field(const char *utf8, int size) { Escaped(utf8, size); }
     void Field(const CsvRawRow &row, int column);
     void End() { m_out->append("\r\n", 2); }
 

@@ -25,6 +25,7 @@
 #include "modxreader.h"
 #include "modxwriter.h"
 #include "projectfile.h"
+#include "ymlconverter.h"
 
 namespace {
 
@@ -131,6 +132,7 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     QString readPath = path;
     OwnedFile converted;
     QFile file(path);
+    int withoutCategory = 0;
     if (file.open(QIODevice::ReadOnly)) {
         const QString firstLine = QString::fromUtf8(file.readLine(2049));
         file.close();
@@ -139,17 +141,29 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
             converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
             QString error;
             if (converted.Path().isEmpty() || !DcCatalogConverter::Convert(path, converted.Path(), progress, &error)) {
-                converted.Release();
                 SetError(error.isEmpty() ? tr("Не удалось создать временный файл для %1").arg(shown) : error);
                 return false;
             }
             readPath = converted.Path();
+        } else if (YmlConverter::IsYmlCatalog(path)) {
+            // A catalogue that cannot be converted loads nothing at all.
+            converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
+            YmlConverter converter;
+            if (converted.Path().isEmpty() || !converter.Convert(path, converted.Path(), progress)) {
+                SetError(converted.Path().isEmpty() && converter.ErrorText().isEmpty()
+                                 ? tr("Не удалось создать временный файл для %1").arg(shown)
+                                 : converter.ErrorText());
+                return false;
+            }
+            readPath = converted.Path();
+            withoutCategory = converter.OffersWithoutCategory();
         }
     }
 
     Source source;
     source.name = info.completeBaseName();
     source.path = readPath;
+    source.feedPath = path;
     source.reader.reset(OpenCsvReader(readPath));
     if (!source.reader) {
         if (!QFile(readPath).open(QIODevice::ReadOnly))
@@ -160,6 +174,15 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     }
     // The source keeps the temporary files it reads: they go with it.
     source.ownedFile = readPath == path ? std::move(download) : std::move(converted);
+    if (withoutCategory > 0) {
+        const QString warning = tr("Каталог %1: товаров без категории или с категорией, которой в нём нет: %2; "
+                                   "они не загружены")
+                                        .arg(info.fileName())
+                                        .arg(withoutCategory);
+        AddWarning(warning);
+        if (progress)
+            progress->Report(0, 0, warning);
+    }
     return LoadFromReader(std::move(source), isBase, progress);
 }
 
@@ -643,7 +666,8 @@ bool Model::UnloadOffer(Offer *offer, IProgress *progress)
     if (!offer->exportFile.isEmpty()) {
         for (int i = m_sources.size() - 1; i >= 0; --i) {
             Source *source = &m_sources[i];
-            if (source->path != offer->exportFile)
+            // A converted catalogue's source reads another file than the download.
+            if (source->path != offer->exportFile && source->feedPath != offer->exportFile)
                 continue;
             m_root.RemoveGoodsOfSource(source);
             DropSource(source);

@@ -28,6 +28,7 @@ struct Source
     QStringList header;
     QString path;      // the CSV file actually read
     OwnedFile ownedFile; // a download or conversion read only by this source
+    QString feedPath;  // the file loaded: for a converted catalogue its XML file
     std::set<IdTemplate> idTemplates; // interned templates of the goods
 
     int nameColumn = -1;

@@ -1,0 +1,206 @@
+#include "ymlconverter.h"
+
+#include <cstring>
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <libxml/parser.h>
+
+#include "blockwriter.h"
+#include "csvmanipulator.h"
+#include "csvrowparser.h"
+#include "csvrawrow.h"
+#include "iprogress.h"
+#include "ymlcategories.h"
+#include "ymlpass.h"
+
+namespace {
+
+const qint64 kDetectLimit = 16 << 20; // how far detection looks for the document element
+
+void InitLibrary()
+{
+    static const bool done = (xmlInitParser(), true);
+    Q_UNUSED(done)
+}
+
+// Writes the file again under the whole header when columns appeared after
+// it was written; the rows written before get the empty cells they lack.
+bool AddColumns(const QString &csvPath, const QStringList &header, qint64 headerSize, qint64 shortRowsEnd)
+{
+    const QString partPath = csvPath + QLatin1String(".part");
+    QFile old(csvPath);
+    if (!old.open(QIODevice::ReadOnly) || !old.seek(headerSize))
+        return false;
+    bool ok;
+    {
+        CsvManipulator csv;
+        if (!csv.Open(partPath, false))
+            return false;
+        csv.WriteHeader(header);
+        const int columns = header.size();
+        QByteArray buffer;
+        QByteArray padded;
+        CsvRawRow row;
+        qint64 left = shortRowsEnd - headerSize;
+        ok = true;
+        while (ok && left > 0) {
+            const QByteArray more = old.read(qMin<qint64>(left, YmlPass::kBlockSize));
+            ok = !more.isEmpty();
+            left -= more.size();
+            buffer += more;
+            const char *begin = buffer.constData();
+            const char *end = begin + buffer.size();
+            const char *rowEnd = nullptr;
+            padded.resize(0);
+            while (CsvRowParser::Parse(begin, end, left == 0, false, row, &rowEnd) == CsvRowParser::Result::Row) {
+                padded.append(begin, int(rowEnd - begin) - 2); // without its "\r\n"
+                for (int i = row.Count(); i < columns; ++i)
+                    padded.append(';');
+                padded.append("\r\n", 2);
+                begin = rowEnd;
+            }
+            csv.WriteRaw(padded.constData(), padded.size());
+            buffer.remove(0, int(begin - buffer.constData()));
+        }
+        QByteArray block(YmlPass::kBlockSize, Qt::Uninitialized);
+        for (qint64 got = 1; ok && got > 0;) {
+            got = old.read(block.data(), block.size());
+            ok = got >= 0;
+            if (got > 0)
+                csv.WriteRaw(block.constData(), int(got));
+        }
+        ok = csv.Close() && ok;
+    }
+    old.close();
+    if (!ok || !QFile::remove(csvPath) || !QFile::rename(partPath, csvPath)) {
+        QFile::remove(partPath);
+        return false;
+    }
+    return true;
+}
+
+// Stops at the first element and remembers its name.
+struct FirstElement
+{
+    static void OnStart(void *self, const xmlChar *name, const xmlChar *prefix, const xmlChar *, int,
+                        const xmlChar **, int, int, const xmlChar **)
+    {
+        auto *first = static_cast<FirstElement *>(self);
+        first->isYml = !prefix && std::strcmp(reinterpret_cast<const char *>(name), "yml_catalog") == 0;
+        first->found = true;
+        xmlStopParser(first->context);
+    }
+    static void OnError(void *, xmlErrorPtr) {}
+
+    xmlParserCtxtPtr context = nullptr;
+    bool found = false;
+    bool isYml = false;
+};
+
+} // namespace
+
+bool YmlConverter::IsYmlCatalog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    InitLibrary();
+    xmlSAXHandler sax;
+    std::memset(&sax, 0, sizeof(sax));
+    sax.initialized = XML_SAX2_MAGIC;
+    sax.startElementNs = &FirstElement::OnStart;
+    sax.serror = &FirstElement::OnError;
+    FirstElement first;
+    first.context = xmlCreatePushParserCtxt(&sax, &first, nullptr, 0, nullptr);
+    if (!first.context)
+        return false;
+    xmlCtxtUseOptions(first.context, XML_PARSE_NONET);
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    for (qint64 read = 0; read < kDetectLimit && !first.found;) {
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0)
+            break;
+        read += got;
+        if (xmlParseChunk(first.context, chunk.constData(), int(got), got == 0) != 0 || got == 0)
+            break;
+    }
+    xmlFreeParserCtxt(first.context);
+    return first.isYml;
+}
+
+bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProgress *progress)
+{
+    m_error.clear();
+    m_offers = 0;
+    m_categories = 0;
+    m_withoutCategory = 0;
+    InitLibrary();
+    const QString fileName = QFileInfo(xmlPath).fileName();
+    if (progress && !progress->Report(0, 0, tr("Обработка каталога YML %1").arg(fileName))) {
+        m_error = tr("Загрузка %1 отменена").arg(fileName);
+        return false;
+    }
+    QFile xml(xmlPath);
+    if (!xml.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        m_error = tr("Не удалось прочитать файл %1").arg(xmlPath);
+        return false;
+    }
+
+    YmlCategories categories;
+    YmlPass head(YmlPass::HeadPass, &categories, fileName);
+    if (!head.Run(xml, progress)) {
+        m_error = head.Error();
+        return false;
+    }
+    categories.Resolve();
+
+    QFile csv(csvPath);
+    if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        m_error = tr("Не удалось создать файл %1").arg(csvPath);
+        return false;
+    }
+    bool ok;
+    int offers = 0;
+    int withoutCategory = 0;
+    qint64 shortRowsEnd = -1;
+    qint64 headerSize = 0;
+    QStringList header;
+    {
+        BlockWriter writer(&csv, YmlPass::kBlockSize);
+        YmlPass offerPass(YmlPass::OfferPass, &categories, fileName, &writer, csvPath);
+        offerPass.TakeColumns(head);
+        ok = offerPass.Run(xml, progress);
+        if (!ok)
+            m_error = offerPass.Error();
+        if (!writer.Finish() && ok) {
+            m_error = tr("Не удалось записать файл %1").arg(csvPath);
+            ok = false;
+        }
+        offers = offerPass.OfferCount();
+        withoutCategory = offerPass.WithoutCategory();
+        shortRowsEnd = offerPass.ShortRowsEnd();
+        headerSize = offerPass.HeaderSize();
+        header = offerPass.Header();
+    }
+    csv.close();
+    if (ok && csv.error() != QFileDevice::NoError) {
+        m_error = tr("Не удалось записать файл %1").arg(csvPath);
+        ok = false;
+    }
+    if (ok && shortRowsEnd >= 0 && !AddColumns(csvPath, header, headerSize, shortRowsEnd)) {
+        m_error = tr("Не удалось записать файл %1").arg(csvPath);
+        ok = false;
+    }
+    if (!ok) {
+        QFile::remove(csvPath);
+        return false;
+    }
+    m_offers = offers;
+    m_categories = categories.Count();
+    m_withoutCategory = withoutCategory;
+    return true;
+}
