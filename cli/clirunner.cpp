@@ -74,11 +74,21 @@ int CliRunner::Run(const QList<CliStep> &steps)
             break;
         m_progress.BeginStep(tr("Шаг %1 из %2: %3").arg(i + 1).arg(steps.size()).arg(step.Text()));
         QString error;
-        const bool ok = RunStep(step, &error);
+        bool ok = RunStep(step, &error);
         m_progress.EndStep();
-        NoteTemporaryFiles();
         if (m_progress.IsCancelled())
             break;
+        // What a step left out is said even with --quiet: a feed that lost
+        // rows must not pass unnoticed in a scheduled run.
+        if (ok) {
+            const QStringList warnings = m_model.Warnings();
+            for (const QString &warning : warnings)
+                m_progress.Message(tr("Предупреждение: %1").arg(warning));
+            if (m_strict && m_model.SkippedRows() > 0 && IsLoad(step.kind)) {
+                error = tr("пропущено строк с неверным числом полей: %1 (--strict)").arg(m_model.SkippedRows());
+                ok = false;
+            }
+        }
         if (!ok) {
             if (error.isEmpty())
                 error = tr("причина неизвестна");
@@ -94,8 +104,41 @@ int CliRunner::Run(const QList<CliStep> &steps)
         m_progress.Message(tr("Прервано по Ctrl+C"));
         code = Interrupted;
     }
-    RemoveTemporaryFiles();
+    // Nothing of the catalogue outlives the run: downloads and converted
+    // catalogues go with the model's own folder.
+    m_model.Clear(false);
     return code;
+}
+
+bool CliRunner::IsLoad(CliStep::Kind kind)
+{
+    switch (kind) {
+    case CliStep::Add:
+    case CliStep::AddBase:
+    case CliStep::AddUrl:
+    case CliStep::AddBaseUrl:
+    case CliStep::LoadOffers:
+    case CliStep::AddSite:
+    case CliStep::AddBaseSite:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CliRunner::WithinDeleteLimit(QString *error) const
+{
+    if (m_maxDelete < 0)
+        return true;
+    const Model::DeleteShare share = m_model.DeletedShare(&m_filter);
+    if (share.Percent() <= m_maxDelete)
+        return true;
+    *error = tr("удаляется %1 из %2 товаров базы (%3%), больше допустимых --max-delete %4%: ничего не записано")
+                     .arg(share.deleted)
+                     .arg(share.baseRows)
+                     .arg(share.Percent(), 0, 'f', 1)
+                     .arg(m_maxDelete);
+    return false;
 }
 
 bool CliRunner::RunStep(const CliStep &step, QString *error)
@@ -107,17 +150,12 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         return LoadProject(argument, error);
     case CliStep::Add:
     case CliStep::AddBase:
-        m_namedFiles.insert(argument);
         ok = m_model.AddFile(argument, step.kind == CliStep::AddBase, &m_progress);
         break;
     case CliStep::AddUrl:
-    case CliStep::AddBaseUrl: {
-        QString downloaded;
-        ok = m_model.AddUrl(argument, step.kind == CliStep::AddBaseUrl, &m_progress, &downloaded);
-        if (!downloaded.isEmpty())
-            m_temporaryFiles.insert(downloaded);
+    case CliStep::AddBaseUrl:
+        ok = m_model.AddUrl(argument, step.kind == CliStep::AddBaseUrl, &m_progress);
         break;
-    }
     case CliStep::LoadOffers:
         return LoadOffers(error);
     case CliStep::RemoveDuplicates:
@@ -131,18 +169,16 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         m_columnsGiven = !m_columns.isEmpty();
         return true;
     case CliStep::Save:
-        return SaveWhole(argument, error);
+        return WithinDeleteLimit(error) && SaveWhole(argument, error);
     case CliStep::SaveByCats:
-        return SaveByCats(argument, error);
+        return WithinDeleteLimit(error) && SaveByCats(argument, error);
     case CliStep::SaveProject:
         m_model.StoreFilter(kFilterPrefix, m_filter);
-        if (!m_model.SaveProject(argument)) {
-            *error = tr("Не удалось записать файл проекта %1").arg(Native(argument));
+        if (!m_model.SaveProject(argument, error))
             return false;
-        }
         return true;
     case CliStep::Upload:
-        return Upload(argument, error);
+        return WithinDeleteLimit(error) && Upload(argument, error);
     case CliStep::Summary:
         PrintSummary();
         return true;
@@ -156,6 +192,8 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         QString login;
         QString password;
         if (!SiteAccess(&host, &login, &password, error))
+            return false;
+        if (step.kind == CliStep::SaveSite && !WithinDeleteLimit(error))
             return false;
         if (step.kind == CliStep::SaveSite)
             ok = m_model.SaveToModxSite(host, login, password, &m_filter, &m_progress);
@@ -307,32 +345,4 @@ void CliRunner::PrintSummary()
 QString CliRunner::ModelError() const
 {
     return m_model.LastError();
-}
-
-void CliRunner::NoteTemporaryFiles()
-{
-    // A source read from a file the user did not name was downloaded or
-    // converted from dc_catalog into the temporary folder by this run; so
-    // was every offer's downloaded feed.
-    for (const Source &source : m_model.Sources()) {
-        if (!m_namedFiles.contains(source.path))
-            m_temporaryFiles.insert(source.path);
-    }
-    for (const Offer &offer : m_model.Offers()) {
-        if (!offer.exportFile.isEmpty())
-            m_temporaryFiles.insert(offer.exportFile);
-    }
-}
-
-void CliRunner::RemoveTemporaryFiles()
-{
-    // Nothing of the catalogue outlives the run; without this every
-    // scheduled run would leave its downloads behind.
-    m_model.Clear(false);
-    const QString temporaryFolder = QDir::tempPath() + QLatin1Char('/');
-    for (const QString &path : qAsConst(m_temporaryFiles)) {
-        if (!m_namedFiles.contains(path) && QFileInfo(path).absoluteFilePath().startsWith(temporaryFolder))
-            QFile::remove(path);
-    }
-    m_temporaryFiles.clear();
 }

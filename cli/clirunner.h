@@ -32,9 +32,14 @@ public:
     void SetInsecureUploads(bool insecure) { m_insecureUploads = insecure; }
     // --upload-key: the private key of SFTP uploads.
     void SetUploadKey(const QString &file) { m_uploadKey = file; }
+    // --strict: a load that passes over malformed rows fails.
+    void SetStrict(bool strict) { m_strict = strict; }
+    // --max-delete: saves, uploads and site exports that would delete more
+    // than this share of the bases (in per cent) fail; below 0, no limit.
+    void SetMaxDelete(double percent) { m_maxDelete = percent; }
 
-    // The exit status of the run. Files that the run downloaded or converted
-    // into the temporary folder are removed before it returns.
+    // The exit status of the run. The catalogue is cleared before it returns,
+    // and with it the files the run downloaded or converted.
     int Run(const QList<CliStep> &steps);
 
 private:
@@ -53,8 +58,8 @@ private:
 
     QString ModelError() const;
     const QStringList *Columns() const { return m_columnsGiven ? &m_columns : nullptr; }
-    void NoteTemporaryFiles();
-    void RemoveTemporaryFiles();
+    bool WithinDeleteLimit(QString *error) const;
+    static bool IsLoad(CliStep::Kind kind);
 
     Model &m_model;
     ConsoleProgress &m_progress;
@@ -69,6 +74,6 @@ private:
     QStringList m_saved;
     bool m_savedByCats = false;
     QString m_site; // from --site; empty: the project's
-    QSet<QString> m_namedFiles;     // feed files the user named
-    QSet<QString> m_temporaryFiles; // downloads and converted feeds of this run
+    bool m_strict = false;
+    double m_maxDelete = -1;
 };

@@ -80,6 +80,8 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
 {
     m_steps.clear();
     m_quiet = false;
+    m_strict = false;
+    m_maxDelete = -1;
     m_insecureUploads = false;
     m_uploadKey.clear();
     m_error.clear();
@@ -106,6 +108,23 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
             if (inlineValue)
                 return Fail(tr("Параметр %1 не принимает значения").arg(name));
             m_quiet = true;
+            continue;
+        } else if (name == QLatin1String("--strict")) {
+            if (inlineValue)
+                return Fail(tr("Параметр %1 не принимает значения").arg(name));
+            m_strict = true;
+            continue;
+        } else if (name == QLatin1String("--max-delete")) {
+            if (!inlineValue) {
+                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
+                    return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ПРОЦЕНТ")));
+                value = arguments.at(++i);
+            }
+            bool number = false;
+            const double percent = value.toDouble(&number);
+            if (!number || percent < 0 || percent > 100)
+                return Fail(tr("Параметру %1 нужно число от 0 до 100, а не «%2»").arg(name, value));
+            m_maxDelete = percent;
             continue;
         } else if (name == QLatin1String("--upload-insecure")) {
             if (inlineValue)
@@ -201,7 +220,10 @@ QString CommandLine::HelpText()
         row(left, Translated(step.help));
     }
     lines << QString() << tr("Параметры:");
-    row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы"));
+    row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы (предупреждения и ошибки выводятся всё равно)"));
+    row(QStringLiteral("--strict"), tr("считать ошибкой загрузку, пропустившую строки с неверным числом полей"));
+    row(QStringLiteral("--max-delete ") + tr("ПРОЦЕНТ"),
+        tr("не сохранять и не выгружать, если удаляется больше этой доли товаров базы"));
     row(QStringLiteral("--upload-insecure"), tr("не проверять сертификат (FTPS) и ключ сервера (SFTP)"));
     row(QStringLiteral("--upload-key ") + tr("ФАЙЛ"), tr("закрытый ключ для выгрузки по SFTP"));
     row(QStringLiteral("-h, --help"), tr("показать эту справку"));

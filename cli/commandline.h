@@ -50,6 +50,10 @@ public:
 
     const QList<CliStep> &Steps() const { return m_steps; }
     bool Quiet() const { return m_quiet; }
+    // --strict: a load that passes over malformed rows fails.
+    bool Strict() const { return m_strict; }
+    // --max-delete PERCENT, or -1 when not given.
+    double MaxDelete() const { return m_maxDelete; }
     // --upload-insecure: trust any certificate or host key.
     bool InsecureUploads() const { return m_insecureUploads; }
     // --upload-key FILE: the private key of SFTP uploads.
@@ -67,6 +71,8 @@ private:
 
     QList<CliStep> m_steps;
     bool m_quiet = false;
+    bool m_strict = false;
+    double m_maxDelete = -1;
     bool m_insecureUploads = false;
     QString m_uploadKey;
     QString m_error;

@@ -10,6 +10,7 @@
 #include "interfacelanguage.h"
 #include "interruptwatcher.h"
 #include "model.h"
+#include "temporaryfolder.h"
 
 namespace {
 
@@ -51,10 +52,13 @@ int main(int argc, char *argv[])
 
     // The model's operations run on a worker, as behind the window's progress
     // dialog, so that this thread stays free to notice Ctrl+C.
+    TemporaryFolder::RemoveStale();
     Model model;
     CliRunner runner(model, progress);
     runner.SetInsecureUploads(commandLine.InsecureUploads());
     runner.SetUploadKey(commandLine.UploadKey());
+    runner.SetStrict(commandLine.Strict());
+    runner.SetMaxDelete(commandLine.MaxDelete());
     int code = CliRunner::Success;
     const QList<CliStep> steps = commandLine.Steps();
     std::unique_ptr<QThread> worker(QThread::create([&]() { code = runner.Run(steps); }));

@@ -11,25 +11,6 @@
 #include "replacecatviewmodel.h"
 #include "ui_editofferdialog.h"
 
-namespace {
-
-// The rules of a list as the offer keeps them: by mode, then by text. A rule
-// without a path is a row the user added and never filled in; kept, it
-// would match every category and keep (or drop) the whole feed.
-QList<CategoryRule> NormalisedRules(const QList<CategoryRule> &rules)
-{
-    QList<CategoryRule> result;
-    result.reserve(rules.size());
-    for (const CategoryRule &rule : rules) {
-        if (!rule.text.isEmpty())
-            result.append(rule);
-    }
-    std::stable_sort(result.begin(), result.end());
-    return result;
-}
-
-} // namespace
-
 EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     : QDialog(parent)
     , m_offer(offer)
@@ -119,12 +100,12 @@ bool EditOfferDialog::ApplyToOffer()
     bool reload = includeOther != m_offer->includeOther;
     m_offer->includeOther = includeOther;
 
-    const QList<CategoryRule> include = NormalisedRules(m_includeModel->Rules());
+    const QList<CategoryRule> include = Offer::NormalisedRules(m_includeModel->Rules());
     if (include != m_offer->include) {
         m_offer->include = include;
         reload = true;
     }
-    const QList<CategoryRule> exclude = NormalisedRules(m_excludeModel->Rules());
+    const QList<CategoryRule> exclude = Offer::NormalisedRules(m_excludeModel->Rules());
     if (exclude != m_offer->exclude) {
         m_offer->exclude = exclude;
         reload = true;

@@ -3,6 +3,7 @@
 #include "interfacelanguage.h"
 #include "mainwindow.h"
 #include "progressdialog.h"
+#include "temporaryfolder.h"
 #include "terminationwatcher.h"
 
 int main(int argc, char *argv[])
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     const InterfaceLanguage language(InterfaceLanguage::Chosen());
 
     const QString projectPath = MainWindow::ProjectArgument(app.arguments());
+    TemporaryFolder::RemoveStale();
     MainWindow window(nullptr, projectPath.isNull() ? nullptr : &projectPath);
     QObject::connect(&termination, &TerminationWatcher::terminated, &window, [&window] {
         // A running operation is cancelled as by its Cancel button; a chooser

@@ -702,6 +702,12 @@ void MainWindow::loadProject()
 
 void MainWindow::OpenProject(const QString &path)
 {
+    // A project that cannot be read leaves the one open as it is.
+    Model probe;
+    if (!probe.LoadProject(path)) {
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(probe.LastError()));
+        return;
+    }
     clearAllViews();
     model.Clear(false);
     const bool ok = model.LoadProject(path);

@@ -1,6 +1,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "feedfile.h"
 #include "filter.h"
 #include "model.h"
@@ -255,10 +257,10 @@ void TestProjectFile::brokenFiles_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("truncated") << QByteArray("<?xml version=\"1.0\"?>\n<settings><offers><offer name=\"A\"/>"
                                              "<offer name=\"B\"/><offer na")
-                               << 2 << "повреждён";
+                               << 0 << "строка 2";
     QTest::newRow("malformed in the middle")
-            << QByteArray("<settings><offers><offer name=\"A\"/><offer name=\"B\"><</offer></offers></settings>") << 2
-            << "повреждён";
+            << QByteArray("<settings><offers><offer name=\"A\"/><offer name=\"B\"><</offer></offers></settings>") << 0
+            << "столбец";
     QTest::newRow("another program's document")
             << QByteArray("<?xml version=\"1.0\"?>\n<project><offers><offer name=\"A\"/></offers></project>") << 0
             << "не является проектом";
@@ -272,7 +274,7 @@ void TestProjectFile::brokenFiles_data()
         bomb += "<!ENTITY a" + QByteArray::number(i) + " \"" + refs + "\">\n";
     }
     bomb += "]>\n<settings><options><x val=\"&a11;\"/></options><offers><offer name=\"A\"/></offers></settings>\n";
-    QTest::newRow("entity expansion bomb") << bomb << 0 << "повреждён";
+    QTest::newRow("entity expansion bomb") << bomb << 0 << "сущност";
 }
 
 void TestProjectFile::brokenFiles()
@@ -300,6 +302,16 @@ void TestProjectFile::unwritablePlace()
     QDir(m_dir.path()).mkdir("taken.fdm");
     QVERIFY(!model.SaveProject(m_dir.filePath("taken.fdm")));
     QVERIFY(QFileInfo(m_dir.filePath("taken.fdm")).isDir());
+    // A device stays a device, a pipe a pipe.
+    QString error;
+    QVERIFY(!model.SaveProject("/dev/null", &error));
+    QVERIFY(error.contains("не является обычным файлом"));
+    QVERIFY(!QFileInfo("/dev/null").isFile());
+    const QString fifo = m_dir.filePath("pipe.fdm");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(!model.SaveProject(fifo));
+    QVERIFY(!model.LoadProject(fifo)); // and is never opened, which would wait for a writer
+    QVERIFY(!QFileInfo(fifo).isFile());
     // A good save replaces the file whole and leaves no stray files.
     const QString path = m_dir.filePath("whole.fdm");
     Write("whole.fdm", QByteArray(100000, 'x'));

@@ -133,6 +133,8 @@ bool FeedLoader::Run(Source *source)
         return false;
     }
     Finish();
+    if (m_isBase)
+        m_model.m_baseRows += m_rowCount;
 
     QString done = tr("Выполнено");
     if (skipped > 0) {

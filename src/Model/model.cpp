@@ -21,6 +21,7 @@
 #include "filter.h"
 #include "good.h"
 #include "goodswriter.h"
+#include "igoodqueryobject.h"
 #include "iprogress.h"
 #include "modxreader.h"
 #include "modxwriter.h"
@@ -222,9 +223,31 @@ void Model::DropSource(Source *source)
         m_sources.removeAt(at);
 }
 
+Model::DeleteShare Model::DeletedShare(const Filter *filter) const
+{
+    struct Counter final : IGoodQueryObject
+    {
+        virtual ~Counter() = default;
+        qint64 deleted = 0;
+        void AddGoods(const QList<Good *> &goods) override
+        {
+            for (const Good *good : goods)
+                AddGood(const_cast<Good *>(good));
+        }
+        void AddGood(Good *good) override { deleted += good->status == Deleted ? 1 : 0; }
+    } counter;
+    // The walk does not change the tree when the visitor only counts.
+    const_cast<CatModel &>(m_root).QueryGoods(&counter, filter, true);
+    DeleteShare share;
+    share.deleted = counter.deleted;
+    share.baseRows = m_baseRows;
+    return share;
+}
+
 void Model::Clear(bool onlyData)
 {
     m_root.Clear();
+    m_baseRows = 0;
     for (Offer &offer : m_offers) {
         RemoveDownload(&offer);
         offer.exportLoaded = false;
@@ -303,9 +326,9 @@ QString Model::DefaultProjectPath()
     return QDir::cleanPath(dataFolder + QDir::separator() + QLatin1String("last.fdm"));
 }
 
-bool Model::SaveProject(const QString &path) const
+bool Model::SaveProject(const QString &path, QString *error) const
 {
-    return ProjectFile::Save(*this, path.isNull() ? DefaultProjectPath() : path);
+    return ProjectFile::Save(*this, path.isNull() ? DefaultProjectPath() : path, error);
 }
 
 bool Model::LoadProject(const QString &path)

@@ -72,7 +72,7 @@ public:
 
     // The project: offers with their rules and the option store. A null path
     // is the autosave file. Saving replaces the file whole or not at all.
-    bool SaveProject(const QString &path = QString()) const;
+    bool SaveProject(const QString &path = QString(), QString *error = nullptr) const;
     // Adds the project to what the model holds; false when the file is
     // missing, unreadable or malformed (what was read before an error stays).
     bool LoadProject(const QString &path = QString());
@@ -98,6 +98,18 @@ public:
     // line each, and the malformed rows its loads passed over.
     QStringList Warnings() const { return m_warnings; }
     qint64 SkippedRows() const { return m_skippedRows; }
+    // How much of the bases an export would delete on the site: the goods
+    // marked deleted that pass the filter, against the rows read from every
+    // base loaded. A feed that came back cut short or empty shows here as a
+    // delta that deletes most of the site.
+    struct DeleteShare
+    {
+        qint64 deleted = 0;
+        qint64 baseRows = 0;
+        double Percent() const { return baseRows > 0 ? 100.0 * double(deleted) / double(baseRows) : 0.0; }
+    };
+    DeleteShare DeletedShare(const Filter *filter) const;
+
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
 
@@ -167,5 +179,6 @@ private:
     QStringList m_warnings;
     qint64 m_skippedRows = 0;
     QStringList m_savedFiles;
+    qint64 m_baseRows = 0; // rows read by the base loads since the last Clear
     int m_depth = 0;
 };

@@ -1,5 +1,7 @@
 #include "offer.h"
 
+#include <algorithm>
+
 QString Offer::MapCategory(const QString &raw) const
 {
     // A row without a category is never loaded, whatever the rules say.
@@ -23,4 +25,22 @@ QString Offer::MapCategory(const QString &raw) const
         return it.value().to + raw.mid(it.key().text.size());
     }
     return includeOther ? raw : QString();
+}
+
+QList<CategoryRule> Offer::NormalisedRules(const QList<CategoryRule> &rules)
+{
+    QList<CategoryRule> result;
+    result.reserve(rules.size());
+    for (const CategoryRule &rule : rules) {
+        if (!rule.text.isEmpty())
+            result.append(rule);
+    }
+    std::stable_sort(result.begin(), result.end());
+    return result;
+}
+
+void Offer::NormaliseRules()
+{
+    include = NormalisedRules(include);
+    exclude = NormalisedRules(exclude);
 }

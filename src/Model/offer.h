@@ -33,4 +33,10 @@ struct Offer
     // or a null string when the offer's rules drop it.
     QString MapCategory(const QString &raw) const;
     bool HasNoRules() const { return include.isEmpty() && exclude.isEmpty() && rename.isEmpty(); }
+
+    // The rules of a list as an offer keeps them: by mode, then by text. A
+    // rule without a path is left out: it would match every category and
+    // keep (or drop) the whole feed.
+    static QList<CategoryRule> NormalisedRules(const QList<CategoryRule> &rules);
+    void NormaliseRules();
 };

@@ -11,14 +11,12 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QTextCodec>
-#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include "model.h"
+#include "xmlelementwalker.h"
 
 namespace {
-
-const int kMaxDepth = 256;
 
 // Characters that XML 1.0 cannot carry are left out, so that a stray control
 // character from a feed never makes the whole project unreadable.
@@ -202,11 +200,21 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
 
 } // namespace
 
-bool ProjectFile::Save(const Model &model, const QString &path)
+bool ProjectFile::Save(const Model &model, const QString &path, QString *error)
 {
+    const QString shown = QDir::toNativeSeparators(path);
+    const auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    // The project replaces a file: a pipe or a device would be replaced by one.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return fail(tr("%1 не является обычным файлом").arg(shown));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return fail(tr("Не удалось создать файл проекта %1: %2").arg(shown, file.errorString()));
     QXmlStreamWriter xml(&file);
     xml.setCodec(QTextCodec::codecForName("utf8"));
     xml.setAutoFormatting(true);
@@ -252,9 +260,11 @@ bool ProjectFile::Save(const Model &model, const QString &path)
     xml.writeEndDocument();
     if (xml.hasError()) {
         file.cancelWriting();
-        return false;
+        return fail(tr("Не удалось записать файл проекта %1").arg(shown));
     }
-    return file.commit();
+    if (!file.commit())
+        return fail(tr("Не удалось записать файл проекта %1: %2").arg(shown, file.errorString()));
+    return true;
 }
 
 bool ProjectFile::Load(Model &model, const QString &path, QString *error)
@@ -265,68 +275,39 @@ bool ProjectFile::Load(Model &model, const QString &path, QString *error)
             *error = text;
         return false;
     };
-    if (!QFileInfo::exists(path))
+    const QFileInfo info(path);
+    if (!info.exists())
         return fail(tr("Файл проекта %1 не найден").arg(shown));
+    if (!info.isFile())
+        return fail(tr("%1 не является обычным файлом").arg(shown));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         return fail(tr("Не удалось прочитать файл проекта %1").arg(shown));
 
-    ProjectReader reader(model);
-    QXmlStreamReader xml(&file);
-    QStringList open;       // paths of the elements open above the current token
-    bool pending = false;   // an element whose text is still being collected
-    QString pendingPath;
-    QXmlStreamAttributes pendingAttributes;
-    QString pendingText;
-    bool sawSettings = false;
-    bool tooDeep = false;
-    const auto flush = [&]() {
-        if (pending)
-            reader.Act(pendingPath, pendingAttributes, pendingText.trimmed());
-        pending = false;
+    // The document is read whole before anything of it is applied: a
+    // project cut short or spoilt in the middle changes nothing.
+    struct Element
+    {
+        QString path;
+        QXmlStreamAttributes attributes;
+        QString text;
     };
-
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (token == QXmlStreamReader::Characters) {
-            if (pending)
-                pendingText += xml.text();
-            continue;
-        }
-        flush();
-        if (token == QXmlStreamReader::StartElement) {
-            if (open.size() >= kMaxDepth) {
-                tooDeep = true;
-                break;
-            }
-            const QString path = (open.isEmpty() ? QString() : open.last()) + QLatin1Char('/')
-                    + xml.name().toString();
-            if (open.isEmpty())
-                sawSettings = path == QLatin1String("/settings");
-            open.append(path);
-            pending = true;
-            pendingPath = path;
-            pendingAttributes = xml.attributes();
-            pendingText.clear();
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (!open.isEmpty())
-                open.removeLast();
-        }
-    }
-    flush();
-
-    for (Offer &offer : model.Offers()) {
-        std::sort(offer.include.begin(), offer.include.end());
-        std::sort(offer.exclude.begin(), offer.exclude.end());
-    }
-
-    if (tooDeep)
-        return fail(tr("Файл проекта %1 повреждён: слишком глубокая вложенность элементов").arg(shown));
-    if (xml.hasError()) {
-        return fail(tr("Файл проекта %1 повреждён: %2 (строка %3)")
-                            .arg(shown, xml.errorString(), QString::number(xml.lineNumber())));
-    }
-    if (!sawSettings)
+    std::vector<Element> elements;
+    XmlElementWalker walker;
+    const bool read = walker.Walk(&file, [&elements](const QString &elementPath,
+                                                     const QXmlStreamAttributes &attributes, const QString &text) {
+        elements.push_back(Element{elementPath, attributes, text});
+        return true;
+    });
+    if (!read)
+        return fail(tr("Файл проекта %1 повреждён: %2").arg(shown, walker.ErrorText()));
+    if (walker.RootName() != QLatin1String("settings"))
         return fail(tr("Файл %1 не является проектом Fidmora").arg(shown));
+
+    ProjectReader reader(model);
+    for (const Element &element : elements)
+        reader.Act(element.path, element.attributes, element.text);
+    for (Offer &offer : model.Offers())
+        offer.NormaliseRules();
     return true;
 }

@@ -15,9 +15,11 @@ class ProjectFile
     Q_DECLARE_TR_FUNCTIONS(ProjectFile)
 
 public:
-    static bool Save(const Model &model, const QString &path);
+    // False, with the reason in *error, when the file cannot be written (a
+    // target that is not a regular file is refused); the old file stays.
+    static bool Save(const Model &model, const QString &path, QString *error = nullptr);
     // Adds the project to the model. False when the file cannot be read or
-    // is not well-formed XML; everything read before an error stays. The
-    // error text, if asked for, says what went wrong.
+    // is not well-formed XML, and then nothing of it is added. The error
+    // text, if asked for, says what went wrong, with the line and column.
     static bool Load(Model &model, const QString &path, QString *error = nullptr);
 };
