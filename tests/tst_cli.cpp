@@ -1,8 +1,10 @@
 #include <csignal>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -165,6 +167,8 @@ private slots:
     void addUrl();
     void loadOffersNamesFailedOffer();
     void downloadsAreRemovedAfterRun();
+    void guardsOfScheduledRuns_data();
+    void guardsOfScheduledRuns();
     void sigintCancelsLongLoad();
     void sigintQuitsStalledDownload();
     void siteSteps();
@@ -690,10 +694,6 @@ void TestCli::downloadsAreRemovedAfterRun()
     // Scheduled runs must not fill the temporary folder with old feeds.
     FeedServer server;
     const QString name = QStringLiteral("fidmora_cli_test_%1.csv").arg(QCoreApplication::applicationPid());
-    const QString downloaded = QDir::tempPath() + QLatin1Char('/') + name;
-    const QString second = QDir::tempPath() + QLatin1Char('/') + name.chopped(4) + QLatin1String("_1.csv");
-    QFile::remove(downloaded);
-    QFile::remove(second);
     server.Set(QStringLiteral("/data.csv"),
                {200, kDataFeed, "Content-Disposition: attachment; filename=" + name.toUtf8() + "\r\n", false});
     const QString project = QStringLiteral(
@@ -712,10 +712,43 @@ void TestCli::downloadsAreRemovedAfterRun()
              0);
     QCOMPARE(requests.size(), 2);
     QVERIFY2(out.contains("\ngoods 15\n"), out.constData());
-    QVERIFY(!QFileInfo::exists(downloaded));
-    QVERIFY(!QFileInfo::exists(second));
+    QDirIterator left(QDir::tempPath(), QStringList{name, name.chopped(4) + QLatin1String("*")}, QDir::Files,
+                      QDirIterator::Subdirectories);
+    QVERIFY2(!left.hasNext(), qPrintable(left.next()));
     // Files the user named stay, wherever they are.
     QCOMPARE(Read(data), QByteArray(kDataFeed));
+}
+
+void TestCli::guardsOfScheduledRuns_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    const QStringList saving{"--add", "one.csv", "--add-base", "four.csv", "--save", "out.csv"};
+    QTest::newRow("a malformed row is said even when quiet")
+            << QStringList{"--quiet", "--add", "bad.csv", "--summary"} << 0 << "Предупреждение: В файле bad пропущено строк";
+    QTest::newRow("--strict fails the load") << QStringList{"--strict", "--add", "bad.csv", "--summary"} << 1
+                                             << "(--strict)";
+    QTest::newRow("a delta over --max-delete writes nothing") << QStringList{"--max-delete", "50"} + saving << 1
+                                                              << "удаляется 3 из 4 товаров базы (75.0%)";
+    QTest::newRow("a delta within --max-delete is saved") << QStringList{"--max-delete=80"} + saving << 0 << "";
+    QTest::newRow("a pipe is no feed") << QStringList{"--add", "pipe.csv"} << 1 << "не является обычным файлом";
+}
+
+void TestCli::guardsOfScheduledRuns()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    Write(QStringLiteral("bad.csv"), "name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\n");
+    Write(QStringLiteral("one.csv"), "name;url;categoryId\r\na;u1;X\r\n");
+    Write(QStringLiteral("four.csv"), "name;url;categoryId\r\na;u1;X\r\nb;u2;X\r\nc;u3;X\r\nd;u4;X\r\n");
+    QCOMPARE(::mkfifo(QFile::encodeName(Path(QStringLiteral("pipe.csv"))).constData(), 0600), 0);
+    QByteArray err;
+    QCOMPARE(Run(arguments, nullptr, &err), status);
+    QVERIFY2(QString::fromUtf8(err).contains(said), err.constData());
+    if (arguments.contains(QStringLiteral("out.csv")))
+        QCOMPARE(QFileInfo::exists(Path(QStringLiteral("out.csv"))), status == 0);
 }
 
 void TestCli::sigintCancelsLongLoad()
