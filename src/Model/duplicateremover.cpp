@@ -10,6 +10,7 @@
 #include "csvrowscanner.h"
 #include "defaultgoodqueryobject.h"
 #include "good.h"
+#include "goodidentity.h"
 #include "identitykey.h"
 #include "iprogress.h"
 #include "offer.h"
@@ -125,17 +126,13 @@ DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Go
     const Source &source = *good->source;
     Digests digests;
     digests.ready = true;
-    IdTemplate cellTemplate;
-    const IdTemplate *tpl = good->idTemplate;
-    if (!tpl) {
-        if (source.idTplColumn < 0) {
-            digests.unique = true; // "[p]"
-            return digests;
-        }
-        cellTemplate = IdTemplate::FromText(row ? Good::Cell(*row, source.idTplColumn)
-                                                : (raw ? raw->Text(source.idTplColumn) : QString()));
-        tpl = &cellTemplate;
-    }
+    IdTemplate storage;
+    const IdTemplate *tpl = GoodIdentity::TemplateOf(
+            *good,
+            [&]() {
+                return row ? Good::Cell(*row, source.idTplColumn) : (raw ? raw->Text(source.idTplColumn) : QString());
+            },
+            &storage);
     if (tpl->shape == IdTemplate::Unique) {
         digests.unique = true;
         return digests;

@@ -12,6 +12,7 @@
 #include "duplicateremover.h"
 #include "identitykey.h"
 #include "good.h"
+#include "goodidentity.h"
 #include "iprogress.h"
 #include "model.h"
 #include "source.h"
@@ -353,22 +354,12 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
     }
     offer->priceInfo.Include(&candidate);
 
-    // The identity template: the row's own "idTpl" cell, or else the first
-    // of url, offer and id, offer and name, offer and the good itself.
+    // The identity template: none when the row's own "idTpl" cell names one.
     if (cells.IsEmpty(source.idTplColumn)) {
-        int which;
-        if (!cells.IsEmpty(source.urlColumn))
-            which = 0;
-        else if (!cells.IsEmpty(source.idColumn))
-            which = 1;
-        else if (!cells.IsEmpty(source.nameColumn))
-            which = 2;
-        else
-            which = 3;
-        if (!m_templates[which]) {
-            static const char *const texts[4] = {"[u]", "[a][i]", "[a][n]", "[a][p]"};
-            m_templates[which] = m_source->InternTemplate(IdTemplate::FromText(QLatin1String(texts[which])));
-        }
+        const GoodIdentity::Default which = GoodIdentity::DefaultFor(
+                !cells.IsEmpty(source.urlColumn), !cells.IsEmpty(source.idColumn), !cells.IsEmpty(source.nameColumn));
+        if (!m_templates[which])
+            m_templates[which] = m_source->InternTemplate(GoodIdentity::DefaultTemplate(which));
         candidate.idTemplate = m_templates[which];
     }
 
@@ -384,12 +375,9 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
 bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
 {
     const Source &source = *m_source;
-    IdTemplate cellTemplate;
-    const IdTemplate *tpl = candidate.idTemplate;
-    if (!tpl) {
-        cellTemplate = IdTemplate::FromText(cells.Text(source.idTplColumn));
-        tpl = &cellTemplate;
-    }
+    IdTemplate storage;
+    const IdTemplate *tpl =
+            GoodIdentity::TemplateOf(candidate, [&]() { return cells.Text(source.idTplColumn); }, &storage);
     if (candidate.offer != m_offerOfUtf8) {
         m_offerOfUtf8 = candidate.offer;
         m_offerUtf8 = candidate.offer->name.toUtf8();

@@ -18,6 +18,7 @@
 #include "comparedcells.h"
 #include "csvrowstream.h"
 #include "digestmap.h"
+#include "goodidentity.h"
 #include "rowhash.h"
 
 class IProgress;
@@ -102,7 +103,7 @@ private:
     ByteMap<CatModel *> *m_lastNodes = nullptr;
     std::unordered_map<Offer *, ByteMap<CatModel *>> m_nodes; // values keep their addresses
     QByteArray m_scratch;
-    const IdTemplate *m_templates[4] = {nullptr, nullptr, nullptr, nullptr};
+    const IdTemplate *m_templates[GoodIdentity::DefaultCount] = {};
 
     // Base load state.
     QStringList m_baseHeader;

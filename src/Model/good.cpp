@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "csvmanipulator.h"
+#include "goodidentity.h"
 #include "idtemplate.h"
 #include "offer.h"
 #include "source.h"
@@ -74,58 +75,30 @@ QString Good::RawCategory(const QStringList &row) const
 
 QString Good::TemplateText(const QStringList &row) const
 {
-    if (idTemplate)
-        return idTemplate->text;
-    if (source->idTplColumn >= 0)
-        return Cell(row, source->idTplColumn);
-    return QStringLiteral("[p]");
-}
-
-QString Good::ResolveTemplate(const QString &text, int tokens, const QStringList &row) const
-{
-    return IdTemplate::Resolve(text, tokens, Url(row), offer ? offer->name : QString(), Id(row), Name(row),
-                               quintptr(this));
+    IdTemplate storage;
+    return GoodIdentity::TemplateOf(*this, [&]() { return Cell(row, source->idTplColumn); }, &storage)->text;
 }
 
 QString Good::Key(const QStringList &row) const
 {
-    if (idTemplate)
-        return ResolveTemplate(idTemplate->text, idTemplate->tokens, row);
-    if (source->idTplColumn >= 0) {
-        const QString text = Cell(row, source->idTplColumn);
-        return ResolveTemplate(text, IdTemplate::TokensOf(text), row);
-    }
-    return ResolveTemplate(QStringLiteral("[p]"), IdTemplate::AllTokens, row);
+    return GoodIdentity::Key(*this, [&row](int column) { return Cell(row, column); });
 }
 
 QString Good::Key() const
 {
+    // Only the cells the key needs are decoded.
     CsvManipulator *csv = source ? source->reader.get() : nullptr;
     if (!csv)
         return Key(Row());
-    QString text;
-    int tokens;
     const CsvRawRow *raw = nullptr;
-    if (idTemplate) {
-        text = idTemplate->text;
-        tokens = idTemplate->tokens;
-    } else if (source->idTplColumn >= 0) {
-        raw = csv->ScanAt(rowOffset);
-        text = raw ? raw->Text(source->idTplColumn) : QString();
-        tokens = IdTemplate::TokensOf(text);
-    } else {
-        text = QStringLiteral("[p]");
-        tokens = IdTemplate::AllTokens;
-    }
-    const int needsRow = tokens & (IdTemplate::Url | IdTemplate::Id | IdTemplate::Name);
-    if (needsRow && !raw)
-        raw = csv->ScanAt(rowOffset);
-    const auto cell = [raw](int column, int token, int tokens) {
-        return raw && (tokens & token) ? raw->Text(column) : QString();
-    };
-    return IdTemplate::Resolve(text, tokens, cell(source->urlColumn, IdTemplate::Url, tokens),
-                               offer ? offer->name : QString(), cell(source->idColumn, IdTemplate::Id, tokens),
-                               cell(source->nameColumn, IdTemplate::Name, tokens), quintptr(this));
+    bool read = false;
+    return GoodIdentity::Key(*this, [&](int column) {
+        if (!read) {
+            raw = csv->ScanAt(rowOffset);
+            read = true;
+        }
+        return raw ? raw->Text(column) : QString();
+    });
 }
 
 QString Good::StatusText(int status)

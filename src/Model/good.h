@@ -49,8 +49,6 @@ struct Good
     QString Key(const QStringList &row) const;
     // The identity key, reading only the cells it needs.
     QString Key() const;
-    // The identity key with a token set of the caller's choice.
-    QString ResolveTemplate(const QString &text, int tokens, const QStringList &row) const;
 
     static QString StatusText(int status);
     static QString Cell(const QStringList &row, int column);

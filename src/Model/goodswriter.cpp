@@ -19,6 +19,7 @@
 #include "csvrowbuilder.h"
 #include "defaultgoodqueryobject.h"
 #include "good.h"
+#include "goodidentity.h"
 #include "idtemplate.h"
 #include "iprogress.h"
 #include "offer.h"
@@ -102,27 +103,13 @@ QString GoodsWriter::TemplateCell(const Good *good, const CsvRawRow *raw, const 
 {
     // The template of "idTpl": kept as it is when every column it names is
     // exported; otherwise the values of the other columns are put in.
-    const Source &source = *good->source;
     const auto text = [raw, row](int column) { return raw ? raw->Text(column) : Good::Cell(*row, column); };
-    QString tpl;
-    int tokens;
-    if (good->idTemplate) {
-        tpl = good->idTemplate->text;
-        tokens = good->idTemplate->tokens;
-    } else if (source.idTplColumn >= 0) {
-        tpl = text(source.idTplColumn);
-        tokens = IdTemplate::TokensOf(tpl);
-    } else {
-        tpl = QStringLiteral("[p]");
-        tokens = IdTemplate::AllTokens;
-    }
-    if ((tokens & exported) == tokens)
-        return tpl;
-    const int rest = tokens & ~exported;
-    return IdTemplate::Resolve(tpl, rest, (rest & IdTemplate::Url) ? text(source.urlColumn) : QString(),
-                               good->offer ? good->offer->name : QString(),
-                               (rest & IdTemplate::Id) ? text(source.idColumn) : QString(),
-                               (rest & IdTemplate::Name) ? text(source.nameColumn) : QString(), quintptr(good));
+    IdTemplate storage;
+    const IdTemplate *tpl = GoodIdentity::TemplateOf(
+            *good, [&]() { return text(good->source->idTplColumn); }, &storage);
+    if ((tpl->tokens & exported) == tpl->tokens)
+        return tpl->text;
+    return GoodIdentity::Resolve(*good, *tpl, tpl->tokens & ~exported, text);
 }
 
 bool GoodsWriter::CopyWhole(const Plan &plan, const CsvRawRow &raw, const Memo &memo, QByteArray *out)
