@@ -6,6 +6,15 @@
 
 namespace {
 
+// The option keys of a filter, each below the prefix it is stored under.
+const QLatin1String kPriceLow("/price/low");
+const QLatin1String kPriceHigh("/price/high");
+const QLatin1String kDiscount("/discount");
+const QLatin1String kSearch("/search");
+const QLatin1String kUnchecked("/unchecked");
+const QLatin1String kGhosts("/ghosts");
+const QLatin1String kVendors("/vendors");
+
 qint32 BoundFromOption(const QString &text)
 {
     bool ok = false;
@@ -19,24 +28,68 @@ qint32 BoundFromOption(const QString &text)
 
 Filter::Filter(Model &model, const QString &prefix)
 {
-    priceLow = BoundFromOption(model.Option(prefix + QLatin1String("/price/low")));
-    priceHigh = BoundFromOption(model.Option(prefix + QLatin1String("/price/high")));
-    discountOnly = model.Option(prefix + QLatin1String("/discount")) == QLatin1String("true");
-    searchText = model.Option(prefix + QLatin1String("/search"));
-    const QStringList unchecked = model.ArrayOption(prefix + QLatin1String("/unchecked"));
+    priceLow = BoundFromOption(model.Option(prefix + kPriceLow));
+    priceHigh = BoundFromOption(model.Option(prefix + kPriceHigh));
+    discountOnly = model.Option(prefix + kDiscount) == QLatin1String("true");
+    searchText = model.Option(prefix + kSearch);
+    const QStringList unchecked = model.ArrayOption(prefix + kUnchecked);
     for (const QString &path : unchecked)
         uncheckedCategories.insert(model.Root().FindOrCreatePath(path));
-    const QStringList ghosts = model.ArrayOption(prefix + QLatin1String("/ghosts"));
+    const QStringList ghosts = model.ArrayOption(prefix + kGhosts);
     for (const QString &path : ghosts) {
         CatModel *node = model.Root().FindOrCreatePath(path);
         if (!node->ghost)
             node->ToggleGhost();
     }
-    const QStringList vendorNames = model.ArrayOption(prefix + QLatin1String("/vendors"));
+    const QStringList vendorNames = model.ArrayOption(prefix + kVendors);
     for (const QString &name : vendorNames) {
         if (const QString *vendor = model.Vendors().Insert(name))
             vendors.insert(vendor);
     }
+}
+
+void Filter::Store(Model &model, const QString &prefix) const
+{
+    const QString start = prefix + QLatin1Char('/');
+    for (auto it = model.options.begin(); it != model.options.end();) {
+        if (it.key().startsWith(start))
+            it = model.options.erase(it);
+        else
+            ++it;
+    }
+    for (auto it = model.arrayOptions.begin(); it != model.arrayOptions.end();) {
+        if (it.key().startsWith(start))
+            it = model.arrayOptions.erase(it);
+        else
+            ++it;
+    }
+    model.SetOption(prefix + kPriceLow, QString::number(priceLow));
+    model.SetOption(prefix + kPriceHigh, QString::number(priceHigh));
+    model.SetOption(prefix + kDiscount, discountOnly ? QStringLiteral("true") : QStringLiteral("false"));
+    model.SetOption(prefix + kSearch, searchText);
+
+    // Only categories still in the tree are written: the filter may name
+    // categories destroyed since it was made.
+    QStringList ghostPaths;
+    const QList<CatModel *> nodes = model.Root().Descendants(true);
+    for (const CatModel *node : nodes) {
+        if (!uncheckedCategories.contains(node))
+            continue;
+        QString path;
+        const QList<CatModel *> above = node->Ancestors(true);
+        for (int i = 1; i < above.size(); ++i) {
+            path += above.at(i)->name;
+            if (above.at(i)->ghost && !ghostPaths.contains(path))
+                ghostPaths.append(path);
+            path += QLatin1Char('/');
+        }
+        path += node->name;
+        model.AppendArrayOption(prefix + kUnchecked, path);
+    }
+    for (const QString &path : qAsConst(ghostPaths))
+        model.AppendArrayOption(prefix + kGhosts, path);
+    for (const QString *vendor : vendors)
+        model.AppendArrayOption(prefix + kVendors, *vendor);
 }
 
 bool Filter::IsActive() const

@@ -21,6 +21,9 @@ public:
     // names are found or created, and its vendors registered.
     Filter(Model &model, const QString &prefix);
     virtual ~Filter() = default;
+    // Writes the filter into the model's options under a prefix, replacing
+    // whatever was stored there: the other side of the constructor above.
+    void Store(Model &model, const QString &prefix) const;
 
     // The test of one good; unchecked categories are the walk's business.
     bool Accepts(const Good *good) const;

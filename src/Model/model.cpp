@@ -269,47 +269,7 @@ void Model::Clear(bool onlyData)
 
 void Model::StoreFilter(const QString &prefix, const Filter &filter)
 {
-    const QString start = prefix + QLatin1Char('/');
-    for (auto it = options.begin(); it != options.end();) {
-        if (it.key().startsWith(start))
-            it = options.erase(it);
-        else
-            ++it;
-    }
-    for (auto it = arrayOptions.begin(); it != arrayOptions.end();) {
-        if (it.key().startsWith(start))
-            it = arrayOptions.erase(it);
-        else
-            ++it;
-    }
-    SetOption(prefix + QLatin1String("/price/low"), QString::number(filter.priceLow));
-    SetOption(prefix + QLatin1String("/price/high"), QString::number(filter.priceHigh));
-    SetOption(prefix + QLatin1String("/discount"),
-              filter.discountOnly ? QStringLiteral("true") : QStringLiteral("false"));
-    SetOption(prefix + QLatin1String("/search"), filter.searchText);
-
-    // Only categories still in the tree are written: the filter may name
-    // categories destroyed since it was made.
-    QStringList ghostPaths;
-    const QList<CatModel *> nodes = m_root.Descendants(true);
-    for (const CatModel *node : nodes) {
-        if (!filter.uncheckedCategories.contains(node))
-            continue;
-        QString path;
-        const QList<CatModel *> above = node->Ancestors(true);
-        for (int i = 1; i < above.size(); ++i) {
-            path += above.at(i)->name;
-            if (above.at(i)->ghost && !ghostPaths.contains(path))
-                ghostPaths.append(path);
-            path += QLatin1Char('/');
-        }
-        path += node->name;
-        AppendArrayOption(prefix + QLatin1String("/unchecked"), path);
-    }
-    for (const QString &path : qAsConst(ghostPaths))
-        AppendArrayOption(prefix + QLatin1String("/ghosts"), path);
-    for (const QString *vendor : filter.vendors)
-        AppendArrayOption(prefix + QLatin1String("/vendors"), *vendor);
+    filter.Store(*this, prefix);
 }
 
 QString Model::DefaultProjectPath()
