@@ -188,7 +188,7 @@ readrow() { printf '%-34s %10s %10s %10s %12s %10s\n' "$1" "$(fmt "$2" 3)" "$(fm
     "$(fmt "$(calc "$feed_mb / $2")" 1)" "$(fmt "$(calc "$feed_rows / $2")" 0)" "$(ratio "$2" "$seq_s")"; }
 seq_s=$(fig "$rb" seq_seconds)
 readrow "readbench NextRow (decoded)" "$seq_s" "$(fig "$rb" seq_cpu_seconds)"
-readrow "readbench ScanNext (raw)" "$(fig "$rb" scan_seconds)" "$(fig "$rb" scan_cpu_seconds)"
+readrow "readbench stream (raw)" "$(fig "$rb" scan_seconds)" "$(fig "$rb" scan_cpu_seconds)"
 readrow "python csv module" "$py_s" "$py_cpu"
 readrow "mlr count" "$mlr_count_s" "$mlr_count_cpu"
 printf '%-34s %10s %10s %10s %12s  (%s rows, %s MB of them)\n' "readbench 100000 random RowAt" \

@@ -334,9 +334,7 @@ void TestCsvManipulator::fileCutWhileOpenGivesEmptyRows()
     std::unique_ptr<CsvManipulator> reader(OpenCsvReader(path));
     QVERIFY(reader);
     QList<qint64> offsets;
-    for (qint64 offset = reader->Position(); reader->ScanNext(); offset = reader->Position())
-        offsets.append(offset);
-    QCOMPARE(offsets.size(), 5000);
+    QCOMPARE(ReadWithOffsets(reader.get(), &offsets).size(), 5000);
     // Another program cuts the feed to a few rows while it is loaded.
     QVERIFY(QFile::resize(path, offsets.at(10)));
     QCOMPARE(reader->RowAt(offsets.at(3)).value(0), QStringLiteral("3"));
@@ -354,14 +352,11 @@ void TestCsvManipulator::rawScanAgreesWithDecodedRows()
     std::unique_ptr<CsvManipulator> raw(OpenCsvReader(path));
     QVERIFY(decoded && raw);
     QList<qint64> offsets;
-    for (;;) {
-        const qint64 offset = raw->Position();
-        const QStringList row = decoded->NextRow();
-        const CsvRawRow *scanned = raw->ScanNext();
-        QCOMPARE(bool(scanned), !row.isEmpty());
-        if (!scanned)
-            break;
-        offsets.append(offset);
+    const Rows rows = ReadWithOffsets(decoded.get(), &offsets);
+    for (int r = 0; r < rows.size(); ++r) {
+        const QStringList &row = rows.at(r);
+        const CsvRawRow *scanned = raw->ScanAt(offsets.at(r));
+        QVERIFY(scanned);
         QCOMPARE(scanned->Count(), row.size());
         for (int i = 0; i < row.size(); ++i) {
             QCOMPARE(scanned->Text(i), row.at(i));

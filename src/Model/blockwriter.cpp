@@ -5,8 +5,9 @@
 #include <QFile>
 
 BlockWriter::BlockWriter(QFile *file, int blockSize)
-    : m_file(file), m_blockSize(blockSize), m_thread([this]() { Loop(); })
+    : m_file(file), m_blockSize(blockSize)
 {
+    m_thread.Start([this]() { Loop(); });
 }
 
 BlockWriter::~BlockWriter()
@@ -39,8 +40,7 @@ bool BlockWriter::Finish()
         m_done = true;
     }
     m_changed.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
+    m_thread.Join();
     return !m_failed;
 }
 

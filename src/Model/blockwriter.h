@@ -3,10 +3,11 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <QByteArray>
+
+#include "helperthread.h"
 
 class QFile;
 
@@ -41,5 +42,5 @@ private:
     std::vector<QByteArray> m_empty;
     bool m_done = false;
     bool m_failed = false;
-    std::thread m_thread; // last: it starts once the rest is ready
+    HelperThread m_thread; // last: it starts once the rest is ready
 };

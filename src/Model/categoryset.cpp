@@ -22,13 +22,3 @@ bool CategorySet::contains(const CatModel *category) const
     const auto it = m_entries.constFind(category);
     return it != m_entries.constEnd() && it.value() == category->serial;
 }
-
-void CategorySet::KeepOnly(const QList<CatModel *> &live)
-{
-    QHash<const CatModel *, quint64> kept;
-    for (const CatModel *node : live) {
-        if (contains(node))
-            kept.insert(node, node->serial);
-    }
-    m_entries.swap(kept);
-}

@@ -18,8 +18,6 @@ public:
     bool isEmpty() const { return m_entries.isEmpty(); }
     int size() const { return m_entries.size(); }
     void clear() { m_entries.clear(); }
-    // Drops every entry whose category is not in the given list of live nodes.
-    void KeepOnly(const QList<CatModel *> &live);
 
     bool operator==(const CategorySet &other) const { return m_entries == other.m_entries; }
 

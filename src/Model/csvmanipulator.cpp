@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QThread>
 
 #ifdef Q_OS_UNIX
@@ -95,7 +94,7 @@ qint64 CsvManipulator::Position() const
 
 void CsvManipulator::SetOwnerThread(QThread *thread)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_owner.storeRelease(thread);
 }
 
@@ -209,7 +208,7 @@ bool CsvManipulator::Close()
 {
     m_stream.reset();
     m_streamBatch = nullptr;
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     bool ok = !m_writeFailed;
 #ifdef Q_OS_UNIX
     if (m_map)
@@ -557,26 +556,16 @@ void CsvManipulator::EndStream()
 
 QStringList CsvManipulator::RowAt(qint64 offset)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     if (!OwnerAllows())
         return QStringList();
     m_position = offset;
     return ReadRow(m_random);
 }
 
-const CsvRawRow *CsvManipulator::ScanNext()
-{
-    if (!OwnerAllows())
-        return nullptr;
-    qint64 end = m_position;
-    const bool ok = ScanRow(m_sequential, m_position, m_sequentialRow, &end);
-    m_position = end;
-    return ok ? &m_sequentialRow : nullptr;
-}
-
 const CsvRawRow *CsvManipulator::ScanAt(qint64 offset)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     if (!OwnerAllows())
         return nullptr;
     qint64 end = offset;

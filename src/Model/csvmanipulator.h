@@ -6,12 +6,12 @@
 #include "iwriter.h"
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include <QAtomicPointer>
 #include <QByteArray>
 #include <QDateTime>
-#include <QMutex>
 #include <QStringList>
 
 class CsvRowStream;
@@ -54,11 +54,10 @@ public:
     // failed since the file was opened.
     bool Close() override;
 
-    // The loader's fast path: the same rows as NextRow() and RowAt(), found
-    // but not decoded. Null where those would give an empty row. The row
-    // stays valid until the next scan of the same kind; only the thread that
-    // runs the operation may use it.
-    const CsvRawRow *ScanNext();
+    // The row at an offset, found but not decoded: the hot loops' way to a
+    // loaded good's row. Null where RowAt() would give an empty row. The
+    // row stays valid until the next scan; only the thread that runs the
+    // operation may use it.
     const CsvRawRow *ScanAt(qint64 offset);
 
     // The path of the open file.
@@ -143,7 +142,7 @@ private:
     qint64 m_streamNext = -1; // where the stream's next row begins
     qint64 m_skippedRows = 0;
     std::vector<qint64> m_firstSkipped;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QAtomicPointer<QThread> m_owner;
 };
 

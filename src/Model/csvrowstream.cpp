@@ -11,7 +11,7 @@ CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, bo
 {
     for (Batch &batch : m_batches)
         m_free.push_back(&batch);
-    m_thread = std::thread([this]() { Produce(); });
+    m_thread.Start([this]() { Produce(); });
 }
 
 CsvRowStream::~CsvRowStream()
@@ -21,7 +21,7 @@ CsvRowStream::~CsvRowStream()
         m_stopping = true;
     }
     m_changed.notify_all();
-    m_thread.join();
+    m_thread.Join();
 }
 
 const CsvRowStream::Batch *CsvRowStream::Next()

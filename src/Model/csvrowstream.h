@@ -1,11 +1,11 @@
 #pragma once
 
 #include "csvrowscanner.h"
+#include "helperthread.h"
 
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <QString>
@@ -51,5 +51,5 @@ private:
     bool m_ended = false;
     bool m_stopping = false;
     std::vector<Batch> m_batches;
-    std::thread m_thread;
+    HelperThread m_thread; // last: it starts once the rest is ready
 };

@@ -1,7 +1,6 @@
 #include "duplicateremover.h"
 
 #include <algorithm>
-#include <thread>
 
 #include <QCoreApplication>
 
@@ -10,6 +9,7 @@
 #include "csvrowscanner.h"
 #include "defaultgoodqueryobject.h"
 #include "good.h"
+#include "helperthread.h"
 #include "goodidentity.h"
 #include "identitykey.h"
 #include "iprogress.h"
@@ -106,18 +106,17 @@ void DuplicateRemover::DigestAhead(CatModel *root)
         }
     };
 
-    std::thread helper;
+    HelperThread helper;
     Context helperContext;
     if (stretches.size() > 1) {
-        helper = std::thread([&]() {
+        helper.Start([&]() {
             for (size_t i = 1; i < stretches.size(); i += 2)
                 digestStretch(stretches[i], helperContext);
         });
     }
     for (size_t i = 0; i < stretches.size(); i += 2)
         digestStretch(stretches[i], m_context);
-    if (helper.joinable())
-        helper.join();
+    helper.Join();
 }
 
 DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Good *good, const CsvRawRow *raw,

@@ -11,7 +11,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "catmodel.h"
@@ -20,6 +19,7 @@
 #include "defaultgoodqueryobject.h"
 #include "good.h"
 #include "goodidentity.h"
+#include "helperthread.h"
 #include "idtemplate.h"
 #include "iprogress.h"
 #include "offer.h"
@@ -431,7 +431,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
 
     // A helper formats chunks ahead; this thread writes them in order and
     // formats too whenever the next chunk to write is not ready.
-    std::thread helper([&]() {
+    HelperThread helper([&]() {
         CsvRawRow raw;
         QByteArray buffer;
         Memo memo;
@@ -501,7 +501,7 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
         stopping = true;
     }
     changed.notify_all();
-    helper.join();
+    helper.Join();
     m_unreadRows += unread;
     return finished;
 }
