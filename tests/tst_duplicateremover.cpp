@@ -18,7 +18,7 @@ private slots:
     void survivors();
     void progressCountsAndCancel();
     void emptyCatalogue();
-    void largeListKeepsOrder();
+    void largeFeedReadOnTwoThreads();
 
 private:
     QTemporaryDir m_dir;
@@ -110,16 +110,27 @@ void TestDuplicateRemover::emptyCatalogue()
     QVERIFY(progress.reports.isEmpty());
 }
 
-void TestDuplicateRemover::largeListKeepsOrder()
+void TestDuplicateRemover::largeFeedReadOnTwoThreads()
 {
+    // Enough goods of one source that its rows are digested in two stretches
+    // at once; the walk (category X, then Y) runs across the file's order.
     QStringList lines{"name;url;categoryId"};
+    QStringList inX;
+    QStringList inY;
+    QSet<int> seen;
+    for (int i = 0; i < 30000; ++i) {
+        const int key = (i * 37) % 10000;
+        const bool x = i % 3 != 1; // the first row makes X the first category
+        lines << QStringLiteral("n%1;u%2;%3").arg(i).arg(key).arg(x ? "X" : "Y");
+        (x ? inX : inY) << QStringLiteral("%1:n%2").arg(key).arg(i);
+    }
     QStringList expected;
-    for (int i = 0; i < 3000; ++i) {
-        const int key = (i * 37) % 1000;
-        lines << QStringLiteral("n%1;u%2;X").arg(i).arg(key);
-        // 37 and 1000 are coprime: the first 1000 rows hold every key once.
-        if (i < 1000)
-            expected << QStringLiteral("n%1").arg(i);
+    for (const QString &entry : inX + inY) {
+        const int key = entry.section(QLatin1Char(':'), 0, 0).toInt();
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            expected << entry.section(QLatin1Char(':'), 1);
+        }
     }
     Model model;
     QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "big.csv", lines)));

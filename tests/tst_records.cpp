@@ -29,7 +29,6 @@ private slots:
     void nodeNames();
     void offersAndIndex();
     void vendorRegistryKeepsCopies();
-    void goodIsSmall();
 
 private:
     Good *LoadOne(Model &model, const QStringList &lines);
@@ -272,13 +271,6 @@ void TestRecords::vendorRegistryKeepsCopies()
     QCOMPARE(*ecco, QStringLiteral("Ecco")); // still valid for a filter made before the clear
     QCOMPARE(registry.Insert(QStringLiteral("Ecco")), ecco);
     QCOMPARE(registry.Names(), QStringList{"Ecco"});
-}
-
-void TestRecords::goodIsSmall()
-{
-    // A million goods must fit in well under a hundred megabytes: the record
-    // plus its allocation and list slot stay within 96 bytes.
-    QVERIFY(sizeof(Good) <= 64);
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
