@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 
 #include "csvmanipulator.h"
@@ -118,6 +119,9 @@ void TestCsvManipulator::reading_data()
                                              << Rows{{"1", "a", "2"}};
     QTest::newRow("character after a closing quote at the end of the file")
             << QByteArray("a;b\n1;\"x\"y") << QStringList{"a", "b"} << Rows{{"1", "xy"}};
+    QTest::newRow("byte-order marks inside a cell, before a malformed byte")
+            << QByteArray("a;b\n1;\xEF\xBB\xBF\xEF\xBB\xBF\xFF\n") << QStringList{"a", "b"}
+            << Rows{{"1", QString(QChar(0xFEFF)) + QChar(0xFEFF) + QChar(0xFFFD)}};
     QTest::newRow("empty quoted field before the final line end")
             << QByteArray("a;b\n1;\"\"\n") << QStringList{"a", "b"} << Rows{{"1", QString()}};
 }
@@ -445,6 +449,19 @@ void TestCsvManipulator::prices_data()
     QTest::newRow("too large") << "99999999999" << -1;
     QTest::newRow("largest") << "2147483647" << 2147483647;
     QTest::newRow("trailing dot") << "12." << 12;
+    QTest::newRow("more nines than a double holds") << "10.99999999999999999" << 10;
+    QTest::newRow("exponent moving the point") << "1.59e1" << 15;
+    QTest::newRow("nines and an exponent") << "9.99999999999999999e0" << 9;
+    QTest::newRow("negative below one") << "-0.5" << 0;
+    QTest::newRow("spaces around, a plus") << " +12.5 " << 12;
+    QTest::newRow("only a fraction") << ".75" << 0;
+    QTest::newRow("largest with a fraction") << "2147483647.9" << 2147483647;
+    QTest::newRow("smallest") << "-2147483648" << int(std::numeric_limits<qint32>::min());
+    QTest::newRow("exponent too large") << "1e10" << -1;
+    QTest::newRow("huge exponent") << "1e400" << -1;
+    QTest::newRow("not a number") << "nan" << -1;
+    QTest::newRow("hexadecimal") << "0x1A" << -1;
+    QTest::newRow("an exponent without digits") << "5e" << -1;
 }
 
 void TestCsvManipulator::prices()

@@ -1,12 +1,12 @@
 #include "csvrawrow.h"
 
-#include <cmath>
-
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
 #include <cstring>
 #include <limits>
+
+#include <QTextCodec>
 
 namespace {
 
@@ -17,15 +17,72 @@ const CsvField *FieldAt(const std::vector<CsvField> &fields, int column)
     return &fields[size_t(column)];
 }
 
-qint32 FromDouble(double value)
+// A decimal number written in any of the C locale's forms (sign, digits, a
+// point, an exponent, whitespace around), truncated toward zero exactly:
+// "10.99999999999999999" is 10, where a detour through a double would round
+// it to 11 first. -1 when it is no number or does not fit.
+qint32 ExactPrice(const char *p, const char *end)
 {
-    if (!std::isfinite(value))
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    while (p < end && space(*p))
+        ++p;
+    while (end > p && space(end[-1]))
+        --end;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+'))
+        negative = *p++ == '-';
+    const char *integer = p;
+    while (p < end && *p >= '0' && *p <= '9')
+        ++p;
+    const char *integerEnd = p;
+    const char *fraction = p;
+    if (p < end && *p == '.') {
+        fraction = ++p;
+        while (p < end && *p >= '0' && *p <= '9')
+            ++p;
+    }
+    const char *fractionEnd = p;
+    if (integerEnd == integer && fractionEnd == fraction)
         return -1;
-    const double truncated = std::trunc(value);
-    if (truncated > double(std::numeric_limits<qint32>::max())
-            || truncated < double(std::numeric_limits<qint32>::min()))
+    qint64 exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool negativeExponent = false;
+        if (p < end && (*p == '-' || *p == '+'))
+            negativeExponent = *p++ == '-';
+        const char *digits = p;
+        while (p < end && *p >= '0' && *p <= '9') {
+            if (exponent < 100000)
+                exponent = exponent * 10 + (*p - '0');
+            ++p;
+        }
+        if (p == digits)
+            return -1;
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    if (p != end)
         return -1;
-    return qint32(truncated);
+    // The whole part: the digits before the point moved by the exponent.
+    const qint64 integerDigits = qint64(integerEnd - integer);
+    const qint64 fractionDigits = qint64(fractionEnd - fraction);
+    const qint64 wholeDigits = integerDigits + exponent;
+    qint64 value = 0;
+    for (qint64 k = 0; k < wholeDigits; ++k) {
+        int digit = 0;
+        if (k < integerDigits)
+            digit = integer[k] - '0';
+        else if (k - integerDigits < fractionDigits)
+            digit = fraction[k - integerDigits] - '0';
+        value = value * 10 + digit;
+        if (value > qint64(std::numeric_limits<qint32>::max()) + 1)
+            return -1;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min())
+        return -1;
+    return qint32(value);
 }
 
 // The length of the well-formed multi-byte UTF-8 sequence that starts at p
@@ -109,11 +166,12 @@ QString Decode(const char *data, int size)
         text.truncate(length);
         return text;
     }
-    // The toolkit's decoder drops a byte-order mark at the start of the text;
-    // in a cell it is an ordinary character and is kept.
-    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
-        return QChar(0xFEFF) + QString::fromUtf8(data + 3, size - 3);
-    return QString::fromUtf8(data, size);
+    // Malformed bytes become replacement characters, as the toolkit's
+    // decoder makes them; told to read no header, it keeps byte-order marks
+    // too, which in a cell are ordinary characters (however many).
+    static QTextCodec *const utf8 = QTextCodec::codecForMib(106);
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    return utf8->toUnicode(data, size, &state);
 }
 
 } // namespace
@@ -444,16 +502,11 @@ qint32 CsvRawRow::ParsePrice(const char *data, int size)
             return -1;
         return qint32(value);
     }
-    return ParsePrice(QString::fromUtf8(data, size));
+    return ExactPrice(data, end);
 }
 
 qint32 CsvRawRow::ParsePrice(const QString &text)
 {
-    if (text.isEmpty())
-        return -1;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok)
-        return -1;
-    return FromDouble(value);
+    const QByteArray bytes = text.toUtf8();
+    return ParsePrice(bytes.constData(), bytes.size());
 }
