@@ -3,9 +3,9 @@
 
 FIDMORA_PACKAGES=(
     build-essential cmake pkg-config
-    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5 libxml2-dev
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
-    libcurl4-openssl-dev
+    libcurl4-openssl-dev libxml2-dev libxxhash-dev
     # Qt's own texts (standard buttons, file choosers) in Russian.
     qttranslations5-l10n
 )

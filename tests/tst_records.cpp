@@ -22,6 +22,7 @@ private slots:
     void identityKeys_data();
     void identityKeys();
     void uniqueKeysNeverMatch();
+    void digestsOfStrings();
     void ruleTextForms_data();
     void ruleTextForms();
     void ruleOrder();
@@ -161,6 +162,30 @@ void TestRecords::uniqueKeysNeverMatch()
     QCOMPARE(goods.at(0)->Key(), goods.at(0)->Key(goods.at(0)->Row()));
     // Goods of one source share one interned template.
     QCOMPARE(goods.at(0)->idTemplate, goods.at(1)->idTemplate);
+}
+
+void TestRecords::digestsOfStrings()
+{
+    // The strings, each one piece or many: the digest depends on where the
+    // strings begin and end, never on how they were handed over, short or
+    // longer than the hasher keeps before streaming.
+    const auto digest = [](const QList<QByteArray> &strings, int piece) {
+        RowHasher hasher;
+        for (const QByteArray &string : strings) {
+            for (int at = 0; at < string.size(); at += piece)
+                hasher.Append(string.constData() + at, qMin(piece, string.size() - at));
+            hasher.EndString();
+        }
+        return hasher.Result();
+    };
+    const QByteArray longText(5000, 'x');
+    QVERIFY(digest({"ab", "c"}, 100) != digest({"a", "bc"}, 100));
+    QVERIFY(digest({"", "a"}, 100) != digest({"a"}, 100));
+    QCOMPARE(digest({"abc", longText}, 7), digest({"abc", longText}, 100000));
+    QVERIFY(digest({longText + "a"}, 7) != digest({longText + "b"}, 7));
+    RowHasher added;
+    added.Add(QStringLiteral("Сапоги"));
+    QCOMPARE(added.Result(), digest({QStringLiteral("Сапоги").toUtf8()}, 1));
 }
 
 void TestRecords::ruleTextForms_data()

@@ -1,48 +1,34 @@
 #include "rowhash.h"
 
-#include <cstring>
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
-namespace {
-
-inline quint64 Multiply(quint64 x, quint64 y)
+struct RowHasher::State
 {
-    const unsigned __int128 product = static_cast<unsigned __int128>(x) * y;
-    return quint64(product) ^ quint64(product >> 64);
-}
+    XXH3_state_t xxh;
+};
 
-const quint64 kPrimeC = 0x8EBC6AF09C88C6E3ULL;
+RowHasher::RowHasher() = default;
+RowHasher::~RowHasher() = default;
 
-inline quint64 Finish(quint64 x)
+void RowHasher::FeedLong(const char *data, int size)
 {
-    x ^= x >> 33;
-    x *= 0xFF51AFD7ED558CCDULL;
-    x ^= x >> 33;
-    x *= 0xC4CEB9FE1A85EC53ULL;
-    x ^= x >> 33;
-    return x;
-}
-
-} // namespace
-
-void RowHasher::EndString()
-{
-    if (m_pendingSize != 0) {
-        Mix(m_pending);
-        m_pending = 0;
-        m_pendingSize = 0;
+    if (!m_state) {
+        m_state = std::make_unique<State>();
+        XXH3_128bits_reset(&m_state->xxh);
+        XXH3_128bits_update(&m_state->xxh, m_buffer, size_t(m_used));
+        m_used = 0;
     }
-    Mix(m_stringSize ^ 0x9E3779B97F4A7C15ULL);
-    m_total += m_stringSize + 1;
-    m_stringSize = 0;
+    XXH3_128bits_update(&m_state->xxh, data, size_t(size));
 }
 
-RowHash RowHasher::Result() const
+RowHash RowHasher::Result()
 {
-    RowHasher copy = *this;
-    if (copy.m_pendingSize != 0 || copy.m_stringSize != 0)
-        copy.EndString();
-    RowHash hash;
-    hash.a = Finish(copy.m_a ^ copy.m_total);
-    hash.b = Finish(copy.m_b + Multiply(copy.m_total, kPrimeC));
-    return hash;
+    if (m_stringSize != 0)
+        EndString();
+    const XXH128_hash_t hash = m_state ? XXH3_128bits_digest(&m_state->xxh) : XXH3_128bits(m_buffer, size_t(m_used));
+    RowHash result;
+    result.a = hash.low64;
+    result.b = hash.high64;
+    return result;
 }
