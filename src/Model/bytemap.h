@@ -28,6 +28,8 @@ public:
         return Mix(hash ^ word ^ 0xFF);
     }
 
+    int Size() const { return int(m_size); }
+
     // The value of the key, or null when it is not in the map.
     Value *Find(const char *data, int size, quint64 hash)
     {

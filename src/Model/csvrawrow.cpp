@@ -408,6 +408,11 @@ QString CsvRawRow::Text(int column) const
     return Decode(bytes.constData(), bytes.size());
 }
 
+QString CsvRawRow::Decoded(const char *data, int size)
+{
+    return size > 0 ? Decode(data, size) : QString();
+}
+
 QByteArray CsvRawRow::Bytes(int column) const
 {
     const CsvField *f = FieldAt(fields, column);

@@ -47,6 +47,9 @@ public:
     // Exact equality of two decoded cells.
     static bool SameText(const CsvRawRow &a, int columnA, const CsvRawRow &b, int columnB);
 
+    // Bytes of a cell, its quoting removed, decoded from UTF-8; a null string
+    // when there are none.
+    static QString Decoded(const char *data, int size);
     // Removes the quoting of a field's bytes.
     static void Unescape(const char *data, int size, QByteArray &out);
     // True when the field holds at least one character.

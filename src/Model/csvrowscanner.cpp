@@ -12,13 +12,15 @@ const size_t kKeptSkipped = 5;
 
 } // namespace
 
-CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop)
+CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop,
+                             CsvRowPreparer *preparer)
     : m_file(path)
     , m_readFrom(start)
     , m_carryOffset(start)
     , m_fieldCount(fieldCount)
     , m_crLineEnds(crLineEnds)
     , m_stop(stop)
+    , m_preparer(preparer)
 {
     if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         m_size = m_file.size();
@@ -34,8 +36,8 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     batch.ends.clear();
     batch.firstFields.clear();
     batch.fields.clear();
-    batch.digests.clear();
-    batch.flags.clear();
+    if (m_preparer)
+        m_preparer->Begin(batch);
     while (!m_ended && batch.offsets.empty()) {
         // A row longer than a chunk makes the next read as long as the row,
         // so that it is scanned a bounded number of times.
@@ -91,6 +93,8 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
             batch.ends.push_back(m_carryOffset + (next - base));
             batch.firstFields.push_back(int(batch.fields.size()));
             batch.fields.insert(batch.fields.end(), m_row.fields.begin(), m_row.fields.end());
+            if (m_preparer)
+                m_preparer->Prepare(m_row, batch);
             p = next;
         }
         m_carryOffset += p - base;

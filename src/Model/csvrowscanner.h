@@ -1,13 +1,19 @@
 #pragma once
 
 #include "csvrawrow.h"
-#include "rowhash.h"
 
+#include <memory>
 #include <vector>
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+
+// What a preparer works out for the rows of a batch; its own kind of it.
+struct CsvPreparedRows
+{
+    virtual ~CsvPreparedRows() = default;
+};
 
 // Rows of a CSV feed found a few megabytes at a time, nothing decoded.
 struct CsvRowBatch
@@ -17,11 +23,8 @@ struct CsvRowBatch
     std::vector<qint64> ends;     // file offset just past each row
     std::vector<int> firstFields; // each row's first field in fields, and one past the last row
     std::vector<CsvField> fields; // pointing into data
-
-    // What the stream's own thread worked out for the rows, ahead of the
-    // thread that uses them (see CsvRowStream).
-    std::vector<RowHash> digests;
-    std::vector<uchar> flags;
+    // What the scanner's preparer worked out for the rows, if it has one.
+    std::unique_ptr<CsvPreparedRows> prepared;
 
     int Rows() const { return int(offsets.size()); }
     // Makes row a view of the batch's row i.
@@ -29,6 +32,20 @@ struct CsvRowBatch
     {
         row.fields.assign(fields.begin() + firstFields[size_t(i)], fields.begin() + firstFields[size_t(i) + 1]);
     }
+};
+
+// Work on each row that the scanner's thread does while the row's bytes are
+// still in its cache (a load's cells, a base row's digests): the thread
+// that takes the batch later would find them gone from its own. Runs on
+// the scanner's thread only.
+class CsvRowPreparer
+{
+public:
+    virtual ~CsvRowPreparer() = default;
+    // Before the first row of a batch.
+    virtual void Begin(CsvRowBatch &batch) = 0;
+    // Each row, in order, as it is found.
+    virtual void Prepare(const CsvRawRow &row, CsvRowBatch &batch) = 0;
 };
 
 // Reads a feed's rows in file order from a byte offset at which a row begins,
@@ -39,7 +56,8 @@ struct CsvRowBatch
 class CsvRowScanner
 {
 public:
-    CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop = -1);
+    CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop = -1,
+                  CsvRowPreparer *preparer = nullptr);
     CsvRowScanner(const CsvRowScanner &) = delete;
     CsvRowScanner &operator=(const CsvRowScanner &) = delete;
 
@@ -61,6 +79,7 @@ private:
     const int m_fieldCount;
     const bool m_crLineEnds;
     const qint64 m_stop;
+    CsvRowPreparer *const m_preparer;
     bool m_ended = false;
     bool m_readFailed = false;
     qint64 m_skipped = 0;

@@ -6,8 +6,9 @@ const int kBatches = 3;
 
 } // namespace
 
-CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds, Preparer prepare)
-    : m_scanner(path, start, fieldCount, crLineEnds), m_prepare(std::move(prepare)), m_batches(kBatches)
+CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds,
+                           CsvRowPreparer *preparer)
+    : m_scanner(path, start, fieldCount, crLineEnds, -1, preparer), m_batches(kBatches)
 {
     for (Batch &batch : m_batches)
         m_free.push_back(&batch);
@@ -53,8 +54,6 @@ void CsvRowStream::Produce()
             m_free.pop_back();
         }
         const bool filled = m_scanner.Fill(*batch);
-        if (filled && m_prepare)
-            m_prepare(*batch);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (filled) {

@@ -4,7 +4,6 @@
 #include "helperthread.h"
 
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -19,13 +18,10 @@ class CsvRowStream
 public:
     using Batch = CsvRowBatch;
 
-    // A preparer, when given, runs on the stream's thread for every batch
-    // before it is handed over: work on the rows that needs nothing but the
-    // rows themselves goes there.
-    using Preparer = std::function<void(CsvRowBatch &batch)>;
-
+    // A preparer, when given, works on every row on the stream's thread as
+    // it is found: work that needs nothing but the row itself goes there.
     CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds,
-                 Preparer prepare = Preparer());
+                 CsvRowPreparer *preparer = nullptr);
     ~CsvRowStream();
     CsvRowStream(const CsvRowStream &) = delete;
     CsvRowStream &operator=(const CsvRowStream &) = delete;
@@ -42,7 +38,6 @@ private:
     void Produce();
 
     CsvRowScanner m_scanner;
-    const Preparer m_prepare;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Batch *> m_free;

@@ -23,20 +23,139 @@ namespace {
 // categories in one pass per category at the end of the load.
 const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
 
-// What the stream's thread has digested of a base row.
-const uchar kKeyReady = 1;
-const uchar kCellsReady = 2;
+// A category or vendor met in the load and not yet looked up.
+CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
+const QString *const kUnresolvedVendor = reinterpret_cast<const QString *>(quintptr(1));
 
 } // namespace
 
-// Rows found by the reader's scan, decoded cell by cell.
+// What the stream's thread works out for every row of a load while the
+// row's bytes are in its cache: the cells the load files a good by, as
+// numbers. A category, offer or vendor cell becomes the number of its text
+// among the texts met in this load, so that the filing thread looks them up
+// in arrays and never reads the row itself; a batch carries the texts it
+// met first. A base row also gets the digests of its key (when its url
+// identifies it) and of its cells.
+struct FeedLoader::RowCells
+{
+    qint32 price = -1;
+    qint32 oldPrice = -1;
+    qint32 category = -1; // -1: the cell is empty
+    qint32 offer = -1;    // -1: the feed names no offer per row
+    qint32 vendor = -1;   // -1: the cell is empty
+    uchar present = 0;    // which of the cells that choose a template are not empty
+    uchar digested = 0;   // base rows: which digests are ready
+};
+
+namespace {
+
+enum Present : uchar { HasUrl = 1, HasId = 2, HasName = 4, HasIdTpl = 8 };
+enum Digested : uchar { KeyReady = 1, CellsReady = 2 };
+
+} // namespace
+
+struct FeedLoader::PreparedRows final : CsvPreparedRows
+{
+    std::vector<RowCells> rows;
+    std::vector<RowHash> digests; // base rows: the key and the cells of each
+    QStringList newCategories;    // texts first met in this batch, by number
+    QStringList newOffers;
+    QStringList newVendors;
+};
+
+class FeedLoader::Preparer final : public CsvRowPreparer
+{
+public:
+    Preparer(const Source &source, bool isBase, int baseCategoryColumn)
+        : m_source(source), m_isBase(isBase), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+    {
+        m_whole.whole = true;
+        m_whole.skipped = baseCategoryColumn;
+        m_urlColumns.url = source.urlColumn;
+    }
+
+    void Begin(CsvRowBatch &batch) override
+    {
+        if (!batch.prepared)
+            batch.prepared = std::make_unique<PreparedRows>();
+        m_rows = static_cast<PreparedRows *>(batch.prepared.get());
+        m_rows->rows.clear();
+        m_rows->digests.clear();
+        m_rows->newCategories.clear();
+        m_rows->newOffers.clear();
+        m_rows->newVendors.clear();
+    }
+
+    void Prepare(const CsvRawRow &row, CsvRowBatch &) override
+    {
+        RowCells cells;
+        cells.price = row.Price(m_source.priceColumn);
+        cells.oldPrice = row.Price(m_source.oldPriceColumn);
+        cells.category = Number(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false);
+        if (m_source.offerColumn >= 0)
+            cells.offer = Number(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true);
+        cells.vendor = Number(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false);
+        cells.present = uchar((row.IsEmpty(m_source.urlColumn) ? 0 : HasUrl)
+                              | (row.IsEmpty(m_source.idColumn) ? 0 : HasId)
+                              | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
+                              | (row.IsEmpty(m_source.idTplColumn) ? 0 : HasIdTpl));
+        if (m_isBase) {
+            // The whole row (for a good read from a feed with the same
+            // columns) and the key of a row identified by its url, the usual
+            // case; the loader works out anything else itself.
+            RowHash key;
+            cells.digested = CellsReady;
+            const RowHash whole = m_whole.Digest(&row, m_scratch);
+            if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
+                    && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0, &key))
+                cells.digested |= KeyReady;
+            m_rows->digests.push_back(key);
+            m_rows->digests.push_back(whole);
+        }
+        m_rows->rows.push_back(cells);
+    }
+
+private:
+    // The number of the cell's text among the texts met so far, a new one
+    // for a text met first; -1 for an empty cell, unless empty counts too.
+    int Number(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList *fresh, bool emptyCounts)
+    {
+        const char *data;
+        int size;
+        row.View(column, &data, &size, m_scratch);
+        if (size == 0 && !emptyCounts)
+            return -1;
+        const quint64 hash = ByteMap<int>::HashOf(data, size);
+        if (const int *number = known.Find(data, size, hash))
+            return *number;
+        const int number = known.Size();
+        fresh->append(CsvRawRow::Decoded(data, size));
+        // (Decoding may have used the scratch buffer: the bytes are found again.)
+        row.View(column, &data, &size, m_scratch);
+        known.Insert(data, size, hash, number);
+        return number;
+    }
+
+    const Source &m_source;
+    const bool m_isBase;
+    const IdTemplate m_byUrl;
+    ComparedCells m_whole;
+    IdentityKey::Columns m_urlColumns;
+    ByteMap<int> m_categories;
+    ByteMap<int> m_offers;
+    ByteMap<int> m_vendors;
+    QByteArray m_scratch;
+    PreparedRows *m_rows = nullptr;
+};
+
+// The rows of the stream, with what its thread worked out for them; a row's
+// own cells are found only when they are asked for.
 struct FeedLoader::RawCells
 {
     CsvRowStream *stream = nullptr;
     const CsvRowStream::Batch *batch = nullptr;
+    const PreparedRows *prepared = nullptr;
     int index = 0;
-    CsvRawRow storage;
-    const CsvRawRow *row = nullptr;
     qint64 offset = -1;
 
     bool Next()
@@ -46,20 +165,30 @@ struct FeedLoader::RawCells
             index = 0;
             if (!batch)
                 return false;
+            prepared = static_cast<const PreparedRows *>(batch->prepared.get());
+            m_rowIndex = -1;
         }
-        batch->RowAt(index, storage);
-        row = &storage;
         offset = batch->offsets[size_t(index)];
         return true;
     }
-    bool IsEmpty(int column) const { return row->IsEmpty(column); }
-    QString Text(int column) const { return row->Text(column); }
-    QByteArray Bytes(int column) const { return row->Bytes(column); }
-    qint32 Price(int column) const { return row->Price(column); }
-    RawCellView View() const { return RawCellView{row}; }
-    // What the stream's thread worked out for the row, if anything.
-    uchar Flags() const { return batch->flags.empty() ? 0 : batch->flags[size_t(index)]; }
-    const RowHash &Digest(int which) const { return batch->digests[size_t(index) * 2 + size_t(which)]; }
+    // True when the batch just taken is a new one (its first row is current).
+    bool BatchBegins() const { return index == 0; }
+    const RowCells &Cells() const { return prepared->rows[size_t(index)]; }
+    const RowHash &Digest(int which) const { return prepared->digests[size_t(index) * 2 + size_t(which)]; }
+    const CsvRawRow &Row() const
+    {
+        if (m_rowIndex != index) {
+            batch->RowAt(index, m_row);
+            m_rowIndex = index;
+        }
+        return m_row;
+    }
+    QString Text(int column) const { return Row().Text(column); }
+    RawCellView View() const { return RawCellView{&Row()}; }
+
+private:
+    mutable CsvRawRow m_row;
+    mutable int m_rowIndex = -1;
 };
 
 FeedLoader::FeedLoader(Model &model, bool isBase, IProgress *progress)
@@ -108,8 +237,9 @@ bool FeedLoader::Run(Source *source)
 
     // The rows are found on a thread of their own while this one files the
     // goods of the rows found before.
+    Preparer preparer(*source, m_isBase, m_baseCategoryColumn);
     CsvRowStream stream(reader->FilePath(), reader->Position(), source->header.size(), reader->CrLineEnds(),
-                        m_isBase ? BaseRowPreparer() : CsvRowStream::Preparer());
+                        &preparer);
     RawCells cells;
     cells.stream = &stream;
     const bool finished = LoadRows(cells);
@@ -228,38 +358,6 @@ void FeedLoader::Revert()
     m_newTree = nullptr;
 }
 
-CsvRowStream::Preparer FeedLoader::BaseRowPreparer() const
-{
-    // Base rows are digested on the stream's thread: the whole row (for the
-    // comparison with a good read from a feed with the same columns) and
-    // the key of a row identified by its url, the usual case; the loader
-    // finds them ready and works out anything else itself.
-    ComparedCells whole;
-    whole.whole = true;
-    whole.skipped = m_baseCategoryColumn;
-    const int urlColumn = m_source->urlColumn;
-    const int idTplColumn = m_source->idTplColumn;
-    const IdTemplate byUrl = IdTemplate::FromText(QStringLiteral("[u]"));
-    return [whole, urlColumn, idTplColumn, byUrl](CsvRowBatch &batch) {
-        CsvRawRow row;
-        QByteArray scratch;
-        IdentityKey::Columns columns;
-        columns.url = urlColumn;
-        batch.digests.resize(size_t(batch.Rows()) * 2);
-        batch.flags.assign(size_t(batch.Rows()), 0);
-        for (int i = 0; i < batch.Rows(); ++i) {
-            batch.RowAt(i, row);
-            uchar flags = kCellsReady;
-            batch.digests[size_t(i) * 2 + 1] = whole.Digest(&row, scratch);
-            if (row.IsEmpty(idTplColumn) && !row.IsEmpty(urlColumn)
-                    && IdentityKey::Digest(byUrl, RawCellView{&row}, columns, QString(), QByteArray(), 0,
-                                           &batch.digests[size_t(i) * 2]))
-                flags |= kKeyReady;
-            batch.flags[size_t(i)] = flags;
-        }
-    };
-}
-
 bool FeedLoader::LoadRows(RawCells &cells)
 {
     bool hasRow = cells.Next();
@@ -273,8 +371,13 @@ bool FeedLoader::LoadRows(RawCells &cells)
     }
 
     while (hasRow) {
-        if (cells.offset >= 0)
-            LoadRow(cells, cells.offset);
+        if (cells.BatchBegins()) {
+            const PreparedRows &prepared = *cells.prepared;
+            m_categoryTexts += prepared.newCategories;
+            m_offerTexts += prepared.newOffers;
+            m_vendorTexts += prepared.newVendors;
+        }
+        LoadRow(cells, cells.offset);
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
             const QString text = tr("Загрузка %1: загружено %2 товаров.").arg(m_source->name).arg(m_rowCount);
@@ -288,45 +391,38 @@ bool FeedLoader::LoadRows(RawCells &cells)
 
 void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
 {
-    const Source &source = *m_source;
-    const char *data;
-    int size;
-    quint64 hash;
+    const RowCells &row = cells.Cells();
     Offer *offer = m_fileOffer;
     if (!offer) {
-        cells.View().View(source.offerColumn, &data, &size, m_scratch);
-        hash = ByteMap<Offer *>::HashOf(data, size);
-        if (Offer **known = m_offers.Find(data, size, hash)) {
-            offer = *known;
-        } else {
-            offer = Touch(m_model.FindOrCreateOffer(cells.Text(source.offerColumn)));
-            m_offers.Insert(data, size, hash, offer);
-        }
+        if (size_t(row.offer) >= m_offerOf.size())
+            m_offerOf.resize(size_t(row.offer) + 1, nullptr);
+        Offer *&known = m_offerOf[size_t(row.offer)];
+        if (!known)
+            known = Touch(m_model.FindOrCreateOffer(m_offerTexts.at(row.offer)));
+        offer = known;
     }
     offer->hasGoods = true;
+    // A row without a category is never loaded, whatever the rules say.
+    if (row.category < 0)
+        return;
 
-    // The node for the row's category, looked up by the cell's bytes: most
-    // rows repeat a category already seen in this load.
-    if (offer != m_lastOffer) {
-        m_lastOffer = offer;
-        m_lastNodes = &m_nodes[offer];
-    }
-    cells.View().View(source.categoryColumn, &data, &size, m_scratch);
-    hash = ByteMap<CatModel *>::HashOf(data, size);
-    CatModel *node;
-    if (CatModel **known = m_lastNodes->Find(data, size, hash)) {
-        node = *known;
-    } else {
-        QString raw = cells.Text(source.categoryColumn);
-        if (source.categoryIsList)
+    // The node of the row's category for its offer: most rows repeat a
+    // category already met in this load.
+    const size_t slot = m_fileOffer ? 0 : size_t(row.offer);
+    if (slot >= m_nodes.size())
+        m_nodes.resize(slot + 1);
+    std::vector<CatModel *> &nodes = m_nodes[slot];
+    if (size_t(row.category) >= nodes.size())
+        nodes.resize(size_t(row.category) + 1, kUnresolvedNode);
+    CatModel *&node = nodes[size_t(row.category)];
+    if (node == kUnresolvedNode) {
+        QString raw = m_categoryTexts.at(row.category);
+        if (m_source->categoryIsList)
             raw = Good::FirstPart(raw, QStringLiteral(", "));
         const QString mapped = offer->MapCategory(raw);
         node = mapped.isNull() ? nullptr : m_newTree->FindOrCreatePath(mapped);
         if (node && !m_isBase)
             offer->categories.insert(raw);
-        // The text was decoded since: the cell's bytes are looked up again.
-        cells.View().View(source.categoryColumn, &data, &size, m_scratch);
-        m_lastNodes->Insert(data, size, hash, node);
     }
     if (!node)
         return;
@@ -337,27 +433,22 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
     candidate.category = node;
     candidate.offer = offer;
     candidate.status = Added;
-    candidate.price = cells.Price(source.priceColumn);
-    candidate.oldPrice = cells.Price(source.oldPriceColumn);
-    if (source.vendorColumn >= 0) {
-        cells.View().View(source.vendorColumn, &data, &size, m_scratch);
-        if (size > 0) {
-            hash = ByteMap<const QString *>::HashOf(data, size);
-            if (const QString **known = m_vendors.Find(data, size, hash)) {
-                candidate.vendor = *known;
-            } else {
-                candidate.vendor = m_model.Vendors().Insert(cells.Text(source.vendorColumn));
-                cells.View().View(source.vendorColumn, &data, &size, m_scratch);
-                m_vendors.Insert(data, size, hash, candidate.vendor);
-            }
-        }
+    candidate.price = row.price;
+    candidate.oldPrice = row.oldPrice;
+    if (row.vendor >= 0) {
+        if (size_t(row.vendor) >= m_vendorOf.size())
+            m_vendorOf.resize(size_t(row.vendor) + 1, kUnresolvedVendor);
+        const QString *&vendor = m_vendorOf[size_t(row.vendor)];
+        if (vendor == kUnresolvedVendor)
+            vendor = m_model.Vendors().Insert(m_vendorTexts.at(row.vendor));
+        candidate.vendor = vendor;
     }
     offer->priceInfo.Include(&candidate);
 
     // The identity template: none when the row's own "idTpl" cell names one.
-    if (cells.IsEmpty(source.idTplColumn)) {
-        const GoodIdentity::Default which = GoodIdentity::DefaultFor(
-                !cells.IsEmpty(source.urlColumn), !cells.IsEmpty(source.idColumn), !cells.IsEmpty(source.nameColumn));
+    if (!(row.present & HasIdTpl)) {
+        const GoodIdentity::Default which =
+                GoodIdentity::DefaultFor(row.present & HasUrl, row.present & HasId, row.present & HasName);
         if (!m_templates[which])
             m_templates[which] = m_source->InternTemplate(GoodIdentity::DefaultTemplate(which));
         candidate.idTemplate = m_templates[which];
@@ -388,7 +479,7 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
     columns.name = source.nameColumn;
     RowHash key;
     bool digested = false;
-    if (tpl->shape == IdTemplate::UrlOnly && (cells.Flags() & kKeyReady)) {
+    if (tpl->shape == IdTemplate::UrlOnly && (cells.Cells().digested & KeyReady)) {
         key = cells.Digest(0);
         digested = true;
     }
@@ -402,8 +493,9 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
 
     Good *existing = found->good;
     const ColumnPairs &pairs = PairsWith(existing->source);
-    bool same = pairs.base.whole && (cells.Flags() & kCellsReady) ? cells.Digest(1) == found->cells
-                                                                   : pairs.base.Digest(cells.row, m_scratch) == found->cells;
+    bool same = pairs.base.whole && (cells.Cells().digested & CellsReady)
+            ? cells.Digest(1) == found->cells
+            : pairs.base.Digest(&cells.Row(), m_scratch) == found->cells;
     if (!same) {
         // Digests differ when the bytes do; the texts may still be equal
         // (quoting, invalid UTF-8), so the rows are compared cell by cell.
@@ -419,7 +511,7 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
             otherRow = &s_emptyRow;
         same = true;
         for (int i = 0; i < pairs.base.columns.size() && same; ++i)
-            same = CsvRawRow::SameText(*cells.row, pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i));
+            same = CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i));
     }
     m_statusChanges.emplace_back(existing, existing->status);
     if (same) {

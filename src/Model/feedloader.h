@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -54,7 +53,9 @@ private:
     FeedLoader(const FeedLoader &) = delete;
     FeedLoader &operator=(const FeedLoader &) = delete;
 
-    // The rows of the stream, with what its thread worked out for them.
+    struct RowCells;
+    struct PreparedRows;
+    class Preparer;
     struct RawCells;
 
     bool LoadRows(RawCells &cells);
@@ -63,7 +64,6 @@ private:
     bool MatchBase(const Good &candidate, const RawCells &cells);
 
     Offer *OfferOfFile(const QStringList &firstRow);
-    CsvRowStream::Preparer BaseRowPreparer() const;
     struct ColumnPairs
     {
         ComparedCells base;  // columns of the base source...
@@ -96,12 +96,15 @@ private:
     QHash<Offer *, OfferSnapshot> m_snapshots;
     std::vector<std::pair<Good *, qint32>> m_statusChanges; // base goods marked, and their status before
 
-    // Caches of one load, keyed by the cells' raw bytes.
-    ByteMap<Offer *> m_offers;
-    ByteMap<const QString *> m_vendors;
-    Offer *m_lastOffer = nullptr;
-    ByteMap<CatModel *> *m_lastNodes = nullptr;
-    std::unordered_map<Offer *, ByteMap<CatModel *>> m_nodes; // values keep their addresses
+    // The texts of the category, offer and vendor cells met in this load, by
+    // the numbers the stream's thread gave them, and what they were found to
+    // be: nodes by offer (one offer for a feed of one offer), offers, vendors.
+    QStringList m_categoryTexts;
+    QStringList m_offerTexts;
+    QStringList m_vendorTexts;
+    std::vector<std::vector<CatModel *>> m_nodes;
+    std::vector<Offer *> m_offerOf;
+    std::vector<const QString *> m_vendorOf;
     QByteArray m_scratch;
     const IdTemplate *m_templates[GoodIdentity::DefaultCount] = {};
 
