@@ -12,11 +12,6 @@
 #include <QThread>
 
 #ifdef Q_OS_UNIX
-#include <atomic>
-#include <mutex>
-#include <setjmp.h>
-#include <signal.h>
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -25,49 +20,6 @@ namespace {
 const int kSequentialBlock = 1 << 20;
 const int kRandomBlock = 2048;
 const int kOutputBlock = 1 << 20;
-
-#ifdef Q_OS_UNIX
-// A mapped file that shrinks under the mapping raises SIGBUS on access. The
-// copy from the mapping runs under a guard that turns the signal into a
-// failed read (an empty row) instead of a crash.
-thread_local sigjmp_buf *volatile t_mappedCopy = nullptr;
-struct sigaction s_previousBusHandler;
-
-void OnBusError(int signal, siginfo_t *info, void *context)
-{
-    if (t_mappedCopy)
-        siglongjmp(*t_mappedCopy, 1);
-    if (s_previousBusHandler.sa_flags & SA_SIGINFO) {
-        if (s_previousBusHandler.sa_sigaction) {
-            s_previousBusHandler.sa_sigaction(signal, info, context);
-            return;
-        }
-    } else if (s_previousBusHandler.sa_handler == SIG_IGN) {
-        return;
-    } else if (s_previousBusHandler.sa_handler != SIG_DFL) {
-        s_previousBusHandler.sa_handler(signal);
-        return;
-    }
-    ::signal(SIGBUS, SIG_DFL);
-    ::raise(SIGBUS);
-}
-
-void InstallBusHandler()
-{
-    static std::once_flag once;
-    std::call_once(once, []() {
-        struct sigaction action;
-        std::memset(&action, 0, sizeof action);
-        action.sa_sigaction = OnBusError;
-        // Not blocked inside the handler, so leaving it by a jump needs no
-        // mask to be restored (and the guard no system call).
-        action.sa_flags = SA_SIGINFO | SA_NODEFER;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGBUS, &action, &s_previousBusHandler);
-    });
-}
-
-#endif
 
 } // namespace
 
@@ -129,16 +81,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
     m_fileSize = m_file->size();
     m_openedModified = QFileInfo(path).lastModified();
     m_openedSize = m_fileSize;
-#ifdef Q_OS_UNIX
-    if (m_fileSize > 0) {
-        void *map = ::mmap(nullptr, size_t(m_fileSize), PROT_READ, MAP_SHARED, m_file->handle(), 0);
-        if (map != MAP_FAILED) {
-            InstallBusHandler();
-            m_map = map;
-            m_mapSize = m_fileSize;
-        }
-    }
-#endif
+    m_mapped.Map(m_file->handle(), m_fileSize);
     m_crLineEnds = DetectCrLineEnds();
     const QStringList header = RowAt(0);
     // A first line without any character names no column at all.
@@ -210,12 +153,7 @@ bool CsvManipulator::Close()
     m_streamBatch = nullptr;
     std::lock_guard<std::mutex> locker(m_mutex);
     bool ok = !m_writeFailed;
-#ifdef Q_OS_UNIX
-    if (m_map)
-        ::munmap(m_map, size_t(m_mapSize));
-#endif
-    m_map = nullptr;
-    m_mapSize = 0;
+    m_mapped.Unmap();
     if (m_file) {
         if (m_file->openMode() & QIODevice::WriteOnly) {
             FlushOutput();
@@ -296,56 +234,39 @@ bool CsvManipulator::ExtendBlock(Block &block, qint64 rowStart)
     return n > 0;
 }
 
-#ifdef Q_OS_UNIX
-__attribute__((noinline)) bool CsvManipulator::ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const
+bool CsvManipulator::ParseMapped(qint64 pos, CsvRawRow &row, const char **stop) const
 {
-    // The parse reads the mapping under a guard; a file that shrank under it
-    // turns into a failed read. Nothing is allocated here but the row's
+    // The parse reads the mapping under the guard; a file that shrank under
+    // it turns into a failed read. Nothing is allocated here but the row's
     // field list, which stays consistent whenever the guard jumps out.
-    sigjmp_buf guard;
-    if (sigsetjmp(guard, 0) != 0) {
-        t_mappedCopy = nullptr;
+    bool parsed = false;
+    const bool whole = MappedFile::Guarded([&]() {
+        const char *base = m_mapped.Data();
+        const char *begin = base + pos;
+        if (pos == 0 && m_mapped.Size() >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
+            begin += 3;
+        parsed = CsvRowParser::Parse(begin, base + m_mapped.Size(), true, m_crLineEnds, row, stop)
+                == CsvRowParser::Result::Row;
+    });
+    if (!whole)
         row.Clear();
-        return false;
-    }
-    t_mappedCopy = &guard;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    const char *base = static_cast<const char *>(m_map);
-    const char *begin = base + pos;
-    if (pos == 0 && m_mapSize >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
-        begin += 3;
-    const CsvRowParser::Result result = CsvRowParser::Parse(begin, base + m_mapSize, true, m_crLineEnds, row, stop);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_mappedCopy = nullptr;
-    return result == CsvRowParser::Result::Row;
+    return whole && parsed;
 }
 
 bool CsvManipulator::CopyMapped(const char *from, qint64 size, char *to)
 {
-    sigjmp_buf guard;
-    if (sigsetjmp(guard, 0) != 0) {
-        t_mappedCopy = nullptr;
-        return false;
-    }
-    t_mappedCopy = &guard;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(to, from, size_t(size));
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_mappedCopy = nullptr;
-    return true;
+    return MappedFile::Guarded([&]() { std::memcpy(to, from, size_t(size)); });
 }
-#endif
 
 bool CsvManipulator::ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &buffer) const
 {
     row.Clear();
-#ifdef Q_OS_UNIX
-    if (!m_map || offset < 0 || offset >= m_mapSize)
+    if (!m_mapped.IsMapped() || offset < 0 || offset >= m_mapped.Size())
         return false;
     const char *stop = nullptr;
     if (!ParseMapped(offset, row, &stop))
         return false;
-    const char *start = static_cast<const char *>(m_map) + offset;
+    const char *start = m_mapped.Data() + offset;
     const qint64 size = stop - start;
     if (size > qint64(std::numeric_limits<int>::max()) - 64 || (!m_header.isEmpty() && row.Count() != m_header.size())) {
         row.Clear();
@@ -361,28 +282,16 @@ bool CsvManipulator::ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &bu
     for (CsvField &field : row.fields)
         field.data += delta;
     return row.Count() > 0;
-#else
-    Q_UNUSED(offset)
-    Q_UNUSED(buffer)
-    return false;
-#endif
 }
 
 void CsvManipulator::ReleaseMapped() const
 {
-#ifdef Q_OS_UNIX
-    if (m_map)
-        ::madvise(m_map, size_t(m_mapSize), MADV_DONTNEED);
-#endif
+    m_mapped.ReleaseAll();
 }
 
 void CsvManipulator::Prefetch(qint64 offset) const
 {
-    if (m_map && offset >= 0 && offset < m_mapSize) {
-        const char *at = static_cast<const char *>(m_map) + offset;
-        for (int line = 0; line < 4; ++line)
-            __builtin_prefetch(at + 64 * line);
-    }
+    m_mapped.Prefetch(offset);
 }
 
 bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *rowEnd)
@@ -391,14 +300,13 @@ bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *r
     *rowEnd = pos;
     if (!m_file || pos < 0 || pos >= m_fileSize)
         return false;
-#ifdef Q_OS_UNIX
-    if (&block == &m_random && m_map && pos < m_mapSize) {
+    if (&block == &m_random && m_mapped.IsMapped() && pos < m_mapped.Size()) {
         // A random read parses the row in the mapping and copies just its
         // bytes, so that the fields stay valid whatever happens to the file.
         const char *stop = nullptr;
         if (!ParseMapped(pos, row, &stop))
             return false;
-        const char *start = static_cast<const char *>(m_map) + pos;
+        const char *start = m_mapped.Data() + pos;
         const qint64 size = stop - start;
         if (size > qint64(std::numeric_limits<int>::max()) - 64) {
             row.Clear();
@@ -422,7 +330,6 @@ bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *r
         }
         return row.Count() > 0;
     }
-#endif
     if (pos < block.offset || pos >= block.offset + block.length) {
         if (!FillBlock(block, pos))
             return false;

@@ -4,6 +4,7 @@
 #include "csvrowbuilder.h"
 #include "ireader.h"
 #include "iwriter.h"
+#include "mappedfile.h"
 
 #include <memory>
 #include <mutex>
@@ -86,7 +87,7 @@ public:
     bool ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &buffer) const;
     // Asks the processor to fetch the start of a row that will be read soon.
     void Prefetch(qint64 offset) const;
-    bool IsMapped() const { return m_map != nullptr; }
+    bool IsMapped() const { return m_mapped.IsMapped(); }
     // Gives the pages of the mapping back after a walk over many rows; the
     // file stays mapped and is read again from the system's cache.
     void ReleaseMapped() const;
@@ -130,8 +131,7 @@ private:
     CsvRawRow m_sequentialRow;
     CsvRawRow m_randomRow;
     QByteArray m_output;
-    void *m_map = nullptr; // the file mapped for random reads, when it can be
-    qint64 m_mapSize = 0;
+    MappedFile m_mapped; // the file mapped for random reads, when it can be
     bool m_writeFailed = false;
     bool m_crLineEnds = false;
     qint64 m_openedSize = 0;
