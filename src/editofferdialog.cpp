@@ -53,6 +53,8 @@ EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     const QList<QAbstractButton *> buttons{ui->toolButton, ui->toolButton_2, ui->toolButton_3};
     for (int i = 0; i < views.size(); ++i) {
         QAbstractItemView *view = views.at(i);
+        // Tab leaves the table for the next field; the arrows move in it.
+        view->setTabKeyNavigation(false);
         view->setItemDelegateForColumn(0, new ChooseCatDelegate(&m_categories, this));
         connect(view, &QWidget::customContextMenuRequested, this, &EditOfferDialog::showOfferContextMenu);
         connect(buttons.at(i), &QAbstractButton::clicked, this, [view] { AppendEmptyRow(view); });

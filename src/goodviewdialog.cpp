@@ -106,6 +106,8 @@ GoodViewDialog::GoodViewDialog(Good *good, QWidget *parent)
 
     m_properties = new GoodPropsView(properties, this);
     ui->tableView->setModel(m_properties);
+    // Tab goes on to the button; the arrows move in the table.
+    ui->tableView->setTabKeyNavigation(false);
 }
 
 GoodViewDialog::~GoodViewDialog()

@@ -58,12 +58,13 @@ QString GoodWidget::IdentityText(const Good *good, const QStringList &row)
 {
     const IdTemplate identity = good->idTemplate ? *good->idTemplate : IdTemplate::FromText(good->TemplateText(row));
     switch (identity.shape) {
+    // The words first: a long address would push them out of the card.
     case IdTemplate::UrlOnly:
-        return tr("%1 (по ссылке)").arg(good->Url(row));
+        return tr("по ссылке: %1").arg(good->Url(row));
     case IdTemplate::OfferAndId:
-        return tr("%1 (по магазину и id)").arg(good->Id(row));
+        return tr("по магазину и id: %1").arg(good->Id(row));
     case IdTemplate::OfferAndName:
-        return tr("%1 (по магазину и названию)").arg(good->Name(row));
+        return tr("по магазину и названию: %1").arg(good->Name(row));
     case IdTemplate::Unique:
         return tr("нет: товар ни с чем не сравнивается");
     case IdTemplate::General:

@@ -205,10 +205,10 @@ void TestGoodDisplay::cardShowsFields_data()
             << "Туфли" << false << -1 << QStringList{"Туфли", "", "", "Обувь/Туфли", "", "Shop", "18", "Добавлен"};
     QTest::newRow("identity by offer and id")
             << "Ботинки" << false << 1
-            << QStringList{"Ботинки", "70", "", "Обувь", "", "Shop", "22 (по магазину и id)", "Изменён"};
+            << QStringList{"Ботинки", "70", "", "Обувь", "", "Shop", "по магазину и id: 22", "Изменён"};
     QTest::newRow("identity by offer and name")
             << "Калоши" << false << 2
-            << QStringList{"Калоши", "60", "", "Обувь", "", "Shop", "Калоши (по магазину и названию)", "Удалён"};
+            << QStringList{"Калоши", "60", "", "Обувь", "", "Shop", "по магазину и названию: Калоши", "Удалён"};
     QTest::newRow("unknown status") << "Кеды" << false << 7
                                     << QStringList{"Кеды", "150", "", "Обувь", "Beta", "Shop", "Shop-19", "Ошибка"};
 }
@@ -628,15 +628,15 @@ void TestGoodDisplay::dialogListsProperties_data()
             << "Дрель;1999.90;2100;Инструменты/Дрели;Bosch;Shop;Мощная;D-1;x" << false
             << QStringList{"Название=Дрель", "Цена=1999", "Старая цена=2100", "Категория=Инструменты/Дрели",
                            "Производитель=Bosch", "Источник=Shop", "Описание=Мощная",
-                           "Идентификатор=D-1 (по магазину и id)", "Статус=Добавлен", "Код товара=D-1", "extra=x"};
+                           "Идентификатор=по магазину и id: D-1", "Статус=Добавлен", "Код товара=D-1", "extra=x"};
     QTest::newRow("columns in another order")
             << "extra;id;price;name;categoryId;advcampaign_name" << "x;D-2;15.5;Пила;Инструменты;Shop" << false
             << QStringList{"Название=Пила", "Цена=15", "Категория=Инструменты", "Источник=Shop",
-                           "Идентификатор=D-2 (по магазину и id)", "Статус=Добавлен", "extra=x", "Код товара=D-2"};
+                           "Идентификатор=по магазину и id: D-2", "Статус=Добавлен", "extra=x", "Код товара=D-2"};
     QTest::newRow("no price given")
             << "name;price;categoryId" << "Гвозди;;Инструменты" << false
             << QStringList{"Название=Гвозди", "Цена=", "Категория=Инструменты", "Источник=dialog",
-                           "Идентификатор=Гвозди (по магазину и названию)", "Статус=Добавлен"};
+                           "Идентификатор=по магазину и названию: Гвозди", "Статус=Добавлен"};
     QTest::newRow("row cannot be read")
             << "name;price;oldprice;categoryId;vendor;advcampaign_name;id" << "Дрель;1999.90;2100;Инструменты;Bosch;Shop;D-1"
             << true << QStringList{"Цена=1999", "Старая цена=2100", "Категория=Инструменты", "Источник=Shop",
