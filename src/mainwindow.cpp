@@ -761,7 +761,7 @@ void MainWindow::showOfferContextMenu(const QPoint &pos)
         if (!offer.exportUrl.isEmpty() && !offer.exportLoaded)
             menu.addAction(tr("&Загрузить CSV оффера"), this, &MainWindow::loadOfferFromMenu);
         if (offer.hasGoods)
-            menu.addAction(tr("&Выгрузить товары оффера"), this, &MainWindow::unloadOfferFromMenu);
+            menu.addAction(tr("Вы&грузить товары оффера"), this, &MainWindow::unloadOfferFromMenu);
         menu.addAction(tr("&Редактировать оффера"), this, &MainWindow::editOffer);
         menu.addAction(tr("&Удалить оффера"), this, &MainWindow::deleteOfferFromMenu);
         menu.addSeparator();

@@ -165,11 +165,28 @@ QStringList MenuTexts(const QMenu *menu)
     return texts;
 }
 
+// Whether every entry of a menu has a mnemonic, none shared with another.
+bool UniqueMnemonics(const QStringList &entries)
+{
+    QSet<QChar> letters;
+    for (const QString &entry : entries) {
+        if (entry == QLatin1String("-"))
+            continue;
+        const int at = entry.indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= entry.size() || letters.contains(entry.at(at + 1).toLower())) {
+            qWarning("no mnemonic of its own: %s", qPrintable(entry));
+            return false;
+        }
+        letters.insert(entry.at(at + 1).toLower());
+    }
+    return true;
+}
+
 // The entries of the menu "Офферы", which the offer list's menu ends with.
 const QStringList kListEntries = {
     QStringLiteral("Загрузить CSV &всех офферов"),
     QStringLiteral("Загрузить офферов из &Admitad"),
-    QStringLiteral("&Удалить неиспользуемых офферов"),
+    QStringLiteral("Удалить &неиспользуемых офферов"),
     QStringLiteral("&Сохранить офферов"),
 };
 
@@ -321,18 +338,13 @@ void TestMainWindow::keyboardReachesCommands()
         menus.append(top->menu());
     for (int i = 0; i < menus.size(); ++i) {
         const QList<QAction *> actions = menus.at(i) ? menus.at(i)->actions() : window->menuBar()->actions();
-        QSet<QChar> letters;
+        QStringList texts;
         for (QAction *action : actions) {
-            if (action->isSeparator())
-                continue;
-            if (action->menu() && action->menu() != menus.at(i) && !menus.contains(action->menu()))
+            if (action->menu() && !menus.contains(action->menu()))
                 menus.append(action->menu());
-            const int at = action->text().indexOf(QLatin1Char('&'));
-            QVERIFY2(at >= 0 && at + 1 < action->text().size(), qPrintable(action->text()));
-            const QChar letter = action->text().at(at + 1).toLower();
-            QVERIFY2(!letters.contains(letter), qPrintable(action->text()));
-            letters.insert(letter);
+            texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
         }
+        QVERIFY(UniqueMnemonics(texts));
     }
     // The common commands have the desktop's keys.
     QCOMPARE(Child<QAction>(window.get(), "project_new")->shortcut(), QKeySequence(QKeySequence::New));
@@ -649,7 +661,7 @@ void TestMainWindow::offerContextMenu_data()
     QTest::addColumn<QStringList>("entries");
 
     const QString load = QStringLiteral("&Загрузить CSV оффера");
-    const QString unload = QStringLiteral("&Выгрузить товары оффера");
+    const QString unload = QStringLiteral("Вы&грузить товары оффера");
     const QString edit = QStringLiteral("&Редактировать оффера");
     const QString remove = QStringLiteral("&Удалить оффера");
     const QString separator = QStringLiteral("-");
@@ -682,7 +694,9 @@ void TestMainWindow::offerContextMenu()
     const QModelIndex index = FindRow(view, offer);
     QVERIFY2(index.isValid(), qPrintable(Texts(view).join(QLatin1Char(','))));
     view->setCurrentIndex(index);
-    QCOMPARE(OpenContextMenu(view, view->visualRect(index).center()), entries);
+    const QStringList shown = OpenContextMenu(view, view->visualRect(index).center());
+    QCOMPARE(shown, entries);
+    QVERIFY(UniqueMnemonics(shown));
 }
 
 void TestMainWindow::offerContextMenuOverEmptySpace()
@@ -855,7 +869,7 @@ void TestMainWindow::offerCommands_data()
     QTest::addColumn<int>("goods");
 
     QTest::newRow("load") << "Feed (+)" << "&Загрузить CSV оффера" << QStringList{"Feed", "Shop"} << 6;
-    QTest::newRow("unload") << "Shop" << "&Выгрузить товары оффера" << QStringList{"Feed (+)", "Shop"} << 0;
+    QTest::newRow("unload") << "Shop" << "Вы&грузить товары оффера" << QStringList{"Feed (+)", "Shop"} << 0;
     QTest::newRow("delete with goods") << "Shop" << "&Удалить оффера" << QStringList{"Feed (+)"} << 0;
     QTest::newRow("delete without goods") << "Feed (+)" << "&Удалить оффера" << QStringList{"Shop"} << 5;
 }

@@ -29,8 +29,8 @@
         <translation>Загрузить офферы из &amp;Admitad</translation>
     </message>
     <message>
-        <source>&amp;Удалить неиспользуемых офферов</source>
-        <translation>&amp;Удалить неиспользуемые офферы</translation>
+        <source>Удалить &amp;неиспользуемых офферов</source>
+        <translation>Удалить &amp;неиспользуемые офферы</translation>
     </message>
     <message>
         <source>&amp;Сохранить офферов</source>
