@@ -992,11 +992,9 @@ void MainWindow::clearData()
 
 void MainWindow::loadProject()
 {
-    if (!ConfirmDiscard(QString()))
-        return;
     const QString path = QFileDialog::getOpenFileName(this, tr("Добавить файлы"), QString(),
                                                       tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
-    if (!path.isEmpty())
+    if (!path.isEmpty() && ConfirmDiscard(QString()))
         OpenProject(path);
 }
 

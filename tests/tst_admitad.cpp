@@ -347,7 +347,7 @@ void TestAdmitad::importThroughWindow()
     // Two pauses between three polls, less the 5 % a coarse timer may fire early.
     QVERIFY2(thirdPollAfter >= 380, qPrintable(QString::number(thirdPollAfter)));
     QVERIFY2(waiting.startsWith(QStringLiteral("Ожидание авторизации: ")), qPrintable(waiting));
-    QCOMPARE(Offers(window.get()), (QStringList{"Old", "New1 (+)", "New2"}));
+    QCOMPARE(Offers(window.get()), (QStringList{"New1 (+)", "New2", "Old"}));
     QCOMPARE(window->statusBar()->currentMessage(),
              QStringLiteral("Офферы из Admitad загружены: новых 2, уже были в проекте 1"));
     QCOMPARE(TemporaryFiles(), QStringList());
@@ -356,7 +356,7 @@ void TestAdmitad::importThroughWindow()
     Import(window.get());
     QCOMPARE(script.imports, 2);
     QCOMPARE(server.Hits(kStatePath), 2);
-    QCOMPARE(Offers(window.get()), (QStringList{"Old", "New1 (+)", "New2"}));
+    QCOMPARE(Offers(window.get()), (QStringList{"New1 (+)", "New2", "Old"}));
     QCOMPARE(window->statusBar()->currentMessage(),
              QStringLiteral("Офферы из Admitad загружены: новых 0, уже были в проекте 3"));
     QCOMPARE(TemporaryFiles(), QStringList());
