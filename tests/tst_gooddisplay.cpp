@@ -85,6 +85,7 @@ private slots:
     void cardBackgrounds_data();
     void cardBackgrounds();
     void rowWithoutGoodIsNotDrawn();
+    void cardTextsLastUntilListRepaints();
     void pictureArrivesAndCardIsRepainted();
     void twoCardsWithOneAddressDownloadOnce();
     void pictureDownloads_data();
@@ -339,6 +340,23 @@ void TestGoodDisplay::rowWithoutGoodIsNotDrawn()
         untouched.fill(Qt::green);
         QCOMPARE(image, untouched);
     }
+}
+
+void TestGoodDisplay::cardTextsLastUntilListRepaints()
+{
+    GoodViewModel goods;
+    goods.Fill(&m_model->Root(), nullptr);
+    GoodDelegate delegate;
+    const QModelIndex index = goods.IndexOfGood(GoodNamed(*m_model, QStringLiteral("Сапоги кожаные")));
+    const QImage before = Paint(delegate, index);
+
+    // A paint does not read the row again: the card keeps what it showed...
+    m_model->Root().FindChild(QStringLiteral("Обувь"))->ToggleGhost();
+    QCOMPARE(Paint(delegate, index), before);
+    // ...until the list says its goods changed, as the window does after a
+    // ghost toggle or an offer's new name.
+    goods.RepaintAll();
+    QVERIFY(Paint(delegate, index) != before);
 }
 
 void TestGoodDisplay::pictureArrivesAndCardIsRepainted()
