@@ -30,6 +30,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -71,20 +72,28 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     // an autosave file that cannot be read gets its successor beside it.
     m_autosavePath = Model::DefaultProjectPath();
     QStringList unread;
+    QString unreadNamed;
     if (projectPath) {
-        if (model.LoadProject(*projectPath))
+        if (model.LoadProject(*projectPath)) {
             m_projectPath = *projectPath;
-        else if (QFileInfo::exists(*projectPath))
-            unread << model.LastError()
-                   << tr("Открыт автосохранённый проект; файл %1 остаётся как есть.")
-                              .arg(QDir::toNativeSeparators(*projectPath));
+        } else if (QFileInfo::exists(*projectPath)) {
+            unread << model.LastError();
+            unreadNamed = QDir::toNativeSeparators(*projectPath);
+        }
     }
-    if (m_projectPath.isEmpty() && !model.LoadProject() && QFileInfo::exists(m_autosavePath)) {
-        const QString unreadable = m_autosavePath;
-        m_autosavePath = PathBeside(unreadable);
-        unread << model.LastError()
-               << tr("Файл %1 остаётся как есть: автосохранение будет записываться в файл %2.")
-                          .arg(QDir::toNativeSeparators(unreadable), QDir::toNativeSeparators(m_autosavePath));
+    if (m_projectPath.isEmpty()) {
+        const bool loaded = model.LoadProject();
+        if (!unreadNamed.isEmpty()) {
+            unread << (loaded ? tr("Открыт автосохранённый проект; файл %1 остаётся как есть.").arg(unreadNamed)
+                              : tr("Файл %1 остаётся как есть.").arg(unreadNamed));
+        }
+        if (!loaded && QFileInfo::exists(m_autosavePath)) {
+            const QString unreadable = m_autosavePath;
+            m_autosavePath = PathBeside(unreadable);
+            unread << model.LastError()
+                   << tr("Файл %1 остаётся как есть: автосохранение будет записываться в файл %2.")
+                              .arg(QDir::toNativeSeparators(unreadable), QDir::toNativeSeparators(m_autosavePath));
+        }
     }
     filter = Filter(model, QLatin1String(kFilterPrefix));
 
@@ -179,9 +188,25 @@ void MainWindow::SetupKeyboard()
     setTabOrder(ui->filters, ui->goodListView);
     setTabOrder(ui->goodListView, ui->offerListView);
     setTabOrder(ui->offerListView, ui->filesListView);
-    // Enter on a good or an offer opens it, as a double click does.
-    connect(ui->goodListView, &QAbstractItemView::activated, this, &MainWindow::viewGood);
-    connect(ui->offerListView, &QAbstractItemView::activated, this, &MainWindow::editOffer);
+    // Enter on a good or an offer opens it, as a double click does (not
+    // through activated(), which a double click emits as well).
+    ui->goodListView->installEventFilter(this);
+    ui->offerListView->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == ui->goodListView || watched == ui->offerListView)) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == ui->goodListView)
+                viewGood(ui->goodListView->currentIndex());
+            else
+                editOffer();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

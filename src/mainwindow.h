@@ -110,6 +110,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // What the commands do once the user has chosen files, an address, a
     // folder or a project: the choosers stay in the slots.

@@ -364,6 +364,15 @@ void TestMainWindow::keyboardReachesCommands()
     QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
     QVERIFY(files && categories);
     QCOMPARE(Child<QListView>(window.get(), "filesListView")->model(), files.data());
+
+    // Enter on a good opens it, once.
+    window->AddFiles({WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), kShopFeed)}, false);
+    auto *goods = Child<QListView>(window.get(), "goodListView");
+    goods->setFocus();
+    goods->setCurrentIndex(goods->model()->index(1, 0));
+    ModalCloser closer;
+    QTest::keyClick(goods, Qt::Key_Return);
+    QCOMPARE(closer.closed, QStringList{"Просмотр товара"});
 }
 
 void TestMainWindow::projectArgument_data()

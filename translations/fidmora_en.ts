@@ -1498,6 +1498,10 @@
         <source>Проект сохранён в файл %1</source>
         <translation>Project saved to the file %1</translation>
     </message>
+    <message>
+        <source>Файл %1 остаётся как есть.</source>
+        <translation>The file %1 stays as it is.</translation>
+    </message>
 </context>
 <context>
     <name>Model</name>
