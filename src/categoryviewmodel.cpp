@@ -52,13 +52,43 @@ int CategoryViewModel::columnCount(const QModelIndex &) const
     return 1;
 }
 
+int CategoryViewModel::CountSubtrees(const CatModel *node) const
+{
+    int count = node->goods.size();
+    for (const CatModel *child : node->children)
+        count += CountSubtrees(child);
+    m_counts.insert(node, count);
+    return count;
+}
+
+int CategoryViewModel::SubtreeCount(const CatModel *node) const
+{
+    if (m_counts.isEmpty())
+        CountSubtrees(m_root);
+    return m_counts.value(node);
+}
+
+bool CategoryViewModel::FindUncheckedBelow(const CatModel *node) const
+{
+    // Every child is visited: the walk records each subtree on its way.
+    bool below = false;
+    for (const CatModel *child : node->children) {
+        if (FindUncheckedBelow(child) || m_filter->uncheckedCategories.contains(child))
+            below = true;
+    }
+    if (below)
+        m_uncheckedBelow.insert(node);
+    return below;
+}
+
 bool CategoryViewModel::HasUncheckedBelow(const CatModel *node) const
 {
-    for (const CatModel *child : node->children) {
-        if (m_filter->uncheckedCategories.contains(child) || HasUncheckedBelow(child))
-            return true;
+    if (!m_uncheckedKnown) {
+        m_uncheckedBelow.clear();
+        FindUncheckedBelow(m_root);
+        m_uncheckedKnown = true;
     }
-    return false;
+    return m_uncheckedBelow.contains(node);
 }
 
 QVariant CategoryViewModel::data(const QModelIndex &index, int role) const
@@ -70,7 +100,7 @@ QVariant CategoryViewModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole: {
         const bool mixedOffers = node->ghost && node->parent == m_root && node->name == m_mixedOffers;
         return QString((mixedOffers ? m_mixedOffersShown : node->name) + QLatin1String(" (")
-                       + QString::number(node->GoodCount(true)) + QLatin1Char(')'));
+                       + QString::number(SubtreeCount(node)) + QLatin1Char(')'));
     }
     case Qt::ForegroundRole:
         return node->ghost ? QColor(110, 110, 110) : QColor(Qt::black);
@@ -91,6 +121,7 @@ void CategoryViewModel::ApplyCheck(const QModelIndex &index, const CatModel *nod
         m_filter->uncheckedCategories.remove(node);
     else
         m_filter->uncheckedCategories.insert(node);
+    m_uncheckedKnown = false;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     for (int row = 0; row < node->children.size(); ++row)
         ApplyCheck(this->index(row, 0, index), node->children.at(row), checked);
@@ -110,8 +141,10 @@ bool CategoryViewModel::setData(const QModelIndex &index, const QVariant &value,
     // to it; unchecking leaves the ancestors as they are. Either way their
     // partial state is repainted.
     for (QModelIndex up = parent(index); up.isValid(); up = parent(up)) {
-        if (state == Qt::Checked)
+        if (state == Qt::Checked) {
             m_filter->uncheckedCategories.remove(NodeAt(up));
+            m_uncheckedKnown = false;
+        }
         emit dataChanged(up, up, {Qt::CheckStateRole});
     }
     emit GoodSetChanged();
@@ -130,6 +163,8 @@ bool CategoryViewModel::removeRows(int row, int count, const QModelIndex &parent
         return false;
 
     beginRemoveRows(parent, row, row + count - 1);
+    m_counts.clear();
+    m_uncheckedKnown = false;
     for (int i = 0; i < count && row < node->children.size(); ++i) {
         CatModel *doomed = node->children.at(row);
         // The set never mistakes a destroyed node for a new one, but entries

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QHash>
+#include <QSet>
 
 class Filter;
 struct CatModel;
@@ -43,9 +45,18 @@ private:
 
     void ApplyCheck(const QModelIndex &index, const CatModel *node, bool checked);
     bool HasUncheckedBelow(const CatModel *node) const;
+    int SubtreeCount(const CatModel *node) const;
+    int CountSubtrees(const CatModel *node) const;
+    bool FindUncheckedBelow(const CatModel *node) const;
 
     CatModel *m_root;
     Filter *m_filter;
+    // Goods of each subtree, filled at the first paint and after a removal.
+    mutable QHash<const CatModel *, int> m_counts;
+    // The categories with an unchecked one below them, known while
+    // m_uncheckedKnown; a check-box change or a removal forgets them.
+    mutable QSet<const CatModel *> m_uncheckedBelow;
+    mutable bool m_uncheckedKnown = false;
     const QString m_mixedOffers;      // the name of the ghost of files with offers per row
     const QString m_mixedOffersShown; // as the interface shows it
 };

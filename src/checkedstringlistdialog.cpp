@@ -14,6 +14,8 @@ CheckedStringListDialog::CheckedStringListDialog(const QString &title, const QSt
     setWindowTitle(title);
     ui->label->setText(text);
     ui->listView->setModel(model);
+    // Space ticks the current row from the start.
+    ui->listView->setCurrentIndex(model->index(0));
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -29,6 +30,18 @@ EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     ui->offerPrefixEdit->setText(offer->prefix);
     ui->offerUrlEdit->setText(offer->url);
 
+    // The captions of the left column share one width, the widest one's
+    // (at least the form's 120 pixels), so that no caption is cut off in
+    // any language or font.
+    const QList<QLabel *> captions{ui->label_2, ui->label, ui->label_4};
+    int captionWidth = 120;
+    for (const QLabel *caption : captions)
+        captionWidth = qMax(captionWidth, caption->sizeHint().width());
+    for (QLabel *caption : captions)
+        caption->setFixedWidth(captionWidth);
+    ui->label_3->setMinimumWidth(qMax(120, ui->label_3->sizeHint().width()));
+    ui->label_3->setMaximumWidth(QWIDGETSIZE_MAX);
+
     m_includeModel = new IncludeCatViewModel(offer->include, true, this);
     m_excludeModel = new IncludeCatViewModel(offer->exclude, false, this);
     m_replaceModel = new ReplaceCatViewModel(offer->rename, this);
@@ -40,6 +53,8 @@ EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     const QList<QAbstractButton *> buttons{ui->toolButton, ui->toolButton_2, ui->toolButton_3};
     for (int i = 0; i < views.size(); ++i) {
         QAbstractItemView *view = views.at(i);
+        // Tab leaves the table for the next field; the arrows move in it.
+        view->setTabKeyNavigation(false);
         view->setItemDelegateForColumn(0, new ChooseCatDelegate(&m_categories, this));
         connect(view, &QWidget::customContextMenuRequested, this, &EditOfferDialog::showOfferContextMenu);
         connect(buttons.at(i), &QAbstractButton::clicked, this, [view] { AppendEmptyRow(view); });

@@ -3,22 +3,33 @@
 #include "checkedstringlistmodel.h"
 #include "ui_exportoptionsdialog.h"
 
-ExportOptionsDialog::ExportOptionsDialog(const QStringList &columns, QWidget *parent)
+ExportOptionsDialog::ExportOptionsDialog(const QStringList &columns, QWidget *parent, bool baseMarked)
     : QDialog(parent)
     , ui(std::make_unique<Ui::ExportOptionsDialog>())
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    const QString offerColumn = QStringLiteral("advcampaign_name");
+    // The columns the save fills itself, whatever the feeds hold.
+    const QList<QPair<QString, bool>> computed = {
+        {QStringLiteral("advcampaign_name"), false},
+        {QStringLiteral("idTpl"), false},
+        {QStringLiteral("status"), baseMarked},
+    };
     QStringList shown = columns;
-    const bool appended = !shown.contains(offerColumn);
-    if (appended)
-        shown.append(offerColumn);
+    QList<int> unchecked;
+    for (const auto &column : computed) {
+        if (shown.contains(column.first))
+            continue;
+        shown.append(column.first);
+        if (!column.second)
+            unchecked.append(shown.size() - 1);
+    }
     m_model = new CheckedStringListModel(shown, Qt::Checked, this);
-    if (appended)
-        m_model->setData(m_model->index(shown.size() - 1), Qt::Unchecked, Qt::CheckStateRole);
+    for (const int row : qAsConst(unchecked))
+        m_model->setData(m_model->index(row), Qt::Unchecked, Qt::CheckStateRole);
     ui->listView->setModel(m_model);
+    ui->listView->setCurrentIndex(m_model->index(0));
 
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -11,13 +11,16 @@ class ExportOptionsDialog;
 }
 
 // Asks which columns an export writes. Every given column starts checked;
-// the offer column is always offered, unchecked unless it was given.
+// the columns the save computes are always offered: the offer and the
+// identity template unchecked unless they were given, the status ticked
+// when the catalogue holds goods marked by a base (without it a delta
+// cannot tell deleted goods from added ones).
 class ExportOptionsDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit ExportOptionsDialog(const QStringList &columns, QWidget *parent = nullptr);
+    explicit ExportOptionsDialog(const QStringList &columns, QWidget *parent = nullptr, bool baseMarked = false);
     ~ExportOptionsDialog() override;
 
     // The checked columns, in list order.

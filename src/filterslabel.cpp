@@ -12,7 +12,9 @@
 
 namespace {
 
-const QLatin1String kClearMark(" <a href=\"#%1\">&#10060;</a>");
+// The multiplication sign: every desktop font has it, unlike the emoji
+// cross, which shows as an empty box where no emoji font is installed.
+const QLatin1String kClearMark(" <a href=\"#%1\">&#215;</a>");
 const QLatin1String kSeparator(", ");
 
 QString ClearLink(const char *target)

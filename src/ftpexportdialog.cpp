@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QUrl>
 
+#include "deleteconfirmation.h"
 #include "exportoptionsdialog.h"
 #include "filter.h"
 #include "ftpuploader.h"
@@ -258,11 +259,13 @@ void FtpExportDialog::accept()
     const QStringList columns = m_model->CollectHeader(&m_model->Root(), m_filter, true);
     QStringList selected;
     {
-        ExportOptionsDialog columnsDialog(columns, this);
+        ExportOptionsDialog columnsDialog(columns, this, m_model->BaseRows() > 0);
         if (columnsDialog.exec() != QDialog::Accepted)
             return;
         selected = columnsDialog.SelectedColumns();
     }
+    if (!DeleteConfirmation::Ask(this, *m_model, m_filter))
+        return;
 
     bool exported = true;
     QString error;

@@ -3,14 +3,20 @@
 #include "good.h"
 #include "goodwidget.h"
 
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QColor>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 
 const QColor kSelectedBackground(240, 240, 240);
 const QColor kOddBackground(250, 250, 250);
 const QColor kEvenBackground(255, 255, 255);
+// The picture's part of a card: its left edge, the picture and its margins.
+const int kPictureWidth = 170;
 
 } // namespace
 
@@ -31,6 +37,7 @@ void GoodDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     if (!good)
         return;
 
+    Watch(index.model());
     m_card->SetGood(good, index);
     if (m_card->size() != option.rect.size())
         m_card->resize(option.rect.size());
@@ -48,6 +55,48 @@ void GoodDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     painter->fillRect(QRect(QPoint(0, 0), option.rect.size()), background);
     m_card->render(painter, QPoint(), QRegion(), QWidget::DrawChildren);
     painter->restore();
+}
+
+void GoodDelegate::Watch(const QAbstractItemModel *model) const
+{
+    if (!model || m_watched == model)
+        return;
+    if (m_watched)
+        disconnect(m_watched, nullptr, this, nullptr);
+    m_watched = model;
+    m_card->ForgetRows();
+    GoodWidget *card = m_card;
+    const auto forgetAll = [card] { card->ForgetRows(); };
+    connect(model, &QAbstractItemModel::modelReset, this, forgetAll);
+    connect(model, &QAbstractItemModel::layoutChanged, this, forgetAll);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, forgetAll);
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [card](const QModelIndex &top, const QModelIndex &bottom) {
+                // One row: its picture arrived. More: the goods changed.
+                if (top == bottom)
+                    card->ForgetRow(top.data(Qt::DisplayRole).value<Good *>());
+                else
+                    card->ForgetRows();
+            });
+}
+
+bool GoodDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                             const QModelIndex &index)
+{
+    if (event && event->type() == QEvent::ToolTip && view) {
+        const Good *good = index.data(Qt::DisplayRole).value<Good *>();
+        const QString failure = good && event->pos().x() - option.rect.left() < kPictureWidth
+                ? m_card->PictureFailure(good)
+                : QString();
+        if (!failure.isEmpty()) {
+            QToolTip::showText(event->globalPos(), failure, view);
+            return true;
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QItemDelegate::helpEvent(event, view, option, index);
 }
 
 QSize GoodDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const

@@ -30,6 +30,8 @@ public slots:
 private:
     Q_DISABLE_COPY(GoodViewDialog)
 
+    void ShowNoPicture(const QString &reason);
+
     ImageLoader m_loader;
     Ui::GoodViewDialog *ui;
     GoodPropsView *m_properties = nullptr; // child of the dialog

@@ -36,6 +36,15 @@ public:
     void RepaintAll();
     QModelIndex IndexOfGood(Good *good) const;
 
+    struct StatusCounts
+    {
+        int added = 0;
+        int changed = 0;
+        int deleted = 0;
+    };
+    // How many goods of the list a base marked added, changed and deleted.
+    StatusCounts CountStatuses() const;
+
 private:
     Q_DISABLE_COPY(GoodViewModel)
 

@@ -4,6 +4,7 @@
 #include "catmodel.h"
 #include "gooddelegate.h"
 #include "good.h"
+#include "idtemplate.h"
 #include "offer.h"
 
 #include <QAbstractItemModel>
@@ -14,10 +15,16 @@ GoodWidget::GoodWidget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::GoodWidget)
     , m_loadingText(tr("Загрузка..."))
+    , m_noPictureText(tr("Нет изображения"))
 {
     ui->setupUi(this);
     FitFontToRowHeight();
     connect(&m_loader, &ImageLoader::ImageLoaded, this, &GoodWidget::ImageLoaded);
+    // A picture that will not come repaints its card as well: it then says so.
+    connect(&m_loader, &ImageLoader::ImageFailed, this,
+            [this](const QString &, const QString &, const QModelIndex &index) {
+                ImageLoaded(QPixmap(), QString(), index);
+            });
 }
 
 void GoodWidget::FitFontToRowHeight()
@@ -41,57 +48,126 @@ GoodWidget::~GoodWidget()
     delete ui;
 }
 
+QString GoodWidget::PriceText(qint32 price)
+{
+    // -1 stands for a price the feed did not give.
+    return price < 0 ? QString() : QString::number(price);
+}
+
+QString GoodWidget::IdentityText(const Good *good, const QStringList &row)
+{
+    const IdTemplate identity = good->idTemplate ? *good->idTemplate : IdTemplate::FromText(good->TemplateText(row));
+    switch (identity.shape) {
+    // The words first: a long address would push them out of the card.
+    case IdTemplate::UrlOnly:
+        return tr("по ссылке: %1").arg(good->Url(row));
+    case IdTemplate::OfferAndId:
+        return tr("по магазину и id: %1").arg(good->Id(row));
+    case IdTemplate::OfferAndName:
+        return tr("по магазину и названию: %1").arg(good->Name(row));
+    case IdTemplate::Unique:
+        return tr("нет: товар ни с чем не сравнивается");
+    case IdTemplate::General:
+    case IdTemplate::NoTokens:
+        break;
+    }
+    return good->Key(row);
+}
+
+const GoodWidget::Texts *GoodWidget::TextsOf(Good *good)
+{
+    const auto kept = m_rows.constFind(good);
+    if (kept != m_rows.constEnd())
+        return &kept.value();
+
+    // The one read of the row; every field comes from it.
+    const QStringList row = good->Row();
+    if (row.isEmpty())
+        return nullptr;
+    Texts texts;
+    texts.name = good->Name(row);
+    texts.price = PriceText(good->price);
+    texts.oldPrice = PriceText(good->oldPrice);
+    const QString path = good->category ? good->category->path : QString();
+    const QString raw = good->RawCategory(row);
+    texts.category = raw == path ? path : QString(path % QLatin1String(" (") % raw % QLatin1Char(')'));
+    texts.vendor = good->Vendor(row);
+    texts.source = good->offer ? good->offer->name : QString();
+    texts.id = IdentityText(good, row);
+    texts.status = Good::StatusText(good->status);
+    texts.picture = good->Picture(row);
+
+    if (m_rowOrder.size() >= kKeptRows)
+        m_rows.remove(m_rowOrder.dequeue());
+    m_rowOrder.enqueue(good);
+    return &m_rows.insert(good, texts).value();
+}
+
+void GoodWidget::ForgetRows()
+{
+    m_rows.clear();
+    m_rowOrder.clear();
+}
+
+void GoodWidget::ForgetRow(const Good *good)
+{
+    if (m_rows.remove(good))
+        m_rowOrder.removeOne(good);
+}
+
 void GoodWidget::SetGood(Good *good, const QModelIndex &index)
 {
     if (!good || !good->source)
         return;
-    // The one read of the row; every field comes from it.
-    const QStringList row = good->Row();
-    if (row.isEmpty())
+    const Texts *texts = TextsOf(good);
+    if (!texts)
         return;
 
-    ui->name->setText(good->Name(row));
-    ui->price->setText(QString::number(good->price));
-    ui->oldprice->setText(QString::number(good->oldPrice));
+    ui->name->setText(texts->name);
+    ui->price->setText(texts->price);
+    ui->oldprice->setText(texts->oldPrice);
+    ui->category->setText(texts->category);
+    ui->vendor->setText(texts->vendor);
+    ui->source->setText(texts->source);
+    ui->id->setText(texts->id);
+    ui->status->setText(texts->status);
+    ShowPicture(texts->picture, index);
+}
 
-    const QString path = good->category ? good->category->path : QString();
-    const QString raw = good->RawCategory(row);
-    if (raw == path)
-        ui->category->setText(path);
-    else
-        ui->category->setText(path % QLatin1String(" (") % raw % QLatin1Char(')'));
+QString GoodWidget::PictureFailure(const Good *good) const
+{
+    const auto kept = m_rows.constFind(good);
+    return kept == m_rows.constEnd() ? QString() : m_loader.Failure(kept->picture);
+}
 
-    ui->vendor->setText(good->Vendor(row));
-    ui->source->setText(good->offer ? good->offer->name : QString());
-    ui->id->setText(good->Key(row) % QLatin1String(" (") % good->TemplateText(row) % QLatin1Char(')'));
-    ui->status->setText(Good::StatusText(good->status));
-
-    ShowPicture(good->Picture(row), index);
+void GoodWidget::ShowPictureText(const QString &text)
+{
+    if (!m_showsPixmap && ui->image->text() == text)
+        return;
+    ui->image->setText(text);
+    m_showsPixmap = false;
 }
 
 void GoodWidget::ShowPicture(const QString &url, const QModelIndex &index)
 {
     if (const QPixmap *pixmap = m_loader.Cached(url)) {
-        if (m_picture != Picture::Image || m_pixmapKey != pixmap->cacheKey()) {
+        if (pixmap->isNull()) {
+            ShowPictureText(m_noPictureText);
+        } else if (!m_showsPixmap || m_pixmapKey != pixmap->cacheKey()) {
             ui->image->setPixmap(*pixmap);
-            m_picture = Picture::Image;
+            m_showsPixmap = true;
             m_pixmapKey = pixmap->cacheKey();
         }
         return;
     }
-    if (url.isEmpty()) {
-        // No picture to wait for.
-        if (m_picture != Picture::Nothing) {
-            ui->image->clear();
-            m_picture = Picture::Nothing;
-        }
+    if (url.isEmpty() || !m_loader.Failure(url).isEmpty()) {
+        // No picture, or one that failed: it is tried again once another
+        // download has succeeded.
+        ShowPictureText(m_noPictureText);
         return;
     }
     m_loader.Request(url, index);
-    if (m_picture != Picture::Loading) {
-        ui->image->setText(m_loadingText);
-        m_picture = Picture::Loading;
-    }
+    ShowPictureText(m_loadingText);
 }
 
 void GoodWidget::ImageLoaded(const QPixmap &, const QString &, const QModelIndex &index)

@@ -28,6 +28,14 @@ const QPixmap *ImageLoader::Cached(const QString &url) const
     return it == m_cache.constEnd() ? nullptr : &it.value();
 }
 
+QString ImageLoader::Failure(const QString &url) const
+{
+    const auto failed = m_failed.constFind(url);
+    if (failed != m_failed.constEnd())
+        return failed.value();
+    return m_unusable.value(url);
+}
+
 void ImageLoader::Request(const QString &url, const QModelIndex &index)
 {
     // A good without a picture has nothing to download.
@@ -59,10 +67,16 @@ void ImageLoader::DataRecived(QNetworkReply *reply)
     const QVector<QPersistentModelIndex> waiting = m_waiting.take(pending.url);
 
     if (reply->error() != QNetworkReply::NoError) {
-        qDebug() << reply->errorString();
-        m_failed.insert(pending.url);
+        const QString reason = reply->errorString();
+        qDebug() << reason;
+        m_failed.insert(pending.url, reason);
         m_requested.remove(pending.url);
         reply->deleteLater();
+        emit ImageFailed(pending.url, reason, pending.index);
+        for (const QPersistentModelIndex &index : waiting) {
+            if (index != pending.index)
+                emit ImageFailed(pending.url, reason, index);
+        }
         return;
     }
 
@@ -73,11 +87,14 @@ void ImageLoader::DataRecived(QNetworkReply *reply)
     image.loadFromData(reply->readAll());
     if (!image.isNull())
         image = image.scaled(kWidth, kHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
+    else
+        m_unusable.insert(pending.url, tr("по адресу %1 не картинка").arg(pending.url));
     const QPixmap cached = *m_cache.insert(pending.url, image);
     m_cacheOrder.enqueue(pending.url);
     while (m_cacheOrder.size() > m_keptPictures) {
         const QString oldest = m_cacheOrder.dequeue();
         m_cache.remove(oldest);
+        m_unusable.remove(oldest);
         m_requested.remove(oldest);
     }
     reply->deleteLater();

@@ -20,7 +20,8 @@ class QNetworkReply;
 // card is drawn again). Each address is asked for
 // once; after a failure it is tried again only once some other download has
 // succeeded. Everything happens on the interface thread without blocking:
-// ImageLoaded() tells, for each item that asked, that its picture is ready.
+// ImageLoaded() tells, for each item that asked, that its picture is ready,
+// ImageFailed() that it will not come, and Failure() says why.
 class ImageLoader final : public QObject
 {
     Q_OBJECT
@@ -33,14 +34,19 @@ public:
     explicit ImageLoader(QObject *parent = nullptr, int keptPictures = kKeptPictures);
     ~ImageLoader() override;
 
-    // The cached picture of the address, or null.
+    // The cached picture of the address, or null. The picture is empty when
+    // what came was not a picture.
     const QPixmap *Cached(const QString &url) const;
+    // Why the address shows no picture: its download failed (until it is
+    // tried again) or what came was not a picture. Empty otherwise.
+    QString Failure(const QString &url) const;
     // Starts a download unless the address was asked for already; the item
     // is told when the picture arrives.
     void Request(const QString &url, const QModelIndex &index);
 
 signals:
     void ImageLoaded(const QPixmap &image, const QString &url, const QModelIndex &index);
+    void ImageFailed(const QString &url, const QString &reason, const QModelIndex &index);
 
 public slots:
     void DataRecived(QNetworkReply *reply);
@@ -55,7 +61,8 @@ private:
     };
 
     QSet<QString> m_requested;
-    QSet<QString> m_failed;
+    QHash<QString, QString> m_failed;   // address → why its last download failed
+    QHash<QString, QString> m_unusable; // cached addresses whose answer was no picture
     QMap<QNetworkReply *, Pending> m_pending;
     QHash<QString, QPixmap> m_cache;
     QQueue<QString> m_cacheOrder; // oldest first

@@ -27,7 +27,9 @@ int main(int argc, char *argv[])
             else
                 modal->close();
         }
-        window.close();
+        // Nobody is there to answer a question about unsaved changes; the
+        // autosave keeps them.
+        window.closeUnasked();
     });
     window.show();
     return app.exec();

@@ -6,6 +6,7 @@
 #include "admitdezozavodialog.h"
 #include "catmodel.h"
 #include "categoryviewmodel.h"
+#include "deleteconfirmation.h"
 #include "editofferdialog.h"
 #include "exportoptionsdialog.h"
 #include "ftpexportdialog.h"
@@ -18,15 +19,22 @@
 #include "offerviewmodel.h"
 #include "progressthread.h"
 
+#include <algorithm>
+
 #include <QActionGroup>
+#include <QCloseEvent>
+#include <QCryptographicHash>
+#include <QDataStream>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QStatusBar>
 
 // The icon lives in the resources of the interface library, which is
@@ -45,29 +53,8 @@ namespace {
 
 const char kFilterPrefix[] = "filter";
 
-// The first good of the subtree that the goods list shows: the list is
-// filled by the filtered walk of the tree, so this is the same walk, stopped
-// at its first good. Stopping matters: with a search text every good tested
-// is a read of its row.
-Good *FirstShownGood(const CatModel *category, const Filter &filter)
-{
-    if (!filter.uncheckedCategories.contains(category)) {
-        if (!filter.IsActive()) {
-            if (!category->goods.isEmpty())
-                return category->goods.first();
-        } else {
-            for (Good *good : category->goods) {
-                if (filter.Accepts(good))
-                    return good;
-            }
-        }
-    }
-    for (const CatModel *child : category->children) {
-        if (Good *good = FirstShownGood(child, filter))
-            return good;
-    }
-    return nullptr;
-}
+// A message box lists this many warnings; the rest are behind "Show details".
+const int kWarningsShown = 10;
 
 } // namespace
 
@@ -80,7 +67,34 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     setWindowState(windowState() | Qt::WindowMaximized);
     ui->setupUi(this);
 
-    model.LoadProject(projectPath ? *projectPath : QString());
+    // A project that cannot be read is reported once the window is up, and
+    // is never written over: a named one is left for the autosaved project,
+    // an autosave file that cannot be read gets its successor beside it.
+    m_autosavePath = Model::DefaultProjectPath();
+    QStringList unread;
+    QString unreadNamed;
+    if (projectPath) {
+        if (model.LoadProject(*projectPath)) {
+            m_projectPath = *projectPath;
+        } else if (QFileInfo::exists(*projectPath)) {
+            unread << model.LastError();
+            unreadNamed = QDir::toNativeSeparators(*projectPath);
+        }
+    }
+    if (m_projectPath.isEmpty()) {
+        const bool loaded = model.LoadProject();
+        if (!unreadNamed.isEmpty()) {
+            unread << (loaded ? tr("Открыт автосохранённый проект; файл %1 остаётся как есть.").arg(unreadNamed)
+                              : tr("Файл %1 остаётся как есть.").arg(unreadNamed));
+        }
+        if (!loaded && QFileInfo::exists(m_autosavePath)) {
+            const QString unreadable = m_autosavePath;
+            m_autosavePath = PathBeside(unreadable);
+            unread << model.LastError()
+                   << tr("Файл %1 остаётся как есть: автосохранение будет записываться в файл %2.")
+                              .arg(QDir::toNativeSeparators(unreadable), QDir::toNativeSeparators(m_autosavePath));
+        }
+    }
     filter = Filter(model, QLatin1String(kFilterPrefix));
 
     ui->catTreeView->setHeaderHidden(true);
@@ -128,20 +142,86 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     (m_startLanguage == InterfaceLanguage::English ? ui->language_en : ui->language_ru)->setChecked(true);
     connect(ui->language_ru, &QAction::triggered, this, [this] { ChooseLanguage(InterfaceLanguage::Russian); });
     connect(ui->language_en, &QAction::triggered, this, [this] { ChooseLanguage(InterfaceLanguage::English); });
+    SetupKeyboard();
 
     loadAllViews();
 
     ui->filters->SetFilter(&filter, &model);
     connect(ui->filters, &FiltersLabel::flterUpdated, this, &MainWindow::loadAllViews);
+
+    MarkSaved();
+    m_autosavedState = m_savedState;
+    m_autosaveTimer.setInterval(kAutosaveMinutes * 60 * 1000);
+    connect(&m_autosaveTimer, &QTimer::timeout, this, &MainWindow::Autosave);
+    m_autosaveTimer.start();
+
+    if (!unread.isEmpty()) {
+        Report(0, 0, unread.first());
+        // Once the window is up, not over an empty screen.
+        QTimer::singleShot(0, this, [this, unread] {
+            QMessageBox::warning(this, tr("Проект не открыт"), unread.join(QLatin1String("\n\n")));
+        });
+    }
 }
 
 MainWindow::~MainWindow()
 {
     model.StoreFilter(QLatin1String(kFilterPrefix), filter);
-    model.SaveProject();
+    model.SaveProject(m_autosavePath);
     // The view models point into the catalogue, which dies before the views.
     clearAllViews();
     delete ui;
+}
+
+void MainWindow::SetupKeyboard()
+{
+    // The docks' toggles in the menu "Вид" (the docks' own titles stay).
+    ui->dock_io->toggleViewAction()->setText(tr("&Файлы"));
+    ui->dock_cats->toggleViewAction()->setText(tr("&Категории"));
+    ui->dock_offers->toggleViewAction()->setText(tr("&Офферы"));
+    ui->project_new->setShortcut(QKeySequence::New);
+    ui->add_file->setShortcut(QKeySequence::Open);
+    ui->save->setShortcut(QKeySequence::Save);
+    ui->exit->setShortcut(QKeySequence::Quit);
+    // From the category tree to the goods and the offers, in reading order.
+    setTabOrder(ui->catTreeView, ui->filters);
+    setTabOrder(ui->filters, ui->goodListView);
+    setTabOrder(ui->goodListView, ui->offerListView);
+    setTabOrder(ui->offerListView, ui->filesListView);
+    // Enter on a good or an offer opens it, as a double click does (not
+    // through activated(), which a double click emits as well).
+    ui->goodListView->installEventFilter(this);
+    ui->offerListView->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == ui->goodListView || watched == ui->offerListView)) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == ui->goodListView)
+                viewGood(ui->goodListView->currentIndex());
+            else
+                editOffer();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_askOnClose && !ConfirmDiscard(QString())) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::closeUnasked()
+{
+    m_askOnClose = false;
+    close();
 }
 
 bool MainWindow::Report(int current, int max, const QString &msg)
@@ -168,7 +248,8 @@ bool MainWindow::RunOnWorker(bool changesCatalogue, Operation operation)
     if (changesCatalogue)
         clearAllViews();
     bool ok = true;
-    RunWithProgress(this, false, [&](IProgress *progress) { ok = operation(progress); });
+    m_cancelled = RunWithProgress(this, false, [&](IProgress *progress) { ok = operation(progress); })
+            == QDialog::Rejected;
     if (changesCatalogue)
         loadAllViews();
     return ok;
@@ -176,15 +257,49 @@ bool MainWindow::RunOnWorker(bool changesCatalogue, Operation operation)
 
 void MainWindow::ShowOutcome(bool ok)
 {
-    if (ok) {
+    if (ok)
+        ShowDone(model.SkippedRows(), model.Warnings());
+    else
+        ShowFailure(model.LastError(), model.Warnings());
+}
+
+void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings)
+{
+    if (skipped > 0)
+        Report(0, 0, tr("Выполнено, пропущено строк: %1").arg(skipped));
+    else
         Report(0, 0, tr("Выполнено"));
-        return;
-    }
-    const QString reason = model.LastError();
+    ShowWarnings(warnings);
+}
+
+void MainWindow::ShowFailure(const QString &reason, const QStringList &warnings)
+{
     if (reason.isEmpty())
         Report(0, 0, tr("Выполнено с ошибкой"));
     else
         Report(0, 0, tr("Выполнено с ошибкой: %1").arg(reason));
+    // The user who cancelled knows why it stopped.
+    if (!m_cancelled) {
+        QMessageBox::warning(this, tr("Ошибка"),
+                             reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
+    }
+    ShowWarnings(warnings);
+}
+
+void MainWindow::ShowWarnings(const QStringList &warnings)
+{
+    if (warnings.isEmpty())
+        return;
+    QString text = tr("Сделано не всё:") + QLatin1Char('\n');
+    for (int i = 0; i < warnings.size() && i < kWarningsShown; ++i)
+        text += QLatin1String("\n• ") + warnings.at(i);
+    QMessageBox box(QMessageBox::Warning, tr("Предупреждение"), QString(), QMessageBox::Ok, this);
+    if (warnings.size() > kWarningsShown) {
+        text += QLatin1String("\n\n") + tr("И ещё предупреждений: %1").arg(warnings.size() - kWarningsShown);
+        box.setDetailedText(warnings.join(QLatin1Char('\n')));
+    }
+    box.setText(text);
+    box.exec();
 }
 
 void MainWindow::ChooseLanguage(InterfaceLanguage::Language language)
@@ -197,12 +312,20 @@ void MainWindow::ChooseLanguage(InterfaceLanguage::Language language)
     }
 }
 
+int MainWindow::OfferRow(const QModelIndex &viewIndex) const
+{
+    // The list shows the offers sorted; the model keeps them in the order
+    // they are saved in.
+    if (!viewIndex.isValid() || !m_offerSorter || viewIndex.model() != m_offerSorter)
+        return -1;
+    const int row = m_offerSorter->mapToSource(viewIndex).row();
+    return row < model.Offers().size() ? row : -1;
+}
+
 Offer *MainWindow::CurrentOffer()
 {
-    const QModelIndex current = ui->offerListView->currentIndex();
-    if (!current.isValid() || current.row() >= model.Offers().size())
-        return nullptr;
-    return &model.Offers()[current.row()];
+    const int row = OfferRow(ui->offerListView->currentIndex());
+    return row < 0 ? nullptr : &model.Offers()[row];
 }
 
 // Views.
@@ -240,22 +363,43 @@ void MainWindow::loadGoodView()
     SetViewModel(ui->goodListView, nullptr);
     m_goodModel->Fill(&model.Root(), &filter);
     SetViewModel(ui->goodListView, m_goodModel);
-    ui->statLabel->setText(tr("Категорий: %1. Товаров: %2")
-                                   .arg(model.Root().CountWithGoods(&filter))
-                                   .arg(m_goodModel->rowCount()));
+    const int categories = model.Root().CountWithGoods(&filter);
+    if (model.BaseRows() > 0) {
+        // A delta: what the site is to add, change and delete.
+        const GoodViewModel::StatusCounts counts = m_goodModel->CountStatuses();
+        ui->statLabel->setText(tr("Категорий: %1. Товаров: %2. Добавлено: %3. Изменено: %4. Удалено: %5.")
+                                       .arg(categories)
+                                       .arg(m_goodModel->rowCount())
+                                       .arg(counts.added)
+                                       .arg(counts.changed)
+                                       .arg(counts.deleted));
+    } else {
+        ui->statLabel->setText(tr("Категорий: %1. Товаров: %2").arg(categories).arg(m_goodModel->rowCount()));
+    }
     ui->filters->UpdateText();
+    UpdateTitle();
 }
 
 void MainWindow::clearOfferView()
 {
     DeleteViewModel(ui->offerListView);
+    m_offerSorter = nullptr;
 }
 
 void MainWindow::loadOfferView()
 {
     clearOfferView();
     Report(0, 0, tr("Составление списка офферов..."));
-    SetViewModel(ui->offerListView, new OfferViewModel(&model.Offers()));
+    // Sorted by name for the eye, case aside; the model keeps its order for
+    // the project file.
+    auto *offers = new OfferViewModel(&model.Offers());
+    m_offerSorter = new QSortFilterProxyModel;
+    offers->setParent(m_offerSorter);
+    m_offerSorter->setSourceModel(offers);
+    m_offerSorter->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_offerSorter->setSortLocaleAware(true);
+    m_offerSorter->sort(0);
+    SetViewModel(ui->offerListView, m_offerSorter);
 }
 
 void MainWindow::clearAllViews()
@@ -316,14 +460,26 @@ void MainWindow::AddFiles(const QStringList &paths, bool isBase)
         Report(0, 0, tr("Выполнено"));
         return;
     }
+    // Each file is a load of its own: what each one skipped is gathered.
+    QStringList warnings;
+    qint64 skipped = 0;
+    QString error;
     const bool ok = RunOnWorker(true, [&](IProgress *progress) {
         for (const QString &path : paths) {
-            if (!model.AddFile(path, isBase, progress))
+            const bool loaded = model.AddFile(path, isBase, progress);
+            warnings += model.Warnings();
+            skipped += model.SkippedRows();
+            if (!loaded) {
+                error = model.LastError();
                 return false;
+            }
         }
         return true;
     });
-    ShowOutcome(ok);
+    if (ok)
+        ShowDone(skipped, warnings);
+    else
+        ShowFailure(error, warnings);
 }
 
 void MainWindow::openAddUrlDialog()
@@ -354,9 +510,12 @@ void MainWindow::AddUrlFeed(const QString &url, bool isBase)
 
 void MainWindow::openFtpExportDialog()
 {
-    // The export only reads the catalogue: the views stay.
+    // The export only reads the catalogue: the views stay. The dialog asks
+    // before a delta that deletes most of the bases and tells how it went.
     FtpExportDialog dialog(&model, &filter, this);
     dialog.exec();
+    // Its fields are kept in the project.
+    UpdateTitle();
 }
 
 // The site exchange: the dialog asks for the site and runs the operation
@@ -367,6 +526,7 @@ void MainWindow::openModxExportDialog()
     // Writing only reads the catalogue: the views stay.
     ModxExportDialog dialog(&model, ModxExportDialog::Export, &filter, this);
     dialog.exec();
+    UpdateTitle();
 }
 
 void MainWindow::openModxImportDialog()
@@ -384,13 +544,15 @@ void MainWindow::RunModxImport(int mode)
     ModxExportDialog dialog(&model, mode, nullptr, this);
     connect(&dialog, &ModxExportDialog::beforeAction, this, &MainWindow::clearAllViews);
     connect(&dialog, &ModxExportDialog::afterAction, this, &MainWindow::loadAllViews);
+    // The dialog shows its failures itself, and stays open for another try.
     if (dialog.exec() == QDialog::Accepted) {
-        Report(0, 0, tr("Выполнено"));
+        ShowDone(model.SkippedRows(), model.Warnings());
     } else if (dialog.LastError().isEmpty()) {
         Report(0, 0, tr("Выполнено с ошибкой"));
     } else {
-        Report(0, 0, tr("Выполнено с ошибкой") % QLatin1String(": ") % dialog.LastError());
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(dialog.LastError()));
     }
+    UpdateTitle();
 }
 
 // Admitad.
@@ -458,12 +620,10 @@ void MainWindow::ImportOffers(const QString &path)
         progress->Report(0, 0, tr("Загрузка офферов"));
         return AdmitadRelay::MergeOffers(model, path, &added, &present, &error);
     });
-    if (ok) {
+    if (ok)
         Report(0, 0, tr("Офферы из Admitad загружены: новых %1, уже были в проекте %2").arg(added).arg(present));
-    } else {
-        Report(0, 0, tr("Выполнено с ошибкой") % QLatin1String(": ")
-                       % tr("список офферов из Admitad не прочитан: %1").arg(error));
-    }
+    else
+        ShowFailure(tr("список офферов из Admitad не прочитан: %1").arg(error));
 }
 
 // Export.
@@ -473,11 +633,13 @@ void MainWindow::save()
     const QStringList columns = model.CollectHeader(&model.Root(), &filter, true);
     QStringList selected;
     {
-        ExportOptionsDialog dialog(columns, this);
+        ExportOptionsDialog dialog(columns, this, model.BaseRows() > 0);
         if (dialog.exec() != QDialog::Accepted)
             return;
         selected = dialog.SelectedColumns();
     }
+    if (!DeleteConfirmation::Ask(this, model, &filter))
+        return;
     const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить всё в один файл"), QString(),
                                                       tr("Файл c данными") + QLatin1String(" (*.csv)"));
     if (!path.isEmpty())
@@ -490,12 +652,16 @@ void MainWindow::SaveAll(const QString &path, const QStringList &columns)
     const bool ok = RunOnWorker(false, [&](IProgress *progress) {
         return model.SaveToFile(path, &model.Root(), &columns, &filter, progress);
     });
-    if (!ok)
-        ShowOutcome(false);
+    if (ok)
+        Report(0, 0, tr("Сохранено в файл %1").arg(QDir::toNativeSeparators(path)));
+    else
+        ShowFailure(model.LastError());
 }
 
 void MainWindow::saveByCats()
 {
+    if (!DeleteConfirmation::Ask(this, model, &filter))
+        return;
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Сохранить по категориям"), QString(),
                                                              QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty())
@@ -507,8 +673,14 @@ void MainWindow::SaveByCategories(const QString &folder)
     const bool ok = RunOnWorker(false, [&](IProgress *progress) {
         return model.SaveToFilesByCats(folder, &model.Root(), nullptr, &filter, progress);
     });
-    if (!ok)
-        ShowOutcome(false);
+    if (!ok) {
+        ShowFailure(model.LastError());
+        return;
+    }
+    Report(0, 0, tr("Сохранено файлов в папку %1: %2")
+                         .arg(QDir::toNativeSeparators(folder))
+                         .arg(model.SavedFiles().size()));
+    ShowWarnings(model.Warnings());
 }
 
 // Offers.
@@ -520,6 +692,15 @@ void MainWindow::loadAllOffersCsv()
 
 void MainWindow::deleteUnusedOffers()
 {
+    int unused = 0;
+    for (const Offer &offer : model.Offers())
+        unused += !offer.hasGoods && offer.HasNoRules() ? 1 : 0;
+    if (unused == 0) {
+        Report(0, 0, tr("Неиспользуемых офферов нет"));
+        return;
+    }
+    if (!Ask(tr("Удалить офферы без товаров и без правил: %1?").arg(unused)))
+        return;
     clearOfferView();
     model.DeleteUnusedOffers();
     loadAllViews();
@@ -541,14 +722,21 @@ void MainWindow::editOffer()
     const bool reload = dialog.ApplyToOffer();
     model.IndexEditedOffer(offer);
     if (!reload) {
-        // The lists read the offer's name and address as they paint.
-        ui->offerListView->viewport()->update();
-        ui->goodListView->viewport()->update();
+        // The lists show the offer's name: sorted anew, and every card
+        // read again.
+        if (m_offerSorter)
+            m_offerSorter->invalidate();
+        m_goodModel->RepaintAll();
+        UpdateTitle();
         return;
     }
     if (offer->exportFile.isEmpty() && offer->exportUrl.isEmpty()) {
         // Its goods came from files the user added: unloading them now would
         // lose them, with nothing to load them from again.
+        if (m_offerSorter)
+            m_offerSorter->invalidate();
+        m_goodModel->RepaintAll();
+        UpdateTitle();
         Report(0, 0, tr("Новые правила оффера применятся, когда его файл загрузят снова"));
         return;
     }
@@ -579,6 +767,11 @@ void MainWindow::deleteOfferFromMenu()
     Offer *offer = CurrentOffer();
     if (!offer)
         return;
+    const QString question = offer->hasGoods
+            ? tr("Удалить оффер «%1» вместе с его правилами и товарами?").arg(offer->name)
+            : tr("Удалить оффер «%1» вместе с его правилами?").arg(offer->name);
+    if (!Ask(question))
+        return;
     ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.DeleteOffer(offer, progress); }));
 }
 
@@ -587,20 +780,22 @@ void MainWindow::showOfferContextMenu(const QPoint &pos)
     QListView *view = ui->offerListView;
     QMenu menu(tr("Действия"), this);
     const QModelIndex current = view->currentIndex();
-    if (current.isValid() && current.row() < model.Offers().size() && view->visualRect(current).contains(pos)) {
-        const Offer &offer = model.Offers().at(current.row());
+    const int row = OfferRow(current);
+    if (row >= 0 && view->visualRect(current).contains(pos)) {
+        const Offer &offer = model.Offers().at(row);
         if (!offer.exportUrl.isEmpty() && !offer.exportLoaded)
-            menu.addAction(tr("Загрузить CSV оффера"), this, &MainWindow::loadOfferFromMenu);
+            menu.addAction(tr("&Загрузить CSV оффера"), this, &MainWindow::loadOfferFromMenu);
         if (offer.hasGoods)
-            menu.addAction(tr("Выгрузить товары оффера"), this, &MainWindow::unloadOfferFromMenu);
-        menu.addAction(tr("Редактировать оффера"), this, &MainWindow::editOffer);
-        menu.addAction(tr("Удалить оффера"), this, &MainWindow::deleteOfferFromMenu);
+            menu.addAction(tr("Вы&грузить товары оффера"), this, &MainWindow::unloadOfferFromMenu);
+        menu.addAction(tr("&Редактировать оффера"), this, &MainWindow::editOffer);
+        menu.addAction(tr("&Удалить оффера"), this, &MainWindow::deleteOfferFromMenu);
         menu.addSeparator();
     }
-    menu.addAction(tr("Загрузить CSV всех офферов"), this, &MainWindow::loadAllOffersCsv);
-    menu.addAction(tr("Загрузить офферов из Admitad"), this, &MainWindow::loadOffersFromAdmitad);
-    menu.addAction(tr("Удалить неиспользуемых офферов"), this, &MainWindow::deleteUnusedOffers);
-    menu.addAction(tr("Сохранить офферов"), this, &MainWindow::saveOffers);
+    // The list-wide entries are those of the menu "Офферы".
+    menu.addAction(ui->load_all_offers_CSV);
+    menu.addAction(ui->load_offers_from_admitad);
+    menu.addAction(ui->delete_unused_offers);
+    menu.addAction(ui->save_offers);
     menu.exec(view->viewport()->mapToGlobal(pos));
 }
 
@@ -611,7 +806,9 @@ void MainWindow::catViewSelectionChanged(const QModelIndex &index)
     auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model());
     if (!index.isValid() || !categories)
         return;
-    const QModelIndex row = m_goodModel->IndexOfGood(FirstShownGood(categories->NodeAt(index), filter));
+    // The list is filled by the filtered walk of the tree: its first good
+    // under the category is the one to show at the top.
+    const QModelIndex row = m_goodModel->IndexOfGood(categories->NodeAt(index)->FirstGood(&filter));
     if (row.isValid())
         ui->goodListView->scrollTo(row, QAbstractItemView::PositionAtTop);
 }
@@ -626,9 +823,9 @@ void MainWindow::showCategoryContextMenu(const QPoint &pos)
     if (!categories || !current.isValid() || !view->visualRect(current).contains(pos))
         return;
     QMenu menu(tr("Действия"), this);
-    menu.addAction(categories->NodeAt(current)->ghost ? tr("Сделать реальной") : tr("Сделать призрачной"), this,
+    menu.addAction(categories->NodeAt(current)->ghost ? tr("Сделать &реальной") : tr("Сделать &призрачной"), this,
                    &MainWindow::makeGhostCat);
-    menu.addAction(tr("Удалить категорию"), this, &MainWindow::deleteSelectedCat);
+    menu.addAction(tr("&Удалить категорию"), this, &MainWindow::deleteSelectedCat);
     menu.exec(view->viewport()->mapToGlobal(pos));
 }
 
@@ -640,6 +837,7 @@ void MainWindow::makeGhostCat()
         return;
     categories->ToggleGhost(current);
     m_goodModel->RepaintAll();
+    UpdateTitle();
 }
 
 void MainWindow::deleteSelectedCat()
@@ -656,6 +854,8 @@ void MainWindow::deleteSelectedCat()
 
 void MainWindow::deleteAndExpandCat()
 {
+    // The form's name for deleting a category: it does what deleting the
+    // selected category does, so it is that command.
     deleteSelectedCat();
 }
 
@@ -677,12 +877,135 @@ void MainWindow::removeDuplicates()
 
 // Project and data.
 
+bool MainWindow::Ask(const QString &question)
+{
+    return QMessageBox::question(this, tr("Подтверждение"), question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+            == QMessageBox::Yes;
+}
+
+bool MainWindow::ConfirmDiscard(const QString &question)
+{
+    // Nothing of a project without offers is lost.
+    if (model.Offers().isEmpty())
+        return true;
+    if (!m_projectPath.isEmpty() && ProjectState() != m_savedState) {
+        QMessageBox box(QMessageBox::Question, tr("Несохранённые изменения"),
+                        tr("В проекте %1 есть несохранённые изменения. Сохранить их?")
+                                .arg(QFileInfo(m_projectPath).fileName()),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+        box.setDefaultButton(QMessageBox::Save);
+        switch (box.exec()) {
+        case QMessageBox::Save:
+            return SaveProjectAs(m_projectPath);
+        case QMessageBox::Discard:
+            return true;
+        default:
+            return false;
+        }
+    }
+    return question.isEmpty() || Ask(question);
+}
+
+QByteArray MainWindow::ProjectState() const
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    for (const Offer &offer : model.Offers()) {
+        out << offer.name << offer.exportUrl << offer.url << offer.prefix << offer.format << offer.autoload
+            << offer.includeOther;
+        for (const CategoryRule &rule : offer.include)
+            out << QStringLiteral("+") << rule.ToText();
+        for (const CategoryRule &rule : offer.exclude)
+            out << QStringLiteral("-") << rule.ToText();
+        for (auto it = offer.rename.constBegin(); it != offer.rename.constEnd(); ++it)
+            out << it.key().ToText() << it.value().to << it.value().merge;
+        out << QStringLiteral("/");
+    }
+    // The filter is stored into the options as the project is saved: the
+    // live one counts, not what the options held before.
+    const QString filterKeys = QLatin1String(kFilterPrefix) + QLatin1Char('/');
+    for (auto it = model.options.constBegin(); it != model.options.constEnd(); ++it) {
+        if (!it.key().startsWith(filterKeys))
+            out << it.key() << it.value();
+    }
+    for (auto it = model.arrayOptions.constBegin(); it != model.arrayOptions.constEnd(); ++it) {
+        if (!it.key().startsWith(filterKeys))
+            out << it.key() << it.value();
+    }
+    out << filter.priceLow << filter.priceHigh << filter.discountOnly << filter.searchText;
+    QStringList vendors;
+    for (const QString *vendor : filter.vendors)
+        vendors.append(*vendor);
+    std::sort(vendors.begin(), vendors.end());
+    out << vendors;
+    if (!filter.uncheckedCategories.isEmpty()) {
+        const QList<CatModel *> nodes = model.Root().Descendants(true);
+        for (const CatModel *node : nodes) {
+            if (filter.uncheckedCategories.contains(node))
+                out << node->NamePath() << node->ghost;
+        }
+    }
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+void MainWindow::MarkSaved()
+{
+    m_savedState = ProjectState();
+    UpdateTitle();
+}
+
+void MainWindow::UpdateTitle()
+{
+    if (m_projectPath.isEmpty()) {
+        // The autosaved project: its changes are never lost.
+        setWindowTitle(tr("Товары"));
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(QStringLiteral("%1[*] — %2").arg(QFileInfo(m_projectPath).fileName(), tr("Товары")));
+    setWindowModified(ProjectState() != m_savedState);
+}
+
+QString MainWindow::PathBeside(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 2;; ++n) {
+        const QString candidate =
+                info.dir().filePath(QStringLiteral("%1 (%2)%3").arg(info.completeBaseName()).arg(n).arg(suffix));
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+void MainWindow::Autosave()
+{
+    // A worker may be changing the catalogue; the next turn will do.
+    if (findChild<ProgressDialog *>())
+        return;
+    const QByteArray state = ProjectState();
+    if (state == m_autosavedState)
+        return;
+    model.StoreFilter(QLatin1String(kFilterPrefix), filter);
+    QString error;
+    if (model.SaveProject(m_autosavePath, &error))
+        m_autosavedState = state;
+    else
+        Report(0, 0, tr("Автосохранение не удалось: %1").arg(error));
+}
+
 void MainWindow::newProject()
 {
+    if (!ConfirmDiscard(tr("Начать новый проект? Офферы (%1) и их правила будут удалены.")
+                                .arg(model.Offers().size())))
+        return;
     clearAllViews();
     model.Clear(false);
     filter = Filter();
+    m_projectPath.clear();
     loadAllViews();
+    MarkSaved();
 }
 
 void MainWindow::clearData()
@@ -696,7 +1019,7 @@ void MainWindow::loadProject()
 {
     const QString path = QFileDialog::getOpenFileName(this, tr("Добавить файлы"), QString(),
                                                       tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
-    if (!path.isEmpty())
+    if (!path.isEmpty() && ConfirmDiscard(QString()))
         OpenProject(path);
 }
 
@@ -705,16 +1028,21 @@ void MainWindow::OpenProject(const QString &path)
     // A project that cannot be read leaves the one open as it is.
     Model probe;
     if (!probe.LoadProject(path)) {
-        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(probe.LastError()));
+        m_cancelled = false;
+        ShowFailure(probe.LastError());
         return;
     }
     clearAllViews();
     model.Clear(false);
     const bool ok = model.LoadProject(path);
     filter = Filter(model, QLatin1String(kFilterPrefix));
+    m_projectPath = ok ? path : QString();
     loadAllViews();
-    if (!ok)
-        ShowOutcome(false);
+    MarkSaved();
+    if (!ok) {
+        m_cancelled = false;
+        ShowFailure(model.LastError());
+    }
 }
 
 void MainWindow::saveProject()
@@ -725,11 +1053,23 @@ void MainWindow::saveProject()
         SaveProjectAs(path);
 }
 
-void MainWindow::SaveProjectAs(const QString &path)
+bool MainWindow::SaveProjectAs(const QString &path)
 {
     model.StoreFilter(QLatin1String(kFilterPrefix), filter);
-    if (!model.SaveProject(path)) {
-        const QString file = path.isNull() ? Model::DefaultProjectPath() : path;
-        Report(0, 0, tr("Не удалось сохранить проект в файл %1").arg(QDir::toNativeSeparators(file)));
+    const QString file = path.isNull() ? m_autosavePath : path;
+    QString error;
+    if (!model.SaveProject(file, &error)) {
+        m_cancelled = false;
+        ShowFailure(error.isEmpty() ? tr("Не удалось сохранить проект в файл %1").arg(QDir::toNativeSeparators(file))
+                                    : error);
+        return false;
     }
+    if (path.isNull()) {
+        m_autosavedState = ProjectState();
+    } else {
+        m_projectPath = path;
+        MarkSaved();
+    }
+    Report(0, 0, tr("Проект сохранён в файл %1").arg(QDir::toNativeSeparators(file)));
+    return true;
 }

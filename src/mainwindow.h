@@ -5,14 +5,18 @@
 #include "iprogress.h"
 #include "model.h"
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QStringList>
+#include <QTimer>
 
 class GoodViewModel;
 class QAbstractItemModel;
 class QAbstractItemView;
+class QCloseEvent;
 class QPoint;
+class QSortFilterProxyModel;
 struct Offer;
 
 namespace Ui {
@@ -26,11 +30,19 @@ class MainWindow;
 // catalogue the views let go of it (clearAllViews()), and they are rebuilt
 // from it afterwards (loadAllViews()). Its own IProgress writes into the
 // status bar, for short work on the interface thread.
+//
+// The project (offers, rules, filter, settings) is autosaved into
+// "last.fdm" on exit and every few minutes while it changes; a project
+// opened from or saved into a file of its own shows that file in the title,
+// with "*" while it has changes not saved there, and closing the window
+// then asks. A project file that cannot be read is never written over.
 class MainWindow : public QMainWindow, public IProgress
 {
     Q_OBJECT
 
 public:
+    static constexpr int kAutosaveMinutes = 3;
+
     // A null project path opens the autosaved project.
     explicit MainWindow(QWidget *parent = nullptr, const QString *projectPath = nullptr);
     // Stores the filter and writes the autosave project.
@@ -41,6 +53,12 @@ public:
     // The project named by the first argument after the program's name when
     // that file exists; otherwise a null string (the autosave opens).
     static QString ProjectArgument(const QStringList &arguments);
+
+    // Where the autosave goes: "last.fdm", or a new file beside it when
+    // "last.fdm" could not be read at start-up.
+    QString AutosavePath() const { return m_autosavePath; }
+    // The file of the project, or empty for the autosaved one.
+    QString ProjectPath() const { return m_projectPath; }
 
 public slots:
     void openAddFilesDialog();
@@ -86,7 +104,14 @@ public slots:
     void loadProject();
     void removeDuplicates();
 
+    // Closes the window without asking about unsaved changes: the session
+    // or the system is ending the program. The autosave still runs.
+    void closeUnasked();
+
 protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     // What the commands do once the user has chosen files, an address, a
     // folder or a project: the choosers stay in the slots.
     void AddFiles(const QStringList &paths, bool isBase);
@@ -94,9 +119,13 @@ protected:
     void SaveAll(const QString &path, const QStringList &columns);
     void SaveByCategories(const QString &folder);
     void OpenProject(const QString &path);
-    void SaveProjectAs(const QString &path);
+    // A null path is the autosave file.
+    bool SaveProjectAs(const QString &path);
     // Merges the offers of a document from the Admitad relay.
     void ImportOffers(const QString &path);
+    // The periodic autosave: writes the autosave file when the project
+    // changed since the last one and no worker runs.
+    void Autosave();
 
 private:
     Q_DISABLE_COPY(MainWindow)
@@ -106,24 +135,52 @@ private:
 
     // Runs the operation on a worker behind the progress dialog and returns
     // its result; with changesCatalogue the views let go of the model first
-    // and are rebuilt afterwards.
+    // and are rebuilt afterwards. Remembers whether the user cancelled.
     template<typename Operation>
     bool RunOnWorker(bool changesCatalogue, Operation operation);
-    // "Выполнено", or "Выполнено с ошибкой" with the model's reason.
+    // "Выполнено" (with the rows a load skipped), or "Выполнено с ошибкой"
+    // with the model's reason, which a message box repeats unless the user
+    // cancelled; what the operation noticed without failing is shown too.
     void ShowOutcome(bool ok);
+    void ShowDone(qint64 skipped, const QStringList &warnings);
+    void ShowFailure(const QString &reason, const QStringList &warnings = QStringList());
+    void ShowWarnings(const QStringList &warnings);
     // Keeps the View menu's choice of language for the next start.
     void ChooseLanguage(InterfaceLanguage::Language language);
     // The offer of the current row of the offer list, or null.
     Offer *CurrentOffer();
+    int OfferRow(const QModelIndex &viewIndex) const;
     void AskForUrl(bool isBase);
     // Reads the site as data or as base through the site dialog.
     void RunModxImport(int mode);
+    void SetupKeyboard();
     static void SetViewModel(QAbstractItemView *view, QAbstractItemModel *viewModel);
     static void DeleteViewModel(QAbstractItemView *view);
+
+    // Asks before the project's offers and rules are dropped: whether to
+    // save the changes into the project's file first, or, with a question,
+    // whether to go on. True to go on.
+    bool ConfirmDiscard(const QString &question);
+    bool Ask(const QString &question);
+    // What is saved of the project, in one digest, to tell whether it
+    // changed since it was saved.
+    QByteArray ProjectState() const;
+    void MarkSaved();
+    void UpdateTitle();
+    // A name for the autosave beside a file that must not be written over.
+    static QString PathBeside(const QString &path);
 
     Model model;
     Filter filter;
     Ui::MainWindow *ui;
-    GoodViewModel *m_goodModel; // child of the window
+    GoodViewModel *m_goodModel;           // child of the window
+    QSortFilterProxyModel *m_offerSorter = nullptr; // the offer list's model, owned by the view's upkeep
     InterfaceLanguage::Language m_startLanguage; // the language chosen when the window was built
+    QString m_projectPath;
+    QString m_autosavePath;
+    QByteArray m_savedState;     // the project as last read from or written to m_projectPath
+    QByteArray m_autosavedState; // the project as the autosave last wrote it
+    QTimer m_autosaveTimer;
+    bool m_cancelled = false;    // the last worker was cancelled
+    bool m_askOnClose = true;
 };

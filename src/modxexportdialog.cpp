@@ -1,8 +1,11 @@
 #include "modxexportdialog.h"
 #include "ui_modxexportdialog.h"
 
+#include "deleteconfirmation.h"
 #include "model.h"
 #include "progressthread.h"
+
+#include <QMessageBox>
 
 namespace {
 
@@ -38,10 +41,12 @@ void ModxExportDialog::accept()
     m_model->SetOption(kHostKey, host);
     m_model->SetOption(kLoginKey, login);
     m_model->SetOption(kPasswordKey, password);
+    if (m_mode == Export && !DeleteConfirmation::Ask(this, *m_model, m_filter))
+        return;
 
     emit beforeAction();
     bool ok = true;
-    RunWithProgress(this, true, [&](IProgress *progress) {
+    const int result = RunWithProgress(this, true, [&](IProgress *progress) {
         if (m_mode == Export)
             ok = m_model->SaveToModxSite(host, login, password, m_filter, progress);
         else
@@ -49,6 +54,14 @@ void ModxExportDialog::accept()
     });
     m_lastError = ok ? QString() : m_model->LastError();
     emit afterAction();
-    if (ok)
+    if (ok) {
         QDialog::accept();
+        return;
+    }
+    // The log told the story; the box says the outcome, unless the user
+    // cancelled. The dialog stays open for another try.
+    if (result != QDialog::Rejected) {
+        QMessageBox::warning(this, windowTitle(),
+                             m_lastError.isEmpty() ? tr("Обмен с сайтом не выполнен") : m_lastError);
+    }
 }

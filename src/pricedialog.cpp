@@ -5,6 +5,9 @@
 #include "model.h"
 #include "ui_pricedialog.h"
 
+#include <QMessageBox>
+#include <QPushButton>
+
 PriceDialog::PriceDialog(QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::PriceDialog>())
@@ -16,14 +19,29 @@ PriceDialog::PriceDialog(QWidget *parent)
     rangeLabel = ui->rangeLabel;
     rangeLabel->hide();
 
-    // The lower bound never exceeds the upper one, from the start on.
-    lowSpin->setMaximum(highSpin->value());
-    connect(highSpin, qOverload<int>(&QSpinBox::valueChanged), lowSpin, &QSpinBox::setMaximum);
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    // The bounds stay as typed: a lower bound above the upper one is
+    // refused when the dialog is accepted, not rewritten while the user
+    // types the upper one digit by digit.
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &PriceDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 PriceDialog::~PriceDialog() = default;
+
+void PriceDialog::accept()
+{
+    // A number still being typed counts as typed.
+    lowSpin->interpretText();
+    highSpin->interpretText();
+    if (lowSpin->value() > highSpin->value()) {
+        QMessageBox::warning(this, windowTitle(),
+                             tr("Цена «от» (%1) больше цены «до» (%2).").arg(lowSpin->value()).arg(highSpin->value()));
+        lowSpin->setFocus();
+        lowSpin->selectAll();
+        return;
+    }
+    QDialog::accept();
+}
 
 void PriceDialog::Preset(const Model *model, const Filter *filter)
 {

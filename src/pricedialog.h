@@ -14,7 +14,8 @@ class PriceDialog;
 }
 
 // Asks for a price range. The caller presets it from the loaded offers and
-// the current filter and reads the two spin boxes after exec().
+// the current filter and reads the two spin boxes after exec(). A lower
+// bound above the upper one keeps the dialog open with a warning.
 class PriceDialog final : public QDialog
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
     // range label), else the filter's bounds; the filter's bounds, when it
     // has both, are then the shown values. Either argument may be null.
     void Preset(const Model *model, const Filter *filter);
+
+    void accept() override;
 
     QSpinBox *lowSpin;
     QSpinBox *highSpin;

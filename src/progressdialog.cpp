@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QMutexLocker>
 #include <QPushButton>
+#include <QThread>
 
 ProgressDialog::ProgressDialog(QWidget *parent, bool logMode)
     : QDialog(parent)
@@ -14,9 +15,11 @@ ProgressDialog::ProgressDialog(QWidget *parent, bool logMode)
     ui->setupUi(this);
 
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &ProgressDialog::reject);
-    // Automatic: queued for a worker's report, delivered at once for one made
-    // on the interface thread.
+    // Emitted on the interface thread only: the worker's reports are
+    // gathered and shown from here.
     connect(this, &ProgressDialog::FireSignal, this, &ProgressDialog::FireSlot);
+    m_updateTimer.setSingleShot(true);
+    connect(&m_updateTimer, &QTimer::timeout, this, &ProgressDialog::ShowPending);
 
     ui->progressBar->setMinimum(0);
     if (logMode) {
@@ -41,8 +44,66 @@ bool ProgressDialog::CancelRequested() const
 
 bool ProgressDialog::Report(int current, int max, const QString &msg)
 {
-    emit FireSignal(current, max, msg);
-    return !CancelRequested();
+    if (QThread::currentThread() == thread()) {
+        // What a worker reported before comes first.
+        ShowPending();
+        emit FireSignal(current, max, msg);
+        return !CancelRequested();
+    }
+    // A load reports every 50 rows: a queued signal for each would flood the
+    // interface thread. The reports wait here, and one queued call at a time
+    // asks the interface thread to show them.
+    bool queue = false;
+    bool cancelled;
+    {
+        QMutexLocker locker(&m_mutex);
+        m_pending = true;
+        m_pendingCurrent = current;
+        m_pendingMax = max;
+        m_pendingMessage = msg;
+        if (logMode && !msg.isEmpty())
+            m_pendingLines.append(msg);
+        if (!m_updateQueued) {
+            m_updateQueued = true;
+            queue = true;
+        }
+        cancelled = cancelRequested;
+    }
+    if (queue)
+        QMetaObject::invokeMethod(this, &ProgressDialog::ScheduleUpdate, Qt::QueuedConnection);
+    return !cancelled;
+}
+
+void ProgressDialog::ScheduleUpdate()
+{
+    const qint64 waited = m_sinceUpdate.isValid() ? m_sinceUpdate.elapsed() : qint64(kInterval);
+    if (waited >= kInterval)
+        ShowPending();
+    else if (!m_updateTimer.isActive())
+        m_updateTimer.start(int(kInterval - waited));
+}
+
+void ProgressDialog::ShowPending()
+{
+    int current;
+    int max;
+    QString message;
+    {
+        QMutexLocker locker(&m_mutex);
+        m_updateQueued = false;
+        if (!m_pending)
+            return;
+        m_pending = false;
+        current = m_pendingCurrent;
+        max = m_pendingMax;
+        // In log mode every line goes into the log, in order; the label
+        // shows only the latest.
+        message = logMode ? m_pendingLines.join(QLatin1Char('\n')) : m_pendingMessage;
+        m_pendingLines.clear();
+    }
+    m_updateTimer.stop();
+    m_sinceUpdate.start();
+    emit FireSignal(current, max, message);
 }
 
 void ProgressDialog::BindEventLoop(QEventLoop *loop)
@@ -88,6 +149,8 @@ void ProgressDialog::reject()
 
 void ProgressDialog::waitingCancel()
 {
+    // The last lines of the log are shown before the log is left for reading.
+    ShowPending();
     if (QPushButton *button = ui->buttonBox->button(QDialogButtonBox::Cancel))
         button->setText(tr("Закрыть"));
     workFinished = true;

@@ -3,8 +3,11 @@
 #include "iprogress.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 class QEventLoop;
 
@@ -13,12 +16,15 @@ class ProgressDialog;
 }
 
 // The modal dialog behind every long operation. The operation runs on a
-// worker thread and reports through Report(); the messages reach the widgets
-// on the interface thread through the queued FireSignal(). Cancel (the
-// button, Escape or the close box) only sets a flag that the next Report()
-// answers with false and quits the event loops bound with BindEventLoop();
-// the dialog closes when the worker ends. In log mode the messages pile up
-// in a text log that stays open for reading after the work is done.
+// worker thread and reports through Report(); the interface thread takes the
+// reports at most every kInterval milliseconds and shows them through
+// FireSignal(): the label and the bar show the latest, the log of log mode
+// gets every line, several at a time. A report made on the interface thread
+// is shown at once. Cancel (the button, Escape or the close box) only sets a
+// flag that the next Report() answers with false and quits the event loops
+// bound with BindEventLoop(); the dialog closes when the worker ends. In log
+// mode the messages pile up in a text log that stays open for reading after
+// the work is done.
 class ProgressDialog final : public QDialog, public IProgress
 {
     Q_OBJECT
@@ -34,6 +40,11 @@ public:
     void BindEventLoop(QEventLoop *loop) override;
 
     bool LogMode() const { return logMode; }
+    // Whether the user asked to cancel.
+    bool CancelRequested() const;
+
+    // Milliseconds between two updates of the widgets from a worker.
+    static constexpr int kInterval = 100;
 
 signals:
     void FireSignal(int current, int max, const QString &msg);
@@ -47,11 +58,24 @@ public slots:
 private:
     Q_DISABLE_COPY(ProgressDialog)
 
-    bool CancelRequested() const;
+    // Interface thread: waits out the interval since the last update, then
+    // shows what the worker reported meanwhile.
+    void ScheduleUpdate();
+    void ShowPending();
 
     const bool logMode;
     bool cancelRequested = false; // guarded by m_mutex
     bool workFinished = false;    // interface thread only
     mutable QMutex m_mutex;
+    // The reports not shown yet, guarded by m_mutex: the latest one, and
+    // every line for the log.
+    bool m_pending = false;
+    int m_pendingCurrent = 0;
+    int m_pendingMax = 0;
+    QString m_pendingMessage;
+    QStringList m_pendingLines;
+    bool m_updateQueued = false;
+    QElapsedTimer m_sinceUpdate; // interface thread only
+    QTimer m_updateTimer;
     Ui::ProgressDialog *ui;
 };

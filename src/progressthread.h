@@ -35,7 +35,7 @@ private:
 // the body on a worker thread, the dialog's event loop until the worker
 // ends, then the wait for it. The body takes an IProgress* and usually
 // captures the caller's locals by reference, a result flag among them.
-// Returns the dialog's result.
+// Returns Rejected when the user cancelled, else the dialog's result.
 template<typename Callable>
 int RunWithProgress(QWidget *parent, bool logMode, Callable &&body)
 {
@@ -50,5 +50,5 @@ int RunWithProgress(QWidget *parent, bool logMode, Callable &&body)
     thread.start(QThread::InheritPriority);
     const int result = dialog.exec();
     thread.wait();
-    return result;
+    return dialog.CancelRequested() ? int(QDialog::Rejected) : result;
 }

@@ -8,8 +8,10 @@
 #include <QTimer>
 
 // A small HTTP server on 127.0.0.1 for tests: each path answers with a
-// prepared response. It runs in the thread that created it, so a test that
-// waits in a nested event loop (a download) is served meanwhile.
+// prepared response, or with a queue of them of which the last repeats, and
+// counts the requests it got; other paths answer 404. It runs in the thread
+// that created it, so a test that waits in a nested event loop (a download)
+// is served meanwhile.
 class HttpTestServer : public QTcpServer
 {
 public:
@@ -30,13 +32,44 @@ public:
         listen(QHostAddress::LocalHost, 0);
     }
 
+    static Response Ok(const QByteArray &body, const QByteArray &contentType = QByteArray())
+    {
+        Response response;
+        response.body = body;
+        if (!contentType.isEmpty())
+            response.headers.append(qMakePair(QByteArray("Content-Type"), contentType));
+        return response;
+    }
+    static Response Status(int status, const QByteArray &reason, const QByteArray &body = QByteArray())
+    {
+        Response response;
+        response.status = status;
+        response.reason = reason;
+        response.body = body;
+        return response;
+    }
+    static Response Redirect(const QByteArray &to)
+    {
+        Response response = Status(302, "Found");
+        response.headers.append(qMakePair(QByteArray("Location"), to));
+        return response;
+    }
+
     QString Url(const QString &path) const
     {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path);
     }
 
-    void Set(const QByteArray &path, const Response &response) { m_responses.insert(path, response); }
+    void Set(const QByteArray &path, const Response &response) { m_responses.insert(path, {response}); }
+    void Set(const QByteArray &path, const QList<Response> &responses) { m_responses.insert(path, responses); }
     int Hits(const QByteArray &path) const { return m_hits.value(path); }
+    int TotalHits() const
+    {
+        int total = 0;
+        for (const int hits : m_hits)
+            total += hits;
+        return total;
+    }
 
 private:
     void Accept()
@@ -56,7 +89,8 @@ private:
         const QByteArray path = request.split(' ').value(1);
         m_pending.remove(socket);
         ++m_hits[path];
-        const Response response = m_responses.value(path, NotFound());
+        QList<Response> &queue = m_responses[path];
+        const Response response = queue.isEmpty() ? NotFound() : queue.size() > 1 ? queue.takeFirst() : queue.first();
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
         for (const auto &header : response.headers)
             head += header.first + ": " + header.second + "\r\n";
@@ -81,7 +115,7 @@ private:
         return response;
     }
 
-    QHash<QByteArray, Response> m_responses;
+    QHash<QByteArray, QList<Response>> m_responses;
     QHash<QByteArray, int> m_hits;
     QHash<QTcpSocket *, QByteArray> m_pending;
 };

@@ -2,9 +2,11 @@
 
 #include <functional>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -34,6 +36,23 @@ inline void OnNextModal(std::function<void(QWidget *)> action, int turns = 100)
     });
 }
 
+// The same for the next modal widget of one type (a message box opened over
+// a dialog that is itself modal).
+template<typename T>
+inline void OnNextModalOf(std::function<void(T *)> action, int turns = 100)
+{
+    QTimer::singleShot(0, [action, turns] {
+        if (auto *modal = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            QPointer<T> guard(modal);
+            action(modal);
+            if (guard && guard->isVisible())
+                guard->close();
+        } else if (turns > 0) {
+            OnNextModalOf<T>(action, turns - 1);
+        }
+    });
+}
+
 inline void OnNextMenu(std::function<void(QMenu *)> action, int turns = 100)
 {
     QTimer::singleShot(0, [action, turns] {
@@ -48,19 +67,31 @@ inline void OnNextMenu(std::function<void(QMenu *)> action, int turns = 100)
 }
 
 // Closes every dialog or message box that opens while it lives and keeps
-// their titles: where none is expected, one that comes fails the test
-// instead of waiting for a user.
+// their titles (and a message box's text): where none is expected, one that
+// comes fails the test instead of waiting for a user. A message box that
+// offers the given answer gets that answer. A progress dialog is left to
+// its worker.
 class ModalCloser
 {
 public:
-    ModalCloser()
+    enum Scope { AnyModal, MessageBoxesOnly };
+
+    explicit ModalCloser(QMessageBox::StandardButton answer = QMessageBox::NoButton, Scope scope = AnyModal)
     {
         m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, answer, scope] {
             QWidget *modal = QApplication::activeModalWidget();
-            if (!modal)
+            if (!modal || modal->inherits("ProgressDialog")
+                || (scope == MessageBoxesOnly && !qobject_cast<QMessageBox *>(modal)))
                 return;
             closed.append(modal->windowTitle());
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                texts.append(box->text());
+                if (QAbstractButton *button = box->button(answer)) {
+                    button->click();
+                    return;
+                }
+            }
             if (auto *dialog = qobject_cast<QDialog *>(modal))
                 dialog->reject();
             else
@@ -70,6 +101,7 @@ public:
     }
 
     QStringList closed;
+    QStringList texts;
 
 private:
     QTimer m_timer;

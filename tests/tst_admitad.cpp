@@ -43,13 +43,6 @@ namespace {
 const QByteArray kStatePath = "/adcode.php/?getstate";
 const QString kAuth = QStringLiteral("http://auth.test/authorize?client_id=7&state=%1&scope=advcampaigns");
 
-HttpTestServer::Response Answer(const QByteArray &body)
-{
-    HttpTestServer::Response response;
-    response.body = body;
-    return response;
-}
-
 const QByteArray kOffers = "<?xml version=\"1.0\"?><settings><offers><offer name=\"Old\"/><offer name=\"New1\">"
                           "<export><![CDATA[http://new1.test/feed.csv]]></export></offer><offer name=\"New2\"/>"
                           "</offers></settings>";
@@ -319,7 +312,7 @@ void TestAdmitad::importThroughWindow()
     const QString auth = kAuth.arg(QLatin1String("a%26b%23c%25d"));
     const QByteArray dataPath = "/adcode.php/?getdata&state=a%26b%23c%25d";
     HttpTestServer server;
-    server.Set(kStatePath, Answer(auth.toUtf8()));
+    server.Set(kStatePath, HttpTestServer::Ok(auth.toUtf8()));
     qputenv(AdmitadRelay::kEnvironmentVariable, server.Url(QString()).toUtf8());
     auto window = NewWindow();
 
@@ -339,7 +332,7 @@ void TestAdmitad::importThroughWindow()
         thirdPollAfter = clock.elapsed();
         if (QWidget *dialog = QApplication::activeModalWidget())
             waiting = dialog->findChild<QLabel *>(QStringLiteral("waitLabel"))->text();
-        server.Set(dataPath, Answer(kOffers));
+        server.Set(dataPath, HttpTestServer::Ok(kOffers));
     };
     Import(window.get());
 
@@ -347,7 +340,7 @@ void TestAdmitad::importThroughWindow()
     // Two pauses between three polls, less the 5 % a coarse timer may fire early.
     QVERIFY2(thirdPollAfter >= 380, qPrintable(QString::number(thirdPollAfter)));
     QVERIFY2(waiting.startsWith(QStringLiteral("Ожидание авторизации: ")), qPrintable(waiting));
-    QCOMPARE(Offers(window.get()), (QStringList{"Old", "New1 (+)", "New2"}));
+    QCOMPARE(Offers(window.get()), (QStringList{"New1 (+)", "New2", "Old"}));
     QCOMPARE(window->statusBar()->currentMessage(),
              QStringLiteral("Офферы из Admitad загружены: новых 2, уже были в проекте 1"));
     QCOMPARE(TemporaryFiles(), QStringList());
@@ -356,7 +349,7 @@ void TestAdmitad::importThroughWindow()
     Import(window.get());
     QCOMPARE(script.imports, 2);
     QCOMPARE(server.Hits(kStatePath), 2);
-    QCOMPARE(Offers(window.get()), (QStringList{"Old", "New1 (+)", "New2"}));
+    QCOMPARE(Offers(window.get()), (QStringList{"New1 (+)", "New2", "Old"}));
     QCOMPARE(window->statusBar()->currentMessage(),
              QStringLiteral("Офферы из Admitad загружены: новых 0, уже были в проекте 3"));
     QCOMPARE(TemporaryFiles(), QStringList());
@@ -405,9 +398,9 @@ void TestAdmitad::failures()
 
     const QByteArray dataPath = "/adcode.php/?getdata&state=s1";
     HttpTestServer server;
-    server.Set(kStatePath, Answer(auth));
+    server.Set(kStatePath, HttpTestServer::Ok(auth));
     if (document)
-        server.Set(dataPath, Answer(kOffers));
+        server.Set(dataPath, HttpTestServer::Ok(kOffers));
     const QString relay = relayUp ? server.Url(QString()) : QStringLiteral("http://127.0.0.1:%1").arg(ClosedPort());
     qputenv(AdmitadRelay::kEnvironmentVariable, relay.toUtf8());
     if (unwritable)
@@ -451,8 +444,8 @@ void TestAdmitad::relayAddress()
 {
     HttpTestServer first;
     HttpTestServer second;
-    first.Set(kStatePath, Answer(kAuth.arg(QLatin1String("s1")).toUtf8()));
-    second.Set(kStatePath, Answer(kAuth.arg(QLatin1String("s2")).toUtf8()));
+    first.Set(kStatePath, HttpTestServer::Ok(kAuth.arg(QLatin1String("s1")).toUtf8()));
+    second.Set(kStatePath, HttpTestServer::Ok(kAuth.arg(QLatin1String("s2")).toUtf8()));
     auto window = NewWindow();
 
     Script script;

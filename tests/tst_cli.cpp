@@ -11,13 +11,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "filter.h"
 #include "model.h"
+#include "httptestserver.h"
 #include "phpsite.h"
 
 namespace {
@@ -63,73 +62,14 @@ QString ProjectWithOptions(const QString &options)
             + QStringLiteral("\n</filter>\n</options>\n<offers/>\n</settings>\n");
 }
 
-// A web server on 127.0.0.1 for the download steps. Every path answers with
-// the status and body registered for it (404 when none is); a stalled path
-// sends its headers and part of the body, then keeps the connection open.
-class FeedServer final : public QObject
+// A feed the download steps fetch from the test's web server.
+HttpTestServer::Response CsvAnswer(int status, const QByteArray &body)
 {
-    Q_OBJECT
-
-public:
-    struct Answer
-    {
-        int status = 200;
-        QByteArray body;
-        QByteArray extraHeaders;
-        bool stall = false;
-    };
-
-    FeedServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &FeedServer::accept);
-        m_server.listen(QHostAddress::LocalHost);
-    }
-
-    QString Url(const QString &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
-    }
-    void Set(const QString &path, const Answer &answer) { m_answers.insert(path, answer); }
-
-signals:
-    void requested(const QString &path);
-
-private:
-    void accept()
-    {
-        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            socket->setParent(this);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket]() { serve(socket); });
-        }
-    }
-
-    void serve(QTcpSocket *socket)
-    {
-        QByteArray &request = m_requests[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n"))
-            return;
-        const QString path = QString::fromLatin1(request.split(' ').value(1));
-        const Answer answer = m_answers.value(path, Answer{404, "not here", QByteArray(), false});
-        const QByteArray reason = answer.status == 200 ? "OK" : answer.status == 404 ? "Not Found" : "Error";
-        QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reason + "\r\n"
-                + "Content-Type: text/csv\r\n" + answer.extraHeaders;
-        if (answer.stall) {
-            reply += "Content-Length: " + QByteArray::number(answer.body.size() * 1000) + "\r\n\r\n" + answer.body;
-        } else {
-            reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n"
-                    + answer.body;
-        }
-        socket->write(reply);
-        if (!answer.stall)
-            socket->disconnectFromHost();
-        emit requested(path);
-    }
-
-    QTcpServer m_server;
-    QHash<QString, Answer> m_answers;
-    QHash<QTcpSocket *, QByteArray> m_requests;
-};
+    HttpTestServer::Response response =
+            HttpTestServer::Status(status, status == 200 ? "OK" : status == 404 ? "Not Found" : "Error", body);
+    response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/csv")));
+    return response;
+}
 
 } // namespace
 
@@ -641,10 +581,10 @@ void TestCli::addUrl()
     QFETCH(QByteArray, out);
     QFETCH(QStringList, named);
 
-    FeedServer server;
-    server.Set(QStringLiteral("/data.csv"), {200, kDataFeed, QByteArray(), false});
-    server.Set(QStringLiteral("/base.csv"), {200, kBaseFeed, QByteArray(), false});
-    server.Set(QStringLiteral("/broken.csv"), {500, "oops", QByteArray(), false});
+    HttpTestServer server;
+    server.Set("/data.csv", CsvAnswer(200, kDataFeed));
+    server.Set("/base.csv", CsvAnswer(200, kBaseFeed));
+    server.Set("/broken.csv", CsvAnswer(500, "oops"));
     for (QString &argument : arguments) {
         if (argument.startsWith(QLatin1Char('/')))
             argument = server.Url(argument);
@@ -663,8 +603,8 @@ void TestCli::addUrl()
 
 void TestCli::loadOffersNamesFailedOffer()
 {
-    FeedServer server;
-    server.Set(QStringLiteral("/one.csv"), {200, kDataFeed, QByteArray(), false});
+    HttpTestServer server;
+    server.Set("/one.csv", CsvAnswer(200, kDataFeed));
     const QString project = QStringLiteral(
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><offers>\n"
             "<offer url=\"\" prefix=\"\" name=\"One\"><export autoload=\"false\" format=\"\"><![CDATA[%1]]></export></offer>\n"
@@ -675,13 +615,12 @@ void TestCli::loadOffersNamesFailedOffer()
             .arg(server.Url(QStringLiteral("/one.csv")), server.Url(QStringLiteral("/two.csv")));
     Write(QStringLiteral("p.fdm"), project.toUtf8());
 
-    QSignalSpy requests(&server, &FeedServer::requested);
     QByteArray out;
     QByteArray err;
     QCOMPARE(Run({"--project", "p.fdm", "--summary", "--load-offers", "--summary"}, &out, &err), 1);
     QCOMPARE(out, SummaryText({0, 4, 0, 0, 0, 0, 0}));
     // The third offer is not tried after the second failed.
-    QCOMPARE(requests.size(), 2);
+    QCOMPARE(server.TotalHits(), 2);
     const QString lastLine = QString::fromUtf8(err).trimmed().section(QLatin1Char('\n'), -1);
     QVERIFY2(lastLine.contains(QLatin1String("--load-offers")), qPrintable(lastLine));
     QVERIFY2(lastLine.contains(QStringLiteral("«Two»")), qPrintable(lastLine));
@@ -692,10 +631,11 @@ void TestCli::loadOffersNamesFailedOffer()
 void TestCli::downloadsAreRemovedAfterRun()
 {
     // Scheduled runs must not fill the temporary folder with old feeds.
-    FeedServer server;
+    HttpTestServer server;
     const QString name = QStringLiteral("fidmora_cli_test_%1.csv").arg(QCoreApplication::applicationPid());
-    server.Set(QStringLiteral("/data.csv"),
-               {200, kDataFeed, "Content-Disposition: attachment; filename=" + name.toUtf8() + "\r\n", false});
+    HttpTestServer::Response named = CsvAnswer(200, kDataFeed);
+    named.headers.append(qMakePair(QByteArray("Content-Disposition"), "attachment; filename=" + name.toUtf8()));
+    server.Set("/data.csv", named);
     const QString project = QStringLiteral(
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><offers>\n"
             "<offer url=\"\" prefix=\"\" name=\"One\"><export autoload=\"false\" format=\"\"><![CDATA[%1]]></export></offer>\n"
@@ -704,13 +644,12 @@ void TestCli::downloadsAreRemovedAfterRun()
     Write(QStringLiteral("p.fdm"), project.toUtf8());
     const QString data = WriteFeeds();
 
-    QSignalSpy requests(&server, &FeedServer::requested);
     QByteArray out;
     QCOMPARE(Run({"--project", "p.fdm", "--load-offers", "--add-url", server.Url(QStringLiteral("/data.csv")),
                   "--add", "data.csv", "--summary"},
                  &out),
              0);
-    QCOMPARE(requests.size(), 2);
+    QCOMPARE(server.Hits("/data.csv"), 2);
     QVERIFY2(out.contains("\ngoods 15\n"), out.constData());
     QDirIterator left(QDir::tempPath(), QStringList{name, name.chopped(4) + QLatin1String("*")}, QDir::Files,
                       QDirIterator::Subdirectories);
@@ -802,9 +741,10 @@ void TestCli::sigintQuitsStalledDownload()
 {
     // The server sends part of the feed and then nothing: only the cancel
     // can end the wait.
-    FeedServer server;
-    server.Set(QStringLiteral("/slow.csv"), {200, kDataFeed, QByteArray(), true});
-    QSignalSpy requests(&server, &FeedServer::requested);
+    HttpTestServer server;
+    HttpTestServer::Response slow = CsvAnswer(200, kDataFeed);
+    slow.hang = true;
+    server.Set("/slow.csv", slow);
 
     QProcess process;
     QSignalSpy finished(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
@@ -812,7 +752,7 @@ void TestCli::sigintQuitsStalledDownload()
     process.start(QStringLiteral(FIDMORA_CLI),
                   {"--add-url", server.Url(QStringLiteral("/slow.csv")), "--summary", "--save", "out.csv"});
     QVERIFY(process.waitForStarted());
-    QVERIFY(requests.wait(kRunTimeout));
+    QTRY_VERIFY_WITH_TIMEOUT(server.Hits("/slow.csv") > 0, kRunTimeout);
     QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
     QVERIFY(finished.wait(kRunTimeout));
 

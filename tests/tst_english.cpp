@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "admitdezozavodialog.h"
 #include "catmodel.h"
 #include "categoryviewmodel.h"
 #include "choosecategorydialog.h"
@@ -425,6 +426,8 @@ void TestEnglish::dialogs_data()
     QTest::newRow("export columns") << Trigger("save");
     QTest::newRow("save by categories") << Trigger("save_by_cats");
     QTest::newRow("open project") << Trigger("project_open");
+    // The loaded feeds changed the project: the question before dropping it.
+    QTest::newRow("new project") << Trigger("project_new");
     QTest::newRow("save project") << Trigger("project_save");
     QTest::newRow("price") << FilterLink("#choosePrice");
     QTest::newRow("brands") << FilterLink("#chooseVendor");
@@ -437,6 +440,13 @@ void TestEnglish::dialogs_data()
     });
     QTest::newRow("category chooser") << Opener([](TestableWindow &window) {
         ChooseCategoryDialog(QStringList{"Garden", "Garden/Tools"}, &window).exec();
+    });
+    QTest::newRow("FTP export") << Trigger("ftp_export");
+    QTest::newRow("MODX site") << Trigger("modx_export");
+    QTest::newRow("Admitad sign-in") << Opener([](TestableWindow &window) {
+        AdmitdeZozavoDialog(QStringLiteral("http://127.0.0.1:1/auth?state=1"), &window,
+                            QStringLiteral("http://127.0.0.1:1"))
+                .exec();
     });
     QTest::newRow("good details") << Opener([](TestableWindow &window) {
         window.viewGood(window.findChild<QAbstractItemView *>(QStringLiteral("goodListView"))->model()->index(0, 0));

@@ -82,7 +82,8 @@ private slots:
 
     void priceDialogRanges_data();
     void priceDialogRanges();
-    void priceDialogLowNeverAboveHigh();
+    void priceBoundsStayAsTyped_data();
+    void priceBoundsStayAsTyped();
 
     void checkStates();
     void checkStatesFollowRows();
@@ -139,19 +140,19 @@ void TestFilterWidgets::labelText_data()
     const QString anyVendor = QStringLiteral("<a href=\"#chooseVendor\">Любой производитель</a>");
     const QString anyDiscount = QStringLiteral("<a href=\"#chooseOldPrice\">Неважно есть скидка или нет</a>");
     const QString oneVendor = QStringLiteral(
-            "<a href=\"#chooseVendor\">Производители: Acme</a> <a href=\"#clearVendor\">&#10060;</a>");
-    const QString discountOnly = QStringLiteral("Только если есть скидка <a href=\"#clearOldPrice\">&#10060;</a>");
+            "<a href=\"#chooseVendor\">Производители: Acme</a> <a href=\"#clearVendor\">&#215;</a>");
+    const QString discountOnly = QStringLiteral("Только если есть скидка <a href=\"#clearOldPrice\">&#215;</a>");
 
     QTest::newRow("no filter") << false << -1 << -1 << QStringList() << false << anyPrice << anyVendor << anyDiscount;
     QTest::newRow("empty filter") << true << -1 << -1 << QStringList() << false << anyPrice << anyVendor
                                   << anyDiscount;
     QTest::newRow("price range")
             << true << 100 << 200 << QStringList() << false
-            << QStringLiteral("<a href=\"#choosePrice\">Цена с 100 до 200</a> <a href=\"#clearPrice\">&#10060;</a>")
+            << QStringLiteral("<a href=\"#choosePrice\">Цена с 100 до 200</a> <a href=\"#clearPrice\">&#215;</a>")
             << anyVendor << anyDiscount;
     QTest::newRow("zero range")
             << true << 0 << 0 << QStringList() << false
-            << QStringLiteral("<a href=\"#choosePrice\">Цена с 0 до 0</a> <a href=\"#clearPrice\">&#10060;</a>")
+            << QStringLiteral("<a href=\"#choosePrice\">Цена с 0 до 0</a> <a href=\"#clearPrice\">&#215;</a>")
             << anyVendor << anyDiscount;
     QTest::newRow("only low bound") << true << 100 << -1 << QStringList() << false << anyPrice << anyVendor
                                     << anyDiscount;
@@ -162,12 +163,12 @@ void TestFilterWidgets::labelText_data()
     QTest::newRow("four vendors")
             << true << -1 << -1 << QStringList{"A", "B", "C", "D"} << false << anyPrice
             << QStringLiteral("<a href=\"#chooseVendor\">Выбраны некоторые производители</a> "
-                              "<a href=\"#clearVendor\">&#10060;</a>")
+                              "<a href=\"#clearVendor\">&#215;</a>")
             << anyDiscount;
     QTest::newRow("discount") << true << -1 << -1 << QStringList() << true << anyPrice << anyVendor << discountOnly;
     QTest::newRow("all parts")
             << true << 5 << 7 << QStringList{"Acme"} << true
-            << QStringLiteral("<a href=\"#choosePrice\">Цена с 5 до 7</a> <a href=\"#clearPrice\">&#10060;</a>")
+            << QStringLiteral("<a href=\"#choosePrice\">Цена с 5 до 7</a> <a href=\"#clearPrice\">&#215;</a>")
             << oneVendor << discountOnly;
 }
 
@@ -216,7 +217,7 @@ void TestFilterWidgets::labelListsFewVendors()
     const QString caption = QStringLiteral("Производители: ");
     const int start = plain.indexOf(caption) + caption.size();
     QVERIFY(start >= caption.size());
-    const int end = plain.indexOf(QStringLiteral(" ❌"), start);
+    const int end = plain.indexOf(QStringLiteral(" ×"), start);
     const QString listed = plain.mid(start, end - start);
     for (const QString &vendor : vendors)
         QVERIFY2(listed.contains(vendor), qPrintable(listed));
@@ -231,7 +232,7 @@ void TestFilterWidgets::vendorNamesAreNotMarkup_data()
     QTest::newRow("bold tag") << QStringLiteral("<b>");
     QTest::newRow("link") << QStringLiteral("<a href=\"#clearPrice\">x</a>");
     QTest::newRow("ampersand") << QStringLiteral("Tom & Jerry");
-    QTest::newRow("entity") << QStringLiteral("&#10060;");
+    QTest::newRow("entity") << QStringLiteral("&#215;");
     QTest::newRow("quotes") << QStringLiteral("\"Best\" 'tools'");
 }
 
@@ -485,18 +486,62 @@ void TestFilterWidgets::priceDialogRanges()
         QCOMPARE(dialog.rangeLabel->text(), rangeText);
 }
 
-void TestFilterWidgets::priceDialogLowNeverAboveHigh()
+void TestFilterWidgets::priceBoundsStayAsTyped_data()
 {
-    PriceDialog dialog;
-    dialog.lowSpin->setValue(50);
-    QCOMPARE(dialog.lowSpin->value(), 0);
+    QTest::addColumn<QString>("low");
+    QTest::addColumn<QString>("high");
+    QTest::addColumn<int>("filterLow");
+    QTest::addColumn<int>("filterHigh");
 
-    dialog.highSpin->setRange(0, 1000);
-    dialog.highSpin->setValue(300);
-    dialog.lowSpin->setValue(500);
-    QCOMPARE(dialog.lowSpin->value(), 300);
-    dialog.highSpin->setValue(120);
-    QCOMPARE(dialog.lowSpin->value(), 120);
+    // The upper bound passes through 9, 90 and 900 as it is typed: none of
+    // them may touch the lower one.
+    QTest::newRow("typed bounds are kept") << "2000" << "9000" << 2000 << 9000;
+    // Refused: the filter keeps the range it had.
+    QTest::newRow("lower above upper is refused") << "5000" << "1000" << 1 << 10000;
+}
+
+void TestFilterWidgets::priceBoundsStayAsTyped()
+{
+    QFETCH(QString, low);
+    QFETCH(QString, high);
+    QFETCH(int, filterLow);
+    QFETCH(int, filterHigh);
+
+    FiltersLabel label;
+    label.SetFilter(&m_filter, m_model.get());
+    // Without goods the dialog offers the filter's range.
+    m_filter.priceLow = 1;
+    m_filter.priceHigh = 10000;
+    QString warning;
+    bool stayedOpen = false;
+    OnNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<PriceDialog *>(modal);
+        QVERIFY(dialog);
+        const auto type = [](QSpinBox *spin, const QString &text) {
+            spin->setFocus();
+            spin->selectAll();
+            QTest::keyClicks(spin, text);
+        };
+        type(dialog->lowSpin, low);
+        type(dialog->highSpin, high);
+        OnNextModalOf<QMessageBox>([&warning](QMessageBox *box) {
+            warning = box->text();
+            box->accept();
+        });
+        QTest::keyClick(dialog->highSpin, Qt::Key_Return);
+        stayedOpen = dialog->isVisible();
+        if (stayedOpen)
+            dialog->reject();
+    });
+    label.onLinkActivated(QStringLiteral("#choosePrice"));
+
+    const bool refused = low.toInt() > high.toInt();
+    QCOMPARE(m_filter.priceLow, filterLow);
+    QCOMPARE(m_filter.priceHigh, filterHigh);
+    QCOMPARE(stayedOpen, refused);
+    QCOMPARE(warning.isEmpty(), !refused);
+    if (!warning.isEmpty())
+        QVERIFY2(warning.contains(low) && warning.contains(high), qPrintable(warning));
 }
 
 void TestFilterWidgets::checkStates()
@@ -573,28 +618,37 @@ void TestFilterWidgets::checkedModelTester()
 void TestFilterWidgets::exportColumns_data()
 {
     QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<bool>("baseMarked");
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<QStringList>("selected");
 
-    QTest::newRow("offer column appended")
-            << QStringList{"name", "price", "url"} << QStringList{"name", "price", "url", "advcampaign_name"}
+    QTest::newRow("computed columns offered")
+            << QStringList{"name", "price", "url"} << false
+            << QStringList{"name", "price", "url", "advcampaign_name", "idTpl", "status"}
             << QStringList{"name", "price", "url"};
-    QTest::newRow("offer column given")
-            << QStringList{"name", "advcampaign_name", "price"} << QStringList{"name", "advcampaign_name", "price"}
-            << QStringList{"name", "advcampaign_name", "price"};
-    QTest::newRow("no columns") << QStringList() << QStringList{"advcampaign_name"} << QStringList();
+    // A delta must tell deleted goods from added ones.
+    QTest::newRow("status ticked after a base load")
+            << QStringList{"name", "price"} << true
+            << QStringList{"name", "price", "advcampaign_name", "idTpl", "status"}
+            << QStringList{"name", "price", "status"};
+    QTest::newRow("given columns stay ticked")
+            << QStringList{"name", "status", "advcampaign_name"} << false
+            << QStringList{"name", "status", "advcampaign_name", "idTpl"}
+            << QStringList{"name", "status", "advcampaign_name"};
     QTest::newRow("other case is another column")
-            << QStringList{"Advcampaign_name"} << QStringList{"Advcampaign_name", "advcampaign_name"}
+            << QStringList{"Advcampaign_name"} << false
+            << QStringList{"Advcampaign_name", "advcampaign_name", "idTpl", "status"}
             << QStringList{"Advcampaign_name"};
 }
 
 void TestFilterWidgets::exportColumns()
 {
     QFETCH(QStringList, columns);
+    QFETCH(bool, baseMarked);
     QFETCH(QStringList, shown);
     QFETCH(QStringList, selected);
 
-    ExportOptionsDialog dialog(columns);
+    ExportOptionsDialog dialog(columns, nullptr, baseMarked);
     auto *view = dialog.findChild<QListView *>(QStringLiteral("listView"));
     QVERIFY(view);
     auto *model = qobject_cast<CheckedStringListModel *>(view->model());
@@ -602,10 +656,9 @@ void TestFilterWidgets::exportColumns()
     QCOMPARE(model->stringList(), shown);
     QCOMPARE(dialog.SelectedColumns(), selected);
 
-    // Checking the offer column takes it along, in list order.
-    const int offerRow = shown.indexOf(QStringLiteral("advcampaign_name"));
-    model->setData(model->index(offerRow), Qt::Checked, Qt::CheckStateRole);
-    model->setData(model->index(0), Qt::Unchecked, Qt::CheckStateRole);
+    // What the user ticks is taken along, in list order.
+    for (int row = 0; row < shown.size(); ++row)
+        model->setData(model->index(row), row == 0 ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
     QCOMPARE(dialog.SelectedColumns(), shown.mid(1));
 }
 

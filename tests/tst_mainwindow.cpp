@@ -15,12 +15,14 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
+#include "exportoptionsdialog.h"
 #include "feedfile.h"
 #include "good.h"
 #include "httptestserver.h"
@@ -41,6 +43,7 @@ public:
     using MainWindow::OpenProject;
     using MainWindow::SaveAll;
     using MainWindow::SaveProjectAs;
+    using MainWindow::Autosave;
 };
 
 const QString kHeader = QStringLiteral("name;price;categoryId;vendor;url;advcampaign_name");
@@ -148,26 +151,6 @@ QModelIndex FindRow(QAbstractItemView *view, const QString &text, const QModelIn
     return QModelIndex();
 }
 
-// A menu as "objectName|text" entries, "-" for separators, a submenu as
-// "objectName>title", with " (off)" after a disabled entry.
-QStringList Entries(const QList<QAction *> &actions)
-{
-    QStringList entries;
-    for (const QAction *action : actions) {
-        QString entry;
-        if (action->isSeparator())
-            entry = QStringLiteral("-");
-        else if (action->menu())
-            entry = action->menu()->objectName() + QLatin1Char('>') + action->menu()->title();
-        else
-            entry = action->objectName() + QLatin1Char('|') + action->text();
-        if (!action->isEnabled())
-            entry += QLatin1String(" (off)");
-        entries.append(entry);
-    }
-    return entries;
-}
-
 // The texts of a context menu, "-" for separators and " (off)" after a
 // disabled entry.
 QStringList MenuTexts(const QMenu *menu)
@@ -182,11 +165,29 @@ QStringList MenuTexts(const QMenu *menu)
     return texts;
 }
 
+// Whether every entry of a menu has a mnemonic, none shared with another.
+bool UniqueMnemonics(const QStringList &entries)
+{
+    QSet<QChar> letters;
+    for (const QString &entry : entries) {
+        if (entry == QLatin1String("-"))
+            continue;
+        const int at = entry.indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= entry.size() || letters.contains(entry.at(at + 1).toLower())) {
+            qWarning("no mnemonic of its own: %s", qPrintable(entry));
+            return false;
+        }
+        letters.insert(entry.at(at + 1).toLower());
+    }
+    return true;
+}
+
+// The entries of the menu "Офферы", which the offer list's menu ends with.
 const QStringList kListEntries = {
-    QStringLiteral("Загрузить CSV всех офферов"),
-    QStringLiteral("Загрузить офферов из Admitad"),
-    QStringLiteral("Удалить неиспользуемых офферов"),
-    QStringLiteral("Сохранить офферов"),
+    QStringLiteral("Загрузить CSV &всех офферов"),
+    QStringLiteral("Загрузить офферов из &Admitad"),
+    QStringLiteral("Удалить &неиспользуемых офферов"),
+    QStringLiteral("&Сохранить офферов"),
 };
 
 // Shows a context menu of a view at a point and returns its entries (empty
@@ -232,24 +233,25 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void menus_data();
-    void menus();
-    void menuBarOrder();
+    void keyboardReachesCommands();
     void projectArgument_data();
     void projectArgument();
     void startsWithProject();
-    void startsWithAutosave();
+    void unreadProjectIsNeverWrittenOver_data();
+    void unreadProjectIsNeverWrittenOver();
     void closingWritesAutosave();
     void report_data();
     void report();
     void addFiles_data();
     void addFiles();
-    void noFilesChosenKeepsViews();
     void addUrl_data();
     void addUrl();
     void offerContextMenu_data();
     void offerContextMenu();
     void offerContextMenuOverEmptySpace();
+    void offerListIsSortedByName();
+    void confirmationsBeforeDiscarding_data();
+    void confirmationsBeforeDiscarding();
     void loadAllOffers_data();
     void loadAllOffers();
     void offerCommands_data();
@@ -269,6 +271,8 @@ private slots:
     void projectCommands();
     void saveAll_data();
     void saveAll();
+    void baseShowsDeltaAndGuardsExport_data();
+    void baseShowsDeltaAndGuardsExport();
     void saveProjectFailureIsReported();
     void modxImport_data();
     void modxImport();
@@ -323,73 +327,52 @@ std::unique_ptr<TestableWindow> TestMainWindow::NewWindow(const QString *project
     return window;
 }
 
-void TestMainWindow::menus_data()
-{
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QStringList>("entries");
-
-    QTest::newRow("file") << "menu" << "Файл"
-                          << QStringList{"project_new|Новый проект", "project_open|Открыть проект",
-                                         "project_save|Сохранить проект", "data_delete|Удалить загруженные данные",
-                                         "-", "exit|Выход"};
-    QTest::newRow("view") << "menu_view" << "Вид"
-                          << QStringList{"|Файлы", "|Категории", "|Офферы", "-", "menu_language>Язык интерфейса"};
-    QTest::newRow("language") << "menu_language" << "Язык интерфейса"
-                              << QStringList{"language_ru|Русский", "language_en|Английский"};
-    QTest::newRow("offers") << "menu_2" << "Офферы"
-                            << QStringList{"load_all_offers_CSV|Загрузить CSV всех офферов",
-                                           "load_offers_from_admitad|Загрузить офферов из Admitad",
-                                           "delete_unused_offers|Удалить неиспользуемых офферов",
-                                           "save_offers|Сохранить офферов"};
-    QTest::newRow("import") << "menu_4" << "Импорт"
-                            << QStringList{"add_file|Добавить CSV", "add_url|Добавить URL",
-                                           "modx_import|Modx с Fidmora"};
-    QTest::newRow("export") << "menu_3" << "Экспорт"
-                            << QStringList{"menuCSV>CSV", "ftp_export|FTP", "modx_export|Modx с Fidmora"};
-    QTest::newRow("csv") << "menuCSV" << "CSV"
-                         << QStringList{"save|Сохранить CSV", "save_by_cats|Сохранить CSV по категориям"};
-    QTest::newRow("import base") << "menu_5" << "Импорт базы"
-                                 << QStringList{"add_file_base|Из CSV файла", "add_url_base|По URL",
-                                                "modx_import_base|Modx с Fidmora"};
-    QTest::newRow("transformations") << "menu_6" << "Трансформации"
-                                     << QStringList{"remove_duplicates|Удалить дубли"};
-}
-
-void TestMainWindow::menus()
-{
-    QFETCH(QString, menu);
-    QFETCH(QString, title);
-    QFETCH(QStringList, entries);
-
-    auto window = NewWindow();
-    auto *found = window->findChild<QMenu *>(menu);
-    QVERIFY(found);
-    QCOMPARE(found->title(), title);
-    QCOMPARE(Entries(found->actions()), entries);
-    for (const QAction *action : found->actions())
-        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->objectName()));
-}
-
-void TestMainWindow::menuBarOrder()
+void TestMainWindow::keyboardReachesCommands()
 {
     auto window = NewWindow();
-    QCOMPARE(window->objectName(), QStringLiteral("MainWindow"));
-    QCOMPARE(window->windowTitle(), QStringLiteral("Товары"));
-    QVERIFY(!window->windowIcon().isNull());
-    QVERIFY(window->windowState() & Qt::WindowMaximized);
-    QCOMPARE(Entries(window->menuBar()->actions()),
-             (QStringList{"menu>Файл", "menu_view>Вид", "menu_2>Офферы", "menu_4>Импорт", "menu_3>Экспорт",
-                          "menu_5>Импорт базы", "menu_6>Трансформации"}));
+    // Every menu entry has a mnemonic of its own within its menu.
+    QList<QMenu *> menus{nullptr};
+    for (QAction *top : window->menuBar()->actions())
+        menus.append(top->menu());
+    for (int i = 0; i < menus.size(); ++i) {
+        const QList<QAction *> actions = menus.at(i) ? menus.at(i)->actions() : window->menuBar()->actions();
+        QStringList texts;
+        for (QAction *action : actions) {
+            if (action->menu() && !menus.contains(action->menu()))
+                menus.append(action->menu());
+            texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        QVERIFY(UniqueMnemonics(texts));
+    }
+    // The common commands have the desktop's keys.
+    QCOMPARE(Child<QAction>(window.get(), "project_new")->shortcut(), QKeySequence(QKeySequence::New));
+    QCOMPARE(Child<QAction>(window.get(), "save")->shortcut(), QKeySequence(QKeySequence::Save));
+    QCOMPARE(Child<QAction>(window.get(), "exit")->shortcut(), QKeySequence(QKeySequence::Quit));
 
-    // The dock toggles of "Вид" hide and show their docks.
-    auto *dock = Child<QDockWidget>(window.get(), "dock_cats");
-    QAction *toggle = Child<QMenu>(window.get(), "menu_view")->actions().at(1);
-    QVERIFY(dock->isVisible());
-    toggle->trigger();
-    QVERIFY(!dock->isVisible());
-    toggle->trigger();
-    QVERIFY(dock->isVisible());
+    // Ctrl+O asks for feeds; choosing none leaves the views as they were.
+    window->Report(0, 0, QStringLiteral("before"));
+    QPointer<QAbstractItemModel> files = Child<QListView>(window.get(), "filesListView")->model();
+    QPointer<QAbstractItemModel> categories = Child<QTreeView>(window.get(), "catTreeView")->model();
+    QString caption;
+    OnNextModal([&caption](QWidget *modal) {
+        caption = modal->windowTitle();
+        QVERIFY(qobject_cast<QFileDialog *>(modal));
+        static_cast<QDialog *>(modal)->reject();
+    });
+    QTest::keySequence(window.get(), QKeySequence(QKeySequence::Open));
+    QCOMPARE(caption, QStringLiteral("Добавить файлы"));
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
+    QVERIFY(files && categories);
+    QCOMPARE(Child<QListView>(window.get(), "filesListView")->model(), files.data());
+
+    // Enter on a good opens it, once.
+    window->AddFiles({WriteFeed(QDir(m_dir->path()), QStringLiteral("shop.csv"), kShopFeed)}, false);
+    auto *goods = Child<QListView>(window.get(), "goodListView");
+    goods->setFocus();
+    goods->setCurrentIndex(goods->model()->index(1, 0));
+    ModalCloser closer;
+    QTest::keyClick(goods, Qt::Key_Return);
+    QCOMPARE(closer.closed, QStringList{"Просмотр товара"});
 }
 
 void TestMainWindow::projectArgument_data()
@@ -434,14 +417,55 @@ void TestMainWindow::startsWithProject()
     QVERIFY(Child<QLabel>(window.get(), "filters")->text().contains(QStringLiteral("Цена с 10 до 20")));
     QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
     QCOMPARE(Child<QLabel>(window.get(), "statLabel")->text(), QStringLiteral("Категорий: 0. Товаров: 0"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("shop.fdm[*] — Товары"));
+    QVERIFY(!window->isWindowModified());
 }
 
-void TestMainWindow::startsWithAutosave()
+void TestMainWindow::unreadProjectIsNeverWrittenOver_data()
 {
-    WriteProject(QFileInfo(m_autosave).dir(), QFileInfo(m_autosave).fileName(),
-                 OfferXml(QStringLiteral("Saved"), QStringLiteral("http://127.0.0.1:1/feed.csv")));
-    auto window = NewWindow();
-    QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")), QStringList{"Saved (+)"});
+    QTest::addColumn<bool>("named"); // named on the command line, else the autosave itself
+    QTest::newRow("autosave") << false;
+    QTest::newRow("named project") << true;
+}
+
+void TestMainWindow::unreadProjectIsNeverWrittenOver()
+{
+    QFETCH(bool, named);
+
+    const QDir dir(m_dir->path());
+    const QByteArray broken = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n<offers>\n<offer name=\"Half";
+    const QString unread = named ? dir.filePath(QStringLiteral("shop.fdm")) : m_autosave;
+    WriteBytes(QFileInfo(unread).dir(), QFileInfo(unread).fileName(), broken);
+    if (named)
+        WriteProject(QFileInfo(m_autosave).dir(), QFileInfo(m_autosave).fileName(), OfferXml(QStringLiteral("Saved")));
+    const QString beside = QFileInfo(m_autosave).dir().filePath(QStringLiteral("last (2).fdm"));
+    QFile::remove(beside);
+
+    QString said;
+    {
+        ModalCloser closer;
+        auto window = NewWindow(named ? &unread : nullptr);
+        QTRY_COMPARE(closer.texts.size(), 1);
+        said = closer.texts.first();
+        // The file, the line and the column.
+        QVERIFY2(said.contains(QDir::toNativeSeparators(unread)) && said.contains(QStringLiteral("строка"))
+                         && said.contains(QStringLiteral("столбец")),
+                 qPrintable(said));
+        QCOMPARE(window->AutosavePath(), named ? m_autosave : beside);
+        QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")),
+                 named ? QStringList{"Saved"} : QStringList());
+
+        // The periodic autosave goes where the exit one goes.
+        window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
+        window->Autosave();
+        QVERIFY(ReadBytes(window->AutosavePath()).contains("name=\"Shop\""));
+    }
+    QCOMPARE(ReadBytes(unread), broken);
+    if (!named) {
+        QVERIFY2(said.contains(QDir::toNativeSeparators(beside)), qPrintable(said));
+        QVERIFY(ReadBytes(beside).contains("name=\"Shop\""));
+        QFile::remove(beside);
+    }
 }
 
 void TestMainWindow::closingWritesAutosave()
@@ -497,17 +521,24 @@ void TestMainWindow::addFiles_data()
     QTest::addColumn<int>("goods");
     QTest::addColumn<QString>("stat");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("boxes"); // titles of the message boxes shown
 
     const QString done = QStringLiteral("Выполнено");
+    const QStringList none;
     QTest::newRow("one feed") << QStringList{"shop.csv"} << QStringList{"shop"} << QStringList{"Shop"} << 5
-                              << "Категорий: 3. Товаров: 5" << done;
+                              << "Категорий: 3. Товаров: 5" << done << none;
     QTest::newRow("two feeds") << QStringList{"shop.csv", "other.csv"} << QStringList{"shop", "other"}
-                               << QStringList{"Shop", "Other"} << 7 << "Категорий: 4. Товаров: 7" << done;
+                               << QStringList{"Other", "Shop"} << 7 << "Категорий: 4. Товаров: 7" << done << none;
     // The first file that fails ends the command, and the user learns why.
     QTest::newRow("missing first") << QStringList{"missing.csv", "shop.csv"} << QStringList() << QStringList() << 0
-                                   << "Категорий: 0. Товаров: 0" << "missing";
+                                   << "Категорий: 0. Товаров: 0" << "missing" << QStringList{"Ошибка"};
     QTest::newRow("missing second") << QStringList{"shop.csv", "missing.csv", "other.csv"} << QStringList{"shop"}
-                                    << QStringList{"Shop"} << 5 << "Категорий: 3. Товаров: 5" << "missing";
+                                    << QStringList{"Shop"} << 5 << "Категорий: 3. Товаров: 5" << "missing"
+                                    << QStringList{"Ошибка"};
+    // A row with a field too many is passed over, and said so.
+    QTest::newRow("malformed row") << QStringList{"other.csv", "bad.csv"} << QStringList{"other", "bad"}
+                                   << QStringList{"Bad", "Other"} << 4 << "Категорий: 2. Товаров: 4"
+                                   << "Выполнено, пропущено строк: 1" << QStringList{"Предупреждение"};
 }
 
 void TestMainWindow::addFiles()
@@ -518,16 +549,23 @@ void TestMainWindow::addFiles()
     QFETCH(int, goods);
     QFETCH(QString, stat);
     QFETCH(QString, status);
+    QFETCH(QStringList, boxes);
 
     const QDir dir(m_dir->path());
     WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed);
     WriteFeed(dir, QStringLiteral("other.csv"), kOtherFeed);
+    WriteFeed(dir, QStringLiteral("bad.csv"),
+              {kHeader, QStringLiteral("Шарф;100;Аксессуары;V;http://bad.test/1;Bad"),
+               QStringLiteral("Шапка;200;Аксессуары;V;http://bad.test/2;Bad;лишнее"),
+               QStringLiteral("Перчатки;300;Аксессуары;V;http://bad.test/3;Bad")});
     QStringList paths;
     for (const QString &file : files)
         paths.append(dir.filePath(file));
 
     auto window = NewWindow();
+    ModalCloser closer;
     window->AddFiles(paths, false);
+    QCOMPARE(closer.closed, boxes);
 
     QCOMPARE(Texts(Child<QListView>(window.get(), "filesListView")), sources);
     QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")), offers);
@@ -547,30 +585,6 @@ void TestMainWindow::addFiles()
         QCOMPARE(GoodNames(Child<QListView>(window.get(), "goodListView")).mid(0, 5),
                  (QStringList{"Сапоги", "Туфли", "Кеды", "Платье", "Пальто"}));
     }
-}
-
-void TestMainWindow::noFilesChosenKeepsViews()
-{
-    auto window = NewWindow();
-    window->Report(0, 0, QStringLiteral("before"));
-    QPointer<QAbstractItemModel> files = Child<QListView>(window.get(), "filesListView")->model();
-    QPointer<QAbstractItemModel> categories = Child<QTreeView>(window.get(), "catTreeView")->model();
-    QVERIFY(files && categories);
-
-    QString caption;
-    OnNextModal([&caption](QWidget *modal) {
-        caption = modal->windowTitle();
-        QVERIFY(qobject_cast<QFileDialog *>(modal));
-        static_cast<QDialog *>(modal)->reject();
-    });
-    Child<QAction>(window.get(), "add_file")->trigger();
-
-    QCOMPARE(caption, QStringLiteral("Добавить файлы"));
-    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Выполнено"));
-    // The views were not rebuilt: their models are the same objects.
-    QVERIFY(files);
-    QVERIFY(categories);
-    QCOMPARE(Child<QListView>(window.get(), "filesListView")->model(), files.data());
 }
 
 void TestMainWindow::addUrl_data()
@@ -600,6 +614,7 @@ void TestMainWindow::addUrl()
     server.Set("/shop.csv", FeedAnswer("shop.csv", kShopFeed.join(QStringLiteral("\r\n")).toUtf8() + "\r\n"));
 
     auto window = NewWindow();
+    ModalCloser failures(QMessageBox::NoButton, ModalCloser::MessageBoxesOnly);
     QString prompt;
     OnNextModal([&](QWidget *modal) {
         prompt = modal->windowTitle();
@@ -617,6 +632,10 @@ void TestMainWindow::addUrl()
              qPrintable(window->statusBar()->currentMessage()));
     if (status != QStringLiteral("Выполнено"))
         QVERIFY(window->statusBar()->currentMessage().size() > status.size());
+    // A failure is also told in a box, which names the address.
+    QCOMPARE(failures.texts.size(), status == QStringLiteral("Выполнено") ? 0 : 1);
+    if (!failures.texts.isEmpty())
+        QVERIFY2(failures.texts.first().contains(server.Url(path)), qPrintable(failures.texts.first()));
     QCOMPARE(server.Hits(path.toLatin1()), accept ? 1 : 0);
 }
 
@@ -625,10 +644,10 @@ void TestMainWindow::offerContextMenu_data()
     QTest::addColumn<QString>("offer");
     QTest::addColumn<QStringList>("entries");
 
-    const QString load = QStringLiteral("Загрузить CSV оффера");
-    const QString unload = QStringLiteral("Выгрузить товары оффера");
-    const QString edit = QStringLiteral("Редактировать оффера");
-    const QString remove = QStringLiteral("Удалить оффера");
+    const QString load = QStringLiteral("&Загрузить CSV оффера");
+    const QString unload = QStringLiteral("Вы&грузить товары оффера");
+    const QString edit = QStringLiteral("&Редактировать оффера");
+    const QString remove = QStringLiteral("&Удалить оффера");
     const QString separator = QStringLiteral("-");
     QTest::newRow("feed address, no goods") << "Feed (+)" << QStringList{load, edit, remove, separator} + kListEntries;
     QTest::newRow("feed address and goods")
@@ -659,7 +678,9 @@ void TestMainWindow::offerContextMenu()
     const QModelIndex index = FindRow(view, offer);
     QVERIFY2(index.isValid(), qPrintable(Texts(view).join(QLatin1Char(','))));
     view->setCurrentIndex(index);
-    QCOMPARE(OpenContextMenu(view, view->visualRect(index).center()), entries);
+    const QStringList shown = OpenContextMenu(view, view->visualRect(index).center());
+    QCOMPARE(shown, entries);
+    QVERIFY(UniqueMnemonics(shown));
 }
 
 void TestMainWindow::offerContextMenuOverEmptySpace()
@@ -676,8 +697,100 @@ void TestMainWindow::offerContextMenuOverEmptySpace()
     QCOMPARE(OpenContextMenu(view, below), kListEntries);
 
     // Without any offer the list-wide entries are all there is.
-    window->newProject();
+    {
+        ModalCloser agree(QMessageBox::Yes);
+        window->newProject();
+    }
+    QCOMPARE(Rows(view), 0);
     QCOMPARE(OpenContextMenu(view, QPoint(2, 2)), kListEntries);
+}
+
+void TestMainWindow::offerListIsSortedByName()
+{
+    const QString project = WriteProject(QDir(m_dir->path()), QStringLiteral("p.fdm"),
+                                         OfferXml(QStringLiteral("beta")) + OfferXml(QStringLiteral("Alpha"))
+                                                 + OfferXml(QStringLiteral("gamma")));
+    {
+        auto window = NewWindow(&project);
+        auto *view = Child<QListView>(window.get(), "offerListView");
+        QCOMPARE(Texts(view), (QStringList{"Alpha", "beta", "gamma"}));
+
+        // A row of the sorted list is the offer it shows.
+        const QModelIndex gamma = view->model()->index(2, 0);
+        view->setCurrentIndex(gamma);
+        QString title;
+        OnNextModal([&title](QWidget *modal) { title = modal->windowTitle(); });
+        emit view->doubleClicked(gamma);
+        QCOMPARE(title, QStringLiteral("Редактирование оффера gamma"));
+    }
+    // The project keeps its own order.
+    Model saved;
+    QVERIFY(saved.LoadProject());
+    QStringList names;
+    for (const Offer &offer : saved.Offers())
+        names.append(offer.name);
+    QCOMPARE(names, (QStringList{"beta", "Alpha", "gamma"}));
+}
+
+void TestMainWindow::confirmationsBeforeDiscarding_data()
+{
+    QTest::addColumn<bool>("fromFile"); // the project was opened from a file, else it is the autosaved one
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("offers");
+    QTest::addColumn<bool>("open");
+
+    const QStringList all{"Idle", "Kept", "Shop"};
+    QTest::newRow("new project declined") << false << "project_new" << int(QMessageBox::No) << all << true;
+    QTest::newRow("delete offer declined") << false << "&Удалить оффера" << int(QMessageBox::No) << all << true;
+    QTest::newRow("delete unused declined") << false << "delete_unused_offers" << int(QMessageBox::No) << all
+                                            << true;
+    QTest::newRow("delete unused agreed") << false << "delete_unused_offers" << int(QMessageBox::Yes)
+                                          << QStringList{"Shop"} << true;
+    // Changes to a project of its own file: saved there, dropped, or the
+    // window stays.
+    QTest::newRow("close cancelled") << true << "exit" << int(QMessageBox::Cancel) << all << true;
+    QTest::newRow("close without saving") << true << "exit" << int(QMessageBox::Discard) << all << false;
+    QTest::newRow("close and save") << true << "exit" << int(QMessageBox::Save) << all << false;
+}
+
+void TestMainWindow::confirmationsBeforeDiscarding()
+{
+    QFETCH(bool, fromFile);
+    QFETCH(QString, command);
+    QFETCH(int, answer);
+    QFETCH(QStringList, offers);
+    QFETCH(bool, open);
+
+    const QDir dir(m_dir->path());
+    const QString offersXml = OfferXml(QStringLiteral("Idle")) + OfferXml(QStringLiteral("Kept"));
+    const QString project = fromFile ? WriteProject(dir, QStringLiteral("p.fdm"), offersXml)
+                                     : WriteProject(QFileInfo(m_autosave).dir(), QFileInfo(m_autosave).fileName(),
+                                                    offersXml);
+    const QByteArray before = ReadBytes(project);
+    auto window = NewWindow(fromFile ? &project : nullptr);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
+    auto *view = Child<QListView>(window.get(), "offerListView");
+    QCOMPARE(window->isWindowModified(), fromFile);
+
+    ModalCloser closer{QMessageBox::StandardButton(answer)};
+    if (command.startsWith(QLatin1Char('&'))) {
+        const QModelIndex idle = FindRow(view, QStringLiteral("Idle"));
+        view->setCurrentIndex(idle);
+        OpenContextMenu(view, view->visualRect(idle).center(), command);
+    } else {
+        Child<QAction>(window.get(), command.toLatin1().constData())->trigger();
+    }
+
+    QCOMPARE(closer.texts.size(), 1);
+    if (fromFile)
+        QVERIFY2(closer.texts.first().contains(QStringLiteral("p.fdm")), qPrintable(closer.texts.first()));
+    QCOMPARE(Texts(view), offers);
+    QCOMPARE(window->isVisible(), open);
+    if (fromFile)
+        QCOMPARE(ReadBytes(project) == before, answer != int(QMessageBox::Save));
+    if (answer == int(QMessageBox::Save))
+        QVERIFY(ReadBytes(project).contains("name=\"Shop\""));
 }
 
 void TestMainWindow::loadAllOffers_data()
@@ -716,8 +829,10 @@ void TestMainWindow::loadAllOffers()
                                                  + OfferXml(QStringLiteral("C"), server.Url(QStringLiteral("/c.csv"))));
 
     auto window = NewWindow(&project);
+    ModalCloser closer;
     Child<QAction>(window.get(), "load_all_offers_CSV")->trigger();
 
+    QCOMPARE(closer.closed, secondFails ? QStringList{"Ошибка"} : QStringList());
     QCOMPARE(server.Hits("/a.csv"), 1);
     QCOMPARE(server.Hits("/b.csv"), 1);
     QCOMPARE(server.Hits("/c.csv"), thirdHits);
@@ -734,10 +849,10 @@ void TestMainWindow::offerCommands_data()
     QTest::addColumn<QStringList>("offers");
     QTest::addColumn<int>("goods");
 
-    QTest::newRow("load") << "Feed (+)" << "Загрузить CSV оффера" << QStringList{"Feed", "Shop"} << 6;
-    QTest::newRow("unload") << "Shop" << "Выгрузить товары оффера" << QStringList{"Feed (+)", "Shop"} << 0;
-    QTest::newRow("delete with goods") << "Shop" << "Удалить оффера" << QStringList{"Feed (+)"} << 0;
-    QTest::newRow("delete without goods") << "Feed (+)" << "Удалить оффера" << QStringList{"Shop"} << 5;
+    QTest::newRow("load") << "Feed (+)" << "&Загрузить CSV оффера" << QStringList{"Feed", "Shop"} << 6;
+    QTest::newRow("unload") << "Shop" << "Вы&грузить товары оффера" << QStringList{"Feed (+)", "Shop"} << 0;
+    QTest::newRow("delete with goods") << "Shop" << "&Удалить оффера" << QStringList{"Feed (+)"} << 0;
+    QTest::newRow("delete without goods") << "Feed (+)" << "&Удалить оффера" << QStringList{"Shop"} << 5;
 }
 
 void TestMainWindow::offerCommands()
@@ -760,6 +875,7 @@ void TestMainWindow::offerCommands()
     const QModelIndex index = FindRow(view, offer);
     QVERIFY(index.isValid());
     view->setCurrentIndex(index);
+    ModalCloser agree(QMessageBox::Yes);
     OpenContextMenu(view, view->visualRect(index).center(), command);
 
     QCOMPARE(Texts(view), offers);
@@ -781,7 +897,9 @@ void TestMainWindow::deleteUnusedOffersKeepsRuledOffers()
     auto window = NewWindow(&project);
     window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
 
+    ModalCloser agree(QMessageBox::Yes);
     Child<QAction>(window.get(), "delete_unused_offers")->trigger();
+    QCOMPARE(agree.texts.size(), 1);
     QCOMPARE(Texts(Child<QListView>(window.get(), "offerListView")),
              (QStringList{"ExcludeOnly", "RenameOnly", "Shop"}));
     QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), 5);
@@ -844,8 +962,8 @@ void TestMainWindow::categoryContextMenu_data()
     QTest::addColumn<QColor>("after");
 
     const QColor grey(110, 110, 110);
-    QTest::newRow("ghost") << QStringList{"Разные офферы (5)"} << "Сделать реальной" << QColor(Qt::black);
-    QTest::newRow("real") << QStringList{"Разные офферы (5)", "Обувь (3)"} << "Сделать призрачной" << grey;
+    QTest::newRow("ghost") << QStringList{"Разные офферы (5)"} << "Сделать &реальной" << QColor(Qt::black);
+    QTest::newRow("real") << QStringList{"Разные офферы (5)", "Обувь (3)"} << "Сделать &призрачной" << grey;
 }
 
 void TestMainWindow::categoryContextMenu()
@@ -866,7 +984,7 @@ void TestMainWindow::categoryContextMenu()
     tree->setCurrentIndex(index);
 
     const QStringList entries = OpenContextMenu(tree, tree->visualRect(index).center(), toggle);
-    QCOMPARE(entries, (QStringList{toggle, "Удалить категорию"}));
+    QCOMPARE(entries, (QStringList{toggle, "&Удалить категорию"}));
     QCOMPARE(index.data(Qt::ForegroundRole).value<QColor>(), after);
 }
 
@@ -884,7 +1002,7 @@ void TestMainWindow::categoryContextMenuOnlyOverItem()
     const QPoint below(item.center().x(), item.bottom() + 3 * item.height());
     QVERIFY(tree->viewport()->rect().contains(below));
     // Over empty space the current category is not the one pointed at.
-    QCOMPARE(OpenContextMenu(tree, below, QStringLiteral("Удалить категорию")), QStringList());
+    QCOMPARE(OpenContextMenu(tree, below, QStringLiteral("&Удалить категорию")), QStringList());
     QCOMPARE(Rows(tree), 1);
 }
 
@@ -899,7 +1017,7 @@ void TestMainWindow::deleteCategoryRemovesSubtree()
     QVERIFY(shoes.isValid());
     tree->setCurrentIndex(shoes);
 
-    OpenContextMenu(tree, tree->visualRect(shoes).center(), QStringLiteral("Удалить категорию"));
+    OpenContextMenu(tree, tree->visualRect(shoes).center(), QStringLiteral("&Удалить категорию"));
 
     QCOMPARE(Texts(tree), QStringList{"Разные офферы (2)"});
     QCOMPARE(Texts(tree, tree->model()->index(0, 0)), QStringList{"Одежда (2)"});
@@ -1016,6 +1134,9 @@ void TestMainWindow::projectCommands()
     window->AddFiles({WriteFeed(dir, QStringLiteral("shop.csv"), kShopFeed)}, false);
     auto *filters = Child<QLabel>(window.get(), "filters");
     QVERIFY(filters->text().contains(QStringLiteral("Цена с 100 до 2000")));
+    // The changes to p.fdm are dropped; a project that cannot be read is
+    // told in a box.
+    ModalCloser closer(QMessageBox::Discard);
 
     if (command.startsWith(QLatin1String("open"))) {
         QString other = WriteProject(dir, QStringLiteral("other.fdm"), OfferXml(QStringLiteral("Other")));
@@ -1038,6 +1159,7 @@ void TestMainWindow::projectCommands()
     QCOMPARE(filters->text().contains(QStringLiteral("Любая цена")), anyPrice);
     QVERIFY2(window->statusBar()->currentMessage().startsWith(status),
              qPrintable(window->statusBar()->currentMessage()));
+    QCOMPARE(closer.closed.contains(QStringLiteral("Ошибка")), command == QLatin1String("open broken"));
 }
 
 void TestMainWindow::saveAll_data()
@@ -1045,7 +1167,7 @@ void TestMainWindow::saveAll_data()
     QTest::addColumn<bool>("writable");
     QTest::addColumn<QString>("status");
 
-    QTest::newRow("saved") << true << "before";
+    QTest::newRow("saved") << true << "Сохранено в файл";
     QTest::newRow("folder missing") << false << "Выполнено с ошибкой: Не удалось создать файл";
 }
 
@@ -1063,7 +1185,9 @@ void TestMainWindow::saveAll()
                                     : dir.filePath(QStringLiteral("no/such/folder/out.csv"));
     QPointer<QAbstractItemModel> categories = Child<QTreeView>(window.get(), "catTreeView")->model();
 
+    ModalCloser closer;
     window->SaveAll(target, {QStringLiteral("name"), QStringLiteral("price")});
+    QCOMPARE(closer.closed, writable ? QStringList() : QStringList{"Ошибка"});
 
     QVERIFY2(window->statusBar()->currentMessage().startsWith(status),
              qPrintable(window->statusBar()->currentMessage()));
@@ -1082,17 +1206,85 @@ void TestMainWindow::saveAll()
     }
 }
 
+void TestMainWindow::baseShowsDeltaAndGuardsExport_data()
+{
+    QTest::addColumn<QStringList>("data");
+    QTest::addColumn<QString>("stat");
+    QTest::addColumn<QString>("question"); // empty: the export goes on to the file chooser
+
+    // The site holds the five goods of kShopFeed.
+    QStringList fresh = kShopFeed;
+    fresh.removeAt(3); // Кеды are gone
+    fresh.replaceInStrings(QStringLiteral("Туфли;800"), QStringLiteral("Туфли;900"));
+    fresh.append(QStringLiteral("Новинка;700;Обувь;Alpha;http://shop.test/6;Shop"));
+    QTest::newRow("a delta") << fresh
+                             << "Категорий: 2. Товаров: 3. Добавлено: 1. Изменено: 1. Удалено: 1." << QString();
+    // A feed that came back cut short would wipe most of the site.
+    QTest::newRow("a feed cut short") << QStringList(kShopFeed.mid(0, 2))
+                                      << "Категорий: 2. Товаров: 4. Добавлено: 0. Изменено: 0. Удалено: 4."
+                                      << "Удаляется 4 из 5 товаров базы (80.0%). Продолжить?";
+}
+
+void TestMainWindow::baseShowsDeltaAndGuardsExport()
+{
+    QFETCH(QStringList, data);
+    QFETCH(QString, stat);
+    QFETCH(QString, question);
+
+    const QDir dir(m_dir->path());
+    auto window = NewWindow();
+    window->AddFiles({WriteFeed(dir, QStringLiteral("fresh.csv"), data)}, false);
+    window->AddFiles({WriteFeed(dir, QStringLiteral("site.csv"), kShopFeed)}, true);
+    QCOMPARE(Child<QLabel>(window.get(), "statLabel")->text(), stat);
+
+    // The export offers the status, ticked, and asks before a delta that
+    // deletes most of the site; "No" ends it before a file is chosen.
+    QStringList columns;
+    QString asked;
+    bool chooser = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *options = qobject_cast<ExportOptionsDialog *>(modal)) {
+            columns = options->SelectedColumns();
+            options->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            asked = box->text();
+            box->button(QMessageBox::No)->click();
+        } else if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+            chooser = true;
+            files->reject();
+        }
+    });
+    poll.start();
+    Child<QAction>(window.get(), "save")->trigger();
+    poll.stop();
+
+    QVERIFY2(columns.contains(QStringLiteral("status")), qPrintable(columns.join(QLatin1Char(','))));
+    QCOMPARE(asked, question);
+    QCOMPARE(chooser, question.isEmpty());
+}
+
 void TestMainWindow::saveProjectFailureIsReported()
 {
     auto window = NewWindow();
     const QString target = QDir(m_dir->path()).filePath(QStringLiteral("no/such/folder/p.fdm"));
-    window->SaveProjectAs(target);
-    QCOMPARE(window->statusBar()->currentMessage(),
-             QStringLiteral("Не удалось сохранить проект в файл %1").arg(QDir::toNativeSeparators(target)));
+    {
+        ModalCloser closer;
+        QVERIFY(!window->SaveProjectAs(target));
+        QCOMPARE(closer.closed, QStringList{"Ошибка"});
+        QVERIFY2(closer.texts.first().contains(QDir::toNativeSeparators(target)), qPrintable(closer.texts.first()));
+    }
+    const QString status = window->statusBar()->currentMessage();
+    QVERIFY2(status.startsWith(QStringLiteral("Выполнено с ошибкой")) && status.contains(QDir::toNativeSeparators(target)),
+             qPrintable(status));
 
     const QString good = QDir(m_dir->path()).filePath(QStringLiteral("p.fdm"));
-    window->SaveProjectAs(good);
+    QVERIFY(window->SaveProjectAs(good));
     QVERIFY(ReadBytes(good).contains("<settings>"));
+    // The window now belongs to that file.
+    QCOMPARE(window->windowTitle(), QStringLiteral("p.fdm[*] — Товары"));
 }
 
 QTEST_MAIN(TestMainWindow)
@@ -1137,13 +1329,19 @@ void TestMainWindow::modxImport()
     bool stayedOpen = false;
     QTimer poll;
     poll.setInterval(20);
+    QString failure;
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        // The failure, told in a box over the site dialog once the log is closed.
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            failure = box->text();
+            box->accept();
+            return;
+        }
         auto *progress = qobject_cast<ProgressDialog *>(QApplication::activeModalWidget());
         QPushButton *button = progress ? progress->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)
                                        : nullptr;
         if (!button || button->text() != QStringLiteral("Закрыть"))
             return;
-        poll.stop();
         log = progress->findChild<QPlainTextEdit *>()->toPlainText();
         button->click();
     });
@@ -1157,6 +1355,8 @@ void TestMainWindow::modxImport()
         stayedOpen = modal->isVisible();
     });
     Child<QAction>(window.get(), action.toLatin1().constData())->trigger();
+    poll.stop();
+    QCOMPARE(failure.isEmpty(), reachable);
 
     QVERIFY2(log.contains(logged), qPrintable(log));
     QVERIFY(!log.contains(QString::fromUtf8(PhpSite::kPassword)));

@@ -64,6 +64,8 @@ private slots:
     void reportFromGuiThreadShowsAtOnce_data();
     void reportFromGuiThreadShowsAtOnce();
     void logModeAddsOneLinePerMessage();
+    void floodOfReportsIsShownTogether_data();
+    void floodOfReportsIsShownTogether();
     void cancelDuringRun_data();
     void cancelDuringRun();
     void logModeFinishedWaitsForClose_data();
@@ -138,6 +140,54 @@ void TestProgressDialog::logModeAddsOneLinePerMessage()
 
     QCOMPARE(log->toPlainText(), QStringLiteral("первая\nвторая\nтретья"));
     QVERIFY(label->isHidden());
+}
+
+void TestProgressDialog::floodOfReportsIsShownTogether_data()
+{
+    QTest::addColumn<bool>("logMode");
+    QTest::newRow("label") << false;
+    QTest::newRow("log") << true;
+}
+
+void TestProgressDialog::floodOfReportsIsShownTogether()
+{
+    QFETCH(bool, logMode);
+
+    // A load reports every 50 rows: the interface takes the reports a few
+    // times a second, yet the log loses no line and the bar ends at the end.
+    const int reports = 20000;
+    ProgressDialog dialog(nullptr, logMode);
+    QSignalSpy shown(&dialog, &ProgressDialog::FireSignal);
+    auto body = [](IProgress *progress) {
+        for (int i = 1; i <= reports; ++i)
+            progress->Report(i, reports, QStringLiteral("строка %1").arg(i));
+    };
+    ProgressThread<decltype(body)> thread(body, &dialog);
+    if (logMode) {
+        connect(&thread, &QThread::finished, &dialog, &ProgressDialog::waitingCancel);
+        connect(&thread, &QThread::finished, &dialog, [&dialog] { CancelButton(dialog)->click(); },
+                Qt::QueuedConnection);
+    } else {
+        // The last report is shown before the dialog closes by itself.
+        connect(&thread, &QThread::finished, &dialog,
+                [&dialog] { QTimer::singleShot(3 * ProgressDialog::kInterval, &dialog, &QDialog::accept); });
+    }
+    thread.start(QThread::InheritPriority);
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    thread.wait();
+
+    QVERIFY2(shown.count() < reports / 10, qPrintable(QString::number(shown.count())));
+    auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    QCOMPARE(bar->value(), reports);
+    if (logMode) {
+        const QStringList lines =
+                dialog.findChild<QPlainTextEdit *>(QStringLiteral("textEdit"))->toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), reports);
+        QCOMPARE(lines.first(), QStringLiteral("строка 1"));
+        QCOMPARE(lines.last(), QStringLiteral("строка %1").arg(reports));
+    } else {
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("строка %1").arg(reports));
+    }
 }
 
 void TestProgressDialog::cancelDuringRun_data()

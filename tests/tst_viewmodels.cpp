@@ -9,6 +9,8 @@
 #include "good.h"
 #include "model.h"
 
+#include "feedfile.h"
+
 #include <QAbstractItemModelTester>
 #include <QColor>
 #include <QFile>
@@ -38,17 +40,6 @@ const QStringList kClothes = {
     QStringLiteral("Платье вечернее;900;1000;Одежда/Платья;Gamma;12"),
     QStringLiteral("Куртка;1500;;Одежда/Куртки;Delta;13"),
 };
-
-bool WriteFeed(const QString &path, const QStringList &rows)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(kHeader.toUtf8() + '\n');
-    for (const QString &row : rows)
-        file.write(row.toUtf8() + '\n');
-    return file.error() == QFile::NoError;
-}
 
 CatModel *NodeAt(Model &model, const QString &namePath)
 {
@@ -123,10 +114,9 @@ void TestViewModels::init()
     m_dir = new QTemporaryDir;
     QVERIFY(m_dir->isValid());
     m_model = new Model;
-    const QString shoes = m_dir->filePath(QStringLiteral("shoes.csv"));
-    const QString clothes = m_dir->filePath(QStringLiteral("clothes.csv"));
-    QVERIFY(WriteFeed(shoes, kShoes));
-    QVERIFY(WriteFeed(clothes, kClothes));
+    const QDir dir(m_dir->path());
+    const QString shoes = WriteFeed(dir, QStringLiteral("shoes.csv"), QStringList{kHeader} + kShoes);
+    const QString clothes = WriteFeed(dir, QStringLiteral("clothes.csv"), QStringList{kHeader} + kClothes);
     QVERIFY2(m_model->AddFile(shoes), qPrintable(m_model->LastError()));
     QVERIFY2(m_model->AddFile(clothes), qPrintable(m_model->LastError()));
     for (const QString &path : kAllPaths)

@@ -2,6 +2,122 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ru_RU">
 <context>
+    <name>AdmitadRelay</name>
+    <message>
+        <source>Адрес сервиса не задан или неверен</source>
+        <translation>The service address is missing or wrong</translation>
+    </message>
+    <message>
+        <source>Обращение к сервису авторизации %1</source>
+        <translation>Contacting the authorisation service %1</translation>
+    </message>
+    <message>
+        <source>Отменено</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>Сервер ответил %1 %2 на запрос %3</source>
+        <translation>The server answered %1 %2 to the request for %3</translation>
+    </message>
+    <message>
+        <source>Не удалось обратиться к %1: %2</source>
+        <translation>Could not reach %1: %2</translation>
+    </message>
+    <message>
+        <source>Сервис %1 вернул пустой ответ</source>
+        <translation>The service %1 sent an empty answer</translation>
+    </message>
+</context>
+<context>
+    <name>AdmitdeZozavoDialog</name>
+    <message>
+        <source>Загрузка офферов из Admitad</source>
+        <translation>Loading offers from Admitad</translation>
+    </message>
+    <message>
+        <source>После нажатия кнопки &quot;Авторизоваться&quot; вы будете перенаправлены на сайт Admitad. После прохождения авторизации загрузка начнётся автоматически.</source>
+        <translation>After you press &quot;Sign in&quot; you will be taken to the Admitad site. Once you have signed in there, the offers load by themselves.</translation>
+    </message>
+    <message>
+        <source>Авторизоваться</source>
+        <translation>Sign in</translation>
+    </message>
+    <message>
+        <source>Настройки сервиса...</source>
+        <translation>Service settings...</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Сервис вернул адрес авторизации без параметра state: %1</source>
+        <translation>The service sent a sign-in address without a state parameter: %1</translation>
+    </message>
+    <message>
+        <source>Сервис вернул адрес авторизации, который нельзя открыть в браузере: %1</source>
+        <translation>The service sent a sign-in address that a web browser cannot open: %1</translation>
+    </message>
+    <message>
+        <source>Адрес сервиса авторизации не задан или неверен: &quot;%1&quot;</source>
+        <translation>The address of the authorisation service is missing or wrong: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть браузер. Откройте этот адрес сами:
+%1</source>
+        <translation>Could not open the web browser. Open this address yourself:
+%1</translation>
+    </message>
+    <message>
+        <source>временная папка %1 не найдена</source>
+        <translation>the temporary folder %1 was not found</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить список офферов во временный файл: %1</source>
+        <translation>Could not keep the list of offers in a temporary file: %1</translation>
+    </message>
+    <message>
+        <source>Ожидание авторизации: %1</source>
+        <translation>Waiting for the sign-in: %1</translation>
+    </message>
+    <message>
+        <source>Сервис не отвечает: %1</source>
+        <translation>The service does not answer: %1</translation>
+    </message>
+    <message>
+        <source>Авторизация в Admitad не завершилась за %1. Загрузка офферов остановлена, попробуйте ещё раз.</source>
+        <translation>The Admitad sign-in did not finish within %1. Loading the offers has stopped; please try again.</translation>
+    </message>
+    <message>
+        <source>%1 с</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 мин</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1 мин %2 с</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>Настройки сервиса</source>
+        <translation>Service settings</translation>
+    </message>
+    <message>
+        <source>Адрес сервиса авторизации задан переменной окружения %1: %2. Чтобы обращаться к другому сервису, измените эту переменную.</source>
+        <translation>The address of the authorisation service comes from the environment variable %1: %2. To use another service, change that variable.</translation>
+    </message>
+    <message>
+        <source>Адрес сервиса авторизации Admitad</source>
+        <translation>Address of the Admitad authorisation service</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; не подходит как адрес сервиса: нужен адрес вида http://сервер:порт</source>
+        <translation>&quot;%1&quot; is not a service address: it must look like http://server:port</translation>
+    </message>
+</context>
+<context>
     <name>ChooseCatDelegate::ChooseCatWidget</name>
     <message>
         <source>Выбор категории</source>
@@ -50,16 +166,8 @@
         <translation>Interrupted by Ctrl+C</translation>
     </message>
     <message>
-        <source>Не удалось записать файл проекта %1</source>
-        <translation>Could not write the project file %1</translation>
-    </message>
-    <message>
         <source>оффер «%1» (%2): %3</source>
         <translation>offer &quot;%1&quot; (%2): %3</translation>
-    </message>
-    <message>
-        <source>Не удалось записать файл %1: %2</source>
-        <translation>Could not write the file %1: %2</translation>
     </message>
     <message>
         <source>Не удалось создать папку %1</source>
@@ -174,10 +282,6 @@
         <translation>Options:</translation>
     </message>
     <message>
-        <source>не показывать ход работы</source>
-        <translation>do not show the progress</translation>
-    </message>
-    <message>
         <source>показать эту справку</source>
         <translation>show this help</translation>
     </message>
@@ -217,12 +321,143 @@
         <source>Отмена: текущий шаг остановится, как только сможет. Повторное Ctrl+C прервёт работу сразу.</source>
         <translation>Cancelling: the current step stops as soon as it can. Press Ctrl+C again to stop at once.</translation>
     </message>
+    <message>
+        <source>Предупреждение: %1</source>
+        <translation>Warning: %1</translation>
+    </message>
+    <message>
+        <source>пропущено строк с неверным числом полей: %1 (--strict)</source>
+        <translation>rows with a wrong number of fields passed over: %1 (--strict)</translation>
+    </message>
+    <message>
+        <source>удаляется %1 из %2 товаров базы (%3%), больше допустимых --max-delete %4%: ничего не записано</source>
+        <translation>%1 of the %2 goods of the bases would be deleted (%3%), more than --max-delete allows (%4%): nothing was written</translation>
+    </message>
+    <message>
+        <source>нечего выгружать: предыдущий --save писал не в файл</source>
+        <translation>nothing to upload: the --save before did not write a file</translation>
+    </message>
+    <message>
+        <source>не задан сайт: укажите --site или проект с адресом сайта</source>
+        <translation>no site given: name one with --site or open a project that holds the site&apos;s address</translation>
+    </message>
+    <message>
+        <source>выгрузить сохранённое предыдущим --save или --save-by-cats на ftp://, ftps:// или sftp://</source>
+        <translation>upload what the --save or --save-by-cats before wrote, to ftp://, ftps:// or sftp://</translation>
+    </message>
+    <message>
+        <source>ХОСТ</source>
+        <translation>HOST</translation>
+    </message>
+    <message>
+        <source>сайт для следующих шагов с сайтом (по умолчанию export/modx/host проекта)</source>
+        <translation>the site of the site steps that follow (by default the project&apos;s export/modx/host)</translation>
+    </message>
+    <message>
+        <source>загрузить товары сайта как данные</source>
+        <translation>load the site&apos;s goods as data</translation>
+    </message>
+    <message>
+        <source>загрузить товары сайта как базу</source>
+        <translation>load the site&apos;s goods as a base</translation>
+    </message>
+    <message>
+        <source>записать на сайт товары, прошедшие фильтр</source>
+        <translation>write the goods that pass the filter to the site</translation>
+    </message>
+    <message>
+        <source>ПРОЦЕНТ</source>
+        <translation>PERCENT</translation>
+    </message>
+    <message>
+        <source>Параметру %1 нужно число от 0 до 100, а не «%2»</source>
+        <translation>Option %1 needs a number from 0 to 100, not &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>Шагу %1 нечего выгружать: перед ним нужен --save или --save-by-cats</source>
+        <translation>Step %1 has nothing to upload: it needs a --save or --save-by-cats before it</translation>
+    </message>
+    <message>
+        <source>Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера</source>
+        <translation>The address %1 is not supported: it must be ftp://, ftps:// or sftp:// with a server name</translation>
+    </message>
+    <message>
+        <source>Пароль в адресе виден всем в списке процессов: задайте его в переменной окружения FIDMORA_FTP_PASSWORD или в ~/.netrc</source>
+        <translation>A password in the address is visible to everyone in the process list: give it in the environment variable FIDMORA_FTP_PASSWORD or in ~/.netrc</translation>
+    </message>
+    <message>
+        <source>не показывать ход работы (предупреждения и ошибки выводятся всё равно)</source>
+        <translation>do not show the progress (warnings and errors are still shown)</translation>
+    </message>
+    <message>
+        <source>считать ошибкой загрузку, пропустившую строки с неверным числом полей</source>
+        <translation>fail a load that passed over rows with a wrong number of fields</translation>
+    </message>
+    <message>
+        <source>не сохранять и не выгружать, если удаляется больше этой доли товаров базы</source>
+        <translation>do not save or upload when more than this share of the bases&apos; goods would be deleted</translation>
+    </message>
+    <message>
+        <source>не проверять сертификат (FTPS) и ключ сервера (SFTP)</source>
+        <translation>do not check the server&apos;s certificate (FTPS) or key (SFTP)</translation>
+    </message>
+    <message>
+        <source>закрытый ключ для выгрузки по SFTP</source>
+        <translation>the private key for SFTP uploads</translation>
+    </message>
+    <message>
+        <source>Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);</source>
+        <translation>The site&apos;s login and password come from the project (export/modx/login, export/modx/password);</translation>
+    </message>
+    <message>
+        <source>переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.</source>
+        <translation>the environment variables FIDMORA_SITE_LOGIN and FIDMORA_SITE_PASSWORD take their place.</translation>
+    </message>
+    <message>
+        <source>Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из ~/.netrc;</source>
+        <translation>The password of --upload comes from the environment variable FIDMORA_FTP_PASSWORD, else from ~/.netrc;</translation>
+    </message>
+    <message>
+        <source>адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.</source>
+        <translation>an ftps:// address is FTP with explicit TLS (AUTH TLS, port 21). An address that ends with &quot;/&quot; is a folder.</translation>
+    </message>
 </context>
 <context>
     <name>DcCatalogConverter</name>
     <message>
         <source>Обработка dc_catalog</source>
         <translation>Converting the dc_catalog file</translation>
+    </message>
+    <message>
+        <source>Обработка %1 отменена</source>
+        <translation>Processing of %1 cancelled</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл %1</source>
+        <translation>Could not create the file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл %1</source>
+        <translation>Could not read the file %1</translation>
+    </message>
+    <message>
+        <source>Файл %1 повреждён: %2</source>
+        <translation>The file %1 is damaged: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
+    </message>
+</context>
+<context>
+    <name>DeleteConfirmation</name>
+    <message>
+        <source>Удаляется %1 из %2 товаров базы (%3%). Продолжить?</source>
+        <translation>%1 of the %2 goods of the bases would be deleted (%3%). Go on?</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
     </message>
 </context>
 <context>
@@ -304,6 +539,25 @@
     </message>
 </context>
 <context>
+    <name>ExportFile</name>
+    <message>
+        <source>%1 — папка, а не файл</source>
+        <translation>%1 is a folder, not a file</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл %1</source>
+        <translation>Could not create the file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1: %2</source>
+        <translation>Could not write the file %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>ExportOptionsDialog</name>
     <message>
         <source>Настройки сохранения</source>
@@ -340,6 +594,14 @@
         <source>Загрузка файла %1</source>
         <translation>Downloading %1</translation>
     </message>
+    <message>
+        <source>Адрес %1 не подходит: фиды загружаются только по http, https и ftp</source>
+        <translation>The address %1 cannot be used: feeds are downloaded over http, https and ftp only</translation>
+    </message>
+    <message>
+        <source>Не удалось создать временную папку в %1</source>
+        <translation>Could not create a temporary folder in %1</translation>
+    </message>
 </context>
 <context>
     <name>FeedLoader</name>
@@ -358,6 +620,34 @@
     <message>
         <source>Загрузка %1: загружено %2 товаров.</source>
         <translation>Loading %1: %2 goods loaded.</translation>
+    </message>
+    <message>
+        <source>В файле %1 не найдено ни одной строки товаров: %2 строк с неверным числом полей (%3)</source>
+        <translation>No row of goods was found in the file %1: %2 rows with a wrong number of fields (%3)</translation>
+    </message>
+    <message>
+        <source>В файле %1 пропущено строк с неверным числом полей: %2 (%3)</source>
+        <translation>Rows with a wrong number of fields passed over in the file %1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Выполнено, пропущено строк: %1</source>
+        <translation>Done, rows passed over: %1</translation>
+    </message>
+    <message>
+        <source>В файле %1 нет товаров: только заголовок</source>
+        <translation>The file %1 holds no goods: only a header</translation>
+    </message>
+    <message>
+        <source>строка %1</source>
+        <translation>line %1</translation>
+    </message>
+    <message>
+        <source>строки %1</source>
+        <translation>lines %1</translation>
+    </message>
+    <message>
+        <source>В файле %1 повторяются столбцы %2: читается только первый из одноимённых</source>
+        <translation>The file %1 repeats the columns %2: only the first of each name is read</translation>
     </message>
 </context>
 <context>
@@ -404,6 +694,204 @@
     </message>
 </context>
 <context>
+    <name>FtpExportDialog</name>
+    <message>
+        <source>Экспорт товаров по FTP</source>
+        <translation>Export goods by FTP</translation>
+    </message>
+    <message>
+        <source>Протокол</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Хост</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>ftp.example.com</source>
+        <translation>ftp.example.com</translation>
+    </message>
+    <message>
+        <source>Порт</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Логин</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>Пароль</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Показать пароль</source>
+        <translation>Show the password</translation>
+    </message>
+    <message>
+        <source>Показать</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Пароль будет записан в файл проекта открытым текстом</source>
+        <translation>The password will be written into the project file as plain text</translation>
+    </message>
+    <message>
+        <source>Запомнить пароль</source>
+        <translation>Remember the password</translation>
+    </message>
+    <message>
+        <source>Ключ</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>~/.ssh/id_ed25519</source>
+        <translation>~/.ssh/id_ed25519</translation>
+    </message>
+    <message>
+        <source>Выбрать файл закрытого ключа</source>
+        <translation>Choose the private key file</translation>
+    </message>
+    <message>
+        <source>Папка/Файл</source>
+        <translation>Folder/File</translation>
+    </message>
+    <message>
+        <source>Категории</source>
+        <translation>Categories</translation>
+    </message>
+    <message>
+        <source>Слить все в один файл</source>
+        <translation>All in one file</translation>
+    </message>
+    <message>
+        <source>Каждую в отдельный файл</source>
+        <translation>Each in a file of its own</translation>
+    </message>
+    <message>
+        <source>Для серверов с самоподписанным сертификатом (FTPS) или с новым ключом (SFTP)</source>
+        <translation>For servers with a self-signed certificate (FTPS) or a new key (SFTP)</translation>
+    </message>
+    <message>
+        <source>Не проверять сертификат</source>
+        <translation>Do not check the certificate</translation>
+    </message>
+    <message>
+        <source>Путь:</source>
+        <translation>Path:</translation>
+    </message>
+    <message>
+        <source>Файл закрытого ключа</source>
+        <translation>Private key file</translation>
+    </message>
+    <message>
+        <source>Проверка соединения</source>
+        <translation>Checking the connection</translation>
+    </message>
+    <message>
+        <source>Соединение недоступно</source>
+        <translation>No connection</translation>
+    </message>
+    <message>
+        <source>Неверный логин или пароль</source>
+        <translation>Wrong login or password</translation>
+    </message>
+    <message>
+        <source>Проверьте интернет соединение</source>
+        <translation>Check the Internet connection</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Экспорт завершён удачно</source>
+        <translation>The export succeeded</translation>
+    </message>
+    <message>
+        <source>Экспорт не завершён</source>
+        <translation>The export did not finish</translation>
+    </message>
+</context>
+<context>
+    <name>FtpUploader</name>
+    <message>
+        <source>неверный логин или пароль</source>
+        <translation>wrong login or password</translation>
+    </message>
+    <message>
+        <source>сервер не найден (%1)</source>
+        <translation>server not found (%1)</translation>
+    </message>
+    <message>
+        <source>нет соединения с сервером (%1)</source>
+        <translation>no connection to the server (%1)</translation>
+    </message>
+    <message>
+        <source>сервер не отвечает (%1)</source>
+        <translation>the server does not answer (%1)</translation>
+    </message>
+    <message>
+        <source>ключ сервера не совпадает с записанным в ~/.ssh/known_hosts (%1); если ключ сменили на сервере, удалите его строку из этого файла</source>
+        <translation>the server&apos;s key differs from the one in ~/.ssh/known_hosts (%1); if the key was changed on the server, remove its line from that file</translation>
+    </message>
+    <message>
+        <source>сертификат сервера не прошёл проверку (%1); если у сервера самоподписанный сертификат, отметьте «Не проверять сертификат»</source>
+        <translation>the server&apos;s certificate failed the check (%1); if the server has a self-signed certificate, tick &quot;Do not check the certificate&quot;</translation>
+    </message>
+    <message>
+        <source>%1; ответ сервера: %2</source>
+        <translation>%1; the server answered: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось запустить выгрузку на %1</source>
+        <translation>Could not start the upload to %1</translation>
+    </message>
+    <message>
+        <source>Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера</source>
+        <translation>The address %1 is not supported: it must be ftp://, ftps:// or sftp:// with a server name</translation>
+    </message>
+    <message>
+        <source>В адресе %1 нет имени файла</source>
+        <translation>The address %1 names no file</translation>
+    </message>
+    <message>
+        <source>Имя %1 содержит управляющие символы</source>
+        <translation>The name %1 holds control characters</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл %1</source>
+        <translation>Could not read the file %1</translation>
+    </message>
+    <message>
+        <source>Выгрузка файла %1</source>
+        <translation>Uploading the file %1</translation>
+    </message>
+    <message>
+        <source>Выгрузка %1 отменена</source>
+        <translation>Upload of %1 cancelled</translation>
+    </message>
+    <message>
+        <source>Файл %1 выгружен на %2, но не переименован: %3</source>
+        <translation>The file %1 was uploaded to %2 but not renamed: %3</translation>
+    </message>
+    <message>
+        <source>Не удалось выгрузить файл %1 на %2: %3</source>
+        <translation>Could not upload the file %1 to %2: %3</translation>
+    </message>
+    <message>
+        <source>Проверка соединения</source>
+        <translation>Checking the connection</translation>
+    </message>
+    <message>
+        <source>Неверный логин или пароль</source>
+        <translation>Wrong login or password</translation>
+    </message>
+    <message>
+        <source>Проверка соединения с %1 отменена</source>
+        <translation>Connection check with %1 cancelled</translation>
+    </message>
+</context>
+<context>
     <name>Good</name>
     <message>
         <source>Добавлен</source>
@@ -442,6 +930,74 @@
     <message>
         <source>Загрузка...</source>
         <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>Название</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Цена</source>
+        <translation>Price</translation>
+    </message>
+    <message>
+        <source>Старая цена</source>
+        <translation>Old price</translation>
+    </message>
+    <message>
+        <source>Категория</source>
+        <translation>Category</translation>
+    </message>
+    <message>
+        <source>Категории в фиде</source>
+        <translation>Categories in the feed</translation>
+    </message>
+    <message>
+        <source>Производитель</source>
+        <translation>Brand</translation>
+    </message>
+    <message>
+        <source>Источник</source>
+        <translation>Offer</translation>
+    </message>
+    <message>
+        <source>Описание</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>Картинка</source>
+        <translation>Picture</translation>
+    </message>
+    <message>
+        <source>Ссылка</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Код товара</source>
+        <translation>Product code</translation>
+    </message>
+    <message>
+        <source>Шаблон идентификатора</source>
+        <translation>Identity template</translation>
+    </message>
+    <message>
+        <source>Статус в фиде</source>
+        <translation>Status in the feed</translation>
+    </message>
+    <message>
+        <source>%1 (в фиде: %2)</source>
+        <translation>%1 (in the feed: %2)</translation>
+    </message>
+    <message>
+        <source>Идентификатор</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Статус</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Нет изображения</source>
+        <translation>No picture</translation>
     </message>
 </context>
 <context>
@@ -482,6 +1038,26 @@
         <source>Статус</source>
         <translation>Status</translation>
     </message>
+    <message>
+        <source>Нет изображения</source>
+        <translation>No picture</translation>
+    </message>
+    <message>
+        <source>по ссылке: %1</source>
+        <translation>by link: %1</translation>
+    </message>
+    <message>
+        <source>по магазину и id: %1</source>
+        <translation>by shop and id: %1</translation>
+    </message>
+    <message>
+        <source>по магазину и названию: %1</source>
+        <translation>by shop and name: %1</translation>
+    </message>
+    <message>
+        <source>нет: товар ни с чем не сравнивается</source>
+        <translation>none: the good is compared with nothing</translation>
+    </message>
 </context>
 <context>
     <name>GoodsWriter</name>
@@ -492,6 +1068,25 @@
     <message>
         <source>Сохранено %1</source>
         <translation>Saved %1</translation>
+    </message>
+    <message>
+        <source>Файл %1 изменился после загрузки: загрузите его заново</source>
+        <translation>The file %1 changed after it was loaded: load it again</translation>
+    </message>
+    <message>
+        <source>Сохранение отменено</source>
+        <translation>Saving cancelled</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать строк: %1 из %2: файл %3 изменился после загрузки</source>
+        <translation>Could not read %1 of %2 rows: the file %3 changed after it was loaded</translation>
+    </message>
+</context>
+<context>
+    <name>ImageLoader</name>
+    <message>
+        <source>по адресу %1 не картинка</source>
+        <translation>what %1 holds is not a picture</translation>
     </message>
 </context>
 <context>
@@ -532,36 +1127,8 @@
         <translation>Categories: 0. Goods: 0</translation>
     </message>
     <message>
-        <source>Файл</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <source>Вид</source>
-        <translation>View</translation>
-    </message>
-    <message>
         <source>Офферы</source>
         <translation>Offers</translation>
-    </message>
-    <message>
-        <source>Импорт</source>
-        <translation>Import</translation>
-    </message>
-    <message>
-        <source>Экспорт</source>
-        <translation>Export</translation>
-    </message>
-    <message>
-        <source>CSV</source>
-        <translation>CSV</translation>
-    </message>
-    <message>
-        <source>Импорт базы</source>
-        <translation>Import base</translation>
-    </message>
-    <message>
-        <source>Трансформации</source>
-        <translation>Transformations</translation>
     </message>
     <message>
         <source>Файлы</source>
@@ -572,76 +1139,8 @@
         <translation>Categories</translation>
     </message>
     <message>
-        <source>Новый проект</source>
-        <translation>New project</translation>
-    </message>
-    <message>
-        <source>Открыть проект</source>
-        <translation>Open project</translation>
-    </message>
-    <message>
         <source>Сохранить проект</source>
         <translation>Save project</translation>
-    </message>
-    <message>
-        <source>Удалить загруженные данные</source>
-        <translation>Remove loaded data</translation>
-    </message>
-    <message>
-        <source>Выход</source>
-        <translation>Exit</translation>
-    </message>
-    <message>
-        <source>Загрузить CSV всех офферов</source>
-        <translation>Load all offers&apos; CSV</translation>
-    </message>
-    <message>
-        <source>Загрузить офферов из Admitad</source>
-        <translation>Load offers from Admitad</translation>
-    </message>
-    <message>
-        <source>Удалить неиспользуемых офферов</source>
-        <translation>Delete unused offers</translation>
-    </message>
-    <message>
-        <source>Сохранить офферов</source>
-        <translation>Save offers</translation>
-    </message>
-    <message>
-        <source>Добавить CSV</source>
-        <translation>Add CSV</translation>
-    </message>
-    <message>
-        <source>Добавить URL</source>
-        <translation>Add URL</translation>
-    </message>
-    <message>
-        <source>Modx с Fidmora</source>
-        <translation>MODX site (Fidmora)</translation>
-    </message>
-    <message>
-        <source>Сохранить CSV</source>
-        <translation>Save CSV</translation>
-    </message>
-    <message>
-        <source>Сохранить CSV по категориям</source>
-        <translation>Save CSV by categories</translation>
-    </message>
-    <message>
-        <source>FTP</source>
-        <translation>FTP</translation>
-    </message>
-    <message>
-        <source>Из CSV файла</source>
-        <translation>From a CSV file</translation>
-    </message>
-    <message>
-        <source>По URL</source>
-        <translation>From a URL</translation>
-    </message>
-    <message>
-        <source>Удалить дубли</source>
-        <translation>Remove duplicates</translation>
     </message>
     <message>
         <source>Выполнено</source>
@@ -700,34 +1199,6 @@
         <translation>Actions</translation>
     </message>
     <message>
-        <source>Загрузить CSV оффера</source>
-        <translation>Load the offer&apos;s CSV</translation>
-    </message>
-    <message>
-        <source>Выгрузить товары оффера</source>
-        <translation>Unload the offer&apos;s goods</translation>
-    </message>
-    <message>
-        <source>Редактировать оффера</source>
-        <translation>Edit the offer</translation>
-    </message>
-    <message>
-        <source>Удалить оффера</source>
-        <translation>Delete the offer</translation>
-    </message>
-    <message>
-        <source>Сделать реальной</source>
-        <translation>Make real</translation>
-    </message>
-    <message>
-        <source>Сделать призрачной</source>
-        <translation>Make ghost</translation>
-    </message>
-    <message>
-        <source>Удалить категорию</source>
-        <translation>Delete the category</translation>
-    </message>
-    <message>
         <source>Файл проекта Fidmora</source>
         <translation>Fidmora project</translation>
     </message>
@@ -740,14 +1211,6 @@
         <translation>Interface language</translation>
     </message>
     <message>
-        <source>Русский</source>
-        <translation>Russian</translation>
-    </message>
-    <message>
-        <source>Английский</source>
-        <translation>English</translation>
-    </message>
-    <message>
         <source>Выполнено с ошибкой: %1</source>
         <translation>Finished with an error: %1</translation>
     </message>
@@ -758,6 +1221,286 @@
     <message>
         <source>Категорий: %1. Товаров: %2</source>
         <translation>Categories: %1. Goods: %2</translation>
+    </message>
+    <message>
+        <source>&amp;Файл</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Вид</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>&amp;Язык интерфейса</source>
+        <translation>&amp;Interface language</translation>
+    </message>
+    <message>
+        <source>&amp;Офферы</source>
+        <translation>&amp;Offers</translation>
+    </message>
+    <message>
+        <source>&amp;Импорт</source>
+        <translation>&amp;Import</translation>
+    </message>
+    <message>
+        <source>&amp;Экспорт</source>
+        <translation>&amp;Export</translation>
+    </message>
+    <message>
+        <source>&amp;CSV</source>
+        <translation>&amp;CSV</translation>
+    </message>
+    <message>
+        <source>Импорт &amp;базы</source>
+        <translation>Import &amp;base</translation>
+    </message>
+    <message>
+        <source>&amp;Трансформации</source>
+        <translation>&amp;Transformations</translation>
+    </message>
+    <message>
+        <source>&amp;Новый проект</source>
+        <translation>&amp;New project</translation>
+    </message>
+    <message>
+        <source>&amp;Открыть проект</source>
+        <translation>&amp;Open project</translation>
+    </message>
+    <message>
+        <source>&amp;Сохранить проект</source>
+        <translation>&amp;Save project</translation>
+    </message>
+    <message>
+        <source>&amp;Удалить загруженные данные</source>
+        <translation>&amp;Remove loaded data</translation>
+    </message>
+    <message>
+        <source>В&amp;ыход</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>Загрузить CSV &amp;всех офферов</source>
+        <translation>Load &amp;all offers&apos; CSV</translation>
+    </message>
+    <message>
+        <source>Загрузить офферов из &amp;Admitad</source>
+        <translation>Load offers from Ad&amp;mitad</translation>
+    </message>
+    <message>
+        <source>Удалить &amp;неиспользуемых офферов</source>
+        <translation>Delete &amp;unused offers</translation>
+    </message>
+    <message>
+        <source>&amp;Сохранить офферов</source>
+        <translation>&amp;Save offers</translation>
+    </message>
+    <message>
+        <source>Добавить &amp;CSV</source>
+        <translation>Add &amp;CSV</translation>
+    </message>
+    <message>
+        <source>Добавить &amp;URL</source>
+        <translation>Add &amp;URL</translation>
+    </message>
+    <message>
+        <source>&amp;Modx с Fidmora</source>
+        <translation>&amp;MODX site (Fidmora)</translation>
+    </message>
+    <message>
+        <source>&amp;Сохранить CSV</source>
+        <translation>&amp;Save CSV</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV по &amp;категориям</source>
+        <translation>Save CSV by &amp;categories</translation>
+    </message>
+    <message>
+        <source>&amp;FTP</source>
+        <translation>&amp;FTP</translation>
+    </message>
+    <message>
+        <source>Из &amp;CSV файла</source>
+        <translation>From a &amp;CSV file</translation>
+    </message>
+    <message>
+        <source>По &amp;URL</source>
+        <translation>From a &amp;URL</translation>
+    </message>
+    <message>
+        <source>&amp;Русский</source>
+        <translation>&amp;Russian</translation>
+    </message>
+    <message>
+        <source>&amp;Английский</source>
+        <translation>&amp;English</translation>
+    </message>
+    <message>
+        <source>Удалить &amp;дубли</source>
+        <translation>Remove &amp;duplicates</translation>
+    </message>
+    <message>
+        <source>Открыт автосохранённый проект; файл %1 остаётся как есть.</source>
+        <translation>The autosaved project is open; the file %1 stays as it is.</translation>
+    </message>
+    <message>
+        <source>Файл %1 остаётся как есть: автосохранение будет записываться в файл %2.</source>
+        <translation>The file %1 stays as it is: the autosave will be written to the file %2.</translation>
+    </message>
+    <message>
+        <source>Проект не открыт</source>
+        <translation>Project not opened</translation>
+    </message>
+    <message>
+        <source>&amp;Файлы</source>
+        <translation>&amp;Files</translation>
+    </message>
+    <message>
+        <source>&amp;Категории</source>
+        <translation>&amp;Categories</translation>
+    </message>
+    <message>
+        <source>Выполнено, пропущено строк: %1</source>
+        <translation>Done, rows passed over: %1</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Операция не выполнена: причина неизвестна</source>
+        <translation>The operation failed for a reason unknown</translation>
+    </message>
+    <message>
+        <source>Сделано не всё:</source>
+        <translation>Not everything was done:</translation>
+    </message>
+    <message>
+        <source>Предупреждение</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>И ещё предупреждений: %1</source>
+        <translation>And more warnings: %1</translation>
+    </message>
+    <message>
+        <source>Категорий: %1. Товаров: %2. Добавлено: %3. Изменено: %4. Удалено: %5.</source>
+        <translation>Categories: %1. Goods: %2. Added: %3. Changed: %4. Deleted: %5.</translation>
+    </message>
+    <message>
+        <source>Каталог YML или dc_catalog</source>
+        <translation>YML or dc_catalog catalogue</translation>
+    </message>
+    <message>
+        <source>Все файлы</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>Загрузка офферов из Admitad отменена</source>
+        <translation>Loading offers from Admitad cancelled</translation>
+    </message>
+    <message>
+        <source>Сервис временно недоступен</source>
+        <translation>The service is not available for now</translation>
+    </message>
+    <message>
+        <source>Изменить адрес сервиса...</source>
+        <translation>Change the service address...</translation>
+    </message>
+    <message>
+        <source>Внутренняя ошибка</source>
+        <translation>Internal error</translation>
+    </message>
+    <message>
+        <source>Загрузка офферов</source>
+        <translation>Loading the offers</translation>
+    </message>
+    <message>
+        <source>Офферы из Admitad загружены: новых %1, уже были в проекте %2</source>
+        <translation>Offers from Admitad loaded: %1 new, %2 already in the project</translation>
+    </message>
+    <message>
+        <source>список офферов из Admitad не прочитан: %1</source>
+        <translation>the list of offers from Admitad was not read: %1</translation>
+    </message>
+    <message>
+        <source>Сохранено в файл %1</source>
+        <translation>Saved to the file %1</translation>
+    </message>
+    <message>
+        <source>Сохранено файлов в папку %1: %2</source>
+        <translation>Files saved to the folder %1: %2</translation>
+    </message>
+    <message>
+        <source>Неиспользуемых офферов нет</source>
+        <translation>There are no unused offers</translation>
+    </message>
+    <message>
+        <source>Удалить офферы без товаров и без правил: %1?</source>
+        <translation>Delete the offers without goods and without rules: %1?</translation>
+    </message>
+    <message>
+        <source>Удалить оффер «%1» вместе с его правилами и товарами?</source>
+        <translation>Delete the offer &quot;%1&quot; with its rules and goods?</translation>
+    </message>
+    <message>
+        <source>Удалить оффер «%1» вместе с его правилами?</source>
+        <translation>Delete the offer &quot;%1&quot; with its rules?</translation>
+    </message>
+    <message>
+        <source>&amp;Загрузить CSV оффера</source>
+        <translation>&amp;Load the offer&apos;s CSV</translation>
+    </message>
+    <message>
+        <source>Вы&amp;грузить товары оффера</source>
+        <translation>U&amp;nload the offer&apos;s goods</translation>
+    </message>
+    <message>
+        <source>&amp;Редактировать оффера</source>
+        <translation>&amp;Edit the offer</translation>
+    </message>
+    <message>
+        <source>&amp;Удалить оффера</source>
+        <translation>&amp;Delete the offer</translation>
+    </message>
+    <message>
+        <source>Сделать &amp;реальной</source>
+        <translation>Make &amp;real</translation>
+    </message>
+    <message>
+        <source>Сделать &amp;призрачной</source>
+        <translation>Make &amp;ghost</translation>
+    </message>
+    <message>
+        <source>&amp;Удалить категорию</source>
+        <translation>&amp;Delete the category</translation>
+    </message>
+    <message>
+        <source>Подтверждение</source>
+        <translation>Confirmation</translation>
+    </message>
+    <message>
+        <source>Несохранённые изменения</source>
+        <translation>Unsaved changes</translation>
+    </message>
+    <message>
+        <source>В проекте %1 есть несохранённые изменения. Сохранить их?</source>
+        <translation>The project %1 has unsaved changes. Save them?</translation>
+    </message>
+    <message>
+        <source>Автосохранение не удалось: %1</source>
+        <translation>The autosave failed: %1</translation>
+    </message>
+    <message>
+        <source>Начать новый проект? Офферы (%1) и их правила будут удалены.</source>
+        <translation>Start a new project? The offers (%1) and their rules will be removed.</translation>
+    </message>
+    <message>
+        <source>Проект сохранён в файл %1</source>
+        <translation>Project saved to the file %1</translation>
+    </message>
+    <message>
+        <source>Файл %1 остаётся как есть.</source>
+        <translation>The file %1 stays as it is.</translation>
     </message>
 </context>
 <context>
@@ -779,18 +1522,6 @@
         <translation>Duplicate removal cancelled</translation>
     </message>
     <message>
-        <source>Сохранение отменено</source>
-        <translation>Saving cancelled</translation>
-    </message>
-    <message>
-        <source>Не удалось создать файл %1</source>
-        <translation>Could not create the file %1</translation>
-    </message>
-    <message>
-        <source>Не удалось записать файл %1</source>
-        <translation>Could not write the file %1</translation>
-    </message>
-    <message>
         <source>Загрузка %1 отменена</source>
         <translation>Loading of %1 cancelled</translation>
     </message>
@@ -810,6 +1541,198 @@
         <source>Загрузка файла %1</source>
         <translation>Downloading %1</translation>
     </message>
+    <message>
+        <source>%1 не является обычным файлом</source>
+        <translation>%1 is not a regular file</translation>
+    </message>
+    <message>
+        <source>Не удалось создать временный файл для %1</source>
+        <translation>Could not create a temporary file for %1</translation>
+    </message>
+    <message>
+        <source>Каталог %1: товаров без категории или с категорией, которой в нём нет: %2; они не загружены</source>
+        <translation>Catalogue %1: goods without a category or with a category it does not define: %2; they were not loaded</translation>
+    </message>
+    <message>
+        <source>Категория «%1» сохранена в файл %2: имя %3.csv уже занято другой категорией</source>
+        <translation>The category &quot;%1&quot; was saved to the file %2: the name %3.csv is taken by another category</translation>
+    </message>
+    <message>
+        <source>Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера</source>
+        <translation>The address %1 is not supported: it must be ftp://, ftps:// or sftp:// with a server name</translation>
+    </message>
+    <message>
+        <source>Не удалось создать временную папку в %1: %2</source>
+        <translation>Could not create a temporary folder in %1: %2</translation>
+    </message>
+    <message>
+        <source>Выгружено файлов: %1</source>
+        <translation>Files uploaded: %1</translation>
+    </message>
+    <message>
+        <source>Не удалось создать временную папку в %1</source>
+        <translation>Could not create a temporary folder in %1</translation>
+    </message>
+    <message>
+        <source>не удалось записать файл %1</source>
+        <translation>could not write the file %1</translation>
+    </message>
+    <message>
+        <source>С сайта %1 прочитано %2 строк из %3: %4</source>
+        <translation>%2 of %3 rows read from the site %1: %4</translation>
+    </message>
+    <message>
+        <source>С сайта %1 прочитано строк: %2</source>
+        <translation>Rows read from the site %1: %2</translation>
+    </message>
+    <message>
+        <source>Выгрузка на сайт %1 отменена; сайт принял строк: %2</source>
+        <translation>Writing to the site %1 cancelled; rows the site took: %2</translation>
+    </message>
+    <message>
+        <source>Сайт принял все строки: добавлено %1, изменено %2, удалено %3</source>
+        <translation>The site took every row: %1 added, %2 changed, %3 deleted</translation>
+    </message>
+</context>
+<context>
+    <name>ModxExportDialog</name>
+    <message>
+        <source>Соединение с MODX сайтом</source>
+        <translation>Connection to the MODX site</translation>
+    </message>
+    <message>
+        <source>Хост</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>Логин</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>Пароль</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Обмен с сайтом не выполнен</source>
+        <translation>The exchange with the site failed</translation>
+    </message>
+</context>
+<context>
+    <name>ModxManager</name>
+    <message>
+        <source>Обмен с сайтом %1 отменён</source>
+        <translation>Exchange with the site %1 cancelled</translation>
+    </message>
+    <message>
+        <source>Сайт %1 перенаправляет запросы на %2: укажите этот адрес</source>
+        <translation>The site %1 sends its requests on to %2: give that address</translation>
+    </message>
+    <message>
+        <source>Не удалось соединиться с </source>
+        <translation>Could not connect to </translation>
+    </message>
+    <message>
+        <source>нет ответа %1 с</source>
+        <translation>no answer for %1 s</translation>
+    </message>
+    <message>
+        <source>Не удалось соединиться с %1: %2</source>
+        <translation>Could not connect to %1: %2</translation>
+    </message>
+    <message>
+        <source>Соединение с %1...</source>
+        <translation>Connecting to %1...</translation>
+    </message>
+    <message>
+        <source>Не удалось подключиться</source>
+        <translation>Could not connect</translation>
+    </message>
+    <message>
+        <source>Сайт %1 не принял вход: %2</source>
+        <translation>The site %1 refused the login: %2</translation>
+    </message>
+    <message>
+        <source>Получение конфигурации...</source>
+        <translation>Getting the configuration...</translation>
+    </message>
+    <message>
+        <source>Конфигурация не получена!</source>
+        <translation>No configuration received!</translation>
+    </message>
+    <message>
+        <source>Сайт %1 не прислал конфигурацию: %2</source>
+        <translation>The site %1 sent no configuration: %2</translation>
+    </message>
+    <message>
+        <source>Сайт %1 не назвал ни одной колонки</source>
+        <translation>The site %1 named no column</translation>
+    </message>
+    <message>
+        <source>Сайт %1 прислал неверный размер порции: %2</source>
+        <translation>The site %1 sent a wrong chunk size: %2</translation>
+    </message>
+    <message>
+        <source>Сайт %1 прислал неверное число строк</source>
+        <translation>The site %1 sent a wrong number of rows</translation>
+    </message>
+    <message>
+        <source>Ответ сервера: </source>
+        <translation>Server&apos;s answer: </translation>
+    </message>
+    <message>
+        <source>Подробно: </source>
+        <translation>Details: </translation>
+    </message>
+</context>
+<context>
+    <name>ModxReader</name>
+    <message>
+        <source>в порции с %1 строки нет строки %2</source>
+        <translation>the chunk from row %1 lacks row %2</translation>
+    </message>
+    <message>
+        <source>чтение отменено</source>
+        <translation>reading cancelled</translation>
+    </message>
+    <message>
+        <source>сайт не отдал строки с %1: %2</source>
+        <translation>the site did not give the rows from %1: %2</translation>
+    </message>
+    <message>
+        <source>в порции с %1 строки сайт прислал %2 годных строк из %3 (негодных %4)</source>
+        <translation>in the chunk from row %1 the site sent %2 good rows of %3 (%4 bad)</translation>
+    </message>
+</context>
+<context>
+    <name>ModxWriter</name>
+    <message>
+        <source>Отправка на сайт строк %1–%2</source>
+        <translation>Sending rows %1–%2 to the site</translation>
+    </message>
+    <message>
+        <source>Завершение отправки на сайт</source>
+        <translation>Finishing the sending to the site</translation>
+    </message>
+    <message>
+        <source>отправка отменена</source>
+        <translation>sending cancelled</translation>
+    </message>
+    <message>
+        <source>строки %1–%2 не приняты: %3</source>
+        <translation>rows %1–%2 were not taken: %3</translation>
+    </message>
+    <message>
+        <source>отклонено строк: %1</source>
+        <translation>rows refused: %1</translation>
+    </message>
+    <message>
+        <source>Сайт не принял товар «%1»: %2</source>
+        <translation>The site did not take the good &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Сайт %1 не принял %2 строк из %3</source>
+        <translation>The site %1 did not take %2 of %3 rows</translation>
+    </message>
 </context>
 <context>
     <name>PriceDialog</name>
@@ -828,6 +1751,10 @@
     <message>
         <source>(доступные значения от %1 до %2)</source>
         <translation>(prices from %1 to %2 are available)</translation>
+    </message>
+    <message>
+        <source>Цена «от» (%1) больше цены «до» (%2).</source>
+        <translation>The &quot;from&quot; price (%1) is above the &quot;to&quot; price (%2).</translation>
     </message>
 </context>
 <context>
@@ -856,16 +1783,28 @@
         <translation>Could not read the project file %1</translation>
     </message>
     <message>
-        <source>Файл проекта %1 повреждён: слишком глубокая вложенность элементов</source>
-        <translation>The project file %1 is damaged: its elements nest too deep</translation>
-    </message>
-    <message>
-        <source>Файл проекта %1 повреждён: %2 (строка %3)</source>
-        <translation>The project file %1 is damaged: %2 (line %3)</translation>
-    </message>
-    <message>
         <source>Файл %1 не является проектом Fidmora</source>
         <translation>The file %1 is not a Fidmora project</translation>
+    </message>
+    <message>
+        <source>%1 не является обычным файлом</source>
+        <translation>%1 is not a regular file</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл проекта %1: %2</source>
+        <translation>Could not create the project file %1: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл проекта %1</source>
+        <translation>Could not write the project file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл проекта %1: %2</source>
+        <translation>Could not write the project file %1: %2</translation>
+    </message>
+    <message>
+        <source>Файл проекта %1 повреждён: %2</source>
+        <translation>The project file %1 is damaged: %2</translation>
     </message>
 </context>
 <context>
@@ -895,6 +1834,72 @@
     <message>
         <source>Разные офферы</source>
         <translation>Various offers</translation>
+    </message>
+</context>
+<context>
+    <name>XmlElementWalker</name>
+    <message>
+        <source>объявления сущностей не поддерживаются</source>
+        <translation>entity declarations are not supported</translation>
+    </message>
+    <message>
+        <source>слишком глубокая вложенность элементов</source>
+        <translation>elements nested too deep</translation>
+    </message>
+    <message>
+        <source>строка %1, столбец %2: %3</source>
+        <translation>line %1, column %2: %3</translation>
+    </message>
+</context>
+<context>
+    <name>YmlConverter</name>
+    <message>
+        <source>Обработка каталога YML %1</source>
+        <translation>Processing the YML catalogue %1</translation>
+    </message>
+    <message>
+        <source>Загрузка %1 отменена</source>
+        <translation>Loading of %1 cancelled</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл %1</source>
+        <translation>Could not read the file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл %1</source>
+        <translation>Could not create the file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
+    </message>
+    <message>
+        <source>Обработка каталога YML %1: прочитано товаров: %2</source>
+        <translation>Processing the YML catalogue %1: goods read: %2</translation>
+    </message>
+    <message>
+        <source>В каталоге YML %1 объявлены сущности (строка %2): такие каталоги не загружаются</source>
+        <translation>The YML catalogue %1 declares entities (line %2): such catalogues are not loaded</translation>
+    </message>
+    <message>
+        <source>документ не завершён</source>
+        <translation>the document is incomplete</translation>
+    </message>
+    <message>
+        <source>Каталог YML %1 повреждён: строка %2, столбец %3: %4</source>
+        <translation>The YML catalogue %1 is damaged: line %2, column %3: %4</translation>
+    </message>
+    <message>
+        <source>Каталог YML %1: слишком длинный текст элемента (строка %2)</source>
+        <translation>YML catalogue %1: the text of an element is too long (line %2)</translation>
+    </message>
+    <message>
+        <source>Каталог YML %1: элементы вложены глубже %2 уровней (строка %3)</source>
+        <translation>YML catalogue %1: elements nested deeper than %2 levels (line %3)</translation>
+    </message>
+    <message>
+        <source>Файл %1 не является каталогом YML: его элемент верхнего уровня — %2</source>
+        <translation>The file %1 is not a YML catalogue: its top-level element is %2</translation>
     </message>
 </context>
 </TS>

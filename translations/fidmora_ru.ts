@@ -25,24 +25,24 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Загрузить офферов из Admitad</source>
-        <translation>Загрузить офферы из Admitad</translation>
+        <source>Загрузить офферов из &amp;Admitad</source>
+        <translation>Загрузить офферы из &amp;Admitad</translation>
     </message>
     <message>
-        <source>Удалить неиспользуемых офферов</source>
-        <translation>Удалить неиспользуемые офферы</translation>
+        <source>Удалить &amp;неиспользуемых офферов</source>
+        <translation>Удалить &amp;неиспользуемые офферы</translation>
     </message>
     <message>
-        <source>Сохранить офферов</source>
-        <translation>Сохранить офферы</translation>
+        <source>&amp;Сохранить офферов</source>
+        <translation>&amp;Сохранить офферы</translation>
     </message>
     <message>
-        <source>Редактировать оффера</source>
-        <translation>Редактировать оффер</translation>
+        <source>&amp;Редактировать оффера</source>
+        <translation>&amp;Редактировать оффер</translation>
     </message>
     <message>
-        <source>Удалить оффера</source>
-        <translation>Удалить оффер</translation>
+        <source>&amp;Удалить оффера</source>
+        <translation>&amp;Удалить оффер</translation>
     </message>
     <message>
         <source>Файл c данными</source>

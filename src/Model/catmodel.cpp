@@ -364,6 +364,28 @@ Good *CatModel::FirstGood() const
     return nullptr;
 }
 
+Good *CatModel::FirstGood(const Filter *filter) const
+{
+    if (!filter)
+        return FirstGood();
+    if (!filter->uncheckedCategories.contains(this)) {
+        if (!filter->IsActive()) {
+            if (!goods.isEmpty())
+                return goods.first();
+        } else {
+            for (Good *good : goods) {
+                if (filter->Accepts(good))
+                    return good;
+            }
+        }
+    }
+    for (const CatModel *child : children) {
+        if (Good *good = child->FirstGood(filter))
+            return good;
+    }
+    return nullptr;
+}
+
 int CatModel::CountWithGoods(const Filter *filter) const
 {
     int count = (!goods.isEmpty() && !(filter && filter->uncheckedCategories.contains(this))) ? 1 : 0;

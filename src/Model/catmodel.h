@@ -72,6 +72,11 @@ struct CatModel
     bool IsBelow(const CatModel *other) const;
     int GoodCount(bool recursive) const;
     Good *FirstGood() const;
+    // The first good that a filtered walk of the subtree (QueryGoods) hands
+    // out: the first good the goods list shows under this category. The
+    // walk stops there, which matters with a search text, where every good
+    // tested is a read of its row. A null filter lets every good pass.
+    Good *FirstGood(const Filter *filter) const;
     int CountWithGoods(const Filter *filter = nullptr) const;
     // Names of the ancestors below the root and the node's own, joined by "/".
     QString NamePath() const;

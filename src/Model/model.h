@@ -109,6 +109,9 @@ public:
         double Percent() const { return baseRows > 0 ? 100.0 * double(deleted) / double(baseRows) : 0.0; }
     };
     DeleteShare DeletedShare(const Filter *filter) const;
+    // Rows read by the base loads since the last Clear: not 0 once the
+    // catalogue's goods carry the marks of a base.
+    qint64 BaseRows() const { return m_baseRows; }
 
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
