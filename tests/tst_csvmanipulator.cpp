@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "csvmanipulator.h"
+#include "csvrowparser.h"
 
 using Rows = QList<QStringList>;
 
@@ -31,6 +32,7 @@ private slots:
     void fileCutWhileOpenGivesEmptyRows();
     void rawScanAgreesWithDecodedRows();
     void utf8ValidationAgrees();
+    void blockScanAgreesWithRowParser();
     void prices_data();
     void prices();
     void convertToCsvCopiesAnyReader();
@@ -431,6 +433,84 @@ void TestCsvManipulator::utf8ValidationAgrees()
         check(bytes);
     }
     QVERIFY(checked > 60000);
+}
+
+void TestCsvManipulator::blockScanAgreesWithRowParser()
+{
+    // The block scan of the loads must find exactly the rows and fields that
+    // the row parser of random reads finds, whatever the quotes, line ends
+    // and 64-byte block edges do: random text from the dialect's pieces,
+    // whole and cut short.
+    const QList<QByteArray> pieces{"a", "bc", "Жук", ";", ";", "\"", "\"\"", "\"\"\"", "\r", "\n", "\r\n", "x;y\n",
+                                   QByteArray(70, 'z')};
+    quint64 state = 42;
+    const auto next = [&state]() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 33;
+    };
+    struct Found
+    {
+        QList<QPair<int, int>> fields; // offset and size
+        QList<bool> quoted;
+        int end = 0;
+        bool operator==(const Found &other) const
+        {
+            return fields == other.fields && quoted == other.quoted && end == other.end;
+        }
+    };
+    const auto byRows = [](const QByteArray &bytes, bool atEnd, bool cr, int *rest) {
+        QList<Found> rows;
+        const char *p = bytes.constData();
+        const char *end = p + bytes.size();
+        CsvRawRow row;
+        const char *rowEnd = nullptr;
+        while (CsvRowParser::Parse(p, end, atEnd, cr, row, &rowEnd) == CsvRowParser::Result::Row) {
+            Found found;
+            for (const CsvField &field : row.fields) {
+                found.fields.append({int(field.data - bytes.constData()), field.size});
+                found.quoted.append(field.quoted);
+            }
+            found.end = int(rowEnd - bytes.constData());
+            rows.append(found);
+            p = rowEnd;
+        }
+        *rest = int(p - bytes.constData());
+        return rows;
+    };
+    const auto byBlocks = [](const QByteArray &bytes, bool atEnd, bool cr, int *rest) {
+        QList<Found> rows;
+        CsvRawRow row;
+        const char *stop = CsvRowParser::ScanRows(
+                bytes.constData(), bytes.constData() + bytes.size(), bytes.constData() + bytes.size(), atEnd, cr, row,
+                [&](const CsvRawRow &found, const char *, const char *rowEnd) {
+                    Found one;
+                    for (const CsvField &field : found.fields) {
+                        one.fields.append({int(field.data - bytes.constData()), field.size});
+                        one.quoted.append(field.quoted);
+                    }
+                    one.end = int(rowEnd - bytes.constData());
+                    rows.append(one);
+                });
+        *rest = int(stop - bytes.constData());
+        return rows;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray bytes;
+        const int count = int(next() % 120);
+        for (int j = 0; j < count; ++j)
+            bytes += pieces.at(int(next() % quint64(pieces.size())));
+        const bool cr = i % 5 == 0;
+        for (const bool atEnd : {true, false}) {
+            int restRows = 0;
+            int restBlocks = 0;
+            const QList<Found> rows = byRows(bytes, atEnd, cr, &restRows);
+            const QList<Found> blocks = byBlocks(bytes, atEnd, cr, &restBlocks);
+            if (!(rows == blocks) || restRows != restBlocks)
+                QFAIL(QByteArray("the scans differ on " + bytes.toPercentEncoding() + (atEnd ? " at the end" : " cut short")
+                                 + (cr ? ", carriage returns alone" : ""))
+                              .constData());
+        }
+    }
 }
 
 void TestCsvManipulator::prices_data()

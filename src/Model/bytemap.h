@@ -3,30 +3,20 @@
 #include <cstring>
 #include <vector>
 
-#include <QByteArray>
 #include <QtGlobal>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 // A small map from byte strings to values for the loader's per-row lookups
 // (a row's category, offer and vendor cells): looked up straight from the
-// reader's buffer, without building a string for the key, in one flat table.
+// feed's bytes, without building a string for the key, in one flat table
+// whose keys lie one after another in one block.
 template<typename Value>
 class ByteMap
 {
 public:
-    static quint64 HashOf(const char *data, int size)
-    {
-        quint64 hash = 0x9E3779B97F4A7C15ULL ^ quint64(size);
-        while (size >= 8) {
-            quint64 word;
-            std::memcpy(&word, data, 8);
-            hash = Mix(hash ^ word);
-            data += 8;
-            size -= 8;
-        }
-        quint64 word = 0;
-        std::memcpy(&word, data, size_t(size));
-        return Mix(hash ^ word ^ 0xFF);
-    }
+    static quint64 HashOf(const char *data, int size) { return XXH3_64bits(data, size_t(size)); }
 
     int Size() const { return int(m_size); }
 
@@ -38,10 +28,10 @@ public:
         const size_t mask = m_entries.size() - 1;
         for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
             Entry &entry = m_entries[i];
-            if (!entry.used)
+            if (entry.size < 0)
                 return nullptr;
-            if (entry.hash == hash && entry.key.size() == size
-                    && std::memcmp(entry.key.constData(), data, size_t(size)) == 0)
+            if (entry.hash == hash && entry.size == size
+                    && std::memcmp(m_keys.data() + entry.offset, data, size_t(size)) == 0)
                 return &entry.value;
         }
     }
@@ -53,13 +43,14 @@ public:
             Grow();
         const size_t mask = m_entries.size() - 1;
         size_t i = size_t(hash) & mask;
-        while (m_entries[i].used)
+        while (m_entries[i].size >= 0)
             i = (i + 1) & mask;
         Entry &entry = m_entries[i];
-        entry.used = true;
         entry.hash = hash;
-        entry.key = QByteArray(data, size);
+        entry.offset = m_keys.size();
+        entry.size = size;
         entry.value = value;
+        m_keys.insert(m_keys.end(), data, data + size);
         ++m_size;
         return entry.value;
     }
@@ -68,16 +59,10 @@ private:
     struct Entry
     {
         quint64 hash = 0;
-        QByteArray key;
+        size_t offset = 0;
+        int size = -1; // -1: a free slot
         Value value{};
-        bool used = false;
     };
-
-    static quint64 Mix(quint64 x)
-    {
-        const unsigned __int128 product = static_cast<unsigned __int128>(x) * 0xA0761D6478BD642FULL;
-        return quint64(product) ^ quint64(product >> 64);
-    }
 
     void Grow()
     {
@@ -85,16 +70,17 @@ private:
         old.swap(m_entries);
         m_entries.resize(old.empty() ? 64 : old.size() * 2);
         const size_t mask = m_entries.size() - 1;
-        for (Entry &entry : old) {
-            if (!entry.used)
+        for (const Entry &entry : old) {
+            if (entry.size < 0)
                 continue;
             size_t i = size_t(entry.hash) & mask;
-            while (m_entries[i].used)
+            while (m_entries[i].size >= 0)
                 i = (i + 1) & mask;
-            m_entries[i] = std::move(entry);
+            m_entries[i] = entry;
         }
     }
 
     std::vector<Entry> m_entries;
+    std::vector<char> m_keys;
     size_t m_size = 0;
 };

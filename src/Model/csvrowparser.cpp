@@ -7,6 +7,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -146,6 +149,76 @@ CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, boo
         }
         p = next;
     }
+}
+
+namespace {
+
+#ifdef __SSE2__
+inline quint64 Bits16(__m128i bytes, char c)
+{
+    return quint64(uint(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)))));
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) inline quint64 Bits32(__m256i bytes, char c)
+{
+    return quint64(uint(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c)))));
+}
+
+__attribute__((target("avx2"))) CsvRowParser::BlockMasks MasksAvx2(const char *p, bool cr)
+{
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
+    CsvRowParser::BlockMasks masks;
+    masks.quotes = Bits32(low, '"') | (Bits32(high, '"') << 32);
+    masks.separators = Bits32(low, ';') | (Bits32(high, ';') << 32);
+    masks.lineEnds = Bits32(low, '\n') | (Bits32(high, '\n') << 32);
+    if (cr)
+        masks.lineEnds |= Bits32(low, '\r') | (Bits32(high, '\r') << 32);
+    return masks;
+}
+
+const bool s_avx2 = __builtin_cpu_supports("avx2");
+#endif
+
+CsvRowParser::BlockMasks MasksPortable(const char *p, bool cr)
+{
+    CsvRowParser::BlockMasks masks;
+#ifdef __SSE2__
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+        masks.quotes |= Bits16(bytes, '"') << (16 * i);
+        masks.separators |= Bits16(bytes, ';') << (16 * i);
+        masks.lineEnds |= (Bits16(bytes, '\n') | (cr ? Bits16(bytes, '\r') : 0)) << (16 * i);
+    }
+#else
+    for (int i = 0; i < 64; ++i) {
+        masks.quotes |= quint64(p[i] == '"') << i;
+        masks.separators |= quint64(p[i] == ';') << i;
+        masks.lineEnds |= quint64(p[i] == '\n' || (cr && p[i] == '\r')) << i;
+    }
+#endif
+    return masks;
+}
+
+} // namespace
+
+CsvRowParser::BlockMasks CsvRowParser::MasksOf(const char *block, int size, bool crLineEnds)
+{
+    char tail[64];
+    if (size < 64) {
+        // The bytes past the end may not be there to read: a copy, padded
+        // with bytes that mean nothing.
+        std::memset(tail, 'x', sizeof tail);
+        std::memcpy(tail, block, size_t(size));
+        block = tail;
+    }
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (s_avx2)
+        return MasksAvx2(block, crLineEnds);
+#endif
+    return MasksPortable(block, crLineEnds);
 }
 
 bool CsvRowParser::LooksCrOnly(const char *data, qint64 size)

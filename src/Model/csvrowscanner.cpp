@@ -8,12 +8,13 @@
 namespace {
 
 const int kChunk = 4 << 20;
+const qint64 kWindow = 2 << 20;
 const size_t kKeptSkipped = 5;
 
 } // namespace
 
 CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop,
-                             CsvRowPreparer *preparer)
+                             CsvRowPreparer *preparer, Mode mode)
     : m_file(path)
     , m_readFrom(start)
     , m_carryOffset(start)
@@ -24,6 +25,8 @@ CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, 
 {
     if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         m_size = m_file.size();
+        if (mode == Mode::Mapped)
+            m_mapped.Map(m_file.handle(), m_size);
     } else {
         m_ended = true;
         m_readFailed = true;
@@ -32,12 +35,106 @@ CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, 
 
 bool CsvRowScanner::Fill(CsvRowBatch &batch)
 {
+    // The stretch of the mapping this batch held before: its rows are done with.
+    if (batch.mappedSize > 0) {
+        m_mapped.Release(batch.mappedFrom, batch.mappedSize);
+        batch.mappedSize = 0;
+    }
     batch.offsets.clear();
     batch.ends.clear();
     batch.firstFields.clear();
     batch.fields.clear();
     if (m_preparer)
         m_preparer->Begin(batch);
+    if (m_mapped.IsMapped())
+        FillMapped(batch);
+    else
+        FillCopied(batch);
+    if (batch.offsets.empty())
+        return false;
+    batch.firstFields.push_back(int(batch.fields.size()));
+    return true;
+}
+
+bool CsvRowScanner::TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end)
+{
+    // A blank line is nothing; any other row of the wrong shape is left out,
+    // and said so.
+    const bool blank = m_row.Count() == 0 || (m_row.Count() == 1 && m_row.fields[0].size == 0);
+    if (blank || m_row.Count() != m_fieldCount) {
+        if (!blank) {
+            if (m_firstSkipped.size() < kKeptSkipped)
+                m_firstSkipped.push_back(offset);
+            ++m_skipped;
+        }
+        return false;
+    }
+    batch.offsets.push_back(offset);
+    batch.ends.push_back(end);
+    batch.firstFields.push_back(int(batch.fields.size()));
+    batch.fields.insert(batch.fields.end(), m_row.fields.begin(), m_row.fields.end());
+    if (m_preparer)
+        m_preparer->Prepare(m_row, batch);
+    return true;
+}
+
+void CsvRowScanner::FillMapped(CsvRowBatch &batch)
+{
+    // The rows are parsed where the file is mapped, without a copy: a
+    // stretch of the file a batch, its pages mapped at once and given back
+    // when the batch comes back. The fields point into the mapping, whose
+    // bytes only the preparer reads, under the guard, while they are in the
+    // cache.
+    const char *data = m_mapped.Data();
+    const char *fileEnd = data + m_size;
+    while (!m_ended && batch.offsets.empty()) {
+        const qint64 from = m_readFrom;
+        qint64 to = qMin(m_size, from + kWindow);
+        if (m_stop >= 0)
+            to = qMin(to, m_stop);
+        if (from >= to) {
+            m_ended = true;
+            break;
+        }
+        m_mapped.WillRead(from, to - from);
+        qint64 at = from;
+        const bool read = MappedFile::Guarded([&]() {
+            const char *p = data + at;
+            if (at == 0 && m_size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+                p += 3;
+            const char *next = CsvRowParser::ScanRows(
+                    p, fileEnd, data + to, true, m_crLineEnds, m_row,
+                    [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
+                        if (rowEnd - rowBegin > qint64(std::numeric_limits<int>::max()) - 64) {
+                            // A row of gigabytes is no row of a feed: counted and left out.
+                            if (m_firstSkipped.size() < kKeptSkipped)
+                                m_firstSkipped.push_back(rowBegin - data);
+                            ++m_skipped;
+                        } else {
+                            TakeRow(batch, rowBegin - data, rowEnd - data);
+                        }
+                    });
+            at = next - data;
+        });
+        if (!read) {
+            // The file shrank under the mapping: what was read of it is no
+            // longer there to be read again.
+            m_readFailed = true;
+            m_ended = true;
+            batch.offsets.clear();
+            batch.fields.clear();
+            break;
+        }
+        batch.mappedFrom = from;
+        batch.mappedSize += at - from;
+        m_readFrom = at;
+        if (m_readFrom >= m_size || (m_stop >= 0 && m_readFrom >= m_stop))
+            m_ended = true;
+    }
+}
+
+void CsvRowScanner::FillCopied(CsvRowBatch &batch)
+{
     while (!m_ended && batch.offsets.empty()) {
         // A row longer than a chunk makes the next read as long as the row,
         // so that it is scanned a bounded number of times.
@@ -68,42 +165,20 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
         const char *end = base + batch.data.size();
         if (m_carryOffset == 0 && batch.data.size() >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
             p += 3;
-        for (;;) {
-            const qint64 offset = m_carryOffset + (p - base);
-            if (m_stop >= 0 && offset >= m_stop) {
-                m_ended = true;
-                break;
-            }
-            const char *next = nullptr;
-            if (CsvRowParser::Parse(p, end, atEnd, m_crLineEnds, m_row, &next) != CsvRowParser::Result::Row)
-                break;
-            // A blank line is nothing; any other row of the wrong shape is
-            // left out, and said so.
-            const bool blank = m_row.Count() == 0 || (m_row.Count() == 1 && m_row.fields[0].size == 0);
-            if (blank || m_row.Count() != m_fieldCount) {
-                if (!blank) {
-                    if (m_firstSkipped.size() < kKeptSkipped)
-                        m_firstSkipped.push_back(offset);
-                    ++m_skipped;
-                }
-                p = next;
-                continue;
-            }
-            batch.offsets.push_back(offset);
-            batch.ends.push_back(m_carryOffset + (next - base));
-            batch.firstFields.push_back(int(batch.fields.size()));
-            batch.fields.insert(batch.fields.end(), m_row.fields.begin(), m_row.fields.end());
-            if (m_preparer)
-                m_preparer->Prepare(m_row, batch);
-            p = next;
+        // Rows that begin at the stop belong to the next reader.
+        const char *lastBegin = end;
+        if (m_stop >= 0 && m_stop - m_carryOffset < end - base) {
+            lastBegin = base + qMax<qint64>(0, m_stop - m_carryOffset);
+            m_ended = true;
         }
+        p = CsvRowParser::ScanRows(p, end, lastBegin, atEnd, m_crLineEnds, m_row,
+                                   [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
+                                       TakeRow(batch, m_carryOffset + (rowBegin - base),
+                                               m_carryOffset + (rowEnd - base));
+                                   });
         m_carryOffset += p - base;
         m_carry = QByteArray(p, int(end - p));
         if (atEnd)
             m_ended = true;
     }
-    if (batch.offsets.empty())
-        return false;
-    batch.firstFields.push_back(int(batch.fields.size()));
-    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "csvrawrow.h"
+#include "mappedfile.h"
 
 #include <memory>
 #include <vector>
@@ -25,6 +26,9 @@ struct CsvRowBatch
     std::vector<CsvField> fields; // pointing into data
     // What the scanner's preparer worked out for the rows, if it has one.
     std::unique_ptr<CsvPreparedRows> prepared;
+    // The stretch of a mapped file that the rows lie in (see CsvRowScanner).
+    qint64 mappedFrom = 0;
+    qint64 mappedSize = 0;
 
     int Rows() const { return int(offsets.size()); }
     // Makes row a view of the batch's row i.
@@ -56,8 +60,14 @@ public:
 class CsvRowScanner
 {
 public:
+    // Copied: the batch holds a copy of the file's bytes, which any thread
+    // may read. Mapped: the rows are parsed where the file is mapped, and
+    // only the preparer reads their bytes (the mapping's guard is around
+    // it); cheaper, for loads that take what they need of a row there.
+    enum class Mode { Copied, Mapped };
+
     CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop = -1,
-                  CsvRowPreparer *preparer = nullptr);
+                  CsvRowPreparer *preparer = nullptr, Mode mode = Mode::Copied);
     CsvRowScanner(const CsvRowScanner &) = delete;
     CsvRowScanner &operator=(const CsvRowScanner &) = delete;
 
@@ -71,7 +81,13 @@ public:
     bool ReadWhole() const { return !m_readFailed; }
 
 private:
+    void FillMapped(CsvRowBatch &batch);
+    void FillCopied(CsvRowBatch &batch);
+    // Adds the parsed row to the batch; false when it is left out.
+    bool TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end);
+
     QFile m_file;
+    MappedFile m_mapped;
     qint64 m_size = 0;
     qint64 m_readFrom;    // next byte to read from the file
     qint64 m_carryOffset; // file offset of the bytes carried over

@@ -21,7 +21,7 @@ public:
     // A preparer, when given, works on every row on the stream's thread as
     // it is found: work that needs nothing but the row itself goes there.
     CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds,
-                 CsvRowPreparer *preparer = nullptr);
+                 CsvRowPreparer *preparer = nullptr, CsvRowScanner::Mode mode = CsvRowScanner::Mode::Copied);
     ~CsvRowStream();
     CsvRowStream(const CsvRowStream &) = delete;
     CsvRowStream &operator=(const CsvRowStream &) = delete;
@@ -33,6 +33,8 @@ public:
     // Once Next() has returned null: what the scanner passed over.
     qint64 SkippedRows() const { return m_scanner.SkippedRows(); }
     const std::vector<qint64> &FirstSkipped() const { return m_scanner.FirstSkipped(); }
+    // False when the file could not be read to its end (it shrank meanwhile).
+    bool ReadWhole() const { return m_scanner.ReadWhole(); }
 
 private:
     void Produce();

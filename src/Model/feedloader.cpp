@@ -129,10 +129,8 @@ private:
         if (const int *number = known.Find(data, size, hash))
             return *number;
         const int number = known.Size();
-        fresh->append(CsvRawRow::Decoded(data, size));
-        // (Decoding may have used the scratch buffer: the bytes are found again.)
-        row.View(column, &data, &size, m_scratch);
         known.Insert(data, size, hash, number);
+        fresh->append(CsvRawRow::Decoded(data, size));
         return number;
     }
 
@@ -153,6 +151,7 @@ private:
 struct FeedLoader::RawCells
 {
     CsvRowStream *stream = nullptr;
+    const CsvManipulator *reader = nullptr;
     const CsvRowStream::Batch *batch = nullptr;
     const PreparedRows *prepared = nullptr;
     int index = 0;
@@ -166,7 +165,6 @@ struct FeedLoader::RawCells
             if (!batch)
                 return false;
             prepared = static_cast<const PreparedRows *>(batch->prepared.get());
-            m_rowIndex = -1;
         }
         offset = batch->offsets[size_t(index)];
         return true;
@@ -175,11 +173,16 @@ struct FeedLoader::RawCells
     bool BatchBegins() const { return index == 0; }
     const RowCells &Cells() const { return prepared->rows[size_t(index)]; }
     const RowHash &Digest(int which) const { return prepared->digests[size_t(index) * 2 + size_t(which)]; }
+    // The row's bytes lie where the file is mapped, to be read under its
+    // guard: the row is read again from the reader's mapping, which copies it.
     const CsvRawRow &Row() const
     {
-        if (m_rowIndex != index) {
-            batch->RowAt(index, m_row);
-            m_rowIndex = index;
+        if (m_rowOffset != offset) {
+            if (batch->mappedSize == 0)
+                batch->RowAt(index, m_row); // a copy of the file's bytes
+            else if (!reader->ReadMappedRow(offset, m_row, m_buffer))
+                m_row.Clear();
+            m_rowOffset = offset;
         }
         return m_row;
     }
@@ -188,7 +191,8 @@ struct FeedLoader::RawCells
 
 private:
     mutable CsvRawRow m_row;
-    mutable int m_rowIndex = -1;
+    mutable QByteArray m_buffer;
+    mutable qint64 m_rowOffset = -1;
 };
 
 FeedLoader::FeedLoader(Model &model, bool isBase, IProgress *progress)
@@ -239,10 +243,16 @@ bool FeedLoader::Run(Source *source)
     // goods of the rows found before.
     Preparer preparer(*source, m_isBase, m_baseCategoryColumn);
     CsvRowStream stream(reader->FilePath(), reader->Position(), source->header.size(), reader->CrLineEnds(),
-                        &preparer);
+                        &preparer, CsvRowScanner::Mode::Mapped);
     RawCells cells;
     cells.stream = &stream;
+    cells.reader = reader;
     const bool finished = LoadRows(cells);
+    if (finished && !stream.ReadWhole()) {
+        Revert();
+        m_model.SetError(tr("Файл %1 изменился во время загрузки: загрузите его заново").arg(source->name));
+        return false;
+    }
     const qint64 skipped = finished ? stream.SkippedRows() : 0;
 
     // Changed goods had their rows read for the exact comparison; the pages
