@@ -282,8 +282,14 @@ bool CatModel::RemoveGoodsBelow(const std::function<bool(const Good *)> &doomed,
 void CatModel::RebuildOffers(bool recursive)
 {
     offers.clear();
-    for (const Good *good : qAsConst(goods))
-        offers.insert(good->offer);
+    // The goods of a category come in runs of one offer: one insertion a run.
+    const Offer *last = nullptr;
+    for (const Good *good : qAsConst(goods)) {
+        if (good->offer != last) {
+            last = good->offer;
+            offers.insert(good->offer);
+        }
+    }
     if (!recursive)
         return;
     for (CatModel *child : qAsConst(children))

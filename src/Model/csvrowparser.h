@@ -80,12 +80,13 @@ const char *CsvRowParser::ScanRows(const char *begin, const char *end, const cha
             const char *at = block + bit;
             const int from = fieldBegin > block ? int(fieldBegin - block) : 0;
             const quint64 before = (bit == 0 ? 0 : (~quint64(0) >> (64 - bit))) & (~quint64(0) << from);
-            CsvField field;
+            // The field is written where it stays, member by member: a field
+            // built aside and copied whole would wait on its own stores.
+            CsvField &field = row.fields.emplace_back();
             field.data = fieldBegin;
             field.quoted = quoteInField || (masks.quotes & before) != 0;
             if (masks.separators >> bit & 1) {
                 field.size = int(at - fieldBegin);
-                row.fields.push_back(field);
                 fieldBegin = at + 1;
                 quoteInField = false;
                 continue;
@@ -95,7 +96,6 @@ const char *CsvRowParser::ScanRows(const char *begin, const char *end, const cha
             if (!crLineEnds && at > fieldBegin && at[-1] == '\r')
                 --fieldEnd;
             field.size = int(fieldEnd - fieldBegin);
-            row.fields.push_back(field);
             onRow(row, rowBegin, at + 1);
             row.Clear();
             rowBegin = fieldBegin = at + 1;

@@ -172,6 +172,12 @@ struct FeedLoader::RawCells
     // True when the batch just taken is a new one (its first row is current).
     bool BatchBegins() const { return index == 0; }
     const RowCells &Cells() const { return prepared->rows[size_t(index)]; }
+    // The cells of a row further on in the batch, or null.
+    const RowCells *Ahead(int rows) const
+    {
+        const size_t at = size_t(index + rows);
+        return at < prepared->rows.size() ? &prepared->rows[at] : nullptr;
+    }
     const RowHash &Digest(int which) const { return prepared->digests[size_t(index) * 2 + size_t(which)]; }
     // The row's bytes lie where the file is mapped, to be read under its
     // guard: the row is read again from the reader's mapping, which copies it.
@@ -387,6 +393,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
             m_offerTexts += prepared.newOffers;
             m_vendorTexts += prepared.newVendors;
         }
+        FetchAhead(cells);
         LoadRow(cells, cells.offset);
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
@@ -397,6 +404,30 @@ bool FeedLoader::LoadRows(RawCells &cells)
         hasRow = cells.Next();
     }
     return true;
+}
+
+void FeedLoader::FetchAhead(const RawCells &cells)
+{
+    // The goods lists of two thousand categories do not stay in the cache
+    // while a million goods are made: the category of a row a few rows on,
+    // its list and the list's end are fetched before they are needed.
+    const auto nodeOf = [this](const RowCells *row) -> const CatModel * {
+        if (!row || row->category < 0)
+            return nullptr;
+        const size_t slot = m_fileOffer ? 0 : size_t(row->offer);
+        if (slot >= m_nodes.size() || size_t(row->category) >= m_nodes[slot].size())
+            return nullptr;
+        const CatModel *node = m_nodes[slot][size_t(row->category)];
+        return node == kUnresolvedNode ? nullptr : node;
+    };
+    if (const CatModel *node = nodeOf(cells.Ahead(12)))
+        __builtin_prefetch(&node->goods);
+    if (const CatModel *node = nodeOf(cells.Ahead(6)))
+        __builtin_prefetch(*reinterpret_cast<void *const *>(&node->goods));
+    if (const CatModel *node = nodeOf(cells.Ahead(3))) {
+        const auto *list = *reinterpret_cast<const QListData::Data *const *>(&node->goods);
+        __builtin_prefetch(list->array + list->end);
+    }
 }
 
 void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)

@@ -60,6 +60,7 @@ private:
 
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
+    void FetchAhead(const RawCells &cells);
     // True when the base row matched a loaded good; the row then leaves no good.
     bool MatchBase(const Good &candidate, const RawCells &cells);
 
