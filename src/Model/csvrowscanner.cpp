@@ -81,8 +81,8 @@ bool CsvRowScanner::TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end)
 void CsvRowScanner::FillMapped(CsvRowBatch &batch)
 {
     // The rows are parsed where the file is mapped, without a copy: a
-    // stretch of the file a batch, its pages mapped at once and given back
-    // when the batch comes back. The fields point into the mapping, whose
+    // stretch of the file a batch, its pages given back when the batch
+    // comes back (the system maps them a few at a time as they are read). The fields point into the mapping, whose
     // bytes only the preparer reads, under the guard, while they are in the
     // cache.
     const char *data = m_mapped.Data();
@@ -96,7 +96,6 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
             m_ended = true;
             break;
         }
-        m_mapped.WillRead(from, to - from);
         qint64 at = from;
         const bool read = MappedFile::Guarded([&]() {
             const char *p = data + at;

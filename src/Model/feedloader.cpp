@@ -151,7 +151,6 @@ private:
 struct FeedLoader::RawCells
 {
     CsvRowStream *stream = nullptr;
-    const CsvManipulator *reader = nullptr;
     const CsvRowStream::Batch *batch = nullptr;
     const PreparedRows *prepared = nullptr;
     int index = 0;
@@ -179,15 +178,12 @@ struct FeedLoader::RawCells
         return at < prepared->rows.size() ? &prepared->rows[at] : nullptr;
     }
     const RowHash &Digest(int which) const { return prepared->digests[size_t(index) * 2 + size_t(which)]; }
-    // The row's bytes lie where the file is mapped, to be read under its
-    // guard: the row is read again from the reader's mapping, which copies it.
+    // The row's own cells. Their bytes may lie where the file is mapped:
+    // read them only under the mapping's guard (see LoadRows).
     const CsvRawRow &Row() const
     {
         if (m_rowOffset != offset) {
-            if (batch->mappedSize == 0)
-                batch->RowAt(index, m_row); // a copy of the file's bytes
-            else if (!reader->ReadMappedRow(offset, m_row, m_buffer))
-                m_row.Clear();
+            batch->RowAt(index, m_row);
             m_rowOffset = offset;
         }
         return m_row;
@@ -197,7 +193,6 @@ struct FeedLoader::RawCells
 
 private:
     mutable CsvRawRow m_row;
-    mutable QByteArray m_buffer;
     mutable qint64 m_rowOffset = -1;
 };
 
@@ -252,9 +247,8 @@ bool FeedLoader::Run(Source *source)
                         &preparer, CsvRowScanner::Mode::Mapped);
     RawCells cells;
     cells.stream = &stream;
-    cells.reader = reader;
     const bool finished = LoadRows(cells);
-    if (finished && !stream.ReadWhole()) {
+    if (finished && (!stream.ReadWhole() || m_readFailed)) {
         Revert();
         m_model.SetError(tr("Файл %1 изменился во время загрузки: загрузите его заново").arg(source->name));
         return false;
@@ -382,7 +376,10 @@ bool FeedLoader::LoadRows(RawCells &cells)
     if (m_source->offerColumn >= 0 || !hasRow) {
         m_source->offerName = QString::fromUtf8(Source::kMixedOffers);
     } else {
-        m_fileOffer = Touch(OfferOfFile(QStringList() << cells.Text(m_source->urlColumn)));
+        // (The first row is read again through the reader, which reads the
+        // mapping under its guard.)
+        const QStringList first = m_source->reader->RowAt(cells.offset);
+        m_fileOffer = Touch(OfferOfFile(QStringList() << Good::Cell(first, m_source->urlColumn)));
         m_source->offerName = m_fileOffer->name;
     }
 
@@ -394,7 +391,14 @@ bool FeedLoader::LoadRows(RawCells &cells)
             m_vendorTexts += prepared.newVendors;
         }
         FetchAhead(cells);
-        LoadRow(cells, cells.offset);
+        if (!m_isBase) {
+            LoadRow(cells, cells.offset);
+        } else if (!MappedFile::Guarded([&]() { LoadRow(cells, cells.offset); })) {
+            // A base row is compared with its own cells, read where the file
+            // is mapped: the file shrank under the load.
+            m_readFailed = true;
+            return true;
+        }
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
             const QString text = tr("Загрузка %1: загружено %2 товаров.").arg(m_source->name).arg(m_rowCount);
@@ -544,7 +548,7 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
         // pages around its row: they are given back now and then, or the
         // whole feed would stay in memory.
         CsvManipulator *other = existing->source->reader.get();
-        if (++m_exactReads % 2048 == 0)
+        if (++m_exactReads % 512 == 0)
             other->ReleaseMapped();
         static const CsvRawRow s_emptyRow;
         const CsvRawRow *otherRow = other->ScanAt(existing->rowOffset);
@@ -557,7 +561,7 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
     m_statusChanges.emplace_back(existing, existing->status);
     if (same) {
         existing->status = kIdenticalMark;
-        m_touched.append(existing->category);
+        m_touched.insert(existing->category);
         m_keyMap.Remove(found);
     } else {
         existing->status = Changed;
@@ -643,13 +647,8 @@ Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
 
 void FeedLoader::Finish()
 {
-    QSet<CatModel *> swept;
-    for (CatModel *node : qAsConst(m_touched)) {
-        if (swept.contains(node))
-            continue;
-        swept.insert(node);
+    for (CatModel *node : qAsConst(m_touched))
         node->RemoveGoodsIf([](const Good *good) { return good->status == kIdenticalMark; });
-    }
     CatModel &root = m_model.Root();
     if (m_isBase)
         root.Prune();

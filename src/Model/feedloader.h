@@ -86,6 +86,7 @@ private:
     CatModel *m_newTree = nullptr;
     Offer *m_fileOffer = nullptr;
     int m_rowCount = 0;
+    bool m_readFailed = false; // the feed shrank while it was read
     int m_offerCount = 0; // offers of the model before the load
 
     struct OfferSnapshot
@@ -114,7 +115,7 @@ private:
     int m_baseCategoryColumn = -1;
     DigestMap m_keyMap;
     QHash<const Source *, ColumnPairs> m_pairs;
-    QVector<CatModel *> m_touched;
+    QSet<CatModel *> m_touched; // categories holding goods found identical
     int m_exactReads = 0;
     QByteArray m_offerUtf8;
     const Offer *m_offerOfUtf8 = nullptr;

@@ -14,10 +14,6 @@
 #include <unistd.h>
 #endif
 
-#ifndef MADV_POPULATE_READ
-#define MADV_POPULATE_READ 22
-#endif
-
 namespace {
 
 #ifdef Q_OS_UNIX
@@ -113,24 +109,6 @@ void MappedFile::Unmap()
     m_data = nullptr;
     m_size = 0;
     m_ownFd = -1;
-}
-
-void MappedFile::WillRead(qint64 from, qint64 size) const
-{
-#ifdef Q_OS_UNIX
-    if (!m_data || from >= m_size || size <= 0)
-        return;
-    // Whole pages: the stretch's first page begins at or before it.
-    const qint64 page = ::sysconf(_SC_PAGESIZE);
-    const qint64 begin = from / page * page;
-    const qint64 end = qMin(m_size, from + size);
-    // Older systems do not know the request; the pages then come one fault
-    // at a time, as without it.
-    ::madvise(const_cast<char *>(m_data) + begin, size_t(end - begin), MADV_POPULATE_READ);
-#else
-    Q_UNUSED(from)
-    Q_UNUSED(size)
-#endif
 }
 
 void MappedFile::Release(qint64 from, qint64 size) const

@@ -36,9 +36,6 @@ public:
         return Run([](void *context) { (*static_cast<Work *>(context))(); }, &work);
     }
 
-    // Makes the system map the pages of a stretch at once, ahead of reading
-    // it from start to end, instead of one fault after another.
-    void WillRead(qint64 from, qint64 size) const;
     // Gives the pages of a stretch back: the file stays mapped, and is read
     // again from the system's cache when it is touched again.
     void Release(qint64 from, qint64 size) const;
