@@ -27,6 +27,7 @@ CsvManipulator::CsvManipulator()
 {
     m_sequential.readSize = kSequentialBlock;
     m_random.readSize = kRandomBlock;
+    m_read.readSize = kRandomBlock;
 }
 
 CsvManipulator::~CsvManipulator()
@@ -180,6 +181,10 @@ bool CsvManipulator::Close()
     m_random.data.clear();
     m_sequentialRow.Clear();
     m_randomRow.Clear();
+    m_readRow.Clear();
+    m_read.data.clear();
+    m_read.offset = -1;
+    m_read.length = 0;
     return ok;
 }
 
@@ -479,6 +484,16 @@ const CsvRawRow *CsvManipulator::ScanAt(qint64 offset)
     const bool ok = ScanRow(m_random, offset, m_randomRow, &end);
     m_position = end;
     return ok ? &m_randomRow : nullptr;
+}
+
+const CsvRawRow *CsvManipulator::ReadAt(qint64 offset)
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    if (!OwnerAllows())
+        return nullptr;
+    qint64 end = offset;
+    const bool ok = ScanRow(m_read, offset, m_readRow, &end);
+    return ok ? &m_readRow : nullptr;
 }
 
 void CsvManipulator::WriteHeader(const QStringList &header)

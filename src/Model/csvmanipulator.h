@@ -60,6 +60,10 @@ public:
     // row stays valid until the next scan; only the thread that runs the
     // operation may use it.
     const CsvRawRow *ScanAt(qint64 offset);
+    // The same, read from the file rather than its mapping: for rows read
+    // here and there through a long operation, whose mapped pages would pile
+    // up in the process's memory (the system maps a stretch around each).
+    const CsvRawRow *ReadAt(qint64 offset);
 
     // The path of the open file.
     QString FilePath() const;
@@ -128,8 +132,10 @@ private:
     qint64 m_lastReadEnd = -1;
     Block m_sequential;
     Block m_random;
+    Block m_read;
     CsvRawRow m_sequentialRow;
     CsvRawRow m_randomRow;
+    CsvRawRow m_readRow;
     QByteArray m_output;
     MappedFile m_mapped; // the file mapped for random reads, when it can be
     bool m_writeFailed = false;

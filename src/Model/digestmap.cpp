@@ -11,10 +11,12 @@ static_assert(std::is_trivially_copyable<DigestMap::Entry>::value, "entries are 
 
 namespace {
 
+// The table is at most four fifths full: short probes, and a third less
+// memory than a half-full one.
 size_t TableSizeFor(size_t count)
 {
     size_t size = 16;
-    while (size < count * 2)
+    while (size * 4 < count * 5)
         size *= 2;
     return size;
 }
@@ -24,11 +26,13 @@ size_t TableSizeFor(size_t count)
 DigestMap::~DigestMap()
 {
     Free(m_entries, m_capacity);
+    Free(m_cells, m_capacity);
 }
 
-DigestMap::Entry *DigestMap::Allocate(size_t count)
+template<typename T>
+T *DigestMap::Allocate(size_t count)
 {
-    const size_t bytes = count * sizeof(Entry);
+    const size_t bytes = count * sizeof(T);
 #ifdef Q_OS_LINUX
     // A table of a million goods spans many pages; large pages spare the
     // lookups most of their address translation misses.
@@ -36,47 +40,53 @@ DigestMap::Entry *DigestMap::Allocate(size_t count)
         void *memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (memory != MAP_FAILED) {
             ::madvise(memory, bytes, MADV_HUGEPAGE);
-            return static_cast<Entry *>(memory); // anonymous pages arrive zeroed: every entry unused
+            return static_cast<T *>(memory); // anonymous pages arrive zeroed: every entry free
         }
     }
 #endif
-    return static_cast<Entry *>(std::calloc(count, sizeof(Entry)));
+    return static_cast<T *>(std::calloc(count, sizeof(T)));
 }
 
-void DigestMap::Free(Entry *entries, size_t count)
+template<typename T>
+void DigestMap::Free(T *items, size_t count)
 {
-    if (!entries)
+    if (!items)
         return;
 #ifdef Q_OS_LINUX
-    const size_t bytes = count * sizeof(Entry);
+    const size_t bytes = count * sizeof(T);
     if (bytes >= (size_t(2) << 20)) {
-        ::munmap(entries, bytes);
+        ::munmap(items, bytes);
         return;
     }
 #endif
-    std::free(entries);
+    std::free(items);
 }
 
 void DigestMap::Reserve(int count)
 {
-    if (size_t(count) * 2 <= m_capacity)
+    if (TableSizeFor(size_t(count)) <= m_capacity)
         return;
-    Entry *old = m_entries;
+    Entry *oldEntries = m_entries;
+    RowHash *oldCells = m_cells;
     const size_t oldCapacity = m_capacity;
     m_capacity = TableSizeFor(size_t(count));
-    m_entries = Allocate(m_capacity);
+    m_entries = Allocate<Entry>(m_capacity);
+    m_cells = m_withCells ? Allocate<RowHash>(m_capacity) : nullptr;
     m_used = 0;
     m_size = 0;
     for (size_t i = 0; i < oldCapacity; ++i) {
-        const Entry &entry = old[i];
-        if (entry.used && entry.good) {
+        const Entry &entry = oldEntries[i];
+        if (entry.good && entry.good != Removed()) {
             Entry *slot = Slot(entry.key);
             *slot = entry;
+            if (m_cells)
+                m_cells[slot - m_entries] = oldCells[i];
             ++m_used;
             ++m_size;
         }
     }
-    Free(old, oldCapacity);
+    Free(oldEntries, oldCapacity);
+    Free(oldCells, oldCapacity);
 }
 
 DigestMap::Entry *DigestMap::Slot(const RowHash &key)
@@ -84,7 +94,7 @@ DigestMap::Entry *DigestMap::Slot(const RowHash &key)
     const size_t mask = m_capacity - 1;
     for (size_t i = size_t(key.a) & mask;; i = (i + 1) & mask) {
         Entry &entry = m_entries[i];
-        if (!entry.used || entry.key == key)
+        if (!entry.good || entry.key == key)
             return &entry;
     }
 }
@@ -94,7 +104,7 @@ DigestMap::Entry *DigestMap::Find(const RowHash &key)
     if (!m_entries)
         return nullptr;
     Entry *entry = Slot(key);
-    return entry->used && entry->good ? entry : nullptr;
+    return entry->good && entry->good != Removed() ? entry : nullptr;
 }
 
 void DigestMap::Grow()
@@ -104,19 +114,19 @@ void DigestMap::Grow()
 
 DigestMap::Entry *DigestMap::Insert(const RowHash &key, Good *good, bool *inserted)
 {
-    if (size_t(m_used + 1) * 2 > m_capacity)
+    if (TableSizeFor(size_t(m_used + 1)) > m_capacity)
         Grow();
     Entry *entry = Slot(key);
-    if (entry->used && entry->good) {
+    if (entry->good && entry->good != Removed()) {
         *inserted = false;
         return entry;
     }
-    if (!entry->used)
+    if (!entry->good)
         ++m_used;
-    entry->used = true;
     entry->key = key;
     entry->good = good;
-    entry->cells = RowHash();
+    if (m_cells)
+        m_cells[entry - m_entries] = RowHash();
     ++m_size;
     *inserted = true;
     return entry;
@@ -124,8 +134,8 @@ DigestMap::Entry *DigestMap::Insert(const RowHash &key, Good *good, bool *insert
 
 void DigestMap::Remove(Entry *entry)
 {
-    if (entry && entry->good) {
-        entry->good = nullptr;
+    if (entry && entry->good && entry->good != Removed()) {
+        entry->good = Removed();
         --m_size;
     }
 }

@@ -9,17 +9,17 @@ struct Good;
 // Goods by the digest of their identity key, for the duplicate removal and
 // the base load that follows it: one flat table, so that a lookup among a
 // million goods costs one memory access instead of a walk through separately
-// allocated nodes. Each entry also holds the digest of the good's compared
-// cells. A removed entry keeps its place and no longer matches.
+// allocated nodes. A base load also keeps the digest of each good's compared
+// cells, in a second table beside the first (only then: a plain duplicate
+// removal spares the memory). A removed entry keeps its place and no longer
+// matches.
 class DigestMap
 {
 public:
     struct Entry
     {
         RowHash key;
-        RowHash cells;
-        Good *good = nullptr;
-        bool used = false;
+        Good *good = nullptr; // null: a free slot; see Removed()
     };
 
     DigestMap() = default;
@@ -35,11 +35,15 @@ public:
     void Swap(DigestMap &other) noexcept
     {
         std::swap(m_entries, other.m_entries);
+        std::swap(m_cells, other.m_cells);
+        std::swap(m_withCells, other.m_withCells);
         std::swap(m_capacity, other.m_capacity);
         std::swap(m_size, other.m_size);
         std::swap(m_used, other.m_used);
     }
 
+    // Keep the digests of the compared cells too; before the first Insert().
+    void KeepCells() { m_withCells = true; }
     void Reserve(int count);
     // The entry of the key, or null when there is none (or it was removed).
     Entry *Find(const RowHash &key);
@@ -47,6 +51,8 @@ public:
     // inserted tells which.
     Entry *Insert(const RowHash &key, Good *good, bool *inserted);
     void Remove(Entry *entry);
+    // The digest of the compared cells of an entry (KeepCells() only).
+    RowHash &Cells(const Entry *entry) { return m_cells[entry - m_entries]; }
     int Size() const { return m_size; }
     Good *Value(const RowHash &key)
     {
@@ -55,14 +61,19 @@ public:
     }
 
 private:
+    static Good *Removed() { return reinterpret_cast<Good *>(quintptr(1)); }
     Entry *Slot(const RowHash &key);
     void Grow();
 
-    static Entry *Allocate(size_t count);
-    static void Free(Entry *entries, size_t count);
+    template<typename T>
+    static T *Allocate(size_t count);
+    template<typename T>
+    static void Free(T *items, size_t count);
 
     Entry *m_entries = nullptr; // a power of two of them
+    RowHash *m_cells = nullptr; // as many, with KeepCells()
+    bool m_withCells = false;
     size_t m_capacity = 0;
     int m_size = 0;
-    int m_used = 0;
+    int m_used = 0; // entries and removed ones
 };

@@ -21,12 +21,15 @@ bool DuplicateRemover::Run(CatModel *root, IProgress *reportTo)
     processedCount = 0;
     cancelled = false;
     progress = reportTo;
+    if (comparedCells)
+        seenKeys.KeepCells();
     DigestAhead(root);
-    seenKeys.Reserve(int(m_ahead.size()));
+    seenKeys.Reserve(int(m_aheadFlags.size()));
     m_next = 0;
     root->QueryGoods(this, nullptr, true);
-    m_ahead.clear();
-    m_ahead.shrink_to_fit();
+    m_aheadKeys = std::vector<RowHash>();
+    m_aheadCells = std::vector<RowHash>();
+    m_aheadFlags = std::vector<uchar>();
     return !cancelled;
 }
 
@@ -35,7 +38,10 @@ void DuplicateRemover::DigestAhead(CatModel *root)
     QList<Good *> walk;
     DefaultGoodQueryObject collect(&walk);
     root->QueryGoods(&collect, nullptr, true);
-    m_ahead.assign(size_t(walk.size()), Digests());
+    m_aheadKeys.assign(size_t(walk.size()), RowHash());
+    m_aheadFlags.assign(size_t(walk.size()), 0);
+    if (comparedCells)
+        m_aheadCells.assign(size_t(walk.size()), RowHash());
 
     struct Item
     {
@@ -79,30 +85,54 @@ void DuplicateRemover::DigestAhead(CatModel *root)
         begin = end;
     }
 
+    // A stretch's rows are digested as the scanner finds them, where the
+    // file is mapped and while each row is in the cache; rows of the file
+    // that are not in the tree are passed over. A good whose row is not
+    // reached here is read on its own during the walk.
+    class StretchDigester final : public CsvRowPreparer
+    {
+    public:
+        StretchDigester(DuplicateRemover &remover, const std::vector<Item> &items, const Stretch &stretch,
+                        const QList<Good *> &walk, Context &context, const ComparedCells *compared)
+            : m_remover(remover)
+            , m_items(items)
+            , m_next(stretch.first)
+            , m_last(stretch.last)
+            , m_walk(walk)
+            , m_context(context)
+            , m_compared(compared)
+        {
+        }
+        void Begin(CsvRowBatch &) override {}
+        void Prepare(const CsvRawRow &row, CsvRowBatch &batch) override
+        {
+            const qint64 offset = batch.offsets.back();
+            while (m_next < m_last && m_items[m_next].offset < offset)
+                ++m_next;
+            if (m_next < m_last && m_items[m_next].offset == offset) {
+                const int index = m_items[m_next].index;
+                m_remover.Store(size_t(index), m_remover.DigestRow(m_context, m_walk.at(index), &row, m_compared));
+                ++m_next;
+            }
+        }
+
+    private:
+        DuplicateRemover &m_remover;
+        const std::vector<Item> &m_items;
+        size_t m_next;
+        const size_t m_last;
+        const QList<Good *> &m_walk;
+        Context &m_context;
+        const ComparedCells *m_compared;
+    };
     const auto digestStretch = [&](const Stretch &stretch, Context &context) {
         const Source *source = items[stretch.first].source;
+        StretchDigester digester(*this, items, stretch, walk, context,
+                                 comparedCells ? &comparedCells(source) : nullptr);
         CsvRowScanner scanner(source->reader->FilePath(), items[stretch.first].offset, source->header.size(),
-                              source->reader->CrLineEnds(), stretch.stop);
-        const ComparedCells *compared = comparedCells ? &comparedCells(source) : nullptr;
+                              source->reader->CrLineEnds(), stretch.stop, &digester, CsvRowScanner::Mode::Mapped);
         CsvRowBatch batch;
-        CsvRawRow row;
-        bool filled = scanner.Fill(batch);
-        int at = 0;
-        for (size_t i = stretch.first; i < stretch.last && filled; ++i) {
-            // Rows not in the tree are passed over; a good whose row is not
-            // reached here is read on its own during the walk.
-            while (filled && (at >= batch.Rows() || batch.offsets[size_t(at)] < items[i].offset)) {
-                if (at >= batch.Rows()) {
-                    filled = scanner.Fill(batch);
-                    at = 0;
-                } else {
-                    ++at;
-                }
-            }
-            if (!filled || batch.offsets[size_t(at)] != items[i].offset)
-                continue;
-            batch.RowAt(at, row);
-            m_ahead[size_t(items[i].index)] = DigestRow(context, walk.at(items[i].index), &row, nullptr, compared);
+        while (scanner.Fill(batch)) {
         }
     };
 
@@ -119,19 +149,23 @@ void DuplicateRemover::DigestAhead(CatModel *root)
     helper.Join();
 }
 
+void DuplicateRemover::Store(size_t index, const Digests &digests)
+{
+    m_aheadKeys[index] = digests.key;
+    if (!m_aheadCells.empty())
+        m_aheadCells[index] = digests.cells;
+    m_aheadFlags[index] = uchar(kReady | (digests.unique ? kUnique : 0));
+}
+
 DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Good *good, const CsvRawRow *raw,
-                                                      const QStringList *row, const ComparedCells *compared) const
+                                                      const ComparedCells *compared) const
 {
     const Source &source = *good->source;
     Digests digests;
-    digests.ready = true;
     IdTemplate storage;
     const IdTemplate *tpl = GoodIdentity::TemplateOf(
             *good,
-            [&]() {
-                return row ? Good::Cell(*row, source.idTplColumn) : (raw ? raw->Text(source.idTplColumn) : QString());
-            },
-            &storage);
+            [&]() { return raw ? raw->Text(source.idTplColumn) : QString(); }, &storage);
     if (tpl->shape == IdTemplate::Unique) {
         digests.unique = true;
         return digests;
@@ -145,30 +179,28 @@ DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Go
     columns.id = source.idColumn;
     columns.name = source.nameColumn;
     const QString offerName = good->offer ? good->offer->name : QString();
-    bool digested;
-    if (row)
-        digested = IdentityKey::Digest(*tpl, ListCellView{row}, columns, offerName, context.offerUtf8,
-                                       quintptr(good), &digests.key);
-    else
-        digested = IdentityKey::Digest(*tpl, RawCellView{raw}, columns, offerName, context.offerUtf8,
-                                       quintptr(good), &digests.key);
+    const bool digested = IdentityKey::Digest(*tpl, RawCellView{raw}, columns, offerName, context.offerUtf8,
+                                              quintptr(good), &digests.key);
     if (!digested) {
         digests.unique = true;
         return digests;
     }
     if (compared)
-        digests.cells = row ? compared->Digest(*row) : compared->Digest(raw, context.scratch);
+        digests.cells = compared->Digest(raw, context.scratch);
     return digests;
 }
 
 bool DuplicateRemover::Keep(Good *good)
 {
     Digests digests;
-    if (m_next < m_ahead.size() && m_ahead[m_next].ready) {
-        digests = m_ahead[m_next];
+    if (m_next < m_aheadFlags.size() && (m_aheadFlags[m_next] & kReady)) {
+        digests.key = m_aheadKeys[m_next];
+        if (!m_aheadCells.empty())
+            digests.cells = m_aheadCells[m_next];
+        digests.unique = m_aheadFlags[m_next] & kUnique;
     } else {
         const ComparedCells *compared = comparedCells ? &comparedCells(good->source) : nullptr;
-        digests = DigestRow(m_context, good, good->source->reader->ScanAt(good->rowOffset), nullptr, compared);
+        digests = DigestRow(m_context, good, good->source->reader->ReadAt(good->rowOffset), compared);
     }
     ++m_next;
     if (digests.unique)
@@ -177,7 +209,8 @@ bool DuplicateRemover::Keep(Good *good)
     DigestMap::Entry *entry = seenKeys.Insert(digests.key, good, &inserted);
     if (!inserted)
         return false;
-    entry->cells = digests.cells;
+    if (comparedCells)
+        seenKeys.Cells(entry) = digests.cells;
     return true;
 }
 

@@ -57,8 +57,8 @@ private:
         RowHash key;
         RowHash cells;
         bool unique = false; // the key holds the good's own number
-        bool ready = false;
     };
+    enum AheadFlags : uchar { kReady = 1, kUnique = 2 };
 
     // Reads the rows of the tree's goods in the order of their files, on a
     // second thread, and digests them ahead of the walk: a walk in category
@@ -71,14 +71,20 @@ private:
         QByteArray offerUtf8;
         QByteArray scratch;
     };
-    // The digests of a good from its row (raw or decoded, whichever is given).
-    Digests DigestRow(Context &context, const Good *good, const CsvRawRow *raw, const QStringList *row,
+    // The digests of a good from its row (null when it cannot be read).
+    Digests DigestRow(Context &context, const Good *good, const CsvRawRow *raw,
                       const ComparedCells *compared) const;
+    // Keeps the digests of the good at a place of the walk.
+    void Store(size_t index, const Digests &digests);
     // True when the good's key is not a duplicate; the good is then kept.
     bool Keep(Good *good);
     void ReportProgress();
 
     Context m_context;
-    std::vector<Digests> m_ahead; // in walk order
+    // The digests read ahead, in walk order: keys, compared cells (for a
+    // base load only) and flags, in arrays of their own to spare memory.
+    std::vector<RowHash> m_aheadKeys;
+    std::vector<RowHash> m_aheadCells;
+    std::vector<uchar> m_aheadFlags;
     size_t m_next = 0;
 };

@@ -538,20 +538,18 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
 
     Good *existing = found->good;
     const ColumnPairs &pairs = PairsWith(existing->source);
+    const RowHash &foundCells = m_keyMap.Cells(found);
     bool same = pairs.base.whole && (cells.Cells().digested & CellsReady)
-            ? cells.Digest(1) == found->cells
-            : pairs.base.Digest(&cells.Row(), m_scratch) == found->cells;
+            ? cells.Digest(1) == foundCells
+            : pairs.base.Digest(&cells.Row(), m_scratch) == foundCells;
     if (!same) {
         // Digests differ when the bytes do; the texts may still be equal
         // (quoting, invalid UTF-8), so the rows are compared cell by cell.
-        // These rows lie all over the feed, and each read maps a stretch of
-        // pages around its row: they are given back now and then, or the
-        // whole feed would stay in memory.
+        // These rows lie all over the feed: they are read from the file, not
+        // from its mapping, whose pages would pile up in memory.
         CsvManipulator *other = existing->source->reader.get();
-        if (++m_exactReads % 512 == 0)
-            other->ReleaseMapped();
         static const CsvRawRow s_emptyRow;
-        const CsvRawRow *otherRow = other->ScanAt(existing->rowOffset);
+        const CsvRawRow *otherRow = other->ReadAt(existing->rowOffset);
         if (!otherRow)
             otherRow = &s_emptyRow;
         same = true;

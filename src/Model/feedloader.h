@@ -116,7 +116,6 @@ private:
     DigestMap m_keyMap;
     QHash<const Source *, ColumnPairs> m_pairs;
     QSet<CatModel *> m_touched; // categories holding goods found identical
-    int m_exactReads = 0;
     QByteArray m_offerUtf8;
     const Offer *m_offerOfUtf8 = nullptr;
 };
