@@ -178,6 +178,11 @@ struct FeedLoader::RawCells
         return at < prepared->rows.size() ? &prepared->rows[at] : nullptr;
     }
     const RowHash &Digest(int which) const { return prepared->digests[size_t(index) * 2 + size_t(which)]; }
+    // The same of a row further on (which Ahead() gave).
+    const RowHash &DigestAhead(int rows, int which) const
+    {
+        return prepared->digests[size_t(index + rows) * 2 + size_t(which)];
+    }
     // The row's own cells. Their bytes may lie where the file is mapped:
     // read them only under the mapping's guard (see LoadRows).
     const CsvRawRow &Row() const
@@ -412,6 +417,19 @@ bool FeedLoader::LoadRows(RawCells &cells)
 
 void FeedLoader::FetchAhead(const RawCells &cells)
 {
+    // A base row's key is looked up in a table of a million and leads to a
+    // good anywhere in memory: the entry of a row a few rows on is fetched
+    // ahead, then its good.
+    if (m_isBase) {
+        const RowCells *row = cells.Ahead(8);
+        if (row && (row->digested & KeyReady))
+            m_keyMap.Prefetch(cells.DigestAhead(8, 0));
+        row = cells.Ahead(4);
+        if (row && (row->digested & KeyReady)) {
+            if (const DigestMap::Entry *entry = m_keyMap.Find(cells.DigestAhead(4, 0)))
+                __builtin_prefetch(entry->good);
+        }
+    }
     // The goods lists of two thousand categories do not stay in the cache
     // while a million goods are made: the category of a row a few rows on,
     // its list and the list's end are fetched before they are needed.
