@@ -649,6 +649,10 @@
         <source>В файле %1 повторяются столбцы %2: читается только первый из одноимённых</source>
         <translation>The file %1 repeats the columns %2: only the first of each name is read</translation>
     </message>
+    <message>
+        <source>Файл %1 изменился во время загрузки: загрузите его заново</source>
+        <translation>The file %1 changed while it was being loaded: load it again</translation>
+    </message>
 </context>
 <context>
     <name>FiltersLabel</name>
