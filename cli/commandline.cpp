@@ -100,44 +100,44 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
             inlineValue = true;
         }
 
+        // The value of an option: after "=" or in the next argument ("--add
+        // --save x" is a forgotten value, not a file named "--save").
+        const auto takeValue = [&]() {
+            if (inlineValue)
+                return true;
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
+                return false;
+            value = arguments.at(++i);
+            return true;
+        };
+        bool *flag = nullptr;
+        if (name == QLatin1String("--quiet") || name == QLatin1String("-q"))
+            flag = &m_quiet;
+        else if (name == QLatin1String("--strict"))
+            flag = &m_strict;
+        else if (name == QLatin1String("--upload-insecure"))
+            flag = &m_insecureUploads;
+
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             return Help;
         } else if (name == QLatin1String("--version")) {
             return Version;
-        } else if (name == QLatin1String("--quiet") || name == QLatin1String("-q")) {
+        } else if (flag) {
             if (inlineValue)
                 return Fail(tr("Параметр %1 не принимает значения").arg(name));
-            m_quiet = true;
-            continue;
-        } else if (name == QLatin1String("--strict")) {
-            if (inlineValue)
-                return Fail(tr("Параметр %1 не принимает значения").arg(name));
-            m_strict = true;
+            *flag = true;
             continue;
         } else if (name == QLatin1String("--max-delete")) {
-            if (!inlineValue) {
-                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
-                    return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ПРОЦЕНТ")));
-                value = arguments.at(++i);
-            }
+            if (!takeValue())
+                return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ПРОЦЕНТ")));
             bool number = false;
             const double percent = value.toDouble(&number);
             if (!number || percent < 0 || percent > 100)
                 return Fail(tr("Параметру %1 нужно число от 0 до 100, а не «%2»").arg(name, value));
             m_maxDelete = percent;
             continue;
-        } else if (name == QLatin1String("--upload-insecure")) {
-            if (inlineValue)
-                return Fail(tr("Параметр %1 не принимает значения").arg(name));
-            m_insecureUploads = true;
-            continue;
         } else if (name == QLatin1String("--upload-key")) {
-            if (!inlineValue) {
-                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
-                    return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ФАЙЛ")));
-                value = arguments.at(++i);
-            }
-            if (value.isEmpty())
+            if (!takeValue() || value.isEmpty())
                 return Fail(tr("Параметру %1 нужно значение: %2").arg(name, tr("ФАЙЛ")));
             m_uploadKey = value;
             continue;
@@ -154,12 +154,8 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
         step.kind = option->kind;
         step.option = name;
         if (option->valueName) {
-            // "--add --save x" is a forgotten value, not a file named "--save".
-            if (!inlineValue) {
-                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
-                    return Fail(tr("Параметру %1 нужно значение: %2").arg(name, Translated(option->valueName)));
-                value = arguments.at(++i);
-            }
+            if (!takeValue())
+                return Fail(tr("Параметру %1 нужно значение: %2").arg(name, Translated(option->valueName)));
             // An empty path would make the model fall back to its autosave
             // file; an empty column list means the collected columns again.
             if (value.isEmpty() && option->kind != CliStep::Columns)

@@ -8,8 +8,8 @@
 #include "commandline.h"
 #include "consoleprogress.h"
 #include "interfacelanguage.h"
-#include "interruptwatcher.h"
 #include "model.h"
+#include "signalwatcher.h"
 #include "temporaryfolder.h"
 
 namespace {
@@ -47,8 +47,9 @@ int main(int argc, char *argv[])
     }
 
     ConsoleProgress progress(ConsoleProgress::ModeFor(commandLine.Quiet(), stderr));
-    InterruptWatcher interrupts;
-    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &progress, &ConsoleProgress::Cancel);
+    // Ctrl+C cancels the running step; a second one ends the program.
+    SignalWatcher interrupts({SIGINT});
+    QObject::connect(&interrupts, &SignalWatcher::received, &progress, &ConsoleProgress::Cancel);
 
     // The model's operations run on a worker, as behind the window's progress
     // dialog, so that this thread stays free to notice Ctrl+C.

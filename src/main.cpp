@@ -3,22 +3,24 @@
 #include "interfacelanguage.h"
 #include "mainwindow.h"
 #include "progressdialog.h"
+#include "signalwatcher.h"
 #include "temporaryfolder.h"
-#include "terminationwatcher.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     // Before anything that takes time: from here on, a request to end the
     // program closes the window the normal way.
-    TerminationWatcher termination;
+    // (SIGTERM when the session ends or someone runs kill, SIGINT from the
+    // terminal that started it, SIGHUP when that terminal closes.)
+    SignalWatcher termination({SIGTERM, SIGINT, SIGHUP});
 
     const InterfaceLanguage language(InterfaceLanguage::Chosen());
 
     const QString projectPath = MainWindow::ProjectArgument(app.arguments());
     TemporaryFolder::RemoveStale();
     MainWindow window(nullptr, projectPath.isNull() ? nullptr : &projectPath);
-    QObject::connect(&termination, &TerminationWatcher::terminated, &window, [&window] {
+    QObject::connect(&termination, &SignalWatcher::received, &window, [&window] {
         // A running operation is cancelled as by its Cancel button; a chooser
         // or a dialog is closed as by its close box.
         if (QWidget *modal = QApplication::activeModalWidget()) {

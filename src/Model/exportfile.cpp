@@ -10,27 +10,15 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#endif
 
 #include "csvmanipulator.h"
+#include "temporaryfolder.h"
 
 namespace {
 
 QString Native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
-}
-
-bool ProcessRuns(qint64 pid)
-{
-#ifdef Q_OS_UNIX
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
-#else
-    Q_UNUSED(pid)
-    return true;
-#endif
 }
 
 } // namespace
@@ -104,7 +92,7 @@ void ExportFile::RemoveStaleParts(const QString &folder)
     while (it.hasNext()) {
         const QString path = it.next();
         const QRegularExpressionMatch match = partial.match(it.fileName());
-        if (match.hasMatch() && !ProcessRuns(match.captured(1).toLongLong()))
+        if (match.hasMatch() && !TemporaryFolder::ProcessRuns(match.captured(1).toLongLong()))
             QFile::remove(path);
     }
 }

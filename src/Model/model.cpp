@@ -302,8 +302,9 @@ bool Model::LoadProject(const QString &path)
     return ok;
 }
 
-bool Model::WriteGoods(IWriter *writer, const QStringList &header, bool writeHeader, const CatModel *category,
-                       const Filter *filter, IProgress *progress, bool recursive)
+template<typename Writer>
+bool Model::Write(Writer *writer, const QStringList &header, bool writeHeader, const CatModel *category,
+                  const Filter *filter, IProgress *progress, bool recursive)
 {
     GoodsWriter goodsWriter(*this);
     const bool ok = goodsWriter.Write(writer, header, writeHeader, category ? category : &m_root, filter, progress,
@@ -313,15 +314,16 @@ bool Model::WriteGoods(IWriter *writer, const QStringList &header, bool writeHea
     return ok;
 }
 
+bool Model::WriteGoods(IWriter *writer, const QStringList &header, bool writeHeader, const CatModel *category,
+                       const Filter *filter, IProgress *progress, bool recursive)
+{
+    return Write(writer, header, writeHeader, category, filter, progress, recursive);
+}
+
 bool Model::WriteGoods(CsvManipulator *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                        const Filter *filter, IProgress *progress, bool recursive)
 {
-    GoodsWriter goodsWriter(*this);
-    const bool ok = goodsWriter.Write(writer, header, writeHeader, category ? category : &m_root, filter, progress,
-                                      recursive);
-    if (!ok)
-        SetError(goodsWriter.ErrorText());
-    return ok;
+    return Write(writer, header, writeHeader, category, filter, progress, recursive);
 }
 
 QStringList Model::CollectHeader(const CatModel *category, const Filter *filter, bool recursive)

@@ -162,6 +162,9 @@ private:
     };
 
     void SetError(const QString &text) { m_lastError = text; }
+    template<typename Writer>
+    bool Write(Writer *writer, const QStringList &header, bool writeHeader, const CatModel *category,
+               const Filter *filter, IProgress *progress, bool recursive);
     void AddWarning(const QString &text) { m_warnings.append(text); }
     void DropSource(Source *source);
     // Loads a feed file; download, when given, is the file itself, which the

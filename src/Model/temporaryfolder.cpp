@@ -19,7 +19,9 @@ namespace {
 const char kPrefix[] = "fidmora-";
 const char kOwnerFile[] = "owner.pid";
 
-bool ProcessRuns(qint64 pid)
+} // namespace
+
+bool TemporaryFolder::ProcessRuns(qint64 pid)
 {
 #ifdef Q_OS_UNIX
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
@@ -28,8 +30,6 @@ bool ProcessRuns(qint64 pid)
     return true;
 #endif
 }
-
-} // namespace
 
 TemporaryFolder::TemporaryFolder() = default;
 TemporaryFolder::~TemporaryFolder() = default;

@@ -30,6 +30,8 @@ public:
 
     // Removes the folders of this user's processes that no longer run.
     static void RemoveStale();
+    // True while the process of this number runs (or cannot be told not to).
+    static bool ProcessRuns(qint64 pid);
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;

@@ -1,4 +1,4 @@
-#include "terminationwatcher.h"
+#include "signalwatcher.h"
 
 #include <cerrno>
 
@@ -7,25 +7,24 @@
 
 #include <QSocketNotifier>
 
-const int TerminationWatcher::s_signals[3] = {SIGTERM, SIGINT, SIGHUP};
-volatile std::sig_atomic_t TerminationWatcher::s_writeEnd = -1;
+volatile std::sig_atomic_t SignalWatcher::s_writeEnd = -1;
 
-TerminationWatcher::TerminationWatcher(QObject *parent)
-    : QObject(parent)
+SignalWatcher::SignalWatcher(std::initializer_list<int> watched, QObject *parent)
+    : QObject(parent), m_signals(watched), m_previous(watched.size())
 {
     if (s_writeEnd != -1 || pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     s_writeEnd = m_pipe[1];
 
     struct sigaction action {};
-    action.sa_handler = &TerminationWatcher::HandleSignal;
+    action.sa_handler = &SignalWatcher::HandleSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (int i = 0; i < 3; ++i) {
-        if (sigaction(s_signals[i], &action, &m_previous[i]) == 0)
+    for (size_t i = 0; i < m_signals.size(); ++i) {
+        if (sigaction(m_signals[i], &action, &m_previous[i]) == 0)
             continue;
-        while (--i >= 0)
-            sigaction(s_signals[i], &m_previous[i], nullptr);
+        while (i-- > 0)
+            sigaction(m_signals[i], &m_previous[i], nullptr);
         s_writeEnd = -1;
         close(m_pipe[0]);
         close(m_pipe[1]);
@@ -33,22 +32,22 @@ TerminationWatcher::TerminationWatcher(QObject *parent)
         return;
     }
     m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationWatcher::Drain);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::Drain);
 }
 
-TerminationWatcher::~TerminationWatcher()
+SignalWatcher::~SignalWatcher()
 {
     if (!m_notifier)
         return;
-    for (int i = 0; i < 3; ++i)
-        sigaction(s_signals[i], &m_previous[i], nullptr);
+    for (size_t i = 0; i < m_signals.size(); ++i)
+        sigaction(m_signals[i], &m_previous[i], nullptr);
     s_writeEnd = -1;
     delete m_notifier;
     close(m_pipe[0]);
     close(m_pipe[1]);
 }
 
-void TerminationWatcher::HandleSignal(int)
+void SignalWatcher::HandleSignal(int)
 {
     const int savedErrno = errno;
     const char byte = 1;
@@ -57,12 +56,12 @@ void TerminationWatcher::HandleSignal(int)
     errno = savedErrno;
 }
 
-void TerminationWatcher::Drain()
+void SignalWatcher::Drain()
 {
     char bytes[64];
     bool any = false;
     while (read(m_pipe[0], bytes, sizeof bytes) > 0)
         any = true;
     if (any)
-        emit terminated();
+        emit received();
 }
