@@ -130,6 +130,10 @@ bool YmlConverter::IsYmlCatalog(const QString &path)
         if (xmlParseChunk(first.context, chunk.constData(), int(got), got == 0) != 0 || got == 0)
             break;
     }
+    // The entities of a document type declaration live in a document that
+    // the context does not free.
+    if (first.context->myDoc)
+        xmlFreeDoc(first.context->myDoc);
     xmlFreeParserCtxt(first.context);
     return first.isYml;
 }
