@@ -38,14 +38,13 @@ sanitized_suite() {
     ASAN_OPTIONS=log_path=$PWD/$reports/asan UBSAN_OPTIONS=log_path=$PWD/$reports/ubsan \
         TSAN_OPTIONS=log_path=$PWD/$reports/tsan \
         ctest --test-dir "$build" --output-on-failure -j"$jobs" "$@" || status=$?
-    if compgen -G "$reports/*" >/dev/null; then
-        echo "Sanitizer reports:" >&2
-        for report in "$reports"/*; do
-            echo "== $report" >&2
-            cat "$report" >&2
-        done
+    local report
+    for report in "$reports"/*; do
+        [ -f "$report" ] && grep -qE "ERROR: |runtime error|WARNING: ThreadSanitizer" "$report" || continue
+        echo "== Sanitizer report $report" >&2
+        cat "$report" >&2
         status=1
-    fi
+    done
     return "$status"
 }
 

@@ -225,7 +225,7 @@ void TestDcCatalog::usualSuspects_data()
                                          << "";
     QByteArray attributes;
     for (int i = 0; i < 10000; ++i)
-        attributes += " a" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"";
+        attributes.append(" a" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"");
     QTest::newRow("10,000 attributes")
             << int(Bytes) << QByteArray(two).replace("<product id=\"10\"", "<product id=\"10\"" + attributes) << 2
             << "";

@@ -275,8 +275,8 @@ void TestLoading::badFiles_data()
     QByteArray wide;
     QByteArray wideRow;
     for (int i = 0; i < 10000; ++i) {
-        wide += i == 5000 ? QByteArray("name;") : i == 9999 ? QByteArray("categoryId") : "c" + QByteArray::number(i) + ";";
-        wideRow += i == 9999 ? QByteArray("X") : QByteArray::number(i) + ";";
+        wide.append(i == 5000 ? QByteArray("name;") : i == 9999 ? QByteArray("categoryId") : "c" + QByteArray::number(i) + ";");
+        wideRow.append(i == 9999 ? QByteArray("X") : QByteArray::number(i) + ";");
     }
     QTest::newRow("10,000 columns") << int(Bytes) << QByteArray(wide + "\r\n" + wideRow + "\r\n" + wideRow + "\r\n") << true << 2 << "";
     QTest::newRow("xml that is not a dc_catalog")

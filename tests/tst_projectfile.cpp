@@ -365,7 +365,7 @@ void TestProjectFile::usualSuspects_data()
                                          << "";
     QByteArray many("<settings><offers>");
     for (int i = 0; i < 10000; ++i)
-        many += "<offer name=\"o" + QByteArray::number(i) + "\"/>";
+        many.append("<offer name=\"o" + QByteArray::number(i) + "\"/>");
     QTest::newRow("10,000 offers") << int(Bytes) << QByteArray(many + "</offers></settings>") << 10000 << "";
     QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
     QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << -1 << "не является обычным файлом";

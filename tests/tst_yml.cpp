@@ -407,7 +407,7 @@ void TestYml::usualSuspects_data()
                                          << 1 << "";
     QByteArray params;
     for (int i = 0; i < 10000; ++i)
-        params += "<param name=\"p" + QByteArray::number(i) + "\">" + QByteArray::number(i) + "</param>";
+        params.append("<param name=\"p" + QByteArray::number(i) + "\">" + QByteArray::number(i) + "</param>");
     QTest::newRow("10,000 columns") << int(Bytes) << Catalogue(category, OfferXml("1", "1", params) + OfferXml("2", "1"))
                                     << 2 << "";
     QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
