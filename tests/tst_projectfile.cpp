@@ -20,6 +20,7 @@ private slots:
     void readingRules_data();
     void readingRules();
     void loadingTwiceAppendsLists();
+    void listWithAnotherChildKeepsItsItems();
     void brokenFiles_data();
     void brokenFiles();
     void unwritablePlace();
@@ -252,6 +253,22 @@ void TestProjectFile::loadingTwiceAppendsLists()
     QCOMPARE(read.Option("k"), QStringLiteral("v"));
     QCOMPARE(read.Offers().size(), 1);
     QCOMPARE(read.Offers().first().include.size(), 2);
+}
+
+void TestProjectFile::listWithAnotherChildKeepsItsItems()
+{
+    // Found by fuzzing: "iteQ" sorts before "item", so the list's items were
+    // written after the other child and read back as a scalar option.
+    Model model;
+    model.AppendArrayOption("filter/vendors", "Ecco");
+    model.AppendArrayOption("filter/vendors", "Geox");
+    model.SetOption("filter/vendors/iteQ", "x");
+    const QString path = m_dir.filePath("list.fdm");
+    QVERIFY(model.SaveProject(path));
+    Model read;
+    QVERIFY(read.LoadProject(path));
+    QCOMPARE(read.arrayOptions, model.arrayOptions);
+    QCOMPARE(read.options, model.options);
 }
 
 void TestProjectFile::brokenFiles_data()
