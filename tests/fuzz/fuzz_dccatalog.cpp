@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString xml = FuzzFiles::Write("catalog.xml", data, size);
     const QString csv = FuzzFiles::Folder().filePath(QStringLiteral("catalog.csv"));
+    QFile::remove(csv); // the last input's
     QString error;
     if (!DcCatalogConverter::Convert(xml, csv, nullptr, &error)) {
         Require(!error.isEmpty(), "a failed conversion says why");
