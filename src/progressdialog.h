@@ -2,8 +2,9 @@
 
 #include "iprogress.h"
 
+#include <atomic>
+
 #include <QDialog>
-#include <QMutex>
 #include <QString>
 
 class QEventLoop;
@@ -50,8 +51,8 @@ private:
     bool CancelRequested() const;
 
     const bool logMode;
-    bool cancelRequested = false; // guarded by m_mutex
-    bool workFinished = false;    // interface thread only
-    mutable QMutex m_mutex;
+    // Set on the interface thread, read by the worker's reports.
+    std::atomic<bool> cancelRequested{false};
+    bool workFinished = false; // interface thread only
     Ui::ProgressDialog *ui;
 };
