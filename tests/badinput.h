@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QString>
-#include <QtTest>
 
 // The usual suspects that every reader of files from outside (feeds,
 // catalogues, projects) must get through with a clear error or a correct
