@@ -216,13 +216,15 @@ void TestDcCatalog::usualSuspects_data()
     QTest::newRow("invalid UTF-8")
             << int(Bytes) << Catalogue(category, Product("10", InvalidUtf8().constData(), "1")) << -1 << "повреждён";
     QTest::newRow("a 50 MB line")
-            << int(Bytes) << Catalogue(category, Product("10", "a", "1")).replace("Описание", LongText()).replace('\n', ' ')
+            << int(Bytes)
+            << Catalogue(category, Product("10", "a", "1")).replace("Описание", LongText()).replace('\n', ' ')
             << 1 << "";
     QTest::newRow("unbalanced quote at the end") << int(Bytes) << two.left(two.lastIndexOf("id=\"") + 5) << -1
-                                                 << "повреждён";
+            << "повреждён";
     QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray(two).replace('\n', '\r') << 2 << "";
-    QTest::newRow("a BOM in the middle") << int(Bytes) << Catalogue(category, Product("10", QByteArray(Bom() + "a").constData(), "1")) << 1
-                                         << "";
+    QTest::newRow("a BOM in the middle")
+            << int(Bytes) << Catalogue(category, Product("10", QByteArray(Bom() + "a").constData(), "1")) << 1
+            << "";
     QByteArray attributes;
     for (int i = 0; i < 10000; ++i)
         attributes.append(" a" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"");

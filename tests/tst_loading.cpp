@@ -260,25 +260,30 @@ void TestLoading::badFiles_data()
     const QByteArray header("name;categoryId\r\n");
     QTest::newRow("empty file") << int(Bytes) << QByteArray() << false << 0 << "нет заголовка";
     QTest::newRow("only a header") << int(Bytes) << header << true << 0 << "только заголовок";
-    QTest::newRow("empty first line") << int(Bytes) << QByteArray("\r\n" + header + "a;X\r\n") << false << 0 << "нет заголовка";
+    QTest::newRow("empty first line")
+            << int(Bytes) << QByteArray("\r\n" + header + "a;X\r\n") << false << 0 << "нет заголовка";
     QTest::newRow("malformed row in the middle")
             << int(Bytes) << QByteArray(header + "a;X\r\nb;X;extra\r\nc;X\r\n") << true << 2 << "строка 3";
     QTest::newRow("binary garbage with NUL bytes")
             << int(Bytes) << Garbage() << false << 0 << "нулевые байты";
     QTest::newRow("invalid UTF-8")
-            << int(Bytes) << QByteArray(header + InvalidUtf8() + ";X\r\nb;" + InvalidUtf8() + "\r\n") << true << 2 << "";
+            << int(Bytes) << QByteArray(header + InvalidUtf8() + ";X\r\nb;" + InvalidUtf8() + "\r\n") << true << 2
+            << "";
     QTest::newRow("a 50 MB line") << int(Bytes) << QByteArray(header + LongText() + ";X") << true << 1 << "";
     QTest::newRow("unbalanced quote at the end")
             << int(Bytes) << QByteArray(header + "a;X\r\n\"b;X\r\n") << true << 1 << "строка 3";
     QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray("name;categoryId\ra;X\rb;Y\r") << true << 2 << "";
-    QTest::newRow("a BOM in the middle") << int(Bytes) << QByteArray(header + "a;X\r\n" + Bom() + "b;Y\r\n") << true << 2 << "";
+    QTest::newRow("a BOM in the middle")
+            << int(Bytes) << QByteArray(header + "a;X\r\n" + Bom() + "b;Y\r\n") << true << 2 << "";
     QByteArray wide;
     QByteArray wideRow;
     for (int i = 0; i < 10000; ++i) {
-        wide.append(i == 5000 ? QByteArray("name;") : i == 9999 ? QByteArray("categoryId") : "c" + QByteArray::number(i) + ";");
+        wide.append(i == 5000 ? QByteArray("name;")
+                    : i == 9999 ? QByteArray("categoryId") : "c" + QByteArray::number(i) + ";");
         wideRow.append(i == 9999 ? QByteArray("X") : QByteArray::number(i) + ";");
     }
-    QTest::newRow("10,000 columns") << int(Bytes) << QByteArray(wide + "\r\n" + wideRow + "\r\n" + wideRow + "\r\n") << true << 2 << "";
+    QTest::newRow("10,000 columns")
+            << int(Bytes) << QByteArray(wide + "\r\n" + wideRow + "\r\n" + wideRow + "\r\n") << true << 2 << "";
     QTest::newRow("xml that is not a dc_catalog")
             << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n<yml_catalog><shop/></yml_catalog>\n") << true << 0
             << "";

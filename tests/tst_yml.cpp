@@ -393,23 +393,23 @@ void TestYml::usualSuspects_data()
     const QByteArray two = Catalogue(category, OfferXml("1", "1") + OfferXml("2", "1"));
     QTest::newRow("empty") << int(Bytes) << QByteArray() << -1 << "повреждён";
     QTest::newRow("only the declaration") << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n") << -1 << "повреждён";
-    QTest::newRow("binary garbage with NUL bytes") << int(Bytes) << QByteArray("<yml_catalog>" + Garbage()) << -1 << "повреждён";
-    QTest::newRow("invalid UTF-8") << int(Bytes) << Catalogue(category, OfferXml("1", "1", "<vendor>" + InvalidUtf8() + "</vendor>"))
-                                   << -1 << "повреждён";
-    QTest::newRow("a 50 MB line")
-            << int(Bytes)
-            << Catalogue(category, OfferXml("1", "1", "<description>" + LongText() + "</description>")).replace('\n', ' ')
-            << 1 << "";
+    QTest::newRow("binary garbage with NUL bytes")
+            << int(Bytes) << QByteArray("<yml_catalog>" + Garbage()) << -1 << "повреждён";
+    QTest::newRow("invalid UTF-8")
+            << int(Bytes) << Catalogue(category, OfferXml("1", "1", "<vendor>" + InvalidUtf8() + "</vendor>")) << -1
+            << "повреждён";
+    QByteArray longLine = Catalogue(category, OfferXml("1", "1", "<description>" + LongText() + "</description>"));
+    QTest::newRow("a 50 MB line") << int(Bytes) << longLine.replace('\n', ' ') << 1 << "";
     QTest::newRow("unbalanced quote at the end") << int(Bytes) << two.left(two.lastIndexOf("id=\"") + 5) << -1
-                                                 << "повреждён";
+            << "повреждён";
     QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray(two).replace('\n', '\r') << 2 << "";
-    QTest::newRow("a BOM in the middle") << int(Bytes) << Catalogue(category, OfferXml("1", "1", "<vendor>" + Bom() + "V</vendor>"))
-                                         << 1 << "";
+    QTest::newRow("a BOM in the middle")
+            << int(Bytes) << Catalogue(category, OfferXml("1", "1", "<vendor>" + Bom() + "V</vendor>")) << 1 << "";
     QByteArray params;
     for (int i = 0; i < 10000; ++i)
         params.append("<param name=\"p" + QByteArray::number(i) + "\">" + QByteArray::number(i) + "</param>");
-    QTest::newRow("10,000 columns") << int(Bytes) << Catalogue(category, OfferXml("1", "1", params) + OfferXml("2", "1"))
-                                    << 2 << "";
+    QTest::newRow("10,000 columns")
+            << int(Bytes) << Catalogue(category, OfferXml("1", "1", params) + OfferXml("2", "1")) << 2 << "";
     QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
     QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << -1 << "не является обычным файлом";
     QTest::newRow("/dev/zero") << int(ZeroDevice) << QByteArray() << -1 << "не является обычным файлом";
