@@ -17,6 +17,9 @@ FIDMORA_TEST_PACKAGES=(
     python3-pyftpdlib vsftpd openssl openssh-server openssh-client
     php-cli php-sqlite3
     desktop-file-utils appstream shared-mime-info file
+    # The fuzz targets (test.sh --fuzz): clang, and libFuzzer's runtime,
+    # which clang only recommends.
+    clang libclang-rt-14-dev
 )
 
 fidmora_missing_packages() {
@@ -44,9 +47,12 @@ fidmora_install() {
     fi
 }
 
+# fidmora_build [FOLDER [CMAKE OPTIONS...]]: build/ in Release by default.
 fidmora_build() {
-    local jobs
+    local build=${1:-build} jobs
+    [ $# -gt 0 ] && shift
+    [ $# -gt 0 ] || set -- -DCMAKE_BUILD_TYPE=Release
     jobs=$(nproc 2>/dev/null || echo 2)
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build -j"$jobs"
+    cmake -S . -B "$build" "$@" >/dev/null
+    cmake --build "$build" -j"$jobs"
 }

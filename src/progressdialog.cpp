@@ -2,7 +2,6 @@
 #include "ui_progressdialog.h"
 
 #include <QEventLoop>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QThread>
 
@@ -38,8 +37,7 @@ ProgressDialog::~ProgressDialog()
 
 bool ProgressDialog::CancelRequested() const
 {
-    QMutexLocker locker(&m_mutex);
-    return cancelRequested;
+    return cancelRequested.load();
 }
 
 bool ProgressDialog::Report(int current, int max, const QString &msg)
@@ -137,12 +135,8 @@ void ProgressDialog::reject()
         accept();
         return;
     }
-    {
-        QMutexLocker locker(&m_mutex);
-        if (cancelRequested)
-            return; // the close box of a dialog that is already cancelling
-        cancelRequested = true;
-    }
+    if (cancelRequested.exchange(true))
+        return; // the close box of a dialog that is already cancelling
     setEnabled(false);
     emit QuitEventLoop();
 }

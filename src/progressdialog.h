@@ -2,6 +2,8 @@
 
 #include "iprogress.h"
 
+#include <atomic>
+
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMutex>
@@ -64,8 +66,9 @@ private:
     void ShowPending();
 
     const bool logMode;
-    bool cancelRequested = false; // guarded by m_mutex
-    bool workFinished = false;    // interface thread only
+    // Set on the interface thread, read by the worker's reports.
+    std::atomic<bool> cancelRequested{false};
+    bool workFinished = false; // interface thread only
     mutable QMutex m_mutex;
     // The reports not shown yet, guarded by m_mutex: the latest one, and
     // every line for the log.

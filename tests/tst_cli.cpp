@@ -448,8 +448,8 @@ void TestCli::saveOverItsOwnFeed()
     // order in which they are saved, so the export equals the feed.
     QByteArray feed = "id;name;price;categoryId;url\r\n";
     for (int i = 0; i < 40000; ++i) {
-        feed += QByteArray::number(i) + ";Good " + QByteArray::number(i) + ';' + QByteArray::number(i % 1000)
-                + ";A;http://shop.test/" + QByteArray::number(i) + "\r\n";
+        feed.append(QByteArray::number(i) + ";Good " + QByteArray::number(i) + ';' + QByteArray::number(i % 1000)
+                    + ";A;http://shop.test/" + QByteArray::number(i) + "\r\n");
     }
     const QString path = Write(QStringLiteral("feed.csv"), feed);
     QCOMPARE(Run({"--add", "feed.csv", "--columns", "id,name,price,categoryId,url", "--save", "feed.csv"}), 0);
@@ -699,9 +699,9 @@ void TestCli::sigintCancelsLongLoad()
     big.write("id;name;price;categoryId;url\r\n");
     QByteArray rows;
     for (int i = 0; i < 300000; ++i) {
-        rows += QByteArray::number(i) + ";Good " + QByteArray::number(i) + ';' + QByteArray::number(i % 997)
-                + ";Cat" + QByteArray::number(i % 50) + "/Sub" + QByteArray::number(i % 7) + ";http://big.test/"
-                + QByteArray::number(i) + "\r\n";
+        rows.append(QByteArray::number(i) + ";Good " + QByteArray::number(i) + ';' + QByteArray::number(i % 997)
+                    + ";Cat" + QByteArray::number(i % 50) + "/Sub" + QByteArray::number(i % 7) + ";http://big.test/"
+                    + QByteArray::number(i) + "\r\n");
         if (rows.size() > (1 << 20)) {
             QCOMPARE(big.write(rows), qint64(rows.size()));
             rows.clear();

@@ -335,7 +335,7 @@ void TestCsvManipulator::fileCutWhileOpenGivesEmptyRows()
 {
     QByteArray bytes("a;b\n");
     for (int i = 0; i < 5000; ++i)
-        bytes += QByteArray::number(i) + ";" + QByteArray(60, 'x') + "\n";
+        bytes.append(QByteArray::number(i) + ";" + QByteArray(60, 'x') + "\n");
     const QString path = WriteFile(bytes);
     std::unique_ptr<CsvManipulator> reader(OpenCsvReader(path));
     QVERIFY(reader);

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "badinput.h"
 #include "catmodel.h"
 #include "csvmanipulator.h"
 #include "feedfile.h"
@@ -47,6 +48,8 @@ private slots:
     void hostileDocuments_data();
     void hostileDocuments();
     void cancelledConversion();
+    void usualSuspects_data();
+    void usualSuspects();
 
 private:
     QString Write(const QString &name, const QByteArray &bytes) { return WriteBytes(QDir(m_dir.path()), name, bytes); }
@@ -195,6 +198,66 @@ void TestDcCatalog::cancelledConversion()
     QCOMPARE(cancel.reports, QStringList{"0/0 Обработка dc_catalog"});
     QVERIFY(!ConvertDcCatalog(m_dir.filePath("missing.xml"), m_dir.filePath("m.csv"), nullptr));
     QVERIFY(!ConvertDcCatalog(xml, m_dir.filePath("no/such/folder.csv"), nullptr));
+}
+
+void TestDcCatalog::usualSuspects_data()
+{
+    using namespace BadInput;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("rows"); // converted rows, or -1 for an error
+    QTest::addColumn<QString>("error");
+
+    const QByteArray category("<category id=\"1\">Еда</category>");
+    const QByteArray two = Catalogue(category, Product("10", "a", "1") + Product("11", "b", "1"));
+    QTest::newRow("empty") << int(Bytes) << QByteArray() << -1 << "повреждён";
+    QTest::newRow("only the document type") << int(Bytes) << QByteArray(kHead) << -1 << "повреждён";
+    QTest::newRow("binary garbage with NUL bytes") << int(Bytes) << QByteArray(kHead + Garbage()) << -1 << "повреждён";
+    QTest::newRow("invalid UTF-8")
+            << int(Bytes) << Catalogue(category, Product("10", InvalidUtf8().constData(), "1")) << -1 << "повреждён";
+    QTest::newRow("a 50 MB line")
+            << int(Bytes)
+            << Catalogue(category, Product("10", "a", "1")).replace("Описание", LongText()).replace('\n', ' ')
+            << 1 << "";
+    QTest::newRow("unbalanced quote at the end") << int(Bytes) << two.left(two.lastIndexOf("id=\"") + 5) << -1
+            << "повреждён";
+    QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray(two).replace('\n', '\r') << 2 << "";
+    QTest::newRow("a BOM in the middle")
+            << int(Bytes) << Catalogue(category, Product("10", QByteArray(Bom() + "a").constData(), "1")) << 1
+            << "";
+    QByteArray attributes;
+    for (int i = 0; i < 10000; ++i)
+        attributes.append(" a" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"");
+    QTest::newRow("10,000 attributes")
+            << int(Bytes) << QByteArray(two).replace("<product id=\"10\"", "<product id=\"10\"" + attributes) << 2
+            << "";
+    QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
+    QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << -1 << "не является обычным файлом";
+    QTest::newRow("/dev/zero") << int(ZeroDevice) << QByteArray() << -1 << "не является обычным файлом";
+}
+
+void TestDcCatalog::usualSuspects()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    QFETCH(QString, error);
+    const QString xml = BadInput::Make(QDir(m_dir.path()), "suspect.xml", kind, bytes);
+    bytes.clear();
+    const QString csv = m_dir.filePath("suspect.csv");
+    QString why;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(ConvertDcCatalog(xml, csv, nullptr, &why), rows >= 0);
+    QVERIFY(timer.elapsed() < BadInput::kTimeLimitMs);
+    if (rows < 0) {
+        QVERIFY2(why.contains(error) && why.contains(QDir::toNativeSeparators(xml)), qPrintable(why));
+        QVERIFY(!QFile::exists(csv));
+    } else {
+        QCOMPARE(ReadCsv(csv).size(), rows + 1);
+    }
+    QFile::remove(csv);
+    BadInput::Remove(xml);
 }
 
 QTEST_GUILESS_MAIN(TestDcCatalog)

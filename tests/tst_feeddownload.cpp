@@ -237,7 +237,7 @@ void TestFeedDownload::largeBody()
 {
     QByteArray body = "name;url;categoryId\r\n";
     for (int i = 0; i < 60000; ++i)
-        body += "Товар " + QByteArray::number(i) + ";http://shop.example/" + QByteArray::number(i) + ";Раздел\r\n";
+        body.append("Товар " + QByteArray::number(i) + ";http://shop.example/" + QByteArray::number(i) + ";Раздел\r\n");
     HttpTestServer server;
     server.Set("/big", Ok(body));
     Model model;

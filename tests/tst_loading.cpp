@@ -1,6 +1,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "badinput.h"
 #include "catmodel.h"
 #include "commongoodinfo.h"
 #include "defaultgoodqueryobject.h"
@@ -249,40 +250,74 @@ void TestLoading::cancelLeavesTheCatalogue()
 
 void TestLoading::badFiles_data()
 {
+    using namespace BadInput;
+    QTest::addColumn<int>("kind");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("loads");
-    QTest::addColumn<int>("goods");
-    QTest::newRow("empty file") << QByteArray() << false << 0;
-    QTest::newRow("only a header") << QByteArray("name;categoryId\r\n") << true << 0;
-    QTest::newRow("empty first line") << QByteArray("\r\nname;categoryId\r\na;X\r\n") << false << 0;
+    QTest::addColumn<int>("goods"); // -1: any number
+    QTest::addColumn<QString>("message"); // in the error, or in the warnings of a load
+
+    const QByteArray header("name;categoryId\r\n");
+    QTest::newRow("empty file") << int(Bytes) << QByteArray() << false << 0 << "нет заголовка";
+    QTest::newRow("only a header") << int(Bytes) << header << true << 0 << "только заголовок";
+    QTest::newRow("empty first line")
+            << int(Bytes) << QByteArray("\r\n" + header + "a;X\r\n") << false << 0 << "нет заголовка";
     QTest::newRow("malformed row in the middle")
-            << QByteArray("name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\n") << true << 2;
-    QByteArray binary;
-    for (int i = 0; i < 5000; ++i)
-        binary.append(char((i * 131 + 7) % 256));
-    QTest::newRow("binary") << binary << true << -1;
+            << int(Bytes) << QByteArray(header + "a;X\r\nb;X;extra\r\nc;X\r\n") << true << 2 << "строка 3";
+    QTest::newRow("binary garbage with NUL bytes")
+            << int(Bytes) << Garbage() << false << 0 << "нулевые байты";
+    QTest::newRow("invalid UTF-8")
+            << int(Bytes) << QByteArray(header + InvalidUtf8() + ";X\r\nb;" + InvalidUtf8() + "\r\n") << true << 2
+            << "";
+    QTest::newRow("a 50 MB line") << int(Bytes) << QByteArray(header + LongText() + ";X") << true << 1 << "";
+    QTest::newRow("unbalanced quote at the end")
+            << int(Bytes) << QByteArray(header + "a;X\r\n\"b;X\r\n") << true << 1 << "строка 3";
+    QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray("name;categoryId\ra;X\rb;Y\r") << true << 2 << "";
+    QTest::newRow("a BOM in the middle")
+            << int(Bytes) << QByteArray(header + "a;X\r\n" + Bom() + "b;Y\r\n") << true << 2 << "";
+    QByteArray wide;
+    QByteArray wideRow;
+    for (int i = 0; i < 10000; ++i) {
+        wide.append(i == 5000 ? QByteArray("name;")
+                    : i == 9999 ? QByteArray("categoryId") : "c" + QByteArray::number(i) + ";");
+        wideRow.append(i == 9999 ? QByteArray("X") : QByteArray::number(i) + ";");
+    }
+    QTest::newRow("10,000 columns")
+            << int(Bytes) << QByteArray(wide + "\r\n" + wideRow + "\r\n" + wideRow + "\r\n") << true << 2 << "";
     QTest::newRow("xml that is not a dc_catalog")
-            << QByteArray("<?xml version=\"1.0\"?>\n<yml_catalog><shop/></yml_catalog>\n") << true << 0;
+            << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n<yml_catalog><shop/></yml_catalog>\n") << true << 0
+            << "";
+    QTest::newRow("a directory") << int(Folder) << QByteArray() << false << 0 << "не является обычным файлом";
+    QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << false << 0 << "не является обычным файлом";
+    QTest::newRow("/dev/zero") << int(ZeroDevice) << QByteArray() << false << 0 << "не является обычным файлом";
 }
 
 void TestLoading::badFiles()
 {
+    QFETCH(int, kind);
     QFETCH(QByteArray, bytes);
     QFETCH(bool, loads);
     QFETCH(int, goods);
+    QFETCH(QString, message);
     Model model;
     QVERIFY(model.AddFile(Feed("ok.csv", {"name;categoryId", "kept;X"})));
-    const QString path = m_dir.filePath("bad.csv");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
+    const QString path = BadInput::Make(QDir(m_dir.path()), "bad.csv", kind, bytes);
+    bytes.clear();
+    QElapsedTimer timer;
+    timer.start();
     QCOMPARE(model.AddFile(path), loads);
-    if (!loads)
-        QVERIFY(model.LastError().contains(QDir::toNativeSeparators(path)));
+    QVERIFY(timer.elapsed() < BadInput::kTimeLimitMs);
+    if (!loads) {
+        QVERIFY2(model.LastError().contains(QDir::toNativeSeparators(path)), qPrintable(model.LastError()));
+        QVERIFY2(model.LastError().contains(message), qPrintable(model.LastError()));
+        QCOMPARE(model.Sources().size(), 1);
+    } else {
+        QVERIFY2(model.Warnings().join('\n').contains(message), qPrintable(model.Warnings().join('\n')));
+    }
     if (goods >= 0)
         QCOMPARE(model.Root().GoodCount(true), goods + 1);
     QVERIFY(Goods(model).contains("kept:0")); // what was loaded before stays
+    BadInput::Remove(path);
 
     QVERIFY(!model.AddFile(m_dir.filePath("missing.csv")));
     QVERIFY(model.LastError().contains(QStringLiteral("не найден")));

@@ -3,9 +3,11 @@
 
 #include <sys/stat.h>
 
+#include "badinput.h"
 #include "feedfile.h"
 #include "filter.h"
 #include "model.h"
+#include "projectfile.h"
 
 class TestProjectFile : public QObject
 {
@@ -18,10 +20,13 @@ private slots:
     void readingRules_data();
     void readingRules();
     void loadingTwiceAppendsLists();
+    void listWithAnotherChildKeepsItsItems();
     void brokenFiles_data();
     void brokenFiles();
     void unwritablePlace();
     void strayCharactersStayReadable();
+    void usualSuspects_data();
+    void usualSuspects();
 
 private:
     QString Write(const QString &name, const QByteArray &bytes) { return WriteBytes(QDir(m_dir.path()), name, bytes); }
@@ -250,6 +255,22 @@ void TestProjectFile::loadingTwiceAppendsLists()
     QCOMPARE(read.Offers().first().include.size(), 2);
 }
 
+void TestProjectFile::listWithAnotherChildKeepsItsItems()
+{
+    // Found by fuzzing: "iteQ" sorts before "item", so the list's items were
+    // written after the other child and read back as a scalar option.
+    Model model;
+    model.AppendArrayOption("filter/vendors", "Ecco");
+    model.AppendArrayOption("filter/vendors", "Geox");
+    model.SetOption("filter/vendors/iteQ", "x");
+    const QString path = m_dir.filePath("list.fdm");
+    QVERIFY(model.SaveProject(path));
+    Model read;
+    QVERIFY(read.LoadProject(path));
+    QCOMPARE(read.arrayOptions, model.arrayOptions);
+    QCOMPARE(read.options, model.options);
+}
+
 void TestProjectFile::brokenFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -334,6 +355,62 @@ void TestProjectFile::strayCharactersStayReadable()
     QCOMPARE(read.Offers().first().name, QStringLiteral("Badname"));
     QCOMPARE(read.Offers().last().name, QStringLiteral("After"));
     QCOMPARE(read.Option("filter/search"), QStringLiteral("xz"));
+}
+
+void TestProjectFile::usualSuspects_data()
+{
+    using namespace BadInput;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("offers"); // offers read, or -1 for an error
+    QTest::addColumn<QString>("error");
+
+    const QByteArray two("<?xml version=\"1.0\"?>\n<settings>\n<offers>\n<offer name=\"A\" url=\"http://a.example\"/>\n"
+                         "<offer name=\"B\"/>\n</offers>\n</settings>\n");
+    QTest::newRow("empty") << int(Bytes) << QByteArray() << -1 << "повреждён";
+    QTest::newRow("only the declaration") << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n") << -1 << "повреждён";
+    QTest::newRow("binary garbage with NUL bytes")
+            << int(Bytes) << QByteArray("<settings>" + Garbage()) << -1 << "повреждён";
+    QTest::newRow("invalid UTF-8") << int(Bytes) << QByteArray(two).replace("\"B\"", "\"" + InvalidUtf8() + "\"") << -1
+            << "повреждён";
+    QTest::newRow("a 50 MB line") << int(Bytes)
+            << QByteArray(two).replace("\"B\"", "\"" + LongText() + "\"").replace('\n', ' ') << 2
+            << "";
+    QTest::newRow("unbalanced quote at the end") << int(Bytes) << two.left(two.lastIndexOf("name=\"") + 7) << -1
+            << "повреждён";
+    QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray(two).replace('\n', '\r') << 2 << "";
+    QTest::newRow("a BOM in the middle") << int(Bytes) << QByteArray(two).replace("\"B\"", "\"" + Bom() + "B\"") << 2
+            << "";
+    QByteArray many("<settings><offers>");
+    for (int i = 0; i < 10000; ++i)
+        many.append("<offer name=\"o" + QByteArray::number(i) + "\"/>");
+    QTest::newRow("10,000 offers") << int(Bytes) << QByteArray(many + "</offers></settings>") << 10000 << "";
+    QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
+    QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << -1 << "не является обычным файлом";
+    QTest::newRow("/dev/zero") << int(ZeroDevice) << QByteArray() << -1 << "не является обычным файлом";
+}
+
+void TestProjectFile::usualSuspects()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, offers);
+    QFETCH(QString, error);
+    const QString path = BadInput::Make(QDir(m_dir.path()), "suspect.fdm", kind, bytes);
+    bytes.clear();
+    Model model;
+    QString why;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(ProjectFile::Load(model, path, &why), offers >= 0);
+    QVERIFY(timer.elapsed() < BadInput::kTimeLimitMs);
+    if (offers < 0) {
+        QVERIFY2(why.contains(error) && why.contains(QDir::toNativeSeparators(path)), qPrintable(why));
+        QVERIFY(model.Offers().isEmpty());
+    } else {
+        QCOMPARE(model.Offers().size(), offers);
+    }
+    BadInput::Remove(path);
 }
 
 QTEST_GUILESS_MAIN(TestProjectFile)

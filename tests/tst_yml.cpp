@@ -1,6 +1,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "badinput.h"
 #include "catmodel.h"
 #include "feedfile.h"
 #include "good.h"
@@ -67,6 +68,8 @@ private slots:
     void baseOfTheSameGoods_data();
     void baseOfTheSameGoods();
     void offerFeedByUrl();
+    void usualSuspects_data();
+    void usualSuspects();
 
 private:
     QString Write(const QString &name, const QByteArray &bytes) { return WriteBytes(QDir(m_dir.path()), name, bytes); }
@@ -376,6 +379,70 @@ void TestYml::offerFeedByUrl()
     QVERIFY(!model.AddUrl(server.Url(QStringLiteral("/export/broken"))));
     QVERIFY2(model.LastError().contains(QStringLiteral("повреждён")), qPrintable(model.LastError()));
     QCOMPARE(model.Sources().size(), 0);
+}
+
+void TestYml::usualSuspects_data()
+{
+    using namespace BadInput;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("offers"); // converted offers, or -1 for an error
+    QTest::addColumn<QString>("error");
+
+    const QByteArray category("<category id=\"1\">Еда</category>");
+    const QByteArray two = Catalogue(category, OfferXml("1", "1") + OfferXml("2", "1"));
+    QTest::newRow("empty") << int(Bytes) << QByteArray() << -1 << "повреждён";
+    QTest::newRow("only the declaration") << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n") << -1 << "повреждён";
+    QTest::newRow("binary garbage with NUL bytes")
+            << int(Bytes) << QByteArray("<yml_catalog>" + Garbage()) << -1 << "повреждён";
+    QTest::newRow("invalid UTF-8")
+            << int(Bytes) << Catalogue(category, OfferXml("1", "1", "<vendor>" + InvalidUtf8() + "</vendor>")) << -1
+            << "повреждён";
+    QByteArray longLine = Catalogue(category, OfferXml("1", "1", "<description>" + LongText() + "</description>"));
+    QTest::newRow("a 50 MB line") << int(Bytes) << longLine.replace('\n', ' ') << 1 << "";
+    QTest::newRow("unbalanced quote at the end") << int(Bytes) << two.left(two.lastIndexOf("id=\"") + 5) << -1
+            << "повреждён";
+    QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray(two).replace('\n', '\r') << 2 << "";
+    QTest::newRow("a BOM in the middle")
+            << int(Bytes) << Catalogue(category, OfferXml("1", "1", "<vendor>" + Bom() + "V</vendor>")) << 1 << "";
+    QByteArray params;
+    for (int i = 0; i < 10000; ++i)
+        params.append("<param name=\"p" + QByteArray::number(i) + "\">" + QByteArray::number(i) + "</param>");
+    QTest::newRow("10,000 columns")
+            << int(Bytes) << Catalogue(category, OfferXml("1", "1", params) + OfferXml("2", "1")) << 2 << "";
+    QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
+    QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << -1 << "не является обычным файлом";
+    QTest::newRow("/dev/zero") << int(ZeroDevice) << QByteArray() << -1 << "не является обычным файлом";
+}
+
+void TestYml::usualSuspects()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, offers);
+    QFETCH(QString, error);
+    const QString xml = BadInput::Make(QDir(m_dir.path()), "suspect.xml", kind, bytes);
+    bytes.clear();
+    const QString csv = m_dir.filePath("suspect.csv");
+    YmlConverter converter;
+    QElapsedTimer timer;
+    timer.start();
+    YmlConverter::IsYmlCatalog(xml);
+    QCOMPARE(converter.Convert(xml, csv, nullptr), offers >= 0);
+    QVERIFY(timer.elapsed() < BadInput::kTimeLimitMs);
+    if (offers < 0) {
+        QVERIFY2(converter.ErrorText().contains(error) && converter.ErrorText().contains(QFileInfo(xml).fileName()),
+                 qPrintable(converter.ErrorText()));
+        QVERIFY(!QFile::exists(csv));
+    } else {
+        QCOMPARE(converter.Offers(), offers);
+        const QList<QStringList> rows = ReadCsv(csv);
+        QCOMPARE(rows.size(), offers + 1);
+        for (const QStringList &row : rows)
+            QCOMPARE(row.size(), rows.first().size());
+    }
+    QFile::remove(csv);
+    BadInput::Remove(xml);
 }
 
 QTEST_GUILESS_MAIN(TestYml)

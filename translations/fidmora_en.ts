@@ -448,6 +448,10 @@
         <source>Не удалось записать файл %1</source>
         <translation>Could not write the file %1</translation>
     </message>
+    <message>
+        <source>%1 не является обычным файлом</source>
+        <translation>%1 is not a regular file</translation>
+    </message>
 </context>
 <context>
     <name>DeleteConfirmation</name>
@@ -1597,6 +1601,10 @@
         <source>Сайт принял все строки: добавлено %1, изменено %2, удалено %3</source>
         <translation>The site took every row: %1 added, %2 changed, %3 deleted</translation>
     </message>
+    <message>
+        <source>Файл %1 не является таблицей CSV: в его первой строке есть нулевые байты</source>
+        <translation>The file %1 is not a CSV table: its first line holds null bytes</translation>
+    </message>
 </context>
 <context>
     <name>ModxExportDialog</name>
@@ -1904,6 +1912,10 @@
     <message>
         <source>Файл %1 не является каталогом YML: его элемент верхнего уровня — %2</source>
         <translation>The file %1 is not a YML catalogue: its top-level element is %2</translation>
+    </message>
+    <message>
+        <source>%1 не является обычным файлом</source>
+        <translation>%1 is not a regular file</translation>
     </message>
 </context>
 </TS>

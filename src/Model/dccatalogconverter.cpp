@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QStringList>
 
@@ -32,6 +33,10 @@ bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath,
     const QString status = tr("Обработка dc_catalog");
     if (progress && !progress->Report(0, 0, status))
         return fail(tr("Обработка %1 отменена").arg(QDir::toNativeSeparators(xmlPath)));
+    // A pipe would block the open and a device never end: only files are read.
+    const QFileInfo info(xmlPath);
+    if (info.exists() && !info.isFile())
+        return fail(tr("%1 не является обычным файлом").arg(QDir::toNativeSeparators(xmlPath)));
     std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(csvPath));
     if (!writer)
         return fail(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(csvPath)));

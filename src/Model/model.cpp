@@ -173,6 +173,14 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
             SetError(tr("В файле %1 нет заголовка: первая строка пуста").arg(shown));
         return false;
     }
+    // No text holds NUL bytes: a first line with them is binary data, and
+    // the rows of a header of garbage would load as goods of garbage.
+    for (const QString &column : source.reader->Header()) {
+        if (column.contains(QChar(0))) {
+            SetError(tr("Файл %1 не является таблицей CSV: в его первой строке есть нулевые байты").arg(shown));
+            return false;
+        }
+    }
     // The source keeps the temporary files it reads: they go with it.
     source.ownedFile = readPath == path ? std::move(download) : std::move(converted);
     if (withoutCategory > 0) {

@@ -74,8 +74,15 @@ void WriteOptions(QXmlStreamWriter &xml, const Model &model)
         for (const QString &entry : it.value())
             pairs.emplace_back(it.key() + QLatin1String("/item"), entry);
     }
+    // The items of a list come first among the children of its key: the
+    // reader takes an "item" that follows another child for a scalar.
+    const auto order = [&listKeys](const QString &key) {
+        if (key.endsWith(QLatin1String("/item")) && listKeys.contains(key.left(key.size() - 5)))
+            return QString(key.left(key.size() - 4) + QChar(1));
+        return key;
+    };
     std::stable_sort(pairs.begin(), pairs.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+                     [&order](const auto &a, const auto &b) { return order(a.first) < order(b.first); });
 
     xml.writeStartElement(QStringLiteral("options"));
     QStringList open(QString{});

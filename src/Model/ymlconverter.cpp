@@ -105,6 +105,8 @@ struct FirstElement
 
 bool YmlConverter::IsYmlCatalog(const QString &path)
 {
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -128,6 +130,10 @@ bool YmlConverter::IsYmlCatalog(const QString &path)
         if (xmlParseChunk(first.context, chunk.constData(), int(got), got == 0) != 0 || got == 0)
             break;
     }
+    // The entities of a document type declaration live in a document that
+    // the context does not free.
+    if (first.context->myDoc)
+        xmlFreeDoc(first.context->myDoc);
     xmlFreeParserCtxt(first.context);
     return first.isYml;
 }
@@ -142,6 +148,12 @@ bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProg
     const QString fileName = QFileInfo(xmlPath).fileName();
     if (progress && !progress->Report(0, 0, tr("Обработка каталога YML %1").arg(fileName))) {
         m_error = tr("Загрузка %1 отменена").arg(fileName);
+        return false;
+    }
+    // A pipe would block the open and a device never end: only files are read.
+    const QFileInfo info(xmlPath);
+    if (info.exists() && !info.isFile()) {
+        m_error = tr("%1 не является обычным файлом").arg(xmlPath);
         return false;
     }
     QFile xml(xmlPath);

@@ -114,8 +114,13 @@ YmlPass::YmlPass(Mode mode, YmlCategories *categories, const QString &fileName, 
 
 YmlPass::~YmlPass()
 {
-    if (m_context)
+    if (m_context) {
+        // A document type declaration makes libxml2 build a document of its
+        // own for the entities, which the context does not free.
+        if (m_context->myDoc)
+            xmlFreeDoc(m_context->myDoc);
         xmlFreeParserCtxt(m_context);
+    }
 }
 
 void YmlPass::TakeColumns(YmlPass &head)
