@@ -8,17 +8,18 @@ RowHash ComparedCells::Digest(const CsvRawRow *row, QByteArray &scratch) const
     if (!row)
         return hasher.Result();
     if (whole && row->Count() > 0) {
+        // The bytes before the left-out cell and those after it, each
+        // digested where it lies, without a copy; then the two digests.
         const CsvField &first = row->fields.front();
         const CsvField &last = row->fields.back();
         const char *end = last.data + last.size;
         const CsvField *left = row->Field(skipped);
-        if (left) {
-            hasher.Append(first.data, int(left->data - first.data));
-            hasher.Append(left->data + left->size, int(end - (left->data + left->size)));
-        } else {
-            hasher.Append(first.data, int(end - first.data));
-        }
-        hasher.EndString();
+        const char *gap = left ? left->data : end;
+        const char *rest = left ? left->data + left->size : end;
+        const RowHash before = RowHasher::Of(first.data, int(gap - first.data));
+        const RowHash after = RowHasher::Of(rest, int(end - rest));
+        hasher.Add(reinterpret_cast<const char *>(&before), int(sizeof before));
+        hasher.Add(reinterpret_cast<const char *>(&after), int(sizeof after));
         return hasher.Result();
     }
     const char *data;

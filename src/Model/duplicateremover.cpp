@@ -49,11 +49,14 @@ void DuplicateRemover::DigestAhead(CatModel *root)
         qint64 offset;
         int index;
     };
+    // The digests the load worked out serve where they are what is needed:
+    // the key of a good identified by its url, the whole row where the base
+    // has the same columns. Only the other goods' rows are read again.
     std::vector<Item> items;
-    items.reserve(size_t(walk.size()));
     for (int i = 0; i < walk.size(); ++i) {
         const Good *good = walk.at(i);
-        items.push_back(Item{good->source, good->rowOffset, i});
+        if (!Digested(good, size_t(i)))
+            items.push_back(Item{good->source, good->rowOffset, i});
     }
     std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
         return a.source != b.source ? a.source < b.source : a.offset < b.offset;
@@ -149,6 +152,24 @@ void DuplicateRemover::DigestAhead(CatModel *root)
     helper.Join();
 }
 
+bool DuplicateRemover::Digested(const Good *good, size_t index)
+{
+    const Source &source = *good->source;
+    const quint32 at = good->digestIndex;
+    if (at == Good::kNoDigests || at >= source.digests.keyReady.size() || !source.digests.keyReady[at])
+        return false;
+    Digests digests;
+    digests.key = source.digests.keys[at];
+    if (comparedCells) {
+        const ComparedCells &compared = comparedCells(&source);
+        if (!compared.whole || compared.skipped != source.categoryColumn)
+            return false;
+        digests.cells = source.digests.rows[at];
+    }
+    Store(index, digests);
+    return true;
+}
+
 void DuplicateRemover::Store(size_t index, const Digests &digests)
 {
     m_aheadKeys[index] = digests.key;
@@ -192,6 +213,11 @@ DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Go
 
 bool DuplicateRemover::Keep(Good *good)
 {
+    // The table of a million keys is looked up all over: the slot of a key
+    // a few goods on is fetched ahead.
+    const size_t ahead = m_next + 8;
+    if (ahead < m_aheadFlags.size() && (m_aheadFlags[ahead] & kReady) && !(m_aheadFlags[ahead] & kUnique))
+        seenKeys.Prefetch(m_aheadKeys[ahead]);
     Digests digests;
     if (m_next < m_aheadFlags.size() && (m_aheadFlags[m_next] & kReady)) {
         digests.key = m_aheadKeys[m_next];

@@ -76,6 +76,9 @@ private:
                       const ComparedCells *compared) const;
     // Keeps the digests of the good at a place of the walk.
     void Store(size_t index, const Digests &digests);
+    // Keeps the digests the load worked out for the good, when they are
+    // what is needed; false when its row must be read again.
+    bool Digested(const Good *good, size_t index);
     // True when the good's key is not a duplicate; the good is then kept.
     bool Keep(Good *good);
     void ReportProgress();

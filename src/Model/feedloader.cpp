@@ -66,11 +66,11 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
 class FeedLoader::Preparer final : public CsvRowPreparer
 {
 public:
-    Preparer(const Source &source, bool isBase, int baseCategoryColumn)
+    Preparer(const Source &source, bool isBase)
         : m_source(source), m_isBase(isBase), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
     {
         m_whole.whole = true;
-        m_whole.skipped = baseCategoryColumn;
+        m_whole.skipped = source.categoryColumn;
         m_urlColumns.url = source.urlColumn;
     }
 
@@ -100,14 +100,15 @@ public:
                               | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
                               | (row.IsEmpty(m_source.idTplColumn) ? 0 : HasIdTpl));
         if (m_isBase) {
-            // The whole row (for a good read from a feed with the same
-            // columns) and the key of a row identified by its url, the usual
-            // case; the loader works out anything else itself.
+            // The whole row but its category (what a base with the same
+            // columns compares) and the key of a row identified by its url,
+            // the usual case: the loader matches the row by them.
             RowHash key;
             cells.digested = CellsReady;
             const RowHash whole = m_whole.Digest(&row, m_scratch);
             if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
-                    && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0, &key))
+                    && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0,
+                                           &key))
                 cells.digested |= KeyReady;
             m_rows->digests.push_back(key);
             m_rows->digests.push_back(whole);
@@ -247,12 +248,22 @@ bool FeedLoader::Run(Source *source)
 
     // The rows are found on a thread of their own while this one files the
     // goods of the rows found before.
-    Preparer preparer(*source, m_isBase, m_baseCategoryColumn);
+    Preparer preparer(*source, m_isBase);
+    m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
+    m_byUrl = &m_byUrlTemplate;
+    m_urlColumns.url = source->urlColumn;
+    m_wholeRow.whole = true;
+    m_wholeRow.skipped = source->categoryColumn;
     CsvRowStream stream(reader->FilePath(), reader->Position(), source->header.size(), reader->CrLineEnds(),
                         &preparer, CsvRowScanner::Mode::Mapped);
     RawCells cells;
     cells.stream = &stream;
-    const bool finished = LoadRows(cells);
+    // The goods are filed from the rows where the feed is mapped (a data
+    // good's digests, a base row's cells): under the mapping's guard. A
+    // feed that shrinks meanwhile ends the load as a failure.
+    bool finished = true;
+    if (!MappedFile::Guarded([&]() { finished = LoadRows(cells); }))
+        m_readFailed = true;
     if (finished && (!stream.ReadWhole() || m_readFailed)) {
         Revert();
         m_model.SetError(tr("Файл %1 изменился во время загрузки: загрузите его заново").arg(source->name));
@@ -396,14 +407,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
             m_vendorTexts += prepared.newVendors;
         }
         FetchAhead(cells);
-        if (!m_isBase) {
-            LoadRow(cells, cells.offset);
-        } else if (!MappedFile::Guarded([&]() { LoadRow(cells, cells.offset); })) {
-            // A base row is compared with its own cells, read where the file
-            // is mapped: the file shrank under the load.
-            m_readFailed = true;
-            return true;
-        }
+        LoadRow(cells, cells.offset);
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
             const QString text = tr("Загрузка %1: загружено %2 товаров.").arg(m_source->name).arg(m_rowCount);
@@ -522,6 +526,23 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         if (MatchBase(candidate, cells))
             return;
         candidate.status = Deleted;
+    }
+    // The good's digests, for the duplicate removals and base loads to
+    // come: a base row has them from the stream's thread, which compared
+    // it; a data row's are made here, where its bytes arrive in order.
+    Source::Digests &digests = m_source->digests;
+    candidate.digestIndex = quint32(digests.keys.size());
+    if (m_isBase) {
+        digests.keys.push_back(cells.Digest(0));
+        digests.rows.push_back(cells.Digest(1));
+        digests.keyReady.push_back(row.digested & KeyReady);
+    } else {
+        RowHash key;
+        const bool keyReady = (row.present & (HasUrl | HasIdTpl)) == HasUrl
+                && IdentityKey::Digest(*m_byUrl, cells.View(), m_urlColumns, QString(), QByteArray(), 0, &key);
+        digests.keys.push_back(key);
+        digests.rows.push_back(m_wholeRow.Digest(&cells.Row(), m_scratch));
+        digests.keyReady.push_back(keyReady);
     }
     node->goods.append(new Good(candidate));
 }

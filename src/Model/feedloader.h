@@ -18,6 +18,7 @@
 #include "csvrowstream.h"
 #include "digestmap.h"
 #include "goodidentity.h"
+#include "identitykey.h"
 #include "rowhash.h"
 
 class IProgress;
@@ -109,6 +110,11 @@ private:
     std::vector<const QString *> m_vendorOf;
     QByteArray m_scratch;
     const IdTemplate *m_templates[GoodIdentity::DefaultCount] = {};
+    // What a data good's digests are made with.
+    IdTemplate m_byUrlTemplate;
+    const IdTemplate *m_byUrl = nullptr;
+    IdentityKey::Columns m_urlColumns;
+    ComparedCells m_wholeRow;
 
     // Base load state.
     QStringList m_baseHeader;

@@ -28,6 +28,11 @@ struct Good
     qint32 price = -1;
     qint32 oldPrice = -1;
     qint32 status = Added;
+    // The place of the good's digests among its source's (Source::digests),
+    // or kNoDigests.
+    quint32 digestIndex = kNoDigests;
+
+    static const quint32 kNoDigests = 0xFFFFFFFFu;
 
     // The good's feed row, read through its source's reader; empty when it
     // cannot be read.

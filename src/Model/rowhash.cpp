@@ -32,3 +32,12 @@ RowHash RowHasher::Result()
     result.b = hash.high64;
     return result;
 }
+
+RowHash RowHasher::Of(const char *data, int size)
+{
+    const XXH128_hash_t hash = XXH3_128bits(data, size_t(size));
+    RowHash result;
+    result.a = hash.low64;
+    result.b = hash.high64;
+    return result;
+}

@@ -60,6 +60,8 @@ public:
     }
     // The digest of what was added; a string still open counts as ended.
     RowHash Result();
+    // The digest of bytes alone, in one call where they lie.
+    static RowHash Of(const char *data, int size);
 
 private:
     struct State;

@@ -2,10 +2,12 @@
 
 #include "csvmanipulator.h"
 #include "idtemplate.h"
+#include "rowhash.h"
 #include "temporaryfolder.h"
 
 #include <memory>
 #include <set>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QString>
@@ -30,6 +32,19 @@ struct Source
     OwnedFile ownedFile; // a download or conversion read only by this source
     QString feedPath;  // the file loaded: for a converted catalogue its XML file
     std::set<IdTemplate> idTemplates; // interned templates of the goods
+
+    // What the load worked out for each good while its row was in the cache,
+    // by the good's digestIndex: the digest of its identity key when its url
+    // alone identifies it, and of its row whole but for the category cell
+    // (what a base with the same columns compares). Duplicate removal and
+    // the base load take them instead of reading the feed again.
+    struct Digests
+    {
+        std::vector<RowHash> keys;
+        std::vector<RowHash> rows;
+        std::vector<uchar> keyReady;
+    };
+    Digests digests;
 
     int nameColumn = -1;
     int pictureColumn = -1;
