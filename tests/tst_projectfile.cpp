@@ -202,6 +202,16 @@ void TestProjectFile::readingRules_data()
     QTest::newRow("array items") << QByteArray("<options><list type=\"array\"><item val=\"1\"/><item val=\"\"/>"
                                                "<item val=\"3\"/></list></options>")
                                  << "array list" << "1,3";
+    QTest::newRow("items of a list wherever they stand")
+            << QByteArray("<options><list type=\"array\"><item val=\"1\"/><b val=\"x\"/><item val=\"2\"/></list>"
+                          "</options>")
+            << "array list" << "1,2";
+    QTest::newRow("a list elsewhere leaves another key's item a scalar")
+            << QByteArray("<options><a><list type=\"array\"><item val=\"1\"/></list></a><list><item val=\"2\"/>"
+                          "</list></options>")
+            << "option list/item" << "2";
+    QTest::newRow("an element named like the options is not read")
+            << QByteArray("<optionsX><a val=\"1\"/></optionsX>") << "option /a" << "";
     QTest::newRow("program section ignored")
             << QByteArray("<program><offers><offer name=\"S\"/></offers></program>") << "offers" << "0";
 }

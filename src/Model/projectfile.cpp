@@ -74,8 +74,8 @@ void WriteOptions(QXmlStreamWriter &xml, const Model &model)
         for (const QString &entry : it.value())
             pairs.emplace_back(it.key() + QLatin1String("/item"), entry);
     }
-    // The items of a list come first among the children of its key: the
-    // reader takes an "item" that follows another child for a scalar.
+    // The entries of a list are written together, first among the children
+    // of its key.
     const auto order = [&listKeys](const QString &key) {
         if (key.endsWith(QLatin1String("/item")) && listKeys.contains(key.left(key.size() - 5)))
             return QString(key.left(key.size() - 4) + QChar(1));
@@ -126,13 +126,31 @@ class ProjectReader
 public:
     explicit ProjectReader(Model &model) : m_model(model) {}
 
+    // The option key of an element of the options, or an empty string.
+    static QString OptionKey(const QString &path);
+
+    // Keys that some element of the document declares a list.
+    void DeclareLists(const QString &path, const QXmlStreamAttributes &attributes);
     void Act(const QString &path, const QXmlStreamAttributes &attributes, const QString &text);
 
 private:
     Model &m_model;
     Offer *m_offer = nullptr;
-    QString m_listKey;
+    QSet<QString> m_listKeys;
 };
+
+QString ProjectReader::OptionKey(const QString &path)
+{
+    static const QLatin1String options("/settings/options/");
+    return path.startsWith(options) ? path.mid(options.size()) : QString();
+}
+
+void ProjectReader::DeclareLists(const QString &path, const QXmlStreamAttributes &attributes)
+{
+    const QString key = OptionKey(path);
+    if (!key.isEmpty() && attributes.value(QLatin1String("type")) == QLatin1String("array"))
+        m_listKeys.insert(key);
+}
 
 void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attributes, const QString &text)
 {
@@ -187,22 +205,22 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
         }
         return;
     }
-    if (!path.startsWith(QLatin1String("/settings/options")))
-        return;
-    const QString key = path.mid(18);
-    if (key.isEmpty())
-        return;
+    const QString key = OptionKey(path);
     const QString value = attr("val");
-    if (!value.isEmpty()) {
-        if (path.endsWith(QLatin1String("/item")) && !m_listKey.isEmpty()) {
-            m_model.AppendArrayOption(m_listKey, value);
-        } else {
-            m_model.SetOption(key, value);
-            m_listKey.clear();
+    if (key.isEmpty() || value.isEmpty())
+        return;
+    // Every "item" of a list key is an entry of that list, wherever it
+    // stands among the key's children: a scalar of the same name could not
+    // be told from an entry when the project is saved again.
+    static const QLatin1String item("/item");
+    if (key.endsWith(item)) {
+        const QString list = key.left(key.size() - item.size());
+        if (m_listKeys.contains(list)) {
+            m_model.AppendArrayOption(list, value);
+            return;
         }
     }
-    if (attr("type") == QLatin1String("array"))
-        m_listKey = key;
+    m_model.SetOption(key, value);
 }
 
 } // namespace
@@ -312,6 +330,8 @@ bool ProjectFile::Load(Model &model, const QString &path, QString *error)
         return fail(tr("Файл %1 не является проектом Fidmora").arg(shown));
 
     ProjectReader reader(model);
+    for (const Element &element : elements)
+        reader.DeclareLists(element.path, element.attributes);
     for (const Element &element : elements)
         reader.Act(element.path, element.attributes, element.text);
     for (Offer &offer : model.Offers())
