@@ -19,26 +19,34 @@
 namespace {
 
 // Characters that XML 1.0 cannot carry are left out, so that a stray control
-// character from a feed never makes the whole project unreadable.
+// character from a feed never makes the whole project unreadable. So are
+// halves of surrogate pairs without their other half (a document in UTF-7
+// can decode to them), which UTF-8 cannot carry either.
+bool IsXmlSafe(const QString &text, int i)
+{
+    const ushort u = text.at(i).unicode();
+    if (u < 0x20)
+        return u == 0x9 || u == 0xA || u == 0xD;
+    if (u == 0xFFFE || u == 0xFFFF)
+        return false;
+    if (QChar::isHighSurrogate(u))
+        return i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+    if (QChar::isLowSurrogate(u))
+        return i > 0 && text.at(i - 1).isHighSurrogate();
+    return true;
+}
+
 QString XmlSafe(const QString &text)
 {
-    bool clean = true;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if ((u < 0x20 && u != 0x9 && u != 0xA && u != 0xD) || u == 0xFFFE || u == 0xFFFF) {
-            clean = false;
-            break;
-        }
-    }
-    if (clean)
+    int i = 0;
+    while (i < text.size() && IsXmlSafe(text, i))
+        ++i;
+    if (i == text.size())
         return text;
-    QString result;
-    result.reserve(text.size());
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if ((u < 0x20 && u != 0x9 && u != 0xA && u != 0xD) || u == 0xFFFE || u == 0xFFFF)
-            continue;
-        result.append(c);
+    QString result = text.left(i);
+    for (++i; i < text.size(); ++i) {
+        if (IsXmlSafe(text, i))
+            result.append(text.at(i));
     }
     return result;
 }
