@@ -3,13 +3,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
+#include <QSet>
 
 #include "csvmanipulator.h"
 #include "temporaryfolder.h"
@@ -47,7 +48,7 @@ CsvManipulator *ExportFile::Open()
         if (info.isSymLink())
             info.setFile(info.symLinkTarget());
         m_target = info.absoluteFilePath();
-        RemoveStaleParts(info.absolutePath());
+        SweepOnce(info.absolutePath());
         m_partial = info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.')
                 + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
         path = m_partial;
@@ -83,6 +84,23 @@ bool ExportFile::Commit()
     }
     m_partial.clear();
     return true;
+}
+
+void ExportFile::SweepOnce(const QString &folder)
+{
+    // A save by categories opens thousands of files in one folder: listing
+    // the folder for each of them made the save quadratic. A folder is swept
+    // the first time this process writes there; parts that a process
+    // leaves after that are swept at a later start.
+    static std::mutex lock;
+    static QSet<QString> swept;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (swept.contains(folder))
+            return;
+        swept.insert(folder);
+    }
+    RemoveStaleParts(folder);
 }
 
 void ExportFile::RemoveStaleParts(const QString &folder)

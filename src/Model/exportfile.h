@@ -37,6 +37,9 @@ public:
     static void RemoveStaleParts(const QString &folder);
 
 private:
+    // RemoveStaleParts the first time this process writes into the folder.
+    static void SweepOnce(const QString &folder);
+
     QString m_target;
     QString m_partial; // empty when the target is written directly
     std::unique_ptr<CsvManipulator> m_writer;
