@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMutexLocker>
 
 namespace {
 
@@ -33,7 +32,7 @@ ConsoleProgress::Mode ConsoleProgress::ModeFor(bool quiet, FILE *stream)
 bool ConsoleProgress::Report(int current, int max, const QString &msg)
 {
     if (m_mode != Quiet) {
-        QMutexLocker lock(&m_mutex);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         m_current = current;
         m_max = max;
         m_message = msg;
@@ -67,7 +66,7 @@ void ConsoleProgress::BeginStep(const QString &title)
 {
     if (m_mode == Quiet)
         return;
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     EndLine();
     Write(title + QLatin1Char('\n'));
     m_shownInStep = false;
@@ -79,7 +78,7 @@ void ConsoleProgress::EndStep()
 {
     if (m_mode == Quiet)
         return;
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_pending)
         ShowPending();
     EndLine();
@@ -87,7 +86,7 @@ void ConsoleProgress::EndStep()
 
 void ConsoleProgress::Message(const QString &text)
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     EndLine();
     Write(text + QLatin1Char('\n'));
 }

@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <mutex>
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QObject>
 #include <QString>
 
@@ -65,7 +65,7 @@ private:
     FILE *const m_stream;
     std::atomic<bool> m_cancelled{false};
 
-    QMutex m_mutex;
+    std::mutex m_mutex;
     QElapsedTimer m_sinceShown;
     bool m_shownInStep = false;
     bool m_pending = false;

@@ -54,7 +54,7 @@ bool ProgressDialog::Report(int current, int max, const QString &msg)
     bool queue = false;
     bool cancelled;
     {
-        QMutexLocker locker(&m_mutex);
+        const std::lock_guard<std::mutex> locker(m_mutex);
         m_pending = true;
         m_pendingCurrent = current;
         m_pendingMax = max;
@@ -87,7 +87,7 @@ void ProgressDialog::ShowPending()
     int max;
     QString message;
     {
-        QMutexLocker locker(&m_mutex);
+        const std::lock_guard<std::mutex> locker(m_mutex);
         m_updateQueued = false;
         if (!m_pending)
             return;

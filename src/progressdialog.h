@@ -3,10 +3,10 @@
 #include "iprogress.h"
 
 #include <atomic>
+#include <mutex>
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -69,7 +69,7 @@ private:
     // Set on the interface thread, read by the worker's reports.
     std::atomic<bool> cancelRequested{false};
     bool workFinished = false; // interface thread only
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     // The reports not shown yet, guarded by m_mutex: the latest one, and
     // every line for the log.
     bool m_pending = false;

@@ -2,6 +2,7 @@
 
 #include "progressdialog.h"
 
+#include <atomic>
 #include <type_traits>
 
 #include <QThread>
@@ -19,16 +20,30 @@ public:
     {
     }
 
-    ~ProgressThread() override { wait(); }
+    ~ProgressThread() override { Join(); }
+
+    // Waits for the run to end. QThread::wait synchronises inside Qt, where
+    // the thread checkers cannot look; the flag the run sets last hands its
+    // writes over in a way they see too.
+    void Join()
+    {
+        wait();
+        m_done.load(std::memory_order_acquire);
+    }
 
 protected:
-    void run() override { m_callable(m_dialog ? static_cast<IProgress *>(m_dialog) : nullptr); }
+    void run() override
+    {
+        m_callable(m_dialog ? static_cast<IProgress *>(m_dialog) : nullptr);
+        m_done.store(true, std::memory_order_release);
+    }
 
 private:
     Q_DISABLE_COPY(ProgressThread)
 
     Callable &m_callable;
     ProgressDialog *m_dialog;
+    std::atomic<bool> m_done{false};
 };
 
 // The run pattern of every long operation: a progress dialog on the stack,
@@ -49,6 +64,6 @@ int RunWithProgress(QWidget *parent, bool logMode, Callable &&body)
         QObject::connect(&thread, &QThread::finished, &dialog, &QDialog::accept, Qt::QueuedConnection);
     thread.start(QThread::InheritPriority);
     const int result = dialog.exec();
-    thread.wait();
+    thread.Join();
     return dialog.CancelRequested() ? int(QDialog::Rejected) : result;
 }

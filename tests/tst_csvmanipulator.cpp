@@ -333,6 +333,9 @@ void TestCsvManipulator::veryLongRowIsReadWhole()
 
 void TestCsvManipulator::fileCutWhileOpenGivesEmptyRows()
 {
+#ifdef __SANITIZE_THREAD__
+    QSKIP("ThreadSanitizer ends the program on the bus error of a mapping whose file was cut, before its handler runs");
+#endif
     QByteArray bytes("a;b\n");
     for (int i = 0; i < 5000; ++i)
         bytes.append(QByteArray::number(i) + ";" + QByteArray(60, 'x') + "\n");
