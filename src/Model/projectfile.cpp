@@ -18,6 +18,9 @@
 
 namespace {
 
+// What an entry of a list option adds to the list's key, written and read.
+const QLatin1String kItem("/item");
+
 // Characters that XML 1.0 cannot carry are left out, so that a stray control
 // character from a feed never makes the whole project unreadable. So are
 // halves of surrogate pairs without their other half (a document in UTF-7
@@ -80,13 +83,13 @@ void WriteOptions(QXmlStreamWriter &xml, const Model &model)
             continue;
         listKeys.insert(it.key());
         for (const QString &entry : it.value())
-            pairs.emplace_back(it.key() + QLatin1String("/item"), entry);
+            pairs.emplace_back(it.key() + kItem, entry);
     }
     // The entries of a list are written together, first among the children
     // of its key.
     const auto order = [&listKeys](const QString &key) {
-        if (key.endsWith(QLatin1String("/item")) && listKeys.contains(key.left(key.size() - 5)))
-            return QString(key.left(key.size() - 4) + QChar(1));
+        if (key.endsWith(kItem) && listKeys.contains(key.left(key.size() - kItem.size())))
+            return QString(key.left(key.size() - kItem.size() + 1) + QChar(1));
         return key;
     };
     std::stable_sort(pairs.begin(), pairs.end(),
@@ -220,9 +223,8 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
     // Every "item" of a list key is an entry of that list, wherever it
     // stands among the key's children: a scalar of the same name could not
     // be told from an entry when the project is saved again.
-    static const QLatin1String item("/item");
-    if (key.endsWith(item)) {
-        const QString list = key.left(key.size() - item.size());
+    if (key.endsWith(kItem)) {
+        const QString list = key.left(key.size() - kItem.size());
         if (m_listKeys.contains(list)) {
             m_model.AppendArrayOption(list, value);
             return;
