@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -60,12 +61,14 @@ int main(int argc, char *argv[])
     runner.SetUploadKey(commandLine.UploadKey());
     runner.SetStrict(commandLine.Strict());
     runner.SetMaxDelete(commandLine.MaxDelete());
-    int code = CliRunner::Success;
+    // Atomic: QThread::wait hands the worker's writes over inside Qt, where
+    // the thread checker cannot see it.
+    std::atomic<int> code{CliRunner::Success};
     const QList<CliStep> steps = commandLine.Steps();
-    std::unique_ptr<QThread> worker(QThread::create([&]() { code = runner.Run(steps); }));
+    std::unique_ptr<QThread> worker(QThread::create([&]() { code.store(runner.Run(steps)); }));
     QObject::connect(worker.get(), &QThread::finished, &app, &QCoreApplication::quit);
     worker->start();
     app.exec();
     worker->wait();
-    return code;
+    return code.load();
 }

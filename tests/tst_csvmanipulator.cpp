@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <limits>
 #include <memory>
 
@@ -266,10 +267,15 @@ void TestCsvManipulator::ownerThreadRefusesOthers()
     QCOMPARE(reader->Position(), offset); // a refused read leaves the position alone
 
     QStringList readThere;
-    QThread *worker = QThread::create([&]() { readThere = reader->RowAt(offset); });
+    std::atomic<bool> read{false}; // QThread::wait synchronises where the thread checker cannot see
+    QThread *worker = QThread::create([&]() {
+        readThere = reader->RowAt(offset);
+        read.store(true, std::memory_order_release);
+    });
     reader->SetOwnerThread(worker);
     worker->start();
     QVERIFY(worker->wait(10000));
+    QVERIFY(read.load(std::memory_order_acquire));
     delete worker;
     QCOMPARE(readThere, (QStringList{"1", "2"}));
 

@@ -136,7 +136,7 @@ void TestProgressDialog::logModeAddsOneLinePerMessage()
             Qt::QueuedConnection);
     thread.start(QThread::InheritPriority);
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    thread.wait();
+    thread.Join();
 
     QCOMPARE(log->toPlainText(), QStringLiteral("первая\nвторая\nтретья"));
     QVERIFY(label->isHidden());
@@ -174,7 +174,7 @@ void TestProgressDialog::floodOfReportsIsShownTogether()
     }
     thread.start(QThread::InheritPriority);
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    thread.wait();
+    thread.Join();
 
     QVERIFY2(shown.count() < reports / 10, qPrintable(QString::number(shown.count())));
     auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
@@ -246,7 +246,7 @@ void TestProgressDialog::cancelDuringRun()
 
     thread.start(QThread::InheritPriority);
     QCOMPARE(dialog.exec(), result);
-    thread.wait();
+    thread.Join();
 
     QVERIFY(firstReport);
     QVERIFY(secondCancelIgnored);
@@ -285,7 +285,7 @@ void TestProgressDialog::logModeFinishedWaitsForClose()
 
     thread.start(QThread::InheritPriority);
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    thread.wait();
+    thread.Join();
 
     QVERIFY(reported);
     QVERIFY(stayedOpen);
@@ -317,7 +317,7 @@ void TestProgressDialog::cancelWakesWorkerBlockedInBoundLoop()
 
     thread.start(QThread::InheritPriority);
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    thread.wait();
+    thread.Join();
 
     QVERIFY(quit);
     QVERIFY(!reportAfterWait);
@@ -349,7 +349,7 @@ void TestProgressDialog::cancelBeforeWaitStillQuitsTheLoop()
 
     thread.start(QThread::InheritPriority);
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    thread.wait();
+    thread.Join();
     QVERIFY(quit);
 }
 
@@ -377,7 +377,7 @@ void TestProgressDialog::workerEndingBeforeExecStillClosesDialog()
     }
     thread.start(QThread::InheritPriority);
     // The worker is over before the dialog's loop has started.
-    thread.wait();
+    thread.Join();
     QVERIFY(thread.isFinished());
 
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
@@ -406,7 +406,7 @@ void TestProgressDialog::threadWithoutDialogGetsNullProgress()
     auto body = [&](IProgress *progress) { seen = progress; };
     ProgressThread<decltype(body)> thread(body, nullptr);
     thread.start();
-    thread.wait();
+    thread.Join();
     QCOMPARE(seen, nullptr);
 }
 
