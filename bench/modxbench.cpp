@@ -116,7 +116,8 @@ struct PhpServer
     }
 };
 
-// Processor seconds of the PHP server so far (its children included).
+// Processor seconds of the PHP server so far (one process: the built-in
+// server starts no workers unless asked to).
 double ServerCpu(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));

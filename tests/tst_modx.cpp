@@ -66,14 +66,14 @@ const QString kLogin = QString::fromUtf8(PhpSite::kLogin);
 const QString kPassword = QString::fromUtf8(PhpSite::kPassword);
 
 // A feed of n goods whose texts hold what a CSV or JSON copy could spoil:
-// Cyrillic, quotes, semicolons, backslashes, line breaks and control
-// characters inside cells.
+// Cyrillic and other letters of two to four bytes, quotes, semicolons,
+// backslashes, line breaks and control characters inside cells.
 QStringList Feed(int n, int firstId = 1)
 {
     QStringList lines{QStringLiteral("id;name;url;price;categoryId;description")};
     for (int i = firstId; i < firstId + n; ++i) {
         lines << QStringLiteral("%1;Кофта \"%1\";https://shop.test/g/%1?a=1&b=2;%2;Одежда/Кофты %3;"
-                                "\"Тёплая; \"\"мягкая\"\"\r\nвторая строка \\ %1\t\x01\"")
+                                "\"Тёплая; \"\"мягкая\"\"\r\nвторая строка \\ %1 € 😀\t\x01\"")
                          .arg(i)
                          .arg(100 + i)
                          .arg(i % 3);

@@ -15,35 +15,62 @@ int Clamped(qint64 value)
     return int(qMin<qint64>(value, std::numeric_limits<int>::max()));
 }
 
-// Appends a text as a JSON string. Chunks hold thousands of cells: they are
-// encoded straight from UTF-8, without building a document first.
+const char kBodyStart[] = "{\"action\":\"update\",\"object\":[";
+
+// Appends a text as a JSON string, encoded to UTF-8 on the way. Chunks hold
+// thousands of cells: no copy of a cell is made, and the bytes go straight
+// into the body. A lone half of a surrogate pair becomes "?", as in
+// QString::toUtf8().
 void AppendJsonString(QByteArray &out, const QString &text)
 {
     static const char kHex[] = "0123456789abcdef";
-    const QByteArray utf8 = text.toUtf8();
-    out += '"';
-    const char *from = utf8.constData();
-    const char *const end = from + utf8.size();
-    for (const char *p = from; p != end; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        if (c >= 0x20 && c != '"' && c != '\\')
-            continue;
-        out.append(from, int(p - from));
-        from = p + 1;
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            out += "\\u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+    const int at = out.size();
+    // At most six bytes a unit: a control character as \u00XX.
+    out.resize(at + 2 + text.size() * 6);
+    char *o = out.data() + at;
+    *o++ = '"';
+    const ushort *p = text.utf16();
+    const ushort *const end = p + text.size();
+    while (p != end) {
+        const ushort c = *p++;
+        if (c < 0x80) {
+            if (c >= 0x20 && c != '"' && c != '\\') {
+                *o++ = char(c);
+                continue;
+            }
+            *o++ = '\\';
+            switch (c) {
+            case '"': *o++ = '"'; break;
+            case '\\': *o++ = '\\'; break;
+            case '\n': *o++ = 'n'; break;
+            case '\r': *o++ = 'r'; break;
+            case '\t': *o++ = 't'; break;
+            default:
+                *o++ = 'u';
+                *o++ = '0';
+                *o++ = '0';
+                *o++ = kHex[c >> 4];
+                *o++ = kHex[c & 15];
+            }
+        } else if (c < 0x800) {
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (!QChar::isSurrogate(c)) {
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && p != end && QChar::isLowSurrogate(*p)) {
+            const uint code = QChar::surrogateToUcs4(c, *p++);
+            *o++ = char(0xF0 | (code >> 18));
+            *o++ = char(0x80 | ((code >> 12) & 0x3F));
+            *o++ = char(0x80 | ((code >> 6) & 0x3F));
+            *o++ = char(0x80 | (code & 0x3F));
+        } else {
+            *o++ = '?';
         }
     }
-    out.append(from, int(end - from));
-    out += '"';
+    *o++ = '"';
+    out.resize(int(o - out.constData()));
 }
 
 } // namespace
@@ -66,6 +93,7 @@ void ModxWriter::WriteHeader(const QStringList &header)
     columnMap.reserve(siteHeader.size());
     for (const QString &column : qAsConst(siteHeader))
         columnMap.append(outputHeader.indexOf(column));
+    m_nameAt = outputHeader.indexOf(QStringLiteral("name"));
 }
 
 void ModxWriter::WriteRow(const QStringList &row)
@@ -77,44 +105,42 @@ void ModxWriter::WriteRow(const QStringList &row)
         ++m_totals.notTaken;
         return;
     }
-    QStringList siteRow;
-    siteRow.reserve(columnMap.size());
-    for (const int at : qAsConst(columnMap))
-        siteRow.append(at >= 0 && at < row.size() ? row.at(at) : QString(QLatin1String("")));
-    rowBuffer.append(siteRow);
-    if (rowBuffer.size() >= chunkSize)
+    // The row goes into the chunk's body at once, in the site's order of
+    // columns; only its name is kept, for the site's reasons of refusal.
+    if (m_names.isEmpty()) {
+        m_body.clear();
+        m_body.reserve(qMin(chunkSize, 10000) * 768);
+        m_body += kBodyStart;
+    } else {
+        m_body += ',';
+    }
+    m_body += '[';
+    for (int j = 0; j < columnMap.size(); ++j) {
+        if (j > 0)
+            m_body += ',';
+        const int at = columnMap.at(j);
+        AppendJsonString(m_body, at >= 0 && at < row.size() ? row.at(at) : QString());
+    }
+    m_body += ']';
+    m_names.append(row.value(m_nameAt));
+    if (m_names.size() >= chunkSize)
         Flush();
 }
 
-QByteArray ModxWriter::ChunkBody() const
+void ModxWriter::DropChunk()
 {
-    QByteArray body;
-    body.reserve(rowBuffer.size() * 256 + 64);
-    body += "{\"action\":\"update\",\"object\":[";
-    for (int i = 0; i < rowBuffer.size(); ++i) {
-        if (i > 0)
-            body += ',';
-        body += '[';
-        const QStringList &row = rowBuffer.at(i);
-        for (int j = 0; j < row.size(); ++j) {
-            if (j > 0)
-                body += ',';
-            AppendJsonString(body, row.at(j));
-        }
-        body += ']';
-    }
-    body += "]}";
-    return body;
+    m_names.clear();
+    m_body.clear();
 }
 
 bool ModxWriter::Flush()
 {
     if (!connected)
         return false;
-    const qint64 count = rowBuffer.size();
+    const qint64 count = m_names.size();
     if (m_stopped) {
         m_totals.notTaken += count;
-        rowBuffer.clear();
+        DropChunk();
         return false;
     }
     const qint64 first = m_totals.sent + m_totals.notTaken + 1;
@@ -124,13 +150,17 @@ bool ModxWriter::Flush()
     if (progress && !progress->Report(Clamped(first - 1), 0, sending)) {
         m_stopped = true;
         m_totals.notTaken += count;
-        rowBuffer.clear();
+        DropChunk();
         m_error = tr("отправка отменена");
         return false;
     }
 
     QJsonObject reply;
-    const bool answered = PostBody(ChunkBody(), &reply, progress);
+    if (count == 0)
+        m_body = kBodyStart;
+    m_body += "]}";
+    const bool answered = PostBody(m_body, &reply, progress);
+    m_body.clear();
     ReportReply(reply, progress, 0, 0);
     bool ok = answered && reply.value(QStringLiteral("success")).toBool();
     if (!answered) {
@@ -160,7 +190,7 @@ bool ModxWriter::Flush()
             ok = false;
         }
     }
-    rowBuffer.clear();
+    DropChunk();
     return ok;
 }
 
@@ -169,15 +199,13 @@ void ModxWriter::ReportRejected(const QJsonObject &counts)
     if (!progress)
         return;
     const QJsonArray reasons = counts.value(QStringLiteral("reasons")).toArray();
-    const int nameAt = siteHeader.indexOf(QStringLiteral("name"));
     int shown = 0;
     for (const QJsonValue &value : reasons) {
         if (shown++ == kReasonsShown)
             break;
         const QJsonObject reason = value.toObject();
         const int row = reason.value(QStringLiteral("row")).toInt(-1);
-        const QString name = row >= 0 && row < rowBuffer.size() && nameAt >= 0 ? rowBuffer.at(row).at(nameAt)
-                                                                                : QString();
+        const QString name = m_names.value(row);
         progress->Report(0, 0, tr("Сайт не принял товар «%1»: %2")
                                        .arg(name, reason.value(QStringLiteral("reason")).toString()));
     }
@@ -205,8 +233,8 @@ bool ModxWriter::Close()
 
 void ModxWriter::Discard()
 {
-    m_totals.notTaken += rowBuffer.size();
-    rowBuffer.clear();
+    m_totals.notTaken += m_names.size();
+    DropChunk();
     m_stopped = true;
     m_closed = true;
     m_result = false;

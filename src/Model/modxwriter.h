@@ -47,11 +47,17 @@ public:
 private:
     Q_DISABLE_COPY(ModxWriter)
 
-    QByteArray ChunkBody() const;
+    void DropChunk();
     void ReportRejected(const QJsonObject &counts);
 
     QStringList outputHeader;
     QVector<int> columnMap;
+    int m_nameAt = -1;
+
+    // The chunk being filled: its request body, rows already encoded, and
+    // the rows' names.
+    QByteArray m_body;
+    QStringList m_names;
 
     Totals m_totals;
     qint64 m_written = 0;    // rows handed to WriteRow
