@@ -59,10 +59,9 @@ ModxChunkParser::ModxChunkParser(int columns, int wanted, QByteArray *csvRows)
 
 void ModxChunkParser::Reserve()
 {
-    // Reserved buffers keep their memory when they are emptied for the next
-    // cell or row (resize(0)); cleared ones would give it back every time.
+    // A reserved buffer keeps its memory when it is emptied for the next
+    // cell (resize(0)); a cleared one would give it back every time.
     m_cell.reserve(4096);
-    m_rowBytes.reserve(16384);
 }
 
 void ModxChunkParser::SkipSpace()
@@ -148,6 +147,29 @@ bool ModxChunkParser::ReadBytes(QByteArray *out)
     return false;
 }
 
+bool ModxChunkParser::ReadCell(const char **data, int *size)
+{
+    if (!Expect('"'))
+        return false;
+    // Most cells hold nothing to unescape: they are used where they stand.
+    const char *start = m_at;
+    const auto *quote = static_cast<const char *>(std::memchr(m_at, '"', size_t(m_end - m_at)));
+    if (!quote)
+        return false;
+    if (!std::memchr(start, '\\', size_t(quote - start))) {
+        *data = start;
+        *size = int(quote - start);
+        m_at = quote + 1;
+        return true;
+    }
+    m_at = start - 1;
+    if (!ReadBytes(&m_cell))
+        return false;
+    *data = m_cell.constData();
+    *size = m_cell.size();
+    return true;
+}
+
 bool ModxChunkParser::ReadString(QString *out)
 {
     if (!ReadBytes(&m_cell))
@@ -189,20 +211,21 @@ bool ModxChunkParser::ReadRow(bool *usable)
 {
     int cells = 0;
     m_row.clear();
-    m_rowBytes.resize(0);
-    CsvRowBuilder builder(&m_rowBytes);
-    builder.Begin();
+    CsvRowBuilder builder(m_csv);
+    if (m_csv)
+        builder.Begin();
     *usable = true;
     ++m_at; // '['
     if (!Expect(']')) {
         do {
             SkipSpace();
+            const char *data = ""; // a null reads as an empty cell
+            int size = 0;
             const bool isNull = m_end - m_at >= 4 && std::memcmp(m_at, "null", 4) == 0;
             if (isNull) {
                 m_at += 4;
-                m_cell.resize(0);
             } else if (m_at < m_end && *m_at == '"') {
-                if (!ReadBytes(&m_cell))
+                if (!ReadCell(&data, &size))
                     return false;
             } else {
                 *usable = false;
@@ -214,17 +237,18 @@ bool ModxChunkParser::ReadRow(bool *usable)
             if (!*usable)
                 continue;
             if (m_rows) {
-                m_row.append(isNull ? QString() : QString::fromUtf8(m_cell));
+                m_row.append(isNull ? QString() : QString::fromUtf8(data, size));
             } else if (m_validUtf8) {
-                builder.Field(m_cell);
+                builder.Field(data, size);
             } else {
-                builder.Field(QString::fromUtf8(m_cell));
+                builder.Field(QString::fromUtf8(data, size));
             }
         } while (Expect(','));
         if (!Expect(']'))
             return false;
     }
-    builder.End();
+    if (m_csv)
+        builder.End();
     if (cells != m_columns)
         *usable = false;
     return true;
@@ -238,17 +262,21 @@ bool ModxChunkParser::ReadRows()
     do {
         SkipSpace();
         if (m_at < m_end && *m_at == '[') {
+            // A CSV row is built in place and taken back when it does not count.
+            const int rowStart = m_csv ? m_csv->size() : 0;
             bool usable = false;
-            if (!ReadRow(&usable))
+            const bool read = ReadRow(&usable);
+            const bool kept = read && usable && m_kept < m_wanted;
+            if (m_csv && !kept)
+                m_csv->resize(rowStart);
+            if (!read)
                 return false;
             if (!usable) {
                 ++m_unusable;
-            } else if (m_kept < m_wanted) {
+            } else if (kept) {
                 ++m_kept;
                 if (m_rows)
                     m_rows->append(m_row);
-                else
-                    m_csv->append(m_rowBytes);
             }
         } else {
             ++m_unusable;

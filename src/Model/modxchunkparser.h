@@ -35,6 +35,9 @@ private:
     bool Expect(char c);
     // Decodes the string at the cursor into UTF-8 bytes.
     bool ReadBytes(QByteArray *out);
+    // The string at the cursor as UTF-8 bytes: where it stands in the body
+    // when it holds no escape, else decoded into m_cell.
+    bool ReadCell(const char **data, int *size);
     bool ReadString(QString *out);
     bool SkipValue(int depth);
     bool ReadRows();
@@ -47,7 +50,6 @@ private:
     bool m_validUtf8 = true;
     int m_kept = 0;
     QStringList m_row;
-    QByteArray m_rowBytes;
     QByteArray m_cell;
     const char *m_at = nullptr;
     const char *m_end = nullptr;
