@@ -182,12 +182,12 @@
         <translation>open a project: clears everything, reads the offers with their rules and the filter</translation>
     </message>
     <message>
-        <source>добавить файл с данными (CSV или dc_catalog)</source>
-        <translation>add a data file (CSV or dc_catalog)</translation>
+        <source>добавить файл с данными (CSV, dc_catalog или YML)</source>
+        <translation>add a data file (CSV, dc_catalog or YML)</translation>
     </message>
     <message>
-        <source>добавить файл с базой (CSV или dc_catalog)</source>
-        <translation>add a base file (CSV or dc_catalog)</translation>
+        <source>добавить файл с базой (CSV, dc_catalog или YML)</source>
+        <translation>add a base file (CSV, dc_catalog or YML)</translation>
     </message>
     <message>
         <source>URL</source>
