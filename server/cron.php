@@ -150,17 +150,35 @@ function startSession(array $config): void
     session_start();
 }
 
+// SQLite folds its write-ahead log back into the database, with two disk
+// flushes, whenever the last connection closes: a connection kept open
+// between requests spares every chunk that second write. It is keyed by the
+// file itself, so that a database file replaced or restored behind the
+// script's back gets a connection of its own instead of writes into the old,
+// deleted one. A transaction a request leaves open is rolled back at its end.
+function persistentKey(string $dsn): string|false
+{
+    if (!str_starts_with($dsn, 'sqlite:'))
+        return false;
+    $path = substr($dsn, strlen('sqlite:'));
+    clearstatcache(true, $path);
+    if (!file_exists($path))
+        return false; // the first request creates it
+    try {
+        $stat = stat($path);
+    } catch (ErrorException) {
+        return false;
+    }
+    return "fidmora-sqlite-{$stat['dev']}-{$stat['ino']}";
+}
+
 function openDatabase(array $config): PDO
 {
     $pdo = new PDO($config['dsn'], $config['dbUser'] ?? null, $config['dbPassword'] ?? null, [
         PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
         PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_NUM,
         PDO::ATTR_TIMEOUT => 30,
-        // SQLite folds its write-ahead log back into the database, with two
-        // disk flushes, whenever the last connection closes: a connection
-        // kept open between requests spares every chunk that second write.
-        // A transaction a request leaves open is rolled back at its end.
-        PDO::ATTR_PERSISTENT => str_starts_with($config['dsn'], 'sqlite:'),
+        PDO::ATTR_PERSISTENT => persistentKey($config['dsn']),
     ]);
     $driver = $pdo->getAttribute(PDO::ATTR_DRIVER_NAME);
     $q = fn(string $name) => $driver === 'mysql' ? "`$name`" : "\"$name\"";

@@ -106,5 +106,22 @@ $reply = post(['action' => 'data', 'object' => ['limit' => 3, 'offset' => 0]], $
 check('data in stable order', $reply['object'] === [['7', 'Шарф синий', '', 'Shop', '[a]-[i]', '~'],
     ['7', 'Шарф', '', 'Other', '[a]-[i]', '+']], $reply);
 
+// The owner puts another database file in place (a restored backup): the
+// script writes into that file, not into the old one it had open.
+$restored = new PDO("sqlite:$root/restored.sqlite");
+$restored->exec('CREATE TABLE notes (text TEXT)');
+$restored = null;
+rename("$root/restored.sqlite", "$root/goods.sqlite");
+@unlink("$root/goods.sqlite-wal");
+@unlink("$root/goods.sqlite-shm");
+$reply = post(['action' => 'configure', 'object' => ['login' => 'admin']], $port, $cookie);
+check('a replaced database is the one read', ($reply['object']['existDataSize'] ?? -1) === 0, $reply);
+post(['action' => 'update', 'object' => [['5', 'Пальто', 'u5', 'Shop', '', '+']]], $port, $cookie);
+$direct = new PDO("sqlite:$root/goods.sqlite", null, null, [PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION]);
+$held = $direct->query("SELECT count(*) FROM sqlite_master WHERE name = 'goods'")->fetchColumn() == 1
+    ? (int)$direct->query('SELECT count(*) FROM goods')->fetchColumn() : -1;
+check('a replaced database is the one written', $held === 1, $held);
+$direct = null;
+
 echo $failures === 0 ? "cron.php: all checks passed\n" : "cron.php: $failures checks failed\n";
 exit($failures === 0 ? 0 : 1);
