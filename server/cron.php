@@ -15,8 +15,18 @@ error_reporting(E_ALL);
 
 const DEFAULT_CHUNK_SIZE = 1000;
 const DEFAULT_MAX_BODY = 32 * 1024 * 1024;
+// A request without a session is a login or a stranger's: it never needs
+// more, and a larger one is refused before anything of it is decoded.
+const ANONYMOUS_MAX_BODY = 64 * 1024;
 const MAX_DATA_LIMIT = 100000;
 const MAX_REASONS = 20;
+const SESSION_NAME = 'FIDMORASESSID';
+// Failed logins from one address before each further attempt has to wait,
+// 1 s after the fifth failure, doubling up to MAX_LOGIN_WAIT.
+const FREE_LOGIN_FAILURES = 5;
+const MAX_LOGIN_WAIT = 60;
+// A chunk that meets a deadlock or a busy database is tried again, whole.
+const WRITE_ATTEMPTS = 3;
 
 function answer(array $reply, int $status = 200): never
 {
@@ -57,6 +67,54 @@ function validName($name): bool
     return is_string($name) && preg_match('/^[A-Za-z_][A-Za-z0-9_]*$/', $name) === 1;
 }
 
+// A path made absolute with "." and ".." taken out, without asking the file
+// system: what the web server would serve under that name.
+function lexicalPath(string $path): string
+{
+    $windows = PHP_OS_FAMILY === 'Windows';
+    if ($windows)
+        $path = str_replace('\\', '/', $path);
+    $drive = $windows && preg_match('~^[A-Za-z]:/~', $path) === 1;
+    if (!$drive && !str_starts_with($path, '/'))
+        $path = ($windows ? str_replace('\\', '/', (string)getcwd()) : (string)getcwd()) . '/' . $path;
+    $parts = [];
+    foreach (explode('/', $path) as $part) {
+        if ($part === '..')
+            array_pop($parts);
+        elseif ($part !== '' && $part !== '.')
+            $parts[] = $part;
+    }
+    $joined = implode('/', $parts);
+    $joined = preg_match('~^[A-Za-z]:$~', $parts[0] ?? '') === 1 ? $joined : '/' . $joined;
+    return $windows ? strtolower($joined) : $joined;
+}
+
+// The same path with every link followed, as far as the path exists.
+function resolvedPath(string $path): string
+{
+    $real = realpath($path);
+    if ($real === false && ($folder = realpath(dirname($path))) !== false)
+        $real = $folder . '/' . basename($path);
+    return $real === false ? lexicalPath($path) : lexicalPath($real);
+}
+
+// True when the web server would hand out the file or folder at $path: it
+// lies in the document root, by its name or through a link. Without a
+// document root, the script's own folder is surely served.
+function servedByWebServer(string $path): bool
+{
+    $root = (string)($_SERVER['DOCUMENT_ROOT'] ?? '');
+    $root = $root !== '' ? $root : __DIR__;
+    foreach ([lexicalPath($path), resolvedPath($path)] as $candidate) {
+        foreach ([lexicalPath($root), resolvedPath($root)] as $folder) {
+            $folder = rtrim($folder, '/');
+            if ($candidate === $folder || str_starts_with($candidate, $folder . '/'))
+                return true;
+        }
+    }
+    return false;
+}
+
 function loadConfig(): array
 {
     $file = __DIR__ . '/config.php';
@@ -87,6 +145,18 @@ function loadConfig(): array
     $config['maxBodyBytes'] = $config['maxBodyBytes'] ?? DEFAULT_MAX_BODY;
     if (!is_int($config['maxBodyBytes']) || $config['maxBodyBytes'] < 1024)
         $broken('"maxBodyBytes" должно быть целым не меньше 1024');
+    // Whoever knows the address would download the goods, or take over a
+    // session by its file's name. The path goes to the server's log only.
+    $file = str_starts_with($config['dsn'], 'sqlite:') ? substr($config['dsn'], strlen('sqlite:')) : '';
+    if ($file !== '' && $file !== ':memory:' && servedByWebServer($file)) {
+        error_log("fidmora cron.php: the SQLite database $file lies inside the web server's document root");
+        $broken('файл базы SQLite лежит внутри корня веб-сервера, и его может скачать кто угодно: '
+            . 'перенесите его в папку вне корня сайта и поправьте "dsn"');
+    }
+    if (isset($config['sessionDir']) && (!is_string($config['sessionDir']) || servedByWebServer($config['sessionDir']))) {
+        error_log('fidmora cron.php: the session folder lies inside the web server\'s document root');
+        $broken('папка сессий "sessionDir" лежит внутри корня веб-сервера: перенесите её в папку вне корня сайта');
+    }
     return $config;
 }
 
@@ -102,8 +172,8 @@ function iniBytes(string $value): int
     };
 }
 
-// The request body as an array, or a refusal.
-function readRequest(int $maxBody): array
+// Refuses what is not a POST of JSON, before the session or the body is touched.
+function checkRequestKind(): void
 {
     if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'POST') {
         header('Allow: POST');
@@ -112,6 +182,12 @@ function readRequest(int $maxBody): array
     $type = strtolower(trim(explode(';', $_SERVER['CONTENT_TYPE'] ?? '')[0]));
     if ($type !== 'application/json')
         refuse('Тело запроса должно быть application/json', 415);
+}
+
+// The request body as an array, or a refusal. Nothing larger than $maxBody
+// is read, let alone decoded.
+function readRequest(int $maxBody): array
+{
     $length = (int)($_SERVER['CONTENT_LENGTH'] ?? 0);
     $postLimit = iniBytes((string)ini_get('post_max_size'));
     if ($length > $maxBody)
@@ -139,7 +215,7 @@ function startSession(array $config): void
         session_save_path($config['sessionDir']);
     ini_set('session.use_strict_mode', '1');
     ini_set('session.use_only_cookies', '1');
-    session_name('FIDMORASESSID');
+    session_name(SESSION_NAME);
     session_set_cookie_params([
         'lifetime' => 0,
         'path' => '/',
@@ -180,6 +256,9 @@ function openDatabase(array $config): PDO
         PDO::ATTR_TIMEOUT => 30,
         PDO::ATTR_PERSISTENT => persistentKey($config['dsn']),
     ]);
+    // A kept connection may come with a transaction that a request ended
+    // by a fatal error or a time limit left open: it is never continued.
+    abandonTransaction($pdo);
     $driver = $pdo->getAttribute(PDO::ATTR_DRIVER_NAME);
     $q = fn(string $name) => $driver === 'mysql' ? "`$name`" : "\"$name\"";
     $table = $q($config['table']);
@@ -197,14 +276,104 @@ function openDatabase(array $config): PDO
         $cells = array_map(fn($c) => $q($c) . " TEXT NOT NULL DEFAULT ''", $config['columns']);
         $pdo->exec("CREATE TABLE IF NOT EXISTS $table (\"fidmora_id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
             . "\"fidmora_key\" TEXT NOT NULL UNIQUE, " . implode(', ', $cells) . ')');
+        $pdo->exec('CREATE TABLE IF NOT EXISTS "fidmora_logins" ("address" TEXT PRIMARY KEY, '
+            . '"failures" INTEGER NOT NULL, "waitUntil" REAL NOT NULL, "seen" INTEGER NOT NULL)');
     } elseif ($driver === 'mysql') {
         $cells = array_map(fn($c) => $q($c) . ' MEDIUMTEXT NOT NULL', $config['columns']);
         $pdo->exec("CREATE TABLE IF NOT EXISTS $table (`fidmora_id` BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY, "
             . '`fidmora_key` CHAR(40) NOT NULL UNIQUE, ' . implode(', ', $cells) . ') DEFAULT CHARSET=utf8mb4');
+        createLoginTable($pdo, 'fidmora_logins');
     } else {
         refuse("База $driver не поддерживается: только SQLite и MySQL/MariaDB", 500);
     }
     return $pdo;
+}
+
+function isMysql(PDO $pdo): bool
+{
+    return $pdo->getAttribute(PDO::ATTR_DRIVER_NAME) === 'mysql';
+}
+
+function createLoginTable(PDO $pdo, string $table): void
+{
+    $pdo->exec("CREATE TABLE IF NOT EXISTS `$table` (`address` VARCHAR(64) NOT NULL PRIMARY KEY, "
+        . '`failures` INT NOT NULL, `waitUntil` DOUBLE NOT NULL, `seen` BIGINT NOT NULL) '
+        . 'ENGINE=InnoDB DEFAULT CHARSET=utf8mb4');
+}
+
+// The connection whose write transaction is open, rolled back should the
+// request end before it is committed.
+$openTransaction = null;
+register_shutdown_function(function (): void {
+    global $openTransaction;
+    if ($openTransaction !== null)
+        abandonTransaction($openTransaction);
+});
+
+function abandonTransaction(PDO $pdo): void
+{
+    try {
+        $pdo->exec('ROLLBACK');
+    } catch (Throwable) {
+        // nothing was open
+    }
+}
+
+// Runs $work inside one write transaction and returns what it returns.
+// SQLite takes the write lock at the start, so that what $work looks up
+// stays true until it writes; a deadlock or a database busy beyond its
+// wait is tried again, whole, before it fails.
+function inWriteTransaction(PDO $pdo, callable $work): mixed
+{
+    global $openTransaction;
+    for ($attempt = 1; ; ++$attempt) {
+        try {
+            $pdo->exec(isMysql($pdo) ? 'START TRANSACTION' : 'BEGIN IMMEDIATE');
+            $openTransaction = $pdo;
+            $result = $work();
+            $pdo->exec('COMMIT');
+            $openTransaction = null;
+            return $result;
+        } catch (Throwable $e) {
+            abandonTransaction($pdo);
+            $openTransaction = null;
+            if ($attempt >= WRITE_ATTEMPTS || databaseTrouble($e) !== 'busy')
+                throw $e;
+            usleep(random_int(20000, 100000) * $attempt);
+        }
+    }
+}
+
+// What kind of database trouble an exception is: "busy" (a lock, a
+// deadlock), "full", "readonly", "gone", or "" for anything else.
+function databaseTrouble(Throwable $e): string
+{
+    if (!$e instanceof PDOException)
+        return '';
+    $code = (int)($e->errorInfo[1] ?? 0);
+    $state = (string)($e->errorInfo[0] ?? $e->getCode());
+    return match (true) {
+        $state === '40001', in_array($code, [1205, 1213], true) => 'busy',
+        $state === 'HY000' && in_array($code, [5, 6], true) => 'busy',  // SQLITE_BUSY, SQLITE_LOCKED
+        in_array($code, [1021, 1114], true), $state === 'HY000' && $code === 13 => 'full',
+        $state === 'HY000' && $code === 8, $code === 1290 => 'readonly',
+        in_array($code, [2002, 2006, 2013, 1040], true) => 'gone',
+        default => '',
+    };
+}
+
+// A short reason for the program; the database's own text, which may hold
+// SQL and names of the site, goes to the server's log.
+function databaseReason(Throwable $e): string
+{
+    error_log('fidmora cron.php: ' . $e);
+    return match (databaseTrouble($e)) {
+        'busy' => 'база данных занята другой записью, попробуйте позже',
+        'full' => 'на диске сервера или в базе нет места',
+        'readonly' => 'база данных открыта только для чтения',
+        'gone' => 'нет связи с базой данных',
+        default => 'ошибка базы данных, подробности в журнале ошибок сервера',
+    };
 }
 
 function quoter(PDO $pdo): callable
@@ -304,107 +473,181 @@ function actionUpdate(array $config, $rows): never
     $columns = $config['columns'];
     $at = array_flip($columns);
     $pdo = openDatabase($config);
+    $mysql = isMysql($pdo);
     $q = quoter($pdo);
     $table = $q($config['table']);
-    $assignments = implode(', ', array_map(fn($c) => $q($c) . ' = ?', $columns));
-    $update = $pdo->prepare("UPDATE $table SET $assignments WHERE " . $q('fidmora_key') . ' = ?');
-    $insert = $pdo->prepare("INSERT INTO $table (" . $q('fidmora_key') . ', ' . implode(', ', array_map($q, $columns))
-        . ') VALUES (' . implode(', ', array_fill(0, count($columns) + 1, '?')) . ')');
-    $delete = $pdo->prepare("DELETE FROM $table WHERE " . $q('fidmora_key') . ' = ?');
+    $key = $q('fidmora_key');
+    // An upsert: a good another writer put in meanwhile is updated, not
+    // inserted twice.
+    $names = implode(', ', array_map($q, $columns));
+    $marks = implode(', ', array_fill(0, count($columns) + 1, '?'));
+    $upsert = $pdo->prepare("INSERT INTO $table ($key, $names) VALUES ($marks) " . ($mysql
+        ? 'ON DUPLICATE KEY UPDATE ' . implode(', ', array_map(fn($c) => $q($c) . ' = VALUES(' . $q($c) . ')', $columns))
+        : "ON CONFLICT ($key) DO UPDATE SET " . implode(', ', array_map(fn($c) => $q($c) . ' = excluded.' . $q($c), $columns))));
+    $delete = $pdo->prepare("DELETE FROM $table WHERE $key = ?");
 
-    $counts = ['inserted' => 0, 'updated' => 0, 'deleted' => 0, 'absent' => 0, 'rejected' => 0];
     $reasons = [];
-    $reject = function (int $index, string $why) use (&$counts, &$reasons): void {
-        ++$counts['rejected'];
-        if (count($reasons) < MAX_REASONS)
-            $reasons[] = ['row' => $index, 'reason' => $why];
+    $reject = function (int $index, string $why) use (&$reasons): void {
+        $reasons[] = ['row' => $index, 'reason' => $why];
     };
-    // Which goods the site holds already, asked for the whole chunk at once.
-    $keys = [];
+    // The rows that can be written, with the hash of their identity.
+    $usable = [];
     foreach ($rows as $index => $row) {
-        if (is_array($row) && array_is_list($row) && count($row) === count($columns)
-                && count(array_filter($row, 'is_string')) === count($row)) {
-            $keys[$index] = identityKey($row, $at);
+        if (!is_array($row) || !array_is_list($row) || count($row) !== count($columns)) {
+            $reject($index, 'строка должна быть списком из ' . count($columns) . ' ячеек');
+        } elseif (count(array_filter($row, 'is_string')) !== count($row)) {
+            $reject($index, 'все ячейки должны быть строками');
+        } else {
+            [$identity, $why] = identityKey($row, $at);
+            if ($identity === null)
+                $reject($index, $why);
+            else
+                $usable[] = [sha1($identity), $row];
         }
-    }
-    $hashes = array_values(array_unique(array_map(fn($key) => sha1((string)$key[0]), array_filter($keys,
-        fn($key) => $key[0] !== null))));
-    $held = [];
-    foreach (array_chunk($hashes, 500) as $some) {
-        $find = $pdo->prepare("SELECT " . $q('fidmora_key') . " FROM $table WHERE " . $q('fidmora_key') . ' IN ('
-            . implode(', ', array_fill(0, count($some), '?')) . ')');
-        $find->execute($some);
-        foreach ($find->fetchAll(PDO::FETCH_COLUMN) as $hash)
-            $held[$hash] = true;
     }
 
     // One transaction per chunk: the chunk is applied whole or not at all.
-    $pdo->beginTransaction();
+    // Which goods the site holds is asked inside it, for the whole chunk at
+    // once, so that the counts hold even with another writer at work.
     try {
-        foreach ($rows as $index => $row) {
-            if (!is_array($row) || !array_is_list($row) || count($row) !== count($columns)) {
-                $reject($index, 'строка должна быть списком из ' . count($columns) . ' ячеек');
-                continue;
+        $counts = inWriteTransaction($pdo, function () use ($pdo, $q, $table, $key, $mysql, $upsert, $delete,
+                $usable, $at): array {
+            $held = [];
+            $hashes = array_values(array_unique(array_column($usable, 0)));
+            foreach (array_chunk($hashes, 500) as $some) {
+                $find = $pdo->prepare("SELECT $key FROM $table WHERE $key IN ("
+                    . implode(', ', array_fill(0, count($some), '?')) . ')');
+                $find->execute($some);
+                foreach ($find->fetchAll(PDO::FETCH_COLUMN) as $hash)
+                    $held[$hash] = true;
             }
-            foreach ($row as $cell) {
-                if (!is_string($cell)) {
-                    $reject($index, 'все ячейки должны быть строками');
-                    continue 2;
+            $counts = ['inserted' => 0, 'updated' => 0, 'deleted' => 0, 'absent' => 0];
+            foreach ($usable as [$hash, $row]) {
+                if (isset($at['status']) && $row[$at['status']] === '-') {
+                    $delete->execute([$hash]);
+                    ++$counts[$delete->rowCount() > 0 ? 'deleted' : 'absent'];
+                    unset($held[$hash]);
+                    continue;
                 }
-            }
-            [$key, $why] = $keys[$index];
-            if ($key === null) {
-                $reject($index, $why);
-                continue;
-            }
-            $hash = sha1($key);
-            if (isset($at['status']) && $row[$at['status']] === '-') {
-                $delete->execute([$hash]);
-                ++$counts[$delete->rowCount() > 0 ? 'deleted' : 'absent'];
-                unset($held[$hash]);
-                continue;
-            }
-            if (isset($held[$hash])) {
-                $update->execute([...$row, $hash]);
-                ++$counts['updated'];
-            } else {
-                $insert->execute([$hash, ...$row]);
-                ++$counts['inserted'];
+                $upsert->execute([$hash, ...$row]);
+                // MySQL tells an insert (1) from an update (2, or 0 when
+                // nothing changed); SQLite holds the write lock since the look-up.
+                $inserted = $mysql ? $upsert->rowCount() === 1 : !isset($held[$hash]);
+                ++$counts[$inserted ? 'inserted' : 'updated'];
                 $held[$hash] = true;
             }
-        }
-        $pdo->commit();
+            return $counts;
+        });
     } catch (Throwable $e) {
-        $pdo->rollBack();
-        error_log('fidmora cron.php: update: ' . $e);
-        refuse('Порция не записана, сайт не изменён: ' . $e->getMessage());
+        refuse('Порция не записана, сайт не изменён: ' . databaseReason($e));
     }
+    $counts['rejected'] = count($reasons);
     $message = sprintf('Добавлено %d, изменено %d, удалено %d, не найдено для удаления %d, отклонено %d',
         $counts['inserted'], $counts['updated'], $counts['deleted'], $counts['absent'], $counts['rejected']);
-    answer(['success' => true, 'message' => $message, 'object' => $counts + ['reasons' => $reasons]]);
+    answer(['success' => true, 'message' => $message,
+        'object' => $counts + ['reasons' => array_slice($reasons, 0, MAX_REASONS)]]);
+}
+
+// The address a login is counted against: an IPv6 host has a whole /64 to
+// change addresses in, so the /64 counts as one.
+function clientAddress(): string
+{
+    $address = (string)($_SERVER['REMOTE_ADDR'] ?? '');
+    if (filter_var($address, FILTER_VALIDATE_IP, FILTER_FLAG_IPV6) !== false)
+        return bin2hex(substr((string)inet_pton($address), 0, 8)) . '::/64';
+    return substr($address, 0, 64);
+}
+
+// Counts a login attempt against its address before the password is
+// looked at, so that parallel guesses are counted too. Returns the seconds
+// still to wait, or 0 when the attempt may go on. A successful login then
+// clears the address (forgiveLogins).
+function admitLogin(PDO $pdo, string $table, string $address): int
+{
+    $mysql = isMysql($pdo);
+    return inWriteTransaction($pdo, function () use ($pdo, $table, $address, $mysql): int {
+        $now = microtime(true);
+        $pdo->prepare("DELETE FROM $table WHERE seen < ?")->execute([(int)$now - 86400]);
+        $pdo->prepare(($mysql ? 'INSERT IGNORE' : 'INSERT OR IGNORE')
+            . " INTO $table (address, failures, waitUntil, seen) VALUES (?, 0, 0, ?)")->execute([$address, (int)$now]);
+        $find = $pdo->prepare("SELECT failures, waitUntil FROM $table WHERE address = ?" . ($mysql ? ' FOR UPDATE' : ''));
+        $find->execute([$address]);
+        [$failures, $waitUntil] = $find->fetch(PDO::FETCH_NUM);
+        if ((float)$waitUntil > $now)
+            return (int)ceil((float)$waitUntil - $now);
+        $failures = (int)$failures + 1;
+        $wait = $failures >= FREE_LOGIN_FAILURES ? min(MAX_LOGIN_WAIT, 2 ** ($failures - FREE_LOGIN_FAILURES)) : 0;
+        $pdo->prepare("UPDATE $table SET failures = ?, waitUntil = ?, seen = ? WHERE address = ?")
+            ->execute([$failures, $wait > 0 ? $now + $wait : 0, (int)$now, $address]);
+        return 0;
+    });
+}
+
+function forgiveLogins(PDO $pdo, string $table, string $address): void
+{
+    $pdo->prepare("DELETE FROM $table WHERE address = ?")->execute([$address]);
+}
+
+// A hash of the same kind and cost as the configured one that no password
+// matches: a login under an unknown name takes as long as one under the
+// right name, so the time of the answer does not tell the name.
+function dummyHash(string $hash): string
+{
+    $info = password_get_info($hash);
+    $options = $info['options'];
+    $fixed = fn(int $bytes) => rtrim(base64_encode(substr(str_repeat('fidmora!', 8), 0, $bytes)), '=');
+    if ($info['algoName'] === 'bcrypt')
+        return sprintf('$2y$%02d$', $options['cost']) . substr(str_repeat('fidmoradummy', 5), 0, 53);
+    if (in_array($info['algoName'], ['argon2i', 'argon2id'], true))
+        return sprintf('$%s$v=19$m=%d,t=%d,p=%d$%s$%s', $info['algoName'], $options['memory_cost'],
+            $options['time_cost'], $options['threads'], $fixed(16), $fixed(32));
+    return $hash;
 }
 
 function actionLogin(array $config, $object): never
 {
     $login = is_array($object) ? ($object['login'] ?? null) : null;
     $password = is_array($object) ? ($object['password'] ?? null) : null;
-    if (!is_string($login) || !is_string($password)
-            || !hash_equals($config['login'], $login) || !password_verify($password, $config['passwordHash'])) {
+    $pdo = openDatabase($config);
+    $table = quoter($pdo)('fidmora_logins');
+    $address = clientAddress();
+    try {
+        $wait = admitLogin($pdo, $table, $address);
+    } catch (Throwable $e) {
+        refuse('Вход не проверен: ' . databaseReason($e), 503);
+    }
+    if ($wait > 0) {
+        header("Retry-After: $wait");
+        refuse("Вход отклонён: слишком много попыток, повторите через $wait с", 429);
+    }
+    $nameOk = is_string($login) && hash_equals($config['login'], $login);
+    $passwordOk = is_string($password)
+        && password_verify($password, $nameOk ? $config['passwordHash'] : dummyHash($config['passwordHash']));
+    if (!$nameOk || !$passwordOk) {
         $_SESSION = [];
         refuse('Неверный логин или пароль');
     }
+    forgiveLogins($pdo, $table, $address);
     session_regenerate_id(true);
     $_SESSION['fidmora_login'] = $login;
     answer(['success' => true, 'message' => 'Вход выполнен']);
 }
 
 $config = loadConfig();
-$request = readRequest($config['maxBodyBytes']);
-startSession($config);
+checkRequestKind();
+// A session is resumed only when the request brings its cookie: a stranger's
+// request creates no session file, and is held to the small body limit.
+if (isset($_COOKIE[SESSION_NAME]) && is_string($_COOKIE[SESSION_NAME]))
+    startSession($config);
+$loggedIn = isset($_SESSION['fidmora_login']) && $_SESSION['fidmora_login'] === $config['login'];
+$request = readRequest($loggedIn ? $config['maxBodyBytes'] : min(ANONYMOUS_MAX_BODY, $config['maxBodyBytes']));
 $object = $request['object'] ?? null;
-if ($request['action'] === 'login')
+if ($request['action'] === 'login') {
+    if (session_status() !== PHP_SESSION_ACTIVE)
+        startSession($config);
     actionLogin($config, $object);
-if (!isset($_SESSION['fidmora_login']) || $_SESSION['fidmora_login'] !== $config['login'])
+}
+if (!$loggedIn)
     refuse('Нужен вход: сначала "login"');
 // Only a reading keeps its place in the session; the rest leave it at once,
 // so that other requests of the same login are not held up.
