@@ -3,7 +3,7 @@
 // 127.0.0.1 with a temporary SQLite database. Run: php cron_test.php SERVER_DIR
 declare(strict_types=1);
 
-$serverDir = $argv[1] ?? dirname(__DIR__, 2) . '/server';
+$serverDir = realpath($argv[1] ?? dirname(__DIR__, 2) . "/server");
 $root = sys_get_temp_dir() . '/fidmora-cron-test-' . getmypid();
 mkdir("$root/www", 0700, true);
 mkdir("$root/sessions", 0700, true);
@@ -31,7 +31,7 @@ $port = (int)explode(':', stream_socket_get_name($probe, false))[1];
 fclose($probe);
 // Several workers, so that writers can meet.
 $server = proc_open([PHP_BINARY, '-S', "127.0.0.1:$port", '-t', "$root/www"], [['pipe', 'r'], ['file', '/dev/null', 'w'],
-    ['file', '/dev/null', 'w']], $pipes, null, getenv() + ['PHP_CLI_SERVER_WORKERS' => '4']);
+    ['file', "$root/php.log", 'w']], $pipes, null, getenv() + ['PHP_CLI_SERVER_WORKERS' => '4']);
 register_shutdown_function(function () use ($server, $root) {
     // The workers go with the server's process group: ended by their ids.
     $status = proc_get_status($server);
@@ -42,7 +42,9 @@ register_shutdown_function(function () use ($server, $root) {
     }
     proc_terminate($server, 9);
     proc_close($server);
-    exec('rm -rf ' . escapeshellarg($root));
+    // KEEP=1 keeps the folder, with the server's log php.log, for a look.
+    if (getenv("KEEP") === false)
+        exec("rm -rf " . escapeshellarg($root));
 });
 for ($i = 0; $i < 200 && !@fsockopen('127.0.0.1', $port); ++$i)
     usleep(50000);
@@ -134,7 +136,8 @@ check('no database was made in the web root', !file_exists("$root/www/data/goods
 mkdir("$root/fidmora-data");
 configure(['example' => true]);
 $fresh = '';
-check('the example configuration runs', login('admin', 'secret', $fresh)[1]['success'] ?? false);
+$reply = login('admin', 'secret', $fresh)[1];
+check('the example configuration runs', $reply['success'] ?? false, $reply);
 check("the example's database lies beside the web root", is_file("$root/fidmora-data/goods.sqlite"));
 configure([]);
 

@@ -7,7 +7,7 @@ declare(strict_types=1);
 
 require __DIR__ . '/site.php';
 
-$serverDir = $argv[1] ?? dirname(__DIR__, 2) . '/server';
+$serverDir = realpath($argv[1] ?? dirname(__DIR__, 2) . "/server");
 $cli = $argv[2] ?? '';
 if (($missing = PrivateMariaDb::missing()) !== null) {
     echo "SKIP: $missing\n";
