@@ -634,6 +634,10 @@ final class ModxShop
         $rows = [];
         $last = null;
         $text = fn($value) => $value === null ? '' : (string)$value;
+        $cut = fn(int $chars) => fn(string $value) => cutText($value, $chars);
+        $money = fn(string $value) => shopPrice($value) ?? '0.00';
+        $plain = fn(?string $held) => $held === null ? '' : (str_contains($held, '.') ? rtrim(rtrim($held, '0'), '.') : $held);
+        $pathOf = fn(string $value) => implode('/', array_map(fn($level) => cutText($level, 255), self::levels($value)));
         foreach ($found as [$keyId, $written, $title, $parent, $content, $price, $oldPrice, $article, $image, $vendor,
                 $url, $offer]) {
             $last = (int)$keyId;
@@ -642,16 +646,13 @@ final class ModxShop
             // it; otherwise what the shop holds now.
             $back = fn(string $cell, ?string $held, callable $shopForm) =>
                 isset($w[$cell]) && $shopForm($w[$cell]) === $held ? $w[$cell] : (string)$held;
-            $cut = fn(int $chars) => fn(string $value) => cutText($value, $chars);
-            $money = fn(string $value) => shopPrice($value) ?? '0.00';
-            $plain = fn(?string $held) => $held === null ? '' : (str_contains($held, '.') ? rtrim(rtrim($held, '0'), '.') : $held);
             $path = $paths[(int)$parent] ?? '';
             $rows[] = [
                 $text($url),
                 $back('name', $text($title), $cut(255)),
                 isset($w['price']) && $money($w['price']) === $price ? $w['price'] : $plain($price),
                 isset($w['oldprice']) && $money($w['oldprice']) === $oldPrice ? $w['oldprice'] : $plain($oldPrice),
-                $back('categoryId', $path, fn($v) => implode('/', array_map(fn($l) => cutText($l, 255), self::levels($v)))),
+                $back('categoryId', $path, $pathOf),
                 $back('vendor', $text($vendor), $cut(100)),
                 $back('picture', $text($image), $cut(255)),
                 $text($content),

@@ -234,6 +234,24 @@ check('failed chunk: nothing of it stays', [rows('SELECT COUNT(*) n FROM modx_si
     rows('SELECT price FROM modx_ms2_products ORDER BY id')] === $before);
 $shop->exec('DROP TRIGGER boom');
 
+// Writers at once with the same new goods in new categories: each chunk is
+// taken, each category and each product made once.
+$writers = [];
+$race = [];
+for ($i = 0; $i < 300; ++$i)
+    $race[] = good(['url' => "https://race.test/$i", 'name' => "Гонка $i", 'price' => '1',
+        'categoryId' => 'Гонка/Раздел ' . ($i % 10), 'status' => '+']);
+for ($w = 0; $w < 3; ++$w) {
+    $writers[$w] = new Client($site->url());
+    $writers[$w]->post('login', ['login' => 'admin', 'password' => 'secret']);
+}
+$sockets = array_map(fn($writer) => $writer->send('update', $race), $writers);
+$inserted = array_sum(array_map(fn($socket) => Client::receive($socket)['object']['inserted'] ?? -1000, $sockets));
+check('writers at once: each product made once', $inserted === 300 && (int)rows("SELECT COUNT(*) n FROM modx_site_content "
+    . "WHERE pagetitle LIKE 'Гонка %' AND class_key = 'msProduct'")[0]['n'] === 300, $inserted);
+check('writers at once: each category made once', (int)rows("SELECT COUNT(*) n FROM modx_site_content "
+    . "WHERE class_key = 'msCategory' AND (pagetitle = 'Гонка' OR pagetitle LIKE 'Раздел %')")[0]['n'] === 11);
+
 // Removal when the configuration asks: the product and all of it go.
 $site->configure(array_replace_recursive($settings, ['modx' => ['onDelete' => 'remove']]));
 $gone = product('https://a.test/6')['id'];

@@ -183,4 +183,23 @@ final class Client
     {
         return $this->call($action, $object)[1] ?? [];
     }
+
+    // A request sent without waiting for its answer, so that several run at once.
+    public function send(string $action, $object)
+    {
+        $body = json_encode(['action' => $action, 'object' => $object], JSON_UNESCAPED_UNICODE);
+        $address = parse_url($this->url);
+        $socket = stream_socket_client("tcp://{$address['host']}:{$address['port']}", $errno, $error, 10);
+        fwrite($socket, "POST {$address['path']} HTTP/1.0\r\nHost: {$address['host']}\r\n"
+            . "Content-Type: application/json\r\nCookie: {$this->cookie}\r\nContent-Length: " . strlen($body)
+            . "\r\n\r\n$body");
+        return $socket;
+    }
+
+    // The decoded answer to a request sent with send().
+    public static function receive($socket): array
+    {
+        stream_set_timeout($socket, 120);
+        return json_decode(explode("\r\n\r\n", (string)stream_get_contents($socket), 2)[1] ?? '', true) ?? [];
+    }
 }
