@@ -41,10 +41,13 @@ $site = new ScriptServer(dirname(__DIR__) . '/server', $root, [
     'dsn' => $database->dsn('shop'), 'dbUser' => 'root', 'dbPassword' => '', 'mode' => 'modx', 'chunkSize' => $chunk,
     'sessionDir' => "$root/sessions",
     'modx' => ['catalogRoot' => 2, 'categoryTemplate' => 2, 'productTemplate' => 3, 'cachePath' => "$root/cache"],
-]);
+], 1);
+// The site's processor time is that of the database server and of PHP's
+// server, which serves every request in its own process.
+$pids = [$database->pid(), $site->pid()];
 
 $process = proc_open([$bench, '--rows', (string)$rows, '--categories', (string)$categories, '--chunk', (string)$chunk,
-    '--site', "127.0.0.1:{$site->port}", '--write-target', '5000'], [['file', '/dev/null', 'r'], STDOUT, STDERR], $pipes,
+    '--site', "127.0.0.1:{$site->port}", '--site-pids', implode(',', $pids), '--write-target', '5000'], [['file', '/dev/null', 'r'], STDOUT, STDERR], $pipes,
     null, getenv() + ['FIDMORA_SITE_LOGIN' => 'bench', 'FIDMORA_SITE_PASSWORD' => 'bench-secret']);
 $status = proc_close($process);
 $shop = $database->connect('shop');

@@ -120,18 +120,22 @@ struct PhpServer
     }
 };
 
-// Processor seconds of the PHP server so far (one process: the built-in
-// server starts no workers unless asked to).
-double ServerCpu(qint64 pid)
+// Processor seconds of the site's processes so far (the PHP server is one
+// process: the built-in server starts no workers unless asked to); -1 when
+// none is known.
+double ServerCpu(const QList<qint64> &pids)
 {
-    if (pid == 0)
+    if (pids.isEmpty())
         return -1;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
-    // utime and stime are fields 14 and 15; here counted from the state, field 3.
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    double ticks = 0;
+    for (qint64 pid : pids) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
+        // utime and stime are fields 14 and 15; here counted from the state, field 3.
+        ticks += fields.value(11).toDouble() + fields.value(12).toDouble();
+    }
     return ticks / double(sysconf(_SC_CLK_TCK));
 }
 
@@ -151,7 +155,7 @@ void Show(const char *what, const char *key, qint64 rows, const Pass &pass, doub
                 what, static_cast<long long>(rows), pass.seconds, rate, rowsTarget, rate >= rowsTarget ? "PASS" : "FAIL",
                 pass.clientCpu, share * 100, share < 0.25 ? "PASS" : "FAIL");
     if (pass.serverCpu >= 0)
-        std::printf("; site CPU %5.2f s", pass.serverCpu);
+        std::printf("; site CPU %5.2f s (%.0f rows per site CPU second)", pass.serverCpu, double(rows) / pass.serverCpu);
     std::printf("\n");
     Bench::Figure(QByteArray(key) + "_rows_per_s", rate);
     Bench::Figure(QByteArray(key) + "_client_cpu_share", share);
@@ -174,6 +178,8 @@ int main(int argc, char **argv)
                       QStringLiteral("N"), QStringLiteral("200")});
     parser.addOption({QStringLiteral("site"), QStringLiteral("a running site instead of a fresh one"),
                       QStringLiteral("HOST")});
+    parser.addOption({QStringLiteral("site-pids"), QStringLiteral("processes of that site, for its processor time"),
+                      QStringLiteral("PID,PID")});
     parser.addOption({QStringLiteral("write-target"), QStringLiteral("rows per second written to reach"),
                       QStringLiteral("N"), QStringLiteral("20000")});
     parser.addHelpOption();
@@ -193,8 +199,11 @@ int main(int argc, char **argv)
         return 1;
     }
     const QString host = ownSite ? QStringLiteral("127.0.0.1:%1").arg(server.port) : parser.value(QStringLiteral("site"));
-    // The site's processor time is known only for the server started here.
-    const qint64 pid = ownSite ? server.process.processId() : 0;
+    QList<qint64> pid;
+    if (ownSite)
+        pid << server.process.processId();
+    for (const QString &id : parser.value(QStringLiteral("site-pids")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        pid << id.toLongLong();
     const double writeTarget = parser.value(QStringLiteral("write-target")).toDouble();
 
     Model model;
@@ -220,7 +229,7 @@ int main(int argc, char **argv)
         }
         write.seconds = Bench::Seconds(timer);
         write.clientCpu = Bench::CpuSecondsSince(cpu);
-        write.serverCpu = pid ? ServerCpu(pid) - siteCpu : -1;
+        write.serverCpu = pid.isEmpty() ? -1 : ServerCpu(pid) - siteCpu;
     }
     Show("write", "modx_write", rows, write, writeTarget);
 
@@ -237,7 +246,7 @@ int main(int argc, char **argv)
         }
         read.seconds = Bench::Seconds(timer);
         read.clientCpu = Bench::CpuSecondsSince(cpu);
-        read.serverCpu = pid ? ServerCpu(pid) - siteCpu : -1;
+        read.serverCpu = pid.isEmpty() ? -1 : ServerCpu(pid) - siteCpu;
     }
     const qint64 readRows = Bench::CountGoods(back.Root()).total();
     Show("read", "modx_read", readRows, read, 20000);
@@ -296,7 +305,7 @@ int main(int argc, char **argv)
                                                    QStringLiteral("{\"action\":\"login\",\"object\":{\"login\":\"%1\","
                                                                   "\"password\":\"%2\"}}")
                                                            .arg(QLatin1String(kLogin), QLatin1String(kPassword))});
-            const double siteCpu = ServerCpu(peer.process.processId());
+            const double siteCpu = ServerCpu({peer.process.processId()});
             QElapsedTimer timer;
             timer.start();
             for (const QString &body : qAsConst(bodies))
@@ -306,7 +315,7 @@ int main(int argc, char **argv)
             std::printf("peer: curl posting the same %d chunks: %.2f s, %.0f rows/s, site CPU %.2f s; "
                         "the program's write takes %.2f times as long\n",
                         int(bodies.size()), seconds, double(readRows) / seconds,
-                        ServerCpu(peer.process.processId()) - siteCpu, write.seconds / seconds);
+                        ServerCpu({peer.process.processId()}) - siteCpu, write.seconds / seconds);
             Bench::Figure("modx_write_curl_rows_per_s", double(readRows) / seconds);
         }
     }

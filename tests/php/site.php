@@ -100,6 +100,11 @@ final class PrivateMariaDb
         return $pdo;
     }
 
+    public function pid(): int
+    {
+        return proc_get_status($this->process)['pid'];
+    }
+
     public function dsn(string $database): string
     {
         return "mysql:unix_socket={$this->socket};dbname=$database;charset=utf8mb4";
@@ -143,6 +148,11 @@ final class ScriptServer
         file_put_contents("{$this->folder}/settings.json", json_encode($settings));
         file_put_contents("{$this->folder}/www/config.php",
             "<?php return json_decode(file_get_contents('{$this->folder}/settings.json'), true);\n");
+    }
+
+    public function pid(): int
+    {
+        return proc_get_status($this->process)['pid'];
     }
 
     public function url(): string
