@@ -3,7 +3,8 @@
 // site holds and writes back what changed, in chunks of rows, as JSON over
 // HTTP POST. Actions: "login", "configure", "data", "update". Every answer is
 // one JSON object {"success": bool, "message": text, "object": payload};
-// PHP's own warnings never reach the body.
+// PHP's own warnings never reach the body. The goods live in a table of the
+// script's own (SQLite or MySQL), or in a MODX shop as miniShop2 products.
 //
 // Configuration: config.php beside this file (see config.example.php).
 
