@@ -71,7 +71,7 @@ while [ $# -gt 0 ]; do
     --seed) seed=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     --steps) steps=$2; shift 2 ;;
-    -h | --help) sed -n '2,50p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,56p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "peers.sh: unknown argument $1 (see --help)" >&2; exit 2 ;;
     esac
 done
