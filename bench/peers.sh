@@ -249,6 +249,7 @@ fi
 
 # --- Report ----------------------------------------------------------------------
 python3 "$peers/peers.py" report "$results" "$steps"
+[ "$rows" = 1000000 ] || echo "(the targets are set for 1,000,000 rows; this run has $rows)"
 echo
 echo "Load average before the runs $load_before, after $load_after ($(nproc) processors). Runs and outputs: $runs"
 if [ "$disagree" -gt 0 ]; then
