@@ -18,7 +18,8 @@ Memory. The kernel keeps an exact peak only of the whole resident set
 here. It keeps no peak of its two halves, so RssAnon (the heap: what the
 program allocated) and RssFile (pages of mapped files: the program's own
 code and libraries, and a feed it maps instead of reading) are read from
-/proc/PID/status every 5 ms while the program runs, and their largest
+/proc/PID/status every 5 ms by a thread while the main one waits for the
+program to end (so that the wall time ends with it), and their largest
 values are the peaks given. A peak shorter than 5 ms can be missed; a
 sampled peak is therefore a lower bound, and the exact whole peak is printed
 beside it. The sampler reads one small file per sample, well under 1 % of a
@@ -31,6 +32,7 @@ import os
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 SAMPLE_SECONDS = 0.005
@@ -62,24 +64,32 @@ def measure(args):
     if args[5] != "--":
         sys.exit("peers.py measure: expected -- before the command")
     command = args[6:]
+    peaks = [0, 0, 0]  # RssAnon, RssFile, samples
+    stop = threading.Event()
+
+    def sample(pid):
+        # Until the process is reaped: a zombie has no memory lines, a reaped
+        # process no status file.
+        while not stop.is_set():
+            kb = status_kb(pid)
+            if kb is not None:
+                peaks[0] = max(peaks[0], kb[0])
+                peaks[1] = max(peaks[1], kb[1])
+                peaks[2] += 1
+            stop.wait(SAMPLE_SECONDS)
+
     with open(stdout_path, "wb") as out, open(stdout_path + ".err", "wb") as err:
         start = time.perf_counter()
         process = subprocess.Popen(command, stdout=out, stderr=err)
-        pid = process.pid
-        anon_peak = file_peak = 0
-        samples = 0
-        while True:
-            done, wait_status, usage = os.wait4(pid, os.WNOHANG)
-            if done == pid:
-                break
-            sample = status_kb(pid)
-            if sample is not None:
-                anon_peak = max(anon_peak, sample[0])
-                file_peak = max(file_peak, sample[1])
-                samples += 1
-            time.sleep(SAMPLE_SECONDS)
+        sampler = threading.Thread(target=sample, args=(process.pid,))
+        sampler.start()
+        # The wall time ends when the process does, not at the sampler's next tick.
+        _, wait_status, usage = os.wait4(process.pid, 0)
         wall = time.perf_counter() - start
+        stop.set()
+        sampler.join()
         process.returncode = os.waitstatus_to_exitcode(wait_status)
+    anon_peak, file_peak, samples = peaks
     if process.returncode != 0:
         sys.stderr.write(f"peers.py: {tool} ({step}) failed with status {process.returncode}: {' '.join(command)}\n")
         with open(stdout_path + ".err", "rb") as err:
