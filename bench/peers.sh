@@ -77,7 +77,10 @@ while [ $# -gt 0 ]; do
     esac
 done
 case "$rows$rounds$seed" in *[!0-9]*) echo "peers.sh: --rows, --rounds and --seed take numbers" >&2; exit 2 ;; esac
-[ "$rows" -gt 0 ] && [ "$rounds" -gt 0 ] || { echo "peers.sh: --rows and --rounds must be above 0" >&2; exit 2; }
+if [ "$rows" -eq 0 ] || [ "$rounds" -eq 0 ]; then
+    echo "peers.sh: --rows and --rounds must be above 0" >&2
+    exit 2
+fi
 IFS=, read -r -a step_list <<<"$steps"
 for step in "${step_list[@]}"; do
     case "$step" in load | delta | dedup) ;; *) echo "peers.sh: unknown step $step (load, delta, dedup)" >&2; exit 2 ;; esac
@@ -155,7 +158,7 @@ columns="status,$(head -n1 "$feed" | tr -d '\r' | tr ';' ',')"
 miller_delta=1
 [ "$rows" -gt "$miller_delta_max" ] && miller_delta=0
 
-# command STEP TOOL: sets CMD to the tool's command for the step and OUTFILE
+# command_for STEP TOOL: sets CMD to the tool's command for the step and OUTFILE
 # to the file it writes (empty when it writes none); returns 1 when the tool
 # takes no part in the step.
 command_for() {
