@@ -478,9 +478,12 @@ bool FtpUploader::PutInPlace(const QUrl &folder, const QString &temporary, const
         if (m_cancelled) {
             m_error = tr("Выгрузка %1 отменена").arg(shown);
         } else {
-            m_error = tr("Не удалось выгрузить файл %1 на %2: %3")
-                              .arg(fileName, shown, tr("сервер не разрешает переименование файлов: %1")
-                                                            .arg(Reason(code)));
+            // A refused command is the account's rights; anything else is
+            // the connection's fault.
+            const QString reason = code == CURLE_QUOTE_ERROR
+                    ? tr("сервер не разрешает переименование файлов: %1").arg(Reason(code))
+                    : Reason(code);
+            m_error = tr("Не удалось выгрузить файл %1 на %2: %3").arg(fileName, shown, reason);
         }
         // A cancel may have come after the rename.
         RemoveTemporaries(folder, {temporary, arrived});
@@ -619,8 +622,12 @@ void FtpUploader::RemoveStaleTemporaries(const QUrl &folder)
         if (m_cancelled)
             return;
     }
-    if (stale > 0 && m_progress)
-        m_progress->Report(0, 0, tr("Старые временные файлы в %1: удалено %2 из %3").arg(shown).arg(removed).arg(stale));
+    if (stale > 0 && m_progress
+            && !m_progress->Report(0, 0, tr("Старые временные файлы в %1: удалено %2 из %3")
+                                                 .arg(shown)
+                                                 .arg(removed)
+                                                 .arg(stale)))
+        m_cancelled = true;
 }
 
 qint64 FtpUploader::RemoteTime(const QUrl &folder, const QString &name)

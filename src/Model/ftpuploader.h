@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class IProgress;
@@ -82,11 +83,15 @@ private:
     int RunCommands(const QUrl &folder, const QList<QByteArray> &commands, bool watched);
     int Rename(const QUrl &folder, const QString &from, const QString &to, bool watched);
     QList<QByteArray> RenameCommands(const QUrl &folder, const QString &from, const QString &to) const;
+    // The file arrived whole as temporary, but could not be renamed to
+    // name at once: finds out why and acts on it, never losing the old file.
     bool PutInPlace(const QUrl &folder, const QString &temporary, const QString &name, const QString &shown,
                     const QString &fileName);
     QByteArray RemoveCommand(const QUrl &folder, const QString &name, bool mayFail) const;
     void RemoveTemporaries(const QUrl &folder, const QStringList &names);
+    // Once per folder and uploader; answers a cancel through m_cancelled.
     void RemoveStaleTemporaries(const QUrl &folder);
+    // Seconds since the epoch, or -1 when the server does not tell.
     qint64 RemoteTime(const QUrl &folder, const QString &name);
     QByteArray QuotedPath(const QUrl &folder, const QString &name) const;
 
