@@ -264,7 +264,8 @@ void TestFtpExport::renameRightsNeverLoseTheOldFile_data()
     QTest::addColumn<QString>("error");
 
     const QString target = QStringLiteral("export.csv");
-    // Longer than a temporary name may grow from, within 255 bytes.
+    // 240 bytes: a temporary name that held all of it would pass the 255
+    // bytes a server allows.
     const QString longTarget = QString(118, QChar(0x44f)) + QStringLiteral(".csv");
     const QStringList noRenameOver{QStringLiteral("--no-rename-over")};
     const QString notAllowed = QStringLiteral("сервер не разрешает переименование файлов: ");
@@ -274,6 +275,7 @@ void TestFtpExport::renameRightsNeverLoseTheOldFile_data()
             << notAllowed;
     QTest::newRow("ftp, no rename onto a file") << "ftp" << noRenameOver << target << true << "";
     QTest::newRow("ftp, no rename onto a file, long name") << "ftp" << noRenameOver << longTarget << true << "";
+    // ".new": the name the new file waits under once it arrived.
     QTest::newRow("ftp, new file cannot take its place: old one put back")
             << "ftp" << noRenameOver + QStringList{QStringLiteral("--refuse-rename-from"), QStringLiteral(".new")}
             << target << false << "но не переименован";
