@@ -898,6 +898,18 @@
         <source>Проверка соединения с %1 отменена</source>
         <translation>Connection check with %1 cancelled</translation>
     </message>
+    <message>
+        <source>сервер не разрешает переименование файлов: %1</source>
+        <translation>the server does not allow renaming files: %1</translation>
+    </message>
+    <message>
+        <source>Файл %1 выгружен на %2, но не переименован: %3; прежний файл остался на сервере под именем %4</source>
+        <translation>The file %1 was uploaded to %2 but not renamed: %3; the previous file remains on the server under the name %4</translation>
+    </message>
+    <message>
+        <source>Старые временные файлы в %1: удалено %2 из %3</source>
+        <translation>Old temporary files in %1: %2 of %3 removed</translation>
+    </message>
 </context>
 <context>
     <name>Good</name>
