@@ -5,6 +5,8 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include "replywatchdog.h"
+
 ImageLoader::ImageLoader(QObject *parent, int keptPictures)
     : QObject(parent)
     , m_keptPictures(keptPictures)
@@ -54,6 +56,11 @@ void ImageLoader::Request(const QString &url, const QModelIndex &index)
 
     m_requested.insert(url);
     QNetworkReply *reply = m_manager.get(QNetworkRequest(QUrl(url)));
+    // A picture host that stalls would otherwise keep its card waiting, and
+    // the address asked for, until the program ends.
+    ReplyWatchdog::Limits limits = ReplyWatchdog::Defaults();
+    limits.wholeMs = 0;
+    new ReplyWatchdog(reply, limits);
     m_pending.insert(reply, Pending{index, url});
 }
 
@@ -67,7 +74,9 @@ void ImageLoader::DataRecived(QNetworkReply *reply)
     const QVector<QPersistentModelIndex> waiting = m_waiting.take(pending.url);
 
     if (reply->error() != QNetworkReply::NoError) {
-        const QString reason = reply->errorString();
+        QString reason = ReplyWatchdog::ReasonOf(reply);
+        if (reason.isEmpty())
+            reason = reply->errorString();
         qDebug() << reason;
         m_failed.insert(pending.url, reason);
         m_requested.remove(pending.url);
