@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "admitadrelay.h"
 #include "catmodel.h"
 #include "feeddownload.h"
 #include "feedfile.h"
@@ -17,6 +18,7 @@
 #include "good.h"
 #include "httptestserver.h"
 #include "model.h"
+#include "modxmanager.h"
 #include "recordingprogress.h"
 #include "replywatchdog.h"
 
@@ -65,7 +67,7 @@ ReplyWatchdog::Limits ShortLimits()
     limits.stallMs = 1000;
     limits.rateWindowMs = 2000;
     limits.rateBytes = 1024;
-    limits.wholeMs = 2000; // what only the exchanges with a site obey
+    limits.wholeMs = 3000; // what only the exchanges with a site and the relay obey
     return limits;
 }
 
@@ -100,6 +102,7 @@ QStringList Leftovers(Model &model)
 } // namespace
 
 Q_DECLARE_METATYPE(Routes)
+Q_DECLARE_METATYPE(HttpTestServer::Response)
 
 class TestFeedDownload : public QObject
 {
@@ -116,6 +119,8 @@ private slots:
     void downloadFaults();
     void redirectRules_data();
     void redirectRules();
+    void exchangeWaitsAreBounded_data();
+    void exchangeWaitsAreBounded();
     void cancelBeforeAndDuring();
     void largeBody();
     void loadAllOffersStopsAtFirstFailure();
@@ -316,10 +321,10 @@ void TestFeedDownload::downloadFaults_data()
     QTest::newRow("a byte at a time")
             << Routes{route("/feed", HttpTestServer::Drip(kShopFeed, 1, 200))} << "url"
             << "загрузка остановилась: меньше 1 КБ за 2 с" << 1 << false;
-    // Slow, but well above the rate for three seconds: no stall, and no
+    // Slow, but well above the rate for four seconds: no stall, and no
     // whole-request limit for a feed.
     QByteArray slow = kShopFeed;
-    slow.insert(slow.indexOf("Туфли") + int(strlen("Туфли")), QByteArray(30000, 'x'));
+    slow.insert(slow.indexOf("Туфли") + int(strlen("Туфли")), QByteArray(40000, 'x'));
     QTest::newRow("slow but steady")
             << Routes{route("/feed", HttpTestServer::Drip(slow, 1024, 100))} << "url" << "" << 1 << false;
 }
@@ -429,6 +434,51 @@ void TestFeedDownload::redirectRules()
     QFETCH(QString, to);
     QFETCH(QString, refusal);
     QCOMPARE(FeedDownload::RedirectRefusal(QUrl(from), QUrl(to)), refusal);
+}
+
+void TestFeedDownload::exchangeWaitsAreBounded_data()
+{
+    QTest::addColumn<bool>("site"); // the site exchange; else the Admitad relay
+    QTest::addColumn<HttpTestServer::Response>("answer");
+    QTest::addColumn<QString>("error");
+
+    HttpTestServer::Response hang = HttpTestServer::Ok(QByteArray(1000, ' '));
+    hang.hang = true;
+    // Steady, well above the rate, but longer than the whole request may take.
+    const HttpTestServer::Response endless = HttpTestServer::Drip(QByteArray(1 << 20, ' '), 1024, 100);
+    for (const bool site : {true, false}) {
+        const auto row = [site](const char *name) -> QTestData & {
+            return QTest::newRow(qPrintable(QLatin1String(site ? "site: " : "relay: ") + QLatin1String(name)));
+        };
+        row("silence") << site << HttpTestServer::Silent() << "нет ответа 1 с";
+        row("headers, then silence")
+                << site << hang << "загрузка остановилась: ни одного байта за 1 с";
+        row("a byte at a time") << site << HttpTestServer::Drip(QByteArray(100, ' '), 1, 200)
+                                << "загрузка остановилась: меньше 1 КБ за 2 с";
+        row("too long in all") << site << endless << "запрос не завершился за 3 с";
+    }
+}
+
+void TestFeedDownload::exchangeWaitsAreBounded()
+{
+    QFETCH(bool, site);
+    QFETCH(HttpTestServer::Response, answer);
+    QFETCH(QString, error);
+    QString text;
+    if (site) {
+        m_server->Set("/site?exchange", answer);
+        ModxManager manager(m_server->Url(QStringLiteral("/site?exchange")), QStringLiteral("admin"),
+                            QStringLiteral("secret"));
+        QVERIFY(!manager.Connect(nullptr));
+        text = manager.ErrorText();
+    } else {
+        m_server->Set("/relay/adcode.php/?getstate", answer);
+        AdmitadRelay relay(m_server->Url(QStringLiteral("/relay")));
+        QString address;
+        QCOMPARE(relay.RequestAuthorisation(nullptr, &address), AdmitadRelay::Answer::Unavailable);
+        text = relay.ErrorText();
+    }
+    QVERIFY2(text.contains(error), qPrintable(text));
 }
 
 void TestFeedDownload::cancelBeforeAndDuring()

@@ -11,6 +11,7 @@
 #include "good.h"
 #include "ireader.h"
 #include "model.h"
+#include "replywatchdog.h"
 #include "source.h"
 
 #include "feedfile.h"
@@ -144,6 +145,10 @@ QImage TestGoodDisplay::Paint(GoodDelegate &delegate, const QModelIndex &index, 
 void TestGoodDisplay::initTestCase()
 {
     qRegisterMetaType<QNetworkReply *>();
+    // A picture host that never answers is given up on within a second.
+    ReplyWatchdog::Limits limits;
+    limits.answerMs = 1000;
+    ReplyWatchdog::SetDefaults(limits);
 }
 
 void TestGoodDisplay::init()
@@ -554,15 +559,20 @@ void TestGoodDisplay::failedPictureSaysWhy_data()
 {
     QTest::addColumn<QString>("good");
     QTest::addColumn<QString>("reason"); // a part of the tooltip
+    QTest::addColumn<bool>("silent");    // the picture's server never answers
 
-    QTest::newRow("not found") << "Сандалии" << "missing.png";
-    QTest::newRow("not a picture") << "Кеды" << "/text";
+    QTest::newRow("not found") << "Сандалии" << "missing.png" << false;
+    QTest::newRow("not a picture") << "Кеды" << "/text" << false;
+    QTest::newRow("no answer") << "Сандалии" << "нет ответа 1 с" << true;
 }
 
 void TestGoodDisplay::failedPictureSaysWhy()
 {
     QFETCH(QString, good);
     QFETCH(QString, reason);
+    QFETCH(bool, silent);
+    if (silent)
+        m_server->Set("/missing.png", HttpTestServer::Silent());
 
     GoodViewModel goods;
     goods.Fill(&m_model->Root(), nullptr);
