@@ -92,6 +92,7 @@ private slots:
     void pictureDownloads_data();
     void pictureDownloads();
     void failedAddressRetriedAfterLaterSuccess();
+    void picturesWaitTheirTurn();
     void oldPicturesLeaveTheCache();
     void cardWithoutPictureWaitsForNothing();
     void failedPictureSaysWhy_data();
@@ -520,6 +521,27 @@ void TestGoodDisplay::failedAddressRetriedAfterLaterSuccess()
     QCOMPARE(arrived.last().at(1).toString(), flaky);
     QVERIFY(loader.Cached(flaky) && !loader.Cached(flaky)->isNull());
     QCOMPARE(m_server->Hits("/flaky.png"), 2);
+}
+
+void TestGoodDisplay::picturesWaitTheirTurn()
+{
+    // Six slow pictures hold every connection the network layer opens to
+    // the server for longer than a server may take to answer; the seventh
+    // waits its turn in the loader, where its time to answer does not run.
+    const QByteArray png = Png(30, 26, Qt::red);
+    ImageLoader loader;
+    QSignalSpy arrived(&loader, &ImageLoader::ImageLoaded);
+    QSignalSpy failed(&loader, &ImageLoader::ImageFailed);
+    for (int i = 0; i < ImageLoader::kParallelPerServer; ++i) {
+        const QByteArray path = "/slow" + QByteArray::number(i) + ".png";
+        m_server->Set(path, {HttpTestServer::Drip(png, qMax(1, png.size() / 20), 100)});
+        loader.Request(m_server->Url(QString::fromLatin1(path)), QModelIndex());
+    }
+    const QString last = m_server->Url(QStringLiteral("/blue.png"));
+    loader.Request(last, QModelIndex());
+    QTRY_COMPARE_WITH_TIMEOUT(arrived.count() + failed.count(), ImageLoader::kParallelPerServer + 1, 20000);
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(arrived.last().at(1).toString(), last);
 }
 
 void TestGoodDisplay::oldPicturesLeaveTheCache()
