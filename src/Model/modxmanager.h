@@ -23,8 +23,8 @@ class QNetworkAccessManager;
 // Every request is a JSON POST that waits in a local event loop of the
 // calling thread; the wait ends at once on a cancel and fails when the site
 // does not answer, when the transfer stalls or when the request takes longer
-// than the whole-request limit (ReplyWatchdog). An object lives for one exchange, on the worker thread
-// that created it, and is used only there.
+// than the whole-request limit (ReplyWatchdog). An object lives for one
+// exchange, on the worker thread that created it, and is used only there.
 class ModxManager
 {
     Q_DECLARE_TR_FUNCTIONS(ModxManager)
