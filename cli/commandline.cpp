@@ -219,9 +219,8 @@ QString CommandLine::HelpText()
     row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы (предупреждения и ошибки выводятся всё равно)"));
     row(QStringLiteral("--strict"), tr("считать ошибкой загрузку, пропустившую строки с неверным числом полей"));
     row(QStringLiteral("--max-delete ") + tr("ПРОЦЕНТ"),
-        tr("не сохранять и не выгружать, если удаляется больше этой доли товаров базы (по умолчанию %1, "
-           "100 — без ограничения)")
-                .arg(kDefaultMaxDelete));
+        tr("не сохранять и не выгружать, если удаляется больше этой доли товаров базы"));
+    row(QString(), tr("(по умолчанию %1; 100 — без ограничения)").arg(kDefaultMaxDelete));
     row(QStringLiteral("--upload-insecure"), tr("не проверять сертификат (FTPS) и ключ сервера (SFTP)"));
     row(QStringLiteral("--upload-key ") + tr("ФАЙЛ"), tr("закрытый ключ для выгрузки по SFTP"));
     row(QStringLiteral("-h, --help"), tr("показать эту справку"));
@@ -229,7 +228,8 @@ QString CommandLine::HelpText()
     lines << QString()
           << tr("Итоги (--summary) выводятся строками «sources N», «offers N», «categories N», «goods N»,")
           << tr("«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,")
-          << tr("прошедшие фильтр. «base_repeats N» — строки баз, пропущенные как повторы ключа.")
+          << tr("прошедшие фильтр.")
+          << tr("«base_repeats N» — строки баз, пропущенные как повторы ключа, встреченного в базе выше.")
           << tr("Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);")
           << tr("переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.")
           << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
@@ -237,7 +237,8 @@ QString CommandLine::HelpText()
           << tr("адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.")
           << QString()
           << tr("Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,")
-          << tr("3 — сохранение отменено: удалялось больше, чем позволяет --max-delete, 130 — прервано (Ctrl+C).")
+          << tr("3 — не сохранено: удалялось больше товаров базы, чем позволяет --max-delete,")
+          << tr("130 — прервано (Ctrl+C).")
           << QString()
           << tr("Пример: обновлять изменения для сайта каждые 4 часа (строка crontab):")
           << QStringLiteral("  0 */4 * * * /opt/fidmora/fidmora-cli --quiet --project /home/shop/shop.fdm"
