@@ -55,8 +55,8 @@ public:
     void Reserve(int count);
     // The entry of the key, or null when there is none.
     Entry *Find(const RowHash &key);
-    // The entry of the key; a new one (holding good) when the key is new.
-    // inserted tells which. May move every entry.
+    // The entry of the key; a new one (holding good, not null) when the key
+    // is new. inserted tells which. May move every entry.
     Entry *Insert(const RowHash &key, Good *good, bool *inserted);
     static void MarkMet(Entry *entry) { entry->m_value |= Entry::kMetBit; }
     // Asks the processor to fetch where the key's entry would lie, ahead of

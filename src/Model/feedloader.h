@@ -68,7 +68,7 @@ private:
         Matched, // it marked the loaded good of its key identical or changed
         Repeat   // a row before it in the base had its key already
     };
-    // *key is the row's key when *keyed: a deleted good is learnt under it.
+    // *key is the row's key when *keyed: a deleted good is kept under it.
     BaseMatch MatchBase(const Good &candidate, const RawCells &cells, RowHash *key, bool *keyed);
     // Whether the base row holds the same text as the loaded good in every
     // compared column.
@@ -128,9 +128,12 @@ private:
     // Base load state.
     QStringList m_baseHeader;
     int m_baseCategoryColumn = -1;
-    // The keys of the loaded goods, each marked once a base row met it; the
-    // keys of the deleted goods of this base join them, marked.
+    // The keys of the loaded goods, each marked once a base row met it.
     DigestMap m_keyMap;
+    // The keys of this base's deleted goods, which a later row repeats. A
+    // table of their own: a base of new goods does not grow the loaded
+    // goods' table and its cells.
+    DigestMap m_deletedKeys;
     qint64 m_repeats = 0; // base rows whose key a row before them had
     // Base rows matched or left deleted, by offer (as m_nodes is indexed).
     std::vector<qint64> m_baseGoods;
