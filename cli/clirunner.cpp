@@ -74,6 +74,7 @@ int CliRunner::Run(const QList<CliStep> &steps)
             break;
         m_progress.BeginStep(tr("Шаг %1 из %2: %3").arg(i + 1).arg(steps.size()).arg(step.Text()));
         QString error;
+        m_deleteRefused = false;
         bool ok = RunStep(step, &error);
         m_progress.EndStep();
         if (m_progress.IsCancelled())
@@ -96,7 +97,7 @@ int CliRunner::Run(const QList<CliStep> &steps)
                                        .arg(i + 1)
                                        .arg(steps.size())
                                        .arg(step.Text(), error));
-            code = StepFailed;
+            code = m_deleteRefused ? DeleteRefused : StepFailed;
             break;
         }
     }
@@ -126,9 +127,9 @@ bool CliRunner::IsLoad(CliStep::Kind kind)
     }
 }
 
-bool CliRunner::WithinDeleteLimit(QString *error) const
+bool CliRunner::WithinDeleteLimit(QString *error)
 {
-    if (m_maxDelete < 0)
+    if (m_maxDelete >= 100)
         return true;
     const Model::DeleteShare share = m_model.DeletedShare(&m_filter);
     if (share.Percent() <= m_maxDelete)
@@ -138,6 +139,13 @@ bool CliRunner::WithinDeleteLimit(QString *error) const
                      .arg(share.baseRows)
                      .arg(share.Percent(), 0, 'f', 1)
                      .arg(m_maxDelete);
+    // An offer that lost all its goods is most often a feed that failed
+    // or came back empty: named, it tells where to look.
+    for (const Model::DeleteShare::WholeOffer &offer : share.wholeOffers)
+        *error += QLatin1String("; ")
+                + tr("оффер %1: в базе %2, в данных %3")
+                          .arg(offer.name, QString::number(offer.inBase), QString::number(offer.inData));
+    m_deleteRefused = true;
     return false;
 }
 
@@ -326,7 +334,7 @@ void CliRunner::PrintSummary()
 {
     StatusCounter counter;
     m_model.Root().QueryGoods(&counter, &m_filter, true);
-    const QList<QPair<const char *, int>> figures = {
+    const QList<QPair<const char *, qint64>> figures = {
         {"sources", m_model.Sources().size()},
         {"offers", m_model.Offers().size()},
         {"categories", m_model.Root().CountWithGoods(&m_filter)},
@@ -334,6 +342,7 @@ void CliRunner::PrintSummary()
         {"added", counter.added},
         {"changed", counter.changed},
         {"deleted", counter.deleted},
+        {"base_repeats", m_model.BaseRepeats()},
     };
     QByteArray text;
     for (const auto &figure : figures)

@@ -24,7 +24,9 @@ class CliRunner final
     Q_DECLARE_TR_FUNCTIONS(Cli)
 
 public:
-    enum ExitCode { Success = 0, StepFailed = 1, UsageError = 2, Interrupted = 130 };
+    // DeleteRefused: a save, upload or site export would have deleted more
+    // of the bases than --max-delete allows, and wrote nothing.
+    enum ExitCode { Success = 0, StepFailed = 1, UsageError = 2, DeleteRefused = 3, Interrupted = 130 };
 
     CliRunner(Model &model, ConsoleProgress &progress, FILE *out = stdout);
 
@@ -35,7 +37,7 @@ public:
     // --strict: a load that passes over malformed rows fails.
     void SetStrict(bool strict) { m_strict = strict; }
     // --max-delete: saves, uploads and site exports that would delete more
-    // than this share of the bases (in per cent) fail; below 0, no limit.
+    // than this share of the bases (in per cent) fail; 100, no limit.
     void SetMaxDelete(double percent) { m_maxDelete = percent; }
 
     // The exit status of the run. The catalogue is cleared before it returns,
@@ -58,7 +60,7 @@ private:
 
     QString ModelError() const;
     const QStringList *Columns() const { return m_columnsGiven ? &m_columns : nullptr; }
-    bool WithinDeleteLimit(QString *error) const;
+    bool WithinDeleteLimit(QString *error);
     static bool IsLoad(CliStep::Kind kind);
 
     Model &m_model;
@@ -75,5 +77,6 @@ private:
     bool m_savedByCats = false;
     QString m_site; // from --site; empty: the project's
     bool m_strict = false;
-    double m_maxDelete = -1;
+    double m_maxDelete = CommandLine::kDefaultMaxDelete;
+    bool m_deleteRefused = false; // the step failed at the limit of --max-delete
 };

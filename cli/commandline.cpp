@@ -81,7 +81,7 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
     m_steps.clear();
     m_quiet = false;
     m_strict = false;
-    m_maxDelete = -1;
+    m_maxDelete = kDefaultMaxDelete;
     m_insecureUploads = false;
     m_uploadKey.clear();
     m_error.clear();
@@ -220,6 +220,7 @@ QString CommandLine::HelpText()
     row(QStringLiteral("--strict"), tr("считать ошибкой загрузку, пропустившую строки с неверным числом полей"));
     row(QStringLiteral("--max-delete ") + tr("ПРОЦЕНТ"),
         tr("не сохранять и не выгружать, если удаляется больше этой доли товаров базы"));
+    row(QString(), tr("(по умолчанию %1; 100 — без ограничения)").arg(kDefaultMaxDelete));
     row(QStringLiteral("--upload-insecure"), tr("не проверять сертификат (FTPS) и ключ сервера (SFTP)"));
     row(QStringLiteral("--upload-key ") + tr("ФАЙЛ"), tr("закрытый ключ для выгрузки по SFTP"));
     row(QStringLiteral("-h, --help"), tr("показать эту справку"));
@@ -228,6 +229,7 @@ QString CommandLine::HelpText()
           << tr("Итоги (--summary) выводятся строками «sources N», «offers N», «categories N», «goods N»,")
           << tr("«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,")
           << tr("прошедшие фильтр.")
+          << tr("«base_repeats N» — строки баз, пропущенные как повторы ключа, встреченного в базе выше.")
           << tr("Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);")
           << tr("переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.")
           << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
@@ -235,6 +237,7 @@ QString CommandLine::HelpText()
           << tr("адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.")
           << QString()
           << tr("Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,")
+          << tr("3 — не сохранено: удалялось больше товаров базы, чем позволяет --max-delete,")
           << tr("130 — прервано (Ctrl+C).")
           << QString()
           << tr("Пример: обновлять изменения для сайта каждые 4 часа (строка crontab):")

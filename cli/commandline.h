@@ -52,7 +52,11 @@ public:
     bool Quiet() const { return m_quiet; }
     // --strict: a load that passes over malformed rows fails.
     bool Strict() const { return m_strict; }
-    // --max-delete PERCENT, or -1 when not given.
+    // A save that deletes more than half of what the bases hold is most
+    // often a feed that failed, not a shop that sold out: refused unless
+    // --max-delete says otherwise.
+    static constexpr double kDefaultMaxDelete = 50.0;
+    // --max-delete PERCENT, or the default; 100 turns the guard off.
     double MaxDelete() const { return m_maxDelete; }
     // --upload-insecure: trust any certificate or host key.
     bool InsecureUploads() const { return m_insecureUploads; }
@@ -72,7 +76,7 @@ private:
     QList<CliStep> m_steps;
     bool m_quiet = false;
     bool m_strict = false;
-    double m_maxDelete = -1;
+    double m_maxDelete = kDefaultMaxDelete;
     bool m_insecureUploads = false;
     QString m_uploadKey;
     QString m_error;

@@ -46,6 +46,7 @@ const char kBaseFeed[] =
 struct Figures
 {
     int sources, offers, categories, goods, added, changed, deleted;
+    int baseRepeats; // 0 where a row leaves it out
 };
 
 QByteArray SummaryText(const Figures &f)
@@ -53,7 +54,8 @@ QByteArray SummaryText(const Figures &f)
     return QByteArray("sources ") + QByteArray::number(f.sources) + "\noffers " + QByteArray::number(f.offers)
             + "\ncategories " + QByteArray::number(f.categories) + "\ngoods " + QByteArray::number(f.goods)
             + "\nadded " + QByteArray::number(f.added) + "\nchanged " + QByteArray::number(f.changed)
-            + "\ndeleted " + QByteArray::number(f.deleted) + "\n";
+            + "\ndeleted " + QByteArray::number(f.deleted) + "\nbase_repeats " + QByteArray::number(f.baseRepeats)
+            + "\n";
 }
 
 QString ProjectWithOptions(const QString &options)
@@ -262,6 +264,9 @@ void TestCli::summaries_data()
             << Figures{2, 1, 3, 5, 5, 0, 0};
     QTest::newRow("inline values") << QStringList{"--add=data.csv", "--add-base=base.csv", "-q", "--summary"}
                                    << Figures{2, 2, 2, 3, 1, 1, 1};
+    // Omega twice on the site: one deleted good, one repeat.
+    QTest::newRow("a repeat in the base") << QStringList{"--add", "data.csv", "--add-base", "repeats.csv", "--summary"}
+                                          << Figures{2, 2, 2, 3, 1, 1, 1, 1};
 }
 
 void TestCli::summaries()
@@ -270,6 +275,7 @@ void TestCli::summaries()
     QFETCH(Figures, figures);
 
     WriteFeeds();
+    Write(QStringLiteral("repeats.csv"), QByteArray(kBaseFeed) + "9;Omega;900;;C;Acme;http://shop.test/9\r\n");
     QByteArray out;
     QByteArray err;
     QCOMPARE(Run(arguments, &out, &err), 0);
@@ -663,15 +669,34 @@ void TestCli::guardsOfScheduledRuns_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("header"); // of out.csv when it is written
     const QStringList saving{"--add", "one.csv", "--add-base", "four.csv", "--save", "out.csv"};
+    const QStringList offers{"--add", "four.csv", "--add-base", "offers.csv", "--save", "out.csv"};
     QTest::newRow("a malformed row is said even when quiet")
-            << QStringList{"--quiet", "--add", "bad.csv", "--summary"} << 0 << "Предупреждение: В файле bad пропущено строк";
+            << QStringList{"--quiet", "--add", "bad.csv", "--summary"} << 0 << "Предупреждение: В файле bad пропущено строк"
+            << "";
     QTest::newRow("--strict fails the load") << QStringList{"--strict", "--add", "bad.csv", "--summary"} << 1
-                                             << "(--strict)";
-    QTest::newRow("a delta over --max-delete writes nothing") << QStringList{"--max-delete", "50"} + saving << 1
-                                                              << "удаляется 3 из 4 товаров базы (75.0%)";
-    QTest::newRow("a delta within --max-delete is saved") << QStringList{"--max-delete=80"} + saving << 0 << "";
-    QTest::newRow("a pipe is no feed") << QStringList{"--add", "pipe.csv"} << 1 << "не является обычным файлом";
+                                             << "(--strict)" << "";
+    QTest::newRow("a delta over half the base writes nothing") << saving << 3 << "удаляется 3 из 4 товаров базы (75.0%)"
+                                                               << "";
+    QTest::newRow("an offer wholly deleted is named")
+            << QStringList{"--add", "one.csv", "--add-base", "offers.csv", "--save", "out.csv"} << 3
+            << "удаляется 2 из 3 товаров базы (66.7%), больше допустимых --max-delete 50%: ничего не записано; "
+               "оффер Two: в базе 1, в данных 0"
+            << "";
+    QTest::newRow("a delta over --max-delete writes nothing") << QStringList{"--max-delete", "20"} + offers << 3
+                                                              << "удаляется 1 из 3 товаров базы (33.3%)" << "";
+    QTest::newRow("a delta within half the base is saved") << offers << 0 << "" << "";
+    QTest::newRow("a delta within --max-delete is saved") << QStringList{"--max-delete=80"} + saving << 0 << ""
+                                                          << "name;url;categoryId;status";
+    QTest::newRow("--max-delete 100 turns the guard off")
+            << QStringList{"--max-delete", "100", "--add-base", "four.csv", "--save", "out.csv"} << 0 << ""
+            << "name;url;categoryId;status";
+    QTest::newRow("--columns chooses exactly") << QStringList{"--max-delete", "100", "--columns", "url,name"} + saving
+                                               << 0 << "" << "url;name";
+    QTest::newRow("no base, no status") << QStringList{"--add", "four.csv", "--save", "out.csv"} << 0 << ""
+                                        << "name;url;categoryId";
+    QTest::newRow("a pipe is no feed") << QStringList{"--add", "pipe.csv"} << 1 << "не является обычным файлом" << "";
 }
 
 void TestCli::guardsOfScheduledRuns()
@@ -679,15 +704,22 @@ void TestCli::guardsOfScheduledRuns()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, said);
+    QFETCH(QString, header);
     Write(QStringLiteral("bad.csv"), "name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\n");
     Write(QStringLiteral("one.csv"), "name;url;categoryId\r\na;u1;X\r\n");
     Write(QStringLiteral("four.csv"), "name;url;categoryId\r\na;u1;X\r\nb;u2;X\r\nc;u3;X\r\nd;u4;X\r\n");
+    // The site holds a of offer One twice and t of offer Two, whose feed is missing.
+    Write(QStringLiteral("offers.csv"), "name;url;advcampaign_name;categoryId\r\na;u1;One;X\r\na;u1;One;X\r\n"
+                                        "b;u2;One;X\r\nt;u9;Two;X\r\n");
     QCOMPARE(::mkfifo(QFile::encodeName(Path(QStringLiteral("pipe.csv"))).constData(), 0600), 0);
     QByteArray err;
     QCOMPARE(Run(arguments, nullptr, &err), status);
     QVERIFY2(QString::fromUtf8(err).contains(said), err.constData());
-    if (arguments.contains(QStringLiteral("out.csv")))
+    if (arguments.contains(QStringLiteral("out.csv"))) {
         QCOMPARE(QFileInfo::exists(Path(QStringLiteral("out.csv"))), status == 0);
+        if (status == 0 && !header.isEmpty())
+            QCOMPARE(Read(Path(QStringLiteral("out.csv"))).split('\r').first(), header.toUtf8());
+    }
 }
 
 void TestCli::sigintCancelsLongLoad()

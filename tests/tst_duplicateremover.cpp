@@ -91,6 +91,7 @@ void TestDuplicateRemover::progressCountsAndCancel()
                                             "0/0 Удаление дублей. Обработано 4 товаров",
                                             "0/0 Удаление дублей. Обработано 5 товаров"}));
     QCOMPARE(remover.processedCount, 5);
+    QCOMPARE(remover.removedCount, qint64(3)); // b, c and e
     QCOMPARE(remover.seenKeys.Size(), 2);
     RowHasher digest;
     digest.Add(QByteArray("u"));

@@ -6,6 +6,7 @@
 #include "commongoodinfo.h"
 #include "defaultgoodqueryobject.h"
 #include "feedfile.h"
+#include "filter.h"
 #include "good.h"
 #include "model.h"
 #include "recordingprogress.h"
@@ -17,9 +18,11 @@ class TestLoading : public QObject
 
 private slots:
     void sameFeedAsBaseLeavesNothing();
+    void repeatedUrlsInTheBaseDeleteNothing();
     void baseComparison_data();
     void baseComparison();
     void baseRemovesDuplicatesFirst();
+    void deleteShareNamesWhollyDeletedOffers();
     void offerOfAFile_data();
     void offerOfAFile();
     void offersPerRow();
@@ -72,39 +75,77 @@ void TestLoading::sameFeedAsBaseLeavesNothing()
     QCOMPARE(model.Sources().size(), 2);
 }
 
+void TestLoading::repeatedUrlsInTheBaseDeleteNothing()
+{
+    // A feed in which one row in fifty repeats the url of an earlier row,
+    // with another name, price and category, loaded as data and as base.
+    QStringList lines{"name;url;price;categoryId"};
+    for (int i = 0; i < 500; ++i) {
+        const int url = i % 50 == 49 ? i - 37 : i;
+        lines << QStringLiteral("g%1;http://shop.test/%2;%3;Cat%4").arg(i).arg(url).arg(i * 3).arg(i % 7);
+    }
+    Model model;
+    QVERIFY(model.AddFile(Feed("shop_data.csv", lines)));
+    QVERIFY(model.AddFile(Feed("shop_base.csv", lines), true));
+    // Whichever of two rows of a url the data kept, the site holds it.
+    QCOMPARE(Goods(model), QStringList());
+    QCOMPARE(model.BaseRepeats(), qint64(10));
+    QCOMPARE(model.Warnings().filter(QStringLiteral("в базе повторов: 10")).size(), 1);
+    QCOMPARE(model.Warnings().filter(QStringLiteral("убраны повторы: 10")).size(), 1);
+}
+
 void TestLoading::baseComparison_data()
 {
     QTest::addColumn<QStringList>("data");
     QTest::addColumn<QStringList>("base");
     QTest::addColumn<QStringList>("goods");
+    QTest::addColumn<int>("repeats");
 
     const QStringList data{"name;url;price;categoryId", "a;u1;10;X", "b;u2;20;X", "c;u3;30;Y"};
     QTest::newRow("a row missing from the base stays added")
-            << data << QStringList{"name;url;price;categoryId", "a;u1;10;X", "c;u3;30;Y"} << QStringList{"b:0"};
+            << data << QStringList{"name;url;price;categoryId", "a;u1;10;X", "c;u3;30;Y"} << QStringList{"b:0"} << 0;
     QTest::newRow("a row only in the base is deleted")
             << data << QStringList{"name;url;price;categoryId", "a;u1;10;X", "b;u2;20;X", "c;u3;30;Y", "d;u4;5;Z"}
-            << QStringList{"d:2"};
+            << QStringList{"d:2"} << 0;
     QTest::newRow("a changed price marks the data good changed")
             << data << QStringList{"name;url;price;categoryId", "a;u1;10;X", "b;u2;25;X", "c;u3;30;Y"}
-            << QStringList{"b:1"};
+            << QStringList{"b:1"} << 0;
     QTest::newRow("only common columns are compared")
             << QStringList{"name;url;price;color;categoryId", "a;u1;10;red;X"}
-            << QStringList{"name;url;price;categoryId", "a;u1;10;X"} << QStringList{};
+            << QStringList{"name;url;price;categoryId", "a;u1;10;X"} << QStringList{} << 0;
     QTest::newRow("the base's category does not count")
             << QStringList{"name;url;categoryId", "a;u1;X"} << QStringList{"name;url;categoryId", "a;u1;Другая"}
-            << QStringList{};
+            << QStringList{} << 0;
     QTest::newRow("columns in another order")
             << QStringList{"name;url;price;categoryId", "a;u1;10;X"}
-            << QStringList{"price;categoryId;url;name", "10;X;u1;a"} << QStringList{};
+            << QStringList{"price;categoryId;url;name", "10;X;u1;a"} << QStringList{} << 0;
     QTest::newRow("goods without identity never match")
             << QStringList{"descr;categoryId", "same;X"} << QStringList{"descr;categoryId", "same;X"}
-            << QStringList{":0", ":2"};
-    QTest::newRow("a second base row with a key already matched is deleted")
-            << QStringList{"name;url;categoryId", "a;u1;X"}
-            << QStringList{"name;url;categoryId", "a;u1;X", "a2;u1;X"} << QStringList{"a2:2"};
+            << QStringList{":0", ":2"} << 0;
     QTest::newRow("quoting does not make cells differ")
             << QStringList{"name;url;categoryId", "a;u1;X"} << QStringList{"name;url;categoryId", "\"a\";u1;X"}
-            << QStringList{};
+            << QStringList{} << 0;
+
+    // A key the site holds twice: the first of its rows decides, a repeat
+    // is counted and never deleted.
+    const QStringList one{"name;url;price;categoryId", "a;u1;10;X"};
+    QTest::newRow("a repeat of a matched key is not deleted")
+            << one << QStringList{"name;url;price;categoryId", "a;u1;10;X", "a2;u1;15;X"} << QStringList{} << 1;
+    QTest::newRow("a repeat after a change keeps the change")
+            << one << QStringList{"name;url;price;categoryId", "a;u1;11;X", "a;u1;12;X"} << QStringList{"a:1"} << 1;
+    QTest::newRow("a repeat holding the data's row leaves nothing")
+            << one << QStringList{"name;url;price;categoryId", "a;u1;11;X", "a;u1;10;X"} << QStringList{} << 1;
+    QTest::newRow("a key only in the base is deleted once")
+            << one << QStringList{"name;url;price;categoryId", "a;u1;10;X", "d;u4;1;Z", "d2;u4;2;Z", "d3;u4;3;Z"}
+            << QStringList{"d:2"} << 2;
+    QTest::newRow("repeats by offer and id")
+            << QStringList{"name;id;advcampaign_name;categoryId", "a;1;Shop;X"}
+            << QStringList{"name;id;advcampaign_name;categoryId", "a;1;Shop;X", "a;1;Shop;X", "d;9;Shop;Z",
+                           "d2;9;Shop;Z"}
+            << QStringList{"d:2"} << 2;
+    QTest::newRow("goods without identity are never repeats")
+            << QStringList{"descr;categoryId", "x;X"} << QStringList{"descr;categoryId", "same;X", "same;X"}
+            << QStringList{":0", ":2", ":2"} << 0;
 }
 
 void TestLoading::baseComparison()
@@ -112,6 +153,7 @@ void TestLoading::baseComparison()
     QFETCH(QStringList, data);
     QFETCH(QStringList, base);
     QFETCH(QStringList, goods);
+    QFETCH(int, repeats);
     // Whether the goods' digests come from the load or from their rows read
     // again, the comparison comes out the same.
     for (const bool keepDigests : {true, false}) {
@@ -121,6 +163,10 @@ void TestLoading::baseComparison()
             model.Sources().first().digests = Source::Digests();
         QVERIFY(model.AddFile(Feed("base.csv", base), true));
         QCOMPARE(Goods(model), goods);
+        QCOMPARE(model.BaseRepeats(), qint64(repeats));
+        QCOMPARE(model.BaseRows(), qint64(base.size() - 1 - repeats));
+        const QString said = QStringLiteral("в базе повторов: %1").arg(repeats);
+        QCOMPARE(model.Warnings().filter(said).size(), repeats > 0 ? 1 : 0);
     }
 }
 
@@ -132,6 +178,37 @@ void TestLoading::baseRemovesDuplicatesFirst()
     QVERIFY(model.AddFile(Feed("base.csv", {"name;url;categoryId", "a;u1;X"}), true, &progress));
     QCOMPARE(Goods(model), QStringList{"b:0"});
     QVERIFY(progress.reports.first().contains(QStringLiteral("Удаление дублей")));
+}
+
+void TestLoading::deleteShareNamesWhollyDeletedOffers()
+{
+    // The feed of "Two" failed but for one new good; "One" lost one good.
+    Model model;
+    QVERIFY(model.AddFile(Feed("data.csv", {"name;url;advcampaign_name;price;categoryId", "a;u1;One;1;X",
+                                            "b;u2;One;2;X", "n;u20;Two;3;Y"})));
+    QVERIFY(model.AddFile(Feed("base.csv", {"name;url;advcampaign_name;price;categoryId", "a;u1;One;1;X",
+                                            "b;u2;One;5;X", "c;u3;One;3;X", "t;u10;Two;4;Y", "t;u10;Two;4;Y",
+                                            "u;u11;Two;6;Y"}),
+                          true));
+    Model::DeleteShare share = model.DeletedShare(nullptr);
+    QCOMPARE(share.deleted, qint64(3));
+    QCOMPARE(share.baseRows, qint64(5)); // the repeat is no good of its own
+    QCOMPARE(share.wholeOffers.size(), 1);
+    QCOMPARE(share.wholeOffers.first().name, QStringLiteral("Two"));
+    QCOMPARE(share.wholeOffers.first().inBase, qint64(2));
+    QCOMPARE(share.wholeOffers.first().inData, qint64(1));
+
+    // A filter that keeps one of its deleted goods off the site: not all of
+    // them would go.
+    Filter filter;
+    filter.priceHigh = 5;
+    share = model.DeletedShare(&filter);
+    QCOMPARE(share.deleted, qint64(2));
+    QVERIFY(share.wholeOffers.isEmpty());
+
+    model.Clear(true);
+    QCOMPARE(model.BaseRows(), qint64(0));
+    QCOMPARE(model.BaseRepeats(), qint64(0));
 }
 
 void TestLoading::offerOfAFile_data()

@@ -48,6 +48,8 @@ private slots:
     void nothingSelected();
     void filterAndUncheckedCategories();
     void byCategories();
+    void statusAfterABase_data();
+    void statusAfterABase();
     void failuresKeepTheOldExport_data();
     void failuresKeepTheOldExport();
     void partialFilesOfDeadProcesses();
@@ -187,17 +189,18 @@ void TestSaving::byCategories()
 
     Filter filter;
     filter.priceHigh = 50;
+    filter.uncheckedCategories.insert(loose);
     const QString folder = m_dir->filePath("cats");
     QDir().mkpath(folder);
     RecordingProgress progress;
     QVERIFY(model.SaveToFilesByCats(folder, nullptr, nullptr, &filter, &progress));
     QStringList files = QDir(folder).entryList(QDir::Files);
     files.sort();
-    // Goods below the ghost "Sale" are named with it; "Bags" has no goods of its own.
-    QCOMPARE(files, (QStringList{"Clothes-Shoes.csv", "Root.csv", "Sale-Bags-Big.csv", "Sale-Bags-Small.csv",
-                                 "Sale-Shoes.csv"}));
+    // Goods below the ghost "Sale" are named with it; "Bags" has no goods of
+    // its own, those of "Bags/Big" are all filtered out and "Clothes/Shoes"
+    // is unchecked: no file of theirs.
+    QCOMPARE(files, (QStringList{"Root.csv", "Sale-Bags-Small.csv", "Sale-Shoes.csv"}));
     QCOMPARE(Column(ReadCsv(folder + "/Sale-Bags-Small.csv"), "name"), (QStringList{"b", "c"}));
-    QCOMPARE(ReadBytes(folder + "/Sale-Bags-Big.csv"), QByteArray("\r\n")); // all filtered out
     QVERIFY(progress.reports.contains("2/2 Сохранено Small"));
     QCOMPARE(model.Root().FindOrCreatePath("Sale/Bags/Small")->path, QStringLiteral("Bags/Small"));
 
@@ -217,6 +220,66 @@ void TestSaving::byCategories()
     QCOMPARE(Column(ReadCsv(clashing + "/clash-a-b (2).csv"), "name"), QStringList{"y"});
     QCOMPARE(clash.Warnings().size(), 2);
     QVERIFY(clash.Warnings().first().contains("clash-a-b (2).csv"));
+}
+
+void TestSaving::statusAfterABase_data()
+{
+    QTest::addColumn<bool>("withBase");
+    QTest::addColumn<bool>("byCats");
+    QTest::addColumn<QString>("chosen"); // empty: the columns are collected
+    QTest::addColumn<QString>("feedColumns");
+    QTest::addColumn<QString>("header");
+
+    const QString plain = "name;url;price;categoryId";
+    QTest::newRow("no base, no marks") << false << false << "" << plain << "name,url,price,categoryId";
+    QTest::newRow("one file after a base") << true << false << "" << plain << "name,url,price,categoryId,status";
+    QTest::newRow("by categories after a base") << true << true << "" << plain << "name,url,price,categoryId,status";
+    QTest::newRow("chosen columns stay as chosen") << true << false << "name,url" << plain << "name,url";
+    QTest::newRow("a feed's own status column is filled")
+            << true << false << "" << "name;status;url;price;categoryId" << "name,status,url,price,categoryId";
+}
+
+void TestSaving::statusAfterABase()
+{
+    QFETCH(bool, withBase);
+    QFETCH(bool, byCats);
+    QFETCH(QString, chosen);
+    QFETCH(QString, feedColumns);
+    QFETCH(QString, header);
+
+    // The feed's own "status" cells say "old": the save writes the marks.
+    const bool ownStatus = feedColumns.contains("status");
+    const auto row = [ownStatus](const QString &name, const QString &url, int price) {
+        return ownStatus ? QStringLiteral("%1;old;%2;%3;X").arg(name, url).arg(price)
+                         : QStringLiteral("%1;%2;%3;X").arg(name, url).arg(price);
+    };
+    Model model;
+    QVERIFY(model.AddFile(Feed("data.csv", {feedColumns, row("a", "u1", 1), row("b", "u2", 2)})));
+    if (withBase)
+        QVERIFY(model.AddFile(Feed("base.csv", {feedColumns, row("b", "u2", 3), row("d", "u4", 4)}), true));
+    const QStringList columns = chosen.split(',', Qt::SkipEmptyParts);
+    const QStringList *given = chosen.isEmpty() ? nullptr : &columns;
+
+    QList<QList<QStringList>> files;
+    if (byCats) {
+        const QString folder = m_dir->filePath("cats");
+        QDir().mkpath(folder);
+        QVERIFY(model.SaveToFilesByCats(folder, nullptr, given));
+        for (const QString &file : model.SavedFiles())
+            files << ReadCsv(file);
+    } else {
+        const QString out = m_dir->filePath("out.csv");
+        QVERIFY(model.SaveToFile(out, nullptr, given));
+        files << ReadCsv(out);
+    }
+    QStringList marks;
+    for (const QList<QStringList> &rows : qAsConst(files)) {
+        QCOMPARE(rows.first().join(','), header);
+        marks << Column(rows, "status");
+    }
+    marks.sort();
+    if (header.contains("status"))
+        QCOMPARE(marks, withBase ? (QStringList{"+", "-", "~"}) : (QStringList{"+", "+"}));
 }
 
 void TestSaving::failuresKeepTheOldExport_data()

@@ -421,6 +421,22 @@
         <source>адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.</source>
         <translation>an ftps:// address is FTP with explicit TLS (AUTH TLS, port 21). An address that ends with &quot;/&quot; is a folder.</translation>
     </message>
+    <message>
+        <source>оффер %1: в базе %2, в данных %3</source>
+        <translation>offer %1: %2 in the base, %3 in the data</translation>
+    </message>
+    <message>
+        <source>(по умолчанию %1; 100 — без ограничения)</source>
+        <translation>(%1 by default; 100 means no limit)</translation>
+    </message>
+    <message>
+        <source>«base_repeats N» — строки баз, пропущенные как повторы ключа, встреченного в базе выше.</source>
+        <translation>&quot;base_repeats N&quot; counts the base rows passed over because a row above them in the base had the same key.</translation>
+    </message>
+    <message>
+        <source>3 — не сохранено: удалялось больше товаров базы, чем позволяет --max-delete,</source>
+        <translation>3 — nothing saved: more of the base&apos;s goods would be deleted than --max-delete allows,</translation>
+    </message>
 </context>
 <context>
     <name>DcCatalogConverter</name>
@@ -462,6 +478,10 @@
     <message>
         <source>Экспорт</source>
         <translation>Export</translation>
+    </message>
+    <message>
+        <source>оффер %1: в базе %2, в данных %3</source>
+        <translation>offer %1: %2 in the base, %3 in the data</translation>
     </message>
 </context>
 <context>
@@ -672,6 +692,14 @@
     <message>
         <source>Файл %1 изменился во время загрузки: загрузите его заново</source>
         <translation>The file %1 changed while it was being loaded: load it again</translation>
+    </message>
+    <message>
+        <source>Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, который уже был у товара выше (остался первый)</source>
+        <translation>Before the comparison with the base %1, repeats were removed from the data: %2 goods with a key that a good above them already had (the first one stays)</translation>
+    </message>
+    <message>
+        <source>Файл %1: в базе повторов: %2 (строки с ключом, который уже был в базе выше, пропущены и не удаляются)</source>
+        <translation>File %1: repeats in the base: %2 (rows whose key a row above them in the base already had are passed over and not deleted)</translation>
     </message>
 </context>
 <context>

@@ -3,11 +3,14 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "good.h"
+
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
 
 static_assert(std::is_trivially_copyable<DigestMap::Entry>::value, "entries are moved as bytes");
+static_assert(alignof(Good) >= 2, "the mark of a met key lives in the lowest bit of a good's address");
 
 namespace {
 
@@ -72,17 +75,13 @@ void DigestMap::Reserve(int count)
     m_capacity = TableSizeFor(size_t(count));
     m_entries = Allocate<Entry>(m_capacity);
     m_cells = m_withCells ? Allocate<RowHash>(m_capacity) : nullptr;
-    m_used = 0;
-    m_size = 0;
     for (size_t i = 0; i < oldCapacity; ++i) {
         const Entry &entry = oldEntries[i];
-        if (entry.good && entry.good != Removed()) {
+        if (entry.m_value) {
             Entry *slot = Slot(entry.key);
             *slot = entry;
             if (m_cells)
                 m_cells[slot - m_entries] = oldCells[i];
-            ++m_used;
-            ++m_size;
         }
     }
     Free(oldEntries, oldCapacity);
@@ -94,7 +93,7 @@ DigestMap::Entry *DigestMap::Slot(const RowHash &key)
     const size_t mask = m_capacity - 1;
     for (size_t i = size_t(key.a) & mask;; i = (i + 1) & mask) {
         Entry &entry = m_entries[i];
-        if (!entry.good || entry.key == key)
+        if (!entry.m_value || entry.key == key)
             return &entry;
     }
 }
@@ -104,38 +103,28 @@ DigestMap::Entry *DigestMap::Find(const RowHash &key)
     if (!m_entries)
         return nullptr;
     Entry *entry = Slot(key);
-    return entry->good && entry->good != Removed() ? entry : nullptr;
+    return entry->m_value ? entry : nullptr;
 }
 
 void DigestMap::Grow()
 {
-    Reserve(qMax(16, m_used * 2));
+    Reserve(qMax(16, m_size * 2));
 }
 
 DigestMap::Entry *DigestMap::Insert(const RowHash &key, Good *good, bool *inserted)
 {
-    if (TableSizeFor(size_t(m_used + 1)) > m_capacity)
+    if (TableSizeFor(size_t(m_size + 1)) > m_capacity)
         Grow();
     Entry *entry = Slot(key);
-    if (entry->good && entry->good != Removed()) {
+    if (entry->m_value) {
         *inserted = false;
         return entry;
     }
-    if (!entry->good)
-        ++m_used;
     entry->key = key;
-    entry->good = good;
+    entry->m_value = reinterpret_cast<quintptr>(good);
     if (m_cells)
         m_cells[entry - m_entries] = RowHash();
     ++m_size;
     *inserted = true;
     return entry;
-}
-
-void DigestMap::Remove(Entry *entry)
-{
-    if (entry && entry->good && entry->good != Removed()) {
-        entry->good = Removed();
-        --m_size;
-    }
 }

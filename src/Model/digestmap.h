@@ -11,15 +11,24 @@ struct Good;
 // million goods costs one memory access instead of a walk through separately
 // allocated nodes. A base load also keeps the digest of each good's compared
 // cells, in a second table beside the first (only then: a plain duplicate
-// removal spares the memory). A removed entry keeps its place and no longer
-// matches.
+// removal spares the memory), and marks the keys its rows have met: a later
+// base row with such a key repeats one before it.
 class DigestMap
 {
 public:
     struct Entry
     {
         RowHash key;
-        Good *good = nullptr; // null: a free slot; see Removed()
+
+        Good *Value() const { return reinterpret_cast<Good *>(m_value & ~kMetBit); }
+        bool Met() const { return (m_value & kMetBit) != 0; }
+
+    private:
+        friend class DigestMap;
+        // A good lies at an even address: the lowest bit is the mark, so
+        // that an entry stays as small as a digest and a pointer.
+        static const quintptr kMetBit = 1;
+        quintptr m_value = 0; // 0: a free slot
     };
 
     DigestMap() = default;
@@ -39,18 +48,17 @@ public:
         std::swap(m_withCells, other.m_withCells);
         std::swap(m_capacity, other.m_capacity);
         std::swap(m_size, other.m_size);
-        std::swap(m_used, other.m_used);
     }
 
     // Keep the digests of the compared cells too; before the first Insert().
     void KeepCells() { m_withCells = true; }
     void Reserve(int count);
-    // The entry of the key, or null when there is none (or it was removed).
+    // The entry of the key, or null when there is none.
     Entry *Find(const RowHash &key);
-    // The entry of the key; a new one (holding good) when the key is new.
-    // inserted tells which.
+    // The entry of the key; a new one (holding good, not null) when the key
+    // is new. inserted tells which. May move every entry.
     Entry *Insert(const RowHash &key, Good *good, bool *inserted);
-    void Remove(Entry *entry);
+    static void MarkMet(Entry *entry) { entry->m_value |= Entry::kMetBit; }
     // Asks the processor to fetch where the key's entry would lie, ahead of
     // a lookup.
     void Prefetch(const RowHash &key) const
@@ -68,11 +76,10 @@ public:
     Good *Value(const RowHash &key)
     {
         Entry *entry = Find(key);
-        return entry ? entry->good : nullptr;
+        return entry ? entry->Value() : nullptr;
     }
 
 private:
-    static Good *Removed() { return reinterpret_cast<Good *>(quintptr(1)); }
     Entry *Slot(const RowHash &key);
     void Grow();
 
@@ -86,5 +93,4 @@ private:
     bool m_withCells = false;
     size_t m_capacity = 0;
     int m_size = 0;
-    int m_used = 0; // entries and removed ones
 };

@@ -19,6 +19,7 @@
 bool DuplicateRemover::Run(CatModel *root, IProgress *reportTo)
 {
     processedCount = 0;
+    removedCount = 0;
     cancelled = false;
     progress = reportTo;
     if (comparedCells)
@@ -254,6 +255,7 @@ void DuplicateRemover::AddGoods(const QList<Good *> &goods)
         if (!Keep(goods.at(i))) {
             duplicate[i] = true;
             any = true;
+            ++removedCount;
         }
     }
     if (any) {
@@ -267,6 +269,7 @@ void DuplicateRemover::AddGoods(const QList<Good *> &goods)
 void DuplicateRemover::AddGood(Good *good)
 {
     if (!Keep(good)) {
+        ++removedCount;
         CatModel *category = good->category;
         category->RemoveGoodsIf([good](const Good *g) { return g == good; });
     }

@@ -50,6 +50,8 @@ public:
     IProgress *progress = nullptr;
     bool cancelled = false;
     qint32 processedCount = 0;
+    // The goods removed as duplicates, for the run's caller to say.
+    qint64 removedCount = 0;
 
 private:
     struct Digests

@@ -229,6 +229,17 @@ void FeedLoader::PrepareBase(const Source &base)
     };
     remover.Run(&m_model.Root(), m_progress);
     m_keyMap.Swap(remover.seenKeys);
+    // Large enough to be mapped on its own from the start (its pages arrive
+    // only as they are touched): a table grown through the allocator's
+    // mid-sized blocks raises, once they are freed, the allocator's mapping
+    // threshold, and the rest of a million-row base load ran a fifth slower.
+    m_deletedKeys.Reserve(1 << 16);
+    if (remover.removedCount > 0) {
+        m_model.AddWarning(tr("Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, "
+                              "который уже был у товара выше (остался первый)")
+                                   .arg(base.name)
+                                   .arg(remover.removedCount));
+    }
 }
 
 bool FeedLoader::Run(Source *source)
@@ -290,8 +301,23 @@ bool FeedLoader::Run(Source *source)
         return false;
     }
     Finish();
-    if (m_isBase)
-        m_model.m_baseRows += m_rowCount;
+    if (m_isBase) {
+        // A repeat is no good of the site's of its own: the share a delta
+        // deletes is taken of the rows without them.
+        m_model.m_baseRows += m_rowCount - m_repeats;
+        m_model.m_baseRepeats += m_repeats;
+        for (size_t slot = 0; slot < m_baseGoods.size(); ++slot) {
+            const Offer *offer = m_fileOffer ? m_fileOffer : (slot < m_offerOf.size() ? m_offerOf[slot] : nullptr);
+            if (offer && m_baseGoods[slot] > 0)
+                m_model.m_baseGoodsOfOffer[offer] += m_baseGoods[slot];
+        }
+        if (m_repeats > 0) {
+            m_model.AddWarning(tr("Файл %1: в базе повторов: %2 (строки с ключом, который уже был в базе выше, "
+                                  "пропущены и не удаляются)")
+                                       .arg(source->name)
+                                       .arg(m_repeats));
+        }
+    }
 
     QString done = tr("Выполнено");
     if (skipped > 0) {
@@ -431,7 +457,7 @@ void FeedLoader::FetchAhead(const RawCells &cells)
         row = cells.Ahead(4);
         if (row && (row->digested & KeyReady)) {
             if (const DigestMap::Entry *entry = m_keyMap.Find(cells.DigestAhead(4, 0)))
-                __builtin_prefetch(entry->good);
+                __builtin_prefetch(entry->Value());
         }
     }
     // The goods lists of two thousand categories do not stay in the cache
@@ -521,9 +547,20 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         candidate.idTemplate = m_templates[which];
     }
 
-    // A base row that matches a loaded good leaves no good of its own.
+    // A base row that matches a loaded good leaves no good of its own, nor
+    // does a repeat of a key met before in the base.
+    RowHash key;
+    bool keyed = false;
     if (m_isBase) {
-        if (MatchBase(candidate, cells))
+        const BaseMatch match = MatchBase(candidate, cells, &key, &keyed);
+        if (match == BaseMatch::Repeat) {
+            ++m_repeats;
+            return;
+        }
+        if (slot >= m_baseGoods.size())
+            m_baseGoods.resize(slot + 1, 0);
+        ++m_baseGoods[slot];
+        if (match == BaseMatch::Matched)
             return;
         candidate.status = Deleted;
     }
@@ -544,10 +581,17 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         digests.rows.push_back(m_wholeRow.Digest(&cells.Row(), m_scratch));
         digests.keyReady.push_back(keyReady);
     }
-    node->goods.append(new Good(candidate));
+    Good *good = new Good(candidate);
+    node->goods.append(good);
+    // Another base row with this key repeats this one.
+    if (keyed) {
+        bool inserted;
+        m_deletedKeys.Insert(key, good, &inserted);
+    }
 }
 
-bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
+FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCells &cells, RowHash *key,
+                                            bool *keyed)
 {
     const Source &source = *m_source;
     IdTemplate storage;
@@ -561,47 +605,66 @@ bool FeedLoader::MatchBase(const Good &candidate, const RawCells &cells)
     columns.url = source.urlColumn;
     columns.id = source.idColumn;
     columns.name = source.nameColumn;
-    RowHash key;
-    bool digested = false;
     if (tpl->shape == IdTemplate::UrlOnly && (cells.Cells().digested & KeyReady)) {
-        key = cells.Digest(0);
-        digested = true;
+        *key = cells.Digest(0);
+        *keyed = true;
+    } else {
+        // A key with the row's own number ("[p]") is met by no other row.
+        *keyed = IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
+                                     quintptr(&candidate), key);
+        if (!*keyed)
+            return BaseMatch::Alone;
     }
-    if (!digested
-            && !IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
-                                    quintptr(&candidate), &key))
-        return false;
-    DigestMap::Entry *found = m_keyMap.Find(key);
+    DigestMap::Entry *found = m_keyMap.Find(*key);
     if (!found)
-        return false;
+        return m_deletedKeys.Find(*key) ? BaseMatch::Repeat : BaseMatch::Alone;
 
-    Good *existing = found->good;
-    const ColumnPairs &pairs = PairsWith(existing->source);
-    const RowHash &foundCells = m_keyMap.Cells(found);
-    bool same = pairs.base.whole && (cells.Cells().digested & CellsReady)
-            ? cells.Digest(1) == foundCells
-            : pairs.base.Digest(&cells.Row(), m_scratch) == foundCells;
-    if (!same) {
-        // Digests differ when the bytes do; the texts may still be equal
-        // (quoting, invalid UTF-8), so the rows are compared cell by cell.
-        // These rows lie all over the feed: they are read from the file, not
-        // from its mapping, whose pages would pile up in memory.
-        CsvManipulator *other = existing->source->reader.get();
-        static const CsvRawRow s_emptyRow;
-        const CsvRawRow *otherRow = other->ReadAt(existing->rowOffset);
-        if (!otherRow)
-            otherRow = &s_emptyRow;
-        same = true;
-        for (int i = 0; i < pairs.base.columns.size() && same; ++i)
-            same = CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i));
+    Good *existing = found->Value();
+    if (found->Met()) {
+        // The site holds the key more than once. The first of its rows
+        // decided, and a repeat deletes nothing; only a loaded good that the
+        // first found changed is left alone when a repeat holds exactly its
+        // text: the site has that row already (a feed loaded as data and as
+        // base leaves nothing, whichever of its repeats the data kept).
+        if (existing->status == Changed && SameAsLoaded(*existing, found, cells)) {
+            m_statusChanges.emplace_back(existing, existing->status);
+            existing->status = kIdenticalMark;
+            m_touched.insert(existing->category);
+        }
+        return BaseMatch::Repeat;
     }
+    DigestMap::MarkMet(found);
+    const bool same = SameAsLoaded(*existing, found, cells);
     m_statusChanges.emplace_back(existing, existing->status);
     if (same) {
         existing->status = kIdenticalMark;
         m_touched.insert(existing->category);
-        m_keyMap.Remove(found);
     } else {
         existing->status = Changed;
+    }
+    return BaseMatch::Matched;
+}
+
+bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells)
+{
+    const ColumnPairs &pairs = PairsWith(existing.source);
+    const RowHash &foundCells = m_keyMap.Cells(found);
+    if (pairs.base.whole && (cells.Cells().digested & CellsReady)
+            ? cells.Digest(1) == foundCells
+            : pairs.base.Digest(&cells.Row(), m_scratch) == foundCells)
+        return true;
+    // Digests differ when the bytes do; the texts may still be equal
+    // (quoting, invalid UTF-8), so the rows are compared cell by cell.
+    // These rows lie all over the feed: they are read from the file, not
+    // from its mapping, whose pages would pile up in memory.
+    CsvManipulator *other = existing.source->reader.get();
+    static const CsvRawRow s_emptyRow;
+    const CsvRawRow *otherRow = other->ReadAt(existing.rowOffset);
+    if (!otherRow)
+        otherRow = &s_emptyRow;
+    for (int i = 0; i < pairs.base.columns.size(); ++i) {
+        if (!CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i)))
+            return false;
     }
     return true;
 }

@@ -62,8 +62,17 @@ private:
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
     void FetchAhead(const RawCells &cells);
-    // True when the base row matched a loaded good; the row then leaves no good.
-    bool MatchBase(const Good &candidate, const RawCells &cells);
+    // What a base row was found to be.
+    enum class BaseMatch {
+        Alone,   // its key is in no loaded good: it stays as a deleted good
+        Matched, // it marked the loaded good of its key identical or changed
+        Repeat   // a row before it in the base had its key already
+    };
+    // *key is the row's key when *keyed: a deleted good is kept under it.
+    BaseMatch MatchBase(const Good &candidate, const RawCells &cells, RowHash *key, bool *keyed);
+    // Whether the base row holds the same text as the loaded good in every
+    // compared column.
+    bool SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells);
 
     Offer *OfferOfFile(const QStringList &firstRow);
     struct ColumnPairs
@@ -119,7 +128,15 @@ private:
     // Base load state.
     QStringList m_baseHeader;
     int m_baseCategoryColumn = -1;
+    // The keys of the loaded goods, each marked once a base row met it.
     DigestMap m_keyMap;
+    // The keys of this base's deleted goods, which a later row repeats. A
+    // table of their own: a base of new goods does not grow the loaded
+    // goods' table and its cells.
+    DigestMap m_deletedKeys;
+    qint64 m_repeats = 0; // base rows whose key a row before them had
+    // Base rows matched or left deleted, by offer (as m_nodes is indexed).
+    std::vector<qint64> m_baseGoods;
     QHash<const Source *, ColumnPairs> m_pairs;
     QSet<CatModel *> m_touched; // categories holding goods found identical
     QByteArray m_offerUtf8;

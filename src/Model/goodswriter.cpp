@@ -17,6 +17,7 @@
 #include "csvmanipulator.h"
 #include "csvrowbuilder.h"
 #include "defaultgoodqueryobject.h"
+#include "filter.h"
 #include "good.h"
 #include "goodidentity.h"
 #include "helperthread.h"
@@ -66,6 +67,24 @@ QList<Good *> GoodsWriter::Select(const CatModel *category, const Filter *filter
     // The walk does not change the tree when the visitor only collects.
     const_cast<CatModel *>(category)->QueryGoods(&query, filter, recursive);
     return goods;
+}
+
+bool GoodsWriter::AnySelected(const CatModel *category, const Filter *filter)
+{
+    // The rules of the tree's walk, stopping at the first good it would take.
+    if (category->goods.isEmpty())
+        return false;
+    if (!filter)
+        return true;
+    if (filter->uncheckedCategories.contains(category))
+        return false;
+    if (!filter->IsActive())
+        return true;
+    for (const Good *good : category->goods) {
+        if (filter->Accepts(good))
+            return true;
+    }
+    return false;
 }
 
 QStringList GoodsWriter::CollectHeader(const CatModel *category, const Filter *filter, bool recursive)

@@ -49,6 +49,8 @@ public:
     static QStringList CollectHeader(const CatModel *category, const Filter *filter, bool recursive);
     // The goods of a category that pass a filter, in walk order.
     static QList<Good *> Select(const CatModel *category, const Filter *filter, bool recursive);
+    // Whether any good of the category's own passes the filter.
+    static bool AnySelected(const CatModel *category, const Filter *filter);
     // The file name (without extension) under which a category is saved by
     // categories: its path with "-" for "/", or with ghost ancestors, the
     // names of all its ancestors below the root and its own.

@@ -1,6 +1,7 @@
 #include "model.h"
 
 #include <memory>
+#include <unordered_map>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -233,22 +234,51 @@ void Model::DropSource(Source *source)
 
 Model::DeleteShare Model::DeletedShare(const Filter *filter) const
 {
+    // Goods of one offer mostly stand together in a category: the counts of
+    // the last offer met are at hand without a lookup.
+    struct Counts
+    {
+        qint64 deleted = 0;
+        qint64 others = 0;
+    };
     struct Counter final : IGoodQueryObject
     {
         virtual ~Counter() = default;
+        bool byOffer = false;
         qint64 deleted = 0;
+        std::unordered_map<const Offer *, Counts> offers;
+        const Offer *last = nullptr;
+        Counts *lastCounts = nullptr;
         void AddGoods(const QList<Good *> &goods) override
         {
-            for (const Good *good : goods)
-                AddGood(const_cast<Good *>(good));
+            for (Good *good : goods)
+                AddGood(good);
         }
-        void AddGood(Good *good) override { deleted += good->status == Deleted ? 1 : 0; }
+        void AddGood(Good *good) override
+        {
+            const bool gone = good->status == Deleted;
+            deleted += gone ? 1 : 0;
+            if (!byOffer)
+                return;
+            if (good->offer != last || !lastCounts) {
+                last = good->offer;
+                lastCounts = &offers[last];
+            }
+            ++(gone ? lastCounts->deleted : lastCounts->others);
+        }
     } counter;
+    counter.byOffer = !m_baseGoodsOfOffer.isEmpty();
     // The walk does not change the tree when the visitor only counts.
     const_cast<CatModel &>(m_root).QueryGoods(&counter, filter, true);
     DeleteShare share;
     share.deleted = counter.deleted;
     share.baseRows = m_baseRows;
+    for (const Offer &offer : m_offers) {
+        const qint64 inBase = m_baseGoodsOfOffer.value(&offer);
+        const auto counts = counter.offers.find(&offer);
+        if (inBase > 0 && counts != counter.offers.end() && counts->second.deleted >= inBase)
+            share.wholeOffers.append({offer.name, inBase, counts->second.others});
+    }
     return share;
 }
 
@@ -256,6 +286,8 @@ void Model::Clear(bool onlyData)
 {
     m_root.Clear();
     m_baseRows = 0;
+    m_baseRepeats = 0;
+    m_baseGoodsOfOffer.clear();
     for (Offer &offer : m_offers) {
         RemoveDownload(&offer);
         offer.exportLoaded = false;
@@ -339,6 +371,17 @@ QStringList Model::CollectHeader(const CatModel *category, const Filter *filter,
     return GoodsWriter::CollectHeader(category ? category : &m_root, filter, recursive);
 }
 
+QStringList Model::SavedColumns(const CatModel *category, const Filter *filter, bool recursive)
+{
+    QStringList columns = CollectHeader(category, filter, recursive);
+    // A delta without the marks reads as a list of goods to add: its
+    // deleted goods would be put back on the site.
+    const QString status = QStringLiteral("status");
+    if (m_baseRows > 0 && !columns.contains(status))
+        columns.append(status);
+    return columns;
+}
+
 bool Model::SaveToFile(const QString &file, const CatModel *category, const QStringList *header,
                        const Filter *filter, IProgress *progress)
 {
@@ -351,7 +394,7 @@ bool Model::SaveToFile(const QString &file, const CatModel *category, const QStr
         return false;
     }
     const CatModel *from = category ? category : &m_root;
-    const QStringList columns = header ? *header : CollectHeader(from, filter, true);
+    const QStringList columns = header ? *header : SavedColumns(from, filter, true);
     if (!WriteGoods(writer, columns, true, from, filter, progress, true))
         return false;
     if (!target.Commit()) {
@@ -381,7 +424,10 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
     QSet<QString> taken;
     bool ok = true;
     for (const CatModel *node : qAsConst(listed)) {
-        if (node->goods.isEmpty())
+        // A category whose goods the filter leaves out has no file: one
+        // without rows and with no header to read would only puzzle an
+        // importer.
+        if (!GoodsWriter::AnySelected(node, filter))
             continue;
         // Names made from different paths can meet ("a/b" and "a-b"): the
         // later category gets a number, and the log says which.
@@ -405,7 +451,7 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
             ok = false;
             break;
         }
-        const QStringList columns = header ? *header : CollectHeader(node, filter, false);
+        const QStringList columns = header ? *header : SavedColumns(node, filter, false);
         if (!WriteGoods(writer, columns, true, node, filter, progress, false)) {
             ok = false;
             break;
@@ -682,6 +728,7 @@ bool Model::DeleteOffer(Offer *offer, IProgress *progress)
     if (offer->hasGoods && !UnloadOffer(offer, progress))
         return false;
     RemoveDownload(offer);
+    m_baseGoodsOfOffer.remove(offer);
     for (auto it = m_offerIndex.begin(); it != m_offerIndex.end();) {
         if (it.value() == offer)
             it = m_offerIndex.erase(it);

@@ -8,6 +8,7 @@
 #include "temporaryfolder.h"
 #include "vendorregistry.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -101,17 +102,29 @@ public:
     // How much of the bases an export would delete on the site: the goods
     // marked deleted that pass the filter, against the rows read from every
     // base loaded. A feed that came back cut short or empty shows here as a
-    // delta that deletes most of the site.
+    // delta that deletes most of the site; an offer whose feed failed, as
+    // an offer all of whose goods in the bases are deleted.
     struct DeleteShare
     {
+        // An offer of which the export deletes every good the bases hold.
+        struct WholeOffer
+        {
+            QString name;
+            qint64 inBase = 0; // the bases' goods of the offer (all deleted)
+            qint64 inData = 0; // the offer's goods the export adds or changes
+        };
         qint64 deleted = 0;
         qint64 baseRows = 0;
+        QList<WholeOffer> wholeOffers; // in the order of the offer list
         double Percent() const { return baseRows > 0 ? 100.0 * double(deleted) / double(baseRows) : 0.0; }
     };
     DeleteShare DeletedShare(const Filter *filter) const;
-    // Rows read by the base loads since the last Clear: not 0 once the
-    // catalogue's goods carry the marks of a base.
+    // Rows read by the base loads since the last Clear, but for repeats:
+    // not 0 once the catalogue's goods carry the marks of a base.
     qint64 BaseRows() const { return m_baseRows; }
+    // Base rows passed over since the last Clear because a row before them
+    // in the base had the same identity key.
+    qint64 BaseRepeats() const { return m_baseRepeats; }
 
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
@@ -167,6 +180,9 @@ private:
                const Filter *filter, IProgress *progress, bool recursive);
     void AddWarning(const QString &text) { m_warnings.append(text); }
     void DropSource(Source *source);
+    // The columns of a save that were not chosen: those of the goods'
+    // feeds, and after a base the mark of what happened to each good.
+    QStringList SavedColumns(const CatModel *category, const Filter *filter, bool recursive);
     // Loads a feed file; download, when given, is the file itself, which the
     // source then owns.
     bool LoadFile(const QString &path, bool isBase, IProgress *progress, OwnedFile download);
@@ -185,6 +201,10 @@ private:
     QStringList m_warnings;
     qint64 m_skippedRows = 0;
     QStringList m_savedFiles;
-    qint64 m_baseRows = 0; // rows read by the base loads since the last Clear
+    qint64 m_baseRows = 0; // rows read by the base loads since the last Clear, but for repeats
+    qint64 m_baseRepeats = 0;
+    // The goods each offer had in the bases loaded since the last Clear
+    // (matched or deleted), against which an offer wholly deleted shows.
+    QHash<const Offer *, qint64> m_baseGoodsOfOffer;
     int m_depth = 0;
 };
