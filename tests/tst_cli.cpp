@@ -46,6 +46,7 @@ const char kBaseFeed[] =
 struct Figures
 {
     int sources, offers, categories, goods, added, changed, deleted;
+    int uncategorized = 0;
 };
 
 QByteArray SummaryText(const Figures &f)
@@ -53,7 +54,8 @@ QByteArray SummaryText(const Figures &f)
     return QByteArray("sources ") + QByteArray::number(f.sources) + "\noffers " + QByteArray::number(f.offers)
             + "\ncategories " + QByteArray::number(f.categories) + "\ngoods " + QByteArray::number(f.goods)
             + "\nadded " + QByteArray::number(f.added) + "\nchanged " + QByteArray::number(f.changed)
-            + "\ndeleted " + QByteArray::number(f.deleted) + "\n";
+            + "\ndeleted " + QByteArray::number(f.deleted) + "\nuncategorized " + QByteArray::number(f.uncategorized)
+            + "\n";
 }
 
 QString ProjectWithOptions(const QString &options)

@@ -97,6 +97,8 @@ public:
     // What the last operation left out or noticed without failing, one
     // line each, and the malformed rows its loads passed over.
     QStringList Warnings() const { return m_warnings; }
+    // The warnings, handed over once: the list is empty afterwards.
+    QStringList TakeWarnings();
     qint64 SkippedRows() const { return m_skippedRows; }
     // How much of the bases an export would delete on the site: the goods
     // marked deleted that pass the filter, against the rows read from every
@@ -112,6 +114,9 @@ public:
     // Rows read by the base loads since the last Clear: not 0 once the
     // catalogue's goods carry the marks of a base.
     qint64 BaseRows() const { return m_baseRows; }
+    // Rows that no load took in for an empty category cell, since the last
+    // Clear.
+    qint64 RowsWithoutCategory() const { return m_withoutCategory; }
 
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
@@ -161,11 +166,13 @@ private:
         Model *m_model;
     };
 
-    void SetError(const QString &text) { m_lastError = text; }
+    // Errors and warnings quote addresses: their passwords are masked here,
+    // once for every caller.
+    void SetError(const QString &text);
     template<typename Writer>
     bool Write(Writer *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                const Filter *filter, IProgress *progress, bool recursive);
-    void AddWarning(const QString &text) { m_warnings.append(text); }
+    void AddWarning(const QString &text);
     void DropSource(Source *source);
     // Loads a feed file; download, when given, is the file itself, which the
     // source then owns.
@@ -186,5 +193,6 @@ private:
     qint64 m_skippedRows = 0;
     QStringList m_savedFiles;
     qint64 m_baseRows = 0; // rows read by the base loads since the last Clear
+    qint64 m_withoutCategory = 0; // rows left out for having no category since then
     int m_depth = 0;
 };

@@ -47,10 +47,11 @@ SignalWatcher::~SignalWatcher()
     close(m_pipe[1]);
 }
 
-void SignalWatcher::HandleSignal(int)
+void SignalWatcher::HandleSignal(int signalNumber)
 {
     const int savedErrno = errno;
-    const char byte = 1;
+    // Signal numbers are small: one byte carries which one came.
+    const char byte = char(signalNumber);
     // A full pipe already holds a wake-up; nothing is lost by failing here.
     [[maybe_unused]] const ssize_t written = write(s_writeEnd, &byte, 1);
     errno = savedErrno;
@@ -59,9 +60,9 @@ void SignalWatcher::HandleSignal(int)
 void SignalWatcher::Drain()
 {
     char bytes[64];
-    bool any = false;
-    while (read(m_pipe[0], bytes, sizeof bytes) > 0)
-        any = true;
-    if (any)
-        emit received();
+    ssize_t count = 0;
+    while ((count = read(m_pipe[0], bytes, sizeof bytes)) > 0) {
+        for (ssize_t i = 0; i < count; ++i)
+            emit received(int(uchar(bytes[i])));
+    }
 }

@@ -27,7 +27,8 @@ public:
     bool IsActive() const { return m_notifier != nullptr; }
 
 signals:
-    void received();
+    // One of the watched signals came (SIGINT, SIGTERM...).
+    void received(int signalNumber);
 
 private:
     Q_DISABLE_COPY(SignalWatcher)
