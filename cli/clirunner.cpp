@@ -266,8 +266,12 @@ bool CliRunner::SaveWhole(const QString &file, QString *error)
 
 bool CliRunner::SaveByCats(const QString &folder, QString *error)
 {
+    errno = 0;
     if (!QDir().mkpath(folder)) {
-        *error = tr("Не удалось создать папку %1").arg(Native(folder));
+        const int reason = errno;
+        *error = reason != 0 ? tr("Не удалось создать папку %1: %2")
+                                       .arg(Native(folder), QString::fromLocal8Bit(std::strerror(reason)))
+                             : tr("Не удалось создать папку %1").arg(Native(folder));
         return false;
     }
     m_saved.clear();

@@ -441,6 +441,10 @@
         <source>Получен сигнал %1: текущий шаг остановится, как только сможет.</source>
         <translation>Received the signal %1: the current step stops as soon as it can.</translation>
     </message>
+    <message>
+        <source>Не удалось создать папку %1: %2</source>
+        <translation>Could not create the folder %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>DcCatalogConverter</name>
