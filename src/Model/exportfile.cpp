@@ -164,7 +164,8 @@ CsvManipulator *ExportFile::Open()
     }
     m_place = info.absoluteFilePath();
     SweepOnce(info.absolutePath());
-    const QString suffix = QLatin1Char('.') + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
+    const QString suffix =
+            QLatin1Char('.') + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
     const QString partial = info.absolutePath() + QLatin1Char('/')
             + FittedName(QLatin1Char('.') + info.fileName(), suffix) + suffix;
     // A part of this number left by an earlier process of the same number

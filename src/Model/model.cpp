@@ -596,7 +596,8 @@ bool Model::LoadFromModxSite(const QString &host, const QString &login, const QS
         return false;
     }
     if (progress)
-        progress->Report(0, 0, tr("С сайта %1 прочитано строк: %2").arg(ShownAddress::Address(host)).arg(site.RowsRead()));
+        progress->Report(0, 0,
+                         tr("С сайта %1 прочитано строк: %2").arg(ShownAddress::Address(host)).arg(site.RowsRead()));
 
     Source source;
     source.reader = std::move(copy);
@@ -633,7 +634,9 @@ bool Model::SaveToModxSite(const QString &host, const QString &login, const QStr
     if (!WriteGoods(&site, columns, true, &m_root, filter, progress, true)) {
         site.Discard();
         const ModxWriter::Totals &totals = site.Counts();
-        SetError(tr("Выгрузка на сайт %1 отменена; сайт принял строк: %2").arg(ShownAddress::Address(host)).arg(totals.sent));
+        SetError(tr("Выгрузка на сайт %1 отменена; сайт принял строк: %2")
+                         .arg(ShownAddress::Address(host))
+                         .arg(totals.sent));
         if (progress)
             progress->Report(0, 0, m_lastError);
         return false;
