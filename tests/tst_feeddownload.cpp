@@ -356,7 +356,7 @@ void TestFeedDownload::passwordIsNeverShown()
     QVERIFY(!model.LastError().isEmpty());
     QVERIFY(!model.LastError().contains(QStringLiteral("s3cret")));
     QVERIFY(!progress.reports.join(QLatin1Char('\n')).contains(QStringLiteral("s3cret")));
-    QVERIFY(progress.reports.first().contains(QStringLiteral("shop@127.0.0.1")));
+    QVERIFY(progress.reports.first().contains(QStringLiteral("shop:***@127.0.0.1")));
 }
 
 void TestFeedDownload::unloadDropsTheWholeFeed()

@@ -304,8 +304,8 @@ bool FeedLoader::Run(Source *source)
     } else if (m_rowCount == 0) {
         m_model.AddWarning(tr("В файле %1 нет товаров: только заголовок").arg(source->name));
     }
-    if (m_withoutCategory > 0) {
-        m_model.m_withoutCategory += m_withoutCategory;
+    m_model.m_withoutCategory += m_withoutCategory;
+    if (m_withoutCategory > 0 && !source->uncategorizedTold) {
         m_model.AddWarning(tr("В файле %1 не загружено строк без категории: %2")
                                    .arg(source->name)
                                    .arg(m_withoutCategory));

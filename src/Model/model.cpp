@@ -202,6 +202,7 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     }
     // The source keeps the temporary files it reads: they go with it.
     source.ownedFile = readPath == path ? std::move(download) : std::move(converted);
+    source.uncategorizedTold = withoutCategory > 0;
     if (withoutCategory > 0) {
         const QString warning = tr("Каталог %1: товаров без категории или с категорией, которой в нём нет: %2; "
                                    "они не загружены")
@@ -211,10 +212,7 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
         if (progress)
             progress->Report(0, 0, warning);
     }
-    if (!LoadFromReader(std::move(source), isBase, progress))
-        return false;
-    m_withoutCategory += withoutCategory;
-    return true;
+    return LoadFromReader(std::move(source), isBase, progress);
 }
 
 QString Model::TemporaryPath(const QString &baseName, const QString &suffix)

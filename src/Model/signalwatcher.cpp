@@ -9,9 +9,16 @@
 
 volatile std::sig_atomic_t SignalWatcher::s_writeEnd = -1;
 
-SignalWatcher::SignalWatcher(std::initializer_list<int> watched, QObject *parent)
-    : QObject(parent), m_signals(watched), m_previous(watched.size())
+SignalWatcher::SignalWatcher(std::initializer_list<int> watched, QObject *parent) : QObject(parent)
 {
+    // A signal the program was started to ignore (nohup, a background job
+    // of a script) stays ignored: whoever started it asked for that.
+    for (const int signalNumber : watched) {
+        struct sigaction current {};
+        if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            m_signals.push_back(signalNumber);
+    }
+    m_previous.resize(m_signals.size());
     if (s_writeEnd != -1 || pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     s_writeEnd = m_pipe[1];
