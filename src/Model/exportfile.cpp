@@ -28,8 +28,6 @@ namespace {
 const int kMaxNameBytes = 255;
 // What FittedName puts after a cut base: "~" and eight hex digits.
 const int kDigestBytes = 9;
-// Links followed one after the other, at most (the system's own limit).
-const int kMaxLinks = 40;
 
 QString Native(const QString &path)
 {
@@ -42,6 +40,9 @@ QString SystemReason()
 }
 
 #ifdef Q_OS_UNIX
+// Links followed one after the other, at most (the system's own limit).
+const int kMaxLinks = 40;
+
 // Files of the user running the program, and the system's (root's), which
 // no other user can have made.
 bool Trusted(uid_t owner)
