@@ -16,6 +16,8 @@ FIDMORA_PACKAGES=(
 FIDMORA_TEST_PACKAGES=(
     python3-pyftpdlib vsftpd openssl openssh-server openssh-client
     php-cli php-sqlite3
+    # The site script's MODX mode: a private MariaDB server and PHP's driver.
+    mariadb-server php-mysql
     desktop-file-utils appstream shared-mime-info file
     # The fuzz targets (test.sh --fuzz): clang, and libFuzzer's runtime,
     # which clang only recommends.

@@ -13,6 +13,7 @@
 
 #include "addurldialog.h"
 #include "admitadrelay.h"
+#include "replywatchdog.h"
 
 AdmitdeZozavoDialog::AdmitdeZozavoDialog(const QString &authorisationUrl, QWidget *parent, const QString &relay)
     : QDialog(parent)
@@ -122,10 +123,13 @@ void AdmitdeZozavoDialog::DataRecived(QNetworkReply *reply)
             return;
         QNetworkRequest request(QUrl::fromEncoded(requestUrl.toLatin1(), QUrl::StrictMode));
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-        request.setTransferTimeout(AdmitadRelay::kRequestTimeoutMs);
         m_pending = network->get(request);
-        if (!m_pending)
+        if (!m_pending) {
             reject();
+            return;
+        }
+        // A poll that hangs would hold up every later one.
+        new ReplyWatchdog(m_pending, ReplyWatchdog::Defaults());
         return;
     }
 
@@ -138,7 +142,8 @@ void AdmitdeZozavoDialog::DataRecived(QNetworkReply *reply)
     if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
         // Until the user has authorised, the relay answers with an error;
         // ask again after a pause, so as not to hammer it meanwhile.
-        m_lastProblem = status == 0 ? reply->errorString() : QString();
+        const QString stalled = ReplyWatchdog::ReasonOf(reply);
+        m_lastProblem = !stalled.isEmpty() ? stalled : status == 0 ? reply->errorString() : QString();
         ShowWaiting();
         m_pause.start(m_pauseMs);
         return;

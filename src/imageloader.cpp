@@ -5,6 +5,8 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include "replywatchdog.h"
+
 ImageLoader::ImageLoader(QObject *parent, int keptPictures)
     : QObject(parent)
     , m_keptPictures(keptPictures)
@@ -53,8 +55,34 @@ void ImageLoader::Request(const QString &url, const QModelIndex &index)
         return;
 
     m_requested.insert(url);
-    QNetworkReply *reply = m_manager.get(QNetworkRequest(QUrl(url)));
-    m_pending.insert(reply, Pending{index, url});
+    // No more requests to one server than the network layer sends at once:
+    // one that waited in its queue behind a list scrolled through would be
+    // taken for a server that does not answer.
+    const QString server = ServerOf(url);
+    int &running = m_running[server];
+    if (running >= kParallelPerServer) {
+        m_queued[server].enqueue(Pending{index, url});
+        return;
+    }
+    ++running;
+    Start(Pending{index, url});
+}
+
+QString ImageLoader::ServerOf(const QString &url)
+{
+    return QUrl(url).adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
+            .toString();
+}
+
+void ImageLoader::Start(const Pending &pending)
+{
+    QNetworkReply *reply = m_manager.get(QNetworkRequest(QUrl(pending.url)));
+    // A picture host that stalls would otherwise keep its card waiting, and
+    // the address asked for, until the program ends.
+    ReplyWatchdog::Limits limits = ReplyWatchdog::Defaults();
+    limits.wholeMs = 0;
+    new ReplyWatchdog(reply, limits);
+    m_pending.insert(reply, pending);
 }
 
 void ImageLoader::DataRecived(QNetworkReply *reply)
@@ -65,9 +93,22 @@ void ImageLoader::DataRecived(QNetworkReply *reply)
     const Pending pending = it.value();
     m_pending.erase(it);
     const QVector<QPersistentModelIndex> waiting = m_waiting.take(pending.url);
+    // The server's next picture goes out in this one's place.
+    const QString server = ServerOf(pending.url);
+    const auto queued = m_queued.find(server);
+    if (queued != m_queued.end()) {
+        const Pending next = queued->dequeue();
+        if (queued->isEmpty())
+            m_queued.erase(queued);
+        Start(next);
+    } else if (--m_running[server] <= 0) {
+        m_running.remove(server);
+    }
 
     if (reply->error() != QNetworkReply::NoError) {
-        const QString reason = reply->errorString();
+        QString reason = ReplyWatchdog::ReasonOf(reply);
+        if (reason.isEmpty())
+            reason = reply->errorString();
         qDebug() << reason;
         m_failed.insert(pending.url, reason);
         m_requested.remove(pending.url);

@@ -21,7 +21,9 @@ class QNetworkReply;
 // once; after a failure it is tried again only once some other download has
 // succeeded. Everything happens on the interface thread without blocking:
 // ImageLoaded() tells, for each item that asked, that its picture is ready,
-// ImageFailed() that it will not come, and Failure() says why.
+// ImageFailed() that it will not come, and Failure() says why. A picture
+// host that does not answer, stalls or crawls fails its pictures within the
+// limits of ReplyWatchdog.
 class ImageLoader final : public QObject
 {
     Q_OBJECT
@@ -30,6 +32,9 @@ public:
     static constexpr int kWidth = 150;
     static constexpr int kHeight = 130;
     static constexpr int kKeptPictures = 2000;
+    // Requests to one server at a time, as many as the network layer sends
+    // at once; the others wait here.
+    static constexpr int kParallelPerServer = 6;
 
     explicit ImageLoader(QObject *parent = nullptr, int keptPictures = kKeptPictures);
     ~ImageLoader() override;
@@ -60,6 +65,10 @@ private:
         QString url;
     };
 
+    // "scheme://host:port" of an address: the requests that share a server.
+    static QString ServerOf(const QString &url);
+    void Start(const Pending &pending);
+
     QSet<QString> m_requested;
     QHash<QString, QString> m_failed;   // address → why its last download failed
     QHash<QString, QString> m_unusable; // cached addresses whose answer was no picture
@@ -69,5 +78,7 @@ private:
     const int m_keptPictures;
     // Further items that asked for an address while its download was under way.
     QHash<QString, QVector<QPersistentModelIndex>> m_waiting;
+    QHash<QString, int> m_running;           // server → its requests under way
+    QHash<QString, QQueue<Pending>> m_queued; // server → its requests not yet sent
     QNetworkAccessManager m_manager;
 };

@@ -126,11 +126,12 @@ public:
 };
 
 // vsftpd with TLS, anonymous uploads and renames into root's "pub" folder,
-// and a certificate of its own that nobody vouches for.
+// and a certificate of its own that nobody vouches for; extra lines of
+// configuration restrict it further ("cmds_denied=RNFR,RNTO").
 class Vsftpd final : public Server
 {
 public:
-    QString Start(const QString &dir)
+    QString Start(const QString &dir, const QStringList &extraConfig = QStringList())
     {
         const QString vsftpd = FindProgram(QStringLiteral("vsftpd"));
         const QString openssl = FindProgram(QStringLiteral("openssl"));
@@ -158,7 +159,8 @@ public:
                 "secure_chroot_dir=%5\npasv_enable=YES\npasv_address=127.0.0.1\nxferlog_enable=NO\n")
                 .arg(m_port)
                 .arg(base.filePath(QStringLiteral("root")), base.filePath(QStringLiteral("cert.pem")),
-                     base.filePath(QStringLiteral("key.pem")), base.filePath(QStringLiteral("empty")));
+                     base.filePath(QStringLiteral("key.pem")), base.filePath(QStringLiteral("empty")))
+                + extraConfig.join(QLatin1Char('\n')) + QLatin1Char('\n');
         const QString configPath = base.filePath(QStringLiteral("vsftpd.conf"));
         QFile file(configPath);
         if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
@@ -171,11 +173,12 @@ public:
 };
 
 // sshd with a host key and one authorized key of its own, for the user who
-// runs the test; SFTP only.
+// runs the test; SFTP only, without the SFTP requests named in denied
+// ("rename", "remove": sftp-server -Q requests lists them).
 class Sshd final : public Server
 {
 public:
-    QString Start(const QString &dir)
+    QString Start(const QString &dir, const QStringList &denied = QStringList())
     {
         const QString sshd = FindProgram(QStringLiteral("sshd"));
         const QString keygen = FindProgram(QStringLiteral("ssh-keygen"));
@@ -197,10 +200,11 @@ public:
         const QString config = QStringLiteral(
                 "Port %1\nListenAddress 127.0.0.1\nHostKey %2\nAuthorizedKeysFile %3\nPidFile %4\n"
                 "UsePAM no\nStrictModes no\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n"
-                "PubkeyAuthentication yes\nPermitRootLogin prohibit-password\nSubsystem sftp internal-sftp\n")
+                "PubkeyAuthentication yes\nPermitRootLogin prohibit-password\nSubsystem sftp internal-sftp%5\n")
                 .arg(m_port)
                 .arg(base.filePath(QStringLiteral("host_key")), base.filePath(QStringLiteral("authorized_keys")),
-                     base.filePath(QStringLiteral("sshd.pid")));
+                     base.filePath(QStringLiteral("sshd.pid")),
+                     denied.isEmpty() ? QString() : QLatin1String(" -P ") + denied.join(QLatin1Char(',')));
         const QString configPath = base.filePath(QStringLiteral("sshd_config"));
         QFile file(configPath);
         if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)

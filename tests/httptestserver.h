@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QHash>
 #include <QPointer>
@@ -9,7 +11,8 @@
 
 // A small HTTP server on 127.0.0.1 for tests: each path answers with a
 // prepared response, or with a queue of them of which the last repeats, and
-// counts the requests it got; other paths answer 404. It runs in the thread
+// counts the requests it got; other paths answer 404. A response may also
+// misbehave: answer nothing, stop halfway, or come a few bytes at a time. It runs in the thread
 // that created it, so a test that waits in a nested event loop (a download)
 // is served meanwhile.
 class HttpTestServer : public QTcpServer
@@ -23,6 +26,9 @@ public:
         QByteArray body;
         int sendBytes = -1;         // send only this much of the body, then close
         bool hang = false;          // send the headers and part of the body, then wait forever
+        bool silent = false;        // read the request and answer nothing, ever
+        int dripBytes = 0;          // send the body this much at a time,
+        int dripMs = 0;             // one piece every so many milliseconds
         bool noContentLength = false;
     };
 
@@ -48,10 +54,23 @@ public:
         response.body = body;
         return response;
     }
-    static Response Redirect(const QByteArray &to)
+    static Response Redirect(const QByteArray &to, int status = 302)
     {
-        Response response = Status(302, "Found");
+        Response response = Status(status, status == 301 ? "Moved Permanently" : "Found");
         response.headers.append(qMakePair(QByteArray("Location"), to));
+        return response;
+    }
+    static Response Silent()
+    {
+        Response response;
+        response.silent = true;
+        return response;
+    }
+    static Response Drip(const QByteArray &body, int bytes, int ms)
+    {
+        Response response = Ok(body);
+        response.dripBytes = bytes;
+        response.dripMs = ms;
         return response;
     }
 
@@ -91,6 +110,8 @@ private:
         ++m_hits[path];
         QList<Response> &queue = m_responses[path];
         const Response response = queue.isEmpty() ? NotFound() : queue.size() > 1 ? queue.takeFirst() : queue.first();
+        if (response.silent)
+            return;
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
         for (const auto &header : response.headers)
             head += header.first + ": " + header.second + "\r\n";
@@ -100,6 +121,21 @@ private:
         socket->write(head);
         if (response.hang) {
             socket->write(response.body.left(response.body.size() / 2));
+            return;
+        }
+        if (response.dripBytes > 0) {
+            // The timer is the socket's child: it goes when the client hangs up.
+            auto *timer = new QTimer(socket);
+            auto sent = std::make_shared<int>(0);
+            connect(timer, &QTimer::timeout, socket, [socket, timer, sent, response]() {
+                socket->write(response.body.mid(*sent, response.dripBytes));
+                *sent += response.dripBytes;
+                if (*sent >= response.body.size()) {
+                    timer->stop();
+                    socket->disconnectFromHost();
+                }
+            });
+            timer->start(response.dripMs);
             return;
         }
         socket->write(response.sendBytes >= 0 ? response.body.left(response.sendBytes) : response.body);

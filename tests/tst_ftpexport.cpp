@@ -37,7 +37,9 @@ public:
     bool cancelled = false;
 };
 
-// One server of the given protocol, started in its own folder.
+// One server of the given protocol, started in its own folder; extra are
+// pyftpdlib's options, vsftpd's configuration lines or the SFTP requests
+// sshd refuses.
 struct Site
 {
     std::unique_ptr<Server> server;
@@ -63,14 +65,14 @@ Site StartSite(const QString &protocol, const QString &dir, const QStringList &e
     } else if (protocol == QLatin1String("ftps")) {
         auto *server = new Vsftpd;
         site.server.reset(server);
-        site.error = server->Start(dir);
+        site.error = server->Start(dir, extra);
         site.base = QUrl(QStringLiteral("ftps://127.0.0.1/pub/"));
         site.folder = base.filePath(QStringLiteral("root/pub"));
         site.options.insecure = true;
     } else {
         auto *server = new Sshd;
         site.server.reset(server);
-        site.error = server->Start(dir);
+        site.error = server->Start(dir, extra);
         base.mkpath(QStringLiteral("root"));
         site.folder = base.filePath(QStringLiteral("root"));
         site.base = QUrl(QStringLiteral("sftp://127.0.0.1"));
@@ -113,6 +115,8 @@ private slots:
     void uploads();
     void failedUploadKeepsOldFile_data();
     void failedUploadKeepsOldFile();
+    void renameRightsNeverLoseTheOldFile_data();
+    void renameRightsNeverLoseTheOldFile();
     void connectionTest_data();
     void connectionTest();
     void lineBreakInNameSendsNoCommand();
@@ -249,6 +253,100 @@ void TestFtpExport::failedUploadKeepsOldFile()
     // The old file stays as it was, and the half-sent one is gone.
     QMap<QString, QByteArray> left = FilesBelow(site.folder);
     QCOMPARE(left, (QMap<QString, QByteArray>{{QStringLiteral("export.csv"), "the old export\n"}}));
+}
+
+void TestFtpExport::renameRightsNeverLoseTheOldFile_data()
+{
+    QTest::addColumn<QString>("protocol");
+    QTest::addColumn<QStringList>("restrictions"); // as StartSite takes them
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<QString>("error");
+
+    const QString target = QStringLiteral("export.csv");
+    // 240 bytes: a temporary name that held all of it would pass the 255
+    // bytes a server allows.
+    const QString longTarget = QString(118, QChar(0x44f)) + QStringLiteral(".csv");
+    const QStringList noRenameOver{QStringLiteral("--no-rename-over")};
+    const QString notAllowed = QStringLiteral("сервер не разрешает переименование файлов: ");
+    QTest::newRow("ftp, every right") << "ftp" << QStringList() << target << true << "";
+    QTest::newRow("ftp, may delete but not rename")
+            << "ftp" << QStringList{QStringLiteral("--perm"), QStringLiteral("elradmwMT")} << target << false
+            << notAllowed;
+    QTest::newRow("ftp, no rename onto a file") << "ftp" << noRenameOver << target << true << "";
+    QTest::newRow("ftp, no rename onto a file, long name") << "ftp" << noRenameOver << longTarget << true << "";
+    // ".new": the name the new file waits under once it arrived.
+    QTest::newRow("ftp, new file cannot take its place: old one put back")
+            << "ftp" << noRenameOver + QStringList{QStringLiteral("--refuse-rename-from"), QStringLiteral(".new")}
+            << target << false << "но не переименован";
+    QTest::newRow("ftps, every right") << "ftps" << QStringList() << target << true << "";
+    QTest::newRow("ftps, no renames") << "ftps" << QStringList{QStringLiteral("cmds_denied=RNFR,RNTO")} << target
+                                      << false << notAllowed;
+    // OpenSSH never renames onto a file.
+    QTest::newRow("sftp, every right") << "sftp" << QStringList() << target << true << "";
+    QTest::newRow("sftp, no renames") << "sftp"
+                                      << QStringList{QStringLiteral("rename"), QStringLiteral("posix-rename")}
+                                      << target << false << notAllowed;
+}
+
+// Whatever the account may do, the folder ends with the old file whole or
+// the new one, never without either; no temporary file of this upload
+// stays, and the temporary files that uploads left more than a day ago go,
+// while everything else in the folder stays.
+void TestFtpExport::renameRightsNeverLoseTheOldFile()
+{
+    QFETCH(QString, protocol);
+    QFETCH(QStringList, restrictions);
+    QFETCH(QString, target);
+    QFETCH(bool, replaced);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    Site site = StartSite(protocol, dir.path(), restrictions);
+    if (site.server->Missing())
+        QSKIP(qPrintable(site.error));
+    QVERIFY2(site.error.isEmpty(), qPrintable(site.error));
+    QFile::remove(m_home.filePath(QStringLiteral(".ssh/known_hosts")));
+
+    const QByteArray oldExport = "the old export\n";
+    const QByteArray newExport = "id;name\r\n1;new\r\n";
+    const QDateTime twoDaysAgo = QDateTime::currentDateTimeUtc().addDays(-2);
+    const QDir folder(site.folder);
+    QMap<QString, QByteArray> kept{{target, oldExport},
+                                   {QStringLiteral("shop.csv"), "another export\n"},
+                                   {QStringLiteral("notes.txt"), "the site's own\n"},
+                                   // another program's, however old
+                                   {QStringLiteral(".export.csv.fidmora-12.partial"), "foreign\n"},
+                                   // an upload running now
+                                   {QStringLiteral(".export.csv.fidmora-4000001.part"), "fresh\n"},
+                                   // the only copy of a file whose upload died midway
+                                   {QStringLiteral(".gone.csv.fidmora-4000002.old"), "gone\n"}};
+    const QStringList stale{QStringLiteral(".export.csv.fidmora-4000003.part"),
+                            QStringLiteral(".export.csv.fidmora-4000004.new"),
+                            QStringLiteral(".shop.csv.fidmora-4000005.old")};
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+        WriteBytes(folder, it.key(), it.value());
+    for (const QString &name : stale)
+        WriteBytes(folder, name, "stale\n");
+    for (const QString &name : stale + QStringList{QStringLiteral(".export.csv.fidmora-12.partial"),
+                                                   QStringLiteral(".gone.csv.fidmora-4000002.old")}) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(twoDaysAgo, QFileDevice::FileModificationTime));
+    }
+
+    const QString local = WriteBytes(QDir(dir.path()), QStringLiteral("new.csv"), newExport);
+    RecordingProgress progress;
+    FtpUploader uploader(site.options, &progress);
+    const bool ok = uploader.Upload(local, Below(site.base, target));
+    QCOMPARE(ok, error.isEmpty());
+    QVERIFY2(uploader.ErrorText().contains(error), qPrintable(uploader.ErrorText()));
+    QVERIFY(!uploader.ErrorText().contains(kPassword));
+    for (const QString &report : qAsConst(progress.reports))
+        QVERIFY2(!report.contains(kPassword), qPrintable(report));
+
+    if (replaced)
+        kept.insert(target, newExport);
+    QCOMPARE(FilesBelow(site.folder), kept);
 }
 
 void TestFtpExport::connectionTest_data()

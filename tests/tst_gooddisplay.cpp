@@ -11,6 +11,7 @@
 #include "good.h"
 #include "ireader.h"
 #include "model.h"
+#include "replywatchdog.h"
 #include "source.h"
 
 #include "feedfile.h"
@@ -91,6 +92,7 @@ private slots:
     void pictureDownloads_data();
     void pictureDownloads();
     void failedAddressRetriedAfterLaterSuccess();
+    void picturesWaitTheirTurn();
     void oldPicturesLeaveTheCache();
     void cardWithoutPictureWaitsForNothing();
     void failedPictureSaysWhy_data();
@@ -144,6 +146,10 @@ QImage TestGoodDisplay::Paint(GoodDelegate &delegate, const QModelIndex &index, 
 void TestGoodDisplay::initTestCase()
 {
     qRegisterMetaType<QNetworkReply *>();
+    // A picture host that never answers is given up on within a second.
+    ReplyWatchdog::Limits limits;
+    limits.answerMs = 1000;
+    ReplyWatchdog::SetDefaults(limits);
 }
 
 void TestGoodDisplay::init()
@@ -517,6 +523,27 @@ void TestGoodDisplay::failedAddressRetriedAfterLaterSuccess()
     QCOMPARE(m_server->Hits("/flaky.png"), 2);
 }
 
+void TestGoodDisplay::picturesWaitTheirTurn()
+{
+    // Six slow pictures hold every connection the network layer opens to
+    // the server for longer than a server may take to answer; the seventh
+    // waits its turn in the loader, where its time to answer does not run.
+    const QByteArray png = Png(30, 26, Qt::red);
+    ImageLoader loader;
+    QSignalSpy arrived(&loader, &ImageLoader::ImageLoaded);
+    QSignalSpy failed(&loader, &ImageLoader::ImageFailed);
+    for (int i = 0; i < ImageLoader::kParallelPerServer; ++i) {
+        const QByteArray path = "/slow" + QByteArray::number(i) + ".png";
+        m_server->Set(path, {HttpTestServer::Drip(png, qMax(1, png.size() / 20), 100)});
+        loader.Request(m_server->Url(QString::fromLatin1(path)), QModelIndex());
+    }
+    const QString last = m_server->Url(QStringLiteral("/blue.png"));
+    loader.Request(last, QModelIndex());
+    QTRY_COMPARE_WITH_TIMEOUT(arrived.count() + failed.count(), ImageLoader::kParallelPerServer + 1, 20000);
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(arrived.last().at(1).toString(), last);
+}
+
 void TestGoodDisplay::oldPicturesLeaveTheCache()
 {
     // Only the last pictures stay; one that left is downloaded again.
@@ -554,15 +581,20 @@ void TestGoodDisplay::failedPictureSaysWhy_data()
 {
     QTest::addColumn<QString>("good");
     QTest::addColumn<QString>("reason"); // a part of the tooltip
+    QTest::addColumn<bool>("silent");    // the picture's server never answers
 
-    QTest::newRow("not found") << "Сандалии" << "missing.png";
-    QTest::newRow("not a picture") << "Кеды" << "/text";
+    QTest::newRow("not found") << "Сандалии" << "missing.png" << false;
+    QTest::newRow("not a picture") << "Кеды" << "/text" << false;
+    QTest::newRow("no answer") << "Сандалии" << "нет ответа 1 с" << true;
 }
 
 void TestGoodDisplay::failedPictureSaysWhy()
 {
     QFETCH(QString, good);
     QFETCH(QString, reason);
+    QFETCH(bool, silent);
+    if (silent)
+        m_server->Set("/missing.png", HttpTestServer::Silent());
 
     GoodViewModel goods;
     goods.Fill(&m_model->Root(), nullptr);

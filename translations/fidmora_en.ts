@@ -646,6 +646,22 @@
         <source>Не удалось создать временную папку в %1</source>
         <translation>Could not create a temporary folder in %1</translation>
     </message>
+    <message>
+        <source>перенаправление на %1, а фиды загружаются только по http, https и ftp</source>
+        <translation>a redirect to %1, but feeds are downloaded only over http, https and ftp</translation>
+    </message>
+    <message>
+        <source>перенаправление с https на незащищённый адрес %1</source>
+        <translation>a redirect from https to the unprotected address %1</translation>
+    </message>
+    <message>
+        <source>больше %1 перенаправлений</source>
+        <translation>more than %1 redirects</translation>
+    </message>
+    <message>
+        <source>сервер вернул веб-страницу, а не фид: %1</source>
+        <translation>the server returned a web page, not a feed: %1</translation>
+    </message>
 </context>
 <context>
     <name>FeedLoader</name>
@@ -941,6 +957,18 @@
     <message>
         <source>Проверка соединения с %1 отменена</source>
         <translation>Connection check with %1 cancelled</translation>
+    </message>
+    <message>
+        <source>сервер не разрешает переименование файлов: %1</source>
+        <translation>the server does not allow renaming files: %1</translation>
+    </message>
+    <message>
+        <source>Файл %1 выгружен на %2, но не переименован: %3; прежний файл остался на сервере под именем %4</source>
+        <translation>The file %1 was uploaded to %2 but not renamed: %3; the previous file remains on the server under the name %4</translation>
+    </message>
+    <message>
+        <source>Старые временные файлы в %1: удалено %2 из %3</source>
+        <translation>Old temporary files in %1: %2 of %3 removed</translation>
     </message>
 </context>
 <context>
@@ -1696,10 +1724,6 @@
         <translation>Could not connect to </translation>
     </message>
     <message>
-        <source>нет ответа %1 с</source>
-        <translation>no answer for %1 s</translation>
-    </message>
-    <message>
         <source>Не удалось соединиться с %1: %2</source>
         <translation>Could not connect to %1: %2</translation>
     </message>
@@ -1895,6 +1919,33 @@
     <message>
         <source>Объединить подкатегории</source>
         <translation>Merge subcategories</translation>
+    </message>
+</context>
+<context>
+    <name>ReplyWatchdog</name>
+    <message>
+        <source>%1 мин</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1 с</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>запрос не завершился за %1</source>
+        <translation>the request did not finish within %1</translation>
+    </message>
+    <message>
+        <source>нет ответа %1</source>
+        <translation>no answer for %1</translation>
+    </message>
+    <message>
+        <source>загрузка остановилась: ни одного байта за %1</source>
+        <translation>the transfer stalled: not a single byte for %1</translation>
+    </message>
+    <message>
+        <source>загрузка остановилась: меньше %1 КБ за %2</source>
+        <translation>the transfer stalled: less than %1 KB in %2</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,7 @@
 
 #include "iprogress.h"
 #include "model.h"
+#include "replywatchdog.h"
 
 const char AdmitadRelay::kSettingsKey[] = "admitad/relay";
 const char AdmitadRelay::kEnvironmentVariable[] = "FIDMORA_ADMITAD_RELAY";
@@ -116,8 +117,8 @@ AdmitadRelay::Answer AdmitadRelay::RequestAuthorisation(IProgress *progress, QSt
     QNetworkAccessManager manager;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(kRequestTimeoutMs);
     QNetworkReply *reply = manager.get(request);
+    const ReplyWatchdog *watchdog = new ReplyWatchdog(reply, ReplyWatchdog::Defaults());
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (progress)
@@ -137,7 +138,9 @@ AdmitadRelay::Answer AdmitadRelay::RequestAuthorisation(IProgress *progress, QSt
             m_error = tr("Сервер ответил %1 %2 на запрос %3")
                               .arg(QString::number(status), reason, url.toDisplayString());
         } else {
-            m_error = tr("Не удалось обратиться к %1: %2").arg(url.toDisplayString(), reply->errorString());
+            const QString reason = watchdog->Reason();
+            m_error = tr("Не удалось обратиться к %1: %2")
+                              .arg(url.toDisplayString(), reason.isEmpty() ? reply->errorString() : reason);
         }
         return Answer::Unavailable;
     }

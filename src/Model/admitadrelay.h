@@ -15,7 +15,8 @@ class Model;
 // set, takes precedence. There is no built-in relay.
 //
 // The static helpers may be called from any thread; RequestAuthorisation()
-// waits for the relay in a local event loop on the calling thread.
+// waits for the relay in a local event loop on the calling thread, within
+// the limits of a ReplyWatchdog.
 class AdmitadRelay final
 {
     Q_DECLARE_TR_FUNCTIONS(AdmitadRelay)
@@ -62,9 +63,6 @@ public:
     // offers created, *present those the document named that the model
     // already had.
     static bool MergeOffers(Model &model, const QString &path, int *added, int *present, QString *error);
-
-    // How long a single request may take before it counts as failed.
-    static const int kRequestTimeoutMs = 30000;
 
 private:
     QUrl Endpoint(const QByteArray &pathAndQuery) const;

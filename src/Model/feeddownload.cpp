@@ -1,5 +1,7 @@
 #include "feeddownload.h"
 
+#include <memory>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -12,11 +14,75 @@
 #include <QTime>
 
 #include "iprogress.h"
+#include "replywatchdog.h"
 
 namespace {
 
 const qint64 kReadBuffer = 1 << 20;
 const qint64 kReportEvery = 1 << 20;
+// A body whose start is nothing but white space for this long is no page.
+const int kSniffLimit = 64 * 1024;
+
+enum class Page { Yes, No, Unknown };
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+// Whether a body that starts with these bytes is a web page: after a byte
+// order mark and white space it opens with "<!DOCTYPE html" or "<html", in
+// any case. Unknown while the start is too short to tell and more may come.
+Page LooksLikePage(const QByteArray &start, bool complete)
+{
+    static const QByteArray kDoctype = "<!doctype html";
+    static const QByteArray kHtml = "<html";
+    if (!complete && start.size() < 3)
+        return Page::Unknown;
+    int at = 0;
+    int step = 1;   // UTF-16 takes two bytes a letter
+    int letter = 0; // and its letters of ASCII have their byte first (LE) or second (BE)
+    if (start.startsWith("\xEF\xBB\xBF")) {
+        at = 3;
+    } else if (start.startsWith("\xFF\xFE")) {
+        at = 2;
+        step = 2;
+    } else if (start.startsWith("\xFE\xFF")) {
+        at = 2;
+        step = 2;
+        letter = 1;
+    }
+    QByteArray text;
+    for (; at + step <= start.size() && text.size() < kDoctype.size(); at += step) {
+        const char c = start.at(at + letter);
+        // A letter beyond ASCII in UTF-16 ends the comparison.
+        if (step == 2 && start.at(at + 1 - letter) != 0) {
+            text += '\x01';
+            break;
+        }
+        if (text.isEmpty() && IsBlank(c))
+            continue;
+        text += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    }
+    if (text.startsWith(kHtml) || text.startsWith(kDoctype))
+        return Page::Yes;
+    if (complete || start.size() >= kSniffLimit)
+        return Page::No;
+    if (text.isEmpty() || kHtml.startsWith(text) || kDoctype.startsWith(text))
+        return Page::Unknown;
+    return Page::No;
+}
+
+bool IsRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The address as shown in messages: without its password.
+QString Shown(const QUrl &url)
+{
+    return url.toDisplayString(QUrl::RemovePassword);
+}
 
 } // namespace
 
@@ -80,9 +146,21 @@ QString FeedDownload::Numbered(const QString &name, int number)
     return info.completeBaseName() + QLatin1Char('_') + QString::number(number) + suffix;
 }
 
+QString FeedDownload::RedirectRefusal(const QUrl &from, const QUrl &to)
+{
+    if (!IsAllowed(to))
+        return tr("перенаправление на %1, а фиды загружаются только по http, https и ftp").arg(Shown(to));
+    // A feed asked for over https must not come over a line anyone can read
+    // or change on the way.
+    if (from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+            && to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
+        return tr("перенаправление с https на незащищённый адрес %1").arg(Shown(to));
+    return QString();
+}
+
 bool FeedDownload::Run()
 {
-    const QUrl url(m_url, QUrl::TolerantMode);
+    QUrl url(m_url, QUrl::TolerantMode);
     if (!IsAllowed(url)) {
         m_error = tr("Адрес %1 не подходит: фиды загружаются только по http, https и ftp").arg(m_shownUrl);
         return false;
@@ -92,15 +170,71 @@ bool FeedDownload::Run()
         return false;
     }
     QNetworkAccessManager manager;
+    for (int redirects = 0;; ++redirects) {
+        QUrl next;
+        if (!Fetch(manager, url, &next))
+            return false;
+        if (next.isEmpty())
+            return true;
+        QString refusal = RedirectRefusal(url, next);
+        if (refusal.isEmpty() && redirects == kMaxRedirects)
+            refusal = tr("больше %1 перенаправлений").arg(kMaxRedirects);
+        if (!refusal.isEmpty()) {
+            m_error = tr("Не удалось загрузить %1: %2").arg(m_shownUrl, refusal);
+            return false;
+        }
+        url = next;
+    }
+}
+
+bool FeedDownload::Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *redirect)
+{
+    // Redirects are followed here, not by the network layer, which would
+    // neither go on to ftp nor say where a refused one pointed.
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply *reply = manager.get(request);
+    const std::unique_ptr<QNetworkReply> reply(manager.get(request));
     reply->setReadBufferSize(kReadBuffer);
+    ReplyWatchdog::Limits limits = ReplyWatchdog::Defaults();
+    limits.wholeMs = 0;
+    const ReplyWatchdog *watchdog = new ReplyWatchdog(reply.get(), limits);
 
+    QEventLoop loop;
     QFile file;
     bool writeFailed = false;
     qint64 received = 0;
     qint64 lastReport = 0;
+    bool headersJudged = false;
+    bool sniffed = false;
+    QByteArray start; // the body's first bytes, until they tell whether it is a page
+    QString refusal;  // why the answer is no feed, once known
+
+    // The status and the type of the answer decide before its body is read:
+    // a redirect's or an error's body is never taken for the feed.
+    const auto judgeHeaders = [&]() {
+        if (headersJudged || !refusal.isEmpty() || !redirect->isEmpty())
+            return;
+        const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (!statusAttribute.isValid())
+            return; // no headers yet, or ftp, which has none
+        headersJudged = true;
+        const int status = statusAttribute.toInt();
+        // Read raw: the parsed header drops an address relative to this one.
+        const QUrl location = QUrl::fromEncoded(reply->rawHeader("Location").trimmed(), QUrl::TolerantMode);
+        if (IsRedirect(status) && location.isValid() && !location.isEmpty()) {
+            *redirect = url.resolved(location);
+        } else if (status < 200 || status > 299) {
+            const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+            refusal = tr("Сервер ответил %1 %2 на запрос %3").arg(QString::number(status), reason, Shown(url));
+        } else {
+            const QString type = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+            if (type.section(QLatin1Char(';'), 0, 0).trimmed().compare(QLatin1String("text/html"), Qt::CaseInsensitive)
+                    == 0)
+                refusal = tr("сервер вернул веб-страницу, а не фид: %1").arg(Shown(url));
+        }
+        if (!refusal.isEmpty() || !redirect->isEmpty())
+            loop.quit();
+    };
     const auto openFile = [&]() {
         if (!file.fileName().isEmpty())
             return;
@@ -109,9 +243,12 @@ bool FeedDownload::Run()
         // created only if it does not exist, and another name taken if it does.
         const QString folder = m_folder + QLatin1Char('/');
         const QString disposed = NameFromDisposition(reply->rawHeader("Content-Disposition"));
+        // Named after the address asked for, not the one it led to: the
+        // offer of a feed is read from that name.
+        const QUrl named(m_url, QUrl::TolerantMode);
         for (int attempt = 0; attempt < 1000; ++attempt) {
             file.setFileName(folder
-                             + (disposed.isEmpty() ? NameFromHost(url, m_folder) : Numbered(disposed, attempt)));
+                             + (disposed.isEmpty() ? NameFromHost(named, m_folder) : Numbered(disposed, attempt)));
             if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
                 return;
             if (!file.exists())
@@ -119,14 +256,34 @@ bool FeedDownload::Run()
         }
         writeFailed = true;
     };
-    const auto drain = [&]() {
-        if (reply->error() != QNetworkReply::NoError)
-            return;
+    const auto write = [&](const QByteArray &bytes) {
         openFile();
+        if (!writeFailed && !bytes.isEmpty() && file.write(bytes) != bytes.size())
+            writeFailed = true;
+    };
+    // Takes what arrived; complete when the reply has finished.
+    const auto drain = [&](bool complete) {
+        judgeHeaders();
+        if (!refusal.isEmpty() || !redirect->isEmpty() || reply->error() != QNetworkReply::NoError)
+            return;
         const QByteArray chunk = reply->readAll();
         received += chunk.size();
-        if (!writeFailed && !chunk.isEmpty() && file.write(chunk) != chunk.size())
-            writeFailed = true;
+        if (sniffed) {
+            write(chunk);
+        } else {
+            start += chunk;
+            const Page page = LooksLikePage(start, complete);
+            if (page == Page::Yes) {
+                refusal = tr("сервер вернул веб-страницу, а не фид: %1").arg(Shown(url));
+                loop.quit();
+                return;
+            }
+            if (page == Page::No) {
+                sniffed = true;
+                write(start);
+                start = QByteArray();
+            }
+        }
         if (m_progress && received - lastReport >= kReportEvery) {
             lastReport = received;
             const qint64 total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
@@ -135,13 +292,15 @@ bool FeedDownload::Run()
         }
     };
 
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, judgeHeaders);
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&drain]() { drain(false); });
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (m_progress)
         m_progress->BindEventLoop(&loop);
     if (!reply->isFinished())
         loop.exec();
+    if (reply->isFinished())
+        drain(true);
 
     const auto discard = [&](const QString &why) {
         m_error = why;
@@ -149,33 +308,36 @@ bool FeedDownload::Run()
             file.close();
         if (!file.fileName().isEmpty())
             file.remove();
+        redirect->clear();
         return false;
     };
 
+    if (!redirect->isEmpty() || !refusal.isEmpty()) {
+        // The rest of the answer is of no use.
+        reply->abort();
+        return refusal.isEmpty() ? true : discard(refusal);
+    }
     if (!reply->isFinished()) {
         reply->abort();
         return discard(tr("Загрузка %1 отменена").arg(m_shownUrl));
     }
     if (reply->error() != QNetworkReply::NoError) {
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status >= 400) {
-            const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-            return discard(tr("Сервер ответил %1 %2 на запрос %3").arg(QString::number(status), reason, m_shownUrl));
+        QString reason = watchdog->Reason();
+        if (reason.isEmpty()) {
+            // Qt's text may quote the address as requested, password and all.
+            reason = reply->errorString();
+            if (!url.password().isEmpty())
+                reason.replace(url.password(), QStringLiteral("***"));
         }
-        // Qt's text may quote the address as requested, password and all.
-        QString reason = reply->errorString();
-        if (!url.password().isEmpty())
-            reason.replace(url.password(), QStringLiteral("***"));
         return discard(tr("Не удалось загрузить %1: %2").arg(m_shownUrl, reason));
     }
-    drain();
-    openFile();
     const bool lengthKnown = reply->header(QNetworkRequest::ContentLengthHeader).isValid();
     const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (lengthKnown && received != expected) {
         return discard(tr("Загрузка %1 прервана: получено %2 из %3 байт")
                                .arg(m_shownUrl, QString::number(received), QString::number(expected)));
     }
+    openFile();
     if (writeFailed || !file.flush())
         return discard(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file.fileName())));
     file.close();

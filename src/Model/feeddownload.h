@@ -7,13 +7,20 @@
 #include <QUrl>
 
 class IProgress;
+class QNetworkAccessManager;
 
 // Downloads a feed over HTTP, HTTPS or FTP into a folder (the model's own
 // temporary folder), streaming the body to the file as it arrives. Runs on
 // the calling thread with a local event loop that the progress object can
-// quit. A download that fails, is cut off or is cancelled leaves no file
-// behind. Other schemes (a local file above all) are refused: a project
-// from someone else must not make the program read the user's files.
+// quit; every wait is bounded by a ReplyWatchdog. Redirects are followed
+// (at most 10, to http, https and ftp only, never from https to anything
+// less safe); a final status other than 2xx and a body that is a web page
+// (a login page, a "feed moved" page, a captive portal) fail the download,
+// since loaded as a feed they would empty the catalogue and, against a
+// base, delete the shop's goods. A download that fails, is cut off or is
+// cancelled leaves no file behind. Other schemes (a local file above all)
+// are refused: a project from someone else must not make the program read
+// the user's files.
 class FeedDownload
 {
     Q_DECLARE_TR_FUNCTIONS(FeedDownload)
@@ -25,6 +32,10 @@ public:
     static bool IsAllowed(const QUrl &url);
 
     bool Run();
+    // Why a redirect from one address to another is not followed; empty
+    // when it is.
+    static QString RedirectRefusal(const QUrl &from, const QUrl &to);
+    static const int kMaxRedirects = 10;
     QString FilePath() const { return m_filePath; }
     QString ErrorText() const { return m_error; }
 
@@ -37,6 +48,11 @@ public:
     static QString Numbered(const QString &name, int number);
 
 private:
+    // One request. True with *redirect empty when the feed is in
+    // m_filePath, true with *redirect set when the server sent the feed
+    // elsewhere; false with m_error set otherwise.
+    bool Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *redirect);
+
     QString m_url;
     QString m_shownUrl; // without a password
     QString m_folder;

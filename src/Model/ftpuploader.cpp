@@ -4,9 +4,12 @@
 
 #include <curl/curl.h>
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "iprogress.h"
 
@@ -15,9 +18,22 @@ namespace {
 // Reports during a transfer, and so the checks for a cancel, come at most
 // this often; libcurl calls back far more often.
 const qint64 kReportInterval = 200;
-// Removing a temporary file after a failure must not keep the user waiting
-// for long on a server that went away.
-const long kCleanupTimeout = 30;
+// The short requests around an upload (renames, removals, a file's time)
+// must not keep the user waiting for long on a server that went away.
+const long kCommandTimeout = 30;
+// Temporary files of uploads older than this were left by a run that died.
+const qint64 kStaleAge = 24 * 60 * 60;
+// A folder listing beyond this is not searched for stale files.
+const int kMaxListing = 16 << 20;
+
+// The temporary names beside a target: the file while it goes up, once it
+// arrived whole, and the old file moved aside for it.
+const char kUploading[] = "part";
+const char kArrived[] = "new";
+const char kReplaced[] = "old";
+// Names this long leave room for the rest of a temporary name within the
+// 255 bytes servers allow.
+const int kMaxNameInTemporary = 200;
 
 void InitCurlOnce()
 {
@@ -44,6 +60,69 @@ QString FolderOf(const QString &path)
 curl_slist *Append(curl_slist *list, const QByteArray &command)
 {
     return curl_slist_append(list, command.constData());
+}
+
+// ".NAME.fidmora-PID.KIND": what an upload of NAME by this process calls
+// its files, and nothing but this program's uploads makes such names. A
+// long NAME is cut, with a digest of the whole that keeps names apart.
+QString TemporaryName(const QString &name, const char *kind)
+{
+    QByteArray bytes = name.toUtf8();
+    if (bytes.size() > kMaxNameInTemporary) {
+        const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(8);
+        int cut = kMaxNameInTemporary - digest.size() - 1;
+        while (cut > 0 && (uchar(bytes.at(cut)) & 0xc0) == 0x80)
+            --cut;
+        bytes = bytes.left(cut) + '~' + digest;
+    }
+    return QLatin1Char('.') + QString::fromUtf8(bytes) + QLatin1String(".fidmora-")
+            + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('.') + QLatin1String(kind);
+}
+
+// Matches the names TemporaryName makes, of any process; the first capture
+// is the (perhaps cut) target name, the third the kind.
+const QRegularExpression &TemporaryPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.(.+)\\.fidmora-([0-9]+)\\.(part|new|old)$"));
+    return pattern;
+}
+
+// The names of the plain files in a folder listing: bare names (SFTP), or
+// the lines of FTP's LIST, "-rw-r--r-- 1 owner group size month day time
+// name" as most servers write them or "date time size name" as Windows
+// servers do. Folders, links and lines of other forms give no name.
+QStringList FileNames(const QByteArray &listing, bool bare)
+{
+    QStringList names;
+    for (QByteArray line : listing.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        int fields = 0;
+        if (!bare) {
+            if (line.startsWith('-'))
+                fields = 8;
+            else if (line.at(0) >= '0' && line.at(0) <= '9' && !line.contains("<DIR>"))
+                fields = 3;
+            else
+                continue;
+        }
+        int at = 0;
+        for (int field = 0; field < fields && at < line.size(); ++field) {
+            while (at < line.size() && line.at(at) != ' ' && line.at(at) != '\t')
+                ++at;
+            while (at < line.size() && (line.at(at) == ' ' || line.at(at) == '\t'))
+                ++at;
+        }
+        if (at >= line.size())
+            continue;
+        const QString name = QString::fromUtf8(line.constData() + at, line.size() - at);
+        // A name that is not UTF-8 cannot be one this program made.
+        if (name.toUtf8() == line.mid(at))
+            names.append(name);
+    }
+    return names;
 }
 
 bool HasControlCharacters(const QString &text)
@@ -80,6 +159,19 @@ struct FtpUploader::Callbacks
             uploader->m_serverAnswer = line;
         return size * count;
     }
+
+    static size_t Listing(char *buffer, size_t size, size_t count, void *self)
+    {
+        auto *uploader = static_cast<FtpUploader *>(self);
+        if (uploader->m_listing.size() + qint64(size * count) > kMaxListing)
+            return 0;
+        uploader->m_listing.append(buffer, int(size * count));
+        return size * count;
+    }
+
+    // What libcurl makes up for a request without a body (a file's time
+    // and size, as HTTP headers) goes nowhere, not to standard output.
+    static size_t Discard(char *, size_t size, size_t count, void *) { return size * count; }
 
     static int Progress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t upNow)
     {
@@ -175,6 +267,7 @@ void FtpUploader::Prepare(const QUrl &url, bool watchProgress)
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(kStallTimeout));
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Callbacks::ServerLine);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Callbacks::Discard);
 
     if (scheme == QLatin1String("ftps")) {
         curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
@@ -224,7 +317,7 @@ bool FtpUploader::Progressed(qint64 sent)
     m_sinceReport.start();
     // Kilobytes, so that files beyond 2 GB still fit the bar.
     const int total = int((m_size + 1023) >> 10);
-    const int done = qMin(total, int((sent + 1023) >> 10));
+    const int done = qMin(total, int((qMax(sent, m_sentBefore) + 1023) >> 10));
     if (!m_progress->Report(done, total, m_reportText))
         m_cancelled = true;
     return !m_cancelled;
@@ -268,16 +361,16 @@ QString FtpUploader::Reason(int code) const
     return reason;
 }
 
-QByteArray FtpUploader::QuotedPath(const QUrl &folder, const QByteArray &name) const
+QByteArray FtpUploader::QuotedPath(const QUrl &folder, const QString &name) const
 {
     if (!IsSftp(folder))
-        return name; // FTP commands run inside the folder
+        return name.toUtf8(); // FTP commands run inside the folder
     // SFTP commands take whole paths, quoted; "/~/" starts a path in the
     // user's home folder, where relative paths begin.
     QString path = folder.path(QUrl::FullyDecoded);
     if (path.startsWith(QLatin1String("/~/")))
         path = path.mid(3);
-    QByteArray whole = path.toUtf8() + name;
+    QByteArray whole = path.toUtf8() + name.toUtf8();
     whole.replace('\\', "\\\\").replace('"', "\\\"");
     return '"' + whole + '"';
 }
@@ -285,6 +378,7 @@ QByteArray FtpUploader::QuotedPath(const QUrl &folder, const QByteArray &name) c
 bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
 {
     m_error.clear();
+    m_cancelled = false;
     const QString shown = Displayed(target);
     if (!m_curl) {
         m_error = tr("Не удалось запустить выгрузку на %1").arg(shown);
@@ -311,8 +405,8 @@ bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
         m_error = tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(localPath));
         return false;
     }
-    m_file = &file;
     m_size = file.size();
+    m_sentBefore = 0;
     m_reportText = tr("Выгрузка файла %1").arg(shown);
     if (m_progress && !m_progress->Report(0, int((m_size + 1023) >> 10), m_reportText)) {
         m_error = tr("Выгрузка %1 отменена").arg(shown);
@@ -321,13 +415,17 @@ bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
 
     QUrl folder = target;
     folder.setPath(FolderOf(path), QUrl::DecodedMode);
-    const QString temporaryName = QLatin1Char('.') + name + QLatin1Char('.')
-            + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
+    RemoveStaleTemporaries(folder);
+    if (m_cancelled) {
+        m_error = tr("Выгрузка %1 отменена").arg(shown);
+        return false;
+    }
+
+    const QString temporaryName = TemporaryName(name, kUploading);
     QUrl temporary = target;
     temporary.setPath(FolderOf(path) + temporaryName, QUrl::DecodedMode);
-    const QByteArray temporaryArgument = QuotedPath(folder, temporaryName.toUtf8());
-    const QByteArray finalArgument = QuotedPath(folder, name.toUtf8());
 
+    m_file = &file;
     CURL *curl = Handle(m_curl);
     Prepare(temporary, true);
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
@@ -335,80 +433,219 @@ bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
     curl_easy_setopt(curl, CURLOPT_READDATA, this);
     curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(m_size));
     curl_easy_setopt(curl, CURLOPT_FTP_CREATE_MISSING_DIRS, long(CURLFTP_CREATE_DIR_RETRY));
-    // The rename runs only after the server confirmed the whole file.
+    // The rename runs only after the server confirmed the whole file. Most
+    // servers rename over the old file at once; when this one does not,
+    // nothing has been touched and PutInPlace takes over.
     curl_slist *rename = nullptr;
-    if (IsSftp(target)) {
-        rename = Append(rename, "rename " + temporaryArgument + ' ' + finalArgument);
-    } else {
-        rename = Append(rename, "RNFR " + temporaryArgument);
-        rename = Append(rename, "RNTO " + finalArgument);
-    }
+    for (const QByteArray &command : RenameCommands(folder, temporaryName, name))
+        rename = Append(rename, command);
     m_postQuote = rename;
     curl_easy_setopt(curl, CURLOPT_POSTQUOTE, rename);
 
     const int code = Perform();
     m_file = nullptr;
-    const auto arrived = [this]() {
+    const QString fileName = QFileInfo(localPath).fileName();
+    if (code == CURLE_OK) {
         const int total = int((m_size + 1023) >> 10);
         if (m_progress)
             m_progress->Report(total, total, m_reportText);
         return true;
-    };
-    if (code == CURLE_OK)
-        return arrived();
-
-    const QString fileName = QFileInfo(localPath).fileName();
+    }
     if (code == CURLE_QUOTE_ERROR) {
-        // The file arrived, but the server would not rename it over the old
-        // one (OpenSSH's SFTP never does): the old file goes, the new one
-        // takes its name at once.
-        const int renamed = FinishRename(folder, temporaryArgument, finalArgument);
-        if (renamed == CURLE_OK)
-            return arrived();
-        m_error = tr("Файл %1 выгружен на %2, но не переименован: %3").arg(fileName, shown, Reason(renamed));
-    } else if (m_cancelled || code == CURLE_ABORTED_BY_CALLBACK) {
+        m_sentBefore = m_size;
+        return PutInPlace(folder, temporaryName, name, shown, fileName);
+    }
+    if (m_cancelled || code == CURLE_ABORTED_BY_CALLBACK) {
         m_error = m_readFailed ? tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(localPath))
                                : tr("Выгрузка %1 отменена").arg(shown);
     } else {
         m_error = tr("Не удалось выгрузить файл %1 на %2: %3").arg(fileName, shown, Reason(code));
     }
-    RemoveTemporary(folder, temporaryArgument);
+    RemoveTemporaries(folder, {temporaryName});
     return false;
 }
 
-int FtpUploader::FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final)
+bool FtpUploader::PutInPlace(const QUrl &folder, const QString &temporary, const QString &name,
+                             const QString &shown, const QString &fileName)
 {
-    Prepare(folder, false);
+    // Whether this account may rename at all, found out on the new file
+    // alone: until this is known, the old file is not touched.
+    const QString arrived = TemporaryName(name, kArrived);
+    QList<QByteArray> probe{RemoveCommand(folder, arrived, true)};
+    probe += RenameCommands(folder, temporary, arrived);
+    int code = RunCommands(folder, probe, true);
+    if (code != CURLE_OK) {
+        if (m_cancelled) {
+            m_error = tr("Выгрузка %1 отменена").arg(shown);
+        } else {
+            // A refused command is the account's rights; anything else is
+            // the connection's fault.
+            const QString reason = code == CURLE_QUOTE_ERROR
+                    ? tr("сервер не разрешает переименование файлов: %1").arg(Reason(code))
+                    : Reason(code);
+            m_error = tr("Не удалось выгрузить файл %1 на %2: %3").arg(fileName, shown, reason);
+        }
+        // A cancel may have come after the rename.
+        RemoveTemporaries(folder, {temporary, arrived});
+        return false;
+    }
+    // The last moment a cancel leaves everything as it was. From here on
+    // the steps are short and bounded, and not cut off midway: a cancel
+    // between them could leave the folder without the file.
+    const int total = int((m_size + 1023) >> 10);
+    if (m_progress && !m_progress->Report(total, total, m_reportText)) {
+        m_error = tr("Выгрузка %1 отменена").arg(shown);
+        RemoveTemporaries(folder, {arrived});
+        return false;
+    }
+
+    // Renames work, but not over the old file (OpenSSH's SFTP never
+    // renames over one): the old file steps aside first. Where that seemed
+    // to fail but the server may have done it (an answer lost on the way),
+    // the steps below treat it as moved; a clear refusal means it was not.
+    const QString aside = TemporaryName(name, kReplaced);
+    const int asideCode = Rename(folder, name, aside, false);
+    const bool maybeAside = asideCode != CURLE_QUOTE_ERROR;
+    code = Rename(folder, arrived, name, false);
+    if (code == CURLE_OK) {
+        // Should this fail, a later upload removes the old copy.
+        if (maybeAside)
+            RemoveTemporaries(folder, {aside});
+        if (m_progress)
+            m_progress->Report(total, total, m_reportText);
+        return true;
+    }
+    const QString reason = Reason(code);
+    m_error = tr("Файл %1 выгружен на %2, но не переименован: %3").arg(fileName, shown, reason);
+    if (maybeAside && Rename(folder, aside, name, false) != CURLE_OK && asideCode == CURLE_OK) {
+        m_error = tr("Файл %1 выгружен на %2, но не переименован: %3; прежний файл остался на сервере под "
+                     "именем %4")
+                          .arg(fileName, shown, reason, aside);
+    }
+    RemoveTemporaries(folder, {arrived});
+    return false;
+}
+
+int FtpUploader::Rename(const QUrl &folder, const QString &from, const QString &to, bool watched)
+{
+    return RunCommands(folder, RenameCommands(folder, from, to), watched);
+}
+
+QList<QByteArray> FtpUploader::RenameCommands(const QUrl &folder, const QString &from, const QString &to) const
+{
+    if (IsSftp(folder))
+        return {"rename " + QuotedPath(folder, from) + ' ' + QuotedPath(folder, to)};
+    return {"RNFR " + QuotedPath(folder, from), "RNTO " + QuotedPath(folder, to)};
+}
+
+int FtpUploader::RunCommands(const QUrl &folder, const QList<QByteArray> &commands, bool watched)
+{
+    Prepare(folder, watched);
     CURL *curl = Handle(m_curl);
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kCleanupTimeout);
-    // "*": a missing old file is no failure.
-    curl_slist *commands = nullptr;
-    if (IsSftp(folder)) {
-        commands = Append(commands, "*rm " + final);
-        commands = Append(commands, "rename " + temporary + ' ' + final);
-    } else {
-        commands = Append(commands, "*DELE " + final);
-        commands = Append(commands, "RNFR " + temporary);
-        commands = Append(commands, "RNTO " + final);
-    }
-    m_postQuote = commands;
-    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, commands);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kCommandTimeout);
+    curl_slist *list = nullptr;
+    for (const QByteArray &command : commands)
+        list = Append(list, command);
+    m_postQuote = list;
+    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, list);
     return Perform();
 }
 
-void FtpUploader::RemoveTemporary(const QUrl &folder, const QByteArray &temporary)
+QByteArray FtpUploader::RemoveCommand(const QUrl &folder, const QString &name, bool mayFail) const
+{
+    // "*": libcurl goes on after a failure.
+    return QByteArray(mayFail ? "*" : "") + (IsSftp(folder) ? "rm " : "DELE ") + QuotedPath(folder, name);
+}
+
+void FtpUploader::RemoveTemporaries(const QUrl &folder, const QStringList &names)
 {
     // A cancel has been answered already: this short request is not
-    // watched, and its failure (the server is gone) changes nothing.
-    Prepare(folder, false);
+    // watched, and its failure (the server is gone, or the file is not
+    // there) changes nothing.
+    QList<QByteArray> commands;
+    for (const QString &name : names)
+        commands.append(RemoveCommand(folder, name, true));
+    RunCommands(folder, commands, false);
+}
+
+void FtpUploader::RemoveStaleTemporaries(const QUrl &folder)
+{
+    const QString shown = Displayed(folder);
+    if (m_cleanedFolders.contains(shown))
+        return;
+    m_cleanedFolders.insert(shown);
+
+    // FTP: "LIST -a", since servers such as vsftpd leave names that begin
+    // with a dot out of a plain listing. SFTP lists every name.
+    const bool sftp = IsSftp(folder);
+    Prepare(folder, true);
     CURL *curl = Handle(m_curl);
+    if (sftp)
+        curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 1L);
+    else
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "LIST -a");
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Callbacks::Listing);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    m_listing.clear();
+    // A folder not made yet, or one the server will not list: nothing to
+    // look at.
+    const bool listed = Perform() == CURLE_OK;
+    const QStringList names = listed ? FileNames(m_listing, sftp) : QStringList();
+    m_listing.clear();
+    m_listing.squeeze();
+    if (!listed)
+        return;
+
+    const QSet<QString> present(names.cbegin(), names.cend());
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    int stale = 0;
+    int removed = 0;
+    for (const QString &name : names) {
+        const QRegularExpressionMatch match = TemporaryPattern().match(name);
+        if (!match.hasMatch())
+            continue;
+        // A file moved aside is the only copy of its name's old file until
+        // the new one took its place: it goes only once that name is there.
+        if (match.capturedRef(3) == QLatin1String(kReplaced) && !present.contains(match.captured(1)))
+            continue;
+        // A file whose age the server does not tell may be an upload
+        // running now: it stays.
+        const qint64 time = RemoteTime(folder, name);
+        if (m_cancelled)
+            return;
+        if (time < 0 || now - time < kStaleAge)
+            continue;
+        ++stale;
+        if (RunCommands(folder, {RemoveCommand(folder, name, false)}, true) == CURLE_OK)
+            ++removed;
+        if (m_cancelled)
+            return;
+    }
+    if (stale > 0 && m_progress
+            && !m_progress->Report(0, 0, tr("Старые временные файлы в %1: удалено %2 из %3")
+                                                 .arg(shown)
+                                                 .arg(removed)
+                                                 .arg(stale)))
+        m_cancelled = true;
+}
+
+qint64 FtpUploader::RemoteTime(const QUrl &folder, const QString &name)
+{
+    QUrl file = folder;
+    file.setPath(folder.path(QUrl::FullyDecoded) + name, QUrl::DecodedMode);
+    Prepare(file, true);
+    CURL *curl = Handle(m_curl);
+    // MDTM on FTP, a stat on SFTP.
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kCleanupTimeout);
-    curl_slist *commands = Append(nullptr, QByteArray(IsSftp(folder) ? "*rm " : "*DELE ") + temporary);
-    m_postQuote = commands;
-    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, commands);
-    Perform();
+    curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kCommandTimeout);
+    if (Perform() != CURLE_OK)
+        return -1;
+    curl_off_t time = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &time) != CURLE_OK)
+        return -1;
+    return qint64(time);
 }
 
 FtpUploader::TestResult FtpUploader::Test(const QUrl &folder)

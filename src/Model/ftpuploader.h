@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class IProgress;
@@ -19,7 +21,13 @@ class QFile;
 // its final name only when it arrived whole, so a site importer that reads
 // the folder sees the old file or the new one, never half of one; a failed
 // or cancelled upload removes the temporary file where it can. Missing
-// folders are created.
+// folders are created. The old file is never deleted before the new one can
+// take its place: a server that allows no renames fails the upload with the
+// old file kept, and one that will not rename over an existing file gets the
+// old file moved aside, the new one renamed into place, and only then the
+// old one deleted (or put back when the new one could not take its place).
+// The first upload into a folder removes the temporary files that uploads
+// of this program left there more than a day ago, and no other files.
 //
 // The calls block the calling thread (a worker): a cancel answered by the
 // progress object stops a transfer within about a second, and a server
@@ -71,10 +79,21 @@ private:
     void Prepare(const QUrl &url, bool watchProgress);
     int Perform();
     QString Reason(int code) const;
-    // libcurl's result code.
-    int FinishRename(const QUrl &folder, const QByteArray &temporary, const QByteArray &final);
-    void RemoveTemporary(const QUrl &folder, const QByteArray &temporary);
-    QByteArray QuotedPath(const QUrl &folder, const QByteArray &name) const;
+    // These return libcurl's result code.
+    int RunCommands(const QUrl &folder, const QList<QByteArray> &commands, bool watched);
+    int Rename(const QUrl &folder, const QString &from, const QString &to, bool watched);
+    QList<QByteArray> RenameCommands(const QUrl &folder, const QString &from, const QString &to) const;
+    // The file arrived whole as temporary, but could not be renamed to
+    // name at once: finds out why and acts on it, never losing the old file.
+    bool PutInPlace(const QUrl &folder, const QString &temporary, const QString &name, const QString &shown,
+                    const QString &fileName);
+    QByteArray RemoveCommand(const QUrl &folder, const QString &name, bool mayFail) const;
+    void RemoveTemporaries(const QUrl &folder, const QStringList &names);
+    // Once per folder and uploader; answers a cancel through m_cancelled.
+    void RemoveStaleTemporaries(const QUrl &folder);
+    // Seconds since the epoch, or -1 when the server does not tell.
+    qint64 RemoteTime(const QUrl &folder, const QString &name);
+    QByteArray QuotedPath(const QUrl &folder, const QString &name) const;
 
     // libcurl's callbacks, which reach the members below.
     struct Callbacks;
@@ -96,6 +115,12 @@ private:
     QFile *m_file = nullptr;
     bool m_readFailed = false;
     qint64 m_size = 0;
+    // What the bar shows at least: the whole file once it arrived, while
+    // it is renamed into place.
+    qint64 m_sentBefore = 0;
+    QByteArray m_listing;
+    // The folders whose stale temporary files this uploader has looked for.
+    QSet<QString> m_cleanedFolders;
     QString m_reportText;
     QElapsedTimer m_sinceReport;
     bool m_cancelled = false;

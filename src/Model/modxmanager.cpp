@@ -73,8 +73,8 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
     QNetworkRequest httpRequest{QUrl(url)};
     httpRequest.setRawHeader("Content-Type", "application/json");
     httpRequest.setRawHeader("Accept", "application/json");
-    httpRequest.setTransferTimeout(m_timeout);
     std::unique_ptr<QNetworkReply> httpReply(network->post(httpRequest, body));
+    const ReplyWatchdog *watchdog = new ReplyWatchdog(httpReply.get(), m_limits);
 
     QEventLoop loop;
     QObject::connect(httpReply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -107,9 +107,11 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
     }
 
     if (httpReply->error() != QNetworkReply::NoError) {
-        QString text = httpReply->errorString();
-        if (httpReply->error() == QNetworkReply::OperationCanceledError)
-            text = tr("нет ответа %1 с").arg(m_timeout / 1000);
+        // The only abort before this point is the watchdog's, which says
+        // which limit struck.
+        QString text = watchdog->Reason();
+        if (text.isEmpty())
+            text = httpReply->errorString();
         // An error status may still carry the script's own explanation.
         const QString siteMessage = QJsonDocument::fromJson(answer).object().value(kMessage).toString();
         if (!siteMessage.isEmpty())

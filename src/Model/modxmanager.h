@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "replywatchdog.h"
+
 class IProgress;
 class QNetworkAccessManager;
 
@@ -19,15 +21,15 @@ class QNetworkAccessManager;
 // cookies carry the login from request to request, and the site's
 // configuration (its columns, rows per chunk and how many rows it holds).
 // Every request is a JSON POST that waits in a local event loop of the
-// calling thread; the wait ends at once on a cancel and fails after a minute
-// without progress. An object lives for one exchange, on the worker thread
-// that created it, and is used only there.
+// calling thread; the wait ends at once on a cancel and fails when the site
+// does not answer, when the transfer stalls or when the request takes longer
+// than the whole-request limit (ReplyWatchdog). An object lives for one
+// exchange, on the worker thread that created it, and is used only there.
 class ModxManager
 {
     Q_DECLARE_TR_FUNCTIONS(ModxManager)
 
 public:
-    static const int kDefaultTimeout = 60000;
     static const int kDefaultChunkSize = 50;
 
     // Only derives the endpoint; nothing is sent.
@@ -50,8 +52,13 @@ public:
     bool IsConnected() const { return connected; }
     // Why the last step failed, in a sentence for the log and the status line.
     QString ErrorText() const { return m_error; }
-    // Milliseconds without any progress of a request after which it fails.
-    void SetTimeout(int milliseconds) { m_timeout = milliseconds; }
+    // Milliseconds without an answer or any progress of a request after
+    // which it fails (30 s for an answer and 60 s without a byte unless set).
+    void SetTimeout(int milliseconds)
+    {
+        m_limits.answerMs = milliseconds;
+        m_limits.stallMs = milliseconds;
+    }
 
     // "shop.example" -> "http://shop.example/cron.php"; a text holding "?"
     // is taken as the whole address.
@@ -88,7 +95,7 @@ private:
 
     bool ReadConfiguration(const QJsonObject &configuration);
 
-    int m_timeout = kDefaultTimeout;
+    ReplyWatchdog::Limits m_limits = ReplyWatchdog::Defaults();
     bool m_cancelled = false;
 };
 
