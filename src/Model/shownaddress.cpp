@@ -1,6 +1,7 @@
 #include "shownaddress.h"
 
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
@@ -8,8 +9,8 @@ const QLatin1String kMask("***");
 
 // The user name, the colon and the password of an address's authority: the
 // authority ends at the path, the query, the fragment or white space, and
-// the password runs to its last "@" (a password typed with a bare "@" in it
-// is read so by the network code too).
+// the password runs to its last "@", so that a password typed with a bare
+// "@" in it is masked whole.
 const QRegularExpression &WithScheme()
 {
     static const QRegularExpression pattern(
@@ -43,6 +44,15 @@ QString ShownAddress::Address(const QString &address)
     QString masked = address;
     masked.replace(WithoutScheme(), QStringLiteral("\\1:") + kMask + QLatin1Char('@'));
     return masked;
+}
+
+QString ShownAddress::Of(const QUrl &url)
+{
+    if (url.password().isEmpty())
+        return url.toDisplayString();
+    QUrl masked(url);
+    masked.setPassword(kMask);
+    return masked.toString();
 }
 
 bool ShownAddress::HasPassword(const QString &address)
