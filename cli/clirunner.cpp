@@ -1,6 +1,7 @@
 #include "clirunner.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +18,7 @@
 #include "goodswriter.h"
 #include "igoodqueryobject.h"
 #include "model.h"
+#include "shownaddress.h"
 
 namespace {
 
@@ -80,9 +82,11 @@ int CliRunner::Run(const QList<CliStep> &steps)
         if (m_progress.IsCancelled())
             break;
         // What a step left out is said even with --quiet: a feed that lost
-        // rows must not pass unnoticed in a scheduled run.
+        // rows must not pass unnoticed in a scheduled run. Each warning is
+        // taken once: a step after it that runs no operation of the model
+        // does not say it again.
         if (ok) {
-            const QStringList warnings = m_model.Warnings();
+            const QStringList warnings = m_model.TakeWarnings();
             for (const QString &warning : warnings)
                 m_progress.Message(tr("Предупреждение: %1").arg(warning));
             if (m_strict && m_model.SkippedRows() > 0 && IsLoad(step.kind)) {
@@ -102,8 +106,16 @@ int CliRunner::Run(const QList<CliStep> &steps)
         }
     }
     if (m_progress.IsCancelled()) {
-        m_progress.Message(tr("Прервано по Ctrl+C"));
-        code = Interrupted;
+        // 128 and the signal's number, as a shell tells a program the signal
+        // ended: 130 for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP.
+        const int signalNumber = m_progress.CancellingSignal();
+        if (signalNumber == 0 || signalNumber == SIGINT) {
+            m_progress.Message(tr("Прервано по Ctrl+C"));
+            code = Interrupted;
+        } else {
+            m_progress.Message(tr("Прервано сигналом %1").arg(ConsoleProgress::SignalName(signalNumber)));
+            code = 128 + signalNumber;
+        }
     }
     // Nothing of the catalogue outlives the run: downloads and converted
     // catalogues go with the model's own folder.
@@ -188,8 +200,7 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
     case CliStep::Upload:
         return WithinDeleteLimit(error) && Upload(argument, error);
     case CliStep::Summary:
-        PrintSummary();
-        return true;
+        return PrintSummary(error);
     case CliStep::Site:
         m_site = argument;
         return true;
@@ -238,7 +249,7 @@ bool CliRunner::LoadOffers(QString *error)
     QString reason = ModelError();
     for (const Offer &offer : m_model.Offers()) {
         if (!offer.exportUrl.isEmpty() && !offer.exportLoaded) {
-            reason = tr("оффер «%1» (%2): %3").arg(offer.name, offer.exportUrl, reason);
+            reason = tr("оффер «%1» (%2): %3").arg(offer.name, ShownAddress::Address(offer.exportUrl), reason);
             break;
         }
     }
@@ -263,8 +274,12 @@ bool CliRunner::SaveWhole(const QString &file, QString *error)
 
 bool CliRunner::SaveByCats(const QString &folder, QString *error)
 {
+    errno = 0;
     if (!QDir().mkpath(folder)) {
-        *error = tr("Не удалось создать папку %1").arg(Native(folder));
+        const int reason = errno;
+        *error = reason != 0 ? tr("Не удалось создать папку %1: %2")
+                                       .arg(Native(folder), QString::fromLocal8Bit(std::strerror(reason)))
+                             : tr("Не удалось создать папку %1").arg(Native(folder));
         return false;
     }
     m_saved.clear();
@@ -330,7 +345,7 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
     return true;
 }
 
-void CliRunner::PrintSummary()
+bool CliRunner::PrintSummary(QString *error)
 {
     StatusCounter counter;
     m_model.Root().QueryGoods(&counter, &m_filter, true);
@@ -342,13 +357,24 @@ void CliRunner::PrintSummary()
         {"added", counter.added},
         {"changed", counter.changed},
         {"deleted", counter.deleted},
+        {"uncategorized", m_model.RowsWithoutCategory()},
         {"base_repeats", m_model.BaseRepeats()},
     };
     QByteArray text;
     for (const auto &figure : figures)
         text += QByteArray(figure.first) + ' ' + QByteArray::number(figure.second) + '\n';
-    fwrite(text.constData(), 1, size_t(text.size()), m_out);
-    fflush(m_out);
+    // A summary that did not reach its reader (a full disk, a closed pipe)
+    // fails the run: a script would read figures that are not there.
+    clearerr(m_out);
+    errno = 0;
+    const bool written = fwrite(text.constData(), 1, size_t(text.size()), m_out) == size_t(text.size());
+    if (fflush(m_out) != 0 || !written || ferror(m_out)) {
+        const int reason = errno;
+        *error = tr("не удалось вывести итоги: %1")
+                         .arg(reason != 0 ? QString::fromLocal8Bit(std::strerror(reason)) : tr("ошибка записи"));
+        return false;
+    }
+    return true;
 }
 
 QString CliRunner::ModelError() const

@@ -25,7 +25,9 @@ class CliRunner final
 
 public:
     // DeleteRefused: a save, upload or site export would have deleted more
-    // of the bases than --max-delete allows, and wrote nothing.
+    // of the bases than --max-delete allows, and wrote nothing. A run
+    // stopped by a signal ends with 128 + its number: Interrupted for
+    // Ctrl+C, 143 for SIGTERM, 129 for SIGHUP.
     enum ExitCode { Success = 0, StepFailed = 1, UsageError = 2, DeleteRefused = 3, Interrupted = 130 };
 
     CliRunner(Model &model, ConsoleProgress &progress, FILE *out = stdout);
@@ -56,7 +58,8 @@ private:
     bool Upload(const QString &address, QString *error);
     // The site, login and password of the site steps; false when no site is named.
     bool SiteAccess(QString *host, QString *login, QString *password, QString *error) const;
-    void PrintSummary();
+    // False, with the reason in *error, when the summary could not be written.
+    bool PrintSummary(QString *error);
 
     QString ModelError() const;
     const QStringList *Columns() const { return m_columnsGiven ? &m_columns : nullptr; }

@@ -3,6 +3,7 @@
 #include <QUrl>
 
 #include "ftpuploader.h"
+#include "shownaddress.h"
 
 namespace {
 
@@ -67,7 +68,11 @@ QString Translated(const char *text)
 
 QString CliStep::Text() const
 {
-    return argument.isEmpty() ? option : option + QLatin1Char(' ') + argument;
+    if (argument.isEmpty())
+        return option;
+    // Step lines and errors are printed even with --quiet, into logs.
+    const bool address = kind == AddUrl || kind == AddBaseUrl || kind == Upload || kind == Site;
+    return option + QLatin1Char(' ') + (address ? ShownAddress::Address(argument) : argument);
 }
 
 CommandLine::Outcome CommandLine::Fail(const QString &text)
@@ -178,6 +183,11 @@ CommandLine::Outcome CommandLine::Parse(const QStringList &arguments)
                 return Fail(tr("Пароль в адресе виден всем в списке процессов: задайте его в переменной "
                                "окружения FIDMORA_FTP_PASSWORD или в ~/.netrc"));
         }
+        // The site's password, like the upload's, never stands on the
+        // command line.
+        if (step.kind == CliStep::Site && ShownAddress::HasPassword(value))
+            return Fail(tr("Пароль в адресе сайта виден всем в списке процессов: задайте его в переменной "
+                           "окружения FIDMORA_SITE_PASSWORD или в проекте"));
         if (step.kind != CliStep::Columns && step.kind != CliStep::Site)
             hasWork = true;
         m_steps.append(step);
@@ -227,9 +237,9 @@ QString CommandLine::HelpText()
     row(QStringLiteral("--version"), tr("показать версию"));
     lines << QString()
           << tr("Итоги (--summary) выводятся строками «sources N», «offers N», «categories N», «goods N»,")
-          << tr("«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,")
-          << tr("прошедшие фильтр.")
-          << tr("«base_repeats N» — строки баз, пропущенные как повторы ключа, встреченного в базе выше.")
+          << tr("«added N», «changed N», «deleted N», «uncategorized N», «base_repeats N». Категории и товары")
+          << tr("считаются среди прошедших фильтр; uncategorized — строки фидов без категории, которые не")
+          << tr("загружены; base_repeats — строки баз, пропущенные как повторы ключа, встреченного в базе выше.")
           << tr("Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);")
           << tr("переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.")
           << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
@@ -238,7 +248,7 @@ QString CommandLine::HelpText()
           << QString()
           << tr("Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,")
           << tr("3 — не сохранено: удалялось больше товаров базы, чем позволяет --max-delete,")
-          << tr("130 — прервано (Ctrl+C).")
+          << tr("130 — прервано (Ctrl+C), 143 — прервано сигналом SIGTERM, 129 — сигналом SIGHUP.")
           << QString()
           << tr("Пример: обновлять изменения для сайта каждые 4 часа (строка crontab):")
           << QStringLiteral("  0 */4 * * * /opt/fidmora/fidmora-cli --quiet --project /home/shop/shop.fdm"

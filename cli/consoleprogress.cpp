@@ -1,10 +1,14 @@
 #include "consoleprogress.h"
 
+#include <csignal>
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
+
+#include "shownaddress.h"
 
 namespace {
 
@@ -60,6 +64,36 @@ void ConsoleProgress::Cancel()
     Message(QCoreApplication::translate(
             "Cli", "Отмена: текущий шаг остановится, как только сможет. Повторное Ctrl+C прервёт работу сразу."));
     emit QuitEventLoop();
+}
+
+void ConsoleProgress::Interrupt(int signalNumber)
+{
+    int none = 0;
+    m_signal.compare_exchange_strong(none, signalNumber);
+    if (signalNumber == SIGINT || m_cancelled.load()) {
+        Cancel();
+        return;
+    }
+    // A stop asked by the system (timeout, systemd, the end of a session):
+    // the same cancel, told in its own words.
+    m_cancelled.store(true);
+    Message(QCoreApplication::translate("Cli", "Получен сигнал %1: текущий шаг остановится, как только сможет.")
+                    .arg(SignalName(signalNumber)));
+    emit QuitEventLoop();
+}
+
+QString ConsoleProgress::SignalName(int signalNumber)
+{
+    switch (signalNumber) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QString::number(signalNumber);
+    }
 }
 
 void ConsoleProgress::BeginStep(const QString &title)
@@ -119,7 +153,8 @@ void ConsoleProgress::EndLine()
 
 void ConsoleProgress::Write(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    // Errors of the network code quote addresses as they were given.
+    const QByteArray bytes = ShownAddress::Masked(text).toUtf8();
     fwrite(bytes.constData(), 1, size_t(bytes.size()), m_stream);
     fflush(m_stream);
 }

@@ -15,7 +15,8 @@
 // at most, for logs. Report() and the step calls run on the worker thread;
 // Cancel() runs on the main thread, and from then on Report() answers false
 // and the event loops handed over by the model are told to quit, the same
-// way the window's Cancel button stops a worker.
+// way the window's Cancel button stops a worker. Whatever it writes has the
+// passwords of addresses masked.
 class ConsoleProgress final : public QObject, public IProgress
 {
     Q_OBJECT
@@ -39,15 +40,22 @@ public:
     void Message(const QString &text);
 
     bool IsCancelled() const { return m_cancelled.load(); }
+    // The signal that cancelled the run (SIGINT, SIGTERM, SIGHUP), or 0.
+    int CancellingSignal() const { return m_signal.load(); }
 
     // The redrawn line: the message, and a bar when the maximum is known,
     // fitted into the given width.
     static QString TerminalLine(int current, int max, const QString &msg, int width);
     // A plain log line: the message, and "(current/max)" when the maximum is known.
     static QString LogLine(int current, int max, const QString &msg);
+    // "SIGTERM" for SIGTERM, and so on.
+    static QString SignalName(int signalNumber);
 
 public slots:
     void Cancel();
+    // A signal asks the program to stop: the step is cancelled as by
+    // Cancel(), and the first signal is kept for the exit status.
+    void Interrupt(int signalNumber);
 
 signals:
     void QuitEventLoop();
@@ -64,6 +72,7 @@ private:
     const Mode m_mode;
     FILE *const m_stream;
     std::atomic<bool> m_cancelled{false};
+    std::atomic<int> m_signal{0};
 
     std::mutex m_mutex;
     QElapsedTimer m_sinceShown;

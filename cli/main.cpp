@@ -1,4 +1,5 @@
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -47,10 +48,17 @@ int main(int argc, char *argv[])
         break;
     }
 
+    // A reader of the output that went away (a closed pipe) makes the write
+    // fail, which the run reports, instead of ending the program before it
+    // could clean up.
+    std::signal(SIGPIPE, SIG_IGN);
     ConsoleProgress progress(ConsoleProgress::ModeFor(commandLine.Quiet(), stderr));
-    // Ctrl+C cancels the running step; a second one ends the program.
-    SignalWatcher interrupts({SIGINT});
-    QObject::connect(&interrupts, &SignalWatcher::received, &progress, &ConsoleProgress::Cancel);
+    // Ctrl+C, and the stop that timeout, systemd or the end of a session
+    // send, cancel the running step; the run then clears its temporary
+    // files and ends with 128 + the signal's number. A second signal of the
+    // same kind ends the program at once.
+    SignalWatcher interrupts({SIGINT, SIGTERM, SIGHUP});
+    QObject::connect(&interrupts, &SignalWatcher::received, &progress, &ConsoleProgress::Interrupt);
 
     // The model's operations run on a worker, as behind the window's progress
     // dialog, so that this thread stays free to notice Ctrl+C.

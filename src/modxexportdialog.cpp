@@ -26,7 +26,11 @@ ModxExportDialog::ModxExportDialog(Model *model, int mode, const Filter *filter,
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ui->hostEdit->setText(m_model->Option(kHostKey));
     ui->loginEdit->setText(m_model->Option(kLoginKey));
-    ui->passwordEdit->setText(m_model->Option(kPasswordKey));
+    // A password kept by an earlier run stays kept until the box is unticked.
+    const bool remembered = m_model->options.contains(kPasswordKey);
+    ui->rememberPasswordCheck->setChecked(remembered);
+    if (remembered)
+        ui->passwordEdit->setText(m_model->Option(kPasswordKey));
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &ModxExportDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -40,7 +44,12 @@ void ModxExportDialog::accept()
     const QString password = ui->passwordEdit->text();
     m_model->SetOption(kHostKey, host);
     m_model->SetOption(kLoginKey, login);
-    m_model->SetOption(kPasswordKey, password);
+    // The project file is plain text: the password goes there only when
+    // the user asked for it, and a password once kept goes when unticked.
+    if (ui->rememberPasswordCheck->isChecked())
+        m_model->SetOption(kPasswordKey, password);
+    else
+        m_model->options.remove(kPasswordKey);
     if (m_mode == Export && !DeleteConfirmation::Ask(this, *m_model, m_filter))
         return;
 

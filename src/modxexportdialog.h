@@ -15,9 +15,10 @@ class ModxExportDialog;
 // Asks for a shop site's host, login and password and runs the exchange
 // with it behind the progress dialog in log mode, whose log stays open
 // until the user closes it. Mode 0 writes the catalogue (with the filter) to
-// the site, 1 reads the site as data, 2 as base. The three fields are kept
-// in the project's options. The dialog closes only when the exchange
-// succeeded, so that a failed one can be corrected and tried again.
+// the site, 1 reads the site as data, 2 as base. The host and login are kept
+// in the project's options, the password only when its remember box is
+// ticked. The dialog closes only when the exchange succeeded, so that a
+// failed one can be corrected and tried again.
 class ModxExportDialog final : public QDialog
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include <memory>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -1295,12 +1296,13 @@ void TestMainWindow::modxImport_data()
     QTest::addColumn<int>("goods");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("logged");
+    QTest::addColumn<bool>("remember"); // the password, in the project
 
     QTest::newRow("data") << "modx_import" << true << 5 << "Выполнено"
-                          << "С сайта 127.0.0.1";
-    QTest::newRow("base") << "modx_import_base" << true << 5 << "Выполнено" << "Ответ сервера: Строки 1–5";
+                          << "С сайта 127.0.0.1" << true;
+    QTest::newRow("base") << "modx_import_base" << true << 5 << "Выполнено" << "Ответ сервера: Строки 1–5" << false;
     QTest::newRow("unreachable") << "modx_import" << false << 0 << "Выполнено с ошибкой: Не удалось соединиться"
-                                 << "Не удалось подключиться";
+                                 << "Не удалось подключиться" << false;
 }
 
 void TestMainWindow::modxImport()
@@ -1310,6 +1312,7 @@ void TestMainWindow::modxImport()
     QFETCH(int, goods);
     QFETCH(QString, status);
     QFETCH(QString, logged);
+    QFETCH(bool, remember);
 
     PhpSite site;
     QVERIFY(site.Start());
@@ -1350,6 +1353,7 @@ void TestMainWindow::modxImport()
         Child<QLineEdit>(modal, "hostEdit")->setText(host);
         Child<QLineEdit>(modal, "loginEdit")->setText(QString::fromUtf8(PhpSite::kLogin));
         Child<QLineEdit>(modal, "passwordEdit")->setText(QString::fromUtf8(PhpSite::kPassword));
+        Child<QCheckBox>(modal, "rememberPasswordCheck")->setChecked(remember);
         poll.start();
         static_cast<QDialog *>(modal)->accept();
         stayedOpen = modal->isVisible();
@@ -1369,6 +1373,8 @@ void TestMainWindow::modxImport()
     Model saved;
     QVERIFY(saved.LoadProject());
     QCOMPARE(saved.Option(QStringLiteral("export/modx/host")), host);
+    // The password only when the user asked for it.
+    QCOMPARE(saved.options.contains(QStringLiteral("export/modx/password")), remember);
 }
 
 #include "tst_mainwindow.moc"

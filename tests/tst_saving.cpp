@@ -1,8 +1,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <thread>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "catmodel.h"
 #include "csvmanipulator.h"
@@ -53,6 +59,10 @@ private slots:
     void failuresKeepTheOldExport_data();
     void failuresKeepTheOldExport();
     void partialFilesOfDeadProcesses();
+    void exportTargets_data();
+    void exportTargets();
+    void longCategoryNames();
+    void failurePartWayKeepsTheFolder();
     void readersAreBoundOnlyWhileSaving();
     void failedWritesAreReported();
     void copiedCellsMatchDecodedCells();
@@ -339,6 +349,128 @@ void TestSaving::partialFilesOfDeadProcesses()
     WriteBytes(folder, ".export.csv.99999999.part", "of a killed save");
     QVERIFY(model.SaveToFile(folder.filePath("other.csv")));
     QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{".export.csv.1.part", "other.csv"}));
+}
+
+void TestSaving::exportTargets_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("refusal"); // a pattern of the reason; empty: the save goes through
+    QTest::newRow("plain file") << "file" << "";
+    QTest::newRow("link to the user's own file") << "link" << "";
+    QTest::newRow("chain of the user's own links") << "chain" << "";
+    QTest::newRow("dangling link") << "dangling" << "несуществующий файл";
+    QTest::newRow("link to a folder") << "folder" << "папка, а не файл|не является обычным файлом";
+    QTest::newRow("link of another user") << "foreign link" << "ссылка другого пользователя";
+    QTest::newRow("link to another user's file") << "foreign file" << "файл другого пользователя";
+    QTest::newRow("own link to another user's link") << "foreign chain" << "ссылка другого пользователя";
+}
+
+// A save replaces a file, and a link is followed only to a file of the
+// user's own: a link another user planted in a folder both can write must
+// not make a save (run by root from cron) write anywhere else. Exports and
+// projects alike.
+void TestSaving::exportTargets()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, refusal);
+    const bool foreign = setup.startsWith(QLatin1String("foreign"));
+    const passwd *nobody = ::getpwnam("nobody");
+    if (foreign && (::geteuid() != 0 || !nobody))
+        QSKIP("needs root and the user nobody to make another user's files");
+
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", {"name;categoryId", "a;X"})));
+    QDir dir(m_dir->path());
+    QVERIFY(dir.mkpath("elsewhere/folder"));
+    const QString real = WriteBytes(dir, "elsewhere/real.csv", "old\r\n");
+    const QString out = dir.filePath("out.csv");
+    const auto link = [](const char *to, const QString &at) {
+        return ::symlink(to, QFile::encodeName(at).constData()) == 0;
+    };
+    if (setup == "file")
+        WriteBytes(dir, "out.csv", "old\r\n");
+    else if (setup == "link" || setup == "foreign link" || setup == "foreign file")
+        QVERIFY(link("elsewhere/real.csv", out));
+    else if (setup == "chain" || setup == "foreign chain")
+        QVERIFY(link("mid.csv", out) && link("elsewhere/real.csv", dir.filePath("mid.csv")));
+    else if (setup == "dangling")
+        QVERIFY(link("elsewhere/missing.csv", out));
+    else if (setup == "folder")
+        QVERIFY(link("elsewhere/folder", out));
+    const QString owned = setup == "foreign link" ? out : setup == "foreign chain" ? dir.filePath("mid.csv")
+                                                                                  : real;
+    if (foreign)
+        QCOMPARE(::lchown(QFile::encodeName(owned).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    const QString written = QFileInfo(out).isSymLink() ? real : out;
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+
+    for (const bool project : {false, true}) {
+        QString error;
+        const bool saved = project ? model.SaveProject(out, &error) : model.SaveToFile(out);
+        if (!project)
+            error = model.LastError();
+        QCOMPARE(saved, refusal.isEmpty());
+        QCOMPARE(QFileInfo(out).isSymLink(), setup != "file");
+        if (saved) {
+            QVERIFY(ReadBytes(written).startsWith(project ? "<?xml" : "name;categoryId"));
+        } else {
+            QVERIFY2(error.contains(QRegularExpression(refusal)) && error.contains("out.csv"), qPrintable(error));
+            QCOMPARE(ReadBytes(real), QByteArray("old\r\n"));
+            QVERIFY(!QFileInfo::exists(dir.filePath("elsewhere/missing.csv")));
+        }
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
+        QCOMPARE(QDir(dir.filePath("elsewhere")).entryList(QDir::Files | QDir::Hidden), QStringList{"real.csv"});
+    }
+}
+
+void TestSaving::longCategoryNames()
+{
+    // Paths longer than a file name can hold are cut on a character's
+    // boundary; a digest of the whole keeps names that begin alike apart.
+    const QString longName = QString(100, QChar(0x0416)); // "Ж", two bytes each
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", {"name;categoryId", "a;" + longName + "/" + longName + "/Один",
+                                         "b;" + longName + "/" + longName + "/Два", "c;Short"})));
+    const QString folder = m_dir->filePath("cats");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY2(model.SaveToFilesByCats(folder), qPrintable(model.LastError()));
+    const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(files.size(), 3);
+    QVERIFY(files.contains("f-Short.csv"));
+    QStringList rows;
+    for (const QString &name : files) {
+        QVERIFY2(name.toUtf8().size() <= 255 && name.endsWith(".csv"), qPrintable(name));
+        QCOMPARE(QString::fromUtf8(name.toUtf8()), name); // whole characters only
+        rows << Column(ReadCsv(folder + "/" + name), "name");
+    }
+    rows.sort();
+    QCOMPARE(rows, (QStringList{"a", "b", "c"}));
+
+    // A single export under a name close to the limit: its partial file,
+    // which carries more than the name, fits too.
+    const QString nearLimit = m_dir->filePath(QString(125, QChar(0x0416)) + ".csv");
+    QVERIFY2(model.SaveToFile(nearLimit), qPrintable(model.LastError()));
+    QCOMPARE(ReadCsv(nearLimit).size(), 4);
+}
+
+void TestSaving::failurePartWayKeepsTheFolder()
+{
+    // The third category's file cannot be made: the files before it were
+    // written, but none replaces its old file, and none is left half made.
+    Model model;
+    QVERIFY(model.AddFile(Feed("f.csv", {"name;categoryId", "a;A", "b;B", "c;C"})));
+    QDir folder(m_dir->filePath("cats"));
+    QVERIFY(folder.mkpath("f-C.csv"));
+    WriteBytes(folder, "f-A.csv", "old A\r\n");
+    QVERIFY(!model.SaveToFilesByCats(folder.path()));
+    QVERIFY2(model.LastError().contains("f-C.csv"), qPrintable(model.LastError()));
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{"f-A.csv", "f-C.csv"}));
+    QCOMPARE(ReadBytes(folder.filePath("f-A.csv")), QByteArray("old A\r\n"));
+
+    // Every file error carries the system's reason.
+    QVERIFY(!model.SaveToFilesByCats(m_dir->filePath("absent")));
+    QVERIFY2(model.LastError().contains(QString::fromLocal8Bit(std::strerror(ENOENT))), qPrintable(model.LastError()));
 }
 
 void TestSaving::readersAreBoundOnlyWhileSaving()

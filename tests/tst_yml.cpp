@@ -230,6 +230,7 @@ void TestYml::conversion()
     // Offers without a category are not loaded, and the load says so.
     QCOMPARE(model.Root().GoodCount(true), rows.size() - withoutCategory);
     QCOMPARE(model.Warnings().size(), withoutCategory > 0 ? 1 : 0);
+    QCOMPARE(model.RowsWithoutCategory(), qint64(withoutCategory));
     if (withoutCategory > 0) {
         QVERIFY(model.Warnings().first().contains(QStringLiteral(": %1;").arg(withoutCategory)));
         QVERIFY(progress.reports.contains(QStringLiteral("0/0 ") + model.Warnings().first()));

@@ -294,24 +294,12 @@
         <translation>The summary (--summary) is printed as the lines &quot;sources N&quot;, &quot;offers N&quot;, &quot;categories N&quot;, &quot;goods N&quot;,</translation>
     </message>
     <message>
-        <source>«added N», «changed N», «deleted N»; все, кроме первых двух, считают товары,</source>
-        <translation>&quot;added N&quot;, &quot;changed N&quot;, &quot;deleted N&quot;; all but the first two count the goods</translation>
-    </message>
-    <message>
-        <source>прошедшие фильтр.</source>
-        <translation>that pass the filter.</translation>
-    </message>
-    <message>
         <source>Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.</source>
         <translation>Progress goes to standard error; Ctrl+C cancels the current step.</translation>
     </message>
     <message>
         <source>Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,</source>
         <translation>Exit codes: 0 — every step succeeded, 1 — a step failed, 2 — wrong options,</translation>
-    </message>
-    <message>
-        <source>130 — прервано (Ctrl+C).</source>
-        <translation>130 — interrupted (Ctrl+C).</translation>
     </message>
     <message>
         <source>Пример: обновлять изменения для сайта каждые 4 часа (строка crontab):</source>
@@ -430,12 +418,48 @@
         <translation>(%1 by default; 100 means no limit)</translation>
     </message>
     <message>
-        <source>«base_repeats N» — строки баз, пропущенные как повторы ключа, встреченного в базе выше.</source>
-        <translation>&quot;base_repeats N&quot; counts the base rows passed over because a row above them in the base had the same key.</translation>
-    </message>
-    <message>
         <source>3 — не сохранено: удалялось больше товаров базы, чем позволяет --max-delete,</source>
         <translation>3 — nothing saved: more of the base&apos;s goods would be deleted than --max-delete allows,</translation>
+    </message>
+    <message>
+        <source>Прервано сигналом %1</source>
+        <translation>Interrupted by the signal %1</translation>
+    </message>
+    <message>
+        <source>не удалось вывести итоги: %1</source>
+        <translation>could not write the summary: %1</translation>
+    </message>
+    <message>
+        <source>ошибка записи</source>
+        <translation>write error</translation>
+    </message>
+    <message>
+        <source>Пароль в адресе сайта виден всем в списке процессов: задайте его в переменной окружения FIDMORA_SITE_PASSWORD или в проекте</source>
+        <translation>A password in the site address is visible to everyone in the process list: set it in the environment variable FIDMORA_SITE_PASSWORD or in the project</translation>
+    </message>
+    <message>
+        <source>130 — прервано (Ctrl+C), 143 — прервано сигналом SIGTERM, 129 — сигналом SIGHUP.</source>
+        <translation>130 — interrupted (Ctrl+C), 143 — interrupted by SIGTERM, 129 — by SIGHUP.</translation>
+    </message>
+    <message>
+        <source>Получен сигнал %1: текущий шаг остановится, как только сможет.</source>
+        <translation>Received the signal %1: the current step stops as soon as it can.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать папку %1: %2</source>
+        <translation>Could not create the folder %1: %2</translation>
+    </message>
+    <message>
+        <source>«added N», «changed N», «deleted N», «uncategorized N», «base_repeats N». Категории и товары</source>
+        <translation>&quot;added N&quot;, &quot;changed N&quot;, &quot;deleted N&quot;, &quot;uncategorized N&quot;, &quot;base_repeats N&quot;. Categories and goods</translation>
+    </message>
+    <message>
+        <source>считаются среди прошедших фильтр; uncategorized — строки фидов без категории, которые не</source>
+        <translation>are counted among those that pass the filter; uncategorized counts the feed rows without a category, which were</translation>
+    </message>
+    <message>
+        <source>загружены; base_repeats — строки баз, пропущенные как повторы ключа, встреченного в базе выше.</source>
+        <translation>not loaded; base_repeats the base rows passed over because a row above them in the base had the same key.</translation>
     </message>
 </context>
 <context>
@@ -569,16 +593,32 @@
         <translation>%1 is a folder, not a file</translation>
     </message>
     <message>
-        <source>Не удалось создать файл %1</source>
-        <translation>Could not create the file %1</translation>
-    </message>
-    <message>
         <source>Не удалось записать файл %1</source>
         <translation>Could not write the file %1</translation>
     </message>
     <message>
         <source>Не удалось записать файл %1: %2</source>
         <translation>Could not write the file %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 — символьная ссылка другого пользователя (на %2): по ней не пишется</source>
+        <translation>%1 is a symbolic link of another user (to %2): nothing is written through it</translation>
+    </message>
+    <message>
+        <source>%1 — символьная ссылка на несуществующий файл %2: по ней не пишется</source>
+        <translation>%1 is a symbolic link to the missing file %2: nothing is written through it</translation>
+    </message>
+    <message>
+        <source>%1 — символьная ссылка на файл другого пользователя (%2): по ней не пишется</source>
+        <translation>%1 is a symbolic link to a file of another user (%2): nothing is written through it</translation>
+    </message>
+    <message>
+        <source>%1: слишком длинная цепочка символьных ссылок</source>
+        <translation>%1: too long a chain of symbolic links</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл %1: %2</source>
+        <translation>Could not create the file %1: %2</translation>
     </message>
 </context>
 <context>
@@ -700,6 +740,10 @@
     <message>
         <source>Файл %1: в базе повторов: %2 (строки с ключом, который уже был в базе выше, пропущены и не удаляются)</source>
         <translation>File %1: repeats in the base: %2 (rows whose key a row above them in the base already had are passed over and not deleted)</translation>
+    </message>
+    <message>
+        <source>В файле %1 не загружено строк без категории: %2</source>
+        <translation>Rows without a category not loaded from the file %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1684,6 +1728,14 @@
         <source>Обмен с сайтом не выполнен</source>
         <translation>The exchange with the site failed</translation>
     </message>
+    <message>
+        <source>Пароль будет записан в файл проекта открытым текстом</source>
+        <translation>The password will be written into the project file as plain text</translation>
+    </message>
+    <message>
+        <source>Запомнить пароль</source>
+        <translation>Remember the password</translation>
+    </message>
 </context>
 <context>
     <name>ModxManager</name>
@@ -1869,6 +1921,10 @@
     <message>
         <source>Файл проекта %1 повреждён: %2</source>
         <translation>The project file %1 is damaged: %2</translation>
+    </message>
+    <message>
+        <source>Не удалось закрыть файл проекта %1 от других пользователей: %2</source>
+        <translation>Could not make the project file %1 private to its owner: %2</translation>
     </message>
 </context>
 <context>

@@ -65,9 +65,11 @@ bool CsvManipulator::OwnerAllows() const
 bool CsvManipulator::Open(const QString &path, bool forReading)
 {
     Close();
+    m_error.clear();
     m_file = new QFile(path);
     if (!forReading) {
         if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            m_error = m_file->errorString();
             delete m_file;
             m_file = nullptr;
             return false;
@@ -75,6 +77,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         return true;
     }
     if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        m_error = m_file->errorString();
         delete m_file;
         m_file = nullptr;
         return false;
@@ -91,6 +94,21 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         return false;
     }
     m_header = header;
+    return true;
+}
+
+bool CsvManipulator::Create(const QString &path)
+{
+    Close();
+    m_error.clear();
+    m_file = new QFile(path);
+    // NewOnly is O_CREAT | O_EXCL: an existing name, a link included, fails.
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        m_error = m_file->errorString();
+        delete m_file;
+        m_file = nullptr;
+        return false;
+    }
     return true;
 }
 
@@ -520,7 +538,7 @@ void CsvManipulator::WriteRaw(const char *rows, int size)
         // Large pieces go to the file as they are, without a copy.
         FlushOutput();
         if (!m_file || m_file->write(rows, size) != size)
-            m_writeFailed = true;
+            WriteFailed();
         return;
     }
     m_output.append(rows, size);
@@ -528,12 +546,20 @@ void CsvManipulator::WriteRaw(const char *rows, int size)
         FlushOutput();
 }
 
+void CsvManipulator::WriteFailed()
+{
+    // The first failure tells why; later ones follow from it.
+    if (!m_writeFailed)
+        m_error = m_file ? m_file->errorString() : QString();
+    m_writeFailed = true;
+}
+
 void CsvManipulator::FlushOutput()
 {
     if (m_output.isEmpty())
         return;
     if (!m_file || m_file->write(m_output) != m_output.size())
-        m_writeFailed = true;
+        WriteFailed();
     m_output.clear();
 }
 

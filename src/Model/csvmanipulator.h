@@ -51,6 +51,13 @@ public:
     // position is left just past it; a missing file or an empty first line
     // fails. For writing the file is truncated.
     bool Open(const QString &path, bool forReading);
+    // Opens a new file for writing, one that does not exist yet: neither a
+    // file nor a link of that name is opened, so that nobody's link planted
+    // under the name is followed.
+    bool Create(const QString &path);
+    // The system's reason why the last Open() or Create() failed, or why a
+    // write since failed.
+    QString ErrorText() const { return m_error; }
     // Writes what is still buffered and closes the file; false when a write
     // failed since the file was opened.
     bool Close() override;
@@ -122,6 +129,7 @@ private:
     bool NextFromStream();
     void EndStream();
     void FlushOutput();
+    void WriteFailed();
 
     QFile *m_file = nullptr;
     qint64 m_fileSize = 0;
@@ -139,6 +147,7 @@ private:
     QByteArray m_output;
     MappedFile m_mapped; // the file mapped for random reads, when it can be
     bool m_writeFailed = false;
+    QString m_error;
     bool m_crLineEnds = false;
     qint64 m_openedSize = 0;
     QDateTime m_openedModified;

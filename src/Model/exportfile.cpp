@@ -1,10 +1,12 @@
 #include "exportfile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -12,15 +14,42 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "csvmanipulator.h"
 #include "temporaryfolder.h"
 
 namespace {
 
+// The longest file name, in bytes, that the usual file systems take.
+const int kMaxNameBytes = 255;
+// What FittedName puts after a cut base: "~" and eight hex digits.
+const int kDigestBytes = 9;
+
 QString Native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
 }
+
+QString SystemReason()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+#ifdef Q_OS_UNIX
+// Links followed one after the other, at most (the system's own limit).
+const int kMaxLinks = 40;
+
+// Files of the user running the program, and the system's (root's), which
+// no other user can have made.
+bool Trusted(uid_t owner)
+{
+    return owner == ::geteuid() || owner == 0;
+}
+#endif
 
 } // namespace
 
@@ -35,51 +64,162 @@ ExportFile::~ExportFile()
         QFile::remove(m_partial);
 }
 
+bool ExportFile::Resolve(const QString &path, QString *resolved, QString *error)
+{
+#ifdef Q_OS_UNIX
+    QString current = path;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        const QByteArray name = QFile::encodeName(current);
+        struct stat link {};
+        if (::lstat(name.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            // Not a link, or nothing there yet: a new file.
+            *resolved = current;
+            return true;
+        }
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(name.constData(), target.data(), size_t(target.size()));
+        target.resize(length > 0 ? int(length) : 0);
+        const QString shownTarget = QFile::decodeName(target);
+        if (!Trusted(link.st_uid)) {
+            *error = tr("%1 — символьная ссылка другого пользователя (на %2): по ней не пишется")
+                             .arg(Native(path), Native(shownTarget));
+            return false;
+        }
+        // What the whole chain leads to, now.
+        struct stat end {};
+        if (::stat(name.constData(), &end) != 0) {
+            *error = tr("%1 — символьная ссылка на несуществующий файл %2: по ней не пишется")
+                             .arg(Native(path), Native(shownTarget));
+            return false;
+        }
+        if (!Trusted(end.st_uid)) {
+            *error = tr("%1 — символьная ссылка на файл другого пользователя (%2): по ней не пишется")
+                             .arg(Native(path), Native(shownTarget));
+            return false;
+        }
+        const QString next = QDir::isAbsolutePath(shownTarget)
+                ? shownTarget
+                : QFileInfo(current).absolutePath() + QLatin1Char('/') + shownTarget;
+        // The system's own links (/proc/self/fd/1, behind /dev/stdout) name
+        // no path: the link is the way to its file.
+        struct stat nextLink {};
+        if (::lstat(QFile::encodeName(next).constData(), &nextLink) != 0) {
+            *resolved = current;
+            return true;
+        }
+        current = QDir::cleanPath(next);
+    }
+    *error = tr("%1: слишком длинная цепочка символьных ссылок").arg(Native(path));
+    return false;
+#else
+    // Links here are made by the user or an administrator; one is followed
+    // to a file that exists.
+    const QFileInfo info(path);
+    if (!info.isSymLink()) {
+        *resolved = path;
+        return true;
+    }
+    const QFileInfo target(info.symLinkTarget());
+    if (!target.exists()) {
+        *error = tr("%1 — символьная ссылка на несуществующий файл %2: по ней не пишется")
+                         .arg(Native(path), Native(target.filePath()));
+        return false;
+    }
+    *resolved = target.absoluteFilePath();
+    return true;
+#endif
+}
+
+QString ExportFile::FittedName(const QString &base, const QString &suffix)
+{
+    const QByteArray bytes = base.toUtf8();
+    const int room = kMaxNameBytes - suffix.toUtf8().size();
+    if (bytes.size() <= room)
+        return base;
+    int cut = qMax(0, room - kDigestBytes);
+    // Back to the first byte of a character.
+    while (cut > 0 && (uchar(bytes.at(cut)) & 0xC0) == 0x80)
+        --cut;
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).left(4).toHex();
+    return QString::fromUtf8(bytes.constData(), cut) + QLatin1Char('~') + QString::fromLatin1(digest);
+}
+
 CsvManipulator *ExportFile::Open()
 {
-    QFileInfo info(m_target);
-    if (info.exists() && info.isDir()) {
+    if (!Resolve(m_target, &m_place, &m_error))
+        return nullptr;
+    const QFileInfo info(m_place);
+    if (info.isDir()) {
         m_error = tr("%1 — папка, а не файл").arg(Native(m_target));
         return nullptr;
     }
-    QString path = m_target;
-    if (!info.exists() || info.isFile()) {
-        // A link is followed: the file it points at is replaced, the link stays.
-        if (info.isSymLink())
-            info.setFile(info.symLinkTarget());
-        m_target = info.absoluteFilePath();
-        SweepOnce(info.absolutePath());
-        m_partial = info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1Char('.')
-                + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
-        path = m_partial;
+    m_writer = std::make_unique<CsvManipulator>();
+    if (info.exists() && !info.isFile()) {
+        // A pipe or a device (standard output) is written as it is.
+        if (!m_writer->Open(m_place, false)) {
+            m_error = tr("Не удалось создать файл %1: %2").arg(Native(m_target), m_writer->ErrorText());
+            m_writer.reset();
+            return nullptr;
+        }
+        return m_writer.get();
     }
-    m_writer.reset(CreateCsvWriter(path));
-    if (!m_writer) {
-        m_error = tr("Не удалось создать файл %1").arg(Native(m_target));
-        m_partial.clear();
+    m_place = info.absoluteFilePath();
+    SweepOnce(info.absolutePath());
+    const QString suffix =
+            QLatin1Char('.') + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
+    const QString partial = info.absolutePath() + QLatin1Char('/')
+            + FittedName(QLatin1Char('.') + info.fileName(), suffix) + suffix;
+    // A part of this number left by an earlier process of the same number
+    // is in the way: it goes, and the name is made anew.
+    bool created = m_writer->Create(partial);
+    const QFileInfo inTheWay(partial);
+    if (!created && (inTheWay.isSymLink() || inTheWay.isFile())) {
+        QFile::remove(partial);
+        created = m_writer->Create(partial);
+    }
+    if (!created) {
+        m_error = tr("Не удалось создать файл %1: %2").arg(Native(m_target), m_writer->ErrorText());
+        m_writer.reset();
         return nullptr;
     }
+    m_partial = partial;
     return m_writer.get();
 }
 
 bool ExportFile::Commit()
 {
+    return Finish() && Place();
+}
+
+bool ExportFile::Finish()
+{
     if (!m_writer)
-        return false;
+        return m_finished;
     const bool written = m_writer->Close();
+    const QString reason = m_writer->ErrorText();
     m_writer.reset();
     if (!written) {
-        m_error = tr("Не удалось записать файл %1").arg(Native(m_target));
+        m_error = reason.isEmpty() ? tr("Не удалось записать файл %1").arg(Native(m_target))
+                                   : tr("Не удалось записать файл %1: %2").arg(Native(m_target), reason);
         return false;
     }
+    m_finished = true;
+    return true;
+}
+
+bool ExportFile::Place()
+{
+    if (!m_finished)
+        return false;
     if (m_partial.isEmpty())
         return true;
-    if (QFileInfo::exists(m_target))
-        QFile::setPermissions(m_partial, QFile::permissions(m_target));
-    // rename() replaces the target in one step; QFile::rename would not
-    // replace an existing file.
-    if (std::rename(QFile::encodeName(m_partial).constData(), QFile::encodeName(m_target).constData()) != 0) {
-        m_error = tr("Не удалось записать файл %1: %2").arg(Native(m_target), QString::fromLocal8Bit(std::strerror(errno)));
+    if (QFileInfo::exists(m_place))
+        QFile::setPermissions(m_partial, QFile::permissions(m_place));
+    // rename() replaces the target in one step (a link put there meanwhile
+    // is replaced, not followed); QFile::rename would not replace an
+    // existing file.
+    if (std::rename(QFile::encodeName(m_partial).constData(), QFile::encodeName(m_place).constData()) != 0) {
+        m_error = tr("Не удалось записать файл %1: %2").arg(Native(m_target), SystemReason());
         return false;
     }
     m_partial.clear();

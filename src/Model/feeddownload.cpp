@@ -15,6 +15,7 @@
 
 #include "iprogress.h"
 #include "replywatchdog.h"
+#include "shownaddress.h"
 
 namespace {
 
@@ -78,17 +79,17 @@ bool IsRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// The address as shown in messages: without its password.
+// The address as shown in messages: its password masked.
 QString Shown(const QUrl &url)
 {
-    return url.toDisplayString(QUrl::RemovePassword);
+    return ShownAddress::Of(url);
 }
 
 } // namespace
 
 FeedDownload::FeedDownload(const QString &url, const QString &folder, IProgress *progress)
     : m_url(url)
-    , m_shownUrl(QUrl(url, QUrl::TolerantMode).toDisplayString(QUrl::RemovePassword))
+    , m_shownUrl(ShownAddress::Of(QUrl(url, QUrl::TolerantMode)))
     , m_folder(folder)
     , m_progress(progress)
 {

@@ -330,6 +330,12 @@ bool FeedLoader::Run(Source *source)
     } else if (m_rowCount == 0) {
         m_model.AddWarning(tr("В файле %1 нет товаров: только заголовок").arg(source->name));
     }
+    m_model.m_withoutCategory += m_withoutCategory;
+    if (m_withoutCategory > 0 && !source->uncategorizedTold) {
+        m_model.AddWarning(tr("В файле %1 не загружено строк без категории: %2")
+                                   .arg(source->name)
+                                   .arg(m_withoutCategory));
+    }
     // The work is done: a cancel pressed now changes nothing.
     if (m_progress)
         m_progress->Report(m_rowCount, m_rowCount, done);
@@ -495,9 +501,12 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         offer = known;
     }
     offer->hasGoods = true;
-    // A row without a category is never loaded, whatever the rules say.
-    if (row.category < 0)
+    // A row without a category is never loaded, whatever the rules say;
+    // it is counted, and the load says how many.
+    if (row.category < 0) {
+        ++m_withoutCategory;
         return;
+    }
 
     // The node of the row's category for its offer: most rows repeat a
     // category already met in this load.

@@ -96,6 +96,7 @@ private:
     CatModel *m_newTree = nullptr;
     Offer *m_fileOffer = nullptr;
     int m_rowCount = 0;
+    qint64 m_withoutCategory = 0; // rows left out for an empty category cell
     bool m_readFailed = false; // the feed shrank while it was read
     int m_offerCount = 0; // offers of the model before the load
 

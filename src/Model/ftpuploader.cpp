@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 
 #include "iprogress.h"
+#include "shownaddress.h"
 
 namespace {
 
@@ -209,7 +210,7 @@ FtpUploader::~FtpUploader()
 
 QString FtpUploader::Displayed(const QUrl &url)
 {
-    return url.toDisplayString(QUrl::RemovePassword);
+    return ShownAddress::Of(url);
 }
 
 bool FtpUploader::IsSupported(const QUrl &url)

@@ -67,7 +67,7 @@ public:
     // Why the last call failed, for people.
     QString ErrorText() const { return m_error; }
 
-    // The address as it may be shown: without the password.
+    // The address as it may be shown: its password masked.
     static QString Displayed(const QUrl &url);
     static bool IsSupported(const QUrl &url);
     // 21 for "ftp" and "ftps", 22 for "sftp", -1 for anything else.

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +28,7 @@
 #include "modxreader.h"
 #include "modxwriter.h"
 #include "projectfile.h"
+#include "shownaddress.h"
 #include "ymlconverter.h"
 
 namespace {
@@ -59,6 +61,23 @@ Model::Operation::Operation(Model *model) : m_model(model)
 Model::Operation::~Operation()
 {
     --m_model->m_depth;
+}
+
+void Model::SetError(const QString &text)
+{
+    m_lastError = ShownAddress::Masked(text);
+}
+
+void Model::AddWarning(const QString &text)
+{
+    m_warnings.append(ShownAddress::Masked(text));
+}
+
+QStringList Model::TakeWarnings()
+{
+    QStringList taken;
+    taken.swap(m_warnings);
+    return taken;
 }
 
 Offer *Model::FindOrCreateOffer(const QString &key)
@@ -184,6 +203,7 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     }
     // The source keeps the temporary files it reads: they go with it.
     source.ownedFile = readPath == path ? std::move(download) : std::move(converted);
+    source.uncategorizedTold = withoutCategory > 0;
     if (withoutCategory > 0) {
         const QString warning = tr("Каталог %1: товаров без категории или с категорией, которой в нём нет: %2; "
                                    "они не загружены")
@@ -288,6 +308,7 @@ void Model::Clear(bool onlyData)
     m_baseRows = 0;
     m_baseRepeats = 0;
     m_baseGoodsOfOffer.clear();
+    m_withoutCategory = 0;
     for (Offer &offer : m_offers) {
         RemoveDownload(&offer);
         offer.exportLoaded = false;
@@ -418,11 +439,13 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
     for (const CatModel *node : below)
         listed.append(node);
 
-    // Each file is replaced whole when it is complete: a failure or a
-    // cancel leaves the files not yet written as they were.
+    // Every file is written beside its target first, and only when all of
+    // them are complete are they moved into place: a failure or a cancel
+    // part way leaves the folder as it was, never half old and half new.
     m_savedFiles.clear();
     QSet<QString> taken;
-    bool ok = true;
+    std::vector<std::unique_ptr<ExportFile>> written;
+    QStringList paths;
     for (const CatModel *node : qAsConst(listed)) {
         // A category whose goods the filter leaves out has no file: one
         // without rows and with no header to read would only puzzle an
@@ -430,41 +453,53 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
         if (!GoodsWriter::AnySelected(node, filter))
             continue;
         // Names made from different paths can meet ("a/b" and "a-b"): the
-        // later category gets a number, and the log says which.
+        // later category gets a number, and the log says which. Long paths
+        // are cut to what a file name can hold, with a digest of the whole.
         const QString base = GoodsWriter::FileBaseName(node);
-        QString name = base + QLatin1String(".csv");
-        for (int n = 2; taken.contains(name.toLower()); ++n)
-            name = QStringLiteral("%1 (%2).csv").arg(base).arg(n);
+        const QString first = ExportFile::FittedName(base, QStringLiteral(".csv")) + QLatin1String(".csv");
+        QString name = first;
+        for (int n = 2; taken.contains(name.toLower()); ++n) {
+            const QString numbered = QStringLiteral(" (%1).csv").arg(n);
+            name = ExportFile::FittedName(base, numbered) + numbered;
+        }
         taken.insert(name.toLower());
-        if (name != base + QLatin1String(".csv")) {
+        if (name != first) {
             const QString note = tr("Категория «%1» сохранена в файл %2: имя %3.csv уже занято другой категорией")
-                                         .arg(node->NamePath(), name, base);
+                                         .arg(node->NamePath(), name, first.chopped(4));
             AddWarning(note);
             if (progress)
                 progress->Report(0, 0, note);
         }
         const QString path = QDir::cleanPath(folder + QLatin1Char('/') + name);
-        ExportFile target(path);
-        CsvManipulator *writer = target.Open();
+        auto target = std::make_unique<ExportFile>(path);
+        CsvManipulator *writer = target->Open();
         if (!writer) {
-            SetError(target.ErrorText());
-            ok = false;
-            break;
+            SetError(target->ErrorText());
+            ReleaseMappedPages();
+            return false;
         }
         const QStringList columns = header ? *header : SavedColumns(node, filter, false);
         if (!WriteGoods(writer, columns, true, node, filter, progress, false)) {
-            ok = false;
-            break;
+            ReleaseMappedPages();
+            return false;
         }
-        if (!target.Commit()) {
-            SetError(target.ErrorText());
-            ok = false;
-            break;
+        if (!target->Finish()) {
+            SetError(target->ErrorText());
+            ReleaseMappedPages();
+            return false;
         }
-        m_savedFiles.append(path);
+        written.push_back(std::move(target));
+        paths.append(path);
     }
     ReleaseMappedPages();
-    return ok;
+    for (size_t i = 0; i < written.size(); ++i) {
+        if (!written[i]->Place()) {
+            SetError(written[i]->ErrorText());
+            return false;
+        }
+        m_savedFiles.append(paths.at(int(i)));
+    }
+    return true;
 }
 
 bool Model::ExportToFtpServer(const QString &url, bool byCats, const QStringList *header, const Filter *filter,
@@ -541,7 +576,7 @@ bool Model::AddUrl(const QString &url, bool isBase, IProgress *progress, QString
 {
     const Operation operation(this);
     // The address as shown: a password in it is never.
-    const QString shown = QUrl(url, QUrl::TolerantMode).toDisplayString(QUrl::RemovePassword);
+    const QString shown = ShownAddress::Address(url);
     if (progress && !progress->Report(0, 0, tr("Загрузка файла %1").arg(shown))) {
         SetError(tr("Загрузка %1 отменена").arg(shown));
         return false;
@@ -596,7 +631,7 @@ bool Model::LoadFromModxSite(const QString &host, const QString &login, const QS
         if (!site.Failed())
             reason = tr("не удалось записать файл %1").arg(QDir::toNativeSeparators(path));
         SetError(tr("С сайта %1 прочитано %2 строк из %3: %4")
-                         .arg(host)
+                         .arg(ShownAddress::Address(host))
                          .arg(site.RowsRead())
                          .arg(site.ExistDataSize())
                          .arg(reason));
@@ -605,11 +640,13 @@ bool Model::LoadFromModxSite(const QString &host, const QString &login, const QS
         return false;
     }
     if (progress)
-        progress->Report(0, 0, tr("С сайта %1 прочитано строк: %2").arg(host).arg(site.RowsRead()));
+        progress->Report(0, 0,
+                         tr("С сайта %1 прочитано строк: %2").arg(ShownAddress::Address(host)).arg(site.RowsRead()));
 
     Source source;
     source.reader = std::move(copy);
-    source.name = host;
+    // The source's name is shown in the window and in messages.
+    source.name = ShownAddress::Address(host);
     source.path = path;
     source.ownedFile = std::move(owned);
     return LoadFromReader(std::move(source), isBase, progress);
@@ -641,7 +678,9 @@ bool Model::SaveToModxSite(const QString &host, const QString &login, const QStr
     if (!WriteGoods(&site, columns, true, &m_root, filter, progress, true)) {
         site.Discard();
         const ModxWriter::Totals &totals = site.Counts();
-        SetError(tr("Выгрузка на сайт %1 отменена; сайт принял строк: %2").arg(host).arg(totals.sent));
+        SetError(tr("Выгрузка на сайт %1 отменена; сайт принял строк: %2")
+                         .arg(ShownAddress::Address(host))
+                         .arg(totals.sent));
         if (progress)
             progress->Report(0, 0, m_lastError);
         return false;

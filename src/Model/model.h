@@ -98,6 +98,8 @@ public:
     // What the last operation left out or noticed without failing, one
     // line each, and the malformed rows its loads passed over.
     QStringList Warnings() const { return m_warnings; }
+    // The warnings, handed over once: the list is empty afterwards.
+    QStringList TakeWarnings();
     qint64 SkippedRows() const { return m_skippedRows; }
     // How much of the bases an export would delete on the site: the goods
     // marked deleted that pass the filter, against the rows read from every
@@ -125,6 +127,9 @@ public:
     // Base rows passed over since the last Clear because a row before them
     // in the base had the same identity key.
     qint64 BaseRepeats() const { return m_baseRepeats; }
+    // Rows that no load took in for an empty category cell, since the last
+    // Clear.
+    qint64 RowsWithoutCategory() const { return m_withoutCategory; }
 
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
@@ -174,11 +179,13 @@ private:
         Model *m_model;
     };
 
-    void SetError(const QString &text) { m_lastError = text; }
+    // Errors and warnings quote addresses: their passwords are masked here,
+    // once for every caller.
+    void SetError(const QString &text);
     template<typename Writer>
     bool Write(Writer *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                const Filter *filter, IProgress *progress, bool recursive);
-    void AddWarning(const QString &text) { m_warnings.append(text); }
+    void AddWarning(const QString &text);
     void DropSource(Source *source);
     // The columns of a save that were not chosen: those of the goods'
     // feeds, and after a base the mark of what happened to each good.
@@ -206,5 +213,6 @@ private:
     // The goods each offer had in the bases loaded since the last Clear
     // (matched or deleted), against which an offer wholly deleted shows.
     QHash<const Offer *, qint64> m_baseGoodsOfOffer;
+    qint64 m_withoutCategory = 0; // rows left out for having no category since then
     int m_depth = 0;
 };

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "iprogress.h"
+#include "shownaddress.h"
 
 namespace {
 
@@ -28,7 +29,9 @@ QJsonObject Unparsed(const QByteArray &body, const QJsonParseError &error)
 } // namespace
 
 ModxManager::ModxManager(const QString &host, const QString &login, const QString &password)
-    : host(host)
+    // The host as messages and the loaded source show it: a password typed
+    // into it stays out of them.
+    : host(ShownAddress::Address(host))
     , url(EndpointOf(host))
     , login(login)
     , password(password)

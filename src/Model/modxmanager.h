@@ -76,7 +76,7 @@ protected:
     // The last wait was ended by a cancel.
     bool Cancelled() const { return m_cancelled; }
 
-    QString host;
+    QString host; // as typed, its password masked: for messages
     QString url;
     QString login;
     QString password;

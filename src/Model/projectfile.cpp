@@ -13,7 +13,9 @@
 #include <QTextCodec>
 #include <QXmlStreamWriter>
 
+#include "exportfile.h"
 #include "model.h"
+#include "shownaddress.h"
 #include "xmlelementwalker.h"
 
 namespace {
@@ -131,6 +133,30 @@ void WriteOptions(QXmlStreamWriter &xml, const Model &model)
     xml.writeEndElement();
 }
 
+// True when the project holds a password: an option named so, or an
+// address with one in it (an offer's feed, a site typed with its login).
+bool HoldsPassword(const Model &model)
+{
+    for (auto it = model.options.constBegin(); it != model.options.constEnd(); ++it) {
+        if (it.value().isEmpty())
+            continue;
+        if (it.key().section(QLatin1Char('/'), -1).contains(QLatin1String("password"), Qt::CaseInsensitive)
+                || ShownAddress::HasPassword(it.value()))
+            return true;
+    }
+    for (auto it = model.arrayOptions.constBegin(); it != model.arrayOptions.constEnd(); ++it) {
+        for (const QString &value : it.value()) {
+            if (ShownAddress::HasPassword(value))
+                return true;
+        }
+    }
+    for (const Offer &offer : model.Offers()) {
+        if (ShownAddress::HasPassword(offer.exportUrl) || ShownAddress::HasPassword(offer.url))
+            return true;
+    }
+    return false;
+}
+
 // Reading state of one project file.
 class ProjectReader
 {
@@ -243,13 +269,27 @@ bool ProjectFile::Save(const Model &model, const QString &path, QString *error)
             *error = text;
         return false;
     };
+    // A link is followed only to a file of this user, as for exports.
+    QString target;
+    QString refused;
+    if (!ExportFile::Resolve(path, &target, &refused))
+        return fail(refused);
     // The project replaces a file: a pipe or a device would be replaced by one.
-    const QFileInfo info(path);
+    const QFileInfo info(target);
     if (info.exists() && !info.isFile())
         return fail(tr("%1 не является обычным файлом").arg(shown));
-    QSaveFile file(path);
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         return fail(tr("Не удалось создать файл проекта %1: %2").arg(shown, file.errorString()));
+    // A project that holds a password is for its owner's eyes alone, from
+    // its first byte on.
+    if (HoldsPassword(model)
+            && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                                    | QFileDevice::WriteUser)) {
+        file.cancelWriting();
+        return fail(tr("Не удалось закрыть файл проекта %1 от других пользователей: %2")
+                            .arg(shown, file.errorString()));
+    }
     QXmlStreamWriter xml(&file);
     xml.setCodec(QTextCodec::codecForName("utf8"));
     xml.setAutoFormatting(true);

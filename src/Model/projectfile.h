@@ -16,7 +16,9 @@ class ProjectFile
 
 public:
     // False, with the reason in *error, when the file cannot be written (a
-    // target that is not a regular file is refused); the old file stays.
+    // target that is not a regular file is refused, and so is a link that an
+    // export would not follow); the old file stays. A project that holds a
+    // password is readable by its owner alone (mode 0600).
     static bool Save(const Model &model, const QString &path, QString *error = nullptr);
     // Adds the project to the model. False when the file cannot be read or
     // is not well-formed XML, and then nothing of it is added. The error

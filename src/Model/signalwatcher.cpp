@@ -9,9 +9,16 @@
 
 volatile std::sig_atomic_t SignalWatcher::s_writeEnd = -1;
 
-SignalWatcher::SignalWatcher(std::initializer_list<int> watched, QObject *parent)
-    : QObject(parent), m_signals(watched), m_previous(watched.size())
+SignalWatcher::SignalWatcher(std::initializer_list<int> watched, QObject *parent) : QObject(parent)
 {
+    // A signal the program was started to ignore (nohup, a background job
+    // of a script) stays ignored: whoever started it asked for that.
+    for (const int signalNumber : watched) {
+        struct sigaction current {};
+        if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            m_signals.push_back(signalNumber);
+    }
+    m_previous.resize(m_signals.size());
     if (s_writeEnd != -1 || pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     s_writeEnd = m_pipe[1];
@@ -47,10 +54,11 @@ SignalWatcher::~SignalWatcher()
     close(m_pipe[1]);
 }
 
-void SignalWatcher::HandleSignal(int)
+void SignalWatcher::HandleSignal(int signalNumber)
 {
     const int savedErrno = errno;
-    const char byte = 1;
+    // Signal numbers are small: one byte carries which one came.
+    const char byte = char(signalNumber);
     // A full pipe already holds a wake-up; nothing is lost by failing here.
     [[maybe_unused]] const ssize_t written = write(s_writeEnd, &byte, 1);
     errno = savedErrno;
@@ -59,9 +67,9 @@ void SignalWatcher::HandleSignal(int)
 void SignalWatcher::Drain()
 {
     char bytes[64];
-    bool any = false;
-    while (read(m_pipe[0], bytes, sizeof bytes) > 0)
-        any = true;
-    if (any)
-        emit received();
+    ssize_t count = 0;
+    while ((count = read(m_pipe[0], bytes, sizeof bytes)) > 0) {
+        for (ssize_t i = 0; i < count; ++i)
+            emit received(int(uchar(bytes[i])));
+    }
 }

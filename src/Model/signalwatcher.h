@@ -14,7 +14,8 @@ class QSocketNotifier;
 // cancels its step, the window closes and writes its autosave. The handler
 // only writes a byte into a pipe that a socket notifier watches, which is
 // all a signal handler may safely do; it is reset by its first delivery, so
-// a second signal ends the program at once. One watcher at a time.
+// a second signal ends the program at once. A signal that the program was
+// started to ignore (under nohup, say) stays ignored. One watcher at a time.
 class SignalWatcher final : public QObject
 {
     Q_OBJECT
@@ -27,7 +28,8 @@ public:
     bool IsActive() const { return m_notifier != nullptr; }
 
 signals:
-    void received();
+    // One of the watched signals came (SIGINT, SIGTERM...).
+    void received(int signalNumber);
 
 private:
     Q_DISABLE_COPY(SignalWatcher)

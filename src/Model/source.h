@@ -32,6 +32,9 @@ struct Source
     OwnedFile ownedFile; // a download or conversion read only by this source
     QString feedPath;  // the file loaded: for a converted catalogue its XML file
     std::set<IdTemplate> idTemplates; // interned templates of the goods
+    // The rows without a category were already told of by the conversion,
+    // which says why they have none: the load counts them but says no more.
+    bool uncategorizedTold = false;
 
     // What the load worked out for each good while its row was in the cache,
     // by the good's digestIndex: the digest of its identity key when its url
