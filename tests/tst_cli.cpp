@@ -667,7 +667,14 @@ void TestCli::guardsOfScheduledRuns_data()
     QTest::newRow("a malformed row is said even when quiet")
             << QStringList{"--quiet", "--add", "bad.csv", "--summary"} << 0 << "Предупреждение: В файле bad пропущено строк";
     QTest::newRow("--strict fails the load") << QStringList{"--strict", "--add", "bad.csv", "--summary"} << 1
-                                             << "(--strict)";
+                                             << "не читаемых как запись: 1 (--strict)";
+    QTest::newRow("a windows-1251 feed is read, and said")
+            << QStringList{"--quiet", "--add", "cp1251.csv", "--summary"} << 0
+            << "cp1251.csv: файл в кодировке windows-1251 перекодирован в UTF-8";
+    QTest::newRow("--strict fails a windows-1251 feed") << QStringList{"--strict", "--add", "cp1251.csv"} << 1
+                                                        << "перекодированных из windows-1251: 1 (--strict)";
+    QTest::newRow("--strict fails bytes that are not UTF-8") << QStringList{"--strict", "--add", "latin1.csv"} << 1
+                                                             << "не в кодировке UTF-8: 1 (--strict)";
     QTest::newRow("a delta over --max-delete writes nothing") << QStringList{"--max-delete", "50"} + saving << 1
                                                               << "удаляется 3 из 4 товаров базы (75.0%)";
     QTest::newRow("a delta within --max-delete is saved") << QStringList{"--max-delete=80"} + saving << 0 << "";
@@ -680,6 +687,8 @@ void TestCli::guardsOfScheduledRuns()
     QFETCH(int, status);
     QFETCH(QString, said);
     Write(QStringLiteral("bad.csv"), "name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\n");
+    Write(QStringLiteral("cp1251.csv"), "name;categoryId\r\n\xCA\xEE\xF4\xF2\xE0;\xCE\xE4\xE5\xE6\xE4\xE0\r\n");
+    Write(QStringLiteral("latin1.csv"), "name;categoryId\r\nCaf\xE9;Boissons\r\nEau;Boissons\r\n");
     Write(QStringLiteral("one.csv"), "name;url;categoryId\r\na;u1;X\r\n");
     Write(QStringLiteral("four.csv"), "name;url;categoryId\r\na;u1;X\r\nb;u2;X\r\nc;u3;X\r\nd;u4;X\r\n");
     QCOMPARE(::mkfifo(QFile::encodeName(Path(QStringLiteral("pipe.csv"))).constData(), 0600), 0);

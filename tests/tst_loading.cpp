@@ -5,6 +5,7 @@
 #include "catmodel.h"
 #include "commongoodinfo.h"
 #include "defaultgoodqueryobject.h"
+#include "feedencoding.h"
 #include "feedfile.h"
 #include "good.h"
 #include "model.h"
@@ -32,6 +33,7 @@ private slots:
     void strayQuoteCostsOneLine();
     void encodings_data();
     void encodings();
+    void windows1251Conversion();
     void clear();
     void rowsLongerThanABlock();
     void realFeed();
@@ -443,6 +445,37 @@ void TestLoading::encodings()
     QCOMPARE(model.Sources().first().path == path, reencoded == 0);
     if (reencoded)
         QVERIFY(progress.reports.contains(QStringLiteral("0/0 ") + warning));
+}
+
+void TestLoading::windows1251Conversion()
+{
+    // Every byte as the toolkit's codec reads it, but the undefined 0x98,
+    // which stays a byte that is not UTF-8.
+    QByteArray all;
+    for (int c = 0; c < 256; ++c)
+        all.append(char(c));
+    QByteArray converted;
+    FeedEncoding::AppendFromWindows1251(all.constData(), all.size(), converted);
+    QByteArray expected = QTextCodec::codecForName("windows-1251")->toUnicode(all).toUtf8();
+    expected.replace("\xC2\x98", "\x98"); // the codec makes it a control character
+    QCOMPARE(converted, expected);
+
+    // A file of several blocks, through the conversion the load uses.
+    const QByteArray text = BadInput::Windows1251(QStringLiteral("Сапоги «Ёлка» — №%1;Обувь\r\n")).repeated(300000);
+    const QString from = WriteBytes(QDir(m_dir.path()), "big1251.csv", text);
+    const QString to = m_dir.filePath("big1251_utf8.csv");
+    QVERIFY(FeedEncoding::ConvertFromWindows1251(from, to, nullptr, nullptr));
+    QCOMPARE(QString::fromUtf8(ReadBytes(to)), QTextCodec::codecForName("windows-1251")->toUnicode(text));
+    RecordingProgress cancel(2);
+    QString error;
+    QVERIFY(!FeedEncoding::ConvertFromWindows1251(from, to, &cancel, &error));
+    QVERIFY(error.contains(QStringLiteral("отменено")));
+    QVERIFY(!QFile::exists(to));
+
+    // A sample that ends inside a character is no fault of the file.
+    const QByteArray utf8 = QStringLiteral("Сапоги").toUtf8();
+    QCOMPARE(FeedEncoding::Detect(utf8.constData(), utf8.size() - 1, false), FeedEncoding::Utf8);
+    QCOMPARE(FeedEncoding::Detect(utf8.constData(), utf8.size() - 1, true), FeedEncoding::Other);
 }
 
 void TestLoading::clear()
