@@ -253,6 +253,20 @@ CsvRowParser::BlockMasks CsvRowParser::MasksOf(const char *block, int size, bool
     return MasksPortable(block, crLineEnds);
 }
 
+CsvRowParser::Record CsvRowParser::Classify(const CsvRawRow &row, const char *rowBegin, const char *lastLineEnd,
+                                            const char *rowEnd, int fieldCount, bool crLineEnds, Limits limits,
+                                            bool fieldTooLong)
+{
+    bool tooLong = fieldTooLong || rowEnd - rowBegin > limits.row;
+    for (const CsvField &field : row.fields)
+        tooLong = tooLong || field.size > limits.field;
+    if (!tooLong && IsBlank(row))
+        return Record::Blank;
+    if (!tooLong && (fieldCount == 0 || row.Count() == fieldCount))
+        return Record::Row;
+    return LineEnd(rowBegin, lastLineEnd, crLineEnds) ? Record::MalformedLines : Record::MalformedLine;
+}
+
 bool CsvRowParser::LooksCrOnly(const char *data, qint64 size)
 {
     return std::memchr(data, '\r', size_t(size)) && !HasLineFeed(data, size);

@@ -102,6 +102,23 @@ public:
                             int fieldCount, CsvRawRow &row, OnRow &&onRow, OnSkipped &&onSkipped,
                             Limits limits = Limits());
 
+private:
+    // True when the record from rowBegin, whose last field begins at
+    // fieldBegin and which runs on at least up to upTo, is over the limits
+    // whatever follows (a field may still lose a "\r" before its line end).
+    static bool OverLimit(const char *rowBegin, const char *fieldBegin, const char *upTo, Limits limits)
+    {
+        return upTo - fieldBegin - 1 > limits.field || upTo - rowBegin > limits.row;
+    }
+    enum class Record { Row, Blank, MalformedLine, MalformedLines };
+    // What the record of these fields, from rowBegin to rowEnd, is: a row,
+    // a blank line, or malformed on one line or on several (lastLineEnd is
+    // where its last line ends). fieldTooLong tells of a field that the
+    // row holds no longer (an empty last one).
+    static Record Classify(const CsvRawRow &row, const char *rowBegin, const char *lastLineEnd, const char *rowEnd,
+                           int fieldCount, bool crLineEnds, Limits limits, bool fieldTooLong = false);
+
+public:
     // True when a file that begins with these bytes ends its lines with "\r"
     // alone, as far as they tell: a "\r" and no "\n". The caller confirms
     // with HasLineFeed over the whole file.
@@ -114,47 +131,21 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
                                              bool crLineEnds, int fieldCount, CsvRawRow &row, OnRow &&onRow,
                                              OnSkipped &&onSkipped, Limits limits)
 {
+    // The usual row takes one comparison of its field count and one of its
+    // size; everything else is on the side of the rare records.
+    const qint64 plainRow = qMin(limits.field, limits.row);
     row.Clear();
     const char *rowBegin = begin;
     const char *fieldBegin = begin;
     bool quoteInField = false; // a quote in the part of the field before this block
-    bool tooLong = false;      // a field of the record is over the limit
     quint64 inside = 0;        // all ones while the block starts inside a quoted stretch
     const char *block = begin;
-    // A malformed record: its first line is counted and skipped, and the
-    // scan starts afresh on the line after it, outside any quote.
-    const auto skipRecord = [&]() -> bool {
-        onSkipped(rowBegin);
-        row.Clear();
-        const char *lineEnd = LineEnd(rowBegin, end, crLineEnds);
-        if (!lineEnd)
-            return false;
-        block = rowBegin = fieldBegin = lineEnd + 1;
-        quoteInField = tooLong = false;
-        inside = 0;
-        return true;
-    };
-    // A record that ended at rowEnd (a line end, or the end of the file):
-    // false when the scan starts afresh elsewhere.
-    const auto recordEnds = [&](const char *lineEndAt, const char *rowEnd) -> bool {
-        tooLong = tooLong || rowEnd - rowBegin > limits.row;
-        if (tooLong || !IsBlank(row)) {
-            if (!tooLong && (fieldCount == 0 || row.Count() == fieldCount))
-                onRow(row, rowBegin, rowEnd);
-            else if (LineEnd(rowBegin, lineEndAt, crLineEnds))
-                return false; // a record of several lines: the lines after its first are read again
-            else
-                onSkipped(rowBegin);
-        }
-        row.Clear();
-        rowBegin = fieldBegin = rowEnd;
-        quoteInField = tooLong = false;
-        return true;
-    };
     for (;;) {
+        // Here a record begins, outside any quote: at the start, or on the
+        // line after the first line of a malformed record.
         if (rowBegin >= lastBegin)
             return ScanEnd{rowBegin, false};
-        bool restart = false;
+        const char *resume = nullptr; // where the scan starts afresh
         for (; block < end; block += 64) {
             const int size = end - block >= 64 ? 64 : int(end - block);
             const BlockMasks masks = MasksOf(block, size, crLineEnds);
@@ -170,6 +161,18 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
             parity ^= inside;
             inside = quint64(qint64(parity) >> 63);
             quint64 structural = (masks.separators | masks.lineEnds) & ~parity;
+            if (!structural && OverLimit(rowBegin, fieldBegin, block + size, limits)) {
+                // A block that ends no field may be the middle of a field
+                // over the limit: its record is malformed whatever follows,
+                // and no more of it is read.
+                row.Clear();
+                onSkipped(rowBegin);
+                resume = LineEnd(rowBegin, end, crLineEnds);
+                if (!resume)
+                    return ScanEnd{end, !atEnd};
+                ++resume;
+                break;
+            }
             while (structural) {
                 const int bit = __builtin_ctzll(structural);
                 structural &= structural - 1;
@@ -182,8 +185,8 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
                 field.data = fieldBegin;
                 field.quoted = quoteInField || (masks.quotes & before) != 0;
                 if (masks.separators >> bit & 1) {
-                    tooLong = tooLong || at - fieldBegin > limits.field;
-                    field.size = int(at - fieldBegin); // over the limit only in a record left out
+                    // Over the limit only in a record that is left out.
+                    field.size = int(at - fieldBegin);
                     fieldBegin = at + 1;
                     quoteInField = false;
                     continue;
@@ -192,56 +195,86 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
                 const char *fieldEnd = at;
                 if (!crLineEnds && at > fieldBegin && at[-1] == '\r')
                     --fieldEnd;
-                tooLong = tooLong || fieldEnd - fieldBegin > limits.field;
                 field.size = int(fieldEnd - fieldBegin);
-                if (!recordEnds(at, at + 1)) {
-                    if (!skipRecord())
-                        return ScanEnd{end, false}; // not reached: the record's own line end follows
-                    restart = true;
-                    break;
+                const char *rowEnd = at + 1;
+                if (row.Count() == fieldCount && (fieldCount > 1 || !IsBlank(row)) && rowEnd - rowBegin <= plainRow) {
+                    onRow(row, rowBegin, rowEnd);
+                } else {
+                    switch (Classify(row, rowBegin, at, rowEnd, fieldCount, crLineEnds, limits)) {
+                    case Record::Row:
+                        onRow(row, rowBegin, rowEnd);
+                        break;
+                    case Record::Blank:
+                        break;
+                    case Record::MalformedLine:
+                        onSkipped(rowBegin);
+                        break;
+                    case Record::MalformedLines:
+                        onSkipped(rowBegin);
+                        resume = LineEnd(rowBegin, at, crLineEnds) + 1;
+                        break;
+                    }
+                    if (resume)
+                        break;
                 }
+                row.Clear();
+                rowBegin = fieldBegin = rowEnd;
+                quoteInField = false;
                 if (rowBegin >= lastBegin)
                     return ScanEnd{rowBegin, false};
             }
-            if (restart)
+            if (resume)
                 break;
-            // A field or record already over the limit is malformed whatever
-            // follows: told now, so that no more of it is read. (A field may
-            // still lose a "\r" before its line end.)
-            const char *blockEnd = block + size;
-            if (blockEnd - fieldBegin - 1 > limits.field || blockEnd - rowBegin > limits.row) {
-                if (!skipRecord())
-                    return ScanEnd{end, !atEnd};
-                restart = true;
-                break;
-            }
             const int from = fieldBegin > block ? int(fieldBegin - block) : 0;
             if (from < 64 && (masks.quotes & (~quint64(0) << from)))
                 quoteInField = true;
         }
-        if (restart)
-            continue;
-        if (rowBegin >= end)
-            return ScanEnd{end, false};
-        if (!atEnd) {
-            row.Clear();
-            return ScanEnd{rowBegin, false};
-        }
-        // The input ends inside a record. One whose quoted section is still
-        // open is malformed; otherwise its last field counts when it holds
-        // a character.
-        if (!inside) {
-            CsvField field;
-            field.data = fieldBegin;
-            field.size = int(end - fieldBegin);
-            field.quoted = quoteInField;
-            tooLong = tooLong || end - fieldBegin > limits.field;
-            if (CsvRawRow::HasCharacters(field))
-                row.fields.push_back(field);
-            if (recordEnds(end, end))
+        if (!resume) {
+            if (rowBegin >= end)
                 return ScanEnd{end, false};
+            if (!atEnd) {
+                // The rest of the record is for the next call, unless a field
+                // or the record is already over the limit.
+                row.Clear();
+                if (!OverLimit(rowBegin, fieldBegin, end, limits))
+                    return ScanEnd{rowBegin, false};
+                onSkipped(rowBegin);
+                resume = LineEnd(rowBegin, end, crLineEnds);
+                if (!resume)
+                    return ScanEnd{end, true};
+                ++resume;
+            } else {
+                // The input ends inside a record. One whose quoted section is
+                // still open is malformed; otherwise its last field counts
+                // when it holds a character.
+                Record record = Record::MalformedLines;
+                if (!inside) {
+                    CsvField field;
+                    field.data = fieldBegin;
+                    field.size = int(end - fieldBegin);
+                    field.quoted = quoteInField;
+                    if (CsvRawRow::HasCharacters(field))
+                        row.fields.push_back(field);
+                    record = Classify(row, rowBegin, end, end, fieldCount, crLineEnds, limits,
+                                      end - fieldBegin > limits.field);
+                }
+                if (record == Record::Row)
+                    onRow(row, rowBegin, end);
+                else if (record != Record::Blank)
+                    onSkipped(rowBegin);
+                row.Clear();
+                if (record != Record::MalformedLines)
+                    return ScanEnd{end, false};
+                resume = LineEnd(rowBegin, end, crLineEnds);
+                if (!resume)
+                    return ScanEnd{end, false};
+                ++resume;
+            }
         }
-        if (!skipRecord())
-            return ScanEnd{end, false};
+        // The lines after the first of a malformed record are read again.
+        row.Clear();
+        block = rowBegin = fieldBegin = resume;
+        quoteInField = false;
+        inside = 0;
     }
 }

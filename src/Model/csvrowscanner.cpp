@@ -74,24 +74,14 @@ void CsvRowScanner::Skip(qint64 offset)
     ++m_skipped;
 }
 
-void CsvRowScanner::CheckUtf8(const CsvRowBatch &batch, int firstRow, const char *from, const char *to,
-                              const char *base, qint64 baseOffset)
+void CsvRowScanner::CheckUtf8(const char *begin, const char *end, qint64 offset)
 {
-    // The whole stretch at once, which is the usual answer; only a stretch
-    // with a fault is looked at row by row. No UTF-8 sequence holds a line
-    // end, so a stretch of whole lines is well-formed exactly when each of
-    // its lines is.
-    if (to - from <= 0 || CsvRawRow::IsValidUtf8(from, int(to - from)))
+    // Right after the row is found, while its bytes are still in the cache.
+    if (CsvRawRow::IsValidUtf8(begin, int(end - begin)))
         return;
-    for (int i = firstRow; i < batch.Rows(); ++i) {
-        const qint64 offset = batch.offsets[size_t(i)];
-        const char *row = base + (offset - baseOffset);
-        if (!CsvRawRow::IsValidUtf8(row, int(batch.ends[size_t(i)] - offset))) {
-            if (m_firstInvalidUtf8.size() < kKeptSkipped)
-                m_firstInvalidUtf8.push_back(offset);
-            ++m_invalidUtf8;
-        }
-    }
+    if (m_firstInvalidUtf8.size() < kKeptSkipped)
+        m_firstInvalidUtf8.push_back(offset);
+    ++m_invalidUtf8;
 }
 
 void CsvRowScanner::FillMapped(CsvRowBatch &batch)
@@ -117,16 +107,15 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
             const char *p = data + at;
             if (at == 0 && m_size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
                 p += 3;
-            const int firstRow = batch.Rows();
             const char *next = CsvRowParser::ScanRows(
                     p, fileEnd, data + to, true, m_crLineEnds, m_fieldCount, m_row,
                     [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
                         TakeRow(batch, rowBegin - data, rowEnd - data);
+                        if (m_checkUtf8)
+                            CheckUtf8(rowBegin, rowEnd, rowBegin - data);
                     },
                     [&](const char *lineBegin) { Skip(lineBegin - data); })
                     .next;
-            if (m_checkUtf8)
-                CheckUtf8(batch, firstRow, p, next, data, 0);
             at = next - data;
         });
         if (!read) {
@@ -191,15 +180,14 @@ void CsvRowScanner::FillCopied(CsvRowBatch &batch)
             lastBegin = base + qMax<qint64>(0, m_stop - m_carryOffset);
             m_ended = true;
         }
-        const int firstRow = batch.Rows();
         const CsvRowParser::ScanEnd scanned = CsvRowParser::ScanRows(
                 p, end, lastBegin, atEnd, m_crLineEnds, m_fieldCount, m_row,
                 [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
                     TakeRow(batch, m_carryOffset + (rowBegin - base), m_carryOffset + (rowEnd - base));
+                    if (m_checkUtf8)
+                        CheckUtf8(rowBegin, rowEnd, m_carryOffset + (rowBegin - base));
                 },
                 [&](const char *lineBegin) { Skip(m_carryOffset + (lineBegin - base)); });
-        if (m_checkUtf8)
-            CheckUtf8(batch, firstRow, p, scanned.next, base, m_carryOffset);
         m_carryOffset += scanned.next - base;
         m_carry = QByteArray(scanned.next, int(end - scanned.next));
         m_inSkippedLine = scanned.inSkippedLine;

@@ -90,12 +90,8 @@ private:
     void FillCopied(CsvRowBatch &batch);
     void TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end);
     void Skip(qint64 offset);
-    // Counts the rows of the batch from the first given on whose bytes are
-    // not UTF-8, when the stretch of the file they lie in is not.
-    // The stretch from..to holds those rows; base is where the file offset
-    // baseOffset lies in memory.
-    void CheckUtf8(const CsvRowBatch &batch, int firstRow, const char *from, const char *to, const char *base,
-                   qint64 baseOffset);
+    // Counts the row, which begins at that file offset, when its bytes are not UTF-8.
+    void CheckUtf8(const char *begin, const char *end, qint64 offset);
 
     QFile m_file;
     MappedFile m_mapped;
