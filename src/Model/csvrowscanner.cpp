@@ -127,8 +127,14 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
             batch.fields.clear();
             break;
         }
-        batch.mappedFrom = from;
-        batch.mappedSize += at - from;
+        if (batch.offsets.empty()) {
+            // A window of nothing but skipped lines (the lines of a record
+            // of hundreds of megabytes): no row points into it.
+            m_mapped.Release(from, at - from);
+        } else {
+            batch.mappedFrom = from;
+            batch.mappedSize = at - from;
+        }
         m_readFrom = at;
         if (m_readFrom >= m_size || (m_stop >= 0 && m_readFrom >= m_stop))
             m_ended = true;
