@@ -92,6 +92,9 @@ FeedEncoding::Kind FeedEncoding::Detect(const char *data, qint64 size, bool whol
     }
     if (CsvRawRow::IsValidUtf8(data, int(checked)))
         return Utf8;
+    // NUL bytes are no text of either: binary data, or UTF-16.
+    if (std::memchr(data, 0, size_t(size)))
+        return Other;
     // Russian text in windows-1251: its upper bytes are mostly letters, in
     // runs (words), mostly lowercase, and never the one undefined byte.
     // Latin-1 text has its accented letters alone among ASCII ones, and
