@@ -1,7 +1,6 @@
 #include "csvrowscanner.h"
 
 #include <cstring>
-#include <limits>
 
 #include "csvrowparser.h"
 
