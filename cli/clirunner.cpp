@@ -89,9 +89,20 @@ int CliRunner::Run(const QList<CliStep> &steps)
             const QStringList warnings = m_model.TakeWarnings();
             for (const QString &warning : warnings)
                 m_progress.Message(tr("Предупреждение: %1").arg(warning));
-            if (m_strict && m_model.SkippedRows() > 0 && IsLoad(step.kind)) {
-                error = tr("пропущено строк с неверным числом полей: %1 (--strict)").arg(m_model.SkippedRows());
-                ok = false;
+            if (m_strict && IsLoad(step.kind)) {
+                // A feed read only in part, or whose text had to be guessed,
+                // fails a strict run.
+                QStringList faults;
+                if (m_model.SkippedRows() > 0)
+                    faults << tr("пропущено строк, не читаемых как запись: %1").arg(m_model.SkippedRows());
+                if (m_model.ReencodedFeeds() > 0)
+                    faults << tr("файлов, перекодированных из windows-1251: %1").arg(m_model.ReencodedFeeds());
+                if (m_model.InvalidUtf8Rows() > 0)
+                    faults << tr("строк с байтами не в кодировке UTF-8: %1").arg(m_model.InvalidUtf8Rows());
+                if (!faults.isEmpty()) {
+                    error = tr("%1 (--strict)").arg(faults.join(QStringLiteral("; ")));
+                    ok = false;
+                }
             }
         }
         if (!ok) {

@@ -227,7 +227,7 @@ QString CommandLine::HelpText()
     }
     lines << QString() << tr("Параметры:");
     row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы (предупреждения и ошибки выводятся всё равно)"));
-    row(QStringLiteral("--strict"), tr("считать ошибкой загрузку, пропустившую строки с неверным числом полей"));
+    row(QStringLiteral("--strict"), tr("считать ошибкой загрузку, пропустившую строки или прочитавшую текст не в UTF-8"));
     row(QStringLiteral("--max-delete ") + tr("ПРОЦЕНТ"),
         tr("не сохранять и не выгружать, если удаляется больше этой доли товаров базы"));
     row(QString(), tr("(по умолчанию %1; 100 — без ограничения)").arg(kDefaultMaxDelete));

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QString>
+#include <QTextCodec>
 
 // The usual suspects that every reader of files from outside (feeds,
 // catalogues, projects) must get through with a clear error or a correct
@@ -45,6 +46,16 @@ inline QByteArray InvalidUtf8()
 inline QByteArray Bom()
 {
     return QByteArray("\xEF\xBB\xBF", 3);
+}
+
+// Text in the encodings Russian feeds still come in, and in Latin-1.
+inline QByteArray Encoded(const char *codec, const QString &text)
+{
+    return QTextCodec::codecForName(codec)->fromUnicode(text);
+}
+inline QByteArray Windows1251(const QString &text)
+{
+    return Encoded("windows-1251", text);
 }
 
 // A 50 MB stretch without a line end.

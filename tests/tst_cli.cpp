@@ -693,7 +693,7 @@ void TestCli::guardsOfScheduledRuns_data()
             << QStringList{"--quiet", "--add", "bad.csv", "--summary"} << 0 << "Предупреждение: В файле bad пропущено строк"
             << "";
     QTest::newRow("--strict fails the load") << QStringList{"--strict", "--add", "bad.csv", "--summary"} << 1
-                                             << "(--strict)" << "";
+                                             << "не читаемых как запись: 1 (--strict)" << "";
     QTest::newRow("a delta over half the base writes nothing") << saving << 3 << "удаляется 3 из 4 товаров базы (75.0%)"
                                                                << "";
     QTest::newRow("an offer wholly deleted is named")
@@ -717,6 +717,13 @@ void TestCli::guardsOfScheduledRuns_data()
     QTest::newRow("rows without a category are said, once")
             << QStringList{"--add", "bad.csv", "--summary", "--columns", "name", "--summary"} << 0
             << "Предупреждение: В файле bad не загружено строк без категории: 1" << "";
+    QTest::newRow("a windows-1251 feed is read, and said")
+            << QStringList{"--quiet", "--add", "cp1251.csv", "--summary"} << 0
+            << "cp1251.csv: файл в кодировке windows-1251 перекодирован в UTF-8" << "";
+    QTest::newRow("--strict fails a windows-1251 feed") << QStringList{"--strict", "--add", "cp1251.csv"} << 1
+                                                        << "перекодированных из windows-1251: 1 (--strict)" << "";
+    QTest::newRow("--strict fails bytes that are not UTF-8") << QStringList{"--strict", "--add", "latin1.csv"} << 1
+                                                             << "не в кодировке UTF-8: 1 (--strict)" << "";
 }
 
 void TestCli::guardsOfScheduledRuns()
@@ -726,6 +733,8 @@ void TestCli::guardsOfScheduledRuns()
     QFETCH(QString, said);
     QFETCH(QString, header);
     Write(QStringLiteral("bad.csv"), "name;categoryId\r\na;X\r\nb;X;extra\r\nc;X\r\nd;\r\n");
+    Write(QStringLiteral("cp1251.csv"), "name;categoryId\r\n\xCA\xEE\xF4\xF2\xE0;\xCE\xE4\xE5\xE6\xE4\xE0\r\n");
+    Write(QStringLiteral("latin1.csv"), "name;categoryId\r\nCaf\xE9;Boissons\r\nEau;Boissons\r\n");
     Write(QStringLiteral("one.csv"), "name;url;categoryId\r\na;u1;X\r\n");
     Write(QStringLiteral("four.csv"), "name;url;categoryId\r\na;u1;X\r\nb;u2;X\r\nc;u3;X\r\nd;u4;X\r\n");
     // The site holds a of offer One twice and t of offer Two, whose feed is missing.

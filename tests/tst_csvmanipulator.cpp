@@ -30,6 +30,8 @@ private slots:
     void badInput_data();
     void badInput();
     void veryLongRowIsReadWhole();
+    void fieldsOverTheLimit_data();
+    void fieldsOverTheLimit();
     void fileCutWhileOpenGivesEmptyRows();
     void rawScanAgreesWithDecodedRows();
     void utf8ValidationAgrees();
@@ -88,45 +90,57 @@ void TestCsvManipulator::reading_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("header");
     QTest::addColumn<Rows>("rows");
+    QTest::addColumn<int>("skipped"); // lines of malformed records passed over
 
     const QStringList h3{"id", "name", "price"};
     QTest::newRow("separator inside quotes")
             << QByteArray("id;name;price\r\n1;\"Кофта; синяя\";100\r\n") << h3
-            << Rows{{"1", "Кофта; синяя", "100"}};
+            << Rows{{"1", "Кофта; синяя", "100"}} << 0;
     QTest::newRow("doubled quotes") << QByteArray("id;name;price\r\n1;\"a\"\"b\"\"c\";2\r\n") << h3
-                                    << Rows{{"1", "a\"b\"c", "2"}};
+                                    << Rows{{"1", "a\"b\"c", "2"}} << 0;
     QTest::newRow("line breaks inside quotes")
             << QByteArray("id;name;price\r\n1;\"a\nb\r\nc\";2\r\n3;d;4\r\n") << h3
-            << Rows{{"1", "a\nb\r\nc", "2"}, {"3", "d", "4"}};
+            << Rows{{"1", "a\nb\r\nc", "2"}, {"3", "d", "4"}} << 0;
     QTest::newRow("quoted section in the middle of a field")
-            << QByteArray("x\nab\"c;d\"e\n") << QStringList{"x"} << Rows{{"abc;de"}};
+            << QByteArray("x\nab\"c;d\"e\n") << QStringList{"x"} << Rows{{"abc;de"}} << 0;
     QTest::newRow("lone carriage return is a character")
-            << QByteArray("id;name;price\n1;a\rb;2\n") << h3 << Rows{{"1", "a\rb", "2"}};
+            << QByteArray("id;name;price\n1;a\rb;2\n") << h3 << Rows{{"1", "a\rb", "2"}} << 0;
     QTest::newRow("carriage return before a quote")
-            << QByteArray("id;name;price\n1;a\r\"q\";2\n") << h3 << Rows{{"1", "a\rq", "2"}};
+            << QByteArray("id;name;price\n1;a\r\"q\";2\n") << h3 << Rows{{"1", "a\rq", "2"}} << 0;
     QTest::newRow("lf line ends") << QByteArray("id;name;price\n1;a;2\n3;b;4\n") << h3
-                                  << Rows{{"1", "a", "2"}, {"3", "b", "4"}};
+                                  << Rows{{"1", "a", "2"}, {"3", "b", "4"}} << 0;
     QTest::newRow("a row with too many fields is passed over")
-            << QByteArray("id;name;price\n1;a;2\n1;a;2;3\n4;b;5\n") << h3 << Rows{{"1", "a", "2"}, {"4", "b", "5"}};
+            << QByteArray("id;name;price\n1;a;2\n1;a;2;3\n4;b;5\n") << h3 << Rows{{"1", "a", "2"}, {"4", "b", "5"}}
+            << 1;
     QTest::newRow("blank lines are passed over") << QByteArray("id;name;price\n1;a;2\n\n\r\n4;b;5\n\n") << h3
-                                                 << Rows{{"1", "a", "2"}, {"4", "b", "5"}};
+                                                 << Rows{{"1", "a", "2"}, {"4", "b", "5"}} << 0;
     QTest::newRow("carriage returns alone end the lines")
-            << QByteArray("id;name;price\r1;\"a\rb\";2\r3;b;4\r") << h3 << Rows{{"1", "a\rb", "2"}, {"3", "b", "4"}};
+            << QByteArray("id;name;price\r1;\"a\rb\";2\r3;b;4\r") << h3 << Rows{{"1", "a\rb", "2"}, {"3", "b", "4"}}
+            << 0;
     QTest::newRow("trailing empty field without line end is dropped")
-            << QByteArray("id;name;price\n1;x;") << h3 << Rows{};
+            << QByteArray("id;name;price\n1;x;") << h3 << Rows{} << 1;
     QTest::newRow("trailing empty field with line end is kept")
-            << QByteArray("id;name;price\n1;x;\n") << h3 << Rows{{"1", "x", QString()}};
+            << QByteArray("id;name;price\n1;x;\n") << h3 << Rows{{"1", "x", QString()}} << 0;
     QTest::newRow("last row without line end") << QByteArray("id;name;price\r\n1;x;2") << h3
-                                               << Rows{{"1", "x", "2"}};
-    QTest::newRow("quote that never closes") << QByteArray("id;name;price\n1;a;2\n3;\"b;4\n5;c;6\n") << h3
-                                             << Rows{{"1", "a", "2"}};
+                                               << Rows{{"1", "x", "2"}} << 0;
+    QTest::newRow("a quote that never closes costs its line")
+            << QByteArray("id;name;price\n1;a;2\n3;\"b;4\n5;c;6\n7;\"\"d\"\";8\n") << h3
+            << Rows{{"1", "a", "2"}, {"5", "c", "6"}, {"7", "d", "8"}} << 1;
+    QTest::newRow("a quote left open in the last row, of the right shape")
+            << QByteArray("a;b\n1;x\n2;\"y") << QStringList{"a", "b"} << Rows{{"1", "x"}} << 1;
+    QTest::newRow("a stray quote that spans rows into too many fields costs its lines one by one")
+            << QByteArray("id;name;price\r\n\"1;a;2\r\n3;b;4\r\n5;c\";6;x;y\r\n7;d;8\r\n") << h3
+            << Rows{{"3", "b", "4"}, {"7", "d", "8"}} << 2;
+    QTest::newRow("a stray quote that spans rows into the right shape makes one row")
+            << QByteArray("id;name;price\n1;\"a;2\n3;b\";4\n5;c;6\n") << h3 << Rows{{"1", "a;2\n3;b", "4"}, {"5", "c", "6"}}
+            << 0;
     QTest::newRow("character after a closing quote at the end of the file")
-            << QByteArray("a;b\n1;\"x\"y") << QStringList{"a", "b"} << Rows{{"1", "xy"}};
+            << QByteArray("a;b\n1;\"x\"y") << QStringList{"a", "b"} << Rows{{"1", "xy"}} << 0;
     QTest::newRow("byte-order marks inside a cell, before a malformed byte")
             << QByteArray("a;b\n1;\xEF\xBB\xBF\xEF\xBB\xBF\xFF\n") << QStringList{"a", "b"}
-            << Rows{{"1", QString(QChar(0xFEFF)) + QChar(0xFEFF) + QChar(0xFFFD)}};
+            << Rows{{"1", QString(QChar(0xFEFF)) + QChar(0xFEFF) + QChar(0xFFFD)}} << 0;
     QTest::newRow("empty quoted field before the final line end")
-            << QByteArray("a;b\n1;\"\"\n") << QStringList{"a", "b"} << Rows{{"1", QString()}};
+            << QByteArray("a;b\n1;\"\"\n") << QStringList{"a", "b"} << Rows{{"1", QString()}} << 0;
 }
 
 void TestCsvManipulator::reading()
@@ -134,15 +148,26 @@ void TestCsvManipulator::reading()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, header);
     QFETCH(Rows, rows);
+    QFETCH(int, skipped);
 
-    std::unique_ptr<IReader> reader(OpenCsvReader(WriteFile(bytes)));
+    std::unique_ptr<CsvManipulator> reader(OpenCsvReader(WriteFile(bytes)));
     QVERIFY(reader);
     QCOMPARE(reader->Header(), header);
-    const Rows read = ReadAll(reader.get());
+    QList<qint64> offsets;
+    const Rows read = ReadWithOffsets(reader.get(), &offsets);
     QCOMPARE(read, rows);
     for (const QStringList &row : read) {
         for (const QString &cell : row)
             QCOMPARE(cell.isNull(), cell.isEmpty()); // an empty cell reads as null
+    }
+    // The random reads agree with the in-order read: a row read again by its
+    // offset, a skipped line as no row.
+    QCOMPARE(reader->SkippedRows(), qint64(skipped));
+    for (int i = 0; i < read.size(); ++i)
+        QCOMPARE(reader->RowAt(offsets.at(i)), read.at(i));
+    for (const qint64 line : reader->FirstSkipped()) {
+        QVERIFY(line == 0 || bytes.at(int(line) - 1) == '\n' || bytes.at(int(line) - 1) == '\r');
+        QVERIFY(reader->RowAt(line).isEmpty());
     }
 }
 
@@ -297,7 +322,7 @@ void TestCsvManipulator::badInput_data()
         binary.append(char((i * 7919 + 13) % 256));
     QTest::newRow("binary") << binary << true << -1;
     QTest::newRow("byte order mark alone") << QByteArray("\xEF\xBB\xBF") << false << 0;
-    QTest::newRow("quote opening in the header") << QByteArray("\"id;name\n1;2\n") << true << 0;
+    QTest::newRow("quote opening in the header") << QByteArray("\"id;name\n1;2\n") << false << 0;
 }
 
 void TestCsvManipulator::badInput()
@@ -335,6 +360,58 @@ void TestCsvManipulator::veryLongRowIsReadWhole()
     QVERIFY(reader->NextRow().isEmpty());
     QCOMPARE(reader->RowAt(first).at(0), QStringLiteral("1"));
     QCOMPARE(reader->RowAt(second).at(1).size(), big.size());
+}
+
+void TestCsvManipulator::fieldsOverTheLimit_data()
+{
+    QTest::addColumn<int>("size");    // bytes of the second row's long field
+    QTest::addColumn<bool>("quoted"); // quoted, with a line break every megabyte
+    QTest::addColumn<int>("skipped"); // lines passed over; 0 when the row is read
+    const int limit = int(CsvRowParser::kMaxField);
+    QTest::newRow("a field of 64 MB is read") << limit << false << 0;
+    QTest::newRow("one byte more is a malformed row") << limit + 1 << false << 1;
+    // Its first line is skipped; each line after it, read as a record of
+    // its own, has one field, and the last opens a quote that never closes.
+    QTest::newRow("a quoted field of 65 lines over 64 MB") << limit + (1 << 20) << true << 65;
+}
+
+void TestCsvManipulator::fieldsOverTheLimit()
+{
+    QFETCH(int, size);
+    QFETCH(bool, quoted);
+    QFETCH(int, skipped);
+    QByteArray field(size, 'x');
+    if (quoted) {
+        for (int i = 1 << 20; i < size - 1; i += 1 << 20)
+            field[i] = '\n';
+        field[0] = field[size - 1] = '"';
+    }
+    const QString path = WriteFile("a;b\n1;x\n2;" + field + "\n3;y\n");
+    field.clear();
+    const qint64 offset = 8;
+    // The in-order read, and all three random reads (the last through the
+    // file rather than its mapping).
+    std::unique_ptr<CsvManipulator> reader(OpenCsvReader(path));
+    QVERIFY(reader);
+    QList<qint64> offsets;
+    const Rows rows = ReadWithOffsets(reader.get(), &offsets);
+    QCOMPARE(reader->SkippedRows(), qint64(skipped));
+    QCOMPARE(rows.size(), skipped ? 2 : 3);
+    QCOMPARE(rows.first(), (QStringList{"1", "x"}));
+    QCOMPARE(rows.last(), (QStringList{"3", "y"}));
+    if (skipped) {
+        QCOMPARE(reader->FirstSkipped().front(), offset);
+        QVERIFY(reader->RowAt(offset).isEmpty());
+        QVERIFY(!reader->ScanAt(offset));
+        QVERIFY(!reader->ReadAt(offset));
+    } else {
+        QCOMPARE(offsets.at(1), offset);
+        QCOMPARE(rows.at(1).at(1).size(), size);
+        QCOMPARE(reader->RowAt(offset).at(1).size(), size);
+        QCOMPARE(reader->ScanAt(offset)->fields[1].size, size);
+        QCOMPARE(reader->ReadAt(offset)->fields[1].size, size);
+    }
+    QCOMPARE(reader->RowAt(offsets.last()), (QStringList{"3", "y"}));
 }
 
 void TestCsvManipulator::fileCutWhileOpenGivesEmptyRows()
@@ -444,12 +521,109 @@ void TestCsvManipulator::utf8ValidationAgrees()
     QVERIFY(checked > 60000);
 }
 
+namespace {
+
+struct Found
+{
+    QList<QPair<int, int>> fields; // offset and size
+    QList<bool> quoted;
+    int begin = 0;
+    int end = 0;
+    bool operator==(const Found &other) const
+    {
+        return fields == other.fields && quoted == other.quoted && begin == other.begin && end == other.end;
+    }
+};
+
+struct Scan
+{
+    QList<Found> rows;
+    QList<int> skipped; // where the skipped lines begin
+    bool operator==(const Scan &other) const { return rows == other.rows && skipped == other.skipped; }
+};
+
+Found FoundRow(const QByteArray &bytes, const CsvRawRow &row, const char *begin, const char *end)
+{
+    Found found;
+    for (const CsvField &field : row.fields) {
+        found.fields.append({int(field.data - bytes.constData()), field.size});
+        found.quoted.append(field.quoted);
+    }
+    found.begin = int(begin - bytes.constData());
+    found.end = int(end - bytes.constData());
+    return found;
+}
+
+// The rule of malformed records written out plainly over the row parser:
+// a record that is not a row of fieldCount fields costs the line it begins
+// on, and reading goes on at the next line.
+Scan ByRecords(const QByteArray &bytes, bool cr, int fieldCount, CsvRecordLimits limits)
+{
+    Scan scan;
+    const char *p = bytes.constData();
+    const char *end = p + bytes.size();
+    CsvRawRow row;
+    const char *next = nullptr;
+    for (;;) {
+        const CsvRowParser::Result result = CsvRowParser::Parse(p, end, true, cr, row, &next, limits);
+        if (result == CsvRowParser::Result::Nothing)
+            break;
+        if (result == CsvRowParser::Result::Row) {
+            if (!CsvRowParser::IsBlank(row) && (fieldCount == 0 || row.Count() == fieldCount))
+                scan.rows.append(FoundRow(bytes, row, p, next));
+            if (CsvRowParser::IsBlank(row) || fieldCount == 0 || row.Count() == fieldCount) {
+                p = next;
+                continue;
+            }
+        }
+        scan.skipped.append(int(p - bytes.constData()));
+        const char *lineEnd = CsvRowParser::LineEnd(p, end, cr);
+        if (!lineEnd)
+            break;
+        p = lineEnd + 1;
+    }
+    return scan;
+}
+
+// The block scan as the loads run it: the bytes up to cut first (a chunk
+// of a file, its last record left for later, or a window that starts no
+// record at or past cut), then the rest.
+Scan ByBlocks(const QByteArray &bytes, bool cr, int fieldCount, CsvRecordLimits limits, int cut, bool chunk)
+{
+    Scan scan;
+    const char *begin = bytes.constData();
+    const char *end = begin + bytes.size();
+    CsvRawRow row;
+    const auto onRow = [&](const CsvRawRow &found, const char *rowBegin, const char *rowEnd) {
+        scan.rows.append(FoundRow(bytes, found, rowBegin, rowEnd));
+    };
+    const auto onSkipped = [&](const char *line) { scan.skipped.append(int(line - begin)); };
+    CsvRowParser::ScanEnd first = chunk
+            ? CsvRowParser::ScanRows(begin, begin + cut, begin + cut, false, cr, fieldCount, row, onRow, onSkipped, limits)
+            : CsvRowParser::ScanRows(begin, end, begin + cut, true, cr, fieldCount, row, onRow, onSkipped, limits);
+    const char *next = first.next;
+    if (first.inSkippedLine) {
+        const char *lineEnd = CsvRowParser::LineEnd(next, end, cr);
+        if (!lineEnd)
+            return scan;
+        next = lineEnd + 1;
+    }
+    const CsvRowParser::ScanEnd last =
+            CsvRowParser::ScanRows(next, end, end, true, cr, fieldCount, row, onRow, onSkipped, limits);
+    if (last.next != end || last.inSkippedLine)
+        scan.skipped.append(-1); // a scan to the end of the bytes ends there
+    return scan;
+}
+
+} // namespace
+
 void TestCsvManipulator::blockScanAgreesWithRowParser()
 {
-    // The block scan of the loads must find exactly the rows and fields that
-    // the row parser of random reads finds, whatever the quotes, line ends
-    // and 64-byte block edges do: random text from the dialect's pieces,
-    // whole and cut short.
+    // The block scan of the loads must find exactly the rows and skipped
+    // lines that the row parser of random reads finds under the same rule,
+    // whatever the quotes, line ends, limits and 64-byte block edges do:
+    // random text from the dialect's pieces, whole, in two chunks and in
+    // two windows.
     const QList<QByteArray> pieces{"a", "bc", "Жук", ";", ";", "\"", "\"\"", "\"\"\"", "\r", "\n", "\r\n", "x;y\n",
                                    QByteArray(70, 'z')};
     quint64 state = 42;
@@ -457,67 +631,35 @@ void TestCsvManipulator::blockScanAgreesWithRowParser()
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         return state >> 33;
     };
-    struct Found
-    {
-        QList<QPair<int, int>> fields; // offset and size
-        QList<bool> quoted;
-        int end = 0;
-        bool operator==(const Found &other) const
-        {
-            return fields == other.fields && quoted == other.quoted && end == other.end;
-        }
-    };
-    const auto byRows = [](const QByteArray &bytes, bool atEnd, bool cr, int *rest) {
-        QList<Found> rows;
-        const char *p = bytes.constData();
-        const char *end = p + bytes.size();
-        CsvRawRow row;
-        const char *rowEnd = nullptr;
-        while (CsvRowParser::Parse(p, end, atEnd, cr, row, &rowEnd) == CsvRowParser::Result::Row) {
-            Found found;
-            for (const CsvField &field : row.fields) {
-                found.fields.append({int(field.data - bytes.constData()), field.size});
-                found.quoted.append(field.quoted);
-            }
-            found.end = int(rowEnd - bytes.constData());
-            rows.append(found);
-            p = rowEnd;
-        }
-        *rest = int(p - bytes.constData());
-        return rows;
-    };
-    const auto byBlocks = [](const QByteArray &bytes, bool atEnd, bool cr, int *rest) {
-        QList<Found> rows;
-        CsvRawRow row;
-        const char *stop = CsvRowParser::ScanRows(
-                bytes.constData(), bytes.constData() + bytes.size(), bytes.constData() + bytes.size(), atEnd, cr, row,
-                [&](const CsvRawRow &found, const char *, const char *rowEnd) {
-                    Found one;
-                    for (const CsvField &field : found.fields) {
-                        one.fields.append({int(field.data - bytes.constData()), field.size});
-                        one.quoted.append(field.quoted);
-                    }
-                    one.end = int(rowEnd - bytes.constData());
-                    rows.append(one);
-                });
-        *rest = int(stop - bytes.constData());
-        return rows;
-    };
     for (int i = 0; i < 20000; ++i) {
         QByteArray bytes;
         const int count = int(next() % 120);
         for (int j = 0; j < count; ++j)
             bytes += pieces.at(int(next() % quint64(pieces.size())));
         const bool cr = i % 5 == 0;
-        for (const bool atEnd : {true, false}) {
-            int restRows = 0;
-            int restBlocks = 0;
-            const QList<Found> rows = byRows(bytes, atEnd, cr, &restRows);
-            const QList<Found> blocks = byBlocks(bytes, atEnd, cr, &restBlocks);
-            if (!(rows == blocks) || restRows != restBlocks)
-                QFAIL(QByteArray("the scans differ on " + bytes.toPercentEncoding() + (atEnd ? " at the end" : " cut short")
-                                 + (cr ? ", carriage returns alone" : ""))
+        const int fieldCount = int(next() % 4);
+        CsvRecordLimits limits;
+        if (i % 3 == 0) {
+            limits.field = qint64(next() % 80);
+            limits.row = qint64(next() % 300);
+        }
+        const int cut = bytes.isEmpty() ? 0 : int(next() % quint64(bytes.size() + 1));
+        const Scan plain = ByRecords(bytes, cr, fieldCount, limits);
+        for (const bool chunk : {true, false}) {
+            const Scan blocks = ByBlocks(bytes, cr, fieldCount, limits, cut, chunk);
+            if (!(blocks == plain)) {
+                for (const Scan *scan : {&plain, &blocks}) {
+                    for (const Found &row : scan->rows)
+                        qWarning("%s: a row at %d-%d", scan == &plain ? "by records" : "by blocks", row.begin, row.end);
+                    for (const int line : scan->skipped)
+                        qWarning("%s: a line skipped at %d", scan == &plain ? "by records" : "by blocks", line);
+                }
+                QFAIL(QByteArray("the scans differ on " + bytes.toPercentEncoding() + ", " + QByteArray::number(fieldCount)
+                                 + " fields, limits " + QByteArray::number(limits.field) + "/"
+                                 + QByteArray::number(limits.row) + (chunk ? ", in chunks at " : ", in windows at ")
+                                 + QByteArray::number(cut) + (cr ? ", carriage returns alone" : ""))
                               .constData());
+            }
         }
     }
 }

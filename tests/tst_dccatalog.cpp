@@ -43,8 +43,8 @@ private slots:
     void conversion_data();
     void conversion();
     void loadsAsAFeed();
-    void notRecognised_data();
-    void notRecognised();
+    void detection_data();
+    void detection();
     void hostileDocuments_data();
     void hostileDocuments();
     void cancelledConversion();
@@ -87,6 +87,13 @@ void TestDcCatalog::conversion_data()
                          "<product id=\"5\"><name><![CDATA[ <b>Торт</b> ]]></name><description>x</description>"
                          "<price> 1 </price><picture>p</picture><category_id> 1 </category_id></product>")
             << QStringList{"5 <b>Торт</b> Еда"};
+    QTest::newRow("windows-1251, after a declaration of its own line")
+            << BadInput::Windows1251(
+                       "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n"
+                       + QString::fromUtf8(Catalogue("<category id=\"1\">Сыры</category><category id=\"2\" "
+                                                     "parentId=\"1\">Твёрдые «Ёлки»</category>",
+                                                     Product("10", "Гауда — №1", "2"))))
+            << QStringList{"10 Гауда — №1 Сыры/Твёрдые «Ёлки»"};
     QTest::newRow("https address in the declaration")
             << QByteArray(Catalogue("<category id=\"1\">Еда</category>", Product("10", "a", "1")))
                        .replace("http://", "https://")
@@ -128,23 +135,39 @@ void TestDcCatalog::loadsAsAFeed()
     QFile::remove(model.Sources().first().path);
 }
 
-void TestDcCatalog::notRecognised_data()
+void TestDcCatalog::detection_data()
 {
+    // The catalogue is known by its document element, wherever the lines of
+    // its declarations put it; another document is refused, not read as CSV.
     QTest::addColumn<QByteArray>("document");
-    QTest::newRow("declaration on the second line")
-            << QByteArray("<?xml version=\"1.0\"?>\n") + Catalogue("<category id=\"1\">Еда</category>",
-                                                                  Product("10", "a", "1"));
-    QTest::newRow("another document type") << QByteArray("<!DOCTYPE yml_catalog SYSTEM \"shops.dtd\">\n<x/>\n");
+    QTest::addColumn<QString>("error"); // empty when the catalogue converts
+    const QByteArray body = Catalogue("<category id=\"1\">Еда</category>", Product("10", "a", "1"));
+    QTest::newRow("declaration on a line of its own")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body << "";
+    QTest::newRow("a byte-order mark, comments, no document type")
+            << QByteArray(BadInput::Bom() + "<?xml version=\"1.0\"?>\r\n<!-- выгрузка\n2024 -->\r\n")
+                       + body.mid(body.indexOf("<dc_catalog>"))
+            << "";
+    QTest::newRow("another document type") << QByteArray("<!DOCTYPE yml_catalog SYSTEM \"shops.dtd\">\n<x/>\n")
+                                           << "документ XML <x>";
+    QTest::newRow("a DOCTYPE of dc_catalog over another element")
+            << QByteArray(kHead) + "<catalog/>\n" << "документ XML <catalog>";
 }
 
-void TestDcCatalog::notRecognised()
+void TestDcCatalog::detection()
 {
     QFETCH(QByteArray, document);
+    QFETCH(QString, error);
     Model model;
     const QString path = Write("other.xml", document);
-    model.AddFile(path);
-    QCOMPARE(model.Sources().size(), 1);
-    QCOMPARE(model.Sources().first().path, path); // read as CSV, no conversion
+    QCOMPARE(model.AddFile(path), error.isEmpty());
+    if (error.isEmpty()) {
+        QCOMPARE(model.Root().GoodCount(true), 1);
+        QVERIFY(model.Sources().first().path != path); // read from its conversion
+    } else {
+        QVERIFY2(model.LastError().contains(error), qPrintable(model.LastError()));
+        QVERIFY(model.Sources().isEmpty());
+    }
 }
 
 void TestDcCatalog::hostileDocuments_data()

@@ -5,6 +5,7 @@
 #include "catmodel.h"
 #include "commongoodinfo.h"
 #include "defaultgoodqueryobject.h"
+#include "feedencoding.h"
 #include "feedfile.h"
 #include "filter.h"
 #include "good.h"
@@ -32,6 +33,10 @@ private slots:
     void badFiles_data();
     void badFiles();
     void rowsThatAreNotLoaded();
+    void strayQuoteCostsOneLine();
+    void encodings_data();
+    void encodings();
+    void windows1251Conversion();
     void clear();
     void rowsLongerThanABlock();
     void realFeed();
@@ -350,12 +355,22 @@ void TestLoading::badFiles_data()
             << int(Bytes) << QByteArray(header + "a;X\r\nb;X;extra\r\nc;X\r\n") << true << 2 << "строка 3";
     QTest::newRow("binary garbage with NUL bytes")
             << int(Bytes) << Garbage() << false << 0 << "нулевые байты";
+    QTest::newRow("UTF-16, not taken for windows-1251")
+            << int(Bytes) << QByteArray("\xFF\xFE" + Encoded("UTF-16LE", "name;categoryId\r\nКофта;Одежда\r\n")) << false
+            << 0 << "нулевые байты";
     QTest::newRow("invalid UTF-8")
             << int(Bytes) << QByteArray(header + InvalidUtf8() + ";X\r\nb;" + InvalidUtf8() + "\r\n") << true << 2
             << "";
     QTest::newRow("a 50 MB line") << int(Bytes) << QByteArray(header + LongText() + ";X") << true << 1 << "";
     QTest::newRow("unbalanced quote at the end")
             << int(Bytes) << QByteArray(header + "a;X\r\n\"b;X\r\n") << true << 1 << "строка 3";
+    QTest::newRow("a stray quote costs its line alone")
+            << int(Bytes) << QByteArray(header + "a;X\r\n\"b;X\r\nc;X\r\nd;X\r\n") << true << 3 << ": 1 (строка 3)";
+    QTest::newRow("a field over 64 MB")
+            << int(Bytes) << QByteArray(header + "a;X\r\n" + QByteArray((64 << 20) + 1, 'b') + ";X\r\nc;X\r\n") << true
+            << 2 << ": 1 (строка 3)";
+    QTest::newRow("a quote opening the header")
+            << int(Bytes) << QByteArray("\"name;categoryId\r\na;X\r\n") << false << 0 << "кавычка в нём не закрыта";
     QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray("name;categoryId\ra;X\rb;Y\r") << true << 2 << "";
     QTest::newRow("a BOM in the middle")
             << int(Bytes) << QByteArray(header + "a;X\r\n" + Bom() + "b;Y\r\n") << true << 2 << "";
@@ -368,9 +383,16 @@ void TestLoading::badFiles_data()
     }
     QTest::newRow("10,000 columns")
             << int(Bytes) << QByteArray(wide + "\r\n" + wideRow + "\r\n" + wideRow + "\r\n") << true << 2 << "";
-    QTest::newRow("xml that is not a dc_catalog")
+    QTest::newRow("a YML catalogue without offers")
             << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n<yml_catalog><shop/></yml_catalog>\n") << true << 0
-            << "";
+            << "только заголовок";
+    QTest::newRow("XML of another kind")
+            << int(Bytes) << QByteArray(Bom() + "<?xml version=\"1.0\"?>\n<!-- a -->\n<catalog><item/></catalog>\n")
+            << false << 0 << "документ XML <catalog>";
+    QTest::newRow("a web page") << int(Bytes) << QByteArray("\n<!doctype html>\n<html><body>Вход</body></html>\n")
+                                << false << 0 << "документ XML <html>";
+    QTest::newRow("an XML declaration alone")
+            << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n") << false << 0 << "корневой элемент не найден";
     QTest::newRow("a directory") << int(Folder) << QByteArray() << false << 0 << "не является обычным файлом";
     QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << false << 0 << "не является обычным файлом";
     QTest::newRow("/dev/zero") << int(ZeroDevice) << QByteArray() << false << 0 << "не является обычным файлом";
@@ -391,6 +413,7 @@ void TestLoading::badFiles()
     timer.start();
     QCOMPARE(model.AddFile(path), loads);
     QVERIFY(timer.elapsed() < BadInput::kTimeLimitMs);
+    QCOMPARE(model.ReencodedFeeds(), 0); // none is taken for text in windows-1251
     if (!loads) {
         QVERIFY2(model.LastError().contains(QDir::toNativeSeparators(path)), qPrintable(model.LastError()));
         QVERIFY2(model.LastError().contains(message), qPrintable(model.LastError()));
@@ -422,6 +445,118 @@ void TestLoading::rowsThatAreNotLoaded()
     Model noCategory;
     QVERIFY(noCategory.AddFile(Feed("nocat.csv", {"name;price", "a;1"})));
     QCOMPARE(noCategory.Root().GoodCount(true), 0);
+}
+
+void TestLoading::strayQuoteCostsOneLine()
+{
+    // A quote opening the 10th of 300 rows, and a quoted cell further on
+    // that it would pair with: the broken line alone is left out, and a base
+    // of what the site holds deletes nothing but that line's good.
+    QStringList site{"name;url;price;categoryId"};
+    for (int i = 1; i <= 300; ++i)
+        site << QStringLiteral("n%1;u%1;%1;X").arg(i);
+    site[200] = QStringLiteral("\"n200\";u200;200;X");
+    QStringList broken = site;
+    broken[10].prepend(QLatin1Char('"'));
+    Model model;
+    QVERIFY(model.AddFile(Feed("broken.csv", broken)));
+    QCOMPARE(model.Root().GoodCount(true), 299);
+    QCOMPARE(model.SkippedRows(), qint64(1));
+    QVERIFY2(model.Warnings().join('\n').contains(QStringLiteral(": 1 (строка 11)")), qPrintable(model.Warnings().join('\n')));
+    QVERIFY(model.AddFile(Feed("site.csv", site), true));
+    QCOMPARE(Goods(model), QStringList{"n10:2"});
+}
+
+void TestLoading::encodings_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("goods"); // name@category, sorted
+    QTest::addColumn<QString>("warning");   // the one warning, or empty for none
+    QTest::addColumn<int>("reencoded");
+    QTest::addColumn<int>("invalidRows");
+
+    // Two categories of the same length, which replacement characters would merge.
+    const QString russian = QStringLiteral("name;categoryId\r\nКофта «Ёлка» — №1;Одежда/Женская\r\nСапоги;Обувь\r\n"
+                                           "Сумка;Сумки\r\n");
+    const QStringList goods{"Кофта «Ёлка» — №1@Одежда/Женская", "Сапоги@Обувь", "Сумка@Сумки"};
+    QTest::newRow("UTF-8") << russian.toUtf8() << goods << "" << 0 << 0;
+    QTest::newRow("windows-1251 is read from a UTF-8 copy")
+            << BadInput::Windows1251(russian) << goods << "feed.csv: файл в кодировке windows-1251 перекодирован в UTF-8"
+            << 1 << 0;
+    const QString bad(QChar(0xFFFD));
+    QTest::newRow("Latin-1 rows are counted")
+            << BadInput::Encoded("ISO-8859-1", QStringLiteral("name;categoryId\r\nCafé;Boissons\r\nEau;Boissons\r\n"
+                                                              "Thé;Boissons\r\n"))
+            << QStringList{"Caf" + bad + "@Boissons", "Eau@Boissons", "Th" + bad + "@Boissons"}
+            << "строк с байтами не в кодировке UTF-8: 2 (строки 2, 4)" << 0 << 2;
+    QTest::newRow("KOI8-R is not taken for windows-1251")
+            << BadInput::Encoded("KOI8-R", QStringLiteral("name;categoryId\r\nсапоги;обувь\r\n"))
+            << QStringList{bad.repeated(6) + "@" + bad.repeated(5)} << "не в кодировке UTF-8: 1 (строка 2)" << 0 << 1;
+    QTest::newRow("UTF-8 with one broken byte")
+            << QByteArray(russian.toUtf8() + "\xFF;X\r\n") << QStringList(goods) + QStringList{bad + "@X"}
+            << "не в кодировке UTF-8: 1 (строка 5)" << 0 << 1;
+}
+
+void TestLoading::encodings()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, goods);
+    QFETCH(QString, warning);
+    QFETCH(int, reencoded);
+    QFETCH(int, invalidRows);
+    Model model;
+    const QString path = WriteBytes(QDir(m_dir.path()), "feed.csv", bytes);
+    RecordingProgress progress;
+    QVERIFY(model.AddFile(path, false, &progress));
+    QList<Good *> loaded;
+    DefaultGoodQueryObject query(&loaded);
+    model.Root().QueryGoods(&query, nullptr, true);
+    QStringList names;
+    for (const Good *good : qAsConst(loaded))
+        names << good->Name(good->Row()) + QLatin1Char('@') + good->category->path;
+    names.sort();
+    QCOMPARE(names, goods);
+    QCOMPARE(model.Warnings().size(), warning.isEmpty() ? 0 : 1);
+    if (!warning.isEmpty())
+        QVERIFY2(model.Warnings().first().contains(warning), qPrintable(model.Warnings().first()));
+    QCOMPARE(model.ReencodedFeeds(), reencoded);
+    QCOMPARE(model.InvalidUtf8Rows(), qint64(invalidRows));
+    // The feed itself is left as it was; a copy is what the goods read.
+    QCOMPARE(ReadBytes(path), bytes);
+    QCOMPARE(model.Sources().first().path == path, reencoded == 0);
+    if (reencoded)
+        QVERIFY(progress.reports.contains(QStringLiteral("0/0 ") + warning));
+}
+
+void TestLoading::windows1251Conversion()
+{
+    // Every byte as the toolkit's codec reads it, but the undefined 0x98,
+    // which stays a byte that is not UTF-8.
+    QByteArray all;
+    for (int c = 0; c < 256; ++c)
+        all.append(char(c));
+    QByteArray converted;
+    FeedEncoding::AppendFromWindows1251(all.constData(), all.size(), converted);
+    QByteArray expected = QTextCodec::codecForName("windows-1251")->toUnicode(all).toUtf8();
+    expected.replace("\xC2\x98", "\x98"); // the codec makes it a control character
+    QCOMPARE(converted, expected);
+
+    // A file of several blocks, through the conversion the load uses.
+    const QByteArray text = BadInput::Windows1251(QStringLiteral("Сапоги «Ёлка» — №%1;Обувь\r\n")).repeated(300000);
+    const QString from = WriteBytes(QDir(m_dir.path()), "big1251.csv", text);
+    const QString to = m_dir.filePath("big1251_utf8.csv");
+    QVERIFY(FeedEncoding::ConvertFromWindows1251(from, to, nullptr, nullptr));
+    QCOMPARE(QString::fromUtf8(ReadBytes(to)), QTextCodec::codecForName("windows-1251")->toUnicode(text));
+    RecordingProgress cancel(2);
+    QString error;
+    QVERIFY(!FeedEncoding::ConvertFromWindows1251(from, to, &cancel, &error));
+    QVERIFY(error.contains(QStringLiteral("отменено")));
+    QVERIFY(!QFile::exists(to));
+
+    // A sample that ends inside a character is no fault of the file.
+    const QByteArray utf8 = QStringLiteral("Сапоги").toUtf8();
+    QCOMPARE(FeedEncoding::Detect(utf8.constData(), utf8.size() - 1, false), FeedEncoding::Utf8);
+    QCOMPARE(FeedEncoding::Detect(utf8.constData(), utf8.size() - 1, true), FeedEncoding::Other);
 }
 
 void TestLoading::clear()

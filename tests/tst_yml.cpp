@@ -206,10 +206,16 @@ void TestYml::conversion_data()
             << QStringList{"1|param_Вес (кг)|", "1200|idTpl|", "late|param_Вес (кг)|2", "late|idTpl|[u]#[i]",
                            "1200|name|Товар 1200"}
             << 0;
-    QByteArray windows = Catalogue("<category id=\"1\">Еда</category>", OfferXml("1", "1"),
-                                   "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n");
-    windows.replace("Еда", "\xc5\xe4\xe0").replace("Товар", "\xd2\xee\xe2\xe0\xf0").replace("Магазин", "");
-    QTest::newRow("windows-1251") << windows << QStringList{"1|categoryId|Еда", "1|name|Товар 1"} << 0;
+    // The document's own declaration tells its encoding.
+    const QByteArray windows = BadInput::Windows1251(QString::fromUtf8(
+            Catalogue("<category id=\"1\">Еда</category><category id=\"2\" parentId=\"1\">Сыры «Ёлки»</category>",
+                      OfferXml("1", "2", "<param name=\"Жирность\" unit=\"%\">45</param>") + OfferXml("2", "1"),
+                      "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n")));
+    QTest::newRow("windows-1251")
+            << windows
+            << QStringList{"1|categoryId|Еда/Сыры «Ёлки»", "1|name|Товар 1", "1|param_Жирность (%)|45",
+                           "2|categoryId|Еда"}
+            << 0;
 }
 
 void TestYml::conversion()
@@ -250,6 +256,12 @@ void TestYml::detection_data()
     QTest::newRow("another document element") << QByteArray("<?xml version=\"1.0\"?><catalog/>") << false;
     QTest::newRow("a CSV feed") << QByteArray("id;name\r\n1;<yml_catalog>\r\n") << false;
     QTest::newRow("a namespaced element") << QByteArray("<x:yml_catalog xmlns:x=\"urn:x\"/>") << false;
+    QTest::newRow("white space, an instruction, a DOCTYPE with an internal subset")
+            << QByteArray("\r\n  <?xml version=\"1.0\"?>\n<?xml-stylesheet href=\"a>b.xsl\"?>\n<!DOCTYPE yml_catalog [\n"
+                          "<!ELEMENT yml_catalog ANY> <!-- ]> --> <!ATTLIST yml_catalog date CDATA \">\">\n]>") + root
+            << true;
+    QTest::newRow("the document element beyond the first 64 KB")
+            << QByteArray("<?xml version=\"1.0\"?>\n<!--" + QByteArray(64 * 1024, ' ') + "-->") + root << false;
 }
 
 void TestYml::detection()

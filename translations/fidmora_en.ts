@@ -314,10 +314,6 @@
         <translation>Warning: %1</translation>
     </message>
     <message>
-        <source>пропущено строк с неверным числом полей: %1 (--strict)</source>
-        <translation>rows with a wrong number of fields passed over: %1 (--strict)</translation>
-    </message>
-    <message>
         <source>удаляется %1 из %2 товаров базы (%3%), больше допустимых --max-delete %4%: ничего не записано</source>
         <translation>%1 of the %2 goods of the bases would be deleted (%3%), more than --max-delete allows (%4%): nothing was written</translation>
     </message>
@@ -376,10 +372,6 @@
     <message>
         <source>не показывать ход работы (предупреждения и ошибки выводятся всё равно)</source>
         <translation>do not show the progress (warnings and errors are still shown)</translation>
-    </message>
-    <message>
-        <source>считать ошибкой загрузку, пропустившую строки с неверным числом полей</source>
-        <translation>fail a load that passed over rows with a wrong number of fields</translation>
     </message>
     <message>
         <source>не сохранять и не выгружать, если удаляется больше этой доли товаров базы</source>
@@ -460,6 +452,26 @@
     <message>
         <source>загружены; base_repeats — строки баз, пропущенные как повторы ключа, встреченного в базе выше.</source>
         <translation>not loaded; base_repeats the base rows passed over because a row above them in the base had the same key.</translation>
+    </message>
+    <message>
+        <source>пропущено строк, не читаемых как запись: %1</source>
+        <translation>lines that read as no record passed over: %1</translation>
+    </message>
+    <message>
+        <source>файлов, перекодированных из windows-1251: %1</source>
+        <translation>files converted from windows-1251: %1</translation>
+    </message>
+    <message>
+        <source>строк с байтами не в кодировке UTF-8: %1</source>
+        <translation>rows with bytes that are not UTF-8: %1</translation>
+    </message>
+    <message>
+        <source>%1 (--strict)</source>
+        <translation>%1 (--strict)</translation>
+    </message>
+    <message>
+        <source>считать ошибкой загрузку, пропустившую строки или прочитавшую текст не в UTF-8</source>
+        <translation>fail a load that passed over lines or read text that is not UTF-8</translation>
     </message>
 </context>
 <context>
@@ -684,6 +696,29 @@
     </message>
 </context>
 <context>
+    <name>FeedEncoding</name>
+    <message>
+        <source>Не удалось прочитать файл %1</source>
+        <translation>Could not read the file %1</translation>
+    </message>
+    <message>
+        <source>Не удалось создать файл %1</source>
+        <translation>Could not create the file %1</translation>
+    </message>
+    <message>
+        <source>Перекодирование %1 из windows-1251 в UTF-8</source>
+        <translation>Converting %1 from windows-1251 to UTF-8</translation>
+    </message>
+    <message>
+        <source>Перекодирование %1 отменено</source>
+        <translation>Converting %1 was cancelled</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
+    </message>
+</context>
+<context>
     <name>FeedLoader</name>
     <message>
         <source>Загрузка %1 отменена</source>
@@ -700,14 +735,6 @@
     <message>
         <source>Загрузка %1: загружено %2 товаров.</source>
         <translation>Loading %1: %2 goods loaded.</translation>
-    </message>
-    <message>
-        <source>В файле %1 не найдено ни одной строки товаров: %2 строк с неверным числом полей (%3)</source>
-        <translation>No row of goods was found in the file %1: %2 rows with a wrong number of fields (%3)</translation>
-    </message>
-    <message>
-        <source>В файле %1 пропущено строк с неверным числом полей: %2 (%3)</source>
-        <translation>Rows with a wrong number of fields passed over in the file %1: %2 (%3)</translation>
     </message>
     <message>
         <source>Выполнено, пропущено строк: %1</source>
@@ -744,6 +771,18 @@
     <message>
         <source>В файле %1 не загружено строк без категории: %2</source>
         <translation>Rows without a category not loaded from the file %1: %2</translation>
+    </message>
+    <message>
+        <source>В файле %1 не найдено ни одной строки товаров: пропущено строк, не читаемых как запись (неверное число полей, незакрытая кавычка, поле больше 64 МБ): %2 (%3)</source>
+        <translation>No row of goods was found in the file %1: lines that read as no record (a wrong number of fields, a quote left open, a field over 64 MB) passed over: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>В файле %1 пропущено строк, не читаемых как запись (неверное число полей, незакрытая кавычка, поле больше 64 МБ): %2 (%3)</source>
+        <translation>Lines that read as no record (a wrong number of fields, a quote left open, a field over 64 MB) passed over in the file %1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как знак замены «�»</source>
+        <translation>Rows with bytes that are not UTF-8 in the file %1: %2 (%3); such bytes read as the replacement character &quot;�&quot;</translation>
     </message>
 </context>
 <context>
@@ -1704,6 +1743,22 @@
     <message>
         <source>Файл %1 не является таблицей CSV: в его первой строке есть нулевые байты</source>
         <translation>The file %1 is not a CSV table: its first line holds null bytes</translation>
+    </message>
+    <message>
+        <source>Файл %1 начинается как документ XML, но его корневой элемент не найден в первых 64 КБ; загружаются таблицы CSV и каталоги YML и dc_catalog</source>
+        <translation>The file %1 begins as an XML document, but its document element is not within its first 64 KB; CSV tables and YML and dc_catalog catalogues are loaded</translation>
+    </message>
+    <message>
+        <source>Файл %1 — документ XML &lt;%2&gt;, а не фид: загружаются таблицы CSV и каталоги YML (yml_catalog) и dc_catalog</source>
+        <translation>The file %1 is an XML document &lt;%2&gt;, not a feed: CSV tables and YML (yml_catalog) and dc_catalog catalogues are loaded</translation>
+    </message>
+    <message>
+        <source>%1: файл в кодировке windows-1251 перекодирован в UTF-8</source>
+        <translation>%1: the file in windows-1251 was converted to UTF-8</translation>
+    </message>
+    <message>
+        <source>Заголовок файла %1 не читается: кавычка в нём не закрыта до конца файла или в нём поле больше 64 МБ</source>
+        <translation>The header of the file %1 cannot be read: a quote in it stays open to the end of the file, or it holds a field over 64 MB</translation>
     </message>
 </context>
 <context>

@@ -42,7 +42,19 @@ const QStringList &CsvManipulator::Header() const
 
 qint64 CsvManipulator::Position() const
 {
-    return m_file ? m_position : -1;
+    if (!m_file)
+        return -1;
+    // The in-order read passes over blank lines and malformed records: the
+    // next row begins where its stream finds it, which the stream is
+    // started to tell (as the next NextRow() would start it).
+    if (OwnerAllows())
+        const_cast<CsvManipulator *>(this)->StartStream();
+    return m_position;
+}
+
+qint64 CsvManipulator::DataStart() const
+{
+    return m_file ? m_dataStart : -1;
 }
 
 void CsvManipulator::SetOwnerThread(QThread *thread)
@@ -94,6 +106,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         return false;
     }
     m_header = header;
+    m_dataStart = m_position;
     return true;
 }
 
@@ -188,6 +201,7 @@ bool CsvManipulator::Close()
     m_skippedRows = 0;
     m_firstSkipped.clear();
     m_position = 0;
+    m_dataStart = 0;
     m_fileSize = 0;
     m_header.clear();
     m_currentRow.clear();
@@ -238,11 +252,14 @@ bool CsvManipulator::FillBlock(Block &block, qint64 pos)
 
 bool CsvManipulator::ExtendBlock(Block &block, qint64 rowStart)
 {
-    // The row runs past the block: keep its beginning and read on, doubling
-    // the amount so that a very long row is scanned a bounded number of times.
+    // The row runs past the block: keep its beginning and read on, by up to
+    // the largest field at a time, so that a very long row is scanned a
+    // bounded number of times and a record over the limits is told (by the
+    // parser) before the block grows much past them.
     const int keep = int(block.offset + block.length - rowStart);
     const qint64 blockEnd = block.offset + block.length;
-    const qint64 more = qMin<qint64>(qMax<qint64>(block.readSize, qint64(keep)), m_fileSize - blockEnd);
+    const qint64 more = qMin<qint64>(qMax<qint64>(block.readSize, qMin<qint64>(keep, CsvRowParser::kMaxField)),
+                                     m_fileSize - blockEnd);
     if (more <= 0)
         return false;
     if (qint64(keep) + more > qint64(std::numeric_limits<int>::max()) - 64)
@@ -373,7 +390,7 @@ bool CsvManipulator::ScanRow(Block &block, qint64 pos, CsvRawRow &row, qint64 *r
             *rowEnd = block.offset + (stop - base);
             break;
         }
-        if (result == CsvRowParser::Result::Nothing)
+        if (result == CsvRowParser::Result::Nothing || result == CsvRowParser::Result::Malformed)
             return false;
         if (!ExtendBlock(block, pos)) {
             // The file ended sooner than its size said: take what is there.
@@ -423,20 +440,33 @@ QStringList CsvManipulator::NextRow()
     return ReadRow(m_sequential);
 }
 
+bool CsvManipulator::StartStream()
+{
+    if (m_header.isEmpty() || !m_file || m_position < 0 || m_position >= m_fileSize
+            || m_position == m_lastReadOffset)
+        return false;
+    if (m_stream && m_streamNext == m_position)
+        return true;
+    m_stream.reset(new CsvRowStream(m_file->fileName(), m_position, m_header.size(), m_crLineEnds));
+    m_streamBatch = m_stream->Next();
+    m_streamIndex = 0;
+    if (!m_streamBatch) {
+        EndStream();
+        return false;
+    }
+    m_position = m_streamNext = m_streamBatch->offsets[0];
+    return true;
+}
+
 bool CsvManipulator::NextFromStream()
 {
     // Rows read one after another come from a stream that finds them on a
-    // thread of its own, passing over blank lines and malformed rows; they
-    // are decoded here, on the thread that frees them (strings freed on
+    // thread of its own, passing over blank lines and malformed records;
+    // they are decoded here, on the thread that frees them (strings freed on
     // another thread than the one that made them cost more than decoding
     // them twice). A jump elsewhere starts a new stream.
-    if (m_header.isEmpty() || !m_file || m_position < 0 || m_position >= m_fileSize)
+    if (!StartStream())
         return false;
-    if (!m_stream || m_streamNext != m_position) {
-        m_stream.reset(new CsvRowStream(m_file->fileName(), m_position, m_header.size(), m_crLineEnds));
-        m_streamBatch = nullptr;
-        m_streamIndex = 0;
-    }
     if (!m_streamBatch || m_streamIndex >= m_streamBatch->Rows()) {
         m_streamBatch = m_stream->Next();
         m_streamIndex = 0;

@@ -22,7 +22,9 @@ class QFile;
 // Reads and writes feeds in the catalogue's CSV dialect: UTF-8, ";" between
 // fields, fields quoted when they hold ";", a quote or a line break, doubled
 // quotes inside, "\r\n" written at the end of a row and "\r\n" or "\n" read.
-// Every row after the header must have as many fields as the header.
+// Every row after the header must have as many fields as the header; a
+// malformed record (see CsvRowParser) reads as no row, and the in-order read
+// passes over its first line and goes on at the line after.
 //
 // Reading is random access: a row is found again by the byte offset at
 // which it begins. Sequential reads go through a large block buffer and
@@ -74,11 +76,14 @@ public:
 
     // The path of the open file.
     QString FilePath() const;
+    // Where the rows after the header begin (before any blank or malformed
+    // line there is passed over); -1 when no file is open.
+    qint64 DataStart() const;
 
     // True when the file ends its lines with "\r" alone (no "\n" anywhere).
     bool CrLineEnds() const { return m_crLineEnds; }
-    // Malformed rows that NextRow() has passed over, and where the first of
-    // them begin.
+    // Lines of malformed records that NextRow() has passed over, and where
+    // the first of them begin.
     qint64 SkippedRows() const { return m_skippedRows; }
     const std::vector<qint64> &FirstSkipped() const { return m_firstSkipped; }
     // False when the file read is not the one opened any more: its size or
@@ -126,6 +131,10 @@ private:
     // Reads the row at the position; the caller holds the mutex or is the
     // reader's only user (the sequential read).
     QStringList ReadRow(Block &block);
+    // Starts the stream of the in-order read at the position unless one
+    // runs from there already, and moves the position to its first row;
+    // false when no row follows (or the cached row is the next).
+    bool StartStream();
     bool NextFromStream();
     void EndStream();
     void FlushOutput();
@@ -134,6 +143,7 @@ private:
     QFile *m_file = nullptr;
     qint64 m_fileSize = 0;
     qint64 m_position = 0;
+    qint64 m_dataStart = 0;
     QStringList m_header;
     QStringList m_currentRow;
     qint64 m_lastReadOffset = -1;

@@ -171,7 +171,12 @@ QString Decode(const char *data, int size)
     // too, which in a cell are ordinary characters (however many).
     static QTextCodec *const utf8 = QTextCodec::codecForMib(106);
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    return utf8->toUnicode(data, size, &state);
+    QString decoded = utf8->toUnicode(data, size, &state);
+    // A sequence cut short by the cell's end is held back for more bytes,
+    // which never come: it is a malformed character too, not nothing.
+    if (state.remainingChars > 0)
+        decoded.append(QChar(QChar::ReplacementCharacter));
+    return decoded;
 }
 
 } // namespace

@@ -65,30 +65,54 @@ inline quint64 SpecialMask(const char *p, const char *end)
 } // namespace
 
 CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, bool atEnd, bool crLineEnds,
-                                         CsvRawRow &row, const char **rowEnd)
+                                         CsvRawRow &row, const char **rowEnd, Limits limits)
 {
     row.Clear();
+    *rowEnd = end;
     if (begin >= end)
         return atEnd ? Result::Nothing : Result::NeedMore;
 
     const char *fieldStart = begin;
     bool quoted = false;
+    bool tooLong = false;
     auto endField = [&](const char *fieldEnd) {
         CsvField field;
         field.data = fieldStart;
         field.size = int(fieldEnd - fieldStart);
         field.quoted = quoted;
+        tooLong = tooLong || fieldEnd - fieldStart > limits.field;
         row.fields.push_back(field);
+    };
+    auto rowEnds = [&](const char *next) {
+        if (tooLong || next - begin > limits.row) {
+            row.Clear();
+            return Result::Malformed;
+        }
+        *rowEnd = next;
+        return Result::Row;
     };
     auto endOfInput = [&]() {
         CsvField field;
         field.data = fieldStart;
         field.size = int(end - fieldStart);
         field.quoted = quoted;
+        tooLong = tooLong || end - fieldStart > limits.field;
         if (CsvRawRow::HasCharacters(field))
             row.fields.push_back(field);
-        *rowEnd = end;
-        return Result::Row;
+        return rowEnds(end);
+    };
+    // Every byte before upTo belongs to the open field: a field or record
+    // that long is over the limit whatever follows (the field may still
+    // lose a "\r" before its line end).
+    auto overLimit = [&](const char *upTo) {
+        return upTo - fieldStart - 1 > limits.field || upTo - begin > limits.row;
+    };
+    auto needMore = [&]() {
+        if (overLimit(end)) {
+            row.Clear();
+            return Result::Malformed;
+        }
+        return Result::NeedMore;
     };
 
     // The row is scanned 64 bytes at a time: a bit mask marks the bytes that
@@ -96,7 +120,7 @@ CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, boo
     const char *p = begin;
     for (;;) {
         if (p >= end)
-            return atEnd ? endOfInput() : Result::NeedMore;
+            return atEnd ? endOfInput() : needMore();
         quint64 mask = SpecialMask(p, end);
         const char *next = p + 64;
         while (mask) {
@@ -108,21 +132,18 @@ CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, boo
                 quoted = false;
             } else if (*c == '\n') {
                 endField(c);
-                *rowEnd = c + 1;
-                return Result::Row;
+                return rowEnds(c + 1);
             } else if (*c == '\r') {
                 if (crLineEnds) {
                     endField(c);
-                    *rowEnd = c + 1;
-                    return Result::Row;
+                    return rowEnds(c + 1);
                 }
                 if (c + 1 == end) {
                     if (!atEnd)
-                        return Result::NeedMore;
+                        return needMore();
                 } else if (c[1] == '\n') {
                     endField(c);
-                    *rowEnd = c + 2;
-                    return Result::Row;
+                    return rowEnds(c + 2);
                 }
                 // a lone "\r" is an ordinary character
             } else { // the quote: a quoted section up to the next single quote
@@ -130,11 +151,18 @@ CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, boo
                 const char *q = c + 1;
                 for (;;) {
                     q = static_cast<const char *>(std::memchr(q, '"', size_t(end - q)));
-                    if (!q)
-                        return atEnd ? endOfInput() : Result::NeedMore; // a quote that never closes
+                    if (!q) {
+                        // A section still open at the end of the file makes
+                        // no row: its record is malformed.
+                        if (atEnd) {
+                            row.Clear();
+                            return Result::Malformed;
+                        }
+                        return needMore();
+                    }
                     if (q + 1 == end) {
                         if (!atEnd)
-                            return Result::NeedMore;
+                            return needMore();
                         next = end;
                         break;
                     }
@@ -146,6 +174,10 @@ CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, boo
                 }
                 break;
             }
+        }
+        if (next < end && overLimit(next)) {
+            row.Clear();
+            return Result::Malformed;
         }
         p = next;
     }
@@ -219,6 +251,20 @@ CsvRowParser::BlockMasks CsvRowParser::MasksOf(const char *block, int size, bool
         return MasksAvx2(block, crLineEnds);
 #endif
     return MasksPortable(block, crLineEnds);
+}
+
+CsvRowParser::Record CsvRowParser::Classify(const CsvRawRow &row, const char *rowBegin, const char *lastLineEnd,
+                                            const char *rowEnd, int fieldCount, bool crLineEnds, Limits limits,
+                                            bool fieldTooLong)
+{
+    bool tooLong = fieldTooLong || rowEnd - rowBegin > limits.row;
+    for (const CsvField &field : row.fields)
+        tooLong = tooLong || field.size > limits.field;
+    if (!tooLong && IsBlank(row))
+        return Record::Blank;
+    if (!tooLong && (fieldCount == 0 || row.Count() == fieldCount))
+        return Record::Row;
+    return LineEnd(rowBegin, lastLineEnd, crLineEnds) ? Record::MalformedLines : Record::MalformedLine;
 }
 
 bool CsvRowParser::LooksCrOnly(const char *data, qint64 size)

@@ -1,7 +1,6 @@
 #include "csvrowscanner.h"
 
 #include <cstring>
-#include <limits>
 
 #include "csvrowparser.h"
 
@@ -14,12 +13,13 @@ const size_t kKeptSkipped = 5;
 } // namespace
 
 CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop,
-                             CsvRowPreparer *preparer, Mode mode)
+                             CsvRowPreparer *preparer, Mode mode, bool checkUtf8)
     : m_file(path)
     , m_readFrom(start)
     , m_carryOffset(start)
     , m_fieldCount(fieldCount)
     , m_crLineEnds(crLineEnds)
+    , m_checkUtf8(checkUtf8)
     , m_stop(stop)
     , m_preparer(preparer)
 {
@@ -56,35 +56,40 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     return true;
 }
 
-bool CsvRowScanner::TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end)
+void CsvRowScanner::TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end)
 {
-    // A blank line is nothing; any other row of the wrong shape is left out,
-    // and said so.
-    const bool blank = m_row.Count() == 0 || (m_row.Count() == 1 && m_row.fields[0].size == 0);
-    if (blank || m_row.Count() != m_fieldCount) {
-        if (!blank) {
-            if (m_firstSkipped.size() < kKeptSkipped)
-                m_firstSkipped.push_back(offset);
-            ++m_skipped;
-        }
-        return false;
-    }
     batch.offsets.push_back(offset);
     batch.ends.push_back(end);
     batch.firstFields.push_back(int(batch.fields.size()));
     batch.fields.insert(batch.fields.end(), m_row.fields.begin(), m_row.fields.end());
     if (m_preparer)
         m_preparer->Prepare(m_row, batch);
-    return true;
+}
+
+void CsvRowScanner::Skip(qint64 offset)
+{
+    if (m_firstSkipped.size() < kKeptSkipped)
+        m_firstSkipped.push_back(offset);
+    ++m_skipped;
+}
+
+void CsvRowScanner::CheckUtf8(const char *begin, const char *end, qint64 offset)
+{
+    // Right after the row is found, while its bytes are still in the cache.
+    if (CsvRawRow::IsValidUtf8(begin, int(end - begin)))
+        return;
+    if (m_firstInvalidUtf8.size() < kKeptSkipped)
+        m_firstInvalidUtf8.push_back(offset);
+    ++m_invalidUtf8;
 }
 
 void CsvRowScanner::FillMapped(CsvRowBatch &batch)
 {
     // The rows are parsed where the file is mapped, without a copy: a
     // stretch of the file a batch, its pages given back when the batch
-    // comes back (the system maps them a few at a time as they are read). The fields point into the mapping, whose
-    // bytes only the preparer reads, under the guard, while they are in the
-    // cache.
+    // comes back (the system maps them a few at a time as they are read).
+    // The fields point into the mapping, whose bytes only the preparer
+    // reads, under the guard, while they are in the cache.
     const char *data = m_mapped.Data();
     const char *fileEnd = data + m_size;
     while (!m_ended && batch.offsets.empty()) {
@@ -102,17 +107,14 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
             if (at == 0 && m_size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
                 p += 3;
             const char *next = CsvRowParser::ScanRows(
-                    p, fileEnd, data + to, true, m_crLineEnds, m_row,
+                    p, fileEnd, data + to, true, m_crLineEnds, m_fieldCount, m_row,
                     [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
-                        if (rowEnd - rowBegin > qint64(std::numeric_limits<int>::max()) - 64) {
-                            // A row of gigabytes is no row of a feed: counted and left out.
-                            if (m_firstSkipped.size() < kKeptSkipped)
-                                m_firstSkipped.push_back(rowBegin - data);
-                            ++m_skipped;
-                        } else {
-                            TakeRow(batch, rowBegin - data, rowEnd - data);
-                        }
-                    });
+                        TakeRow(batch, rowBegin - data, rowEnd - data);
+                        if (m_checkUtf8)
+                            CheckUtf8(rowBegin, rowEnd, rowBegin - data);
+                    },
+                    [&](const char *lineBegin) { Skip(lineBegin - data); })
+                    .next;
             at = next - data;
         });
         if (!read) {
@@ -124,8 +126,14 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
             batch.fields.clear();
             break;
         }
-        batch.mappedFrom = from;
-        batch.mappedSize += at - from;
+        if (batch.offsets.empty()) {
+            // A window of nothing but skipped lines (the lines of a record
+            // of hundreds of megabytes): no row points into it.
+            m_mapped.Release(from, at - from);
+        } else {
+            batch.mappedFrom = from;
+            batch.mappedSize = at - from;
+        }
         m_readFrom = at;
         if (m_readFrom >= m_size || (m_stop >= 0 && m_readFrom >= m_stop))
             m_ended = true;
@@ -135,18 +143,12 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
 void CsvRowScanner::FillCopied(CsvRowBatch &batch)
 {
     while (!m_ended && batch.offsets.empty()) {
-        // A row longer than a chunk makes the next read as long as the row,
-        // so that it is scanned a bounded number of times.
-        const qint64 want = qMin<qint64>(qMax<qint64>(kChunk, m_carry.size()), qMax<qint64>(0, m_size - m_readFrom));
-        if (qint64(m_carry.size()) + want > qint64(std::numeric_limits<int>::max()) - 64) {
-            // A row of gigabytes is no row of a feed: it and the rest of the
-            // file are left out, and counted as one.
-            if (m_firstSkipped.size() < kKeptSkipped)
-                m_firstSkipped.push_back(m_carryOffset);
-            ++m_skipped;
-            m_ended = true;
-            break;
-        }
+        // A record longer than a chunk makes the next read longer, by up to
+        // the largest field, so that it is scanned a bounded number of times
+        // and held in a bounded buffer (the scan tells a record over the
+        // limits before it grows further).
+        const qint64 more = qMax<qint64>(kChunk, qMin<qint64>(m_carry.size(), CsvRowParser::kMaxField));
+        const qint64 want = qMin<qint64>(more, qMax<qint64>(0, m_size - m_readFrom));
         batch.data.resize(int(m_carry.size() + want));
         if (!m_carry.isEmpty())
             std::memcpy(batch.data.data(), m_carry.constData(), size_t(m_carry.size()));
@@ -162,7 +164,20 @@ void CsvRowScanner::FillCopied(CsvRowBatch &batch)
         const char *base = batch.data.constData();
         const char *p = base;
         const char *end = base + batch.data.size();
-        if (m_carryOffset == 0 && batch.data.size() >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
+        if (m_inSkippedLine) {
+            // The rest of a skipped line that ran past the last chunk.
+            const char *found = CsvRowParser::LineEnd(p, end, m_crLineEnds);
+            if (!found) {
+                m_carryOffset += end - base;
+                m_carry.clear();
+                if (atEnd)
+                    m_ended = true;
+                continue;
+            }
+            p = found + 1;
+            m_inSkippedLine = false;
+        }
+        if (m_carryOffset == 0 && p == base && batch.data.size() >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
             p += 3;
         // Rows that begin at the stop belong to the next reader.
         const char *lastBegin = end;
@@ -170,13 +185,17 @@ void CsvRowScanner::FillCopied(CsvRowBatch &batch)
             lastBegin = base + qMax<qint64>(0, m_stop - m_carryOffset);
             m_ended = true;
         }
-        p = CsvRowParser::ScanRows(p, end, lastBegin, atEnd, m_crLineEnds, m_row,
-                                   [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
-                                       TakeRow(batch, m_carryOffset + (rowBegin - base),
-                                               m_carryOffset + (rowEnd - base));
-                                   });
-        m_carryOffset += p - base;
-        m_carry = QByteArray(p, int(end - p));
+        const CsvRowParser::ScanEnd scanned = CsvRowParser::ScanRows(
+                p, end, lastBegin, atEnd, m_crLineEnds, m_fieldCount, m_row,
+                [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
+                    TakeRow(batch, m_carryOffset + (rowBegin - base), m_carryOffset + (rowEnd - base));
+                    if (m_checkUtf8)
+                        CheckUtf8(rowBegin, rowEnd, m_carryOffset + (rowBegin - base));
+                },
+                [&](const char *lineBegin) { Skip(m_carryOffset + (lineBegin - base)); });
+        m_carryOffset += scanned.next - base;
+        m_carry = QByteArray(scanned.next, int(end - scanned.next));
+        m_inSkippedLine = scanned.inSkippedLine;
         if (atEnd)
             m_ended = true;
     }

@@ -54,9 +54,10 @@ public:
 
 // Reads a feed's rows in file order from a byte offset at which a row begins,
 // with a file handle of its own, up to the end of the file or a given
-// offset. Blank lines are passed over; so are rows whose field count
-// differs from the header's, which are counted, and the offsets of the
-// first few kept, so that the load can say what it left out.
+// offset. Blank lines are passed over; so are malformed records (see
+// CsvRowParser), whose first lines are counted and the offsets of the first
+// few kept, so that the load can say what it left out. Asked to, it also
+// counts the rows whose bytes are not well-formed UTF-8.
 class CsvRowScanner
 {
 public:
@@ -67,24 +68,30 @@ public:
     enum class Mode { Copied, Mapped };
 
     CsvRowScanner(const QString &path, qint64 start, int fieldCount, bool crLineEnds, qint64 stop = -1,
-                  CsvRowPreparer *preparer = nullptr, Mode mode = Mode::Copied);
+                  CsvRowPreparer *preparer = nullptr, Mode mode = Mode::Copied, bool checkUtf8 = false);
     CsvRowScanner(const CsvRowScanner &) = delete;
     CsvRowScanner &operator=(const CsvRowScanner &) = delete;
 
     // Fills the batch with the next rows; false once there are none left.
     bool Fill(CsvRowBatch &batch);
 
-    // Malformed rows passed over so far, and where the first of them begin.
+    // Lines of malformed records passed over so far, and where the first of them begin.
     qint64 SkippedRows() const { return m_skipped; }
     const std::vector<qint64> &FirstSkipped() const { return m_firstSkipped; }
+    // With checkUtf8: rows read whose bytes are not well-formed UTF-8 (their
+    // cells read with replacement characters), and where the first begin.
+    qint64 InvalidUtf8Rows() const { return m_invalidUtf8; }
+    const std::vector<qint64> &FirstInvalidUtf8() const { return m_firstInvalidUtf8; }
     // False when the file could not be read to its end.
     bool ReadWhole() const { return !m_readFailed; }
 
 private:
     void FillMapped(CsvRowBatch &batch);
     void FillCopied(CsvRowBatch &batch);
-    // Adds the parsed row to the batch; false when it is left out.
-    bool TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end);
+    void TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end);
+    void Skip(qint64 offset);
+    // Counts the row, which begins at that file offset, when its bytes are not UTF-8.
+    void CheckUtf8(const char *begin, const char *end, qint64 offset);
 
     QFile m_file;
     MappedFile m_mapped;
@@ -94,11 +101,15 @@ private:
     QByteArray m_carry;   // the start of a row that the last chunk cut
     const int m_fieldCount;
     const bool m_crLineEnds;
+    const bool m_checkUtf8;
     const qint64 m_stop;
     CsvRowPreparer *const m_preparer;
     bool m_ended = false;
     bool m_readFailed = false;
+    bool m_inSkippedLine = false; // the bytes up to the next line end belong to a skipped line
     qint64 m_skipped = 0;
     std::vector<qint64> m_firstSkipped;
+    qint64 m_invalidUtf8 = 0;
+    std::vector<qint64> m_firstInvalidUtf8;
     CsvRawRow m_row;
 };

@@ -7,8 +7,8 @@ const int kBatches = 3;
 } // namespace
 
 CsvRowStream::CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds,
-                           CsvRowPreparer *preparer, CsvRowScanner::Mode mode)
-    : m_scanner(path, start, fieldCount, crLineEnds, -1, preparer, mode), m_batches(kBatches)
+                           CsvRowPreparer *preparer, CsvRowScanner::Mode mode, bool checkUtf8)
+    : m_scanner(path, start, fieldCount, crLineEnds, -1, preparer, mode, checkUtf8), m_batches(kBatches)
 {
     for (Batch &batch : m_batches)
         m_free.push_back(&batch);

@@ -12,7 +12,7 @@
 // Reads the rows of a CSV feed from a byte offset to its end on a thread of
 // its own, while the loader turns the rows of the previous batch into goods.
 // The stream shares nothing with the feed's reader. Its rows are its
-// scanner's: malformed rows are passed over and counted.
+// scanner's: malformed records are passed over and counted.
 class CsvRowStream
 {
 public:
@@ -21,7 +21,8 @@ public:
     // A preparer, when given, works on every row on the stream's thread as
     // it is found: work that needs nothing but the row itself goes there.
     CsvRowStream(const QString &path, qint64 start, int fieldCount, bool crLineEnds,
-                 CsvRowPreparer *preparer = nullptr, CsvRowScanner::Mode mode = CsvRowScanner::Mode::Copied);
+                 CsvRowPreparer *preparer = nullptr, CsvRowScanner::Mode mode = CsvRowScanner::Mode::Copied,
+                 bool checkUtf8 = false);
     ~CsvRowStream();
     CsvRowStream(const CsvRowStream &) = delete;
     CsvRowStream &operator=(const CsvRowStream &) = delete;
@@ -33,6 +34,8 @@ public:
     // Once Next() has returned null: what the scanner passed over.
     qint64 SkippedRows() const { return m_scanner.SkippedRows(); }
     const std::vector<qint64> &FirstSkipped() const { return m_scanner.FirstSkipped(); }
+    qint64 InvalidUtf8Rows() const { return m_scanner.InvalidUtf8Rows(); }
+    const std::vector<qint64> &FirstInvalidUtf8() const { return m_scanner.FirstInvalidUtf8(); }
     // False when the file could not be read to its end (it shrank meanwhile).
     bool ReadWhole() const { return m_scanner.ReadWhole(); }
 

@@ -265,8 +265,8 @@ bool FeedLoader::Run(Source *source)
     m_urlColumns.url = source->urlColumn;
     m_wholeRow.whole = true;
     m_wholeRow.skipped = source->categoryColumn;
-    CsvRowStream stream(reader->FilePath(), reader->Position(), source->header.size(), reader->CrLineEnds(),
-                        &preparer, CsvRowScanner::Mode::Mapped);
+    CsvRowStream stream(reader->FilePath(), reader->DataStart(), source->header.size(), reader->CrLineEnds(),
+                        &preparer, CsvRowScanner::Mode::Mapped, true);
     RawCells cells;
     cells.stream = &stream;
     // The goods are filed from the rows where the feed is mapped (a data
@@ -294,7 +294,8 @@ bool FeedLoader::Run(Source *source)
     }
     if (m_rowCount == 0 && skipped > 0) {
         Revert();
-        m_model.SetError(tr("В файле %1 не найдено ни одной строки товаров: %2 строк с неверным числом полей (%3)")
+        m_model.SetError(tr("В файле %1 не найдено ни одной строки товаров: пропущено строк, не читаемых как "
+                            "запись (неверное число полей, незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
                                  .arg(source->name)
                                  .arg(skipped)
                                  .arg(LineList(stream.FirstSkipped(), skipped)));
@@ -322,7 +323,8 @@ bool FeedLoader::Run(Source *source)
     QString done = tr("Выполнено");
     if (skipped > 0) {
         m_model.m_skippedRows += skipped;
-        m_model.AddWarning(tr("В файле %1 пропущено строк с неверным числом полей: %2 (%3)")
+        m_model.AddWarning(tr("В файле %1 пропущено строк, не читаемых как запись (неверное число полей, "
+                              "незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
                                    .arg(source->name)
                                    .arg(skipped)
                                    .arg(LineList(stream.FirstSkipped(), skipped)));
@@ -335,6 +337,14 @@ bool FeedLoader::Run(Source *source)
         m_model.AddWarning(tr("В файле %1 не загружено строк без категории: %2")
                                    .arg(source->name)
                                    .arg(m_withoutCategory));
+    }
+    if (const qint64 invalid = stream.InvalidUtf8Rows()) {
+        m_model.m_invalidUtf8Rows += invalid;
+        m_model.AddWarning(tr("В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как "
+                              "знак замены «�»")
+                                   .arg(source->name)
+                                   .arg(invalid)
+                                   .arg(LineList(stream.FirstInvalidUtf8(), invalid)));
     }
     // The work is done: a cancel pressed now changes nothing.
     if (m_progress)

@@ -19,6 +19,8 @@
 #include "duplicateremover.h"
 #include "exportfile.h"
 #include "feeddownload.h"
+#include "feedencoding.h"
+#include "feedformat.h"
 #include "feedloader.h"
 #include "filter.h"
 #include "good.h"
@@ -30,15 +32,6 @@
 #include "projectfile.h"
 #include "shownaddress.h"
 #include "ymlconverter.h"
-
-namespace {
-
-// The document type declaration of a dc_catalog catalogue; newer generators
-// write its address with https.
-const char kDcCatalogMarker[] = "!DOCTYPE dc_catalog SYSTEM \"http://www.delivery-club.ru/xml/dc.dtd\"";
-const char kDcCatalogMarkerHttps[] = "!DOCTYPE dc_catalog SYSTEM \"https://www.delivery-club.ru/xml/dc.dtd\"";
-
-} // namespace
 
 Model::Model(QObject *parent) : QObject(parent), m_root(QStringLiteral("Root"))
 {
@@ -55,6 +48,8 @@ Model::Operation::Operation(Model *model) : m_model(model)
     if (m_model->m_depth++ == 0) {
         m_model->m_warnings.clear();
         m_model->m_skippedRows = 0;
+        m_model->m_invalidUtf8Rows = 0;
+        m_model->m_reencodedFeeds = 0;
     }
 }
 
@@ -152,33 +147,56 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     }
     QString readPath = path;
     OwnedFile converted;
-    QFile file(path);
     int withoutCategory = 0;
-    if (file.open(QIODevice::ReadOnly)) {
-        const QString firstLine = QString::fromUtf8(file.readLine(2049));
-        file.close();
-        if (firstLine.contains(QLatin1String(kDcCatalogMarker))
-                || firstLine.contains(QLatin1String(kDcCatalogMarkerHttps))) {
-            converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
-            QString error;
-            if (converted.Path().isEmpty() || !DcCatalogConverter::Convert(path, converted.Path(), progress, &error)) {
-                SetError(error.isEmpty() ? tr("Не удалось создать временный файл для %1").arg(shown) : error);
-                return false;
-            }
-            readPath = converted.Path();
-        } else if (YmlConverter::IsYmlCatalog(path)) {
-            // A catalogue that cannot be converted loads nothing at all.
-            converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
-            YmlConverter converter;
-            if (converted.Path().isEmpty() || !converter.Convert(path, converted.Path(), progress)) {
-                SetError(converted.Path().isEmpty() && converter.ErrorText().isEmpty()
-                                 ? tr("Не удалось создать временный файл для %1").arg(shown)
-                                 : converter.ErrorText());
-                return false;
-            }
-            readPath = converted.Path();
-            withoutCategory = converter.OffersWithoutCategory();
+    // The kind of feed is told by its start: an XML catalogue by its
+    // document element, wherever its declarations put it.
+    const FeedFormat format = FeedFormat::OfFile(path);
+    if (format.kind == FeedFormat::OtherXml) {
+        SetError(format.root.isEmpty()
+                         ? tr("Файл %1 начинается как документ XML, но его корневой элемент не найден в первых "
+                              "64 КБ; загружаются таблицы CSV и каталоги YML и dc_catalog")
+                                   .arg(shown)
+                         : tr("Файл %1 — документ XML <%2>, а не фид: загружаются таблицы CSV и каталоги YML "
+                              "(yml_catalog) и dc_catalog")
+                                   .arg(shown, format.root));
+        return false;
+    }
+    if (format.kind == FeedFormat::DcCatalog) {
+        converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
+        QString error;
+        if (converted.Path().isEmpty() || !DcCatalogConverter::Convert(path, converted.Path(), progress, &error)) {
+            SetError(error.isEmpty() ? tr("Не удалось создать временный файл для %1").arg(shown) : error);
+            return false;
         }
+        readPath = converted.Path();
+    } else if (format.kind == FeedFormat::Yml) {
+        // A catalogue that cannot be converted loads nothing at all.
+        converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
+        YmlConverter converter;
+        if (converted.Path().isEmpty() || !converter.Convert(path, converted.Path(), progress)) {
+            SetError(converted.Path().isEmpty() && converter.ErrorText().isEmpty()
+                             ? tr("Не удалось создать временный файл для %1").arg(shown)
+                             : converter.ErrorText());
+            return false;
+        }
+        readPath = converted.Path();
+        withoutCategory = converter.OffersWithoutCategory();
+    } else if (FeedEncoding::OfFile(path) == FeedEncoding::Windows1251) {
+        // Read as UTF-8, every Cyrillic letter of such a feed would be a
+        // replacement character: it is read from a UTF-8 copy instead.
+        converted = OwnedFile(TemporaryPath(info.completeBaseName(), QStringLiteral(".csv")));
+        QString error;
+        if (converted.Path().isEmpty()
+                || !FeedEncoding::ConvertFromWindows1251(path, converted.Path(), progress, &error)) {
+            SetError(error.isEmpty() ? tr("Не удалось создать временный файл для %1").arg(shown) : error);
+            return false;
+        }
+        readPath = converted.Path();
+        ++m_reencodedFeeds;
+        const QString warning = tr("%1: файл в кодировке windows-1251 перекодирован в UTF-8").arg(info.fileName());
+        AddWarning(warning);
+        if (progress)
+            progress->Report(0, 0, warning);
     }
 
     Source source;
@@ -187,10 +205,15 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     source.feedPath = path;
     source.reader.reset(OpenCsvReader(readPath));
     if (!source.reader) {
-        if (!QFile(readPath).open(QIODevice::ReadOnly))
+        QFile file(readPath);
+        if (!file.open(QIODevice::ReadOnly))
             SetError(tr("Не удалось прочитать файл %1").arg(shown));
-        else
+        else if (file.readLine(4096).replace("\xEF\xBB\xBF", "").trimmed().isEmpty())
             SetError(tr("В файле %1 нет заголовка: первая строка пуста").arg(shown));
+        else
+            SetError(tr("Заголовок файла %1 не читается: кавычка в нём не закрыта до конца файла "
+                        "или в нём поле больше 64 МБ")
+                             .arg(shown));
         return false;
     }
     // No text holds NUL bytes: a first line with them is binary data, and

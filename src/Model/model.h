@@ -101,6 +101,10 @@ public:
     // The warnings, handed over once: the list is empty afterwards.
     QStringList TakeWarnings();
     qint64 SkippedRows() const { return m_skippedRows; }
+    // Rows the last operation's loads read with bytes that are not UTF-8,
+    // and the feeds they read from a copy converted from windows-1251.
+    qint64 InvalidUtf8Rows() const { return m_invalidUtf8Rows; }
+    int ReencodedFeeds() const { return m_reencodedFeeds; }
     // How much of the bases an export would delete on the site: the goods
     // marked deleted that pass the filter, against the rows read from every
     // base loaded. A feed that came back cut short or empty shows here as a
@@ -207,6 +211,8 @@ private:
     QString m_lastError;
     QStringList m_warnings;
     qint64 m_skippedRows = 0;
+    qint64 m_invalidUtf8Rows = 0;
+    int m_reencodedFeeds = 0;
     QStringList m_savedFiles;
     qint64 m_baseRows = 0; // rows read by the base loads since the last Clear, but for repeats
     qint64 m_baseRepeats = 0;

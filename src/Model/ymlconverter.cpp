@@ -1,6 +1,7 @@
 #include "ymlconverter.h"
 
 #include <cstring>
+#include <limits>
 
 #include <QByteArray>
 #include <QFile>
@@ -13,13 +14,14 @@
 #include "csvmanipulator.h"
 #include "csvrowparser.h"
 #include "csvrawrow.h"
+#include "feedformat.h"
 #include "iprogress.h"
 #include "ymlcategories.h"
 #include "ymlpass.h"
 
 namespace {
 
-const qint64 kDetectLimit = 16 << 20; // how far detection looks for the document element
+const CsvRowParser::Limits kNoLimits{std::numeric_limits<int>::max(), std::numeric_limits<int>::max()};
 
 void InitLibrary()
 {
@@ -56,7 +58,9 @@ bool AddColumns(const QString &csvPath, const QStringList &header, qint64 header
             const char *end = begin + buffer.size();
             const char *rowEnd = nullptr;
             padded.resize(0);
-            while (CsvRowParser::Parse(begin, end, left == 0, false, row, &rowEnd) == CsvRowParser::Result::Row) {
+            // The rows are this program's own: none is held back for its size
+            // here (the load skips and counts those over the limits).
+            while (CsvRowParser::Parse(begin, end, left == 0, false, row, &rowEnd, kNoLimits) == CsvRowParser::Result::Row) {
                 padded.append(begin, int(rowEnd - begin) - 2); // without its "\r\n"
                 for (int i = row.Count(); i < columns; ++i)
                     padded.append(';');
@@ -83,59 +87,11 @@ bool AddColumns(const QString &csvPath, const QStringList &header, qint64 header
     return true;
 }
 
-// Stops at the first element and remembers its name.
-struct FirstElement
-{
-    static void OnStart(void *self, const xmlChar *name, const xmlChar *prefix, const xmlChar *, int,
-                        const xmlChar **, int, int, const xmlChar **)
-    {
-        auto *first = static_cast<FirstElement *>(self);
-        first->isYml = !prefix && std::strcmp(reinterpret_cast<const char *>(name), "yml_catalog") == 0;
-        first->found = true;
-        xmlStopParser(first->context);
-    }
-    static void OnError(void *, xmlErrorPtr) {}
-
-    xmlParserCtxtPtr context = nullptr;
-    bool found = false;
-    bool isYml = false;
-};
-
 } // namespace
 
 bool YmlConverter::IsYmlCatalog(const QString &path)
 {
-    if (!QFileInfo(path).isFile())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    InitLibrary();
-    xmlSAXHandler sax;
-    std::memset(&sax, 0, sizeof(sax));
-    sax.initialized = XML_SAX2_MAGIC;
-    sax.startElementNs = &FirstElement::OnStart;
-    sax.serror = &FirstElement::OnError;
-    FirstElement first;
-    first.context = xmlCreatePushParserCtxt(&sax, &first, nullptr, 0, nullptr);
-    if (!first.context)
-        return false;
-    xmlCtxtUseOptions(first.context, XML_PARSE_NONET);
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    for (qint64 read = 0; read < kDetectLimit && !first.found;) {
-        const qint64 got = file.read(chunk.data(), chunk.size());
-        if (got < 0)
-            break;
-        read += got;
-        if (xmlParseChunk(first.context, chunk.constData(), int(got), got == 0) != 0 || got == 0)
-            break;
-    }
-    // The entities of a document type declaration live in a document that
-    // the context does not free.
-    if (first.context->myDoc)
-        xmlFreeDoc(first.context->myDoc);
-    xmlFreeParserCtxt(first.context);
-    return first.isYml;
+    return FeedFormat::OfFile(path).kind == FeedFormat::Yml;
 }
 
 bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProgress *progress)

@@ -19,7 +19,7 @@ class YmlConverter final
 
 public:
     // True when the file's document element is yml_catalog (after the XML
-    // declaration, comments and the document type declaration).
+    // declaration, comments and the document type declaration; see FeedFormat).
     static bool IsYmlCatalog(const QString &path);
 
     // Writes the CSV file. False when the XML file cannot be read or is
