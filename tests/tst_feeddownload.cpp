@@ -321,6 +321,14 @@ void TestFeedDownload::downloadFaults_data()
     QTest::newRow("a byte at a time")
             << Routes{route("/feed", HttpTestServer::Drip(kShopFeed, 1, 200))} << "url"
             << "загрузка остановилась: меньше 1 КБ за 2 с" << 1 << false;
+    // Many Russian shops still publish windows-1251: the feed is read as
+    // text, and its goods match their base in UTF-8.
+    QTest::newRow("a windows-1251 feed")
+            << Routes{route("/feed", HttpTestServer::Ok("name;url;categoryId;advcampaign_name\r\n"
+                                                        "\xD1\xE0\xEF\xEE\xE3\xE8;u1;\xCE\xE1\xF3\xE2\xFC;Shop\r\n"
+                                                        "\xD2\xF3\xF4\xEB\xE8;u2;\xCE\xE1\xF3\xE2\xFC;Shop\r\n",
+                                                        "text/csv; charset=windows-1251"))}
+            << "url" << "" << 1 << true;
     // Slow, but well above the rate for four seconds: no stall, and no
     // whole-request limit for a feed.
     QByteArray slow = kShopFeed;
@@ -365,6 +373,9 @@ void TestFeedDownload::downloadFaults()
         QCOMPARE(m_server->TotalHits() - hitsBefore, requests);
         if (ok) {
             QCOMPARE(model.Root().GoodCount(true), 2);
+            if (QByteArray(QTest::currentDataTag()).contains("windows-1251"))
+                QVERIFY2(model.Warnings().join('\n').contains(QString::fromUtf8("перекодирован в UTF-8")),
+                         qPrintable(model.Warnings().join('\n')));
             QVERIFY(model.AddFile(base, true));
         } else {
             QVERIFY2(model.LastError().contains(error), qPrintable(model.LastError()));
