@@ -284,20 +284,21 @@ build_libssh2() {
 build_curl() {
     local src
     src=$(srcdir curl)
-    # libssh2's own static dependencies go with it, so that curl's package
-    # file hands them on.
+    # libssh2's own static dependencies (bcrypt, crypt32, ws2_32) follow it
+    # in curl's list of libraries, which Schannel needs as well.
     cmake_lib "$src" "$work/build-curl" \
         -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DPICKY_COMPILER=OFF \
         -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_WINDOWS_SSPI=ON \
         -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none \
         -DCURL_USE_LIBSSH2=ON -DLIBSSH2_INCLUDE_DIR="$partial/include" \
-        -DLIBSSH2_LIBRARY="$partial/lib/libssh2.a;bcrypt;crypt32;ws2_32" \
+        -DLIBSSH2_LIBRARY="$partial/lib/libssh2.a" \
         -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF \
         -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=ON -DCURL_USE_LIBPSL=OFF \
         -DCURL_DISABLE_LDAP=ON -DCURL_DISABLE_LDAPS=ON -DENABLE_UNICODE=ON
     cp "$src/debian/copyright" "$partial/licenses/curl.copyright"
     grep -q 'USE_SCHANNEL 1' "$work/build-curl/lib/curl_config.h"
     grep -q 'USE_LIBSSH2 1' "$work/build-curl/lib/curl_config.h"
+    grep -q 'libssh2.a;.*bcrypt' "$partial/lib/cmake/CURL/CURLTargets.cmake"
 }
 
 qt_configure() {
