@@ -306,6 +306,9 @@ qt_configure() {
     src=$(srcdir qtbase-opensource-src)
     mkdir -p "$work/build-qt"
     cd "$work/build-qt"
+    # Qt names two system libraries as Windows spells them; MinGW's are in
+    # lower case, and the cross linker and CMake's find_library care.
+    sed -i 's/-lSecur32/-lsecur32/g; s/-lCrypt32/-lcrypt32/g' "$src/src/network/ssl/ssl.pri"
     # Debian's tarball leaves out the bundled SQLite and WinTab: no SQL
     # module (Fidmora has no use for it) and no tablet events.
     "$src/configure" -xplatform win32-g++ -device-option CROSS_COMPILE=$triple- \
@@ -361,11 +364,18 @@ EOF
 # libraries, Qt's .prl and .pri files); they get the cache's own.
 finish() {
     local f left
-    grep -rlI --null -F "$partial" "$partial" | while IFS= read -r -d '' f; do
+    { grep -rlI --null -F "$partial" "$partial" || true; } | while IFS= read -r -d '' f; do
         sed -i "s|$partial|$cache|g" "$f"
     done
     left=$(grep -rlI -F "$partial" "$partial" || true)
     [ -z "$left" ] || { echo "still naming the temporary folder: $left"; return 1; }
+    # Qt's package files look up every system library its .prl files name:
+    # one that MinGW lacks would fail each program's configure, so it fails here.
+    local l missing=""
+    for l in $(grep -rh '^QMAKE_PRL_LIBS_FOR_CMAKE' --include='*.prl' "$partial/qt" | grep -oE -- '-l[A-Za-z0-9_]+' | sort -u); do
+        [ -f "/usr/$triple/lib/lib${l#-l}.a" ] || [ -f "$partial/qt/lib/lib${l#-l}.a" ] || missing+=" ${l#-l}"
+    done
+    [ -z "$missing" ] || { echo "Qt names libraries that MinGW does not have:$missing"; return 1; }
     {
         echo "Fidmora's Windows toolchain ($triple, posix threads), built $(date -u '+%Y-%m-%d %H:%M UTC')"
         echo "compiler $($triple-g++ -dumpversion) ($(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix))"
