@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDomDocument>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -178,6 +179,10 @@ void CheckQtXmlAndWidgets()
     const QPixmap shot = window.grab();
     Check(window.isVisible() && !shot.isNull() && shot.width() == 320, "a widget was shown and drawn",
           QApplication::platformName().toStdString());
+    // Without fonts a label draws nothing and every text measures 0.
+    const QStringList families = QFontDatabase().families();
+    Check(!families.isEmpty() && label->fontMetrics().horizontalAdvance(label->text()) > 0, "fonts were found",
+          families.isEmpty() ? std::string() : families.first().toStdString());
 }
 
 void CheckXxhash()
