@@ -31,10 +31,13 @@ FIDMORA_WINDOWS_PACKAGES=(
     binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
     wine64
     dpkg-dev xz-utils perl python3 make cmake
-    # lrelease compiles the translations for both systems.
-    qttools5-dev-tools
+    # lrelease compiles the translations for both systems; CMake finds it
+    # through qttools5-dev's package files.
+    qttools5-dev qttools5-dev-tools
     # The headers of xxHash, which is used header-only.
     libxxhash-dev
+    # The fonts that Qt's offscreen platform draws with under Wine.
+    fonts-dejavu-core
 )
 
 fidmora_missing_packages() {
