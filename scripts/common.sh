@@ -24,6 +24,24 @@ FIDMORA_TEST_PACKAGES=(
     clang libclang-rt-14-dev
 )
 
+# Only for the Windows stage (test.sh --windows): the MinGW-w64 cross
+# compiler (posix threads), Wine to run the programs, and what
+# scripts/windows-toolchain.sh needs to fetch and build Qt, curl, libssh2 and
+# libxml2 from Debian's source packages.
+FIDMORA_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    wine64
+    dpkg-dev xz-utils perl python3 make cmake
+    # lrelease compiles the translations for both systems; CMake finds it
+    # through qttools5-dev's package files.
+    qttools5-dev qttools5-dev-tools
+    # The headers of xxHash, which is used header-only.
+    libxxhash-dev
+    # The fonts that Qt's offscreen platform draws with under Wine.
+    fonts-dejavu-core
+)
+
 fidmora_missing_packages() {
     local p
     for p in "$@"; do
