@@ -570,7 +570,9 @@ final class ModxShop
     private array $root;
     private array $children;    // category id => [title => [id, uri, published]], msCategory not in the bin
     private array $uris;        // category id => uri
-    private array $taken;       // uris given out by this chunk
+    private array $taken;       // uris given out by this chunk (as uriKey gives them)
+    private array $numbered;    // alias stem => uris "stem-N..." the context holds
+    private array $nextNumber;  // alias stem and suffix => the number to try next
     private ?array $vendorIds;  // vendor name => id
     private array $tvIds;       // "url"/"offer" => TV id
     private array $emptied;     // category ids that lost a product
@@ -773,6 +775,8 @@ final class ModxShop
         $this->children = [];
         $this->uris = [];
         $this->taken = [];
+        $this->numbered = [];
+        $this->nextNumber = [];
         $this->vendorIds = null;
         $this->emptied = [];
         $this->pending = [];
@@ -1014,30 +1018,45 @@ final class ModxShop
         return implode(', ', array_map('intval', $ids));
     }
 
-    // An alias and uri below $parentUri that no resource of the context
-    // holds yet: the alias itself, else the alias with "-2", "-3", ...
-    private function freeUri(string $parentUri, string $alias, string $suffix, array $heldNow = []): array
+    // An alias and uri below $parentUri, for an alias whose own uri is held:
+    // the alias with "-2", "-3", ..., the first that no resource of the
+    // context holds yet. $heldNow: uris known to be held (keyed by uriKey).
+    // The numbered uris of an alias that the context holds are asked once a
+    // chunk; the ones the chunk gives out are in taken. Neither set shrinks,
+    // so the search for the next free number goes on where the last one for
+    // the same alias stopped.
+    private function numberedUri(string $parentUri, string $alias, string $suffix, array $heldNow): array
     {
-        $candidate = $parentUri . $alias . $suffix;
-        if (!isset($this->taken[$candidate]) && !isset($heldNow[$candidate])) {
-            $find = $this->pdo->prepare("SELECT 1 FROM {$this->content} WHERE context_key = ? AND uri = ? LIMIT 1");
-            $find->execute([$this->m['context'], $candidate]);
-            if ($find->fetchColumn() === false) {
-                $this->taken[$candidate] = true;
-                return [$alias, $candidate];
-            }
+        $stem = $parentUri . $alias;
+        if (!isset($this->numbered[self::uriKey($stem)])) {
+            $find = $this->pdo->prepare("SELECT uri FROM {$this->content} WHERE context_key = ? AND uri LIKE ?");
+            $find->execute([$this->m['context'], addcslashes($stem, '%_\\') . '-%']);
+            $this->numbered[self::uriKey($stem)] = array_flip(array_map(fn($uri) => self::uriKey((string)$uri),
+                $find->fetchAll(PDO::FETCH_COLUMN)));
         }
-        $find = $this->pdo->prepare("SELECT uri FROM {$this->content} WHERE context_key = ? AND uri LIKE ?");
-        $find->execute([$this->m['context'], addcslashes($parentUri . $alias, '%_\\') . '-%']);
-        $held = array_flip($find->fetchAll(PDO::FETCH_COLUMN)) + $this->taken + $heldNow;
-        for ($n = 2; isset($held[$parentUri . "$alias-$n" . $suffix]); ++$n);
-        $this->taken[$parentUri . "$alias-$n" . $suffix] = true;
-        return ["$alias-$n", $parentUri . "$alias-$n" . $suffix];
+        $held = $this->numbered[self::uriKey($stem)];
+        $next = self::uriKey($stem . $suffix);
+        for ($n = $this->nextNumber[$next] ?? 2; ; ++$n) {
+            $key = self::uriKey("$stem-$n$suffix");
+            if (!isset($held[$key]) && !isset($this->taken[$key]) && !isset($heldNow[$key]))
+                break;
+        }
+        $this->nextNumber[$next] = $n + 1;
+        $this->taken[$key] = true;
+        return ["$alias-$n", "$stem-$n$suffix"];
     }
 
-    // freeUri for many at once ([parent uri, alias, suffix] by any key, in
-    // the order they are to be served): each first choice is asked for all
-    // together, and only the ones taken (or wanted twice) look further.
+    // A uri as the database tells uris apart: its collations ignore the
+    // case of letters.
+    private static function uriKey(string $uri): string
+    {
+        return strtolower($uri);
+    }
+
+    // An alias and uri below the parent's uri that no resource of the
+    // context holds yet, for many at once ([parent uri, alias, suffix] by any
+    // key, in the order they are to be served): the alias itself, else a
+    // numbered one. The first choices are asked for all together.
     private function freeUris(array $wanted): array
     {
         $first = [];
@@ -1049,15 +1068,16 @@ final class ModxShop
                 . implode(', ', array_fill(0, count($some), '?')) . ')');
             $find->execute([$this->m['context'], ...$some]);
             foreach ($find->fetchAll(PDO::FETCH_COLUMN) as $uri)
-                $held[$uri] = true;
+                $held[self::uriKey($uri)] = true;
         }
         $free = [];
         foreach ($wanted as $at => [$parentUri, $alias, $suffix]) {
-            if (!isset($held[$first[$at]]) && !isset($this->taken[$first[$at]])) {
-                $this->taken[$first[$at]] = true;
+            $key = self::uriKey($first[$at]);
+            if (!isset($held[$key]) && !isset($this->taken[$key])) {
+                $this->taken[$key] = true;
                 $free[$at] = [$alias, $first[$at]];
             } else {
-                $free[$at] = $this->freeUri($parentUri, $alias, $suffix, $held);
+                $free[$at] = $this->numberedUri($parentUri, $alias, $suffix, $held);
             }
         }
         return $free;

@@ -297,6 +297,15 @@ foreach ($changed as $i => $row) {
 $read = array_values(array_filter(readAll($client), fn($row) => str_starts_with($row[0], 'https://many.test/')));
 check('many: read back as written', $read === array_values($changed), $read);
 
+// Addresses held by the owner's pages in other letter case count as held
+// (the database tells uris apart regardless of case), numbered ones too.
+$shop->exec("INSERT INTO modx_site_content (pagetitle, alias, published, parent, class_key, uri) VALUES "
+    . "('Кепка', 'Kepka', 1, 2, 'modDocument', 'catalog/Kepka.html'), ('Кепка', 'Kepka-3', 1, 2, 'modDocument', 'catalog/KEPKA-3.html')");
+$client->post('update', array_map(fn($n) => good(['url' => "https://cap.test/$n", 'name' => 'Кепка', 'status' => '+']), [1, 2, 3, 4]));
+$caps = array_map(fn($n) => product("https://cap.test/$n")['uri'] ?? '', [1, 2, 3, 4]);
+check('repeated titles skip addresses held in another case', $caps === ['catalog/kepka-2.html', 'catalog/kepka-4.html',
+    'catalog/kepka-5.html', 'catalog/kepka-6.html'], $caps);
+
 // Rows of one chunk that name the same good twice are applied in their
 // order, as if each chunk row were written on its own.
 $twice = function (string $url, string $status, array $cells = []) {
