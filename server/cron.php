@@ -627,7 +627,10 @@ final class ModxShop
     public function read(int $limit, int $offset, ?int $after): array
     {
         $tv = $this->tvIdsFor(false);
-        $statement = $this->pdo->prepare('SELECT k.id, k.written, c.pagetitle, c.parent, c.content, p.price, '
+        // The keys are walked in the order of their ids, each joined to its
+        // resource: left to itself, the server may take the products first
+        // and sort all of them to give out the first rows.
+        $statement = $this->pdo->prepare('SELECT STRAIGHT_JOIN k.id, k.written, c.pagetitle, c.parent, c.content, p.price, '
             . 'p.old_price, p.article, p.image, v.name, tu.value, ta.value ' . $this->managed()
             . " LEFT JOIN {$this->products} p ON p.id = k.resource"
             . " LEFT JOIN {$this->vendors} v ON v.id = p.vendor"
