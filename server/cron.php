@@ -549,6 +549,11 @@ final class ModxShop
     private const KEPT = ['name', 'price', 'oldprice', 'categoryId', 'vendor', 'picture', 'id', 'idTpl', 'status'];
     // Multi-row inserts are cut at about this many bytes.
     private const BATCH_BYTES = 1 << 20;
+    // Values in one "IN (...)" of a non-unique index. Past the server's
+    // eq_range_index_dive_limit (200 by default) the rows are guessed from
+    // the index's statistics, and on the prefix index of uri the guess has
+    // the server read the whole table instead of looking the values up.
+    private const IN_LIST = 100;
 
     private array $m;
     private string $content;
@@ -565,11 +570,20 @@ final class ModxShop
     private array $root;
     private array $children;    // category id => [title => [id, uri, published]], msCategory not in the bin
     private array $uris;        // category id => uri
-    private array $taken;       // uris given out by this chunk
+    private array $taken;       // uris given out by this chunk (as uriKey gives them)
+    private array $numbered;    // alias stem => uris "stem-N..." the context holds
+    private array $nextNumber;  // alias stem and suffix => the number to try next
     private ?array $vendorIds;  // vendor name => id
     private array $tvIds;       // "url"/"offer" => TV id
     private array $emptied;     // category ids that lost a product
     private array $pending;     // identity hash => a product to insert
+    private array $categoryIds; // category path => id
+    private array $moves;       // product id => [new parent, alias, parent it had]
+    private array $contentSets; // resource id => [column => value]
+    private array $data;        // product id => its ms2_products row
+    private array $tvSets;      // "url"/"offer" => [product id => value, "" to clear]
+    private array $keyWrites;   // identity hash => its fidmora_keys row
+    private array $removed;     // product ids to remove with all their data
     private array $counts;
 
     public function __construct(private PDO $pdo, array $config)
@@ -613,7 +627,10 @@ final class ModxShop
     public function read(int $limit, int $offset, ?int $after): array
     {
         $tv = $this->tvIdsFor(false);
-        $statement = $this->pdo->prepare('SELECT k.id, k.written, c.pagetitle, c.parent, c.content, p.price, '
+        // The keys are walked in the order of their ids, each joined to its
+        // resource: left to itself, the server may take the products first
+        // and sort all of them to give out the first rows.
+        $statement = $this->pdo->prepare('SELECT STRAIGHT_JOIN k.id, k.written, c.pagetitle, c.parent, c.content, p.price, '
             . 'p.old_price, p.article, p.image, v.name, tu.value, ta.value ' . $this->managed()
             . " LEFT JOIN {$this->products} p ON p.id = k.resource"
             . " LEFT JOIN {$this->vendors} v ON v.id = p.vendor"
@@ -750,6 +767,10 @@ final class ModxShop
 
     // Applies the usable rows of a chunk ([hash, cells, index] each) inside
     // the caller's transaction. Returns [counts, reasons of rows refused].
+    // The rows are planned one by one in the order sent, each as if the
+    // ones before it were written; the writes are then made for the whole
+    // chunk at once, a few statements for each table, so that a chunk costs
+    // about the same number of statements whatever its size.
     public function update(array $usable): array
     {
         $this->now = time();
@@ -757,9 +778,18 @@ final class ModxShop
         $this->children = [];
         $this->uris = [];
         $this->taken = [];
+        $this->numbered = [];
+        $this->nextNumber = [];
         $this->vendorIds = null;
         $this->emptied = [];
         $this->pending = [];
+        $this->categoryIds = [];
+        $this->moves = [];
+        $this->contentSets = [];
+        $this->data = [];
+        $this->tvSets = ['url' => [], 'offer' => []];
+        $this->keyWrites = [];
+        $this->removed = [];
         $this->counts = ['inserted' => 0, 'updated' => 0, 'deleted' => 0, 'absent' => 0, 'unchanged' => 0,
             'categories' => 0];
         $find = $this->pdo->prepare("SELECT id, uri, isfolder FROM {$this->content} WHERE id = ?");
@@ -777,11 +807,29 @@ final class ModxShop
 
         $at = array_flip(MODX_COLUMNS);
         $known = $this->knownProducts(array_values(array_unique(array_column($usable, 0))));
+        // The rows' prices are checked first, and the categories of the rows
+        // that are written are then found or made all together.
         $reasons = [];
+        $planned = [];
+        $paths = [];
         foreach ($usable as [$hash, $row, $index]) {
             $cells = [];
             foreach ($at as $column => $i)
                 $cells[$column] = $row[$i];
+            if ($cells['status'] !== '-') {
+                foreach (['price', 'oldprice'] as $price) {
+                    if (trim($cells[$price]) !== '' && shopPrice($cells[$price]) === null) {
+                        $reasons[] = ['row' => $index, 'reason' => "\"$price\" не число или больше 9 999 999 999: "
+                            . cutText($cells[$price], 40)];
+                        continue 2;
+                    }
+                }
+                $paths[$cells['categoryId']] = true;
+            }
+            $planned[] = [$hash, $cells];
+        }
+        $this->resolveCategories(array_map('strval', array_keys($paths)));
+        foreach ($planned as [$hash, $cells]) {
             $current = $known[$hash] ?? null;
             $product = $current['product'] ?? null;
             if ($cells['status'] === '-') {
@@ -789,7 +837,7 @@ final class ModxShop
                     unset($this->pending[$hash]);
                     ++$this->counts['deleted'];
                 } elseif ($product !== null && !$product['deleted']) {
-                    $this->remove($product);
+                    $this->remove($product, $hash);
                     $known[$hash]['product'] = $this->m['onDelete'] === 'remove' ? null : ['deleted' => true] + $product;
                     ++$this->counts['deleted'];
                 } else {
@@ -797,19 +845,12 @@ final class ModxShop
                 }
                 continue;
             }
-            foreach (['price', 'oldprice'] as $price) {
-                if (trim($cells[$price]) !== '' && shopPrice($cells[$price]) === null) {
-                    $reasons[] = ['row' => $index, 'reason' => "\"$price\" не число или больше 9 999 999 999: "
-                        . cutText($cells[$price], 40)];
-                    continue 2;
-                }
-            }
             $wanted = $this->productOf($cells);
             if (isset($this->pending[$hash])) {
                 $this->pending[$hash] = $wanted;
                 ++$this->counts['updated'];
             } elseif ($product !== null) {
-                $known[$hash]['product'] = $this->change($product, $wanted, $current['written'], $current['key']);
+                $known[$hash]['product'] = $this->change($product, $wanted, $current['written'], $hash);
                 $known[$hash]['written'] = $wanted['written'];
                 ++$this->counts['updated'];
             } else {
@@ -817,7 +858,7 @@ final class ModxShop
                 ++$this->counts['inserted'];
             }
         }
-        $this->insertPending();
+        $this->write();
         $this->unpublishEmptied();
         return [$this->counts, $reasons];
     }
@@ -832,7 +873,7 @@ final class ModxShop
             'title' => cutText($cells['name'], 255),
             'alias' => aliasOf($cells['name'], 'tovar'),
             'content' => $cells['description'],
-            'parent' => $this->categoryOf($cells['categoryId']),
+            'parent' => $this->categoryIds[$cells['categoryId']],
             'price' => shopPrice($cells['price']) ?? '0.00',
             'old_price' => shopPrice($cells['oldprice']) ?? '0.00',
             'article' => cutText($cells['id'], 50),
@@ -872,56 +913,96 @@ final class ModxShop
         return $known;
     }
 
-    // The category of a path, each level found by its title below the one
-    // above it, or made. Every level ends up published: a product is shown.
-    private function categoryOf(string $path): int
+    // The category of each path (into categoryIds), each level found by its
+    // title below the level above it, or made. Every level ends up
+    // published: a product is shown in it. The paths go down together, a
+    // depth at a time: one look-up of the subcategories of all categories
+    // met at that depth, one insert of those missing.
+    private function resolveCategories(array $paths): void
     {
-        $id = $this->root['id'];
-        $uri = $this->root['uri'];
-        foreach (self::levels($path) as $level) {
-            $title = cutText($level, 255);
-            $children = $this->categoriesIn($id);
-            if (isset($children[$title])) {
-                [$child, $childUri, $published] = $children[$title];
-                if (!$published) {
-                    $this->pdo->prepare("UPDATE {$this->content} SET published = 1, publishedon = ?, editedon = ? WHERE id = ?")
-                        ->execute([$this->now, $this->now, $child]);
+        $walk = [];  // path => [category reached, levels]
+        foreach ($paths as $path)
+            $walk[$path] = [$this->root['id'], array_map(fn($level) => cutText($level, 255), self::levels($path))];
+        for ($depth = 0; ; ++$depth) {
+            $parents = [];
+            foreach ($walk as [$id, $titles]) {
+                if (isset($titles[$depth]))
+                    $parents[$id] = true;
+            }
+            if ($parents === [])
+                break;
+            $this->loadChildren(array_keys($parents));
+            $missing = [];
+            $hidden = [];
+            foreach ($walk as [$id, $titles]) {
+                if (!isset($titles[$depth]))
+                    continue;
+                $title = $titles[$depth];
+                if (!isset($this->children[$id][$title]))
+                    $missing["$id/$title"] ??= [$id, $title];
+                elseif (!$this->children[$id][$title][2])
+                    $hidden[$this->children[$id][$title][0]] = [$id, $title];
+            }
+            if ($hidden !== []) {
+                $this->pdo->prepare("UPDATE {$this->content} SET published = 1, publishedon = ?, editedon = ? WHERE id IN ("
+                    . self::idList(array_keys($hidden)) . ')')->execute([$this->now, $this->now]);
+                foreach ($hidden as [$id, $title])
                     $this->children[$id][$title][2] = true;
-                    $this->changed = true;
-                }
-            } else {
-                [$alias, $childUri] = $this->freeUri($uri, aliasOf($level, 'category'), '/');
-                $this->pdo->prepare("INSERT INTO {$this->content} (type, contentType, pagetitle, alias, published, "
-                    . 'parent, isfolder, template, createdon, editedon, publishedon, class_key, context_key, uri, '
-                    . "content) VALUES ('document', 'text/html', ?, ?, 1, ?, 1, ?, ?, ?, ?, 'msCategory', ?, ?, '')")
-                    ->execute([$title, $alias, $id, $this->m['categoryTemplate'], $this->now, $this->now, $this->now,
-                        $this->m['context'], $childUri]);
-                $child = (int)$this->pdo->lastInsertId();
-                $this->children[$id][$title] = [$child, $childUri, true];
-                $this->uris[$child] = $childUri;
-                ++$this->counts['categories'];
                 $this->changed = true;
             }
-            $id = $child;
-            $uri = $childUri;
+            if ($missing !== [])
+                $this->createCategories($missing);
+            foreach ($walk as $path => [$id, $titles]) {
+                if (isset($titles[$depth]))
+                    $walk[$path][0] = $this->children[$id][$titles[$depth]][0];
+            }
         }
-        return $id;
+        foreach ($walk as $path => [$id])
+            $this->categoryIds[$path] = $id;
     }
 
-    // The msCategory children of a category (not in the bin), by title.
-    private function categoriesIn(int $parent): array
+    // The msCategory children (not in the bin) of these categories, by
+    // title, the first made of each title; each category asked once a chunk.
+    private function loadChildren(array $parents): void
     {
-        if (!isset($this->children[$parent])) {
-            $find = $this->pdo->prepare("SELECT id, pagetitle, uri, published FROM {$this->content} "
-                . "WHERE parent = ? AND class_key = 'msCategory' AND deleted = 0 ORDER BY id");
-            $find->execute([$parent]);
-            $this->children[$parent] = [];
-            foreach ($find->fetchAll(PDO::FETCH_NUM) as [$id, $title, $uri, $published]) {
-                $this->children[$parent][(string)$title] ??= [(int)$id, (string)$uri, (bool)$published];
+        $wanted = array_values(array_filter($parents, fn($parent) => !isset($this->children[$parent])));
+        foreach (array_chunk($wanted, self::IN_LIST) as $some) {
+            foreach ($some as $parent)
+                $this->children[$parent] = [];
+            // Sorted here: ORDER BY id would have the database walk the whole
+            // table by its ids rather than use the index of parents.
+            $find = $this->pdo->query("SELECT id, parent, pagetitle, uri, published FROM {$this->content} "
+                . 'WHERE parent IN (' . self::idList($some) . ") AND class_key = 'msCategory' AND deleted = 0");
+            $found = $find->fetchAll(PDO::FETCH_NUM);
+            usort($found, fn($a, $b) => (int)$a[0] <=> (int)$b[0]);
+            foreach ($found as [$id, $parent, $title, $uri, $published]) {
+                $this->children[(int)$parent][(string)$title] ??= [(int)$id, (string)$uri, (bool)$published];
                 $this->uris[(int)$id] = (string)$uri;
             }
         }
-        return $this->children[$parent];
+    }
+
+    // Makes the categories [parent id, title] of one depth, with addresses
+    // unique in the context.
+    private function createCategories(array $missing): void
+    {
+        $wanted = [];
+        foreach ($missing as $at => [$parent, $title])
+            $wanted[$at] = [$this->uriOf($parent), aliasOf($title, 'category'), '/'];
+        $free = $this->freeUris($wanted);
+        $rows = [];
+        foreach ($missing as $at => [$parent, $title])
+            $rows[] = ['document', 'text/html', $title, $free[$at][0], 1, $parent, 1, '', $this->m['categoryTemplate'],
+                $this->now, $this->now, $this->now, 'msCategory', $this->m['context'], $free[$at][1], 1];
+        $ids = $this->insertResources($rows);
+        foreach ($missing as $at => [$parent, $title]) {
+            $id = $ids[$free[$at][1]];
+            $this->children[$parent][$title] = [$id, $free[$at][1], true];
+            $this->children[$id] = [];  // new: nothing below it yet
+            $this->uris[$id] = $free[$at][1];
+        }
+        $this->counts['categories'] += count($missing);
+        $this->changed = true;
     }
 
     private function uriOf(int $category): string
@@ -934,25 +1015,75 @@ final class ModxShop
         return $this->uris[$category];
     }
 
-    // An alias and uri below $parentUri that no resource of the context
-    // holds yet: the alias itself, else the alias with "-2", "-3", ...
-    private function freeUri(string $parentUri, string $alias, string $suffix, array $heldNow = []): array
+    // Ints as a list for IN (...): ids of the shop, never text of a request.
+    private static function idList(array $ids): string
     {
-        $candidate = $parentUri . $alias . $suffix;
-        if (!isset($this->taken[$candidate]) && !isset($heldNow[$candidate])) {
-            $find = $this->pdo->prepare("SELECT 1 FROM {$this->content} WHERE context_key = ? AND uri = ? LIMIT 1");
-            $find->execute([$this->m['context'], $candidate]);
-            if ($find->fetchColumn() === false) {
-                $this->taken[$candidate] = true;
-                return [$alias, $candidate];
+        return implode(', ', array_map('intval', $ids));
+    }
+
+    // An alias and uri below $parentUri, for an alias whose own uri is held:
+    // the alias with "-2", "-3", ..., the first that no resource of the
+    // context holds yet. $heldNow: uris known to be held (keyed by uriKey).
+    // The numbered uris of an alias that the context holds are asked once a
+    // chunk; the ones the chunk gives out are in taken. Neither set shrinks,
+    // so the search for the next free number goes on where the last one for
+    // the same alias stopped.
+    private function numberedUri(string $parentUri, string $alias, string $suffix, array $heldNow): array
+    {
+        $stem = $parentUri . $alias;
+        if (!isset($this->numbered[self::uriKey($stem)])) {
+            $find = $this->pdo->prepare("SELECT uri FROM {$this->content} WHERE context_key = ? AND uri LIKE ?");
+            $find->execute([$this->m['context'], addcslashes($stem, '%_\\') . '-%']);
+            $this->numbered[self::uriKey($stem)] = array_flip(array_map(fn($uri) => self::uriKey((string)$uri),
+                $find->fetchAll(PDO::FETCH_COLUMN)));
+        }
+        $held = $this->numbered[self::uriKey($stem)];
+        $next = self::uriKey($stem . $suffix);
+        for ($n = $this->nextNumber[$next] ?? 2; ; ++$n) {
+            $key = self::uriKey("$stem-$n$suffix");
+            if (!isset($held[$key]) && !isset($this->taken[$key]) && !isset($heldNow[$key]))
+                break;
+        }
+        $this->nextNumber[$next] = $n + 1;
+        $this->taken[$key] = true;
+        return ["$alias-$n", "$stem-$n$suffix"];
+    }
+
+    // A uri as the database tells uris apart: its collations ignore the
+    // case of letters.
+    private static function uriKey(string $uri): string
+    {
+        return strtolower($uri);
+    }
+
+    // An alias and uri below the parent's uri that no resource of the
+    // context holds yet, for many at once ([parent uri, alias, suffix] by any
+    // key, in the order they are to be served): the alias itself, else a
+    // numbered one. The first choices are asked for all together.
+    private function freeUris(array $wanted): array
+    {
+        $first = [];
+        foreach ($wanted as $at => [$parentUri, $alias, $suffix])
+            $first[$at] = $parentUri . $alias . $suffix;
+        $held = [];
+        foreach (array_chunk(array_values(array_unique($first)), self::IN_LIST) as $some) {
+            $find = $this->pdo->prepare("SELECT uri FROM {$this->content} WHERE context_key = ? AND uri IN ("
+                . implode(', ', array_fill(0, count($some), '?')) . ')');
+            $find->execute([$this->m['context'], ...$some]);
+            foreach ($find->fetchAll(PDO::FETCH_COLUMN) as $uri)
+                $held[self::uriKey($uri)] = true;
+        }
+        $free = [];
+        foreach ($wanted as $at => [$parentUri, $alias, $suffix]) {
+            $key = self::uriKey($first[$at]);
+            if (!isset($held[$key]) && !isset($this->taken[$key])) {
+                $this->taken[$key] = true;
+                $free[$at] = [$alias, $first[$at]];
+            } else {
+                $free[$at] = $this->numberedUri($parentUri, $alias, $suffix, $held);
             }
         }
-        $find = $this->pdo->prepare("SELECT uri FROM {$this->content} WHERE context_key = ? AND uri LIKE ?");
-        $find->execute([$this->m['context'], addcslashes($parentUri . $alias, '%_\\') . '-%']);
-        $held = array_flip($find->fetchAll(PDO::FETCH_COLUMN)) + $this->taken + $heldNow;
-        for ($n = 2; isset($held[$parentUri . "$alias-$n" . $suffix]); ++$n);
-        $this->taken[$parentUri . "$alias-$n" . $suffix] = true;
-        return ["$alias-$n", $parentUri . "$alias-$n" . $suffix];
+        return $free;
     }
 
     private function vendorOf(string $name): int
@@ -973,84 +1104,63 @@ final class ModxShop
         return $this->vendorIds[$name];
     }
 
-    // The new products of the chunk, a few statements for all of them: their
-    // uris are made unique first, so that each resource is found again by
-    // its uri once inserted.
-    private function insertPending(): void
-    {
-        if ($this->pending === [])
-            return;
-        $this->changed = true;
-        // Each product's first choice, asked for all at once; the ones taken
-        // (or wanted twice) look further.
-        $first = [];
-        foreach ($this->pending as $hash => $product)
-            $first[$hash] = $this->uriOf($product['parent']) . $product['alias'] . '.html';
-        $held = [];
-        foreach (array_chunk(array_values(array_unique($first)), 500) as $some) {
-            $find = $this->pdo->prepare("SELECT uri FROM {$this->content} WHERE context_key = ? AND uri IN ("
-                . implode(', ', array_fill(0, count($some), '?')) . ')');
-            $find->execute([$this->m['context'], ...$some]);
-            foreach ($find->fetchAll(PDO::FETCH_COLUMN) as $uri)
-                $held[$uri] = true;
-        }
-        foreach ($this->pending as $hash => &$product) {
-            if (!isset($held[$first[$hash]]) && !isset($this->taken[$first[$hash]])) {
-                $product['uri'] = $first[$hash];
-                $this->taken[$first[$hash]] = true;
-            } else {
-                [$product['alias'], $product['uri']] = $this->freeUri($this->uriOf($product['parent']), $product['alias'],
-                    '.html', $held);
-            }
-        }
-        unset($product);
+    // Columns of a new resource, in the order insertResources takes them.
+    private const RESOURCE_COLUMNS = ['type', 'contentType', 'pagetitle', 'alias', 'published', 'parent', 'isfolder',
+        'content', 'template', 'createdon', 'editedon', 'publishedon', 'class_key', 'context_key', 'uri',
+        'show_in_tree'];
 
-        $now = $this->now;
-        $this->insertRows($this->content, ['type', 'contentType', 'pagetitle', 'alias', 'published', 'parent', 'isfolder',
-            'content', 'template', 'createdon', 'editedon', 'publishedon', 'class_key', 'context_key', 'uri',
-            'show_in_tree'], array_map(fn($p) => ['document', 'text/html', $p['title'], $p['alias'], 1, $p['parent'], 0,
-            $p['content'], $this->m['productTemplate'], $now, $now, $now, 'msProduct', $this->m['context'], $p['uri'], 0],
-            $this->pending));
+    // Inserts resources (lists of values in RESOURCE_COLUMNS order, each uri
+    // unique in the context) and returns their ids by uri. They are read
+    // back from the first id the insert gave out on, in the order of the
+    // ids; any not met there (ids given out otherwise) by their uris.
+    private function insertResources(array $rows): array
+    {
+        $first = $this->insertRows($this->content, self::RESOURCE_COLUMNS, $rows);
+        $parentOf = [];
+        foreach ($rows as $row)
+            $parentOf[$row[14]] = (int)$row[5];
         $ids = [];
-        foreach (array_chunk(array_column($this->pending, 'uri'), 500) as $some) {
-            $find = $this->pdo->prepare("SELECT uri, id FROM {$this->content} WHERE context_key = ? AND uri IN ("
-                . implode(', ', array_fill(0, count($some), '?')) . ')');
-            $find->execute([$this->m['context'], ...$some]);
-            $ids += $find->fetchAll(PDO::FETCH_KEY_PAIR);
-        }
-        $products = [];
-        $tvs = [];
-        $keys = [];
-        foreach ($this->pending as $hash => $p) {
-            $id = (int)$ids[$p['uri']];
-            $products[] = [$id, $p['article'], $p['price'], $p['old_price'], $p['image'], $p['vendor']];
-            foreach (['url', 'offer'] as $tv) {
-                if ($p[$tv] !== '')
-                    $tvs[] = [$this->tvIds[$tv], $id, $p[$tv]];
+        $take = function (array $found) use (&$ids, $parentOf): void {
+            foreach ($found as [$id, $uri, $parent, $context]) {
+                if (isset($parentOf[$uri]) && !isset($ids[$uri]) && (int)$parent === $parentOf[$uri]
+                        && $context === $this->m['context'])
+                    $ids[$uri] = (int)$id;
             }
-            $keys[] = [$hash, $id, $p['written'], $now, $now];
+        };
+        if ($first > 0) {
+            $find = $this->pdo->prepare("SELECT id, uri, parent, context_key FROM {$this->content} WHERE id >= ? ORDER BY id");
+            $find->bindValue(1, $first, PDO::PARAM_INT);
+            $find->execute();
+            $take($find->fetchAll(PDO::FETCH_NUM));
         }
-        $this->insertRows($this->products, ['id', 'article', 'price', 'old_price', 'image', 'vendor'], $products);
-        $this->insertRows($this->tvValues, ['tmplvarid', 'contentid', 'value'], $tvs,
-            'ON DUPLICATE KEY UPDATE value = VALUES(value)');
-        // A key whose product was removed by hand gets the new one.
-        $this->insertRows($this->keys, ['`key`', 'resource', 'written', 'created', 'updated'], $keys,
-            'ON DUPLICATE KEY UPDATE resource = VALUES(resource), written = VALUES(written), updated = VALUES(updated)');
-        $this->pending = [];
+        $left = array_keys(array_diff_key($parentOf, $ids));
+        foreach (array_chunk($left, self::IN_LIST) as $some) {
+            $find = $this->pdo->prepare("SELECT id, uri, parent, context_key FROM {$this->content} WHERE context_key = ? "
+                . 'AND uri IN (' . implode(', ', array_fill(0, count($some), '?')) . ') ORDER BY id');
+            $find->execute([$this->m['context'], ...array_map('strval', $some)]);
+            $take($find->fetchAll(PDO::FETCH_NUM));
+        }
+        if (count($ids) !== count($parentOf))
+            throw new RuntimeException('new resources not found again by their uris');
+        return $ids;
     }
 
     // Multi-row INSERTs of $rows (lists of values in $columns order), cut
-    // into statements of about BATCH_BYTES.
-    private function insertRows(string $table, array $columns, array $rows, string $tail = ''): void
+    // into statements of about BATCH_BYTES. Returns the first id the first
+    // statement gave out, or 0.
+    private function insertRows(string $table, array $columns, array $rows, string $tail = ''): int
     {
         $row = '(' . implode(', ', array_fill(0, count($columns), '?')) . ')';
         $head = "INSERT INTO $table (" . implode(', ', $columns) . ') VALUES ';
         $values = [];
         $count = 0;
         $bytes = 0;
-        $flush = function () use (&$values, &$count, &$bytes, $head, $row, $tail): void {
-            if ($count > 0)
+        $first = null;
+        $flush = function () use (&$values, &$count, &$bytes, &$first, $head, $row, $tail): void {
+            if ($count > 0) {
                 $this->pdo->prepare($head . implode(', ', array_fill(0, $count, $row)) . " $tail")->execute($values);
+                $first ??= (int)$this->pdo->lastInsertId();
+            }
             $values = [];
             $count = 0;
             $bytes = 0;
@@ -1064,72 +1174,55 @@ final class ModxShop
                 $flush();
         }
         $flush();
+        return $first ?? 0;
     }
 
-    // Brings an existing product to what it is to become, writing only what
-    // differs. Returns its new state.
-    private function change(array $is, array $wanted, string $written, int $key): array
+    // Plans bringing an existing product to what it is to become, writing
+    // only what differs. Returns its new state.
+    private function change(array $is, array $wanted, string $written, string $hash): array
     {
         $set = [];
-        $values = [];
-        $field = function (string $column, $value) use (&$set, &$values): void {
-            $set[] = "$column = ?";
-            $values[] = $value;
-        };
         if ($is['title'] !== $wanted['title'])
-            $field('pagetitle', $wanted['title']);
+            $set['pagetitle'] = $wanted['title'];
         if ($is['content'] !== $wanted['content'])
-            $field('content', $wanted['content']);
+            $set['content'] = $wanted['content'];
         if ($is['parent'] !== $wanted['parent']) {
-            // Moved: its address follows its new category.
-            [$alias, $uri] = $this->freeUri($this->uriOf($wanted['parent']), $is['alias'] !== '' ? $is['alias'] : $wanted['alias'], '.html');
-            $field('parent', $wanted['parent']);
-            $field('alias', $alias);
-            $field('uri', $uri);
+            // Moved: its address follows its new category; it is given out
+            // with those of the new products. Moved back within the chunk,
+            // it keeps the address it has.
+            $id = $is['id'];
+            $from = $this->moves[$id][2] ?? $is['parent'];
+            if ($wanted['parent'] === $from)
+                unset($this->moves[$id]);
+            else
+                $this->moves[$id] = [$wanted['parent'], $is['alias'] !== '' ? $is['alias'] : $wanted['alias'], $from];
+            $set['parent'] = $wanted['parent'];
             $this->emptied[$is['parent']] = true;
-            $is['alias'] = $alias;
-            $is['uri'] = $uri;
         }
         // Back from the bin it was put in when the good left the feed; a
         // product the site's owner unpublished stays as they left it.
-        if ($is['deleted']) {
-            $field('published', 1);
-            $field('publishedon', $this->now);
-            $field('deleted', 0);
-            $field('deletedon', 0);
-        }
+        if ($is['deleted'])
+            $set += ['published' => 1, 'publishedon' => $this->now, 'deleted' => 0, 'deletedon' => 0];
         $data = [$wanted['article'], $wanted['price'], $wanted['old_price'], $wanted['image'], $wanted['vendor']];
         $touched = $set !== [];
-        if (!$is['hasData']) {
-            $this->pdo->prepare("INSERT INTO {$this->products} (id, article, price, old_price, image, vendor) "
-                . 'VALUES (?, ?, ?, ?, ?, ?)')->execute([$is['id'], ...$data]);
-            $touched = true;
-        } elseif ([$is['article'], $is['price'], $is['old_price'], $is['image'], $is['vendor']] !== $data) {
-            $this->pdo->prepare("UPDATE {$this->products} SET article = ?, price = ?, old_price = ?, image = ?, "
-                . 'vendor = ? WHERE id = ?')->execute([...$data, $is['id']]);
+        if (!$is['hasData'] || [$is['article'], $is['price'], $is['old_price'], $is['image'], $is['vendor']] !== $data) {
+            $this->data[$is['id']] = [$is['id'], ...$data];
             $touched = true;
         }
         foreach (['url', 'offer'] as $tv) {
             if ($is[$tv] === $wanted[$tv])
                 continue;
             $touched = true;
-            if ($wanted[$tv] === '')
-                $this->pdo->prepare("DELETE FROM {$this->tvValues} WHERE tmplvarid = ? AND contentid = ?")
-                    ->execute([$this->tvIds[$tv], $is['id']]);
-            else
-                $this->pdo->prepare("INSERT INTO {$this->tvValues} (tmplvarid, contentid, value) VALUES (?, ?, ?) "
-                    . 'ON DUPLICATE KEY UPDATE value = VALUES(value)')->execute([$this->tvIds[$tv], $is['id'], $wanted[$tv]]);
+            $this->tvSets[$tv][$is['id']] = $wanted[$tv];
         }
         // The resource counts as edited whatever part of it changed, as in
         // the manager.
         if ($touched) {
-            $field('editedon', $this->now);
-            $values[] = $is['id'];
-            $this->pdo->prepare("UPDATE {$this->content} SET " . implode(', ', $set) . ' WHERE id = ?')->execute($values);
+            $set['editedon'] = $this->now;
+            $this->contentSets[$is['id']] = $set + ($this->contentSets[$is['id']] ?? []);
         }
         if ($written !== $wanted['written'] || $touched)
-            $this->pdo->prepare("UPDATE {$this->keys} SET written = ?, updated = ? WHERE id = ?")
-                ->execute([$wanted['written'], $this->now, $key]);
+            $this->keyWrites[$hash] = [$hash, $is['id'], $wanted['written'], $this->now, $this->now];
         if ($touched) {
             $this->changed = true;
         } else {
@@ -1143,43 +1236,171 @@ final class ModxShop
 
     // A good gone from the feed: into MODX's bin, unpublished, or removed
     // with everything of it when the configuration asks.
-    private function remove(array $product): void
+    private function remove(array $product, string $hash): void
     {
         $id = $product['id'];
         if ($this->m['onDelete'] === 'remove') {
-            foreach ([[$this->content, 'id'], [$this->products, 'id'], [$this->tvValues, 'contentid'],
-                    [$this->productCategories, 'product_id'], [$this->keys, 'resource']] as [$table, $column])
-                $this->pdo->prepare("DELETE FROM $table WHERE $column = ?")->execute([$id]);
+            // What the chunk planned for it before goes with it.
+            $this->removed[$id] = true;
+            unset($this->contentSets[$id], $this->data[$id], $this->moves[$id], $this->tvSets['url'][$id],
+                $this->tvSets['offer'][$id], $this->keyWrites[$hash]);
         } else {
-            $this->pdo->prepare("UPDATE {$this->content} SET published = 0, deleted = 1, deletedon = ?, editedon = ? "
-                . 'WHERE id = ?')->execute([$this->now, $this->now, $id]);
+            $this->contentSets[$id] = ['published' => 0, 'deleted' => 1, 'deletedon' => $this->now,
+                'editedon' => $this->now] + ($this->contentSets[$id] ?? []);
         }
         $this->emptied[$product['parent']] = true;
         $this->changed = true;
     }
 
+    // Writes what the chunk planned: removals, changes of resources, the
+    // new products, then the shop data, TVs and keys of both.
+    private function write(): void
+    {
+        // Addresses of moved and of new products, asked for all at once.
+        $wanted = [];
+        foreach ($this->moves as $id => [$parent, $alias])
+            $wanted["m$id"] = [$this->uriOf($parent), $alias, '.html'];
+        foreach ($this->pending as $hash => $product)
+            $wanted["n$hash"] = [$this->uriOf($product['parent']), $product['alias'], '.html'];
+        $free = $wanted === [] ? [] : $this->freeUris($wanted);
+        foreach ($this->moves as $id => $move)
+            $this->contentSets[$id] = ['alias' => $free["m$id"][0], 'uri' => $free["m$id"][1]] + $this->contentSets[$id];
+
+        if ($this->removed !== []) {
+            foreach (array_chunk(array_keys($this->removed), self::IN_LIST) as $some) {
+                foreach ([[$this->content, 'id'], [$this->products, 'id'], [$this->tvValues, 'contentid'],
+                        [$this->productCategories, 'product_id'], [$this->keys, 'resource']] as [$table, $column])
+                    $this->pdo->exec("DELETE FROM $table WHERE $column IN (" . self::idList($some) . ')');
+            }
+        }
+        $this->updateContent();
+
+        $keys = array_values($this->keyWrites);
+        if ($this->pending !== []) {
+            $this->changed = true;
+            $now = $this->now;
+            $rows = [];
+            foreach ($this->pending as $hash => $p)
+                $rows[] = ['document', 'text/html', $p['title'], $free["n$hash"][0], 1, $p['parent'], 0, $p['content'],
+                    $this->m['productTemplate'], $now, $now, $now, 'msProduct', $this->m['context'], $free["n$hash"][1], 0];
+            $ids = $this->insertResources($rows);
+            foreach ($this->pending as $hash => $p) {
+                $id = $ids[$free["n$hash"][1]];
+                $this->data[$id] = [$id, $p['article'], $p['price'], $p['old_price'], $p['image'], $p['vendor']];
+                foreach (['url', 'offer'] as $tv) {
+                    if ($p[$tv] !== '')
+                        $this->tvSets[$tv][$id] = $p[$tv];
+                }
+                $keys[] = [$hash, $id, $p['written'], $now, $now];
+            }
+        }
+        $this->insertRows($this->products, ['id', 'article', 'price', 'old_price', 'image', 'vendor'], $this->data,
+            'ON DUPLICATE KEY UPDATE article = VALUES(article), price = VALUES(price), old_price = VALUES(old_price), '
+            . 'image = VALUES(image), vendor = VALUES(vendor)');
+        $tvs = [];
+        foreach ($this->tvSets as $tv => $values) {
+            $cleared = [];
+            foreach ($values as $id => $value) {
+                if ($value === '')
+                    $cleared[] = $id;
+                else
+                    $tvs[] = [$this->tvIds[$tv], $id, $value];
+            }
+            foreach (array_chunk($cleared, self::IN_LIST) as $some)
+                $this->pdo->prepare("DELETE FROM {$this->tvValues} WHERE tmplvarid = ? AND contentid IN ("
+                    . self::idList($some) . ')')->execute([$this->tvIds[$tv]]);
+        }
+        $this->insertRows($this->tvValues, ['tmplvarid', 'contentid', 'value'], $tvs,
+            'ON DUPLICATE KEY UPDATE value = VALUES(value)');
+        // A key whose product was removed by hand gets the new one.
+        $this->insertRows($this->keys, ['`key`', 'resource', 'written', 'created', 'updated'], $keys,
+            'ON DUPLICATE KEY UPDATE resource = VALUES(resource), written = VALUES(written), updated = VALUES(updated)');
+    }
+
+    // The planned changes of existing resources: one UPDATE for each set of
+    // columns changed together (and up to 500 resources or BATCH_BYTES); a
+    // column that differs between them takes its value by id.
+    private function updateContent(): void
+    {
+        $groups = [];
+        foreach ($this->contentSets as $id => $set) {
+            ksort($set);
+            $groups[implode(',', array_keys($set))][$id] = $set;
+        }
+        foreach ($groups as $names => $sets) {
+            $batch = [];
+            $bytes = 0;
+            foreach ($sets as $id => $set) {
+                $batch[$id] = $set;
+                foreach ($set as $value)
+                    $bytes += is_string($value) ? strlen($value) : 8;
+                if (count($batch) >= 500 || $bytes >= self::BATCH_BYTES) {
+                    $this->updateResources(explode(',', $names), $batch);
+                    $batch = [];
+                    $bytes = 0;
+                }
+            }
+            if ($batch !== [])
+                $this->updateResources(explode(',', $names), $batch);
+        }
+    }
+
+    private function updateResources(array $columns, array $sets): void
+    {
+        $parts = [];
+        $values = [];
+        foreach ($columns as $column) {
+            $column = (string)$column;
+            $all = array_column($sets, $column);
+            if (count(array_filter($all, fn($value) => $value !== $all[0])) === 0) {
+                $parts[] = "$column = ?";
+                $values[] = $all[0];
+                continue;
+            }
+            $case = "$column = CASE id";
+            foreach ($sets as $id => $set) {
+                $case .= ' WHEN ' . (int)$id . ' THEN ?';
+                $values[] = $set[$column];
+            }
+            $parts[] = "$case ELSE $column END";
+        }
+        $this->pdo->prepare("UPDATE {$this->content} SET " . implode(', ', $parts) . ' WHERE id IN ('
+            . self::idList(array_keys($sets)) . ')')->execute($values);
+    }
+
     // Categories that lost products and hold nothing published any more are
     // unpublished, and so upwards; never deleted, never the catalogue root.
+    // A category is asked again when one below it was unpublished after it
+    // was first found still showing something.
     private function unpublishEmptied(): void
     {
-        $count = $this->pdo->prepare("SELECT COUNT(*) FROM {$this->content} WHERE parent = ? AND published = 1 AND deleted = 0");
-        $find = $this->pdo->prepare("SELECT parent, published FROM {$this->content} WHERE id = ? AND class_key = 'msCategory'");
-        $hide = $this->pdo->prepare("UPDATE {$this->content} SET published = 0, editedon = ? WHERE id = ?");
-        $seen = [];
-        foreach (array_keys($this->emptied) as $category) {
-            while ($category !== $this->root['id'] && $category !== 0 && !isset($seen[$category])) {
-                $seen[$category] = true;
-                $find->execute([$category]);
-                $row = $find->fetch(PDO::FETCH_NUM);
-                $count->execute([$category]);
-                if ($row === false || (int)$count->fetchColumn() > 0)
-                    break;
-                if ((int)$row[1] === 1) {
-                    $hide->execute([$this->now, $category]);
+        $hidden = [];
+        $ask = array_keys($this->emptied);
+        while (($ask = array_values(array_filter(array_unique($ask), fn($id) => $id !== $this->root['id'] && $id !== 0
+                && !isset($hidden[$id])))) !== []) {
+            $next = [];
+            foreach (array_chunk($ask, self::IN_LIST) as $some) {
+                $list = self::idList($some);
+                $categories = $this->pdo->query("SELECT id, parent, published FROM {$this->content} WHERE id IN ($list) "
+                    . "AND class_key = 'msCategory'")->fetchAll(PDO::FETCH_NUM);
+                $showing = array_flip(array_map('intval', $this->pdo->query("SELECT DISTINCT parent FROM {$this->content} "
+                    . "WHERE parent IN ($list) AND published = 1 AND deleted = 0")->fetchAll(PDO::FETCH_COLUMN)));
+                $hide = [];
+                foreach ($categories as [$id, $parent, $published]) {
+                    if (isset($showing[(int)$id]))
+                        continue;
+                    $hidden[(int)$id] = true;
+                    if ((int)$published === 1)
+                        $hide[] = (int)$id;
+                    $next[] = (int)$parent;
+                }
+                if ($hide !== []) {
+                    $this->pdo->prepare("UPDATE {$this->content} SET published = 0, editedon = ? WHERE id IN ("
+                        . self::idList($hide) . ')')->execute([$this->now]);
                     $this->changed = true;
                 }
-                $category = (int)$row[0];
             }
+            $ask = $next;
         }
     }
 
