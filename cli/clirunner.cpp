@@ -15,7 +15,6 @@
 #include "consoleprogress.h"
 #include "ftpuploader.h"
 #include "good.h"
-#include "goodswriter.h"
 #include "igoodqueryobject.h"
 #include "model.h"
 #include "shownaddress.h"
