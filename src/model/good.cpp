@@ -3,9 +3,6 @@
 #include <QCoreApplication>
 
 #include "csvmanipulator.h"
-#include "goodidentity.h"
-#include "idtemplate.h"
-#include "offer.h"
 #include "source.h"
 
 QString Good::Cell(const QStringList &row, int column)
@@ -71,34 +68,6 @@ QString Good::RawCategory(const QStringList &row) const
 {
     const QString cell = Cell(row, source->categoryColumn);
     return source->categoryIsList ? FirstPart(cell, QStringLiteral(", ")) : cell;
-}
-
-QString Good::TemplateText(const QStringList &row) const
-{
-    IdTemplate storage;
-    return GoodIdentity::TemplateOf(*this, [&]() { return Cell(row, source->idTplColumn); }, &storage)->text;
-}
-
-QString Good::Key(const QStringList &row) const
-{
-    return GoodIdentity::Key(*this, [&row](int column) { return Cell(row, column); });
-}
-
-QString Good::Key() const
-{
-    // Only the cells the key needs are decoded.
-    CsvManipulator *csv = source ? source->reader.get() : nullptr;
-    if (!csv)
-        return Key(Row());
-    const CsvRawRow *raw = nullptr;
-    bool read = false;
-    return GoodIdentity::Key(*this, [&](int column) {
-        if (!read) {
-            raw = csv->ScanAt(rowOffset);
-            read = true;
-        }
-        return raw ? raw->Text(column) : QString();
-    });
 }
 
 QString Good::StatusText(int status)

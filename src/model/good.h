@@ -16,7 +16,8 @@ enum GoodStatus { Added = 0, Changed = 1, Deleted = 2 };
 // One product row of a feed. A good keeps no product text: only the byte
 // offset of its row in its source's CSV file and the few values that the
 // catalogue sorts, filters and compares on. The category whose goods list
-// holds it owns it; every other pointer here is borrowed.
+// holds it owns it; every other pointer here is borrowed. What identifies a
+// good (its key) is GoodIdentity's business.
 struct Good
 {
     Source *source = nullptr;
@@ -48,13 +49,6 @@ struct Good
     QString Url(const QStringList &row) const;
     QString RawCategory(const QStringList &row) const;
 
-    // The template text and token set that decide the good's identity.
-    QString TemplateText(const QStringList &row) const;
-    // The identity key, from the given row.
-    QString Key(const QStringList &row) const;
-    // The identity key, reading only the cells it needs.
-    QString Key() const;
-
     static QString StatusText(int status);
     static QString Cell(const QStringList &row, int column);
     static QString FirstPart(const QString &cell, const QString &separator);
@@ -63,5 +57,7 @@ struct Good
 // A million goods must fit in well under a hundred megabytes: the record,
 // its allocation and its slot in a category's list within 96 bytes.
 static_assert(sizeof(Good) <= 64, "a good grew past 64 bytes");
+// The digest map marks a key met in the lowest bit of its good's address.
+static_assert(alignof(Good) >= 2, "a good's address must leave its lowest bit free");
 
 Q_DECLARE_METATYPE(Good *)

@@ -6,6 +6,7 @@
 #include "source.h"
 
 #include <QString>
+#include <QStringList>
 
 // Which values of a good's row identify it, and its identity key: the one
 // place that decides it, for loading, base comparison, duplicate removal,
@@ -58,6 +59,13 @@ public:
         const IdTemplate *tpl = TemplateOf(good, [&]() { return text(good.source->idTplColumn); }, &storage);
         return Resolve(good, *tpl, tpl->tokens, text);
     }
+
+    // The key of a good, reading only the cells of its row that the key
+    // needs; and the same from the good's whole row, already read.
+    static QString Key(const Good &good);
+    static QString RowKey(const Good &good, const QStringList &row);
+    // The text of the template that identifies the good (its "idTpl").
+    static QString RowTemplateText(const Good &good, const QStringList &row);
 
     static const IdTemplate &UniqueTemplate();
 };

@@ -4,6 +4,7 @@
 #include "catmodel.h"
 #include "gooddelegate.h"
 #include "good.h"
+#include "goodidentity.h"
 #include "idtemplate.h"
 #include "offer.h"
 
@@ -56,7 +57,8 @@ QString GoodWidget::PriceText(qint32 price)
 
 QString GoodWidget::IdentityText(const Good *good, const QStringList &row)
 {
-    const IdTemplate identity = good->idTemplate ? *good->idTemplate : IdTemplate::FromText(good->TemplateText(row));
+    const IdTemplate identity = good->idTemplate ? *good->idTemplate
+                                                 : IdTemplate::FromText(GoodIdentity::RowTemplateText(*good, row));
     switch (identity.shape) {
     // The words first: a long address would push them out of the card.
     case IdTemplate::UrlOnly:
@@ -71,7 +73,7 @@ QString GoodWidget::IdentityText(const Good *good, const QStringList &row)
     case IdTemplate::NoTokens:
         break;
     }
-    return good->Key(row);
+    return GoodIdentity::RowKey(*good, row);
 }
 
 const GoodWidget::Texts *GoodWidget::TextsOf(Good *good)

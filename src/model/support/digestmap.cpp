@@ -3,14 +3,11 @@
 #include <cstdlib>
 #include <type_traits>
 
-#include "good.h"
-
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
 
 static_assert(std::is_trivially_copyable<DigestMap::Entry>::value, "entries are moved as bytes");
-static_assert(alignof(Good) >= 2, "the mark of a met key lives in the lowest bit of a good's address");
 
 namespace {
 
