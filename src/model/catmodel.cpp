@@ -1,6 +1,5 @@
 #include "catmodel.h"
 
-#include <atomic>
 #include <functional>
 
 #include "filter.h"
@@ -12,8 +11,6 @@ namespace {
 // Below this many children a linear search is cheaper than keeping an index.
 const int kIndexThreshold = 8;
 
-std::atomic<quint64> s_nextSerial{1};
-
 QString NameOf(const QString &path)
 {
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
@@ -23,7 +20,7 @@ QString NameOf(const QString &path)
 } // namespace
 
 CatModel::CatModel(const QString &categoryPath)
-    : name(NameOf(categoryPath)), path(categoryPath), serial(s_nextSerial.fetch_add(1))
+    : name(NameOf(categoryPath)), path(categoryPath)
 {
 }
 

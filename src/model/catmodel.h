@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serialnumbered.h"
+
 #include <functional>
 
 #include <QHash>
@@ -15,10 +17,10 @@ struct Source;
 
 // A category node. It owns its child nodes and its goods; destroying a node
 // destroys its whole subtree with all goods in it. Children keep their
-// insertion order. Every node gets a serial number of its own, never reused,
+// insertion order. Every node has a serial number of its own, never reused,
 // so that a set of categories cannot mistake a new node for a destroyed one
 // allocated at the same address.
-struct CatModel
+struct CatModel : SerialNumbered
 {
     explicit CatModel(const QString &path);
     ~CatModel();
@@ -30,7 +32,6 @@ struct CatModel
     QString name;
     QString path;         // exported path: names of the non-ghost ancestors, then the name
     bool ghost = false;
-    const quint64 serial;
 
     CatModel *Root();
     const CatModel *Root() const;
