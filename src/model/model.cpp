@@ -390,7 +390,7 @@ template<typename Writer>
 bool Model::Write(Writer *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                   const Filter *filter, IProgress *progress, bool recursive)
 {
-    GoodsWriter goodsWriter(*this);
+    GoodsWriter goodsWriter;
     const bool ok = goodsWriter.Write(writer, header, writeHeader, category ? category : &m_root, filter, progress,
                                       recursive);
     if (!ok)

@@ -250,7 +250,6 @@ bool GoodsWriter::Write(CsvManipulator *writer, const QStringList &header, bool 
 bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStringList &header, bool writeHeader,
                           const CatModel *category, const Filter *filter, IProgress *progress, bool recursive)
 {
-    Q_UNUSED(m_model)
     const QList<Good *> goods = Select(category, filter, recursive);
     const int total = goods.size();
 

@@ -15,7 +15,6 @@ class CsvRowBuilder;
 class Filter;
 class IProgress;
 class IWriter;
-class Model;
 struct CatModel;
 struct Good;
 struct Source;
@@ -33,8 +32,6 @@ class GoodsWriter
     Q_DECLARE_TR_FUNCTIONS(GoodsWriter)
 
 public:
-    explicit GoodsWriter(Model &model) : m_model(model) {}
-
     bool Write(IWriter *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                const Filter *filter, IProgress *progress, bool recursive);
     // A CSV file takes rows already in the dialect: cells are copied as
@@ -97,7 +94,6 @@ private:
     bool WriteInParallel(CsvManipulator *writer, const Plan &plan, const QList<Good *> &goods, IProgress *progress,
                          const QString &saving);
 
-    Model &m_model;
     QString m_error;
     int m_unreadRows = 0; // rows of goods that could not be read back
 };
