@@ -618,7 +618,9 @@ void MainWindow::ImportOffers(const QString &path)
     QString error;
     const bool ok = RunOnWorker(true, [&](IProgress *progress) {
         progress->Report(0, 0, tr("Загрузка офферов"));
-        return AdmitadRelay::MergeOffers(model, path, &added, &present, &error);
+        const bool merged = model.MergeOffers(path, &added, &present);
+        error = model.LastError();
+        return merged;
     });
     if (ok)
         Report(0, 0, tr("Офферы из Admitad загружены: новых %1, уже были в проекте %2").arg(added).arg(present));

@@ -356,6 +356,32 @@ void Model::StoreFilter(const QString &prefix, const Filter &filter)
     filter.Store(*this, prefix);
 }
 
+bool Model::MergeOffers(const QString &path, int *added, int *present)
+{
+    const Operation operation(this);
+    *added = 0;
+    *present = 0;
+    // A trial load first: a document cut short would otherwise leave the
+    // offers read before the fault in the project.
+    Model trial;
+    if (!trial.LoadProject(path)) {
+        SetError(trial.LastError());
+        return false;
+    }
+    for (const Offer &offer : trial.Offers()) {
+        if (m_offerIndex.contains(offer.name))
+            ++*present;
+    }
+    const int before = m_offers.size();
+    const QMap<QString, QString> keptOptions = options;
+    const QMap<QString, QStringList> keptLists = arrayOptions;
+    const bool ok = LoadProject(path);
+    options = keptOptions;
+    arrayOptions = keptLists;
+    *added = m_offers.size() - before;
+    return ok;
+}
+
 QString Model::DefaultProjectPath()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();

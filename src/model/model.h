@@ -81,6 +81,12 @@ public:
     // in the user's application data folder.
     static QString DefaultProjectPath();
     void StoreFilter(const QString &prefix, const Filter &filter);
+    // Adds the offers of a project document, all or nothing: a document
+    // that cannot be read whole changes nothing. Only offers are taken;
+    // options in the document (a filter, a site's connection) are left as
+    // they were. *added counts the offers created, *present those the
+    // document named that the model already had.
+    bool MergeOffers(const QString &path, int *added, int *present);
 
     bool LoadOffer(Offer *offer, IProgress *progress = nullptr);
     bool LoadAllOffers(IProgress *progress = nullptr);

@@ -7,7 +7,6 @@
 #include <QSettings>
 
 #include "iprogress.h"
-#include "model.h"
 #include "replywatchdog.h"
 
 const char AdmitadRelay::kSettingsKey[] = "admitad/relay";
@@ -151,31 +150,4 @@ AdmitadRelay::Answer AdmitadRelay::RequestAuthorisation(IProgress *progress, QSt
     }
     *authorisationUrl = address;
     return Answer::Address;
-}
-
-bool AdmitadRelay::MergeOffers(Model &model, const QString &path, int *added, int *present, QString *error)
-{
-    *added = 0;
-    *present = 0;
-    // A trial load first: a document cut short would otherwise leave the
-    // offers read before the fault in the project.
-    Model trial;
-    if (!trial.LoadProject(path)) {
-        *error = trial.LastError();
-        return false;
-    }
-    for (const Offer &offer : trial.Offers()) {
-        if (model.OfferIndex().contains(offer.name))
-            ++*present;
-    }
-    const int before = model.Offers().size();
-    const QMap<QString, QString> options = model.options;
-    const QMap<QString, QStringList> arrayOptions = model.arrayOptions;
-    const bool ok = model.LoadProject(path);
-    model.options = options;
-    model.arrayOptions = arrayOptions;
-    *added = model.Offers().size() - before;
-    if (!ok)
-        *error = model.LastError();
-    return ok;
 }

@@ -6,7 +6,6 @@
 #include <QUrl>
 
 class IProgress;
-class Model;
 
 // The client side of the relay service that authorises the user at Admitad
 // and hands back their offers as a project document. The relay's address
@@ -55,14 +54,6 @@ public:
     // address is in *authorisationUrl; otherwise ErrorText() says why.
     Answer RequestAuthorisation(IProgress *progress, QString *authorisationUrl);
     QString ErrorText() const { return m_error; }
-
-    // Adds the offers of a project document to the model, all or nothing:
-    // a document that cannot be read whole changes nothing. Only offers are
-    // taken; options in the document (a filter, a site's connection) are
-    // not the relay's to set and are left as they were. *added counts the
-    // offers created, *present those the document named that the model
-    // already had.
-    static bool MergeOffers(Model &model, const QString &path, int *added, int *present, QString *error);
 
 private:
     QUrl Endpoint(const QByteArray &pathAndQuery) const;
