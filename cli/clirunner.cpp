@@ -13,6 +13,7 @@
 
 #include "catmodel.h"
 #include "consoleprogress.h"
+#include "filteroptions.h"
 #include "ftpuploader.h"
 #include "good.h"
 #include "igoodqueryobject.h"
@@ -246,7 +247,7 @@ bool CliRunner::LoadProject(const QString &path, QString *error)
         *error = ModelError();
         return false;
     }
-    m_filter = Filter(m_model, kFilterPrefix);
+    m_filter = FilterOptions::Read(m_model, kFilterPrefix);
     return true;
 }
 

@@ -301,8 +301,8 @@ void TestAdmitad::mergeOffers()
     QCOMPARE(gotAdded, added);
     QCOMPARE(gotPresent, present);
     QCOMPARE(model.Offers().first().exclude.size(), cut == 0 ? 2 : 1);
-    QCOMPARE(model.options, (QMap<QString, QString>{{"export/modx/host", "my.site"}}));
-    QVERIFY(model.arrayOptions.isEmpty());
+    QCOMPARE(model.Options(), (QMap<QString, QString>{{"export/modx/host", "my.site"}}));
+    QVERIFY(model.ArrayOptions().isEmpty());
 }
 
 void TestAdmitad::importThroughWindow()

@@ -8,6 +8,7 @@
 #include "categoryviewmodel.h"
 #include "deleteconfirmation.h"
 #include "editofferdialog.h"
+#include "filteroptions.h"
 #include "exportoptionsdialog.h"
 #include "ftpexportdialog.h"
 #include "good.h"
@@ -95,7 +96,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
                               .arg(QDir::toNativeSeparators(unreadable), QDir::toNativeSeparators(m_autosavePath));
         }
     }
-    filter = Filter(model, QLatin1String(kFilterPrefix));
+    filter = FilterOptions::Read(model, QLatin1String(kFilterPrefix));
 
     ui->catTreeView->setHeaderHidden(true);
 
@@ -927,11 +928,11 @@ QByteArray MainWindow::ProjectState() const
     // The filter is stored into the options as the project is saved: the
     // live one counts, not what the options held before.
     const QString filterKeys = QLatin1String(kFilterPrefix) + QLatin1Char('/');
-    for (auto it = model.options.constBegin(); it != model.options.constEnd(); ++it) {
+    for (auto it = model.Options().constBegin(); it != model.Options().constEnd(); ++it) {
         if (!it.key().startsWith(filterKeys))
             out << it.key() << it.value();
     }
-    for (auto it = model.arrayOptions.constBegin(); it != model.arrayOptions.constEnd(); ++it) {
+    for (auto it = model.ArrayOptions().constBegin(); it != model.ArrayOptions().constEnd(); ++it) {
         if (!it.key().startsWith(filterKeys))
             out << it.key() << it.value();
     }
@@ -1037,7 +1038,7 @@ void MainWindow::OpenProject(const QString &path)
     clearAllViews();
     model.Clear(false);
     const bool ok = model.LoadProject(path);
-    filter = Filter(model, QLatin1String(kFilterPrefix));
+    filter = FilterOptions::Read(model, QLatin1String(kFilterPrefix));
     m_projectPath = ok ? path : QString();
     loadAllViews();
     MarkSaved();

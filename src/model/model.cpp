@@ -23,6 +23,7 @@
 #include "feedformat.h"
 #include "feedloader.h"
 #include "filter.h"
+#include "filteroptions.h"
 #include "good.h"
 #include "goodswriter.h"
 #include "igoodqueryobject.h"
@@ -100,6 +101,20 @@ void Model::IndexEditedOffer(Offer *offer)
         IndexOffer(offer->url, offer);
 }
 
+void Model::RemoveOffersFrom(int first)
+{
+    while (m_offers.size() > first) {
+        const Offer *removed = &m_offers.last();
+        for (auto it = m_offerIndex.begin(); it != m_offerIndex.end();) {
+            if (it.value() == removed)
+                it = m_offerIndex.erase(it);
+            else
+                ++it;
+        }
+        m_offers.removeAt(m_offers.size() - 1);
+    }
+}
+
 QString Model::Option(const QString &key, const QString &defaultValue) const
 {
     return options.value(key, defaultValue);
@@ -108,6 +123,11 @@ QString Model::Option(const QString &key, const QString &defaultValue) const
 void Model::SetOption(const QString &key, const QString &value)
 {
     options.insert(key, value);
+}
+
+void Model::RemoveOption(const QString &key)
+{
+    options.remove(key);
 }
 
 QStringList Model::ArrayOption(const QString &key) const
@@ -123,6 +143,23 @@ void Model::SetArrayOption(const QString &key, const QStringList &values)
 void Model::AppendArrayOption(const QString &key, const QString &value)
 {
     arrayOptions[key].append(value);
+}
+
+void Model::RemoveOptionsUnder(const QString &prefix)
+{
+    const QString start = prefix + QLatin1Char('/');
+    for (auto it = options.begin(); it != options.end();) {
+        if (it.key().startsWith(start))
+            it = options.erase(it);
+        else
+            ++it;
+    }
+    for (auto it = arrayOptions.begin(); it != arrayOptions.end();) {
+        if (it.key().startsWith(start))
+            it = arrayOptions.erase(it);
+        else
+            ++it;
+    }
 }
 
 bool Model::AddFile(const QString &path, bool isBase, IProgress *progress)
@@ -251,11 +288,23 @@ bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
     if (isBase)
         loader.PrepareBase(source);
     Source *added = m_sources.append(std::move(source));
-    if (loader.Run(added))
-        return true;
-    // A source that brought no goods is not kept.
-    DropSource(added);
-    return false;
+    const FeedLoader::Result result = loader.Run(added);
+    for (const QString &warning : result.warnings)
+        AddWarning(warning);
+    m_skippedRows += result.skippedRows;
+    m_invalidUtf8Rows += result.invalidUtf8Rows;
+    if (!result.finished) {
+        SetError(result.error);
+        // A source that brought no goods is not kept.
+        DropSource(added);
+        return false;
+    }
+    m_withoutCategory += result.withoutCategory;
+    m_baseRows += result.baseRows;
+    m_baseRepeats += result.baseRepeats;
+    for (auto it = result.baseGoodsOfOffer.constBegin(); it != result.baseGoodsOfOffer.constEnd(); ++it)
+        m_baseGoodsOfOffer[it.key()] += it.value();
+    return true;
 }
 
 bool Model::RemoveDuplicates(IProgress *progress)
@@ -353,7 +402,7 @@ void Model::Clear(bool onlyData)
 
 void Model::StoreFilter(const QString &prefix, const Filter &filter)
 {
-    filter.Store(*this, prefix);
+    FilterOptions::Store(*this, prefix, filter);
 }
 
 bool Model::MergeOffers(const QString &path, int *added, int *present)

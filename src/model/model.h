@@ -2,6 +2,7 @@
 
 #include "catmodel.h"
 #include "ftpuploader.h"
+#include "icatalogue.h"
 #include "offer.h"
 #include "source.h"
 #include "stablelist.h"
@@ -25,7 +26,8 @@ class IWriter;
 // thread at a time while the views are detached, and take no locks.
 // Operations report failure by their result and show nothing themselves;
 // LastError() then tells what failed, for the command line and the log.
-class Model final : public QObject
+// The catalogue's own parts reach it through ICatalogue.
+class Model final : public QObject, public ICatalogue
 {
     Q_OBJECT
 
@@ -33,26 +35,30 @@ public:
     explicit Model(QObject *parent = nullptr);
     ~Model() override;
 
-    CatModel &Root() { return m_root; }
-    const CatModel &Root() const { return m_root; }
+    CatModel &Root() override { return m_root; }
+    const CatModel &Root() const override { return m_root; }
     StableList<Source> &Sources() { return m_sources; }
     const StableList<Source> &Sources() const { return m_sources; }
-    StableList<Offer> &Offers() { return m_offers; }
-    const StableList<Offer> &Offers() const { return m_offers; }
-    QMap<QString, Offer *> &OfferIndex() { return m_offerIndex; }
-    VendorRegistry &Vendors() { return m_vendors; }
+    StableList<Offer> &Offers() override { return m_offers; }
+    const StableList<Offer> &Offers() const override { return m_offers; }
+    const QMap<QString, Offer *> &OfferIndex() const override { return m_offerIndex; }
+    VendorRegistry &Vendors() override { return m_vendors; }
 
-    // The offer indexed under the key, created (named by the key) when none is.
-    Offer *FindOrCreateOffer(const QString &key);
-    void IndexOffer(const QString &key, Offer *offer);
+    Offer *FindOrCreateOffer(const QString &key) override;
+    void IndexOffer(const QString &key, Offer *offer) override;
     // Indexes an edited offer under its name, prefix and site address.
     void IndexEditedOffer(Offer *offer);
+    void RemoveOffersFrom(int first) override;
 
-    QString Option(const QString &key, const QString &defaultValue = QString()) const;
-    void SetOption(const QString &key, const QString &value);
-    QStringList ArrayOption(const QString &key) const;
-    void SetArrayOption(const QString &key, const QStringList &values);
-    void AppendArrayOption(const QString &key, const QString &value);
+    QString Option(const QString &key, const QString &defaultValue = QString()) const override;
+    void SetOption(const QString &key, const QString &value) override;
+    void RemoveOption(const QString &key) override;
+    QStringList ArrayOption(const QString &key) const override;
+    void SetArrayOption(const QString &key, const QStringList &values) override;
+    void AppendArrayOption(const QString &key, const QString &value) override;
+    void RemoveOptionsUnder(const QString &prefix) override;
+    const QMap<QString, QString> &Options() const override { return options; }
+    const QMap<QString, QStringList> &ArrayOptions() const override { return arrayOptions; }
 
     // A path for a new file in the model's own temporary folder (removed
     // with the model): the base name, "_", a number, the suffix.
@@ -144,9 +150,6 @@ public:
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
 
-    QMap<QString, QString> options;
-    QMap<QString, QStringList> arrayOptions;
-
 public slots:
     bool AddFile(const QString &path, bool isBase = false, IProgress *progress = nullptr);
     bool AddUrl(const QString &url, bool isBase = false, IProgress *progress = nullptr, QString *tempFile = nullptr);
@@ -175,8 +178,6 @@ public slots:
 private:
     Q_DISABLE_COPY(Model)
 
-    friend class FeedLoader;
-
     // Clears the error of the operation it opens; the outermost of nested
     // operations also clears the warnings.
     class Operation
@@ -204,8 +205,7 @@ private:
     // source then owns.
     bool LoadFile(const QString &path, bool isBase, IProgress *progress, OwnedFile download);
     void RemoveDownload(Offer *offer);
-    // Gives back the pages of the feeds that a walk over their rows read in.
-    void ReleaseMappedPages();
+    void ReleaseMappedPages() override;
 
     // First, so that it goes last: the sources read files in it.
     TemporaryFolder m_temporary;
@@ -214,6 +214,9 @@ private:
     StableList<Offer> m_offers;
     QMap<QString, Offer *> m_offerIndex;
     VendorRegistry m_vendors;
+    // The option store: values and lists of values by key.
+    QMap<QString, QString> options;
+    QMap<QString, QStringList> arrayOptions;
     QString m_lastError;
     QStringList m_warnings;
     qint64 m_skippedRows = 0;

@@ -123,7 +123,7 @@ void FtpExportDialog::LoadFields()
     ui->modeCombo->setCurrentIndex(m_model->Option(kModeKey) == QLatin1String("1") ? 1 : 0);
     ui->insecureCheck->setChecked(m_model->Option(kInsecureKey) == QLatin1String("1"));
     ui->keyFileEdit->setText(m_model->Option(kKeyFileKey));
-    const bool remembered = m_model->options.contains(kPasswordKey);
+    const bool remembered = m_model->Options().contains(kPasswordKey);
     ui->rememberPasswordCheck->setChecked(remembered);
     if (remembered)
         ui->passwordEdit->setText(m_model->Option(kPasswordKey));
@@ -144,7 +144,7 @@ void FtpExportDialog::StoreFields()
     if (ui->rememberPasswordCheck->isChecked())
         m_model->SetOption(kPasswordKey, ui->passwordEdit->text());
     else
-        m_model->options.remove(kPasswordKey);
+        m_model->RemoveOption(kPasswordKey);
 }
 
 void FtpExportDialog::ProtocolChanged(int index)

@@ -27,7 +27,7 @@ ModxExportDialog::ModxExportDialog(Model *model, int mode, const Filter *filter,
     ui->hostEdit->setText(m_model->Option(kHostKey));
     ui->loginEdit->setText(m_model->Option(kLoginKey));
     // A password kept by an earlier run stays kept until the box is unticked.
-    const bool remembered = m_model->options.contains(kPasswordKey);
+    const bool remembered = m_model->Options().contains(kPasswordKey);
     ui->rememberPasswordCheck->setChecked(remembered);
     if (remembered)
         ui->passwordEdit->setText(m_model->Option(kPasswordKey));
@@ -49,7 +49,7 @@ void ModxExportDialog::accept()
     if (ui->rememberPasswordCheck->isChecked())
         m_model->SetOption(kPasswordKey, password);
     else
-        m_model->options.remove(kPasswordKey);
+        m_model->RemoveOption(kPasswordKey);
     if (m_mode == Export && !DeleteConfirmation::Ask(this, *m_model, m_filter))
         return;
 

@@ -13,9 +13,11 @@
 #include "identitykey.h"
 #include "good.h"
 #include "goodidentity.h"
+#include "icatalogue.h"
 #include "iprogress.h"
-#include "model.h"
+#include "offer.h"
 #include "source.h"
+#include "vendorregistry.h"
 
 namespace {
 
@@ -202,8 +204,8 @@ private:
     mutable qint64 m_rowOffset = -1;
 };
 
-FeedLoader::FeedLoader(Model &model, bool isBase, IProgress *progress)
-    : m_model(model), m_isBase(isBase), m_progress(progress)
+FeedLoader::FeedLoader(ICatalogue &catalogue, bool isBase, IProgress *progress)
+    : m_catalogue(catalogue), m_isBase(isBase), m_progress(progress)
 {
 }
 
@@ -227,7 +229,7 @@ void FeedLoader::PrepareBase(const Source &base)
     remover.comparedCells = [this](const Source *other) -> const ComparedCells & {
         return PairsWith(other).other;
     };
-    remover.Run(&m_model.Root(), m_progress);
+    remover.Run(&m_catalogue.Root(), m_progress);
     m_keyMap.Swap(remover.seenKeys);
     // Large enough to be mapped on its own from the start (its pages arrive
     // only as they are touched): a table grown through the allocator's
@@ -235,21 +237,26 @@ void FeedLoader::PrepareBase(const Source &base)
     // threshold, and the rest of a million-row base load ran a fifth slower.
     m_deletedKeys.Reserve(1 << 16);
     if (remover.removedCount > 0) {
-        m_model.AddWarning(tr("Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, "
+        m_result.warnings.append(tr("Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, "
                               "который уже был у товара выше (остался первый)")
                                    .arg(base.name)
                                    .arg(remover.removedCount));
     }
 }
 
-bool FeedLoader::Run(Source *source)
+FeedLoader::Result FeedLoader::Failed(const QString &error)
+{
+    m_result.finished = false;
+    m_result.error = error;
+    return std::move(m_result);
+}
+
+FeedLoader::Result FeedLoader::Run(Source *source)
 {
     m_source = source;
-    m_offerCount = m_model.Offers().size();
-    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки %1").arg(source->name))) {
-        m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
-        return false;
-    }
+    m_offerCount = m_catalogue.Offers().size();
+    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки %1").arg(source->name)))
+        return Failed(tr("Загрузка %1 отменена").arg(source->name));
 
     CsvManipulator *reader = source->reader.get();
     source->header = reader->Header();
@@ -277,43 +284,40 @@ bool FeedLoader::Run(Source *source)
         m_readFailed = true;
     if (finished && (!stream.ReadWhole() || m_readFailed)) {
         Revert();
-        m_model.SetError(tr("Файл %1 изменился во время загрузки: загрузите его заново").arg(source->name));
-        return false;
+        return Failed(tr("Файл %1 изменился во время загрузки: загрузите его заново").arg(source->name));
     }
     const qint64 skipped = finished ? stream.SkippedRows() : 0;
 
     // Changed goods had their rows read for the exact comparison; the pages
     // that brought in are given back.
     if (m_isBase)
-        m_model.ReleaseMappedPages();
+        m_catalogue.ReleaseMappedPages();
     // A load that does not finish leaves the catalogue as it was.
     if (!finished) {
         Revert();
-        m_model.SetError(tr("Загрузка %1 отменена").arg(source->name));
-        return false;
+        return Failed(tr("Загрузка %1 отменена").arg(source->name));
     }
     if (m_rowCount == 0 && skipped > 0) {
         Revert();
-        m_model.SetError(tr("В файле %1 не найдено ни одной строки товаров: пропущено строк, не читаемых как "
-                            "запись (неверное число полей, незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
-                                 .arg(source->name)
-                                 .arg(skipped)
-                                 .arg(LineList(stream.FirstSkipped(), skipped)));
-        return false;
+        return Failed(tr("В файле %1 не найдено ни одной строки товаров: пропущено строк, не читаемых как "
+                         "запись (неверное число полей, незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
+                              .arg(source->name)
+                              .arg(skipped)
+                              .arg(LineList(stream.FirstSkipped(), skipped)));
     }
     Finish();
     if (m_isBase) {
         // A repeat is no good of the site's of its own: the share a delta
         // deletes is taken of the rows without them.
-        m_model.m_baseRows += m_rowCount - m_repeats;
-        m_model.m_baseRepeats += m_repeats;
+        m_result.baseRows = m_rowCount - m_repeats;
+        m_result.baseRepeats = m_repeats;
         for (size_t slot = 0; slot < m_baseGoods.size(); ++slot) {
             const Offer *offer = m_fileOffer ? m_fileOffer : (slot < m_offerOf.size() ? m_offerOf[slot] : nullptr);
             if (offer && m_baseGoods[slot] > 0)
-                m_model.m_baseGoodsOfOffer[offer] += m_baseGoods[slot];
+                m_result.baseGoodsOfOffer[offer] += m_baseGoods[slot];
         }
         if (m_repeats > 0) {
-            m_model.AddWarning(tr("Файл %1: в базе повторов: %2 (строки с ключом, который уже был в базе выше, "
+            m_result.warnings.append(tr("Файл %1: в базе повторов: %2 (строки с ключом, который уже был в базе выше, "
                                   "пропущены и не удаляются)")
                                        .arg(source->name)
                                        .arg(m_repeats));
@@ -322,25 +326,25 @@ bool FeedLoader::Run(Source *source)
 
     QString done = tr("Выполнено");
     if (skipped > 0) {
-        m_model.m_skippedRows += skipped;
-        m_model.AddWarning(tr("В файле %1 пропущено строк, не читаемых как запись (неверное число полей, "
+        m_result.skippedRows = skipped;
+        m_result.warnings.append(tr("В файле %1 пропущено строк, не читаемых как запись (неверное число полей, "
                               "незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
                                    .arg(source->name)
                                    .arg(skipped)
                                    .arg(LineList(stream.FirstSkipped(), skipped)));
         done = tr("Выполнено, пропущено строк: %1").arg(skipped);
     } else if (m_rowCount == 0) {
-        m_model.AddWarning(tr("В файле %1 нет товаров: только заголовок").arg(source->name));
+        m_result.warnings.append(tr("В файле %1 нет товаров: только заголовок").arg(source->name));
     }
-    m_model.m_withoutCategory += m_withoutCategory;
+    m_result.withoutCategory = m_withoutCategory;
     if (m_withoutCategory > 0 && !source->uncategorizedTold) {
-        m_model.AddWarning(tr("В файле %1 не загружено строк без категории: %2")
+        m_result.warnings.append(tr("В файле %1 не загружено строк без категории: %2")
                                    .arg(source->name)
                                    .arg(m_withoutCategory));
     }
     if (const qint64 invalid = stream.InvalidUtf8Rows()) {
-        m_model.m_invalidUtf8Rows += invalid;
-        m_model.AddWarning(tr("В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как "
+        m_result.invalidUtf8Rows = invalid;
+        m_result.warnings.append(tr("В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как "
                               "знак замены «�»")
                                    .arg(source->name)
                                    .arg(invalid)
@@ -349,7 +353,8 @@ bool FeedLoader::Run(Source *source)
     // The work is done: a cancel pressed now changes nothing.
     if (m_progress)
         m_progress->Report(m_rowCount, m_rowCount, done);
-    return true;
+    m_result.finished = true;
+    return std::move(m_result);
 }
 
 QString FeedLoader::LineList(const std::vector<qint64> &offsets, qint64 skipped) const
@@ -379,7 +384,7 @@ void FeedLoader::WarnOfRepeatedColumns()
         }
     }
     if (!repeated.isEmpty()) {
-        m_model.AddWarning(tr("В файле %1 повторяются столбцы %2: читается только первый из одноимённых")
+        m_result.warnings.append(tr("В файле %1 повторяются столбцы %2: читается только первый из одноимённых")
                                    .arg(m_source->name, repeated.join(QStringLiteral(", "))));
     }
 }
@@ -388,7 +393,7 @@ Offer *FeedLoader::Touch(Offer *offer)
 {
     // What the load changes in an offer it did not create, to be put back
     // when the load does not finish.
-    if (m_model.Offers().indexOf(offer) < m_offerCount && !m_snapshots.contains(offer)) {
+    if (m_catalogue.Offers().indexOf(offer) < m_offerCount && !m_snapshots.contains(offer)) {
         OfferSnapshot snapshot;
         snapshot.hasGoods = offer->hasGoods;
         snapshot.categories = offer->categories;
@@ -410,18 +415,7 @@ void FeedLoader::Revert()
         it.key()->priceInfo = it.value().priceInfo;
     }
     // Offers the load created hold no goods now: they go.
-    StableList<Offer> &offers = m_model.m_offers;
-    while (offers.size() > m_offerCount) {
-        const Offer *created = &offers.last();
-        QMap<QString, Offer *> &index = m_model.m_offerIndex;
-        for (auto it = index.begin(); it != index.end();) {
-            if (it.value() == created)
-                it = index.erase(it);
-            else
-                ++it;
-        }
-        offers.removeAt(offers.size() - 1);
-    }
+    m_catalogue.RemoveOffersFrom(m_offerCount);
     delete m_newTree;
     m_newTree = nullptr;
 }
@@ -507,7 +501,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
             m_offerOf.resize(size_t(row.offer) + 1, nullptr);
         Offer *&known = m_offerOf[size_t(row.offer)];
         if (!known)
-            known = Touch(m_model.FindOrCreateOffer(m_offerTexts.at(row.offer)));
+            known = Touch(m_catalogue.FindOrCreateOffer(m_offerTexts.at(row.offer)));
         offer = known;
     }
     offer->hasGoods = true;
@@ -552,7 +546,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
             m_vendorOf.resize(size_t(row.vendor) + 1, kUnresolvedVendor);
         const QString *&vendor = m_vendorOf[size_t(row.vendor)];
         if (vendor == kUnresolvedVendor)
-            vendor = m_model.Vendors().Insert(m_vendorTexts.at(row.vendor));
+            vendor = m_catalogue.Vendors().Insert(m_vendorTexts.at(row.vendor));
         candidate.vendor = vendor;
     }
     offer->priceInfo.Include(&candidate);
@@ -741,7 +735,7 @@ Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
         }
     }
 
-    QMap<QString, Offer *> &index = m_model.OfferIndex();
+    const QMap<QString, Offer *> &index = m_catalogue.OfferIndex();
     Offer *offer = nullptr;
     if (!domain.isEmpty())
         offer = index.value(domain);
@@ -751,14 +745,14 @@ Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
             offer = index.value(siteRoot + QLatin1Char('/'));
     }
     if (!offer)
-        offer = m_model.FindOrCreateOffer(m_source->name);
+        offer = m_catalogue.FindOrCreateOffer(m_source->name);
 
     if (offer->prefix.isEmpty() && !domain.isEmpty()) {
-        m_model.IndexOffer(domain, offer);
+        m_catalogue.IndexOffer(domain, offer);
         offer->prefix = domain;
     }
     if (offer->url.isEmpty() && !siteRoot.isEmpty()) {
-        m_model.IndexOffer(siteRoot, offer);
+        m_catalogue.IndexOffer(siteRoot, offer);
         offer->url = siteRoot;
     }
     return offer;
@@ -768,7 +762,7 @@ void FeedLoader::Finish()
 {
     for (CatModel *node : qAsConst(m_touched))
         node->RemoveGoodsIf([](const Good *good) { return good->status == kIdenticalMark; });
-    CatModel &root = m_model.Root();
+    CatModel &root = m_catalogue.Root();
     if (m_isBase)
         root.Prune();
     root.MergeLoad(m_newTree, m_source->offerName);

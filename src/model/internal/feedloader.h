@@ -21,8 +21,8 @@
 #include "identitykey.h"
 #include "rowhash.h"
 
+class ICatalogue;
 class IProgress;
-class Model;
 struct CatModel;
 struct Good;
 struct IdTemplate;
@@ -34,21 +34,39 @@ struct Source;
 // tree is merged into the model's at the end. A base load matches every row
 // against the goods already loaded by identity key: identical goods leave
 // the catalogue, differing ones become changed, rows only in the base stay
-// as deleted goods. Used only from Model on the operation's thread.
+// as deleted goods. Used only from Model on the operation's thread: the
+// loader changes the catalogue's tree and offers, and hands back what the
+// model keeps of the load (its counts, warnings and error) as a Result.
 class FeedLoader
 {
     Q_DECLARE_TR_FUNCTIONS(FeedLoader)
 
 public:
-    FeedLoader(Model &model, bool isBase, IProgress *progress);
+    struct Result
+    {
+        bool finished = false; // the source's goods are in the catalogue
+        QString error;         // why not, when not
+        QStringList warnings;  // what the load left out or noticed, in order
+        qint64 skippedRows = 0;
+        qint64 invalidUtf8Rows = 0;
+        qint64 withoutCategory = 0; // rows left out for an empty category cell
+        // A base load: its rows but for repeats, the repeats, and the rows
+        // matched or left deleted by offer.
+        qint64 baseRows = 0;
+        qint64 baseRepeats = 0;
+        QHash<const Offer *, qint64> baseGoodsOfOffer;
+    };
+
+    FeedLoader(ICatalogue &catalogue, bool isBase, IProgress *progress);
     ~FeedLoader();
 
     // Before a base load, while the source is not yet in the model's list:
     // removes the duplicates of the tree and learns the keys (and compared
     // cells) of the goods that remain.
     void PrepareBase(const Source &base);
-    // Loads the source, which must already be in the model's list.
-    bool Run(Source *source);
+    // Loads the source, which must already be in the model's list. A load
+    // that does not finish leaves the catalogue as it was.
+    Result Run(Source *source);
 
 private:
     FeedLoader(const FeedLoader &) = delete;
@@ -89,7 +107,11 @@ private:
     // "строки 3, 17, …" for the rows that begin at these offsets.
     QString LineList(const std::vector<qint64> &offsets, qint64 skipped) const;
 
-    Model &m_model;
+    // The load as far as it went, with what PrepareBase() noticed.
+    Result Failed(const QString &error);
+
+    ICatalogue &m_catalogue;
+    Result m_result;
     bool m_isBase;
     IProgress *m_progress;
     Source *m_source = nullptr;

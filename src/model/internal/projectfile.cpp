@@ -14,7 +14,8 @@
 #include <QXmlStreamWriter>
 
 #include "exportfile.h"
-#include "model.h"
+#include "icatalogue.h"
+#include "offer.h"
 #include "shownaddress.h"
 #include "xmlelementwalker.h"
 
@@ -74,13 +75,15 @@ bool IsBelowPath(const QString &key, const QString &path)
     return path.isEmpty() || key == path || (key.startsWith(path) && key.at(path.size()) == QLatin1Char('/'));
 }
 
-void WriteOptions(QXmlStreamWriter &xml, const Model &model)
+void WriteOptions(QXmlStreamWriter &xml, const ICatalogue &catalogue)
 {
     std::vector<std::pair<QString, QString>> pairs;
-    for (auto it = model.options.constBegin(); it != model.options.constEnd(); ++it)
+    const QMap<QString, QString> &options = catalogue.Options();
+    for (auto it = options.constBegin(); it != options.constEnd(); ++it)
         pairs.emplace_back(it.key(), it.value());
     QSet<QString> listKeys;
-    for (auto it = model.arrayOptions.constBegin(); it != model.arrayOptions.constEnd(); ++it) {
+    const QMap<QString, QStringList> &lists = catalogue.ArrayOptions();
+    for (auto it = lists.constBegin(); it != lists.constEnd(); ++it) {
         if (it.value().isEmpty())
             continue;
         listKeys.insert(it.key());
@@ -135,22 +138,24 @@ void WriteOptions(QXmlStreamWriter &xml, const Model &model)
 
 // True when the project holds a password: an option named so, or an
 // address with one in it (an offer's feed, a site typed with its login).
-bool HoldsPassword(const Model &model)
+bool HoldsPassword(const ICatalogue &catalogue)
 {
-    for (auto it = model.options.constBegin(); it != model.options.constEnd(); ++it) {
+    const QMap<QString, QString> &options = catalogue.Options();
+    for (auto it = options.constBegin(); it != options.constEnd(); ++it) {
         if (it.value().isEmpty())
             continue;
         if (it.key().section(QLatin1Char('/'), -1).contains(QLatin1String("password"), Qt::CaseInsensitive)
                 || ShownAddress::HasPassword(it.value()))
             return true;
     }
-    for (auto it = model.arrayOptions.constBegin(); it != model.arrayOptions.constEnd(); ++it) {
+    const QMap<QString, QStringList> &lists = catalogue.ArrayOptions();
+    for (auto it = lists.constBegin(); it != lists.constEnd(); ++it) {
         for (const QString &value : it.value()) {
             if (ShownAddress::HasPassword(value))
                 return true;
         }
     }
-    for (const Offer &offer : model.Offers()) {
+    for (const Offer &offer : catalogue.Offers()) {
         if (ShownAddress::HasPassword(offer.exportUrl) || ShownAddress::HasPassword(offer.url))
             return true;
     }
@@ -161,7 +166,7 @@ bool HoldsPassword(const Model &model)
 class ProjectReader
 {
 public:
-    explicit ProjectReader(Model &model) : m_model(model) {}
+    explicit ProjectReader(ICatalogue &catalogue) : m_catalogue(catalogue) {}
 
     // The option key of an element of the options, or an empty string.
     static QString OptionKey(const QString &path);
@@ -171,7 +176,7 @@ public:
     void Act(const QString &path, const QXmlStreamAttributes &attributes, const QString &text);
 
 private:
-    Model &m_model;
+    ICatalogue &m_catalogue;
     Offer *m_offer = nullptr;
     QSet<QString> m_listKeys;
 };
@@ -199,18 +204,18 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
                 m_offer = nullptr;
                 return;
             }
-            m_offer = m_model.FindOrCreateOffer(name);
+            m_offer = m_catalogue.FindOrCreateOffer(name);
             const QString prefix = attr("prefix");
             if (!prefix.isEmpty()) {
                 m_offer->prefix = prefix;
-                m_model.IndexOffer(prefix, m_offer);
+                m_catalogue.IndexOffer(prefix, m_offer);
             }
             const QString url = attr("url");
             if (!url.isEmpty()) {
                 m_offer->url = url;
-                m_model.IndexOffer(url, m_offer);
+                m_catalogue.IndexOffer(url, m_offer);
                 if (url.startsWith(QLatin1String("http://")) && !url.startsWith(QLatin1String("http://www.")))
-                    m_model.IndexOffer(QLatin1String("http://www.") + url.mid(7), m_offer);
+                    m_catalogue.IndexOffer(QLatin1String("http://www.") + url.mid(7), m_offer);
             }
             return;
         }
@@ -252,16 +257,16 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
     if (key.endsWith(kItem)) {
         const QString list = key.left(key.size() - kItem.size());
         if (m_listKeys.contains(list)) {
-            m_model.AppendArrayOption(list, value);
+            m_catalogue.AppendArrayOption(list, value);
             return;
         }
     }
-    m_model.SetOption(key, value);
+    m_catalogue.SetOption(key, value);
 }
 
 } // namespace
 
-bool ProjectFile::Save(const Model &model, const QString &path, QString *error)
+bool ProjectFile::Save(const ICatalogue &catalogue, const QString &path, QString *error)
 {
     const QString shown = QDir::toNativeSeparators(path);
     const auto fail = [error](const QString &text) {
@@ -283,7 +288,7 @@ bool ProjectFile::Save(const Model &model, const QString &path, QString *error)
         return fail(tr("Не удалось создать файл проекта %1: %2").arg(shown, file.errorString()));
     // A project that holds a password is for its owner's eyes alone, from
     // its first byte on.
-    if (HoldsPassword(model)
+    if (HoldsPassword(catalogue)
             && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
                                     | QFileDevice::WriteUser)) {
         file.cancelWriting();
@@ -296,10 +301,10 @@ bool ProjectFile::Save(const Model &model, const QString &path, QString *error)
     xml.setAutoFormattingIndent(4);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("settings"));
-    if (!model.options.isEmpty() || !model.arrayOptions.isEmpty())
-        WriteOptions(xml, model);
+    if (!catalogue.Options().isEmpty() || !catalogue.ArrayOptions().isEmpty())
+        WriteOptions(xml, catalogue);
     xml.writeStartElement(QStringLiteral("offers"));
-    for (const Offer &offer : model.Offers()) {
+    for (const Offer &offer : catalogue.Offers()) {
         xml.writeStartElement(QStringLiteral("offer"));
         xml.writeAttribute(QStringLiteral("url"), XmlSafe(offer.url));
         xml.writeAttribute(QStringLiteral("prefix"), XmlSafe(offer.prefix));
@@ -342,7 +347,7 @@ bool ProjectFile::Save(const Model &model, const QString &path, QString *error)
     return true;
 }
 
-bool ProjectFile::Load(Model &model, const QString &path, QString *error)
+bool ProjectFile::Load(ICatalogue &catalogue, const QString &path, QString *error)
 {
     const QString shown = QDir::toNativeSeparators(path);
     const auto fail = [error](const QString &text) {
@@ -379,12 +384,12 @@ bool ProjectFile::Load(Model &model, const QString &path, QString *error)
     if (walker.RootName() != QLatin1String("settings"))
         return fail(tr("Файл %1 не является проектом Fidmora").arg(shown));
 
-    ProjectReader reader(model);
+    ProjectReader reader(catalogue);
     for (const Element &element : elements)
         reader.DeclareLists(element.path, element.attributes);
     for (const Element &element : elements)
         reader.Act(element.path, element.attributes, element.text);
-    for (Offer &offer : model.Offers())
+    for (Offer &offer : catalogue.Offers())
         offer.NormaliseRules();
     return true;
 }

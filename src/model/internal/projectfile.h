@@ -4,7 +4,7 @@
 
 #include <QString>
 
-class Model;
+class ICatalogue;
 
 // Reads and writes the project: the offers with their feed settings and
 // category rules, and the option store, as one XML document. Writing
@@ -19,9 +19,9 @@ public:
     // target that is not a regular file is refused, and so is a link that an
     // export would not follow); the old file stays. A project that holds a
     // password is readable by its owner alone (mode 0600).
-    static bool Save(const Model &model, const QString &path, QString *error = nullptr);
-    // Adds the project to the model. False when the file cannot be read or
+    static bool Save(const ICatalogue &catalogue, const QString &path, QString *error = nullptr);
+    // Adds the project to the catalogue. False when the file cannot be read or
     // is not well-formed XML, and then nothing of it is added. The error
     // text, if asked for, says what went wrong, with the line and column.
-    static bool Load(Model &model, const QString &path, QString *error = nullptr);
+    static bool Load(ICatalogue &catalogue, const QString &path, QString *error = nullptr);
 };
