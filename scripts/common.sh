@@ -14,6 +14,8 @@ FIDMORA_PACKAGES=(
 # servers the exchange tests start on 127.0.0.1, and what the install test
 # checks the desktop entry, the metainfo, the MIME type and the icons with.
 FIDMORA_TEST_PACKAGES=(
+    # The include rules of the model (scripts/check-includes.py).
+    python3
     python3-pyftpdlib vsftpd openssl openssh-server openssh-client
     php-cli php-sqlite3
     # The site script's MODX mode: a private MariaDB server and PHP's driver.

@@ -1,5 +1,13 @@
 #include "source.h"
 
+#include "csvmanipulator.h"
+
+// Out of line: the reader's class is complete only here.
+Source::Source() = default;
+Source::~Source() = default;
+Source::Source(Source &&) noexcept = default;
+Source &Source::operator=(Source &&) noexcept = default;
+
 void Source::FindColumns()
 {
     const auto column = [this](const char *name) { return int(header.indexOf(QLatin1String(name))); };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "csvmanipulator.h"
 #include "idtemplate.h"
 #include "rowhash.h"
 #include "temporaryfolder.h"
@@ -13,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+class CsvManipulator;
+
 // One loaded feed. It owns its open reader; the goods read from it keep only
 // the byte offsets of their rows and read them back through that reader, so
 // a source must outlive its goods. Every feed is read as a CSV file (other
@@ -20,9 +21,10 @@
 // itself. The model keeps sources at stable addresses (see StableList).
 struct Source
 {
-    Source() = default;
-    Source(Source &&) = default;
-    Source &operator=(Source &&) = default;
+    Source();
+    ~Source();
+    Source(Source &&) noexcept;
+    Source &operator=(Source &&) noexcept;
 
     std::unique_ptr<CsvManipulator> reader;
     QString name;      // file name without folder and last extension
