@@ -18,11 +18,10 @@
 #include "good.h"
 #include "igoodqueryobject.h"
 #include "model.h"
+#include "schema.h"
 #include "shownaddress.h"
 
 namespace {
-
-const QString kFilterPrefix = QStringLiteral("filter");
 
 // Counts the goods of a walk by status.
 class StatusCounter final : public IGoodQueryObject
@@ -204,7 +203,7 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
     case CliStep::SaveByCats:
         return WithinDeleteLimit(error) && SaveByCats(argument, error);
     case CliStep::SaveProject:
-        m_model.StoreFilter(kFilterPrefix, m_filter);
+        m_model.StoreFilter(Schema::Option::FilterPrefix, m_filter);
         if (!m_model.SaveProject(argument, error))
             return false;
         return true;
@@ -247,7 +246,7 @@ bool CliRunner::LoadProject(const QString &path, QString *error)
         *error = ModelError();
         return false;
     }
-    m_filter = FilterOptions::Read(m_model, kFilterPrefix);
+    m_filter = FilterOptions::Read(m_model, Schema::Option::FilterPrefix);
     return true;
 }
 
@@ -341,7 +340,7 @@ bool CliRunner::Upload(const QString &address, QString *error)
 
 bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QString *error) const
 {
-    *host = m_site.isEmpty() ? m_model.Option(QStringLiteral("export/modx/host")) : m_site;
+    *host = m_site.isEmpty() ? m_model.Option(Schema::Option::ModxHost) : m_site;
     if (host->isEmpty()) {
         *error = tr("не задан сайт: укажите --site или проект с адресом сайта");
         return false;
@@ -349,10 +348,10 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
     // Scheduled runs keep the secrets out of the project file and off the
     // command line, where every user of the machine could read them.
     *login = qEnvironmentVariableIsSet("FIDMORA_SITE_LOGIN") ? qEnvironmentVariable("FIDMORA_SITE_LOGIN")
-                                                             : m_model.Option(QStringLiteral("export/modx/login"));
+                                                             : m_model.Option(Schema::Option::ModxLogin);
     *password = qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")
             ? qEnvironmentVariable("FIDMORA_SITE_PASSWORD")
-            : m_model.Option(QStringLiteral("export/modx/password"));
+            : m_model.Option(Schema::Option::ModxPassword);
     return true;
 }
 

@@ -19,6 +19,7 @@
 #include "modxexportdialog.h"
 #include "offerviewmodel.h"
 #include "progressthread.h"
+#include "schema.h"
 
 #include <algorithm>
 
@@ -51,8 +52,6 @@ static void InitResources()
 }
 
 namespace {
-
-const char kFilterPrefix[] = "filter";
 
 // A message box lists this many warnings; the rest are behind "Show details".
 const int kWarningsShown = 10;
@@ -96,7 +95,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
                               .arg(QDir::toNativeSeparators(unreadable), QDir::toNativeSeparators(m_autosavePath));
         }
     }
-    filter = FilterOptions::Read(model, QLatin1String(kFilterPrefix));
+    filter = FilterOptions::Read(model, Schema::Option::FilterPrefix);
 
     ui->catTreeView->setHeaderHidden(true);
 
@@ -167,7 +166,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
 
 MainWindow::~MainWindow()
 {
-    model.StoreFilter(QLatin1String(kFilterPrefix), filter);
+    model.StoreFilter(Schema::Option::FilterPrefix, filter);
     model.SaveProject(m_autosavePath);
     // The view models point into the catalogue, which dies before the views.
     clearAllViews();
@@ -927,7 +926,7 @@ QByteArray MainWindow::ProjectState() const
     }
     // The filter is stored into the options as the project is saved: the
     // live one counts, not what the options held before.
-    const QString filterKeys = QLatin1String(kFilterPrefix) + QLatin1Char('/');
+    const QString filterKeys = Schema::Option::FilterPrefix + QLatin1Char('/');
     for (auto it = model.Options().constBegin(); it != model.Options().constEnd(); ++it) {
         if (!it.key().startsWith(filterKeys))
             out << it.key() << it.value();
@@ -990,7 +989,7 @@ void MainWindow::Autosave()
     const QByteArray state = ProjectState();
     if (state == m_autosavedState)
         return;
-    model.StoreFilter(QLatin1String(kFilterPrefix), filter);
+    model.StoreFilter(Schema::Option::FilterPrefix, filter);
     QString error;
     if (model.SaveProject(m_autosavePath, &error))
         m_autosavedState = state;
@@ -1038,7 +1037,7 @@ void MainWindow::OpenProject(const QString &path)
     clearAllViews();
     model.Clear(false);
     const bool ok = model.LoadProject(path);
-    filter = FilterOptions::Read(model, QLatin1String(kFilterPrefix));
+    filter = FilterOptions::Read(model, Schema::Option::FilterPrefix);
     m_projectPath = ok ? path : QString();
     loadAllViews();
     MarkSaved();
@@ -1058,7 +1057,7 @@ void MainWindow::saveProject()
 
 bool MainWindow::SaveProjectAs(const QString &path)
 {
-    model.StoreFilter(QLatin1String(kFilterPrefix), filter);
+    model.StoreFilter(Schema::Option::FilterPrefix, filter);
     const QString file = path.isNull() ? m_autosavePath : path;
     QString error;
     if (!model.SaveProject(file, &error)) {

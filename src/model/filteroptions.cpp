@@ -5,18 +5,12 @@
 #include "catmodel.h"
 #include "filter.h"
 #include "icatalogue.h"
+#include "schema.h"
 #include "vendorregistry.h"
 
 namespace {
 
-// The option keys of a filter, each below the prefix it is stored under.
-const QLatin1String kPriceLow("/price/low");
-const QLatin1String kPriceHigh("/price/high");
-const QLatin1String kDiscount("/discount");
-const QLatin1String kSearch("/search");
-const QLatin1String kUnchecked("/unchecked");
-const QLatin1String kGhosts("/ghosts");
-const QLatin1String kVendors("/vendors");
+using namespace Schema::Option;
 
 qint32 BoundFromOption(const QString &text)
 {
@@ -32,10 +26,10 @@ qint32 BoundFromOption(const QString &text)
 Filter FilterOptions::Read(ICatalogue &catalogue, const QString &prefix)
 {
     Filter filter;
-    filter.priceLow = BoundFromOption(catalogue.Option(prefix + kPriceLow));
-    filter.priceHigh = BoundFromOption(catalogue.Option(prefix + kPriceHigh));
-    filter.discountOnly = catalogue.Option(prefix + kDiscount) == QLatin1String("true");
-    filter.searchText = catalogue.Option(prefix + kSearch);
+    filter.priceLow = BoundFromOption(catalogue.Option(prefix + FilterPriceLow));
+    filter.priceHigh = BoundFromOption(catalogue.Option(prefix + FilterPriceHigh));
+    filter.discountOnly = catalogue.Option(prefix + FilterDiscount) == QLatin1String("true");
+    filter.searchText = catalogue.Option(prefix + FilterSearch);
 
     // The categories the filter names are created in the tree when no load
     // has brought them yet: empty, and unchecked or ghost as the project
@@ -43,17 +37,17 @@ Filter FilterOptions::Read(ICatalogue &catalogue, const QString &prefix)
     // that a project opened before its feeds are loaded keeps its unchecked
     // and ghost categories once the goods arrive.
     CatModel &root = catalogue.Root();
-    const QStringList unchecked = catalogue.ArrayOption(prefix + kUnchecked);
+    const QStringList unchecked = catalogue.ArrayOption(prefix + FilterUnchecked);
     for (const QString &path : unchecked)
         filter.uncheckedCategories.insert(root.FindOrCreatePath(path));
-    const QStringList ghosts = catalogue.ArrayOption(prefix + kGhosts);
+    const QStringList ghosts = catalogue.ArrayOption(prefix + FilterGhosts);
     for (const QString &path : ghosts) {
         CatModel *node = root.FindOrCreatePath(path);
         if (!node->ghost)
             node->ToggleGhost();
     }
 
-    const QStringList vendorNames = catalogue.ArrayOption(prefix + kVendors);
+    const QStringList vendorNames = catalogue.ArrayOption(prefix + FilterVendors);
     for (const QString &name : vendorNames) {
         if (const QString *vendor = catalogue.Vendors().Insert(name))
             filter.vendors.insert(vendor);
@@ -76,10 +70,10 @@ void FilterOptions::Store(ICatalogue &catalogue, const QString &prefix, const Fi
 void FilterOptions::Entries(const CatModel &root, const QString &prefix, const Filter &filter,
                             QMap<QString, QString> *values, QMap<QString, QStringList> *lists)
 {
-    values->insert(prefix + kPriceLow, QString::number(filter.priceLow));
-    values->insert(prefix + kPriceHigh, QString::number(filter.priceHigh));
-    values->insert(prefix + kDiscount, filter.discountOnly ? QStringLiteral("true") : QStringLiteral("false"));
-    values->insert(prefix + kSearch, filter.searchText);
+    values->insert(prefix + FilterPriceLow, QString::number(filter.priceLow));
+    values->insert(prefix + FilterPriceHigh, QString::number(filter.priceHigh));
+    values->insert(prefix + FilterDiscount, filter.discountOnly ? QStringLiteral("true") : QStringLiteral("false"));
+    values->insert(prefix + FilterSearch, filter.searchText);
 
     // Only categories still in the tree are written: the filter may name
     // categories destroyed since it was made.
@@ -107,9 +101,9 @@ void FilterOptions::Entries(const CatModel &root, const QString &prefix, const F
     std::sort(vendorNames.begin(), vendorNames.end());
 
     if (!uncheckedPaths.isEmpty())
-        lists->insert(prefix + kUnchecked, uncheckedPaths);
+        lists->insert(prefix + FilterUnchecked, uncheckedPaths);
     if (!ghostPaths.isEmpty())
-        lists->insert(prefix + kGhosts, ghostPaths);
+        lists->insert(prefix + FilterGhosts, ghostPaths);
     if (!vendorNames.isEmpty())
-        lists->insert(prefix + kVendors, vendorNames);
+        lists->insert(prefix + FilterVendors, vendorNames);
 }

@@ -31,6 +31,7 @@
 #include "modxreader.h"
 #include "modxwriter.h"
 #include "projectfile.h"
+#include "schema.h"
 #include "shownaddress.h"
 #include "ymlconverter.h"
 
@@ -495,9 +496,8 @@ QStringList Model::SavedColumns(const CatModel *category, const Filter *filter, 
     QStringList columns = CollectHeader(category, filter, recursive);
     // A delta without the marks reads as a list of goods to add: its
     // deleted goods would be put back on the site.
-    const QString status = QStringLiteral("status");
-    if (m_baseRows > 0 && !columns.contains(status))
-        columns.append(status);
+    if (m_baseRows > 0 && !columns.contains(Schema::Column::Status))
+        columns.append(Schema::Column::Status);
     return columns;
 }
 
@@ -763,9 +763,9 @@ bool Model::SaveToModxSite(const QString &host, const QString &login, const QStr
         site.SetProgress(progress);
 
     QStringList columns = CollectHeader(&m_root, filter, true);
-    for (const char *computed : {"advcampaign_name", "idTpl", "status"}) {
-        if (!columns.contains(QLatin1String(computed)))
-            columns.append(QLatin1String(computed));
+    for (const QLatin1String computed : {Schema::Column::OfferName, Schema::Column::IdTpl, Schema::Column::Status}) {
+        if (!columns.contains(computed))
+            columns.append(computed);
     }
     const QStringList &siteColumns = site.SiteHeader();
     for (int i = columns.size() - 1; i >= 0; --i) {

@@ -1,6 +1,7 @@
 #include "source.h"
 
 #include "csvmanipulator.h"
+#include "schema.h"
 
 // Out of line: the reader's class is complete only here.
 Source::Source() = default;
@@ -10,23 +11,24 @@ Source &Source::operator=(Source &&) noexcept = default;
 
 void Source::FindColumns()
 {
-    const auto column = [this](const char *name) { return int(header.indexOf(QLatin1String(name))); };
-    nameColumn = column("name");
-    pictureColumn = column("picture");
+    using namespace Schema::Column;
+    const auto column = [this](QLatin1String name) { return int(header.indexOf(name)); };
+    nameColumn = column(Name);
+    pictureColumn = column(Picture);
     if (pictureColumn < 0)
-        pictureColumn = column("logo");
-    priceColumn = column("price");
-    oldPriceColumn = column("oldprice");
-    categoryColumn = column("categoryId");
+        pictureColumn = column(Logo);
+    priceColumn = column(Price);
+    oldPriceColumn = column(OldPrice);
+    categoryColumn = column(CategoryId);
     categoryIsList = categoryColumn < 0;
     if (categoryIsList)
-        categoryColumn = column("categories");
-    vendorColumn = column("vendor");
-    offerColumn = column("advcampaign_name");
-    descriptionColumn = column("description");
-    idColumn = column("id");
-    urlColumn = column("url");
-    idTplColumn = column("idTpl");
+        categoryColumn = column(Categories);
+    vendorColumn = column(Vendor);
+    offerColumn = column(OfferName);
+    descriptionColumn = column(Description);
+    idColumn = column(Id);
+    urlColumn = column(Url);
+    idTplColumn = column(IdTpl);
 }
 
 const IdTemplate *Source::InternTemplate(const IdTemplate &tpl)

@@ -1,6 +1,7 @@
 #include "exportoptionsdialog.h"
 
 #include "checkedstringlistmodel.h"
+#include "schema.h"
 #include "ui_exportoptionsdialog.h"
 
 ExportOptionsDialog::ExportOptionsDialog(const QStringList &columns, QWidget *parent, bool baseMarked)
@@ -12,9 +13,9 @@ ExportOptionsDialog::ExportOptionsDialog(const QStringList &columns, QWidget *pa
 
     // The columns the save fills itself, whatever the feeds hold.
     const QList<QPair<QString, bool>> computed = {
-        {QStringLiteral("advcampaign_name"), false},
-        {QStringLiteral("idTpl"), false},
-        {QStringLiteral("status"), baseMarked},
+        {Schema::Column::OfferName, false},
+        {Schema::Column::IdTpl, false},
+        {Schema::Column::Status, baseMarked},
     };
     QStringList shown = columns;
     QList<int> unchecked;

@@ -14,19 +14,10 @@
 #include "ftpuploader.h"
 #include "model.h"
 #include "progressthread.h"
+#include "schema.h"
 #include "ui_ftpexportdialog.h"
 
 namespace {
-
-const QString kHostKey = QStringLiteral("export/ftp/host");
-const QString kProtocolKey = QStringLiteral("export/ftp/protocol");
-const QString kPortKey = QStringLiteral("export/ftp/port");
-const QString kLoginKey = QStringLiteral("export/ftp/login");
-const QString kPasswordKey = QStringLiteral("export/ftp/password");
-const QString kPathKey = QStringLiteral("export/ftp/path");
-const QString kModeKey = QStringLiteral("export/ftp/mode");
-const QString kInsecureKey = QStringLiteral("export/ftp/insecure");
-const QString kKeyFileKey = QStringLiteral("export/ftp/keyfile");
 
 const QString kSingleFileName = QStringLiteral("export.csv");
 const QString kPattern = QStringLiteral("*.csv");
@@ -109,42 +100,42 @@ QString FtpExportDialog::Scheme() const
 
 void FtpExportDialog::LoadFields()
 {
-    const int protocol = kSchemes.indexOf(m_model->Option(kProtocolKey));
+    const int protocol = kSchemes.indexOf(m_model->Option(Schema::Option::FtpProtocol));
     ui->protocolCombo->setCurrentIndex(qMax(0, protocol));
     m_protocol = ui->protocolCombo->currentIndex();
     ui->portSpin->setValue(FtpUploader::DefaultPort(Scheme()));
     bool portOk = false;
-    const int port = m_model->Option(kPortKey).toInt(&portOk);
+    const int port = m_model->Option(Schema::Option::FtpPort).toInt(&portOk);
     if (portOk && port >= 1 && port <= 65535)
         ui->portSpin->setValue(port);
-    ui->hostEdit->setText(m_model->Option(kHostKey));
-    ui->loginEdit->setText(m_model->Option(kLoginKey));
-    ui->pathEdit->setText(m_model->Option(kPathKey));
-    ui->modeCombo->setCurrentIndex(m_model->Option(kModeKey) == QLatin1String("1") ? 1 : 0);
-    ui->insecureCheck->setChecked(m_model->Option(kInsecureKey) == QLatin1String("1"));
-    ui->keyFileEdit->setText(m_model->Option(kKeyFileKey));
-    const bool remembered = m_model->Options().contains(kPasswordKey);
+    ui->hostEdit->setText(m_model->Option(Schema::Option::FtpHost));
+    ui->loginEdit->setText(m_model->Option(Schema::Option::FtpLogin));
+    ui->pathEdit->setText(m_model->Option(Schema::Option::FtpPath));
+    ui->modeCombo->setCurrentIndex(m_model->Option(Schema::Option::FtpMode) == QLatin1String("1") ? 1 : 0);
+    ui->insecureCheck->setChecked(m_model->Option(Schema::Option::FtpInsecure) == QLatin1String("1"));
+    ui->keyFileEdit->setText(m_model->Option(Schema::Option::FtpKeyFile));
+    const bool remembered = m_model->Options().contains(Schema::Option::FtpPassword);
     ui->rememberPasswordCheck->setChecked(remembered);
     if (remembered)
-        ui->passwordEdit->setText(m_model->Option(kPasswordKey));
+        ui->passwordEdit->setText(m_model->Option(Schema::Option::FtpPassword));
 }
 
 void FtpExportDialog::StoreFields()
 {
-    m_model->SetOption(kProtocolKey, Scheme());
-    m_model->SetOption(kHostKey, ui->hostEdit->text().trimmed());
-    m_model->SetOption(kPortKey, QString::number(ui->portSpin->value()));
-    m_model->SetOption(kLoginKey, ui->loginEdit->text());
-    m_model->SetOption(kPathKey, ui->pathEdit->text());
-    m_model->SetOption(kModeKey, QString::number(ui->modeCombo->currentIndex()));
-    m_model->SetOption(kInsecureKey, ui->insecureCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    m_model->SetOption(kKeyFileKey, ui->keyFileEdit->text());
+    m_model->SetOption(Schema::Option::FtpProtocol, Scheme());
+    m_model->SetOption(Schema::Option::FtpHost, ui->hostEdit->text().trimmed());
+    m_model->SetOption(Schema::Option::FtpPort, QString::number(ui->portSpin->value()));
+    m_model->SetOption(Schema::Option::FtpLogin, ui->loginEdit->text());
+    m_model->SetOption(Schema::Option::FtpPath, ui->pathEdit->text());
+    m_model->SetOption(Schema::Option::FtpMode, QString::number(ui->modeCombo->currentIndex()));
+    m_model->SetOption(Schema::Option::FtpInsecure, ui->insecureCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    m_model->SetOption(Schema::Option::FtpKeyFile, ui->keyFileEdit->text());
     // The project file is plain text: the password goes there only when
     // the user asked for it, and a password once kept goes when unticked.
     if (ui->rememberPasswordCheck->isChecked())
-        m_model->SetOption(kPasswordKey, ui->passwordEdit->text());
+        m_model->SetOption(Schema::Option::FtpPassword, ui->passwordEdit->text());
     else
-        m_model->RemoveOption(kPasswordKey);
+        m_model->RemoveOption(Schema::Option::FtpPassword);
 }
 
 void FtpExportDialog::ProtocolChanged(int index)

@@ -6,6 +6,7 @@
 #include "goodpropsview.h"
 #include "goodwidget.h"
 #include "offer.h"
+#include "schema.h"
 #include "source.h"
 
 #include <QHash>
@@ -17,25 +18,30 @@ namespace {
 // under the feed's name.
 QString Caption(const QString &column)
 {
-    static const char *const kCaptions[][2] = {
-        {"name", QT_TRANSLATE_NOOP("GoodViewDialog", "Название")},
-        {"price", QT_TRANSLATE_NOOP("GoodViewDialog", "Цена")},
-        {"oldprice", QT_TRANSLATE_NOOP("GoodViewDialog", "Старая цена")},
-        {"categoryId", QT_TRANSLATE_NOOP("GoodViewDialog", "Категория")},
-        {"categories", QT_TRANSLATE_NOOP("GoodViewDialog", "Категории в фиде")},
-        {"vendor", QT_TRANSLATE_NOOP("GoodViewDialog", "Производитель")},
-        {"advcampaign_name", QT_TRANSLATE_NOOP("GoodViewDialog", "Источник")},
-        {"description", QT_TRANSLATE_NOOP("GoodViewDialog", "Описание")},
-        {"picture", QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
-        {"logo", QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
-        {"url", QT_TRANSLATE_NOOP("GoodViewDialog", "Ссылка")},
-        {"id", QT_TRANSLATE_NOOP("GoodViewDialog", "Код товара")},
-        {"idTpl", QT_TRANSLATE_NOOP("GoodViewDialog", "Шаблон идентификатора")},
-        {"status", QT_TRANSLATE_NOOP("GoodViewDialog", "Статус в фиде")},
+    struct Entry
+    {
+        QLatin1String column;
+        const char *caption;
+    };
+    static const Entry kCaptions[] = {
+        {Schema::Column::Name, QT_TRANSLATE_NOOP("GoodViewDialog", "Название")},
+        {Schema::Column::Price, QT_TRANSLATE_NOOP("GoodViewDialog", "Цена")},
+        {Schema::Column::OldPrice, QT_TRANSLATE_NOOP("GoodViewDialog", "Старая цена")},
+        {Schema::Column::CategoryId, QT_TRANSLATE_NOOP("GoodViewDialog", "Категория")},
+        {Schema::Column::Categories, QT_TRANSLATE_NOOP("GoodViewDialog", "Категории в фиде")},
+        {Schema::Column::Vendor, QT_TRANSLATE_NOOP("GoodViewDialog", "Производитель")},
+        {Schema::Column::OfferName, QT_TRANSLATE_NOOP("GoodViewDialog", "Источник")},
+        {Schema::Column::Description, QT_TRANSLATE_NOOP("GoodViewDialog", "Описание")},
+        {Schema::Column::Picture, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
+        {Schema::Column::Logo, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
+        {Schema::Column::Url, QT_TRANSLATE_NOOP("GoodViewDialog", "Ссылка")},
+        {Schema::Column::Id, QT_TRANSLATE_NOOP("GoodViewDialog", "Код товара")},
+        {Schema::Column::IdTpl, QT_TRANSLATE_NOOP("GoodViewDialog", "Шаблон идентификатора")},
+        {Schema::Column::Status, QT_TRANSLATE_NOOP("GoodViewDialog", "Статус в фиде")},
     };
     for (const auto &caption : kCaptions) {
-        if (column == QLatin1String(caption[0]))
-            return GoodViewDialog::tr(caption[1]);
+        if (column == caption.column)
+            return GoodViewDialog::tr(caption.caption);
     }
     return column;
 }
@@ -78,19 +84,19 @@ GoodViewDialog::GoodViewDialog(Good *good, QWidget *parent)
             listed.insert(column);
         };
         if (hasRow && source->nameColumn >= 0)
-            add(QStringLiteral("name"), good->Name(row));
+            add(Schema::Column::Name, good->Name(row));
         if (source->priceColumn >= 0)
-            add(QStringLiteral("price"), GoodWidget::PriceText(good->price));
+            add(Schema::Column::Price, GoodWidget::PriceText(good->price));
         if (source->oldPriceColumn >= 0)
-            add(QStringLiteral("oldprice"), GoodWidget::PriceText(good->oldPrice));
+            add(Schema::Column::OldPrice, GoodWidget::PriceText(good->oldPrice));
         const QString path = good->category ? good->category->path : QString();
         const QString raw = hasRow ? good->RawCategory(row) : path;
-        add(QStringLiteral("categoryId"), raw == path ? path : tr("%1 (в фиде: %2)").arg(path, raw));
+        add(Schema::Column::CategoryId, raw == path ? path : tr("%1 (в фиде: %2)").arg(path, raw));
         if (hasRow && source->vendorColumn >= 0)
-            add(QStringLiteral("vendor"), good->Vendor(row));
-        add(QStringLiteral("advcampaign_name"), good->offer ? good->offer->name : QString());
+            add(Schema::Column::Vendor, good->Vendor(row));
+        add(Schema::Column::OfferName, good->offer ? good->offer->name : QString());
         if (hasRow && source->descriptionColumn >= 0)
-            add(QStringLiteral("description"), good->Description(row));
+            add(Schema::Column::Description, good->Description(row));
         if (hasRow)
             properties.append(qMakePair(tr("Идентификатор"), GoodWidget::IdentityText(good, row)));
         properties.append(qMakePair(tr("Статус"), Good::StatusText(good->status)));

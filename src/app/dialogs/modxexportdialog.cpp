@@ -4,16 +4,9 @@
 #include "deleteconfirmation.h"
 #include "model.h"
 #include "progressthread.h"
+#include "schema.h"
 
 #include <QMessageBox>
-
-namespace {
-
-const QString kHostKey = QStringLiteral("export/modx/host");
-const QString kLoginKey = QStringLiteral("export/modx/login");
-const QString kPasswordKey = QStringLiteral("export/modx/password");
-
-} // namespace
 
 ModxExportDialog::ModxExportDialog(Model *model, int mode, const Filter *filter, QWidget *parent)
     : QDialog(parent)
@@ -24,13 +17,13 @@ ModxExportDialog::ModxExportDialog(Model *model, int mode, const Filter *filter,
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    ui->hostEdit->setText(m_model->Option(kHostKey));
-    ui->loginEdit->setText(m_model->Option(kLoginKey));
+    ui->hostEdit->setText(m_model->Option(Schema::Option::ModxHost));
+    ui->loginEdit->setText(m_model->Option(Schema::Option::ModxLogin));
     // A password kept by an earlier run stays kept until the box is unticked.
-    const bool remembered = m_model->Options().contains(kPasswordKey);
+    const bool remembered = m_model->Options().contains(Schema::Option::ModxPassword);
     ui->rememberPasswordCheck->setChecked(remembered);
     if (remembered)
-        ui->passwordEdit->setText(m_model->Option(kPasswordKey));
+        ui->passwordEdit->setText(m_model->Option(Schema::Option::ModxPassword));
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &ModxExportDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -42,14 +35,14 @@ void ModxExportDialog::accept()
     const QString host = ui->hostEdit->text().trimmed();
     const QString login = ui->loginEdit->text();
     const QString password = ui->passwordEdit->text();
-    m_model->SetOption(kHostKey, host);
-    m_model->SetOption(kLoginKey, login);
+    m_model->SetOption(Schema::Option::ModxHost, host);
+    m_model->SetOption(Schema::Option::ModxLogin, login);
     // The project file is plain text: the password goes there only when
     // the user asked for it, and a password once kept goes when unticked.
     if (ui->rememberPasswordCheck->isChecked())
-        m_model->SetOption(kPasswordKey, password);
+        m_model->SetOption(Schema::Option::ModxPassword, password);
     else
-        m_model->RemoveOption(kPasswordKey);
+        m_model->RemoveOption(Schema::Option::ModxPassword);
     if (m_mode == Export && !DeleteConfirmation::Ask(this, *m_model, m_filter))
         return;
 

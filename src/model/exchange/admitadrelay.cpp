@@ -8,8 +8,8 @@
 
 #include "iprogress.h"
 #include "replywatchdog.h"
+#include "schema.h"
 
-const char AdmitadRelay::kSettingsKey[] = "admitad/relay";
 const char AdmitadRelay::kEnvironmentVariable[] = "FIDMORA_ADMITAD_RELAY";
 
 namespace {
@@ -35,13 +35,13 @@ bool AdmitadRelay::AddressFromEnvironment()
 
 QString AdmitadRelay::StoredAddress()
 {
-    return MachineSettings().value(QLatin1String(kSettingsKey)).toString().trimmed();
+    return MachineSettings().value(Schema::Setting::AdmitadRelay).toString().trimmed();
 }
 
 void AdmitadRelay::SetStoredAddress(const QString &address)
 {
     QSettings settings = MachineSettings();
-    settings.setValue(QLatin1String(kSettingsKey), address);
+    settings.setValue(Schema::Setting::AdmitadRelay, address);
     settings.sync();
 }
 

@@ -23,7 +23,6 @@ class AdmitadRelay final
 public:
     enum class Answer { Address, Empty, Unavailable, Cancelled };
 
-    static const char kSettingsKey[];
     static const char kEnvironmentVariable[];
 
     // The address in force: the environment's, else the stored one; empty

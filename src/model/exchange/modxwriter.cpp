@@ -5,6 +5,7 @@
 #include <QJsonArray>
 
 #include "iprogress.h"
+#include "schema.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ void ModxWriter::WriteHeader(const QStringList &header)
     columnMap.reserve(siteHeader.size());
     for (const QString &column : qAsConst(siteHeader))
         columnMap.append(outputHeader.indexOf(column));
-    m_nameAt = outputHeader.indexOf(QStringLiteral("name"));
+    m_nameAt = outputHeader.indexOf(Schema::Column::Name);
 }
 
 void ModxWriter::WriteRow(const QStringList &row)

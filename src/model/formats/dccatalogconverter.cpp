@@ -12,6 +12,7 @@
 #include "csvmanipulator.h"
 #include "xmlelementwalker.h"
 #include "iprogress.h"
+#include "schema.h"
 
 namespace {
 
@@ -40,9 +41,8 @@ bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath,
     std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(csvPath));
     if (!writer)
         return fail(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(csvPath)));
-    writer->WriteHeader(QStringList() << QStringLiteral("id") << QStringLiteral("name")
-                                      << QStringLiteral("description") << QStringLiteral("price")
-                                      << QStringLiteral("picture") << QStringLiteral("categoryId"));
+    using namespace Schema::Column;
+    writer->WriteHeader(QStringList() << Id << Name << Description << Price << Picture << CategoryId);
     QFile file(xmlPath);
     if (!file.open(QIODevice::ReadOnly))
         return fail(tr("Не удалось прочитать файл %1").arg(QDir::toNativeSeparators(xmlPath)));

@@ -10,6 +10,7 @@
 #include "blockwriter.h"
 #include "csvrowbuilder.h"
 #include "iprogress.h"
+#include "schema.h"
 #include "ymlcategories.h"
 
 namespace {
@@ -23,9 +24,12 @@ const int kHeadOffers = 1000;
 // The columns every converted catalogue has, in this order. Columns for the
 // offers' params (and "idTpl" once some offer needs one) follow in the order
 // in which they first appear.
-const char *const kColumnNames[] = {"id",          "available", "group_id", "name",      "price",
-                                    "oldprice",    "currencyId", "url",     "vendor",    "vendorCode",
-                                    "description", "picture",   "pictures", "categoryId"};
+const QLatin1String kColumnNames[] = {
+        Schema::Column::Id,          QLatin1String("available"), QLatin1String("group_id"),
+        Schema::Column::Name,        Schema::Column::Price,      Schema::Column::OldPrice,
+        QLatin1String("currencyId"), Schema::Column::Url,        Schema::Column::Vendor,
+        QLatin1String("vendorCode"), Schema::Column::Description, Schema::Column::Picture,
+        QLatin1String("pictures"),   Schema::Column::CategoryId};
 
 // HTML elements that never have content; the others are written with an
 // end tag even when empty.
@@ -184,8 +188,8 @@ bool YmlPass::Run(QFile &file, IProgress *progress)
 QStringList YmlPass::Header() const
 {
     QStringList header;
-    for (const char *name : kColumnNames)
-        header.append(QLatin1String(name));
+    for (const QLatin1String name : kColumnNames)
+        header.append(name);
     for (const std::string &name : m_extraNames)
         header.append(QString::fromStdString(name));
     return header;
@@ -575,7 +579,7 @@ void YmlPass::EndOffer()
     // tells them apart when a base is compared with the feed.
     if (!m_group.empty() && !m_id.empty() && !m_texts[UrlText].empty()) {
         if (m_idTplColumn < 0)
-            m_idTplColumn = ExtraColumn("idTpl");
+            m_idTplColumn = ExtraColumn(Schema::Column::IdTpl.data());
         if (m_extraCells[size_t(m_idTplColumn)].empty())
             SetExtra(m_idTplColumn, "[u]#[i]");
     }
@@ -642,8 +646,8 @@ void YmlPass::WriteHeader()
 {
     CsvRowBuilder row(&m_out);
     row.Begin();
-    for (const char *name : kColumnNames)
-        row.Field(name, int(std::strlen(name)));
+    for (const QLatin1String name : kColumnNames)
+        row.Field(name.data(), name.size());
     for (const std::string &name : m_extraNames)
         row.Field(name.data(), int(name.size()));
     row.End();

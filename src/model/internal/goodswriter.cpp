@@ -24,6 +24,7 @@
 #include "idtemplate.h"
 #include "iprogress.h"
 #include "offer.h"
+#include "schema.h"
 #include "source.h"
 
 namespace {
@@ -269,17 +270,17 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
     if (writeHeader)
         writer->WriteHeader(header);
 
-    plan.offerAt = header.indexOf(QStringLiteral("advcampaign_name"));
-    plan.categoryAt = header.indexOf(QStringLiteral("categoryId"));
-    plan.templateAt = header.indexOf(QStringLiteral("idTpl"));
-    plan.statusAt = header.indexOf(QStringLiteral("status"));
-    if (header.contains(QStringLiteral("url")))
+    plan.offerAt = header.indexOf(Schema::Column::OfferName);
+    plan.categoryAt = header.indexOf(Schema::Column::CategoryId);
+    plan.templateAt = header.indexOf(Schema::Column::IdTpl);
+    plan.statusAt = header.indexOf(Schema::Column::Status);
+    if (header.contains(Schema::Column::Url))
         plan.exported |= IdTemplate::Url;
     if (plan.offerAt >= 0)
         plan.exported |= IdTemplate::OfferName;
-    if (header.contains(QStringLiteral("id")))
+    if (header.contains(Schema::Column::Id))
         plan.exported |= IdTemplate::Id;
-    if (header.contains(QStringLiteral("name")))
+    if (header.contains(Schema::Column::Name))
         plan.exported |= IdTemplate::Name;
     for (auto it = plan.sources.begin(); it != plan.sources.end(); ++it) {
         SourcePlan &sourcePlan = it.value();

@@ -9,12 +9,13 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include "schema.h"
+
 // Which translation files were found: QT_LOGGING_RULES="fidmora.translations.info=true".
 Q_LOGGING_CATEGORY(lcTranslations, "fidmora.translations", QtWarningMsg)
 
 namespace {
 
-const char kLanguageKey[] = "interface/language";
 const char kBuiltInFolder[] = ":/translations";
 
 // The machine's settings of the program, shared by the window and fidmora-cli.
@@ -74,7 +75,7 @@ InterfaceLanguage::Language InterfaceLanguage::FromUiLanguages(const QStringList
 
 InterfaceLanguage::Language InterfaceLanguage::Chosen()
 {
-    const QString chosen = MachineSettings().value(QLatin1String(kLanguageKey)).toString();
+    const QString chosen = MachineSettings().value(Schema::Setting::InterfaceLanguage).toString();
     if (chosen == Code(English))
         return English;
     if (chosen == Code(Russian))
@@ -85,7 +86,7 @@ InterfaceLanguage::Language InterfaceLanguage::Chosen()
 void InterfaceLanguage::Choose(Language language)
 {
     QSettings settings = MachineSettings();
-    settings.setValue(QLatin1String(kLanguageKey), Code(language));
+    settings.setValue(Schema::Setting::InterfaceLanguage, Code(language));
 }
 
 QString InterfaceLanguage::InstalledFolder()
