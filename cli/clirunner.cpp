@@ -15,44 +15,12 @@
 #include "consoleprogress.h"
 #include "filteroptions.h"
 #include "ftpuploader.h"
-#include "good.h"
-#include "igoodqueryobject.h"
 #include "model.h"
 #include "schema.h"
 #include "shownaddress.h"
+#include "statuscounts.h"
 
 namespace {
-
-// Counts the goods of a walk by status.
-class StatusCounter final : public IGoodQueryObject
-{
-public:
-    virtual ~StatusCounter() = default;
-
-    void AddGoods(const QList<Good *> &goods) override
-    {
-        for (const Good *good : goods)
-            Count(good);
-    }
-    void AddGood(Good *good) override { Count(good); }
-
-    int total = 0;
-    int added = 0;
-    int changed = 0;
-    int deleted = 0;
-
-private:
-    void Count(const Good *good)
-    {
-        ++total;
-        if (good->status == Changed)
-            ++changed;
-        else if (good->status == Deleted)
-            ++deleted;
-        else if (good->status == Added)
-            ++added;
-    }
-};
 
 QString Native(const QString &path)
 {
@@ -357,16 +325,15 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
 
 bool CliRunner::PrintSummary(QString *error)
 {
-    StatusCounter counter;
-    m_model.Root().QueryGoods(&counter, &m_filter, true);
+    const StatusCounts counts = StatusCounts::Of(m_model.Root(), &m_filter);
     const QList<QPair<const char *, qint64>> figures = {
         {"sources", m_model.Sources().size()},
         {"offers", m_model.Offers().size()},
         {"categories", m_model.Root().CountWithGoods(&m_filter)},
-        {"goods", counter.total},
-        {"added", counter.added},
-        {"changed", counter.changed},
-        {"deleted", counter.deleted},
+        {"goods", counts.goods},
+        {"added", counts.added},
+        {"changed", counts.changed},
+        {"deleted", counts.deleted},
         {"uncategorized", m_model.RowsWithoutCategory()},
         {"base_repeats", m_model.BaseRepeats()},
     };

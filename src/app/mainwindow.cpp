@@ -366,7 +366,7 @@ void MainWindow::loadGoodView()
     const int categories = model.Root().CountWithGoods(&filter);
     if (model.BaseRows() > 0) {
         // A delta: what the site is to add, change and delete.
-        const GoodViewModel::StatusCounts counts = m_goodModel->CountStatuses();
+        const StatusCounts counts = m_goodModel->CountStatuses();
         ui->statLabel->setText(tr("Категорий: %1. Товаров: %2. Добавлено: %3. Изменено: %4. Удалено: %5.")
                                        .arg(categories)
                                        .arg(m_goodModel->rowCount())

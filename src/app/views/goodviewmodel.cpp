@@ -102,22 +102,3 @@ QModelIndex GoodViewModel::IndexOfGood(Good *good) const
     const int row = m_goods.indexOf(good);
     return row < 0 ? QModelIndex() : index(row);
 }
-
-GoodViewModel::StatusCounts GoodViewModel::CountStatuses() const
-{
-    StatusCounts counts;
-    for (const Good *good : m_goods) {
-        switch (good->status) {
-        case Added:
-            ++counts.added;
-            break;
-        case Changed:
-            ++counts.changed;
-            break;
-        case Deleted:
-            ++counts.deleted;
-            break;
-        }
-    }
-    return counts;
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "igoodqueryobject.h"
+#include "statuscounts.h"
 
 #include <QAbstractListModel>
 #include <QVector>
@@ -36,14 +37,8 @@ public:
     void RepaintAll();
     QModelIndex IndexOfGood(Good *good) const;
 
-    struct StatusCounts
-    {
-        int added = 0;
-        int changed = 0;
-        int deleted = 0;
-    };
     // How many goods of the list a base marked added, changed and deleted.
-    StatusCounts CountStatuses() const;
+    StatusCounts CountStatuses() const { return StatusCounts::Of(m_goods); }
 
 private:
     Q_DISABLE_COPY(GoodViewModel)
