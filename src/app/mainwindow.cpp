@@ -8,7 +8,6 @@
 #include "categoryviewmodel.h"
 #include "deleteconfirmation.h"
 #include "editofferdialog.h"
-#include "filteroptions.h"
 #include "exportoptionsdialog.h"
 #include "ftpexportdialog.h"
 #include "good.h"
@@ -19,14 +18,9 @@
 #include "modxexportdialog.h"
 #include "offerviewmodel.h"
 #include "progressthread.h"
-#include "schema.h"
-
-#include <algorithm>
 
 #include <QActionGroup>
 #include <QCloseEvent>
-#include <QCryptographicHash>
-#include <QDataStream>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -60,6 +54,7 @@ const int kWarningsShown = 10;
 
 MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     : QMainWindow(parent)
+    , m_session(model, filter, Model::DefaultProjectPath())
     , ui(new Ui::MainWindow)
     , m_startLanguage(InterfaceLanguage::Chosen())
 {
@@ -67,35 +62,8 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     setWindowState(windowState() | Qt::WindowMaximized);
     ui->setupUi(this);
 
-    // A project that cannot be read is reported once the window is up, and
-    // is never written over: a named one is left for the autosaved project,
-    // an autosave file that cannot be read gets its successor beside it.
-    m_autosavePath = Model::DefaultProjectPath();
-    QStringList unread;
-    QString unreadNamed;
-    if (projectPath) {
-        if (model.LoadProject(*projectPath)) {
-            m_projectPath = *projectPath;
-        } else if (QFileInfo::exists(*projectPath)) {
-            unread << model.LastError();
-            unreadNamed = QDir::toNativeSeparators(*projectPath);
-        }
-    }
-    if (m_projectPath.isEmpty()) {
-        const bool loaded = model.LoadProject();
-        if (!unreadNamed.isEmpty()) {
-            unread << (loaded ? tr("Открыт автосохранённый проект; файл %1 остаётся как есть.").arg(unreadNamed)
-                              : tr("Файл %1 остаётся как есть.").arg(unreadNamed));
-        }
-        if (!loaded && QFileInfo::exists(m_autosavePath)) {
-            const QString unreadable = m_autosavePath;
-            m_autosavePath = PathBeside(unreadable);
-            unread << model.LastError()
-                   << tr("Файл %1 остаётся как есть: автосохранение будет записываться в файл %2.")
-                              .arg(QDir::toNativeSeparators(unreadable), QDir::toNativeSeparators(m_autosavePath));
-        }
-    }
-    filter = FilterOptions::Read(model, Schema::Option::FilterPrefix);
+    // A project that cannot be read is reported once the window is up.
+    const QStringList unread = m_session.Start(projectPath);
 
     ui->catTreeView->setHeaderHidden(true);
 
@@ -149,8 +117,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     ui->filters->SetFilter(&filter, &model);
     connect(ui->filters, &FiltersLabel::flterUpdated, this, &MainWindow::loadAllViews);
 
-    MarkSaved();
-    m_autosavedState = m_savedState;
+    UpdateTitle();
     m_autosaveTimer.setInterval(kAutosaveMinutes * 60 * 1000);
     connect(&m_autosaveTimer, &QTimer::timeout, this, &MainWindow::Autosave);
     m_autosaveTimer.start();
@@ -166,8 +133,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
 
 MainWindow::~MainWindow()
 {
-    model.StoreFilter(Schema::Option::FilterPrefix, filter);
-    model.SaveProject(m_autosavePath);
+    m_session.SaveOnExit();
     // The view models point into the catalogue, which dies before the views.
     clearAllViews();
     delete ui;
@@ -886,99 +852,42 @@ bool MainWindow::Ask(const QString &question)
             == QMessageBox::Yes;
 }
 
+IDiscardQuestions::Answer MainWindow::AskToSaveChanges(const QString &fileName)
+{
+    QMessageBox box(QMessageBox::Question, tr("Несохранённые изменения"),
+                    tr("В проекте %1 есть несохранённые изменения. Сохранить их?").arg(fileName),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Answer::Save;
+    case QMessageBox::Discard:
+        return Answer::Discard;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+bool MainWindow::AskToGoOn(const QString &question)
+{
+    return Ask(question);
+}
+
 bool MainWindow::ConfirmDiscard(const QString &question)
 {
-    // Nothing of a project without offers is lost.
-    if (model.Offers().isEmpty())
+    if (m_session.ConfirmDiscard(question, *this))
         return true;
-    if (!m_projectPath.isEmpty() && ProjectState() != m_savedState) {
-        QMessageBox box(QMessageBox::Question, tr("Несохранённые изменения"),
-                        tr("В проекте %1 есть несохранённые изменения. Сохранить их?")
-                                .arg(QFileInfo(m_projectPath).fileName()),
-                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-        box.setDefaultButton(QMessageBox::Save);
-        switch (box.exec()) {
-        case QMessageBox::Save:
-            return SaveProjectAs(m_projectPath);
-        case QMessageBox::Discard:
-            return true;
-        default:
-            return false;
-        }
+    if (!m_session.ErrorText().isEmpty()) {
+        m_cancelled = false;
+        ShowFailure(m_session.ErrorText());
     }
-    return question.isEmpty() || Ask(question);
-}
-
-QByteArray MainWindow::ProjectState() const
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    for (const Offer &offer : model.Offers()) {
-        out << offer.name << offer.exportUrl << offer.url << offer.prefix << offer.format << offer.autoload
-            << offer.includeOther;
-        for (const CategoryRule &rule : offer.include)
-            out << QStringLiteral("+") << rule.ToText();
-        for (const CategoryRule &rule : offer.exclude)
-            out << QStringLiteral("-") << rule.ToText();
-        for (auto it = offer.rename.constBegin(); it != offer.rename.constEnd(); ++it)
-            out << it.key().ToText() << it.value().to << it.value().merge;
-        out << QStringLiteral("/");
-    }
-    // The filter is stored into the options as the project is saved: the
-    // live one counts, not what the options held before.
-    const QString filterKeys = Schema::Option::FilterPrefix + QLatin1Char('/');
-    for (auto it = model.Options().constBegin(); it != model.Options().constEnd(); ++it) {
-        if (!it.key().startsWith(filterKeys))
-            out << it.key() << it.value();
-    }
-    for (auto it = model.ArrayOptions().constBegin(); it != model.ArrayOptions().constEnd(); ++it) {
-        if (!it.key().startsWith(filterKeys))
-            out << it.key() << it.value();
-    }
-    out << filter.priceLow << filter.priceHigh << filter.discountOnly << filter.searchText;
-    QStringList vendors;
-    for (const QString *vendor : filter.vendors)
-        vendors.append(*vendor);
-    std::sort(vendors.begin(), vendors.end());
-    out << vendors;
-    if (!filter.uncheckedCategories.isEmpty()) {
-        const QList<CatModel *> nodes = model.Root().Descendants(true);
-        for (const CatModel *node : nodes) {
-            if (filter.uncheckedCategories.contains(node))
-                out << node->NamePath() << node->ghost;
-        }
-    }
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
-}
-
-void MainWindow::MarkSaved()
-{
-    m_savedState = ProjectState();
-    UpdateTitle();
+    return false;
 }
 
 void MainWindow::UpdateTitle()
 {
-    if (m_projectPath.isEmpty()) {
-        // The autosaved project: its changes are never lost.
-        setWindowTitle(tr("Товары"));
-        setWindowModified(false);
-        return;
-    }
-    setWindowTitle(QStringLiteral("%1[*] — %2").arg(QFileInfo(m_projectPath).fileName(), tr("Товары")));
-    setWindowModified(ProjectState() != m_savedState);
-}
-
-QString MainWindow::PathBeside(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    for (int n = 2;; ++n) {
-        const QString candidate =
-                info.dir().filePath(QStringLiteral("%1 (%2)%3").arg(info.completeBaseName()).arg(n).arg(suffix));
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
+    setWindowTitle(m_session.Title());
+    setWindowModified(m_session.HasUnsavedChanges());
 }
 
 void MainWindow::Autosave()
@@ -986,15 +895,8 @@ void MainWindow::Autosave()
     // A worker may be changing the catalogue; the next turn will do.
     if (findChild<ProgressDialog *>())
         return;
-    const QByteArray state = ProjectState();
-    if (state == m_autosavedState)
-        return;
-    model.StoreFilter(Schema::Option::FilterPrefix, filter);
-    QString error;
-    if (model.SaveProject(m_autosavePath, &error))
-        m_autosavedState = state;
-    else
-        Report(0, 0, tr("Автосохранение не удалось: %1").arg(error));
+    if (!m_session.Autosave())
+        Report(0, 0, tr("Автосохранение не удалось: %1").arg(m_session.ErrorText()));
 }
 
 void MainWindow::newProject()
@@ -1003,11 +905,8 @@ void MainWindow::newProject()
                                 .arg(model.Offers().size())))
         return;
     clearAllViews();
-    model.Clear(false);
-    filter = Filter();
-    m_projectPath.clear();
+    m_session.New();
     loadAllViews();
-    MarkSaved();
 }
 
 void MainWindow::clearData()
@@ -1027,23 +926,16 @@ void MainWindow::loadProject()
 
 void MainWindow::OpenProject(const QString &path)
 {
-    // A project that cannot be read leaves the one open as it is.
-    Model probe;
-    if (!probe.LoadProject(path)) {
-        m_cancelled = false;
-        ShowFailure(probe.LastError());
-        return;
-    }
-    clearAllViews();
-    model.Clear(false);
-    const bool ok = model.LoadProject(path);
-    filter = FilterOptions::Read(model, Schema::Option::FilterPrefix);
-    m_projectPath = ok ? path : QString();
-    loadAllViews();
-    MarkSaved();
+    bool letGo = false;
+    const bool ok = m_session.Open(path, [this, &letGo] {
+        clearAllViews();
+        letGo = true;
+    });
+    if (letGo)
+        loadAllViews();
     if (!ok) {
         m_cancelled = false;
-        ShowFailure(model.LastError());
+        ShowFailure(m_session.ErrorText());
     }
 }
 
@@ -1057,21 +949,13 @@ void MainWindow::saveProject()
 
 bool MainWindow::SaveProjectAs(const QString &path)
 {
-    model.StoreFilter(Schema::Option::FilterPrefix, filter);
-    const QString file = path.isNull() ? m_autosavePath : path;
-    QString error;
-    if (!model.SaveProject(file, &error)) {
+    if (!m_session.SaveAs(path)) {
         m_cancelled = false;
-        ShowFailure(error.isEmpty() ? tr("Не удалось сохранить проект в файл %1").arg(QDir::toNativeSeparators(file))
-                                    : error);
+        ShowFailure(m_session.ErrorText());
         return false;
     }
-    if (path.isNull()) {
-        m_autosavedState = ProjectState();
-    } else {
-        m_projectPath = path;
-        MarkSaved();
-    }
+    UpdateTitle();
+    const QString file = path.isNull() ? m_session.AutosavePath() : path;
     Report(0, 0, tr("Проект сохранён в файл %1").arg(QDir::toNativeSeparators(file)));
     return true;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "filter.h"
+#include "idiscardquestions.h"
 #include "interfacelanguage.h"
 #include "iprogress.h"
 #include "model.h"
+#include "projectsession.h"
 
-#include <QByteArray>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QStringList>
@@ -35,8 +36,9 @@ class MainWindow;
 // "last.fdm" on exit and every few minutes while it changes; a project
 // opened from or saved into a file of its own shows that file in the title,
 // with "*" while it has changes not saved there, and closing the window
-// then asks. A project file that cannot be read is never written over.
-class MainWindow : public QMainWindow, public IProgress
+// then asks. A project file that cannot be read is never written over. The
+// project's life is its ProjectSession's; the window asks its questions.
+class MainWindow : public QMainWindow, public IProgress, public IDiscardQuestions
 {
     Q_OBJECT
 
@@ -49,6 +51,8 @@ public:
     ~MainWindow() override;
 
     bool Report(int current, int max, const QString &msg) override;
+    Answer AskToSaveChanges(const QString &fileName) override;
+    bool AskToGoOn(const QString &question) override;
 
     // The project named by the first argument after the program's name when
     // that file exists; otherwise a null string (the autosave opens).
@@ -56,9 +60,9 @@ public:
 
     // Where the autosave goes: "last.fdm", or a new file beside it when
     // "last.fdm" could not be read at start-up.
-    QString AutosavePath() const { return m_autosavePath; }
+    QString AutosavePath() const { return m_session.AutosavePath(); }
     // The file of the project, or empty for the autosaved one.
-    QString ProjectPath() const { return m_projectPath; }
+    QString ProjectPath() const { return m_session.ProjectPath(); }
 
 public slots:
     void openAddFilesDialog();
@@ -157,29 +161,19 @@ private:
     static void SetViewModel(QAbstractItemView *view, QAbstractItemModel *viewModel);
     static void DeleteViewModel(QAbstractItemView *view);
 
-    // Asks before the project's offers and rules are dropped: whether to
-    // save the changes into the project's file first, or, with a question,
-    // whether to go on. True to go on.
+    // The session's question before the project's offers and rules are
+    // dropped; a save the user chose there that failed is shown. True to go on.
     bool ConfirmDiscard(const QString &question);
     bool Ask(const QString &question);
-    // What is saved of the project, in one digest, to tell whether it
-    // changed since it was saved.
-    QByteArray ProjectState() const;
-    void MarkSaved();
     void UpdateTitle();
-    // A name for the autosave beside a file that must not be written over.
-    static QString PathBeside(const QString &path);
 
     Model model;
     Filter filter;
+    ProjectSession m_session;
     Ui::MainWindow *ui;
     GoodViewModel *m_goodModel;           // child of the window
     QSortFilterProxyModel *m_offerSorter = nullptr; // the offer list's model, owned by the view's upkeep
     InterfaceLanguage::Language m_startLanguage; // the language chosen when the window was built
-    QString m_projectPath;
-    QString m_autosavePath;
-    QByteArray m_savedState;     // the project as last read from or written to m_projectPath
-    QByteArray m_autosavedState; // the project as the autosave last wrote it
     QTimer m_autosaveTimer;
     bool m_cancelled = false;    // the last worker was cancelled
     bool m_askOnClose = true;

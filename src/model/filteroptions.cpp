@@ -79,7 +79,8 @@ void FilterOptions::Entries(const CatModel &root, const QString &prefix, const F
     // categories destroyed since it was made.
     QStringList uncheckedPaths;
     QStringList ghostPaths;
-    const QList<CatModel *> nodes = root.Descendants(true);
+    const QList<CatModel *> nodes =
+            filter.uncheckedCategories.isEmpty() ? QList<CatModel *>() : root.Descendants(true);
     for (const CatModel *node : nodes) {
         if (!filter.uncheckedCategories.contains(node))
             continue;

@@ -75,14 +75,13 @@ bool IsBelowPath(const QString &key, const QString &path)
     return path.isEmpty() || key == path || (key.startsWith(path) && key.at(path.size()) == QLatin1Char('/'));
 }
 
-void WriteOptions(QXmlStreamWriter &xml, const ICatalogue &catalogue)
+void WriteOptions(QXmlStreamWriter &xml, const QMap<QString, QString> &options,
+                  const QMap<QString, QStringList> &lists)
 {
     std::vector<std::pair<QString, QString>> pairs;
-    const QMap<QString, QString> &options = catalogue.Options();
     for (auto it = options.constBegin(); it != options.constEnd(); ++it)
         pairs.emplace_back(it.key(), it.value());
     QSet<QString> listKeys;
-    const QMap<QString, QStringList> &lists = catalogue.ArrayOptions();
     for (auto it = lists.constBegin(); it != lists.constEnd(); ++it) {
         if (it.value().isEmpty())
             continue;
@@ -266,45 +265,19 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
 
 } // namespace
 
-bool ProjectFile::Save(const ICatalogue &catalogue, const QString &path, QString *error)
+bool ProjectFile::Write(QIODevice *device, const StableList<Offer> &offers, const QMap<QString, QString> &options,
+                        const QMap<QString, QStringList> &lists)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    const auto fail = [error](const QString &text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    // A link is followed only to a file of this user, as for exports.
-    QString target;
-    QString refused;
-    if (!ExportFile::Resolve(path, &target, &refused))
-        return fail(refused);
-    // The project replaces a file: a pipe or a device would be replaced by one.
-    const QFileInfo info(target);
-    if (info.exists() && !info.isFile())
-        return fail(tr("%1 не является обычным файлом").arg(shown));
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(tr("Не удалось создать файл проекта %1: %2").arg(shown, file.errorString()));
-    // A project that holds a password is for its owner's eyes alone, from
-    // its first byte on.
-    if (HoldsPassword(catalogue)
-            && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                                    | QFileDevice::WriteUser)) {
-        file.cancelWriting();
-        return fail(tr("Не удалось закрыть файл проекта %1 от других пользователей: %2")
-                            .arg(shown, file.errorString()));
-    }
-    QXmlStreamWriter xml(&file);
+    QXmlStreamWriter xml(device);
     xml.setCodec(QTextCodec::codecForName("utf8"));
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(4);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("settings"));
-    if (!catalogue.Options().isEmpty() || !catalogue.ArrayOptions().isEmpty())
-        WriteOptions(xml, catalogue);
+    if (!options.isEmpty() || !lists.isEmpty())
+        WriteOptions(xml, options, lists);
     xml.writeStartElement(QStringLiteral("offers"));
-    for (const Offer &offer : catalogue.Offers()) {
+    for (const Offer &offer : offers) {
         xml.writeStartElement(QStringLiteral("offer"));
         xml.writeAttribute(QStringLiteral("url"), XmlSafe(offer.url));
         xml.writeAttribute(QStringLiteral("prefix"), XmlSafe(offer.prefix));
@@ -338,7 +311,39 @@ bool ProjectFile::Save(const ICatalogue &catalogue, const QString &path, QString
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
-    if (xml.hasError()) {
+    return !xml.hasError();
+}
+
+bool ProjectFile::Save(const ICatalogue &catalogue, const QString &path, QString *error)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    const auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    // A link is followed only to a file of this user, as for exports.
+    QString target;
+    QString refused;
+    if (!ExportFile::Resolve(path, &target, &refused))
+        return fail(refused);
+    // The project replaces a file: a pipe or a device would be replaced by one.
+    const QFileInfo info(target);
+    if (info.exists() && !info.isFile())
+        return fail(tr("%1 не является обычным файлом").arg(shown));
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(tr("Не удалось создать файл проекта %1: %2").arg(shown, file.errorString()));
+    // A project that holds a password is for its owner's eyes alone, from
+    // its first byte on.
+    if (HoldsPassword(catalogue)
+            && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                                    | QFileDevice::WriteUser)) {
+        file.cancelWriting();
+        return fail(tr("Не удалось закрыть файл проекта %1 от других пользователей: %2")
+                            .arg(shown, file.errorString()));
+    }
+    if (!Write(&file, catalogue.Offers(), catalogue.Options(), catalogue.ArrayOptions())) {
         file.cancelWriting();
         return fail(tr("Не удалось записать файл проекта %1").arg(shown));
     }
