@@ -9,11 +9,11 @@
 #include "csvrowscanner.h"
 #include "defaultgoodqueryobject.h"
 #include "good.h"
-#include "helperthread.h"
 #include "goodidentity.h"
 #include "identitykey.h"
 #include "iprogress.h"
 #include "offer.h"
+#include "pipeline.h"
 #include "source.h"
 
 bool DuplicateRemover::Run(CatModel *root, IProgress *reportTo)
@@ -140,17 +140,13 @@ void DuplicateRemover::DigestAhead(CatModel *root)
         }
     };
 
-    HelperThread helper;
+    // The stretches are shared between this thread and a helper, each
+    // thread with a context of its own; nothing is handed over in order.
     Context helperContext;
-    if (stretches.size() > 1) {
-        helper.Start([&]() {
-            for (size_t i = 1; i < stretches.size(); i += 2)
-                digestStretch(stretches[i], helperContext);
-        });
-    }
-    for (size_t i = 0; i < stretches.size(); i += 2)
-        digestStretch(stretches[i], m_context);
-    helper.Join();
+    const int count = int(stretches.size());
+    Pipeline::Run(count, count, [&](int stretch, int worker) {
+        digestStretch(stretches[size_t(stretch)], worker == 0 ? m_context : helperContext);
+    });
 }
 
 bool DuplicateRemover::Digested(const Good *good, size_t index)

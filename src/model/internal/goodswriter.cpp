@@ -8,9 +8,7 @@
 #include <QVector>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "catmodel.h"
@@ -20,10 +18,10 @@
 #include "filter.h"
 #include "good.h"
 #include "goodidentity.h"
-#include "helperthread.h"
 #include "idtemplate.h"
 #include "iprogress.h"
 #include "offer.h"
+#include "pipeline.h"
 #include "schema.h"
 #include "source.h"
 
@@ -379,12 +377,12 @@ bool GoodsWriter::WriteEachRow(IWriter *writer, CsvManipulator *csvWriter, const
 bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, const QList<Good *> &goods,
                                   IProgress *progress, const QString &saving)
 {
-    // The goods go in chunks: this thread formats the even chunks and a
-    // helper the odd ones, into buffers of their own; this thread writes the
-    // chunks in order and reports as the rows are written, so that a cancel
-    // stops the file exactly where it would stop row by row.
-    // Chunks small enough that a category of a few hundred goods (a file of
-    // a save by categories) is still shared between the two threads.
+    // The goods go in chunks, formatted on two processors into buffers of
+    // their own; this thread writes the chunks in order and reports as the
+    // rows are written, so that a cancel stops the file exactly where it
+    // would stop row by row. Chunks small enough that a category of a few
+    // hundred goods (a file of a save by categories) is still shared
+    // between the two threads.
     const int total = goods.size();
     const int kChunk = qBound(64, total / 8, 2048);
     const int kRing = 6;
@@ -396,15 +394,18 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
         std::vector<int> ends; // where each good's row ends in bytes
     };
     std::vector<Chunk> ring{size_t(kRing)};
-    std::vector<char> formatted(size_t(chunks), 0);
+    // What each formatting thread keeps from row to row.
+    struct Formatter
+    {
+        CsvRawRow raw;
+        QByteArray buffer;
+        Memo memo;
+    };
+    Formatter formatters[2];
     std::atomic<int> unread{0};
-    std::mutex mutex;
-    std::condition_variable changed;
-    int nextToFormat = 0; // the next chunk nobody has taken yet
-    int written = -1;     // the last chunk written
-    bool stopping = false;
 
-    const auto format = [&](int chunk, CsvRawRow &raw, QByteArray &buffer, Memo &memo) {
+    const auto format = [&](int chunk, int worker) {
+        Formatter &formatter = formatters[worker];
         Chunk &out = ring[size_t(chunk % kRing)];
         out.bytes.clear();
         out.ends.clear();
@@ -429,67 +430,14 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
                 sourcePlan = &plan.sources.find(mapSource).value();
                 reader = mapSource->reader.get();
             }
-            if (reader->ReadMappedRow(good->rowOffset, raw, buffer))
-                FormatRow(plan, good, *sourcePlan, raw, builder, memo, &out.bytes);
+            if (reader->ReadMappedRow(good->rowOffset, formatter.raw, formatter.buffer))
+                FormatRow(plan, good, *sourcePlan, formatter.raw, builder, formatter.memo, &out.bytes);
             else
                 ++unread;
             out.ends.push_back(out.bytes.size());
         }
     };
-    // Takes the next chunk whose buffer is free, or -1 when there is none now.
-    const auto claim = [&]() {
-        if (stopping || nextToFormat >= chunks || nextToFormat > written + kRing)
-            return -1;
-        return nextToFormat++;
-    };
-    const auto finish = [&](int chunk) {
-        std::lock_guard<std::mutex> lock(mutex);
-        formatted[size_t(chunk)] = 1;
-        changed.notify_all();
-    };
-
-    // A helper formats chunks ahead; this thread writes them in order and
-    // formats too whenever the next chunk to write is not ready.
-    HelperThread helper([&]() {
-        CsvRawRow raw;
-        QByteArray buffer;
-        Memo memo;
-        for (;;) {
-            int chunk;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&]() { return stopping || nextToFormat >= chunks || nextToFormat <= written + kRing; });
-                chunk = claim();
-                if (chunk < 0 && (stopping || nextToFormat >= chunks))
-                    return;
-            }
-            if (chunk >= 0) {
-                format(chunk, raw, buffer, memo);
-                finish(chunk);
-            }
-        }
-    });
-
-    CsvRawRow raw;
-    QByteArray buffer;
-    Memo memo;
-    bool finished = true;
-    for (int chunk = 0; chunk < chunks && finished; ++chunk) {
-        for (;;) {
-            int mine;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                if (formatted[size_t(chunk)])
-                    break;
-                mine = claim();
-                if (mine < 0) {
-                    changed.wait(lock, [&]() { return formatted[size_t(chunk)] != 0; });
-                    break;
-                }
-            }
-            format(mine, raw, buffer, memo);
-            finish(mine);
-        }
+    const auto write = [&](int chunk) {
         const Chunk &out = ring[size_t(chunk % kRing)];
         const int first = chunk * kChunk;
         int from = 0;
@@ -499,28 +447,14 @@ bool GoodsWriter::WriteInParallel(CsvManipulator *writer, const Plan &plan, cons
                 const int upTo = j == 0 ? 0 : out.ends[size_t(j - 1)];
                 writer->WriteRaw(out.bytes.constData() + from, upTo - from);
                 from = upTo;
-                if (!progress->Report(i, total, saving)) {
-                    finished = false;
-                    break;
-                }
+                if (!progress->Report(i, total, saving))
+                    return false;
             }
         }
-        if (finished)
-            writer->WriteRaw(out.bytes.constData() + from, out.bytes.size() - from);
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            written = chunk;
-            if (!finished)
-                stopping = true;
-        }
-        changed.notify_all();
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        stopping = true;
-    }
-    changed.notify_all();
-    helper.Join();
+        writer->WriteRaw(out.bytes.constData() + from, out.bytes.size() - from);
+        return true;
+    };
+    const bool finished = Pipeline::Run(chunks, kRing, format, write);
     m_unreadRows += unread;
     return finished;
 }
