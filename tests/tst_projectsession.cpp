@@ -84,9 +84,10 @@ void TestProjectSession::init()
 
 QString TestProjectSession::WriteProject(const QString &name, bool withOffers)
 {
-    const QByteArray offers = withOffers ? "<offer name=\"Shop\"><export><![CDATA[http://feeds.test/shop.csv]]></export>"
-                                           "<exclude><category name=\"Sale\"/></exclude></offer><offer name=\"Idle\"/>"
-                                         : "";
+    const QByteArray offers = withOffers
+            ? "<offer name=\"Shop\"><export><![CDATA[http://feeds.test/shop.csv]]></export>"
+              "<exclude><category name=\"Sale\"/></exclude></offer><offer name=\"Idle\"/>"
+            : "";
     return WriteBytes(QDir(m_dir->path()), name,
                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><options><export><modx><host "
                       "val=\"old.site\"/></modx></export></options><offers>"

@@ -128,7 +128,8 @@ void FtpExportDialog::StoreFields()
     m_model->SetOption(Schema::Option::FtpLogin, ui->loginEdit->text());
     m_model->SetOption(Schema::Option::FtpPath, ui->pathEdit->text());
     m_model->SetOption(Schema::Option::FtpMode, QString::number(ui->modeCombo->currentIndex()));
-    m_model->SetOption(Schema::Option::FtpInsecure, ui->insecureCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    m_model->SetOption(Schema::Option::FtpInsecure,
+                       ui->insecureCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     m_model->SetOption(Schema::Option::FtpKeyFile, ui->keyFileEdit->text());
     // The project file is plain text: the password goes there only when
     // the user asked for it, and a password once kept goes when unticked.

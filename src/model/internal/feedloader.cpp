@@ -238,9 +238,9 @@ void FeedLoader::PrepareBase(const Source &base)
     m_deletedKeys.Reserve(1 << 16);
     if (remover.removedCount > 0) {
         m_result.warnings.append(tr("Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, "
-                              "который уже был у товара выше (остался первый)")
-                                   .arg(base.name)
-                                   .arg(remover.removedCount));
+                                    "который уже был у товара выше (остался первый)")
+                                         .arg(base.name)
+                                         .arg(remover.removedCount));
     }
 }
 
@@ -318,9 +318,9 @@ FeedLoader::Result FeedLoader::Run(Source *source)
         }
         if (m_repeats > 0) {
             m_result.warnings.append(tr("Файл %1: в базе повторов: %2 (строки с ключом, который уже был в базе выше, "
-                                  "пропущены и не удаляются)")
-                                       .arg(source->name)
-                                       .arg(m_repeats));
+                                        "пропущены и не удаляются)")
+                                             .arg(source->name)
+                                             .arg(m_repeats));
         }
     }
 
@@ -328,27 +328,27 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     if (skipped > 0) {
         m_result.skippedRows = skipped;
         m_result.warnings.append(tr("В файле %1 пропущено строк, не читаемых как запись (неверное число полей, "
-                              "незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
-                                   .arg(source->name)
-                                   .arg(skipped)
-                                   .arg(LineList(stream.FirstSkipped(), skipped)));
+                                    "незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
+                                         .arg(source->name)
+                                         .arg(skipped)
+                                         .arg(LineList(stream.FirstSkipped(), skipped)));
         done = tr("Выполнено, пропущено строк: %1").arg(skipped);
     } else if (m_rowCount == 0) {
         m_result.warnings.append(tr("В файле %1 нет товаров: только заголовок").arg(source->name));
     }
     m_result.withoutCategory = m_withoutCategory;
     if (m_withoutCategory > 0 && !source->uncategorizedTold) {
-        m_result.warnings.append(tr("В файле %1 не загружено строк без категории: %2")
-                                   .arg(source->name)
-                                   .arg(m_withoutCategory));
+        m_result.warnings.append(
+                tr("В файле %1 не загружено строк без категории: %2").arg(source->name).arg(m_withoutCategory));
     }
     if (const qint64 invalid = stream.InvalidUtf8Rows()) {
         m_result.invalidUtf8Rows = invalid;
-        m_result.warnings.append(tr("В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как "
-                              "знак замены «�»")
-                                   .arg(source->name)
-                                   .arg(invalid)
-                                   .arg(LineList(stream.FirstInvalidUtf8(), invalid)));
+        m_result.warnings.append(
+                tr("В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как "
+                   "знак замены «�»")
+                        .arg(source->name)
+                        .arg(invalid)
+                        .arg(LineList(stream.FirstInvalidUtf8(), invalid)));
     }
     // The work is done: a cancel pressed now changes nothing.
     if (m_progress)
@@ -385,7 +385,7 @@ void FeedLoader::WarnOfRepeatedColumns()
     }
     if (!repeated.isEmpty()) {
         m_result.warnings.append(tr("В файле %1 повторяются столбцы %2: читается только первый из одноимённых")
-                                   .arg(m_source->name, repeated.join(QStringLiteral(", "))));
+                                         .arg(m_source->name, repeated.join(QStringLiteral(", "))));
     }
 }
 
