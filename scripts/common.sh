@@ -24,6 +24,9 @@ FIDMORA_TEST_PACKAGES=(
     # The fuzz targets (test.sh --fuzz): clang, and libFuzzer's runtime,
     # which clang only recommends.
     clang libclang-rt-14-dev
+    # The formatter of the house style (.clang-format), for the lines a
+    # change touches: git clang-format.
+    clang-format
 )
 
 fidmora_missing_packages() {
