@@ -6,9 +6,6 @@
 
 #include <QFile>
 
-#include "catmodel.h"
-#include "good.h"
-
 namespace Bench
 {
 
@@ -33,33 +30,6 @@ qint64 StatusField(const char *name)
         return ok ? kb : -1;
     }
     return -1;
-}
-
-void CountNode(const CatModel &node, StatusCounts &counts)
-{
-    for (const Good *good : node.goods) {
-        switch (good->status) {
-        case Changed:
-            ++counts.changed;
-            break;
-        case Deleted:
-            ++counts.deleted;
-            break;
-        default:
-            ++counts.added;
-            break;
-        }
-    }
-    for (const CatModel *child : node.children)
-        CountNode(*child, counts);
-}
-
-int CountFilled(const CatModel &node)
-{
-    int count = node.goods.isEmpty() ? 0 : 1;
-    for (const CatModel *child : node.children)
-        count += CountFilled(*child);
-    return count;
 }
 
 } // namespace
@@ -114,18 +84,6 @@ double CpuSecondsSince(const CpuTimes &start)
 {
     const CpuTimes now = Cpu();
     return (now.user - start.user) + (now.system - start.system);
-}
-
-StatusCounts CountGoods(const CatModel &root)
-{
-    StatusCounts counts;
-    CountNode(root, counts);
-    return counts;
-}
-
-int CountCategoriesWithGoods(const CatModel &root)
-{
-    return CountFilled(root);
 }
 
 } // namespace Bench

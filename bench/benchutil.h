@@ -5,8 +5,6 @@
 #include <QString>
 #include <QtGlobal>
 
-struct CatModel;
-
 // Helpers shared by the benchmark programs: wall-clock timing, the memory
 // figures of the process and the "FIGURE name value" lines that compare.sh
 // reads back.
@@ -38,18 +36,6 @@ CpuTimes Cpu();
 QString CpuSince(const CpuTimes &start);
 // User and system seconds together since the given moment.
 double CpuSecondsSince(const CpuTimes &start);
-
-// Good counts of the whole tree by status: added, changed, deleted.
-struct StatusCounts
-{
-    qint64 added = 0;
-    qint64 changed = 0;
-    qint64 deleted = 0;
-    qint64 total() const { return added + changed + deleted; }
-};
-StatusCounts CountGoods(const CatModel &root);
-// Number of category nodes below the root that hold goods of their own.
-int CountCategoriesWithGoods(const CatModel &root);
 
 // A small fast generator (SplitMix64): the same seed gives the same numbers
 // on every platform and compiler.

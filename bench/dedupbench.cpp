@@ -13,6 +13,7 @@
 
 #include "benchutil.h"
 #include "model.h"
+#include "statuscounts.h"
 
 namespace
 {
@@ -29,8 +30,8 @@ double Run(const QString &path, const char *key)
         return -1;
     }
     const double load = Bench::Seconds(timer);
-    const qint64 before = Bench::CountGoods(model.Root()).total();
-    const int categories = Bench::CountCategoriesWithGoods(model.Root());
+    const qint64 before = StatusCounts::Of(model.Root()).goods;
+    const int categories = model.Root().CountWithGoods();
 
     const Bench::CpuTimes cpu = Bench::Cpu();
     timer.restart();
@@ -41,7 +42,7 @@ double Run(const QString &path, const char *key)
     const double seconds = Bench::Seconds(timer);
     const QString cpuText = Bench::CpuSince(cpu);
     const double cpuSeconds = Bench::CpuSecondsSince(cpu);
-    const qint64 after = Bench::CountGoods(model.Root()).total();
+    const qint64 after = StatusCounts::Of(model.Root()).goods;
     std::printf("%s (%.1f MB): loaded %lld goods in %d categories in %.3f s; RemoveDuplicates removed %lld, "
                 "left %lld, in %.3f s (%s)\n",
                 qPrintable(QFileInfo(path).fileName()), double(QFileInfo(path).size()) / 1e6,

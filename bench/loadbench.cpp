@@ -18,6 +18,7 @@
 
 #include "benchutil.h"
 #include "model.h"
+#include "statuscounts.h"
 
 namespace
 {
@@ -32,13 +33,13 @@ void Memory(const char *when, const char *key)
 
 void Statuses(const Model &model, const char *key)
 {
-    const Bench::StatusCounts counts = Bench::CountGoods(model.Root());
+    const StatusCounts counts = StatusCounts::Of(model.Root());
     std::printf("  goods: %lld (added %lld, changed %lld, deleted %lld) in %d categories with goods\n",
-                static_cast<long long>(counts.total()), static_cast<long long>(counts.added),
+                static_cast<long long>(counts.goods), static_cast<long long>(counts.added),
                 static_cast<long long>(counts.changed), static_cast<long long>(counts.deleted),
-                Bench::CountCategoriesWithGoods(model.Root()));
+                model.Root().CountWithGoods());
     const QByteArray prefix(key);
-    Bench::Figure(prefix + "_goods", double(counts.total()));
+    Bench::Figure(prefix + "_goods", double(counts.goods));
     Bench::Figure(prefix + "_added", double(counts.added));
     Bench::Figure(prefix + "_changed", double(counts.changed));
     Bench::Figure(prefix + "_deleted", double(counts.deleted));

@@ -36,6 +36,7 @@
 #include "benchutil.h"
 #include "csvmanipulator.h"
 #include "model.h"
+#include "statuscounts.h"
 
 namespace
 {
@@ -211,7 +212,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "modxbench: cannot load %s\n", qPrintable(feed));
         return 1;
     }
-    const qint64 rows = Bench::CountGoods(model.Root()).total();
+    const qint64 rows = StatusCounts::Of(model.Root()).goods;
     QFile loadAverage(QStringLiteral("/proc/loadavg"));
     loadAverage.open(QIODevice::ReadOnly);
     std::printf("site exchange, %lld goods, chunk %s, load average %s\n", static_cast<long long>(rows),
@@ -248,7 +249,7 @@ int main(int argc, char **argv)
         read.clientCpu = Bench::CpuSecondsSince(cpu);
         read.serverCpu = pid.isEmpty() ? -1 : ServerCpu(pid) - siteCpu;
     }
-    const qint64 readRows = Bench::CountGoods(back.Root()).total();
+    const qint64 readRows = StatusCounts::Of(back.Root()).goods;
     Show("read", "modx_read", readRows, read, 20000);
     if (readRows != rows)
         std::printf("read back %lld goods of %lld: FAIL\n", static_cast<long long>(readRows), static_cast<long long>(rows));

@@ -18,6 +18,7 @@
 
 #include "benchutil.h"
 #include "model.h"
+#include "statuscounts.h"
 
 namespace
 {
@@ -65,19 +66,19 @@ int main(int argc, char **argv)
     };
     if (!Timed("load", [&]() { return model.AddFile(feed); }))
         return fail("the load");
-    const Bench::StatusCounts loaded = Bench::CountGoods(model.Root());
-    Bench::Figure("rows", double(loaded.total()));
+    const StatusCounts loaded = StatusCounts::Of(model.Root());
+    Bench::Figure("rows", double(loaded.goods));
 
     QTemporaryDir temporary;
     bool ok = true;
     if (step == QLatin1String("base")) {
         ok = Timed("step", [&]() { return model.AddFile(args.value(QStringLiteral("base")), true); });
-        const Bench::StatusCounts left = Bench::CountGoods(model.Root());
-        std::printf("goods left: %lld (added %lld, changed %lld, deleted %lld)\n", left.total(), left.added,
+        const StatusCounts left = StatusCounts::Of(model.Root());
+        std::printf("goods left: %lld (added %lld, changed %lld, deleted %lld)\n", left.goods, left.added,
                     left.changed, left.deleted);
     } else if (step == QLatin1String("dedup")) {
         ok = Timed("step", [&]() { return model.RemoveDuplicates(); });
-        std::printf("goods left: %lld\n", Bench::CountGoods(model.Root()).total());
+        std::printf("goods left: %lld\n", StatusCounts::Of(model.Root()).goods);
     } else if (step == QLatin1String("save")) {
         QString out = args.value(QStringLiteral("out"));
         if (out.isEmpty())

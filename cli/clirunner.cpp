@@ -13,47 +13,14 @@
 
 #include "catmodel.h"
 #include "consoleprogress.h"
+#include "filteroptions.h"
 #include "ftpuploader.h"
-#include "good.h"
-#include "goodswriter.h"
-#include "igoodqueryobject.h"
 #include "model.h"
+#include "schema.h"
 #include "shownaddress.h"
+#include "statuscounts.h"
 
 namespace {
-
-const QString kFilterPrefix = QStringLiteral("filter");
-
-// Counts the goods of a walk by status.
-class StatusCounter final : public IGoodQueryObject
-{
-public:
-    virtual ~StatusCounter() = default;
-
-    void AddGoods(const QList<Good *> &goods) override
-    {
-        for (const Good *good : goods)
-            Count(good);
-    }
-    void AddGood(Good *good) override { Count(good); }
-
-    int total = 0;
-    int added = 0;
-    int changed = 0;
-    int deleted = 0;
-
-private:
-    void Count(const Good *good)
-    {
-        ++total;
-        if (good->status == Changed)
-            ++changed;
-        else if (good->status == Deleted)
-            ++deleted;
-        else if (good->status == Added)
-            ++added;
-    }
-};
 
 QString Native(const QString &path)
 {
@@ -204,7 +171,7 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
     case CliStep::SaveByCats:
         return WithinDeleteLimit(error) && SaveByCats(argument, error);
     case CliStep::SaveProject:
-        m_model.StoreFilter(kFilterPrefix, m_filter);
+        m_model.StoreFilter(Schema::Option::FilterPrefix, m_filter);
         if (!m_model.SaveProject(argument, error))
             return false;
         return true;
@@ -247,7 +214,7 @@ bool CliRunner::LoadProject(const QString &path, QString *error)
         *error = ModelError();
         return false;
     }
-    m_filter = Filter(m_model, kFilterPrefix);
+    m_filter = FilterOptions::Read(m_model, Schema::Option::FilterPrefix);
     return true;
 }
 
@@ -341,7 +308,7 @@ bool CliRunner::Upload(const QString &address, QString *error)
 
 bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QString *error) const
 {
-    *host = m_site.isEmpty() ? m_model.Option(QStringLiteral("export/modx/host")) : m_site;
+    *host = m_site.isEmpty() ? m_model.Option(Schema::Option::ModxHost) : m_site;
     if (host->isEmpty()) {
         *error = tr("не задан сайт: укажите --site или проект с адресом сайта");
         return false;
@@ -349,25 +316,24 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
     // Scheduled runs keep the secrets out of the project file and off the
     // command line, where every user of the machine could read them.
     *login = qEnvironmentVariableIsSet("FIDMORA_SITE_LOGIN") ? qEnvironmentVariable("FIDMORA_SITE_LOGIN")
-                                                             : m_model.Option(QStringLiteral("export/modx/login"));
+                                                             : m_model.Option(Schema::Option::ModxLogin);
     *password = qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")
             ? qEnvironmentVariable("FIDMORA_SITE_PASSWORD")
-            : m_model.Option(QStringLiteral("export/modx/password"));
+            : m_model.Option(Schema::Option::ModxPassword);
     return true;
 }
 
 bool CliRunner::PrintSummary(QString *error)
 {
-    StatusCounter counter;
-    m_model.Root().QueryGoods(&counter, &m_filter, true);
+    const StatusCounts counts = StatusCounts::Of(m_model.Root(), &m_filter);
     const QList<QPair<const char *, qint64>> figures = {
         {"sources", m_model.Sources().size()},
         {"offers", m_model.Offers().size()},
         {"categories", m_model.Root().CountWithGoods(&m_filter)},
-        {"goods", counter.total},
-        {"added", counter.added},
-        {"changed", counter.changed},
-        {"deleted", counter.deleted},
+        {"goods", counts.goods},
+        {"added", counts.added},
+        {"changed", counts.changed},
+        {"deleted", counts.deleted},
         {"uncategorized", m_model.RowsWithoutCategory()},
         {"base_repeats", m_model.BaseRepeats()},
     };

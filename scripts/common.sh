@@ -14,6 +14,8 @@ FIDMORA_PACKAGES=(
 # servers the exchange tests start on 127.0.0.1, and what the install test
 # checks the desktop entry, the metainfo, the MIME type and the icons with.
 FIDMORA_TEST_PACKAGES=(
+    # The include rules of the model (scripts/check-includes.py).
+    python3
     python3-pyftpdlib vsftpd openssl openssh-server openssh-client
     php-cli php-sqlite3
     # The site script's MODX mode: a private MariaDB server and PHP's driver.
@@ -22,6 +24,9 @@ FIDMORA_TEST_PACKAGES=(
     # The fuzz targets (test.sh --fuzz): clang, and libFuzzer's runtime,
     # which clang only recommends.
     clang libclang-rt-14-dev
+    # The formatter of the house style (.clang-format), for the lines a
+    # change touches: git clang-format.
+    clang-format
 )
 
 # Only for the Windows stage (test.sh --windows): the MinGW-w64 cross

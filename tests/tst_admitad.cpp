@@ -292,9 +292,8 @@ void TestAdmitad::mergeOffers()
     const QString path = WriteBytes(QDir(m_base.path()), QStringLiteral("offers.fdm"), document.chopped(cut));
     int gotAdded = -1;
     int gotPresent = -1;
-    QString error;
-    QCOMPARE(AdmitadRelay::MergeOffers(model, path, &gotAdded, &gotPresent, &error), cut == 0);
-    QCOMPARE(error.isEmpty(), cut == 0);
+    QCOMPARE(model.MergeOffers(path, &gotAdded, &gotPresent), cut == 0);
+    QCOMPARE(model.LastError().isEmpty(), cut == 0);
     QStringList gotNames;
     for (const Offer &offer : model.Offers())
         gotNames << offer.name;
@@ -302,8 +301,8 @@ void TestAdmitad::mergeOffers()
     QCOMPARE(gotAdded, added);
     QCOMPARE(gotPresent, present);
     QCOMPARE(model.Offers().first().exclude.size(), cut == 0 ? 2 : 1);
-    QCOMPARE(model.options, (QMap<QString, QString>{{"export/modx/host", "my.site"}}));
-    QVERIFY(model.arrayOptions.isEmpty());
+    QCOMPARE(model.Options(), (QMap<QString, QString>{{"export/modx/host", "my.site"}}));
+    QVERIFY(model.ArrayOptions().isEmpty());
 }
 
 void TestAdmitad::importThroughWindow()

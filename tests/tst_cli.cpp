@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include "filter.h"
+#include "filteroptions.h"
 #include "model.h"
 #include "httptestserver.h"
 #include "phpsite.h"
@@ -409,7 +410,7 @@ void TestCli::saveMatchesModel()
 
     Model model;
     QVERIFY(model.LoadProject(project));
-    const Filter filter(model, QStringLiteral("filter"));
+    const Filter filter = FilterOptions::Read(model, QStringLiteral("filter"));
     QVERIFY(model.AddFile(data));
     if (withBase)
         QVERIFY(model.AddFile(base, true));

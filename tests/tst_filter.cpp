@@ -6,6 +6,7 @@
 #include "defaultgoodqueryobject.h"
 #include "feedfile.h"
 #include "filter.h"
+#include "filteroptions.h"
 #include "good.h"
 #include "model.h"
 
@@ -174,8 +175,8 @@ void TestFilter::optionsRoundTrip()
     QCOMPARE(m_model->Option("filter/price/low"), QStringLiteral("10"));
     QCOMPARE(m_model->Option("filter/price/high"), QStringLiteral("5000"));
     QCOMPARE(m_model->Option("filter/discount"), QStringLiteral("true"));
-    QVERIFY(!m_model->options.contains("filter/stale"));
-    QVERIFY(!m_model->arrayOptions.contains("filter/old"));
+    QVERIFY(!m_model->Options().contains("filter/stale"));
+    QVERIFY(!m_model->ArrayOptions().contains("filter/old"));
     QCOMPARE(m_model->Option("filterless"), QStringLiteral("kept"));
     QStringList unchecked = m_model->ArrayOption("filter/unchecked");
     unchecked.sort();
@@ -185,9 +186,11 @@ void TestFilter::optionsRoundTrip()
 
     // A fresh catalogue reads it back, creating the categories it names.
     Model other;
-    other.options = m_model->options;
-    other.arrayOptions = m_model->arrayOptions;
-    Filter read(other, QStringLiteral("filter"));
+    for (auto it = m_model->Options().constBegin(); it != m_model->Options().constEnd(); ++it)
+        other.SetOption(it.key(), it.value());
+    for (auto it = m_model->ArrayOptions().constBegin(); it != m_model->ArrayOptions().constEnd(); ++it)
+        other.SetArrayOption(it.key(), it.value());
+    const Filter read = FilterOptions::Read(other, QStringLiteral("filter"));
     QCOMPARE(read.priceLow, 10);
     QCOMPARE(read.priceHigh, 5000);
     QVERIFY(read.discountOnly);
@@ -205,7 +208,7 @@ void TestFilter::optionsRoundTrip()
 
     // The empty filter writes no lists at all.
     m_model->StoreFilter(QStringLiteral("filter"), Filter());
-    QVERIFY(!m_model->arrayOptions.contains("filter/unchecked"));
+    QVERIFY(!m_model->ArrayOptions().contains("filter/unchecked"));
     QCOMPARE(m_model->Option("filter/price/low"), QStringLiteral("-1"));
     QCOMPARE(m_model->Option("filter/discount"), QStringLiteral("false"));
 }
@@ -233,7 +236,7 @@ void TestFilter::optionValues()
         model.SetOption("filter/price/low", low);
     if (!discount.isNull())
         model.SetOption("filter/discount", discount);
-    const Filter filter(model, QStringLiteral("filter"));
+    const Filter filter = FilterOptions::Read(model, QStringLiteral("filter"));
     QCOMPARE(filter.priceLow, priceLow);
     QCOMPARE(filter.priceHigh, -1);
     QCOMPARE(filter.discountOnly, discountOnly);

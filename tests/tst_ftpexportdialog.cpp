@@ -111,7 +111,7 @@ void TestFtpExportDialog::fieldsKeptInProject()
         dialog.findChild<QLineEdit *>(QStringLiteral("keyFileEdit"))->setText(QStringLiteral("/home/shop/key"));
         dialog.StoreFields();
     }
-    QCOMPARE(model.options.contains(QStringLiteral("export/ftp/password")), remember);
+    QCOMPARE(model.Options().contains(QStringLiteral("export/ftp/password")), remember);
 
     FtpExportDialog again(&model, &filter);
     QCOMPARE(again.findChild<QComboBox *>(QStringLiteral("protocolCombo"))->currentIndex(), 2);

@@ -588,9 +588,9 @@ void TestLoading::clear()
     model.Clear(false);
     QVERIFY(model.Offers().isEmpty());
     QVERIFY(model.OfferIndex().isEmpty());
-    QVERIFY(model.options.isEmpty());
+    QVERIFY(model.Options().isEmpty());
     // The filter's lists go too: a project opened next must not inherit them.
-    QVERIFY(model.arrayOptions.isEmpty());
+    QVERIFY(model.ArrayOptions().isEmpty());
     QVERIFY(model.AddFile(Feed("again.csv", {"name;categoryId", "a;X"})));
     QCOMPARE(model.Root().GoodCount(true), 1);
 }

@@ -1374,7 +1374,7 @@ void TestMainWindow::modxImport()
     QVERIFY(saved.LoadProject());
     QCOMPARE(saved.Option(QStringLiteral("export/modx/host")), host);
     // The password only when the user asked for it.
-    QCOMPARE(saved.options.contains(QStringLiteral("export/modx/password")), remember);
+    QCOMPARE(saved.Options().contains(QStringLiteral("export/modx/password")), remember);
 }
 
 #include "tst_mainwindow.moc"

@@ -6,6 +6,7 @@
 #include "badinput.h"
 #include "feedfile.h"
 #include "filter.h"
+#include "filteroptions.h"
 #include "model.h"
 #include "projectfile.h"
 
@@ -101,9 +102,9 @@ void TestProjectFile::roundTrip()
     QCOMPARE(read.Option("a/b"), QStringLiteral("1"));
     QCOMPARE(read.Option("a/bc"), QStringLiteral("2"));
     QCOMPARE(read.Option("a/b/c"), QStringLiteral("3"));
-    QVERIFY(!read.options.contains("filter/search")); // an empty value is not stored back
+    QVERIFY(!read.Options().contains("filter/search")); // an empty value is not stored back
     QCOMPARE(read.ArrayOption("filter/vendors"), (QStringList{"Ecco", "Geox"}));
-    QVERIFY(!read.arrayOptions.contains("filter/ghosts"));
+    QVERIFY(!read.ArrayOptions().contains("filter/ghosts"));
 
     // Saving what was read gives the same document.
     const QString again = m_dir.filePath("again.fdm");
@@ -158,7 +159,7 @@ void TestProjectFile::filterSectionLayout()
 
     Model read;
     QVERIFY(read.LoadProject(path));
-    const Filter back(read, "filter");
+    const Filter back = FilterOptions::Read(read, "filter");
     QCOMPARE(back.priceLow, 5);
     QCOMPARE(back.priceHigh, 10);
     QCOMPARE(back.uncheckedCategories.size(), 1);
@@ -279,8 +280,8 @@ void TestProjectFile::listWithAnotherChildKeepsItsItems()
     QVERIFY(model.SaveProject(path));
     Model read;
     QVERIFY(read.LoadProject(path));
-    QCOMPARE(read.arrayOptions, model.arrayOptions);
-    QCOMPARE(read.options, model.options);
+    QCOMPARE(read.ArrayOptions(), model.ArrayOptions());
+    QCOMPARE(read.Options(), model.Options());
 }
 
 void TestProjectFile::brokenFiles_data()
@@ -320,7 +321,7 @@ void TestProjectFile::brokenFiles()
     QVERIFY(!model.LoadProject(Write("broken.fdm", bytes)));
     QCOMPARE(model.Offers().size(), offers + 1);
     QVERIFY2(model.LastError().contains(error), qPrintable(model.LastError()));
-    QVERIFY(!model.options.contains("x"));
+    QVERIFY(!model.Options().contains("x"));
 
     QVERIFY(!model.LoadProject(m_dir.filePath("missing.fdm")));
     QCOMPARE(model.Offers().size(), offers + 1);

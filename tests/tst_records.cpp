@@ -5,6 +5,7 @@
 #include "categoryrule.h"
 #include "feedfile.h"
 #include "good.h"
+#include "goodidentity.h"
 #include "csvmanipulator.h"
 #include "identitykey.h"
 #include "idtemplate.h"
@@ -130,12 +131,13 @@ void TestRecords::identityKeys()
     Model model;
     Good *good = LoadOne(model, lines);
     QVERIFY(good);
-    QCOMPARE(good->Key(good->Row()), key);
-    QCOMPARE(good->Key(), key); // the fast path reads only the cells it needs
+    QCOMPARE(GoodIdentity::RowKey(*good, good->Row()), key);
+    QCOMPARE(GoodIdentity::Key(*good), key); // the fast path reads only the cells it needs
 
     // The digest of a key, built without the key string, is the digest of
     // the key string itself.
-    const IdTemplate tpl = good->idTemplate ? *good->idTemplate : IdTemplate::FromText(good->TemplateText(good->Row()));
+    const IdTemplate tpl = good->idTemplate ? *good->idTemplate
+                                            : IdTemplate::FromText(GoodIdentity::RowTemplateText(*good, good->Row()));
     IdentityKey::Columns columns;
     columns.url = good->source->urlColumn;
     columns.id = good->source->idColumn;
@@ -161,8 +163,8 @@ void TestRecords::uniqueKeysNeverMatch()
     const QList<Good *> &goods = model.Root().FirstGood()->category->goods;
     QCOMPARE(goods.size(), 2);
     QCOMPARE(goods.at(0)->idTemplate->text, QStringLiteral("[a][p]"));
-    QVERIFY(goods.at(0)->Key() != goods.at(1)->Key());
-    QCOMPARE(goods.at(0)->Key(), goods.at(0)->Key(goods.at(0)->Row()));
+    QVERIFY(GoodIdentity::Key(*goods.at(0)) != GoodIdentity::Key(*goods.at(1)));
+    QCOMPARE(GoodIdentity::Key(*goods.at(0)), GoodIdentity::RowKey(*goods.at(0), goods.at(0)->Row()));
     // Goods of one source share one interned template.
     QCOMPARE(goods.at(0)->idTemplate, goods.at(1)->idTemplate);
 }

@@ -1350,10 +1350,6 @@
         <translation>Fidmora project</translation>
     </message>
     <message>
-        <source>Не удалось сохранить проект в файл %1</source>
-        <translation>Could not save the project to %1</translation>
-    </message>
-    <message>
         <source>Язык интерфейса</source>
         <translation>Interface language</translation>
     </message>
@@ -1484,14 +1480,6 @@
     <message>
         <source>Удалить &amp;дубли</source>
         <translation>Remove &amp;duplicates</translation>
-    </message>
-    <message>
-        <source>Открыт автосохранённый проект; файл %1 остаётся как есть.</source>
-        <translation>The autosaved project is open; the file %1 stays as it is.</translation>
-    </message>
-    <message>
-        <source>Файл %1 остаётся как есть: автосохранение будет записываться в файл %2.</source>
-        <translation>The file %1 stays as it is: the autosave will be written to the file %2.</translation>
     </message>
     <message>
         <source>Проект не открыт</source>
@@ -1644,10 +1632,6 @@
     <message>
         <source>Проект сохранён в файл %1</source>
         <translation>Project saved to the file %1</translation>
-    </message>
-    <message>
-        <source>Файл %1 остаётся как есть.</source>
-        <translation>The file %1 stays as it is.</translation>
     </message>
 </context>
 <context>
@@ -1980,6 +1964,29 @@
     <message>
         <source>Не удалось закрыть файл проекта %1 от других пользователей: %2</source>
         <translation>Could not make the project file %1 private to its owner: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectSession</name>
+    <message>
+        <source>Открыт автосохранённый проект; файл %1 остаётся как есть.</source>
+        <translation>The autosaved project is open; the file %1 stays as it is.</translation>
+    </message>
+    <message>
+        <source>Файл %1 остаётся как есть.</source>
+        <translation>The file %1 stays as it is.</translation>
+    </message>
+    <message>
+        <source>Файл %1 остаётся как есть: автосохранение будет записываться в файл %2.</source>
+        <translation>The file %1 stays as it is: the autosave will be written to the file %2.</translation>
+    </message>
+    <message>
+        <source>Товары</source>
+        <translation>Goods</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить проект в файл %1</source>
+        <translation>Could not save the project to %1</translation>
     </message>
 </context>
 <context>

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString error;
     if (!ProjectFile::Load(model, project, &error)) {
         Require(!error.isEmpty(), "a failed load says why");
-        Require(model.Offers().isEmpty() && model.options.isEmpty() && model.arrayOptions.isEmpty(),
+        Require(model.Offers().isEmpty() && model.Options().isEmpty() && model.ArrayOptions().isEmpty(),
                 "a project that fails to load adds nothing");
         return 0;
     }

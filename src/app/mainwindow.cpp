@@ -1,0 +1,961 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "addurldialog.h"
+#include "admitadrelay.h"
+#include "admitdezozavodialog.h"
+#include "catmodel.h"
+#include "categoryviewmodel.h"
+#include "deleteconfirmation.h"
+#include "editofferdialog.h"
+#include "exportoptionsdialog.h"
+#include "ftpexportdialog.h"
+#include "good.h"
+#include "gooddelegate.h"
+#include "goodviewdialog.h"
+#include "goodviewmodel.h"
+#include "ioviewmodel.h"
+#include "modxexportdialog.h"
+#include "offerviewmodel.h"
+#include "progressthread.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QStatusBar>
+
+// The icon lives in the resources of the interface library, which is
+// static: its resources are registered only when asked for. Outside any
+// namespace, as the macro needs.
+static void InitResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(registered)
+}
+
+namespace {
+
+// A message box lists this many warnings; the rest are behind "Show details".
+const int kWarningsShown = 10;
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
+    : QMainWindow(parent)
+    , m_session(model, filter, Model::DefaultProjectPath())
+    , ui(new Ui::MainWindow)
+    , m_startLanguage(InterfaceLanguage::Chosen())
+{
+    InitResources();
+    setWindowState(windowState() | Qt::WindowMaximized);
+    ui->setupUi(this);
+
+    // A project that cannot be read is reported once the window is up.
+    const QStringList unread = m_session.Start(projectPath);
+
+    ui->catTreeView->setHeaderHidden(true);
+
+    m_goodModel = new GoodViewModel(this);
+    ui->goodListView->setModel(m_goodModel);
+    ui->goodListView->setItemDelegate(new GoodDelegate(ui->goodListView));
+
+    connect(ui->goodListView, &QAbstractItemView::doubleClicked, this, &MainWindow::viewGood);
+    connect(ui->catTreeView, &QAbstractItemView::clicked, this, &MainWindow::catViewSelectionChanged);
+    connect(ui->catTreeView, &QWidget::customContextMenuRequested, this, &MainWindow::showCategoryContextMenu);
+    connect(ui->offerListView, &QWidget::customContextMenuRequested, this, &MainWindow::showOfferContextMenu);
+    connect(ui->offerListView, &QAbstractItemView::doubleClicked, this, &MainWindow::editOffer);
+
+    connect(ui->project_new, &QAction::triggered, this, &MainWindow::newProject);
+    connect(ui->project_open, &QAction::triggered, this, &MainWindow::loadProject);
+    connect(ui->project_save, &QAction::triggered, this, &MainWindow::saveProject);
+    connect(ui->data_delete, &QAction::triggered, this, &MainWindow::clearData);
+    connect(ui->exit, &QAction::triggered, this, &QWidget::close);
+    connect(ui->load_all_offers_CSV, &QAction::triggered, this, &MainWindow::loadAllOffersCsv);
+    connect(ui->load_offers_from_admitad, &QAction::triggered, this, &MainWindow::loadOffersFromAdmitad);
+    connect(ui->delete_unused_offers, &QAction::triggered, this, &MainWindow::deleteUnusedOffers);
+    connect(ui->save_offers, &QAction::triggered, this, &MainWindow::saveOffers);
+    connect(ui->add_file, &QAction::triggered, this, &MainWindow::openAddFilesDialog);
+    connect(ui->add_url, &QAction::triggered, this, &MainWindow::openAddUrlDialog);
+    connect(ui->modx_import, &QAction::triggered, this, &MainWindow::openModxImportDialog);
+    connect(ui->save, &QAction::triggered, this, &MainWindow::save);
+    connect(ui->save_by_cats, &QAction::triggered, this, &MainWindow::saveByCats);
+    connect(ui->ftp_export, &QAction::triggered, this, &MainWindow::openFtpExportDialog);
+    connect(ui->modx_export, &QAction::triggered, this, &MainWindow::openModxExportDialog);
+    connect(ui->add_file_base, &QAction::triggered, this, &MainWindow::openAddBaseFilesDialog);
+    connect(ui->add_url_base, &QAction::triggered, this, &MainWindow::openAddBaseUrlFialog);
+    connect(ui->modx_import_base, &QAction::triggered, this, &MainWindow::openModxImportBaseDialog);
+    connect(ui->remove_duplicates, &QAction::triggered, this, &MainWindow::removeDuplicates);
+
+    // The docks come first, above the language.
+    QAction *languageSeparator = ui->menu_view->actions().value(0);
+    ui->menu_view->insertAction(languageSeparator, ui->dock_io->toggleViewAction());
+    ui->menu_view->insertAction(languageSeparator, ui->dock_cats->toggleViewAction());
+    ui->menu_view->insertAction(languageSeparator, ui->dock_offers->toggleViewAction());
+
+    auto *languages = new QActionGroup(this);
+    languages->addAction(ui->language_ru);
+    languages->addAction(ui->language_en);
+    (m_startLanguage == InterfaceLanguage::English ? ui->language_en : ui->language_ru)->setChecked(true);
+    connect(ui->language_ru, &QAction::triggered, this, [this] { ChooseLanguage(InterfaceLanguage::Russian); });
+    connect(ui->language_en, &QAction::triggered, this, [this] { ChooseLanguage(InterfaceLanguage::English); });
+    SetupKeyboard();
+
+    loadAllViews();
+
+    ui->filters->SetFilter(&filter, &model);
+    connect(ui->filters, &FiltersLabel::flterUpdated, this, &MainWindow::loadAllViews);
+
+    UpdateTitle();
+    m_autosaveTimer.setInterval(kAutosaveMinutes * 60 * 1000);
+    connect(&m_autosaveTimer, &QTimer::timeout, this, &MainWindow::Autosave);
+    m_autosaveTimer.start();
+
+    if (!unread.isEmpty()) {
+        Report(0, 0, unread.first());
+        // Once the window is up, not over an empty screen.
+        QTimer::singleShot(0, this, [this, unread] {
+            QMessageBox::warning(this, tr("Проект не открыт"), unread.join(QLatin1String("\n\n")));
+        });
+    }
+}
+
+MainWindow::~MainWindow()
+{
+    m_session.SaveOnExit();
+    // The view models point into the catalogue, which dies before the views.
+    clearAllViews();
+    delete ui;
+}
+
+void MainWindow::SetupKeyboard()
+{
+    // The docks' toggles in the menu "Вид" (the docks' own titles stay).
+    ui->dock_io->toggleViewAction()->setText(tr("&Файлы"));
+    ui->dock_cats->toggleViewAction()->setText(tr("&Категории"));
+    ui->dock_offers->toggleViewAction()->setText(tr("&Офферы"));
+    ui->project_new->setShortcut(QKeySequence::New);
+    ui->add_file->setShortcut(QKeySequence::Open);
+    ui->save->setShortcut(QKeySequence::Save);
+    ui->exit->setShortcut(QKeySequence::Quit);
+    // From the category tree to the goods and the offers, in reading order.
+    setTabOrder(ui->catTreeView, ui->filters);
+    setTabOrder(ui->filters, ui->goodListView);
+    setTabOrder(ui->goodListView, ui->offerListView);
+    setTabOrder(ui->offerListView, ui->filesListView);
+    // Enter on a good or an offer opens it, as a double click does (not
+    // through activated(), which a double click emits as well).
+    ui->goodListView->installEventFilter(this);
+    ui->offerListView->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == ui->goodListView || watched == ui->offerListView)) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == ui->goodListView)
+                viewGood(ui->goodListView->currentIndex());
+            else
+                editOffer();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_askOnClose && !ConfirmDiscard(QString())) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::closeUnasked()
+{
+    m_askOnClose = false;
+    close();
+}
+
+bool MainWindow::Report(int current, int max, const QString &msg)
+{
+    if (max != 0) {
+        statusBar()->showMessage(msg % QLatin1String(" (") % QString::number(current) % QLatin1Char('/')
+                                 % QString::number(max) % QLatin1Char(')'));
+    } else {
+        statusBar()->showMessage(msg);
+    }
+    return true;
+}
+
+QString MainWindow::ProjectArgument(const QStringList &arguments)
+{
+    if (arguments.size() > 1 && QFileInfo(arguments.at(1)).isFile())
+        return arguments.at(1);
+    return QString();
+}
+
+template<typename Operation>
+bool MainWindow::RunOnWorker(bool changesCatalogue, Operation operation)
+{
+    if (changesCatalogue)
+        clearAllViews();
+    bool ok = true;
+    m_cancelled = RunWithProgress(this, false, [&](IProgress *progress) { ok = operation(progress); })
+            == QDialog::Rejected;
+    if (changesCatalogue)
+        loadAllViews();
+    return ok;
+}
+
+void MainWindow::ShowOutcome(bool ok)
+{
+    if (ok)
+        ShowDone(model.SkippedRows(), model.Warnings());
+    else
+        ShowFailure(model.LastError(), model.Warnings());
+}
+
+void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings)
+{
+    if (skipped > 0)
+        Report(0, 0, tr("Выполнено, пропущено строк: %1").arg(skipped));
+    else
+        Report(0, 0, tr("Выполнено"));
+    ShowWarnings(warnings);
+}
+
+void MainWindow::ShowFailure(const QString &reason, const QStringList &warnings)
+{
+    if (reason.isEmpty())
+        Report(0, 0, tr("Выполнено с ошибкой"));
+    else
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(reason));
+    // The user who cancelled knows why it stopped.
+    if (!m_cancelled) {
+        QMessageBox::warning(this, tr("Ошибка"),
+                             reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
+    }
+    ShowWarnings(warnings);
+}
+
+void MainWindow::ShowWarnings(const QStringList &warnings)
+{
+    if (warnings.isEmpty())
+        return;
+    QString text = tr("Сделано не всё:") + QLatin1Char('\n');
+    for (int i = 0; i < warnings.size() && i < kWarningsShown; ++i)
+        text += QLatin1String("\n• ") + warnings.at(i);
+    QMessageBox box(QMessageBox::Warning, tr("Предупреждение"), QString(), QMessageBox::Ok, this);
+    if (warnings.size() > kWarningsShown) {
+        text += QLatin1String("\n\n") + tr("И ещё предупреждений: %1").arg(warnings.size() - kWarningsShown);
+        box.setDetailedText(warnings.join(QLatin1Char('\n')));
+    }
+    box.setText(text);
+    box.exec();
+}
+
+void MainWindow::ChooseLanguage(InterfaceLanguage::Language language)
+{
+    InterfaceLanguage::Choose(language);
+    // The texts are set as the window is built: a new language takes a new start.
+    if (language != m_startLanguage) {
+        QMessageBox::information(this, tr("Язык интерфейса"),
+                                 tr("Новый язык интерфейса появится при следующем запуске Fidmora."));
+    }
+}
+
+int MainWindow::OfferRow(const QModelIndex &viewIndex) const
+{
+    // The list shows the offers sorted; the model keeps them in the order
+    // they are saved in.
+    if (!viewIndex.isValid() || !m_offerSorter || viewIndex.model() != m_offerSorter)
+        return -1;
+    const int row = m_offerSorter->mapToSource(viewIndex).row();
+    return row < model.Offers().size() ? row : -1;
+}
+
+Offer *MainWindow::CurrentOffer()
+{
+    const int row = OfferRow(ui->offerListView->currentIndex());
+    return row < 0 ? nullptr : &model.Offers()[row];
+}
+
+// Views.
+
+void MainWindow::SetViewModel(QAbstractItemView *view, QAbstractItemModel *viewModel)
+{
+    view->setModel(viewModel);
+    // Every setModel() gives the view (and a tree's header) a selection
+    // model of its own and keeps the old ones as children; a view that is
+    // rebuilt after every command would pile them up.
+    const QList<QItemSelectionModel *> selectionModels = view->findChildren<QItemSelectionModel *>();
+    for (QItemSelectionModel *selectionModel : selectionModels) {
+        if (selectionModel != view->selectionModel())
+            delete selectionModel;
+    }
+}
+
+void MainWindow::DeleteViewModel(QAbstractItemView *view)
+{
+    QAbstractItemModel *old = view->model();
+    SetViewModel(view, nullptr);
+    delete old;
+}
+
+void MainWindow::clearGoodView()
+{
+    SetViewModel(ui->goodListView, nullptr);
+    m_goodModel->ClearGoods();
+    SetViewModel(ui->goodListView, m_goodModel);
+}
+
+void MainWindow::loadGoodView()
+{
+    clearGoodView();
+    SetViewModel(ui->goodListView, nullptr);
+    m_goodModel->Fill(&model.Root(), &filter);
+    SetViewModel(ui->goodListView, m_goodModel);
+    const int categories = model.Root().CountWithGoods(&filter);
+    if (model.BaseRows() > 0) {
+        // A delta: what the site is to add, change and delete.
+        const StatusCounts counts = m_goodModel->CountStatuses();
+        ui->statLabel->setText(tr("Категорий: %1. Товаров: %2. Добавлено: %3. Изменено: %4. Удалено: %5.")
+                                       .arg(categories)
+                                       .arg(m_goodModel->rowCount())
+                                       .arg(counts.added)
+                                       .arg(counts.changed)
+                                       .arg(counts.deleted));
+    } else {
+        ui->statLabel->setText(tr("Категорий: %1. Товаров: %2").arg(categories).arg(m_goodModel->rowCount()));
+    }
+    ui->filters->UpdateText();
+    UpdateTitle();
+}
+
+void MainWindow::clearOfferView()
+{
+    DeleteViewModel(ui->offerListView);
+    m_offerSorter = nullptr;
+}
+
+void MainWindow::loadOfferView()
+{
+    clearOfferView();
+    Report(0, 0, tr("Составление списка офферов..."));
+    // Sorted by name for the eye, case aside; the model keeps its order for
+    // the project file.
+    auto *offers = new OfferViewModel(&model.Offers());
+    m_offerSorter = new QSortFilterProxyModel;
+    offers->setParent(m_offerSorter);
+    m_offerSorter->setSourceModel(offers);
+    m_offerSorter->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_offerSorter->setSortLocaleAware(true);
+    m_offerSorter->sort(0);
+    SetViewModel(ui->offerListView, m_offerSorter);
+}
+
+void MainWindow::clearAllViews()
+{
+    DeleteViewModel(ui->filesListView);
+    clearOfferView();
+    DeleteViewModel(ui->catTreeView);
+    clearGoodView();
+}
+
+void MainWindow::loadAllViews()
+{
+    clearAllViews();
+    Report(0, 0, tr("Составление списка источников..."));
+    SetViewModel(ui->filesListView, new IOViewModel(&model.Sources()));
+    loadOfferView();
+    Report(0, 0, tr("Составление дерева категорий..."));
+    auto *categories = new CategoryViewModel(&model.Root(), &filter);
+    SetViewModel(ui->catTreeView, categories);
+    connect(categories, &CategoryViewModel::GoodSetChanged, this, &MainWindow::refreshGoodView);
+    Report(0, 0, tr("Составление списка товаров..."));
+    loadGoodView();
+    Report(0, 0, tr("Выполнено"));
+}
+
+void MainWindow::refreshGoodView()
+{
+    clearGoodView();
+    loadGoodView();
+}
+
+// Import.
+
+QString MainWindow::FeedFileFilters()
+{
+    // Catalogues are recognised by their content: any file may be chosen.
+    return tr("Файл c данными") + QLatin1String(" (*.csv *.xml *.yml);;CSV (*.csv);;")
+            + tr("Каталог YML или dc_catalog") + QLatin1String(" (*.xml *.yml);;") + tr("Все файлы")
+            + QLatin1String(" (*)");
+}
+
+void MainWindow::openAddFilesDialog()
+{
+    const QStringList paths = QFileDialog::getOpenFileNames(this, tr("Добавить файлы"), QString(), FeedFileFilters());
+    AddFiles(paths, false);
+}
+
+void MainWindow::openAddBaseFilesDialog()
+{
+    const QStringList paths =
+            QFileDialog::getOpenFileNames(this, tr("Добавить файлы с базами"), QString(), FeedFileFilters());
+    AddFiles(paths, true);
+}
+
+void MainWindow::AddFiles(const QStringList &paths, bool isBase)
+{
+    if (paths.isEmpty()) {
+        Report(0, 0, tr("Выполнено"));
+        return;
+    }
+    // Each file is a load of its own: what each one skipped is gathered.
+    QStringList warnings;
+    qint64 skipped = 0;
+    QString error;
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) {
+        for (const QString &path : paths) {
+            const bool loaded = model.AddFile(path, isBase, progress);
+            warnings += model.Warnings();
+            skipped += model.SkippedRows();
+            if (!loaded) {
+                error = model.LastError();
+                return false;
+            }
+        }
+        return true;
+    });
+    if (ok)
+        ShowDone(skipped, warnings);
+    else
+        ShowFailure(error, warnings);
+}
+
+void MainWindow::openAddUrlDialog()
+{
+    AskForUrl(false);
+}
+
+void MainWindow::openAddBaseUrlFialog()
+{
+    AskForUrl(true);
+}
+
+void MainWindow::AskForUrl(bool isBase)
+{
+    AddUrlDialog dialog(this, tr("Введите URL файла"), QStringLiteral("https://example.com/feed.csv"), QString());
+    if (dialog.exec() != QDialog::Accepted || dialog.Url().trimmed().isEmpty()) {
+        Report(0, 0, tr("Выполнено"));
+        return;
+    }
+    AddUrlFeed(dialog.Url().trimmed(), isBase);
+}
+
+void MainWindow::AddUrlFeed(const QString &url, bool isBase)
+{
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) { return model.AddUrl(url, isBase, progress); });
+    ShowOutcome(ok);
+}
+
+void MainWindow::openFtpExportDialog()
+{
+    // The export only reads the catalogue: the views stay. The dialog asks
+    // before a delta that deletes most of the bases and tells how it went.
+    FtpExportDialog dialog(&model, &filter, this);
+    dialog.exec();
+    // Its fields are kept in the project.
+    UpdateTitle();
+}
+
+// The site exchange: the dialog asks for the site and runs the operation
+// itself, behind a progress log that stays open until the user closes it.
+
+void MainWindow::openModxExportDialog()
+{
+    // Writing only reads the catalogue: the views stay.
+    ModxExportDialog dialog(&model, ModxExportDialog::Export, &filter, this);
+    dialog.exec();
+    UpdateTitle();
+}
+
+void MainWindow::openModxImportDialog()
+{
+    RunModxImport(ModxExportDialog::Import);
+}
+
+void MainWindow::openModxImportBaseDialog()
+{
+    RunModxImport(ModxExportDialog::ImportBase);
+}
+
+void MainWindow::RunModxImport(int mode)
+{
+    ModxExportDialog dialog(&model, mode, nullptr, this);
+    connect(&dialog, &ModxExportDialog::beforeAction, this, &MainWindow::clearAllViews);
+    connect(&dialog, &ModxExportDialog::afterAction, this, &MainWindow::loadAllViews);
+    // The dialog shows its failures itself, and stays open for another try.
+    if (dialog.exec() == QDialog::Accepted) {
+        ShowDone(model.SkippedRows(), model.Warnings());
+    } else if (dialog.LastError().isEmpty()) {
+        Report(0, 0, tr("Выполнено с ошибкой"));
+    } else {
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(dialog.LastError()));
+    }
+    UpdateTitle();
+}
+
+// Admitad.
+
+void MainWindow::loadOffersFromAdmitad()
+{
+    if (AdmitadRelay::Address().isEmpty() && !AdmitdeZozavoDialog::AskForRelay(this))
+        return;
+    // Starts over whenever the user gives another relay address.
+    for (;;) {
+        const QString relay = AdmitadRelay::Address();
+        QString authorisationUrl;
+        QString error;
+        AdmitadRelay::Answer answer = AdmitadRelay::Answer::Cancelled;
+        RunOnWorker(false, [&](IProgress *progress) {
+            AdmitadRelay client(relay);
+            answer = client.RequestAuthorisation(progress, &authorisationUrl);
+            error = client.ErrorText();
+            return true;
+        });
+        switch (answer) {
+        case AdmitadRelay::Answer::Cancelled:
+            Report(0, 0, tr("Загрузка офферов из Admitad отменена"));
+            return;
+        case AdmitadRelay::Answer::Unavailable: {
+            QMessageBox box(QMessageBox::Warning, tr("Ошибка"), tr("Сервис временно недоступен"), QMessageBox::Close,
+                            this);
+            box.setInformativeText(error);
+            // An address from the environment is not the window's to change.
+            QPushButton *change = AdmitadRelay::AddressFromEnvironment()
+                    ? nullptr
+                    : box.addButton(tr("Изменить адрес сервиса..."), QMessageBox::ActionRole);
+            box.exec();
+            if (change && box.clickedButton() == change && AdmitdeZozavoDialog::AskForRelay(this))
+                continue;
+            return;
+        }
+        case AdmitadRelay::Answer::Empty: {
+            QMessageBox box(QMessageBox::Warning, tr("Ошибка"), tr("Внутренняя ошибка"), QMessageBox::Close, this);
+            box.setInformativeText(error);
+            box.exec();
+            return;
+        }
+        case AdmitadRelay::Answer::Address:
+            break;
+        }
+        // The dialog keeps the offer document in its temporary file, which
+        // goes with it once the offers are in.
+        AdmitdeZozavoDialog dialog(authorisationUrl, this, relay);
+        const int result = dialog.exec();
+        if (result == AdmitdeZozavoDialog::RelayChanged)
+            continue;
+        if (result == QDialog::Accepted)
+            ImportOffers(dialog.ResultFile());
+        return;
+    }
+}
+
+void MainWindow::ImportOffers(const QString &path)
+{
+    int added = 0;
+    int present = 0;
+    QString error;
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) {
+        progress->Report(0, 0, tr("Загрузка офферов"));
+        const bool merged = model.MergeOffers(path, &added, &present);
+        error = model.LastError();
+        return merged;
+    });
+    if (ok)
+        Report(0, 0, tr("Офферы из Admitad загружены: новых %1, уже были в проекте %2").arg(added).arg(present));
+    else
+        ShowFailure(tr("список офферов из Admitad не прочитан: %1").arg(error));
+}
+
+// Export.
+
+void MainWindow::save()
+{
+    const QStringList columns = model.CollectHeader(&model.Root(), &filter, true);
+    QStringList selected;
+    {
+        ExportOptionsDialog dialog(columns, this, model.BaseRows() > 0);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        selected = dialog.SelectedColumns();
+    }
+    if (!DeleteConfirmation::Ask(this, model, &filter))
+        return;
+    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить всё в один файл"), QString(),
+                                                      tr("Файл c данными") + QLatin1String(" (*.csv)"));
+    if (!path.isEmpty())
+        SaveAll(path, selected);
+}
+
+void MainWindow::SaveAll(const QString &path, const QStringList &columns)
+{
+    // Saving only reads the catalogue: the views stay.
+    const bool ok = RunOnWorker(false, [&](IProgress *progress) {
+        return model.SaveToFile(path, &model.Root(), &columns, &filter, progress);
+    });
+    if (ok)
+        Report(0, 0, tr("Сохранено в файл %1").arg(QDir::toNativeSeparators(path)));
+    else
+        ShowFailure(model.LastError());
+}
+
+void MainWindow::saveByCats()
+{
+    if (!DeleteConfirmation::Ask(this, model, &filter))
+        return;
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Сохранить по категориям"), QString(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty())
+        SaveByCategories(folder);
+}
+
+void MainWindow::SaveByCategories(const QString &folder)
+{
+    const bool ok = RunOnWorker(false, [&](IProgress *progress) {
+        return model.SaveToFilesByCats(folder, &model.Root(), nullptr, &filter, progress);
+    });
+    if (!ok) {
+        ShowFailure(model.LastError());
+        return;
+    }
+    Report(0, 0, tr("Сохранено файлов в папку %1: %2")
+                         .arg(QDir::toNativeSeparators(folder))
+                         .arg(model.SavedFiles().size()));
+    ShowWarnings(model.Warnings());
+}
+
+// Offers.
+
+void MainWindow::loadAllOffersCsv()
+{
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadAllOffers(progress); }));
+}
+
+void MainWindow::deleteUnusedOffers()
+{
+    int unused = 0;
+    for (const Offer &offer : model.Offers())
+        unused += !offer.hasGoods && offer.HasNoRules() ? 1 : 0;
+    if (unused == 0) {
+        Report(0, 0, tr("Неиспользуемых офферов нет"));
+        return;
+    }
+    if (!Ask(tr("Удалить офферы без товаров и без правил: %1?").arg(unused)))
+        return;
+    clearOfferView();
+    model.DeleteUnusedOffers();
+    loadAllViews();
+}
+
+void MainWindow::saveOffers()
+{
+    SaveProjectAs(QString());
+}
+
+void MainWindow::editOffer()
+{
+    Offer *offer = CurrentOffer();
+    if (!offer)
+        return;
+    EditOfferDialog dialog(offer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const bool reload = dialog.ApplyToOffer();
+    model.IndexEditedOffer(offer);
+    if (!reload) {
+        // The lists show the offer's name: sorted anew, and every card
+        // read again.
+        if (m_offerSorter)
+            m_offerSorter->invalidate();
+        m_goodModel->RepaintAll();
+        UpdateTitle();
+        return;
+    }
+    if (offer->exportFile.isEmpty() && offer->exportUrl.isEmpty()) {
+        // Its goods came from files the user added: unloading them now would
+        // lose them, with nothing to load them from again.
+        if (m_offerSorter)
+            m_offerSorter->invalidate();
+        m_goodModel->RepaintAll();
+        UpdateTitle();
+        Report(0, 0, tr("Новые правила оффера применятся, когда его файл загрузят снова"));
+        return;
+    }
+    RunOnWorker(true, [&](IProgress *progress) { return model.ReloadOffer(offer, progress); });
+    // The reload itself always answers true; the load inside it leaves its
+    // reason when it failed.
+    ShowOutcome(model.LastError().isEmpty());
+}
+
+void MainWindow::loadOfferFromMenu()
+{
+    Offer *offer = CurrentOffer();
+    if (!offer || offer->exportUrl.isEmpty() || offer->exportLoaded)
+        return;
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadOffer(offer, progress); }));
+}
+
+void MainWindow::unloadOfferFromMenu()
+{
+    Offer *offer = CurrentOffer();
+    if (!offer || !offer->hasGoods)
+        return;
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.UnloadOffer(offer, progress); }));
+}
+
+void MainWindow::deleteOfferFromMenu()
+{
+    Offer *offer = CurrentOffer();
+    if (!offer)
+        return;
+    const QString question = offer->hasGoods
+            ? tr("Удалить оффер «%1» вместе с его правилами и товарами?").arg(offer->name)
+            : tr("Удалить оффер «%1» вместе с его правилами?").arg(offer->name);
+    if (!Ask(question))
+        return;
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.DeleteOffer(offer, progress); }));
+}
+
+void MainWindow::showOfferContextMenu(const QPoint &pos)
+{
+    QListView *view = ui->offerListView;
+    QMenu menu(tr("Действия"), this);
+    const QModelIndex current = view->currentIndex();
+    const int row = OfferRow(current);
+    if (row >= 0 && view->visualRect(current).contains(pos)) {
+        const Offer &offer = model.Offers().at(row);
+        if (!offer.exportUrl.isEmpty() && !offer.exportLoaded)
+            menu.addAction(tr("&Загрузить CSV оффера"), this, &MainWindow::loadOfferFromMenu);
+        if (offer.hasGoods)
+            menu.addAction(tr("Вы&грузить товары оффера"), this, &MainWindow::unloadOfferFromMenu);
+        menu.addAction(tr("&Редактировать оффера"), this, &MainWindow::editOffer);
+        menu.addAction(tr("&Удалить оффера"), this, &MainWindow::deleteOfferFromMenu);
+        menu.addSeparator();
+    }
+    // The list-wide entries are those of the menu "Офферы".
+    menu.addAction(ui->load_all_offers_CSV);
+    menu.addAction(ui->load_offers_from_admitad);
+    menu.addAction(ui->delete_unused_offers);
+    menu.addAction(ui->save_offers);
+    menu.exec(view->viewport()->mapToGlobal(pos));
+}
+
+// Categories and goods.
+
+void MainWindow::catViewSelectionChanged(const QModelIndex &index)
+{
+    auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model());
+    if (!index.isValid() || !categories)
+        return;
+    // The list is filled by the filtered walk of the tree: its first good
+    // under the category is the one to show at the top.
+    const QModelIndex row = m_goodModel->IndexOfGood(categories->NodeAt(index)->FirstGood(&filter));
+    if (row.isValid())
+        ui->goodListView->scrollTo(row, QAbstractItemView::PositionAtTop);
+}
+
+void MainWindow::showCategoryContextMenu(const QPoint &pos)
+{
+    QTreeView *view = ui->catTreeView;
+    auto *categories = qobject_cast<CategoryViewModel *>(view->model());
+    const QModelIndex current = view->currentIndex();
+    // Over empty space the current category is not the one the user
+    // pointed at: deleting it from there would surprise.
+    if (!categories || !current.isValid() || !view->visualRect(current).contains(pos))
+        return;
+    QMenu menu(tr("Действия"), this);
+    menu.addAction(categories->NodeAt(current)->ghost ? tr("Сделать &реальной") : tr("Сделать &призрачной"), this,
+                   &MainWindow::makeGhostCat);
+    menu.addAction(tr("&Удалить категорию"), this, &MainWindow::deleteSelectedCat);
+    menu.exec(view->viewport()->mapToGlobal(pos));
+}
+
+void MainWindow::makeGhostCat()
+{
+    auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model());
+    const QModelIndex current = ui->catTreeView->currentIndex();
+    if (!categories || !current.isValid())
+        return;
+    categories->ToggleGhost(current);
+    m_goodModel->RepaintAll();
+    UpdateTitle();
+}
+
+void MainWindow::deleteSelectedCat()
+{
+    auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model());
+    const QModelIndex current = ui->catTreeView->currentIndex();
+    if (!categories || !current.isValid())
+        return;
+    // The goods list lets go of the goods before they are destroyed.
+    clearGoodView();
+    categories->removeRows(current.row(), 1, current.parent());
+    loadGoodView();
+}
+
+void MainWindow::deleteAndExpandCat()
+{
+    // The form's name for deleting a category: it does what deleting the
+    // selected category does, so it is that command.
+    deleteSelectedCat();
+}
+
+void MainWindow::viewGood(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    Good *good = index.data(Qt::DisplayRole).value<Good *>();
+    if (!good)
+        return;
+    GoodViewDialog dialog(good, this);
+    dialog.exec();
+}
+
+void MainWindow::removeDuplicates()
+{
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.RemoveDuplicates(progress); }));
+}
+
+// Project and data.
+
+bool MainWindow::Ask(const QString &question)
+{
+    return QMessageBox::question(this, tr("Подтверждение"), question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+            == QMessageBox::Yes;
+}
+
+IDiscardQuestions::Answer MainWindow::AskToSaveChanges(const QString &fileName)
+{
+    QMessageBox box(QMessageBox::Question, tr("Несохранённые изменения"),
+                    tr("В проекте %1 есть несохранённые изменения. Сохранить их?").arg(fileName),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Answer::Save;
+    case QMessageBox::Discard:
+        return Answer::Discard;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+bool MainWindow::AskToGoOn(const QString &question)
+{
+    return Ask(question);
+}
+
+bool MainWindow::ConfirmDiscard(const QString &question)
+{
+    if (m_session.ConfirmDiscard(question, *this))
+        return true;
+    if (!m_session.ErrorText().isEmpty()) {
+        m_cancelled = false;
+        ShowFailure(m_session.ErrorText());
+    }
+    return false;
+}
+
+void MainWindow::UpdateTitle()
+{
+    setWindowTitle(m_session.Title());
+    setWindowModified(m_session.HasUnsavedChanges());
+}
+
+void MainWindow::Autosave()
+{
+    // A worker may be changing the catalogue; the next turn will do.
+    if (findChild<ProgressDialog *>())
+        return;
+    if (!m_session.Autosave())
+        Report(0, 0, tr("Автосохранение не удалось: %1").arg(m_session.ErrorText()));
+}
+
+void MainWindow::newProject()
+{
+    if (!ConfirmDiscard(tr("Начать новый проект? Офферы (%1) и их правила будут удалены.")
+                                .arg(model.Offers().size())))
+        return;
+    clearAllViews();
+    m_session.New();
+    loadAllViews();
+}
+
+void MainWindow::clearData()
+{
+    clearAllViews();
+    model.Clear(true);
+    loadAllViews();
+}
+
+void MainWindow::loadProject()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Добавить файлы"), QString(),
+                                                      tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
+    if (!path.isEmpty() && ConfirmDiscard(QString()))
+        OpenProject(path);
+}
+
+void MainWindow::OpenProject(const QString &path)
+{
+    bool letGo = false;
+    const bool ok = m_session.Open(path, [this, &letGo] {
+        clearAllViews();
+        letGo = true;
+    });
+    if (letGo)
+        loadAllViews();
+    if (!ok) {
+        m_cancelled = false;
+        ShowFailure(m_session.ErrorText());
+    }
+}
+
+void MainWindow::saveProject()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить проект"), QString(),
+                                                      tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
+    if (!path.isEmpty())
+        SaveProjectAs(path);
+}
+
+bool MainWindow::SaveProjectAs(const QString &path)
+{
+    if (!m_session.SaveAs(path)) {
+        m_cancelled = false;
+        ShowFailure(m_session.ErrorText());
+        return false;
+    }
+    UpdateTitle();
+    const QString file = path.isNull() ? m_session.AutosavePath() : path;
+    Report(0, 0, tr("Проект сохранён в файл %1").arg(QDir::toNativeSeparators(file)));
+    return true;
+}

@@ -1,0 +1,26 @@
+#include "filter.h"
+
+#include "good.h"
+
+bool Filter::IsActive() const
+{
+    return !searchText.isEmpty() || !vendors.isEmpty() || priceHigh != -1 || priceLow != -1 || discountOnly;
+}
+
+bool Filter::Accepts(const Good *good) const
+{
+    if (priceLow != -1 && (good->price == -1 || good->price < priceLow))
+        return false;
+    if (priceHigh != -1 && (good->price == -1 || good->price > priceHigh))
+        return false;
+    // A discount means the old price was higher than the price now.
+    if (discountOnly && (good->oldPrice == -1 || good->price == -1 || good->oldPrice <= good->price))
+        return false;
+    if (!vendors.isEmpty() && (!good->vendor || !vendors.contains(good->vendor)))
+        return false;
+    if (searchText.isEmpty())
+        return true;
+    const QStringList row = good->Row();
+    return good->Name(row).contains(searchText) || good->Vendor(row).contains(searchText)
+            || good->Description(row).contains(searchText);
+}

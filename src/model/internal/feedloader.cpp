@@ -1,0 +1,770 @@
+#include "feedloader.h"
+
+#include <limits>
+
+#include <QCoreApplication>
+#include <QSet>
+#include <QUrl>
+
+#include "catmodel.h"
+#include "csvmanipulator.h"
+#include "csvrowstream.h"
+#include "duplicateremover.h"
+#include "identitykey.h"
+#include "good.h"
+#include "goodidentity.h"
+#include "icatalogue.h"
+#include "iprogress.h"
+#include "offer.h"
+#include "source.h"
+#include "vendorregistry.h"
+
+namespace {
+
+// Goods found identical to a base row are marked so and swept out of their
+// categories in one pass per category at the end of the load.
+const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
+
+// A category or vendor met in the load and not yet looked up.
+CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
+const QString *const kUnresolvedVendor = reinterpret_cast<const QString *>(quintptr(1));
+
+} // namespace
+
+// What the stream's thread works out for every row of a load while the
+// row's bytes are in its cache: the cells the load files a good by, as
+// numbers. A category, offer or vendor cell becomes the number of its text
+// among the texts met in this load, so that the filing thread looks them up
+// in arrays and never reads the row itself; a batch carries the texts it
+// met first. A base row also gets the digests of its key (when its url
+// identifies it) and of its cells.
+struct FeedLoader::RowCells
+{
+    qint32 price = -1;
+    qint32 oldPrice = -1;
+    qint32 category = -1; // -1: the cell is empty
+    qint32 offer = -1;    // -1: the feed names no offer per row
+    qint32 vendor = -1;   // -1: the cell is empty
+    uchar present = 0;    // which of the cells that choose a template are not empty
+    uchar digested = 0;   // base rows: which digests are ready
+};
+
+namespace {
+
+enum Present : uchar { HasUrl = 1, HasId = 2, HasName = 4, HasIdTpl = 8 };
+enum Digested : uchar { KeyReady = 1, CellsReady = 2 };
+
+} // namespace
+
+struct FeedLoader::PreparedRows final : CsvPreparedRows
+{
+    std::vector<RowCells> rows;
+    std::vector<RowHash> digests; // base rows: the key and the cells of each
+    QStringList newCategories;    // texts first met in this batch, by number
+    QStringList newOffers;
+    QStringList newVendors;
+};
+
+class FeedLoader::Preparer final : public CsvRowPreparer
+{
+public:
+    Preparer(const Source &source, bool isBase)
+        : m_source(source), m_isBase(isBase), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+    {
+        m_whole.whole = true;
+        m_whole.skipped = source.categoryColumn;
+        m_urlColumns.url = source.urlColumn;
+    }
+
+    void Begin(CsvRowBatch &batch) override
+    {
+        if (!batch.prepared)
+            batch.prepared = std::make_unique<PreparedRows>();
+        m_rows = static_cast<PreparedRows *>(batch.prepared.get());
+        m_rows->rows.clear();
+        m_rows->digests.clear();
+        m_rows->newCategories.clear();
+        m_rows->newOffers.clear();
+        m_rows->newVendors.clear();
+    }
+
+    void Prepare(const CsvRawRow &row, CsvRowBatch &) override
+    {
+        RowCells cells;
+        cells.price = row.Price(m_source.priceColumn);
+        cells.oldPrice = row.Price(m_source.oldPriceColumn);
+        cells.category = Number(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false);
+        if (m_source.offerColumn >= 0)
+            cells.offer = Number(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true);
+        cells.vendor = Number(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false);
+        cells.present = uchar((row.IsEmpty(m_source.urlColumn) ? 0 : HasUrl)
+                              | (row.IsEmpty(m_source.idColumn) ? 0 : HasId)
+                              | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
+                              | (row.IsEmpty(m_source.idTplColumn) ? 0 : HasIdTpl));
+        if (m_isBase) {
+            // The whole row but its category (what a base with the same
+            // columns compares) and the key of a row identified by its url,
+            // the usual case: the loader matches the row by them.
+            RowHash key;
+            cells.digested = CellsReady;
+            const RowHash whole = m_whole.Digest(&row, m_scratch);
+            if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
+                    && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0,
+                                           &key))
+                cells.digested |= KeyReady;
+            m_rows->digests.push_back(key);
+            m_rows->digests.push_back(whole);
+        }
+        m_rows->rows.push_back(cells);
+    }
+
+private:
+    // The number of the cell's text among the texts met so far, a new one
+    // for a text met first; -1 for an empty cell, unless empty counts too.
+    int Number(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList *fresh, bool emptyCounts)
+    {
+        const char *data;
+        int size;
+        row.View(column, &data, &size, m_scratch);
+        if (size == 0 && !emptyCounts)
+            return -1;
+        const quint64 hash = ByteMap<int>::HashOf(data, size);
+        if (const int *number = known.Find(data, size, hash))
+            return *number;
+        const int number = known.Size();
+        known.Insert(data, size, hash, number);
+        fresh->append(CsvRawRow::Decoded(data, size));
+        return number;
+    }
+
+    const Source &m_source;
+    const bool m_isBase;
+    const IdTemplate m_byUrl;
+    ComparedCells m_whole;
+    IdentityKey::Columns m_urlColumns;
+    ByteMap<int> m_categories;
+    ByteMap<int> m_offers;
+    ByteMap<int> m_vendors;
+    QByteArray m_scratch;
+    PreparedRows *m_rows = nullptr;
+};
+
+// The rows of the stream, with what its thread worked out for them; a row's
+// own cells are found only when they are asked for.
+struct FeedLoader::RawCells
+{
+    CsvRowStream *stream = nullptr;
+    const CsvRowStream::Batch *batch = nullptr;
+    const PreparedRows *prepared = nullptr;
+    int index = 0;
+    qint64 offset = -1;
+
+    bool Next()
+    {
+        if (!batch || ++index >= batch->Rows()) {
+            batch = stream->Next();
+            index = 0;
+            if (!batch)
+                return false;
+            prepared = static_cast<const PreparedRows *>(batch->prepared.get());
+        }
+        offset = batch->offsets[size_t(index)];
+        return true;
+    }
+    // True when the batch just taken is a new one (its first row is current).
+    bool BatchBegins() const { return index == 0; }
+    const RowCells &Cells() const { return prepared->rows[size_t(index)]; }
+    // The cells of a row further on in the batch, or null.
+    const RowCells *Ahead(int rows) const
+    {
+        const size_t at = size_t(index + rows);
+        return at < prepared->rows.size() ? &prepared->rows[at] : nullptr;
+    }
+    const RowHash &Digest(int which) const { return prepared->digests[size_t(index) * 2 + size_t(which)]; }
+    // The same of a row further on (which Ahead() gave).
+    const RowHash &DigestAhead(int rows, int which) const
+    {
+        return prepared->digests[size_t(index + rows) * 2 + size_t(which)];
+    }
+    // The row's own cells. Their bytes may lie where the file is mapped:
+    // read them only under the mapping's guard (see LoadRows).
+    const CsvRawRow &Row() const
+    {
+        if (m_rowOffset != offset) {
+            batch->RowAt(index, m_row);
+            m_rowOffset = offset;
+        }
+        return m_row;
+    }
+    QString Text(int column) const { return Row().Text(column); }
+    RawCellView View() const { return RawCellView{&Row()}; }
+
+private:
+    mutable CsvRawRow m_row;
+    mutable qint64 m_rowOffset = -1;
+};
+
+FeedLoader::FeedLoader(ICatalogue &catalogue, bool isBase, IProgress *progress)
+    : m_catalogue(catalogue), m_isBase(isBase), m_progress(progress)
+{
+}
+
+FeedLoader::~FeedLoader()
+{
+    delete m_newTree;
+}
+
+void FeedLoader::PrepareBase(const Source &base)
+{
+    Source columns;
+    columns.header = base.reader->Header();
+    columns.FindColumns();
+    m_baseHeader = columns.header;
+    m_baseCategoryColumn = columns.categoryColumn;
+
+    // Duplicates of the tree go first; the survivors' keys are what the base
+    // rows are matched against, and the digests of their compared cells tell
+    // identical goods without reading their rows again.
+    DuplicateRemover remover;
+    remover.comparedCells = [this](const Source *other) -> const ComparedCells & {
+        return PairsWith(other).other;
+    };
+    remover.Run(&m_catalogue.Root(), m_progress);
+    m_keyMap.Swap(remover.seenKeys);
+    // Large enough to be mapped on its own from the start (its pages arrive
+    // only as they are touched): a table grown through the allocator's
+    // mid-sized blocks raises, once they are freed, the allocator's mapping
+    // threshold, and the rest of a million-row base load ran a fifth slower.
+    m_deletedKeys.Reserve(1 << 16);
+    if (remover.removedCount > 0) {
+        m_result.warnings.append(tr("Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, "
+                                    "который уже был у товара выше (остался первый)")
+                                         .arg(base.name)
+                                         .arg(remover.removedCount));
+    }
+}
+
+FeedLoader::Result FeedLoader::Failed(const QString &error)
+{
+    m_result.finished = false;
+    m_result.error = error;
+    return std::move(m_result);
+}
+
+FeedLoader::Result FeedLoader::Run(Source *source)
+{
+    m_source = source;
+    m_offerCount = m_catalogue.Offers().size();
+    if (m_progress && !m_progress->Report(0, 0, tr("Старт загрузки %1").arg(source->name)))
+        return Failed(tr("Загрузка %1 отменена").arg(source->name));
+
+    CsvManipulator *reader = source->reader.get();
+    source->header = reader->Header();
+    source->FindColumns();
+    WarnOfRepeatedColumns();
+    m_newTree = new CatModel(QStringLiteral("new"));
+
+    // The rows are found on a thread of their own while this one files the
+    // goods of the rows found before.
+    Preparer preparer(*source, m_isBase);
+    m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
+    m_byUrl = &m_byUrlTemplate;
+    m_urlColumns.url = source->urlColumn;
+    m_wholeRow.whole = true;
+    m_wholeRow.skipped = source->categoryColumn;
+    CsvRowStream stream(reader->FilePath(), reader->DataStart(), source->header.size(), reader->CrLineEnds(),
+                        &preparer, CsvRowScanner::Mode::Mapped, true);
+    RawCells cells;
+    cells.stream = &stream;
+    // The goods are filed from the rows where the feed is mapped (a data
+    // good's digests, a base row's cells): under the mapping's guard. A
+    // feed that shrinks meanwhile ends the load as a failure.
+    bool finished = true;
+    if (!MappedFile::Guarded([&]() { finished = LoadRows(cells); }))
+        m_readFailed = true;
+    if (finished && (!stream.ReadWhole() || m_readFailed)) {
+        Revert();
+        return Failed(tr("Файл %1 изменился во время загрузки: загрузите его заново").arg(source->name));
+    }
+    const qint64 skipped = finished ? stream.SkippedRows() : 0;
+
+    // Changed goods had their rows read for the exact comparison; the pages
+    // that brought in are given back.
+    if (m_isBase)
+        m_catalogue.ReleaseMappedPages();
+    // A load that does not finish leaves the catalogue as it was.
+    if (!finished) {
+        Revert();
+        return Failed(tr("Загрузка %1 отменена").arg(source->name));
+    }
+    if (m_rowCount == 0 && skipped > 0) {
+        Revert();
+        return Failed(tr("В файле %1 не найдено ни одной строки товаров: пропущено строк, не читаемых как "
+                         "запись (неверное число полей, незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
+                              .arg(source->name)
+                              .arg(skipped)
+                              .arg(LineList(stream.FirstSkipped(), skipped)));
+    }
+    Finish();
+    if (m_isBase) {
+        // A repeat is no good of the site's of its own: the share a delta
+        // deletes is taken of the rows without them.
+        m_result.baseRows = m_rowCount - m_repeats;
+        m_result.baseRepeats = m_repeats;
+        for (size_t slot = 0; slot < m_baseGoods.size(); ++slot) {
+            const Offer *offer = m_fileOffer ? m_fileOffer : (slot < m_offerOf.size() ? m_offerOf[slot] : nullptr);
+            if (offer && m_baseGoods[slot] > 0)
+                m_result.baseGoodsOfOffer[offer] += m_baseGoods[slot];
+        }
+        if (m_repeats > 0) {
+            m_result.warnings.append(tr("Файл %1: в базе повторов: %2 (строки с ключом, который уже был в базе выше, "
+                                        "пропущены и не удаляются)")
+                                             .arg(source->name)
+                                             .arg(m_repeats));
+        }
+    }
+
+    QString done = tr("Выполнено");
+    if (skipped > 0) {
+        m_result.skippedRows = skipped;
+        m_result.warnings.append(tr("В файле %1 пропущено строк, не читаемых как запись (неверное число полей, "
+                                    "незакрытая кавычка, поле больше 64 МБ): %2 (%3)")
+                                         .arg(source->name)
+                                         .arg(skipped)
+                                         .arg(LineList(stream.FirstSkipped(), skipped)));
+        done = tr("Выполнено, пропущено строк: %1").arg(skipped);
+    } else if (m_rowCount == 0) {
+        m_result.warnings.append(tr("В файле %1 нет товаров: только заголовок").arg(source->name));
+    }
+    m_result.withoutCategory = m_withoutCategory;
+    if (m_withoutCategory > 0 && !source->uncategorizedTold) {
+        m_result.warnings.append(
+                tr("В файле %1 не загружено строк без категории: %2").arg(source->name).arg(m_withoutCategory));
+    }
+    if (const qint64 invalid = stream.InvalidUtf8Rows()) {
+        m_result.invalidUtf8Rows = invalid;
+        m_result.warnings.append(
+                tr("В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как "
+                   "знак замены «�»")
+                        .arg(source->name)
+                        .arg(invalid)
+                        .arg(LineList(stream.FirstInvalidUtf8(), invalid)));
+    }
+    // The work is done: a cancel pressed now changes nothing.
+    if (m_progress)
+        m_progress->Report(m_rowCount, m_rowCount, done);
+    m_result.finished = true;
+    return std::move(m_result);
+}
+
+QString FeedLoader::LineList(const std::vector<qint64> &offsets, qint64 skipped) const
+{
+    QStringList lines;
+    const std::vector<qint64> numbers = m_source->reader->LineNumbers(offsets);
+    for (const qint64 line : numbers)
+        lines.append(QString::number(line));
+    QString text = (lines.size() == 1 ? tr("строка %1") : tr("строки %1")).arg(lines.join(QStringLiteral(", ")));
+    if (skipped > qint64(lines.size()))
+        text += QStringLiteral(", …");
+    return text;
+}
+
+void FeedLoader::WarnOfRepeatedColumns()
+{
+    // The first column of a name is the one read and written; a later one
+    // of the same name is left out, and said so.
+    QSet<QString> seen;
+    QStringList repeated;
+    for (const QString &column : qAsConst(m_source->header)) {
+        if (seen.contains(column)) {
+            if (!repeated.contains(column))
+                repeated.append(column);
+        } else {
+            seen.insert(column);
+        }
+    }
+    if (!repeated.isEmpty()) {
+        m_result.warnings.append(tr("В файле %1 повторяются столбцы %2: читается только первый из одноимённых")
+                                         .arg(m_source->name, repeated.join(QStringLiteral(", "))));
+    }
+}
+
+Offer *FeedLoader::Touch(Offer *offer)
+{
+    // What the load changes in an offer it did not create, to be put back
+    // when the load does not finish.
+    if (m_catalogue.Offers().indexOf(offer) < m_offerCount && !m_snapshots.contains(offer)) {
+        OfferSnapshot snapshot;
+        snapshot.hasGoods = offer->hasGoods;
+        snapshot.categories = offer->categories;
+        snapshot.priceInfo = offer->priceInfo;
+        m_snapshots.insert(offer, snapshot);
+    }
+    return offer;
+}
+
+void FeedLoader::Revert()
+{
+    for (auto it = m_statusChanges.rbegin(); it != m_statusChanges.rend(); ++it)
+        it->first->status = it->second;
+    m_statusChanges.clear();
+    m_touched.clear();
+    for (auto it = m_snapshots.begin(); it != m_snapshots.end(); ++it) {
+        it.key()->hasGoods = it.value().hasGoods;
+        it.key()->categories = it.value().categories;
+        it.key()->priceInfo = it.value().priceInfo;
+    }
+    // Offers the load created hold no goods now: they go.
+    m_catalogue.RemoveOffersFrom(m_offerCount);
+    delete m_newTree;
+    m_newTree = nullptr;
+}
+
+bool FeedLoader::LoadRows(RawCells &cells)
+{
+    bool hasRow = cells.Next();
+
+    // The offer of the whole file, unless the file names one per row.
+    if (m_source->offerColumn >= 0 || !hasRow) {
+        m_source->offerName = QString::fromUtf8(Source::kMixedOffers);
+    } else {
+        // (The first row is read again through the reader, which reads the
+        // mapping under its guard.)
+        const QStringList first = m_source->reader->RowAt(cells.offset);
+        m_fileOffer = Touch(OfferOfFile(QStringList() << Good::Cell(first, m_source->urlColumn)));
+        m_source->offerName = m_fileOffer->name;
+    }
+
+    while (hasRow) {
+        if (cells.BatchBegins()) {
+            const PreparedRows &prepared = *cells.prepared;
+            m_categoryTexts += prepared.newCategories;
+            m_offerTexts += prepared.newOffers;
+            m_vendorTexts += prepared.newVendors;
+        }
+        FetchAhead(cells);
+        LoadRow(cells, cells.offset);
+        ++m_rowCount;
+        if (m_progress && m_rowCount % 50 == 0) {
+            const QString text = tr("Загрузка %1: загружено %2 товаров.").arg(m_source->name).arg(m_rowCount);
+            if (!m_progress->Report(0, 0, text))
+                return false;
+        }
+        hasRow = cells.Next();
+    }
+    return true;
+}
+
+void FeedLoader::FetchAhead(const RawCells &cells)
+{
+    // A base row's key is looked up in a table of a million and leads to a
+    // good anywhere in memory: the entry of a row a few rows on is fetched
+    // ahead, then its good.
+    if (m_isBase) {
+        const RowCells *row = cells.Ahead(8);
+        if (row && (row->digested & KeyReady))
+            m_keyMap.Prefetch(cells.DigestAhead(8, 0));
+        row = cells.Ahead(4);
+        if (row && (row->digested & KeyReady)) {
+            if (const DigestMap::Entry *entry = m_keyMap.Find(cells.DigestAhead(4, 0)))
+                __builtin_prefetch(entry->Value());
+        }
+    }
+    // The goods lists of two thousand categories do not stay in the cache
+    // while a million goods are made: the category of a row a few rows on,
+    // its list and the list's end are fetched before they are needed.
+    const auto nodeOf = [this](const RowCells *row) -> const CatModel * {
+        if (!row || row->category < 0)
+            return nullptr;
+        const size_t slot = m_fileOffer ? 0 : size_t(row->offer);
+        if (slot >= m_nodes.size() || size_t(row->category) >= m_nodes[slot].size())
+            return nullptr;
+        const CatModel *node = m_nodes[slot][size_t(row->category)];
+        return node == kUnresolvedNode ? nullptr : node;
+    };
+    if (const CatModel *node = nodeOf(cells.Ahead(12)))
+        __builtin_prefetch(&node->goods);
+    if (const CatModel *node = nodeOf(cells.Ahead(6)))
+        __builtin_prefetch(*reinterpret_cast<void *const *>(&node->goods));
+    if (const CatModel *node = nodeOf(cells.Ahead(3))) {
+        const auto *list = *reinterpret_cast<const QListData::Data *const *>(&node->goods);
+        __builtin_prefetch(list->array + list->end);
+    }
+}
+
+void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
+{
+    const RowCells &row = cells.Cells();
+    Offer *offer = m_fileOffer;
+    if (!offer) {
+        if (size_t(row.offer) >= m_offerOf.size())
+            m_offerOf.resize(size_t(row.offer) + 1, nullptr);
+        Offer *&known = m_offerOf[size_t(row.offer)];
+        if (!known)
+            known = Touch(m_catalogue.FindOrCreateOffer(m_offerTexts.at(row.offer)));
+        offer = known;
+    }
+    offer->hasGoods = true;
+    // A row without a category is never loaded, whatever the rules say;
+    // it is counted, and the load says how many.
+    if (row.category < 0) {
+        ++m_withoutCategory;
+        return;
+    }
+
+    // The node of the row's category for its offer: most rows repeat a
+    // category already met in this load.
+    const size_t slot = m_fileOffer ? 0 : size_t(row.offer);
+    if (slot >= m_nodes.size())
+        m_nodes.resize(slot + 1);
+    std::vector<CatModel *> &nodes = m_nodes[slot];
+    if (size_t(row.category) >= nodes.size())
+        nodes.resize(size_t(row.category) + 1, kUnresolvedNode);
+    CatModel *&node = nodes[size_t(row.category)];
+    if (node == kUnresolvedNode) {
+        QString raw = m_categoryTexts.at(row.category);
+        if (m_source->categoryIsList)
+            raw = Good::FirstPart(raw, QStringLiteral(", "));
+        const QString mapped = offer->MapCategory(raw);
+        node = mapped.isNull() ? nullptr : m_newTree->FindOrCreatePath(mapped);
+        if (node && !m_isBase)
+            offer->categories.insert(raw);
+    }
+    if (!node)
+        return;
+
+    Good candidate;
+    candidate.rowOffset = offset;
+    candidate.source = m_source;
+    candidate.category = node;
+    candidate.offer = offer;
+    candidate.status = Added;
+    candidate.price = row.price;
+    candidate.oldPrice = row.oldPrice;
+    if (row.vendor >= 0) {
+        if (size_t(row.vendor) >= m_vendorOf.size())
+            m_vendorOf.resize(size_t(row.vendor) + 1, kUnresolvedVendor);
+        const QString *&vendor = m_vendorOf[size_t(row.vendor)];
+        if (vendor == kUnresolvedVendor)
+            vendor = m_catalogue.Vendors().Insert(m_vendorTexts.at(row.vendor));
+        candidate.vendor = vendor;
+    }
+    offer->priceInfo.Include(&candidate);
+
+    // The identity template: none when the row's own "idTpl" cell names one.
+    if (!(row.present & HasIdTpl)) {
+        const GoodIdentity::Default which =
+                GoodIdentity::DefaultFor(row.present & HasUrl, row.present & HasId, row.present & HasName);
+        if (!m_templates[which])
+            m_templates[which] = m_source->InternTemplate(GoodIdentity::DefaultTemplate(which));
+        candidate.idTemplate = m_templates[which];
+    }
+
+    // A base row that matches a loaded good leaves no good of its own, nor
+    // does a repeat of a key met before in the base.
+    RowHash key;
+    bool keyed = false;
+    if (m_isBase) {
+        const BaseMatch match = MatchBase(candidate, cells, &key, &keyed);
+        if (match == BaseMatch::Repeat) {
+            ++m_repeats;
+            return;
+        }
+        if (slot >= m_baseGoods.size())
+            m_baseGoods.resize(slot + 1, 0);
+        ++m_baseGoods[slot];
+        if (match == BaseMatch::Matched)
+            return;
+        candidate.status = Deleted;
+    }
+    // The good's digests, for the duplicate removals and base loads to
+    // come: a base row has them from the stream's thread, which compared
+    // it; a data row's are made here, where its bytes arrive in order.
+    Source::Digests &digests = m_source->digests;
+    candidate.digestIndex = quint32(digests.keys.size());
+    if (m_isBase) {
+        digests.keys.push_back(cells.Digest(0));
+        digests.rows.push_back(cells.Digest(1));
+        digests.keyReady.push_back(row.digested & KeyReady);
+    } else {
+        RowHash key;
+        const bool keyReady = (row.present & (HasUrl | HasIdTpl)) == HasUrl
+                && IdentityKey::Digest(*m_byUrl, cells.View(), m_urlColumns, QString(), QByteArray(), 0, &key);
+        digests.keys.push_back(key);
+        digests.rows.push_back(m_wholeRow.Digest(&cells.Row(), m_scratch));
+        digests.keyReady.push_back(keyReady);
+    }
+    Good *good = new Good(candidate);
+    node->goods.append(good);
+    // Another base row with this key repeats this one.
+    if (keyed) {
+        bool inserted;
+        m_deletedKeys.Insert(key, good, &inserted);
+    }
+}
+
+FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCells &cells, RowHash *key,
+                                            bool *keyed)
+{
+    const Source &source = *m_source;
+    IdTemplate storage;
+    const IdTemplate *tpl =
+            GoodIdentity::TemplateOf(candidate, [&]() { return cells.Text(source.idTplColumn); }, &storage);
+    if (candidate.offer != m_offerOfUtf8) {
+        m_offerOfUtf8 = candidate.offer;
+        m_offerUtf8 = candidate.offer->name.toUtf8();
+    }
+    IdentityKey::Columns columns;
+    columns.url = source.urlColumn;
+    columns.id = source.idColumn;
+    columns.name = source.nameColumn;
+    if (tpl->shape == IdTemplate::UrlOnly && (cells.Cells().digested & KeyReady)) {
+        *key = cells.Digest(0);
+        *keyed = true;
+    } else {
+        // A key with the row's own number ("[p]") is met by no other row.
+        *keyed = IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
+                                     quintptr(&candidate), key);
+        if (!*keyed)
+            return BaseMatch::Alone;
+    }
+    DigestMap::Entry *found = m_keyMap.Find(*key);
+    if (!found)
+        return m_deletedKeys.Find(*key) ? BaseMatch::Repeat : BaseMatch::Alone;
+
+    Good *existing = found->Value();
+    if (found->Met()) {
+        // The site holds the key more than once. The first of its rows
+        // decided, and a repeat deletes nothing; only a loaded good that the
+        // first found changed is left alone when a repeat holds exactly its
+        // text: the site has that row already (a feed loaded as data and as
+        // base leaves nothing, whichever of its repeats the data kept).
+        if (existing->status == Changed && SameAsLoaded(*existing, found, cells)) {
+            m_statusChanges.emplace_back(existing, existing->status);
+            existing->status = kIdenticalMark;
+            m_touched.insert(existing->category);
+        }
+        return BaseMatch::Repeat;
+    }
+    DigestMap::MarkMet(found);
+    const bool same = SameAsLoaded(*existing, found, cells);
+    m_statusChanges.emplace_back(existing, existing->status);
+    if (same) {
+        existing->status = kIdenticalMark;
+        m_touched.insert(existing->category);
+    } else {
+        existing->status = Changed;
+    }
+    return BaseMatch::Matched;
+}
+
+bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells)
+{
+    const ColumnPairs &pairs = PairsWith(existing.source);
+    const RowHash &foundCells = m_keyMap.Cells(found);
+    if (pairs.base.whole && (cells.Cells().digested & CellsReady)
+            ? cells.Digest(1) == foundCells
+            : pairs.base.Digest(&cells.Row(), m_scratch) == foundCells)
+        return true;
+    // Digests differ when the bytes do; the texts may still be equal
+    // (quoting, invalid UTF-8), so the rows are compared cell by cell.
+    // These rows lie all over the feed: they are read from the file, not
+    // from its mapping, whose pages would pile up in memory.
+    CsvManipulator *other = existing.source->reader.get();
+    static const CsvRawRow s_emptyRow;
+    const CsvRawRow *otherRow = other->ReadAt(existing.rowOffset);
+    if (!otherRow)
+        otherRow = &s_emptyRow;
+    for (int i = 0; i < pairs.base.columns.size(); ++i) {
+        if (!CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i)))
+            return false;
+    }
+    return true;
+}
+
+const FeedLoader::ColumnPairs &FeedLoader::PairsWith(const Source *other)
+{
+    auto it = m_pairs.find(other);
+    if (it != m_pairs.end())
+        return it.value();
+    ColumnPairs pairs;
+    for (int column = 0; column < m_baseHeader.size(); ++column) {
+        if (column == m_baseCategoryColumn)
+            continue;
+        const int otherColumn = other->header.indexOf(m_baseHeader.at(column));
+        if (otherColumn >= 0) {
+            pairs.base.columns.append(column);
+            pairs.other.columns.append(otherColumn);
+        }
+    }
+    // The same columns in the same order: the rows are digested whole.
+    bool whole = other->header.size() == m_baseHeader.size()
+            && pairs.base.columns.size() == m_baseHeader.size() - (m_baseCategoryColumn >= 0 ? 1 : 0);
+    for (int i = 0; whole && i < pairs.base.columns.size(); ++i)
+        whole = pairs.base.columns.at(i) == pairs.other.columns.at(i);
+    pairs.base.whole = pairs.other.whole = whole;
+    pairs.base.skipped = pairs.other.skipped = m_baseCategoryColumn;
+    return m_pairs.insert(other, pairs).value();
+}
+
+Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
+{
+    m_source->offerName.clear();
+
+    // A domain from file names such as "www_myshop.example_2015_04".
+    QString domain;
+    const QStringList parts = m_source->name.split(QLatin1Char('_'), Qt::SkipEmptyParts);
+    if (parts.size() >= 3 && parts.size() <= 5 && parts.at(1) != QLatin1String("admitad"))
+        domain = parts.at(0) == QLatin1String("www") ? parts.at(1) : parts.at(0);
+
+    // The shop's own site from the "ulp" parameter of an affiliate link.
+    QString siteRoot;
+    if (m_source->urlColumn >= 0) {
+        const QString query = QUrl(firstRow.value(0)).query(QUrl::FullyEncoded);
+        if (query.contains(QLatin1String("ulp="))) {
+            const QStringList items = query.split(QLatin1Char('&'));
+            for (const QString &item : items) {
+                const QString decoded = QUrl::fromPercentEncoding(item.toLatin1());
+                if (!decoded.startsWith(QLatin1String("ulp=")))
+                    continue;
+                const QUrl target(decoded.mid(4));
+                if (target.isValid() && !target.host().isEmpty())
+                    siteRoot = target.scheme() + QLatin1String("://") + target.host(QUrl::FullyDecoded);
+                break;
+            }
+        }
+    }
+
+    const QMap<QString, Offer *> &index = m_catalogue.OfferIndex();
+    Offer *offer = nullptr;
+    if (!domain.isEmpty())
+        offer = index.value(domain);
+    if (!offer && !siteRoot.isEmpty()) {
+        offer = index.value(siteRoot);
+        if (!offer)
+            offer = index.value(siteRoot + QLatin1Char('/'));
+    }
+    if (!offer)
+        offer = m_catalogue.FindOrCreateOffer(m_source->name);
+
+    if (offer->prefix.isEmpty() && !domain.isEmpty()) {
+        m_catalogue.IndexOffer(domain, offer);
+        offer->prefix = domain;
+    }
+    if (offer->url.isEmpty() && !siteRoot.isEmpty()) {
+        m_catalogue.IndexOffer(siteRoot, offer);
+        offer->url = siteRoot;
+    }
+    return offer;
+}
+
+void FeedLoader::Finish()
+{
+    for (CatModel *node : qAsConst(m_touched))
+        node->RemoveGoodsIf([](const Good *good) { return good->status == kIdenticalMark; });
+    CatModel &root = m_catalogue.Root();
+    if (m_isBase)
+        root.Prune();
+    root.MergeLoad(m_newTree, m_source->offerName);
+    root.RebuildOffers(true);
+}

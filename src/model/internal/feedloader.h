@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QCoreApplication>
+
+#include <utility>
+#include <vector>
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "bytemap.h"
+#include "commongoodinfo.h"
+#include "comparedcells.h"
+#include "csvrowstream.h"
+#include "digestmap.h"
+#include "goodidentity.h"
+#include "identitykey.h"
+#include "rowhash.h"
+
+class ICatalogue;
+class IProgress;
+struct CatModel;
+struct Good;
+struct IdTemplate;
+struct Offer;
+struct Source;
+
+// The core load of one source into the model, as data or as base. Rows are
+// filed into a temporary tree through their offer's category rules and the
+// tree is merged into the model's at the end. A base load matches every row
+// against the goods already loaded by identity key: identical goods leave
+// the catalogue, differing ones become changed, rows only in the base stay
+// as deleted goods. Used only from Model on the operation's thread: the
+// loader changes the catalogue's tree and offers, and hands back what the
+// model keeps of the load (its counts, warnings and error) as a Result.
+class FeedLoader
+{
+    Q_DECLARE_TR_FUNCTIONS(FeedLoader)
+
+public:
+    struct Result
+    {
+        bool finished = false; // the source's goods are in the catalogue
+        QString error;         // why not, when not
+        QStringList warnings;  // what the load left out or noticed, in order
+        qint64 skippedRows = 0;
+        qint64 invalidUtf8Rows = 0;
+        qint64 withoutCategory = 0; // rows left out for an empty category cell
+        // A base load: its rows but for repeats, the repeats, and the rows
+        // matched or left deleted by offer.
+        qint64 baseRows = 0;
+        qint64 baseRepeats = 0;
+        QHash<const Offer *, qint64> baseGoodsOfOffer;
+    };
+
+    FeedLoader(ICatalogue &catalogue, bool isBase, IProgress *progress);
+    ~FeedLoader();
+
+    // Before a base load, while the source is not yet in the model's list:
+    // removes the duplicates of the tree and learns the keys (and compared
+    // cells) of the goods that remain.
+    void PrepareBase(const Source &base);
+    // Loads the source, which must already be in the model's list. A load
+    // that does not finish leaves the catalogue as it was.
+    Result Run(Source *source);
+
+private:
+    FeedLoader(const FeedLoader &) = delete;
+    FeedLoader &operator=(const FeedLoader &) = delete;
+
+    struct RowCells;
+    struct PreparedRows;
+    class Preparer;
+    struct RawCells;
+
+    bool LoadRows(RawCells &cells);
+    void LoadRow(const RawCells &cells, qint64 offset);
+    void FetchAhead(const RawCells &cells);
+    // What a base row was found to be.
+    enum class BaseMatch {
+        Alone,   // its key is in no loaded good: it stays as a deleted good
+        Matched, // it marked the loaded good of its key identical or changed
+        Repeat   // a row before it in the base had its key already
+    };
+    // *key is the row's key when *keyed: a deleted good is kept under it.
+    BaseMatch MatchBase(const Good &candidate, const RawCells &cells, RowHash *key, bool *keyed);
+    // Whether the base row holds the same text as the loaded good in every
+    // compared column.
+    bool SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells);
+
+    Offer *OfferOfFile(const QStringList &firstRow);
+    struct ColumnPairs
+    {
+        ComparedCells base;  // columns of the base source...
+        ComparedCells other; // ...and the same-named ones of a loaded source
+    };
+    const ColumnPairs &PairsWith(const Source *other);
+    void Finish();
+    // Puts back what the load changed in the catalogue before it stopped.
+    void Revert();
+    Offer *Touch(Offer *offer);
+    void WarnOfRepeatedColumns();
+    // "строки 3, 17, …" for the rows that begin at these offsets.
+    QString LineList(const std::vector<qint64> &offsets, qint64 skipped) const;
+
+    // The load as far as it went, with what PrepareBase() noticed.
+    Result Failed(const QString &error);
+
+    ICatalogue &m_catalogue;
+    Result m_result;
+    bool m_isBase;
+    IProgress *m_progress;
+    Source *m_source = nullptr;
+    CatModel *m_newTree = nullptr;
+    Offer *m_fileOffer = nullptr;
+    int m_rowCount = 0;
+    qint64 m_withoutCategory = 0; // rows left out for an empty category cell
+    bool m_readFailed = false; // the feed shrank while it was read
+    int m_offerCount = 0; // offers of the model before the load
+
+    struct OfferSnapshot
+    {
+        bool hasGoods = false;
+        QSet<QString> categories;
+        CommonGoodInfo priceInfo;
+    };
+    QHash<Offer *, OfferSnapshot> m_snapshots;
+    std::vector<std::pair<Good *, qint32>> m_statusChanges; // base goods marked, and their status before
+
+    // The texts of the category, offer and vendor cells met in this load, by
+    // the numbers the stream's thread gave them, and what they were found to
+    // be: nodes by offer (one offer for a feed of one offer), offers, vendors.
+    QStringList m_categoryTexts;
+    QStringList m_offerTexts;
+    QStringList m_vendorTexts;
+    std::vector<std::vector<CatModel *>> m_nodes;
+    std::vector<Offer *> m_offerOf;
+    std::vector<const QString *> m_vendorOf;
+    QByteArray m_scratch;
+    const IdTemplate *m_templates[GoodIdentity::DefaultCount] = {};
+    // What a data good's digests are made with.
+    IdTemplate m_byUrlTemplate;
+    const IdTemplate *m_byUrl = nullptr;
+    IdentityKey::Columns m_urlColumns;
+    ComparedCells m_wholeRow;
+
+    // Base load state.
+    QStringList m_baseHeader;
+    int m_baseCategoryColumn = -1;
+    // The keys of the loaded goods, each marked once a base row met it.
+    DigestMap m_keyMap;
+    // The keys of this base's deleted goods, which a later row repeats. A
+    // table of their own: a base of new goods does not grow the loaded
+    // goods' table and its cells.
+    DigestMap m_deletedKeys;
+    qint64 m_repeats = 0; // base rows whose key a row before them had
+    // Base rows matched or left deleted, by offer (as m_nodes is indexed).
+    std::vector<qint64> m_baseGoods;
+    QHash<const Source *, ColumnPairs> m_pairs;
+    QSet<CatModel *> m_touched; // categories holding goods found identical
+    QByteArray m_offerUtf8;
+    const Offer *m_offerOfUtf8 = nullptr;
+};
