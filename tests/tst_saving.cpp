@@ -63,6 +63,7 @@ private slots:
     void exportTargets_data();
     void exportTargets();
     void longCategoryNames();
+    void namesEverySystemTakes();
     void failurePartWayKeepsTheFolder();
     void readersAreBoundOnlyWhileSaving();
     void failedWritesAreReported();
@@ -452,6 +453,30 @@ void TestSaving::longCategoryNames()
     const QString nearLimit = m_dir->filePath(QString(125, QChar(0x0416)) + ".csv");
     QVERIFY2(model.SaveToFile(nearLimit), qPrintable(model.LastError()));
     QCOMPARE(ReadCsv(nearLimit).size(), 4);
+}
+
+void TestSaving::namesEverySystemTakes()
+{
+    // A category's file is named the same on every system, so that an export
+    // made on Linux and one made on Windows match: characters and names that
+    // Windows refuses are mapped, and names they make meet are kept apart.
+    Model model;
+    QVERIFY(model.AddFile(Feed("m.csv", {"name;categoryId", "a;a:b", "b;a_b", "c;Sale.", "d;x|y?", "e;PRN"})));
+    const QString folder = m_dir->filePath("cats");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY2(model.SaveToFilesByCats(folder), qPrintable(model.LastError()));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"m-PRN.csv", "m-Sale_.csv", "m-a_b (2).csv", "m-a_b.csv", "m-x_y_.csv"}));
+    QCOMPARE(Column(ReadCsv(folder + "/m-a_b (2).csv"), "name"), QStringList{"b"});
+    QCOMPARE(model.Warnings().size(), 1);
+
+    // A device name alone.
+    Model device;
+    QVERIFY(device.AddFile(Feed("d.csv", {"name;categoryId", "a;Con"})));
+    const QString alone = m_dir->filePath("alone");
+    QVERIFY(QDir().mkpath(alone));
+    QVERIFY2(device.SaveToFilesByCats(alone), qPrintable(device.LastError()));
+    QCOMPARE(QDir(alone).entryList(QDir::Files | QDir::Hidden), QStringList{"Con_.csv"});
 }
 
 void TestSaving::failurePartWayKeepsTheFolder()

@@ -26,7 +26,7 @@ CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, 
     if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         m_size = m_file.size();
         if (mode == Mode::Mapped)
-            m_mapped.Map(m_file.handle(), m_size);
+            m_mapped.Map(m_file, m_size);
     } else {
         m_ended = true;
         m_readFailed = true;
