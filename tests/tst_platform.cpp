@@ -80,20 +80,20 @@ void TestPlatform::replaceFileIsWholeOrNothing()
     const QDir folder(dir.path());
     const QString target = WriteBytes(folder, "export.csv", "old\r\n");
     QString error;
-    QVERIFY2(Platform::ReplaceFile(WriteBytes(folder, ".export.csv.part", "new\r\n"), target, &error),
+    QVERIFY2(Platform::PutInPlace(WriteBytes(folder, ".export.csv.part", "new\r\n"), target, &error),
              qPrintable(error));
     QCOMPARE(ReadBytes(target), QByteArray("new\r\n"));
     QVERIFY(!QFile::exists(folder.filePath(".export.csv.part")));
     // A new name is made; a missing source changes nothing and says why.
-    QVERIFY(Platform::ReplaceFile(WriteBytes(folder, "a.part", "a"), folder.filePath("fresh.csv"), &error));
+    QVERIFY(Platform::PutInPlace(WriteBytes(folder, "a.part", "a"), folder.filePath("fresh.csv"), &error));
     QCOMPARE(ReadBytes(folder.filePath("fresh.csv")), QByteArray("a"));
     error.clear();
-    QVERIFY(!Platform::ReplaceFile(folder.filePath("missing.part"), target, &error));
+    QVERIFY(!Platform::PutInPlace(folder.filePath("missing.part"), target, &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(ReadBytes(target), QByteArray("new\r\n"));
     // A folder in the way is never replaced.
     QVERIFY(folder.mkdir("taken.csv"));
-    QVERIFY(!Platform::ReplaceFile(WriteBytes(folder, "b.part", "b"), folder.filePath("taken.csv"), &error));
+    QVERIFY(!Platform::PutInPlace(WriteBytes(folder, "b.part", "b"), folder.filePath("taken.csv"), &error));
     QVERIFY(QFileInfo(folder.filePath("taken.csv")).isDir());
     QCOMPARE(ReadBytes(folder.filePath("b.part")), QByteArray("b"));
 }
@@ -114,7 +114,7 @@ void TestPlatform::replaceWaitsForAReaderToLetGo()
         reader.close();
     });
     QString error;
-    const bool replaced = Platform::ReplaceFile(WriteBytes(folder, "e.part", "new\r\n"), target, &error);
+    const bool replaced = Platform::PutInPlace(WriteBytes(folder, "e.part", "new\r\n"), target, &error);
     letGo.join();
     QVERIFY2(replaced, qPrintable(error));
     QCOMPARE(ReadBytes(target), QByteArray("new\r\n"));

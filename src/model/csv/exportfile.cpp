@@ -172,7 +172,7 @@ bool ExportFile::Place()
         QFile::setPermissions(m_partial, QFile::permissions(m_place));
     // In one step: a link put there meanwhile is replaced, not followed.
     QString reason;
-    if (!Platform::ReplaceFile(m_partial, m_place, &reason)) {
+    if (!Platform::PutInPlace(m_partial, m_place, &reason)) {
         m_error = tr("Не удалось записать файл %1: %2").arg(Native(m_target), reason);
         return false;
     }

@@ -51,7 +51,7 @@ public:
     // the target is replaced, not followed. While another program holds the
     // target open (a virus scanner, an importer reading it) the move is tried
     // again for a few seconds. False with the system's reason in *error.
-    static bool ReplaceFile(const QString &from, const QString &to, QString *error);
+    static bool PutInPlace(const QString &from, const QString &to, QString *error);
 
     // What stands at a path, as a save to it must know before writing there.
     struct PathInfo

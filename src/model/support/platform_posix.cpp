@@ -182,7 +182,7 @@ void Platform::FreeTable(void *memory, size_t bytes)
     std::free(memory);
 }
 
-bool Platform::ReplaceFile(const QString &from, const QString &to, QString *error)
+bool Platform::PutInPlace(const QString &from, const QString &to, QString *error)
 {
     // rename() replaces the target in one step (a link put there meanwhile
     // is replaced, not followed); QFile::rename would not replace an

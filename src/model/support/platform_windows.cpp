@@ -134,7 +134,7 @@ void Platform::FreeTable(void *memory, size_t)
     std::free(memory);
 }
 
-bool Platform::ReplaceFile(const QString &from, const QString &to, QString *error)
+bool Platform::PutInPlace(const QString &from, const QString &to, QString *error)
 {
     const std::wstring source = Wide(from);
     const std::wstring target = Wide(to);
