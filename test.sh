@@ -8,6 +8,11 @@
 #                                         (by hand, e.g. -R 'tst_(loading|saving|cli)')
 #   ./test.sh --fuzz [SECONDS]            the fuzz targets of tests/fuzz, built with clang in
 #                                         build-fuzz/, each run SECONDS (60) from its seeds
+#   ./test.sh --portable [CTEST OPTIONS]  the suite built to read feeds as Windows does
+#                                         (FIDMORA_PORTABLE_IO), in build-portable/
+#   ./test.sh --windows [CTEST OPTIONS]   the Windows programs and tests, cross-built in
+#                                         build-windows/ and run under Wine, the zip and the
+#                                         comparison with Linux (scripts/windows-stage.sh)
 #
 # A sanitizer's finding ends the program that has it, and its report is also
 # kept in the build folder's sanitizer-reports/ (the programs the tests
@@ -21,6 +26,8 @@ case "${1:-}" in
 --sanitize) mode=sanitize; shift ;;
 --thread) mode=thread; shift ;;
 --fuzz) mode=fuzz; shift ;;
+--portable) mode=portable; shift ;;
+--windows) shift; exec scripts/windows-stage.sh "$@" ;;
 esac
 
 fidmora_install "${FIDMORA_PACKAGES[@]}" "${FIDMORA_TEST_PACKAGES[@]}"
@@ -52,6 +59,10 @@ case $mode in
 normal)
     fidmora_build
     ctest --test-dir build --output-on-failure -j"$jobs" "$@"
+    ;;
+portable)
+    fidmora_build build-portable -DCMAKE_BUILD_TYPE=Release -DFIDMORA_PORTABLE_IO=ON -DFIDMORA_BENCH=OFF
+    ctest --test-dir build-portable --output-on-failure -j"$jobs" "$@"
     ;;
 sanitize)
     fidmora_build build-sanitize -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DFIDMORA_SANITIZE=address,undefined \

@@ -1,7 +1,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 #include "badinput.h"
 #include "feedfile.h"
@@ -386,6 +389,7 @@ void TestProjectFile::passwordsKeepTheFilePrivate()
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
                                                 | QFileDevice::ReadOther));
     QVERIFY(model.SaveProject(path));
+#ifdef Q_OS_UNIX
     struct stat info {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
     QCOMPARE(int(info.st_mode & 0777), secret ? 0600 : 0644);
@@ -396,6 +400,9 @@ void TestProjectFile::passwordsKeepTheFilePrivate()
     QCOMPARE(::stat(QFile::encodeName(fresh).constData(), &info), 0);
     if (secret)
         QCOMPARE(int(info.st_mode & 0777), 0600);
+#else
+    QSKIP("Windows keeps no mode bits: a file is guarded by its folder's access list");
+#endif
 }
 
 void TestProjectFile::strayCharactersStayReadable()
@@ -456,6 +463,8 @@ void TestProjectFile::usualSuspects()
     QFETCH(int, offers);
     QFETCH(QString, error);
     const QString path = BadInput::Make(QDir(m_dir.path()), "suspect.fdm", kind, bytes);
+    if (path.isEmpty())
+        QSKIP("this system has no such thing (a FIFO, /dev/zero)");
     bytes.clear();
     Model model;
     QString why;

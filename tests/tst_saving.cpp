@@ -6,9 +6,12 @@
 #include <memory>
 #include <thread>
 
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "catmodel.h"
 #include "csvmanipulator.h"
@@ -376,9 +379,16 @@ void TestSaving::exportTargets()
     QFETCH(QString, setup);
     QFETCH(QString, refusal);
     const bool foreign = setup.startsWith(QLatin1String("foreign"));
+#ifdef Q_OS_UNIX
     const passwd *nobody = ::getpwnam("nobody");
     if (foreign && (::geteuid() != 0 || !nobody))
         QSKIP("needs root and the user nobody to make another user's files");
+#else
+    // Making a symbolic link takes a privilege there; the rules are the same
+    // code on every system.
+    if (setup != QLatin1String("file"))
+        QSKIP("symbolic links are made only by the Linux suite");
+#endif
 
     Model model;
     QVERIFY(model.AddFile(Feed("f.csv", {"name;categoryId", "a;X"})));
@@ -387,7 +397,13 @@ void TestSaving::exportTargets()
     const QString real = WriteBytes(dir, "elsewhere/real.csv", "old\r\n");
     const QString out = dir.filePath("out.csv");
     const auto link = [](const char *to, const QString &at) {
+#ifdef Q_OS_UNIX
         return ::symlink(to, QFile::encodeName(at).constData()) == 0;
+#else
+        Q_UNUSED(to)
+        Q_UNUSED(at)
+        return false;
+#endif
     };
     if (setup == "file")
         WriteBytes(dir, "out.csv", "old\r\n");
@@ -401,8 +417,12 @@ void TestSaving::exportTargets()
         QVERIFY(link("elsewhere/folder", out));
     const QString owned = setup == "foreign link" ? out : setup == "foreign chain" ? dir.filePath("mid.csv")
                                                                                   : real;
+#ifdef Q_OS_UNIX
     if (foreign)
         QCOMPARE(::lchown(QFile::encodeName(owned).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+#else
+    Q_UNUSED(owned)
+#endif
     const QString written = QFileInfo(out).isSymLink() ? real : out;
     const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
 
@@ -496,7 +516,11 @@ void TestSaving::failurePartWayKeepsTheFolder()
 
     // Every file error carries the system's reason.
     QVERIFY(!model.SaveToFilesByCats(m_dir->filePath("absent")));
+#ifdef Q_OS_UNIX
     QVERIFY2(model.LastError().contains(QString::fromLocal8Bit(std::strerror(ENOENT))), qPrintable(model.LastError()));
+#else
+    QVERIFY2(model.LastError().contains(QLatin1String(": ")), qPrintable(model.LastError()));
+#endif
 }
 
 void TestSaving::readersAreBoundOnlyWhileSaving()
