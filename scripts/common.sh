@@ -47,6 +47,13 @@ FIDMORA_WINDOWS_PACKAGES=(
     fonts-dejavu-core
 )
 
+# Only for the screenshot of the window under Wine
+# (scripts/windows-screenshot.sh): a virtual display, the keys the user
+# would press, and the capture.
+FIDMORA_SCREENSHOT_PACKAGES=(
+    wine64 xvfb xdotool imagemagick x11-apps
+)
+
 fidmora_missing_packages() {
     local p
     for p in "$@"; do

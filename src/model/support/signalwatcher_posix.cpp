@@ -51,8 +51,13 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent), m_state(std::ma
             state.watched.push_back(signalNumber);
     }
     state.previous.resize(state.watched.size());
-    if (s_writeEnd != -1 || pipe2(state.pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    // pipe() and then the flags: macOS has no pipe2().
+    if (s_writeEnd != -1 || pipe(state.pipe) != 0)
         return;
+    for (const int end : state.pipe) {
+        fcntl(end, F_SETFD, FD_CLOEXEC);
+        fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+    }
     s_writeEnd = state.pipe[1];
 
     struct sigaction action {};
