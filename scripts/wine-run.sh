@@ -44,4 +44,18 @@ if [ ! -f "$prefix/system.reg" ]; then
         /usr/lib/wine/wineserver -w 2>/dev/null || true
     ) 9>"$prefix.lock"
 fi
+# A Qt Test program's log does not reach a pipe from under Wine: it is
+# written to a file and shown from there, for CTest's output on failure.
+case $(basename "$1") in
+tst_*.exe)
+    if ! printf '%s\n' "$@" | grep -qx -- '-o'; then
+        log=$(mktemp)
+        status=0
+        "$wine" "$@" -o "Z:$log,txt" || status=$?
+        cat "$log"
+        rm -f "$log"
+        exit "$status"
+    fi
+    ;;
+esac
 exec "$wine" "$@"
