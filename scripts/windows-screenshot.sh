@@ -32,36 +32,38 @@ export DISPLAY=$display
 sleep 2
 
 unset QT_QPA_PLATFORM
-# The Russian interface, whatever this machine's language.
-LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 scripts/wine-run.sh --prefix "$PWD/build-windows/wineprefix-gui" "$gui" \
-    examples/shop.fdm >/dev/null 2>&1 &
+# Wine's own desktop, which the window fills maximised as on Windows; the
+# interface in English, as the README is.
+LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 scripts/wine-run.sh --prefix "$PWD/build-windows/wineprefix-gui" \
+    explorer /desktop=Fidmora,1440x900 "$gui" examples/shop.fdm >/dev/null 2>&1 &
 program=$!
 
-# The window is up when X knows it.
+# The window is up when its title is.
 for _ in $(seq 1 120); do
-    window=$(xdotool search --name 'Fidmora' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
+    xdotool search --name 'Goods' >/dev/null 2>&1 && break
     sleep 1
 done
-[ -n "${window:-}" ] || { echo "fidmora.exe showed no window within 2 minutes" >&2; exit 1; }
+xdotool search --name 'Goods' >/dev/null 2>&1 || { echo "fidmora.exe showed no window within 2 minutes" >&2; exit 1; }
 sleep 3
 
-# menu: its place on the menu bar (Файл 0, Вид 1, Офферы 2, Импорт 3,
-# Экспорт 4, Импорт базы 5); the first entry of each is "Добавить CSV".
+# place: the menu's place on the menu bar (File 0, View 1, Offers 2,
+# Import 3, Export 4, Import base 5), whose first entry is "Add CSV".
 add_csv() {
     local place=$1 file=$2
-    xdotool windowactivate --sync "$window" 2>/dev/null || true
-    xdotool key --delay 150 F10
-    for _ in $(seq 1 "$place"); do xdotool key --delay 150 Right; done
-    xdotool key --delay 300 Down Return
-    sleep 3
+    xdotool key --delay 200 alt
+    for _ in $(seq 1 "$place"); do xdotool key --delay 200 Right; done
+    xdotool key --delay 500 Down Return
+    sleep 4
     # The system's file chooser takes a whole path in its name field.
-    xdotool type --delay 30 "Z:${file//\//\\}"
+    xdotool type --delay 40 "Z:${file//\//\\}"
     xdotool key Return
-    sleep 8
+    sleep 10
 }
+xdotool mousemove 700 500 click 1
 add_csv 3 "$PWD/examples/feed.csv"
 add_csv 5 "$PWD/examples/base.csv"
-window=$(xdotool search --name 'Fidmora' | head -1)
-import -window root -crop 1440x900+0+0 "$out"
+# The category tree opened one level.
+xdotool mousemove 16 545 click 1
+sleep 2
+import -window root "$out"
 echo "Wrote $out"
