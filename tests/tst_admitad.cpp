@@ -177,6 +177,8 @@ void TestAdmitad::initTestCase()
 void TestAdmitad::init()
 {
     qputenv("TMPDIR", QFile::encodeName(m_tmp));
+    qputenv("TMP", QFile::encodeName(m_tmp)); // Windows
+    qputenv("TEMP", QFile::encodeName(m_tmp));
     qunsetenv(AdmitadRelay::kEnvironmentVariable);
     AdmitadRelay::SetStoredAddress(QString());
     m_browser.opened.clear();
@@ -404,6 +406,8 @@ void TestAdmitad::failures()
     qputenv(AdmitadRelay::kEnvironmentVariable, relay.toUtf8());
     if (unwritable)
         qputenv("TMPDIR", QFile::encodeName(m_base.filePath(QStringLiteral("missing"))));
+        qputenv("TMP", QFile::encodeName(m_base.filePath(QStringLiteral("missing")))); // Windows
+        qputenv("TEMP", QFile::encodeName(m_base.filePath(QStringLiteral("missing"))));
     auto window = NewWindow();
 
     Script script;

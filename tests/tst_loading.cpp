@@ -540,7 +540,10 @@ void TestLoading::windows1251Conversion()
     QByteArray converted;
     FeedEncoding::AppendFromWindows1251(all.constData(), all.size(), converted);
     QByteArray expected = QTextCodec::codecForName("windows-1251")->toUnicode(all).toUtf8();
-    expected.replace("\xC2\x98", "\x98"); // the codec makes it a control character
+    // The codec makes it a control character (ICU) or a replacement
+    // character (Qt's own tables, as in the Windows build).
+    expected.replace("\xC2\x98", "\x98");
+    expected.replace("\xEF\xBF\xBD", "\x98");
     QCOMPARE(converted, expected);
 
     // A file of several blocks, through the conversion the load uses.

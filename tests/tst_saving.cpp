@@ -349,11 +349,12 @@ void TestSaving::partialFilesOfDeadProcesses()
     QVERIFY(model.AddFile(Feed("f.csv", {"name;categoryId", "a;X"})));
     QDir folder(m_dir->filePath("parts"));
     QVERIFY(folder.mkpath("."));
-    // pid 1 runs; a pid past the system's limit never does.
-    WriteBytes(folder, ".export.csv.1.part", "of a running process");
+    // This process runs (on every system); a pid past the system's limit never does.
+    const QString running = QStringLiteral(".export.csv.%1.part").arg(QCoreApplication::applicationPid());
+    WriteBytes(folder, running, "of a running process");
     WriteBytes(folder, ".export.csv.99999999.part", "of a killed save");
     QVERIFY(model.SaveToFile(folder.filePath("other.csv")));
-    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{".export.csv.1.part", "other.csv"}));
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{running, "other.csv"}));
 }
 
 void TestSaving::exportTargets_data()
