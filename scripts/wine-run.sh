@@ -10,6 +10,8 @@
 # variables named QT_... from the program; they are passed on as WINEQT_...,
 # which Wine hands over as QT_.... Qt's offscreen platform on Windows draws
 # with the fonts of one folder: the DejaVu fonts of Debian's fonts-dejavu-core.
+# Windows runs in Russian, as our users' does, whatever this machine's
+# locale (FIDMORA_WINE_LOCALE chooses another, e.g. en_US.UTF-8).
 set -euo pipefail
 
 prefix=${FIDMORA_WINEPREFIX:-}
@@ -35,12 +37,13 @@ while IFS='=' read -r name value; do
 done < <(env)
 : "${WINEQT_QPA_FONTDIR:=Z:/usr/share/fonts/truetype/dejavu}"
 export WINEQT_QPA_FONTDIR
+locale=${FIDMORA_WINE_LOCALE:-ru_RU.UTF-8}
 
 if [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$(dirname "$prefix")"
     (
         flock 9
-        [ -f "$prefix/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1 || true
+        [ -f "$prefix/system.reg" ] || env LC_ALL="$locale" "$wine" wineboot --init >/dev/null 2>&1 || true
         /usr/lib/wine/wineserver -w 2>/dev/null || true
     ) 9>"$prefix.lock"
 fi
@@ -51,11 +54,11 @@ tst_*.exe)
     if ! printf '%s\n' "$@" | grep -qx -- '-o'; then
         log=$(mktemp)
         status=0
-        "$wine" "$@" -o "Z:$log,txt" || status=$?
+        env LC_ALL="$locale" "$wine" "$@" -o "Z:$log,txt" || status=$?
         cat "$log"
         rm -f "$log"
         exit "$status"
     fi
     ;;
 esac
-exec "$wine" "$@"
+exec env LC_ALL="$locale" "$wine" "$@"

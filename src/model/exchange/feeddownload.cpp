@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QTime>
 
+#include "platform.h"
 #include "iprogress.h"
 #include "replywatchdog.h"
 #include "shownaddress.h"
@@ -120,7 +121,8 @@ QString FeedDownload::NameFromDisposition(const QByteArray &header)
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
                 || name.contains(QLatin1Char('\0')))
             return QString();
-        return name;
+        // Quotes, colons and the like, which Windows refuses in a name.
+        return Platform::NativeFileName(name);
     }
     return QString();
 }

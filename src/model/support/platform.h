@@ -76,6 +76,9 @@ public:
     // a "_" after it. The same on every system, so that an export does not
     // depend on where it ran; an empty name becomes "_".
     static QString PortableFileName(const QString &name);
+    // A name from outside (a server's) as this system can create it: on
+    // Windows the portable name, elsewhere the name as it is.
+    static QString NativeFileName(const QString &name);
 
     // --- Processes -------------------------------------------------------
 

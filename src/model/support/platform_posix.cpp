@@ -227,6 +227,11 @@ bool Platform::OwnedByUser(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && status.st_uid == ::getuid();
 }
 
+QString Platform::NativeFileName(const QString &name)
+{
+    return name;
+}
+
 qint64 Platform::ProcessId()
 {
     return qint64(::getpid());

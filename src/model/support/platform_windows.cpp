@@ -190,6 +190,11 @@ bool Platform::OwnedByUser(const QString &path)
     return OwnerOf(path, false) == Owner::User;
 }
 
+QString Platform::NativeFileName(const QString &name)
+{
+    return PortableFileName(name);
+}
+
 qint64 Platform::ProcessId()
 {
     return qint64(GetCurrentProcessId());
