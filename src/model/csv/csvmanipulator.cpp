@@ -86,8 +86,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         }
         return true;
     }
-    if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_error = m_file->errorString();
+    if (!Platform::OpenForReading(*m_file, &m_error)) {
         delete m_file;
         m_file = nullptr;
         return false;

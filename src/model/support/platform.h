@@ -21,6 +21,12 @@ public:
 
     // --- Reading feeds -------------------------------------------------
 
+    // Opens a feed for reading, unbuffered, so that while it is open it can
+    // still be replaced or removed (a save over the feed, the removal of a
+    // download), as it can on Linux: on Windows the file is opened with
+    // FILE_SHARE_DELETE. False with the reason in *error.
+    static bool OpenForReading(QFile &file, QString *error);
+
     // Maps size bytes of a file open for reading, read-only; null when it
     // cannot be (an empty file, a build that reads without mappings).
     static const char *MapReadOnly(QFile &file, qint64 size);

@@ -152,6 +152,14 @@ bool Platform::MapsFiles()
 }
 #endif
 
+bool Platform::OpenForReading(QFile &file, QString *error)
+{
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
 void *Platform::AllocateTable(size_t bytes)
 {
 #ifdef __linux__

@@ -124,6 +124,31 @@ HANDLE OsHandle(FILE *stream)
 
 } // namespace
 
+bool Platform::OpenForReading(QFile &file, QString *error)
+{
+    // QFile shares no delete right: a loaded feed could then be neither
+    // replaced by a save nor removed with the download folder.
+    HANDLE handle = CreateFileW(Wide(QFileInfo(file.fileName()).absoluteFilePath()).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error = SystemReason(GetLastError());
+        return false;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        *error = SystemReason(ERROR_TOO_MANY_OPEN_FILES);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        _close(fd);
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 void *Platform::AllocateTable(size_t bytes)
 {
     return std::calloc(bytes, 1);
