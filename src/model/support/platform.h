@@ -21,10 +21,9 @@ public:
 
     // --- Reading feeds -------------------------------------------------
 
-    // Opens a feed for reading, unbuffered, so that while it is open it can
-    // still be replaced or removed (a save over the feed, the removal of a
-    // download), as it can on Linux: on Windows the file is opened with
-    // FILE_SHARE_DELETE. False with the reason in *error.
+    // Opens a feed for reading, unbuffered. While it is open, Linux lets a
+    // save replace it and its download be removed; Windows does not yet
+    // (see platform_windows.cpp). False with the reason in *error.
     static bool OpenForReading(QFile &file, QString *error);
 
     // Maps size bytes of a file open for reading, read-only; null when it

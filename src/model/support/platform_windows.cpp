@@ -126,27 +126,15 @@ HANDLE OsHandle(FILE *stream)
 
 bool Platform::OpenForReading(QFile &file, QString *error)
 {
-    // QFile shares no delete right: a loaded feed could then be neither
-    // replaced by a save nor removed with the download folder.
-    HANDLE handle = CreateFileW(Wide(QFileInfo(file.fileName()).absoluteFilePath()).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        *error = SystemReason(GetLastError());
-        return false;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        *error = SystemReason(ERROR_TOO_MANY_OPEN_FILES);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        _close(fd);
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    // QFile shares no delete right: while a feed is loaded, a save over it
+    // or the removal of its download fails with a clear error (nothing is
+    // lost). A handle that shares it (CreateFileW with FILE_SHARE_DELETE,
+    // handed to QFile by descriptor) is the way to the Linux behaviour; it
+    // is not taken yet, for QFile then no longer tells the file's times.
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return true;
+    *error = file.errorString();
+    return false;
 }
 
 void *Platform::AllocateTable(size_t bytes)
