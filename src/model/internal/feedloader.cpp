@@ -16,6 +16,7 @@
 #include "icatalogue.h"
 #include "iprogress.h"
 #include "offer.h"
+#include "qtcompat.h"
 #include "source.h"
 #include "vendorregistry.h"
 
@@ -486,10 +487,8 @@ void FeedLoader::FetchAhead(const RawCells &cells)
         __builtin_prefetch(&node->goods);
     if (const CatModel *node = nodeOf(cells.Ahead(6)))
         __builtin_prefetch(*reinterpret_cast<void *const *>(&node->goods));
-    if (const CatModel *node = nodeOf(cells.Ahead(3))) {
-        const auto *list = *reinterpret_cast<const QListData::Data *const *>(&node->goods);
-        __builtin_prefetch(list->array + list->end);
-    }
+    if (const CatModel *node = nodeOf(cells.Ahead(3)))
+        __builtin_prefetch(QtCompat::AppendSlot(node->goods));
 }
 
 void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)

@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QTranslator>
 
+#include "qtcompat.h"
 #include "schema.h"
 
 // Which translation files were found: QT_LOGGING_RULES="fidmora.translations.info=true".
@@ -34,7 +34,7 @@ InterfaceLanguage::InterfaceLanguage(Language language)
         qCWarning(lcTranslations, "No translation fidmora_%s found", qPrintable(code));
     // Qt speaks English by itself.
     if (language == Russian
-        && !Install(QStringLiteral("qtbase_ru"), {QLibraryInfo::location(QLibraryInfo::TranslationsPath)})) {
+        && !Install(QStringLiteral("qtbase_ru"), {QtCompat::TranslationsFolder()})) {
         qCInfo(lcTranslations, "No qtbase_ru.qm: standard buttons stay in English");
     }
 }
