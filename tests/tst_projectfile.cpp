@@ -471,15 +471,15 @@ void TestProjectFile::usualSuspects_data()
     QTest::newRow("only the declaration") << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n") << -1 << "повреждён";
     QTest::newRow("binary garbage with NUL bytes")
             << int(Bytes) << QByteArray("<settings>" + Garbage()) << -1 << "повреждён";
-    QTest::newRow("invalid UTF-8") << int(Bytes) << QByteArray(two).replace("\"B\"", "\"" + InvalidUtf8() + "\"") << -1
+    QTest::newRow("invalid UTF-8") << int(Bytes) << QByteArray(two).replace("\"B\"", QByteArray("\"" + InvalidUtf8() + "\"")) << -1
             << "повреждён";
     QTest::newRow("a 50 MB line") << int(Bytes)
-            << QByteArray(two).replace("\"B\"", "\"" + LongText() + "\"").replace('\n', ' ') << 2
+            << QByteArray(two).replace("\"B\"", QByteArray("\"" + LongText() + "\"")).replace('\n', ' ') << 2
             << "";
     QTest::newRow("unbalanced quote at the end") << int(Bytes) << two.left(two.lastIndexOf("name=\"") + 7) << -1
             << "повреждён";
     QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray(two).replace('\n', '\r') << 2 << "";
-    QTest::newRow("a BOM in the middle") << int(Bytes) << QByteArray(two).replace("\"B\"", "\"" + Bom() + "B\"") << 2
+    QTest::newRow("a BOM in the middle") << int(Bytes) << QByteArray(two).replace("\"B\"", QByteArray("\"" + Bom() + "B\"")) << 2
             << "";
     QByteArray many("<settings><offers>");
     for (int i = 0; i < 10000; ++i)

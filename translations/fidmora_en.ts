@@ -2059,6 +2059,25 @@
         <source>строка %1, столбец %2: %3</source>
         <translation>line %1, column %2: %3</translation>
     </message>
+    <message>
+        <source>кодировка %1 не поддерживается</source>
+        <translation>encoding %1 is not supported</translation>
+    </message>
+</context>
+<context>
+    <name>XmlUtf8Device</name>
+    <message>
+        <source>файл не удалось прочитать</source>
+        <translation>the file could not be read</translation>
+    </message>
+    <message>
+        <source>последний символ в кодировке %1 оборван</source>
+        <translation>the last character in %1 is cut short</translation>
+    </message>
+    <message>
+        <source>байт %1 не в кодировке %2</source>
+        <translation>byte %1 is not in %2</translation>
+    </message>
 </context>
 <context>
     <name>YmlConverter</name>
