@@ -37,7 +37,6 @@ bool CharsetConverter::Append(const char *data, qint64 size, QByteArray &out)
         joined.append(data, int(size));
         data = joined.constData();
         size = joined.size();
-        m_consumed -= m_cut.size();
         m_cut.clear();
     }
     auto *in = const_cast<char *>(data);
