@@ -119,10 +119,8 @@ bool CliRunner::IsLoad(CliStep::Kind kind)
 
 bool CliRunner::WithinDeleteLimit(QString *error)
 {
-    if (m_maxDelete >= 100)
-        return true;
     const Model::DeleteShare share = m_model.DeletedShare(&m_filter);
-    if (share.Percent() <= m_maxDelete)
+    if (!share.Exceeds(m_maxDelete))
         return true;
     *error = tr("удаляется %1 из %2 товаров базы (%3%), больше допустимых --max-delete %4%: ничего не записано")
                      .arg(share.deleted)
