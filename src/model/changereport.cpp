@@ -315,7 +315,7 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
         page += QStringLiteral(" · ") + Escaped(tr("с учётом фильтра"));
     page += QStringLiteral("</p>\n");
 
-    const auto legend = [&]() {
+    const auto legend = [&]() -> QString {
         return QStringLiteral("<p class=\"legend\"><span><i style=\"background:") + QLatin1String(kAddedColour)
                 + QStringLiteral("\"></i>") + Escaped(tr("добавлено")) + QStringLiteral("</span><span><i style=\"background:")
                 + QLatin1String(kChangedColour) + QStringLiteral("\"></i>") + Escaped(tr("изменено"))

@@ -7,9 +7,10 @@
 
 #include "replywatchdog.h"
 
-ImageLoader::ImageLoader(QObject *parent, int keptPictures)
+ImageLoader::ImageLoader(QObject *parent, int keptPictures, const QSize &pictureSize)
     : QObject(parent)
     , m_keptPictures(keptPictures)
+    , m_pictureSize(pictureSize)
     , m_manager(this)
 {
     // Picture hosts commonly send their pictures on to another address.
@@ -127,7 +128,7 @@ void ImageLoader::DataRecived(QNetworkReply *reply)
     QPixmap image;
     image.loadFromData(reply->readAll());
     if (!image.isNull())
-        image = image.scaled(kWidth, kHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
+        image = image.scaled(m_pictureSize, Qt::KeepAspectRatio, Qt::FastTransformation);
     else
         m_unusable.insert(pending.url, tr("по адресу %1 не картинка").arg(pending.url));
     const QPixmap cached = *m_cache.insert(pending.url, image);
