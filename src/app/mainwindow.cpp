@@ -105,7 +105,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     connect(ui->modx_import_base, &QAction::triggered, this, &MainWindow::openModxImportBaseDialog);
     connect(ui->remove_duplicates, &QAction::triggered, this, &MainWindow::removeDuplicates);
     // After the base imports, whose outcome it shows.
-    m_reportAction = new QAction(tr("Отчёт об изменениях"), this);
+    m_reportAction = new QAction(tr("Отчёт об &изменениях"), this);
     m_reportAction->setObjectName(QStringLiteral("change_report"));
     ui->menu_5->addSeparator();
     ui->menu_5->addAction(m_reportAction);

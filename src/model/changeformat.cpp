@@ -20,7 +20,8 @@ QString ChangeFormat::Percent(double percent, const QLocale &locale, bool sign)
 {
     // Rounded first, so that a share of −0.04 % is not written "−0,0 %".
     const double rounded = std::round(percent * 10.0) / 10.0;
-    QString text = locale.toString(std::fabs(rounded), 'f', 1);
+    // A whole share needs no decimal: "20 %", "17,5 %".
+    QString text = locale.toString(std::fabs(rounded), 'f', rounded == std::round(rounded) ? 0 : 1);
     if (sign && rounded < 0)
         text.prepend(kMinus);
     else if (sign && rounded > 0)

@@ -32,7 +32,7 @@ QString Caption(const QString &column)
 
 GoodViewDialog::GoodViewDialog(Good *good, QWidget *parent, const Model *model)
     : QDialog(parent)
-    , m_loader(nullptr, 1, QSize(kPictureSide, kPictureSide))
+    , m_loader(nullptr, 1, QSize(kPictureSide, kPictureSide), false)
     , ui(new Ui::GoodViewDialog)
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);

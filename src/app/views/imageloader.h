@@ -38,9 +38,10 @@ public:
     static constexpr int kParallelPerServer = 6;
 
     // Pictures are kept scaled to fit the size: the card's, or a larger
-    // one for a view that scales them further itself.
+    // one for a view that scales them further itself. Smaller ones are
+    // enlarged to it unless enlarge is false.
     explicit ImageLoader(QObject *parent = nullptr, int keptPictures = kKeptPictures,
-                         const QSize &pictureSize = QSize(kWidth, kHeight));
+                         const QSize &pictureSize = QSize(kWidth, kHeight), bool enlarge = true);
     ~ImageLoader() override;
 
     // The cached picture of the address, or null. The picture is empty when
@@ -81,6 +82,7 @@ private:
     QQueue<QString> m_cacheOrder; // oldest first
     const int m_keptPictures;
     const QSize m_pictureSize;
+    const bool m_enlarge;
     // Further items that asked for an address while its download was under way.
     QHash<QString, QVector<QPersistentModelIndex>> m_waiting;
     QHash<QString, int> m_running;           // server → its requests under way
