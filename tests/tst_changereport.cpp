@@ -92,8 +92,8 @@ void TestChangeReport::initTestCase()
         data << Row(name, price, i, url, OfferOf(i), QStringLiteral("D"));
         if (kind == 3)
             continue;
-        base << Row(kind == 1 || kind == 2 ? QStringLiteral("Old %1").arg(i) : name, kind == 0 ? 1000 : price, i,
-                    url, OfferOf(i), kind == 2 ? QStringLiteral("Old D") : QStringLiteral("D"));
+        base << Row(kind == 1 || kind == 2 ? QStringLiteral("Old %1").arg(i) : name, kind == 0 ? 1000 : price, i, url,
+                    OfferOf(i), kind == 2 ? QStringLiteral("Old D") : QStringLiteral("D"));
     }
     for (int i = 0; i < 20; ++i)
         base << Row(QStringLiteral("Sold %1").arg(i), 500, i, QStringLiteral("http://shop/s%1").arg(i),
@@ -287,15 +287,27 @@ void TestChangeReport::formats_data()
 
     const QString nbsp(QChar(0x00A0));
     const QString minus(QChar(0x2212));
-    QTest::newRow("a price falls") << "ru" << "1200" << "990" << true
-                                   << "1" + nbsp + "200 → 990 (" + minus + "17,5" + nbsp + "%)";
-    QTest::newRow("in English") << "en" << "1200" << "990" << true << "1,200 → 990 (" + minus + "17.5%)";
-    QTest::newRow("kopecks") << "ru" << "99.90" << "100" << true << "99,90 → 100 (+0,1" + nbsp + "%)";
-    QTest::newRow("from nothing: no share") << "ru" << "0" << "5" << true << "0 → 5";
-    QTest::newRow("a code is not an amount") << "ru" << "4600000000001" << "4600000000002" << false
-                                             << "4600000000001 → 4600000000002";
-    QTest::newRow("a price that is no number") << "ru" << "по запросу" << "990" << true << "по запросу → 990";
-    QTest::newRow("an emptied cell") << "ru" << "Красный" << "" << false << "Красный → (пусто)";
+    QTest::newRow("a price falls") << "ru"
+                                   << "1200"
+                                   << "990" << true << "1" + nbsp + "200 → 990 (" + minus + "17,5" + nbsp + "%)";
+    QTest::newRow("in English") << "en"
+                                << "1200"
+                                << "990" << true << "1,200 → 990 (" + minus + "17.5%)";
+    QTest::newRow("kopecks") << "ru"
+                             << "99.90"
+                             << "100" << true << "99,90 → 100 (+0,1" + nbsp + "%)";
+    QTest::newRow("from nothing: no share") << "ru"
+                                            << "0"
+                                            << "5" << true << "0 → 5";
+    QTest::newRow("a code is not an amount") << "ru"
+                                             << "4600000000001"
+                                             << "4600000000002" << false << "4600000000001 → 4600000000002";
+    QTest::newRow("a price that is no number") << "ru"
+                                               << "по запросу"
+                                               << "990" << true << "по запросу → 990";
+    QTest::newRow("an emptied cell") << "ru"
+                                     << "Красный"
+                                     << "" << false << "Красный → (пусто)";
 }
 
 void TestChangeReport::formats()
@@ -318,15 +330,22 @@ void TestChangeReport::changesFollowTheCatalogue_data()
 
     // Data: a and b of offer One, c of offer Two; the base had a and c
     // under other names.
-    QTest::newRow("after the base") << "" << "a0" << qint64(2);
-    QTest::newRow("a second base replaces the row") << "base2" << "a9" << qint64(2);
-    QTest::newRow("a second base that agrees drops it") << "same" << "" << qint64(1);
-    QTest::newRow("offer One unloaded") << "unload" << "" << qint64(1);
+    QTest::newRow("after the base") << ""
+                                    << "a0" << qint64(2);
+    QTest::newRow("a second base replaces the row") << "base2"
+                                                    << "a9" << qint64(2);
+    QTest::newRow("a second base that agrees drops it") << "same"
+                                                        << "" << qint64(1);
+    QTest::newRow("offer One unloaded") << "unload"
+                                        << "" << qint64(1);
     // The base is offer Two's download as well: it leaves the list, but c
     // still shows its row, read from the base kept open for it.
-    QTest::newRow("the base leaves while c needs it") << "drop base" << "" << qint64(1);
-    QTest::newRow("a changed good removed as a duplicate") << "dedup" << "" << qint64(1);
-    QTest::newRow("cleared") << "clear" << "" << qint64(0);
+    QTest::newRow("the base leaves while c needs it") << "drop base"
+                                                      << "" << qint64(1);
+    QTest::newRow("a changed good removed as a duplicate") << "dedup"
+                                                           << "" << qint64(1);
+    QTest::newRow("cleared") << "clear"
+                             << "" << qint64(0);
 }
 
 void TestChangeReport::changesFollowTheCatalogue()
@@ -338,9 +357,10 @@ void TestChangeReport::changesFollowTheCatalogue()
     const QDir dir(m_dir.path());
     const QString header = QStringLiteral("name;url;advcampaign_name;categoryId");
     Model model;
-    QVERIFY(model.AddFile(WriteFeed(dir, QStringLiteral("d.csv"), {header, "a;u1;One;X/Y", "b;u2;One;X", "c;u3;Two;X"})));
-    const QString basePath =
-            WriteFeed(dir, QStringLiteral("b1.csv"), {header, "a0;u1;One;X/Y", "b;u2;One;X", "c0;u3;Two;X"});
+    QVERIFY(model.AddFile(
+            WriteFeed(dir, QStringLiteral("d.csv"), {header, "a;u1;One;X/Y", "b;u2;One;X", "c;u3;Two;X"})));
+    const QString basePath = WriteFeed(dir, QStringLiteral("b1.csv"),
+                                       {header, "a0;u1;One;X/Y", "b;u2;One;X", "c0;u3;Two;X"});
     QVERIFY(model.AddFile(basePath, true));
     QCOMPARE(model.Changes().Size(), qint64(2));
 

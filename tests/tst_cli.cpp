@@ -705,10 +705,11 @@ void TestCli::guardsOfScheduledRuns_data()
     QTest::newRow("a delta over --max-delete writes nothing") << QStringList{"--max-delete", "20"} + offers << 3
                                                               << "удаляется 1 из 3 товаров базы (33.3%)" << "";
     QTest::newRow("a refusal writes the --report given after it, and names it")
-            << saving + QStringList{"--report", "r.html"} << 3
-            << "ничего не записано; отчёт об изменениях: r.html" << "";
-    QTest::newRow("--report after a base") << QStringList{"--add", "four.csv", "--add-base", "offers.csv", "--report", "r.html"}
-                                           << 0 << "" << "";
+            << saving + QStringList{"--report", "r.html"} << 3 << "ничего не записано; отчёт об изменениях: r.html"
+            << "";
+    QTest::newRow("--report after a base")
+            << QStringList{"--add", "four.csv", "--add-base", "offers.csv", "--report", "r.html"} << 0 << ""
+            << "";
     QTest::newRow("a delta within half the base is saved") << offers << 0 << "" << "";
     QTest::newRow("a delta within --max-delete is saved") << QStringList{"--max-delete=80"} + saving << 0 << ""
                                                           << "name;url;categoryId;status";

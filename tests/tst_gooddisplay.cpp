@@ -805,7 +805,9 @@ void TestGoodDisplay::dialogShowsOldAndNew()
 
     // A good only the site holds says so; an added one says nothing.
     GoodViewDialog deleted(GoodNamed(model, QStringLiteral("Ложка")), nullptr, &model);
-    QVERIFY(deleted.findChild<QLabel *>(QStringLiteral("changes"))->text().contains(QStringLiteral("только в базе site")));
+    QVERIFY(deleted.findChild<QLabel *>(QStringLiteral("changes"))
+                    ->text()
+                    .contains(QStringLiteral("только в базе site")));
     GoodViewDialog added(GoodNamed(model, QStringLiteral("Кружка")), nullptr, &model);
     QVERIFY(added.findChild<QLabel *>(QStringLiteral("changes"))->isHidden());
 }

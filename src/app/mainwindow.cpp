@@ -178,7 +178,7 @@ void MainWindow::SetupKeyboard()
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->statLabel && event->type() == QEvent::MouseButtonRelease && model.BaseRows() > 0
-            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         showChangeReport();
         return true;
     }
@@ -877,8 +877,7 @@ QString MainWindow::WriteChangeReport()
     // Counted from what the catalogue keeps, without reading the feeds: a
     // moment even for a million goods.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ChangeReport::Figures figures =
-            ChangeReport::Compute(model, &filter, DeleteConfirmation::kThresholdPercent);
+    const ChangeReport::Figures figures = ChangeReport::Compute(model, &filter, DeleteConfirmation::kThresholdPercent);
     QString error;
     const bool written = ChangeReport::Write(path, figures, InterfaceLanguage::LocaleOf(m_startLanguage), &error);
     QApplication::restoreOverrideCursor();

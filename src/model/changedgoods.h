@@ -36,8 +36,8 @@ public:
     struct Entry
     {
         const Good *good = nullptr;
-        quint64 place = 0;   // the base row's offset, and in the top 16 bits the base's number
-        quint64 columns = 0; // the compared base columns that differ (see ColumnBit)
+        quint64 place = 0;    // the base row's offset, and in the top 16 bits the base's number
+        quint64 columns = 0;  // the compared base columns that differ (see ColumnBit)
         qint32 oldPrice = -1; // the base row's price, -1 for none
     };
     // The base a good was compared with, and its row there.
@@ -87,7 +87,7 @@ private:
     static constexpr int kOffsetBits = 48;
     static constexpr quint64 kOffsetMask = (quint64(1) << kOffsetBits) - 1;
 
-    std::vector<Entry> m_entries; // sorted by good
+    std::vector<Entry> m_entries;        // sorted by good
     std::vector<const Source *> m_bases; // by number; null once no entry names it
 };
 

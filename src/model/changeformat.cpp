@@ -16,12 +16,12 @@ QString ChangeFormat::Number(qint64 value, const QLocale &locale)
     return locale.toString(value);
 }
 
-QString ChangeFormat::Percent(double percent, const QLocale &locale, bool sign)
+QString ChangeFormat::Percent(double percent, const QLocale &locale, bool sign, int decimals)
 {
     // Rounded first, so that a share of −0.04 % is not written "−0,0 %".
-    const double rounded = std::round(percent * 10.0) / 10.0;
-    // A whole share needs no decimal: "20 %", "17,5 %".
-    QString text = locale.toString(std::fabs(rounded), 'f', rounded == std::round(rounded) ? 0 : 1);
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(percent * scale) / scale;
+    QString text = locale.toString(std::fabs(rounded), 'f', decimals);
     if (sign && rounded < 0)
         text.prepend(kMinus);
     else if (sign && rounded > 0)
@@ -30,6 +30,11 @@ QString ChangeFormat::Percent(double percent, const QLocale &locale, bool sign)
     if (locale.language() != QLocale::English)
         text += QChar(0x00A0);
     return text + QLatin1Char('%');
+}
+
+QString ChangeFormat::Limit(double percent, const QLocale &locale)
+{
+    return Percent(percent, locale, false, percent == std::round(percent) ? 0 : 1);
 }
 
 double ChangeFormat::PercentChange(double oldValue, double newValue)
@@ -86,7 +91,7 @@ QString ChangeFormat::Change(const QString &oldText, const QString &newText, con
     double newValue = 0;
     if (amounts && ToNumber(oldText, &oldValue) && ToNumber(newText, &newValue)) {
         QString text = NumberText(oldValue, locale) + QLatin1Char(' ') + arrow + QLatin1Char(' ')
-                + NumberText(newValue, locale);
+                       + NumberText(newValue, locale);
         const double percent = PercentChange(oldValue, newValue);
         if (!std::isnan(percent))
             text += QLatin1String(" (") + Percent(percent, locale, true) + QLatin1Char(')');

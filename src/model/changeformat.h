@@ -14,8 +14,11 @@ class ChangeFormat final
 
 public:
     static QString Number(qint64 value, const QLocale &locale);
-    // A share in per cent with one decimal; with sign, "+" or "−" before it.
-    static QString Percent(double percent, const QLocale &locale, bool sign = false);
+    // A share in per cent with one decimal (or as many as asked); with
+    // sign, "+" or "−" before it.
+    static QString Percent(double percent, const QLocale &locale, bool sign = false, int decimals = 1);
+    // A limit in per cent as the user wrote it: "50 %", "12,5 %".
+    static QString Limit(double percent, const QLocale &locale);
     // The change of percent from old to new, or NaN when old is not above 0.
     static double PercentChange(double oldValue, double newValue);
     // "old → new". A column of amounts (prices) whose texts are both

@@ -41,7 +41,10 @@ struct Walker final : IGoodQueryObject
 {
     virtual ~Walker() = default;
 
-    explicit Walker(const ChangedGoods &changes) : m_changes(changes) {}
+    explicit Walker(const ChangedGoods &changes)
+        : m_changes(changes)
+    {
+    }
 
     void AddGoods(const QList<Good *> &goods) override
     {
@@ -291,7 +294,7 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
                              "table { border-collapse: collapse; width: 100%; }\n"
                              "th, td { padding: 2px 6px; text-align: left; vertical-align: top; }\n"
                              "td.n, th.n { text-align: right; white-space: nowrap; }\n"
-                             "tr:nth-child(even) td { background: #f5f7f8; }\n"
+                             "table:not(.figures) tr:nth-child(even) td { background: #f5f7f8; }\n"
                              "thead th { border-bottom: 1px solid #90a4ae; }\n"
                              "table.figures { width: auto; }\n"
                              "table.figures td.n { font-weight: bold; font-size: 12pt; }\n"
@@ -317,12 +320,13 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
 
     const auto legend = [&]() -> QString {
         return QStringLiteral("<p class=\"legend\"><span><i style=\"background:") + QLatin1String(kAddedColour)
-                + QStringLiteral("\"></i>") + Escaped(tr("добавлено")) + QStringLiteral("</span><span><i style=\"background:")
-                + QLatin1String(kChangedColour) + QStringLiteral("\"></i>") + Escaped(tr("изменено"))
-                + QStringLiteral("</span><span><i style=\"background:") + QLatin1String(kDeletedColour)
-                + QStringLiteral("\"></i>") + Escaped(tr("удалено")) + QStringLiteral("</span><span><i style=\"background:")
-                + QLatin1String(kUnchangedColour) + QStringLiteral("\"></i>") + Escaped(tr("без изменений"))
-                + QStringLiteral("</span></p>\n");
+               + QStringLiteral("\"></i>") + Escaped(tr("добавлено"))
+               + QStringLiteral("</span><span><i style=\"background:") + QLatin1String(kChangedColour)
+               + QStringLiteral("\"></i>") + Escaped(tr("изменено"))
+               + QStringLiteral("</span><span><i style=\"background:") + QLatin1String(kDeletedColour)
+               + QStringLiteral("\"></i>") + Escaped(tr("удалено"))
+               + QStringLiteral("</span><span><i style=\"background:") + QLatin1String(kUnchangedColour)
+               + QStringLiteral("\"></i>") + Escaped(tr("без изменений")) + QStringLiteral("</span></p>\n");
     };
     // A bar of the four parts, scaled to width.
     const auto stacked = [](qint64 added, qint64 changed, qint64 deleted, qint64 unchanged, double x, double y,
@@ -339,9 +343,9 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
                 continue;
             const double w = width * double(parts[i]) / double(all);
             bar += QStringLiteral("<rect x=\"") + Coordinate(at) + QStringLiteral("\" y=\"") + Coordinate(y)
-                    + QStringLiteral("\" width=\"") + Coordinate(std::max(w, 0.5)) + QStringLiteral("\" height=\"")
-                    + Coordinate(height) + QStringLiteral("\" fill=\"") + QLatin1String(colours[i])
-                    + QStringLiteral("\"><title>") + Escaped(titles.value(i)) + QStringLiteral("</title></rect>");
+                   + QStringLiteral("\" width=\"") + Coordinate(std::max(w, 0.5)) + QStringLiteral("\" height=\"")
+                   + Coordinate(height) + QStringLiteral("\" fill=\"") + QLatin1String(colours[i])
+                   + QStringLiteral("\"><title>") + Escaped(titles.value(i)) + QStringLiteral("</title></rect>");
             at += w;
         }
         return bar;
@@ -363,8 +367,7 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
     page += QStringLiteral("</table>\n");
     {
         const QStringList titles = {tr("Добавлено: %1").arg(n(f.added)), tr("Изменено: %1").arg(n(f.changed)),
-                                    tr("Удалено: %1").arg(n(f.deleted)),
-                                    tr("Без изменений: %1").arg(n(f.unchanged))};
+                                    tr("Удалено: %1").arg(n(f.deleted)), tr("Без изменений: %1").arg(n(f.unchanged))};
         page += QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 720 28\" width=\"720\" "
                                "height=\"28\" role=\"img\">")
                 + stacked(f.added, f.changed, f.deleted, f.unchanged, 0, 4, 720, 20, titles)
@@ -389,8 +392,9 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
         for (const Model::BaseSummary &base : f.bases) {
             page += QStringLiteral("<tr data-base=\"") + Escaped(base.name) + QStringLiteral("\"><td>")
                     + Escaped(base.name) + QStringLiteral("</td><td class=\"n\">") + n(base.rows)
-                    + QStringLiteral("</td><td class=\"n\">") + n(base.changed) + QStringLiteral("</td><td class=\"n\">")
-                    + n(base.unchanged) + QStringLiteral("</td><td class=\"n\">") + n(base.deleted)
+                    + QStringLiteral("</td><td class=\"n\">") + n(base.changed)
+                    + QStringLiteral("</td><td class=\"n\">") + n(base.unchanged)
+                    + QStringLiteral("</td><td class=\"n\">") + n(base.deleted)
                     + QStringLiteral("</td><td class=\"n\">") + n(base.repeats) + QStringLiteral("</td></tr>\n");
         }
         page += QStringLiteral("</tbody>\n</table>\n<p class=\"note\">")
@@ -403,9 +407,10 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
     page += QStringLiteral("</section>\n");
 
     // The deletion guard.
-    page += QStringLiteral("<section id=\"guard\" class=\"verdict ") + (f.refused ? QLatin1String("refused") : QLatin1String("ok"))
-            + QStringLiteral("\" data-refused=\"") + (f.refused ? QLatin1String("1") : QLatin1String("0"))
-            + QStringLiteral("\">\n<h2>") + Escaped(tr("Защита от удаления")) + QStringLiteral("</h2>\n<p>");
+    page += QStringLiteral("<section id=\"guard\" class=\"verdict ")
+            + (f.refused ? QLatin1String("refused") : QLatin1String("ok")) + QStringLiteral("\" data-refused=\"")
+            + (f.refused ? QLatin1String("1") : QLatin1String("0")) + QStringLiteral("\">\n<h2>")
+            + Escaped(tr("Защита от удаления")) + QStringLiteral("</h2>\n<p>");
     const QString deletedText = tr("Удаляется %1 из %2 товаров базы (%3).")
                                         .arg(n(f.share.deleted), n(f.share.baseRows), pct(f.share.Percent()));
     QString verdict;
@@ -413,9 +418,9 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
         verdict = tr("Ограничение выключено: экспорт не проверяется.");
     else if (f.refused)
         verdict = tr("Это больше допустимых %1: экспорт будет отклонён (в окне — только после подтверждения).")
-                          .arg(pct(f.deleteLimit));
+                          .arg(ChangeFormat::Limit(f.deleteLimit, locale));
     else
-        verdict = tr("Это не больше допустимых %1: экспорт разрешён.").arg(pct(f.deleteLimit));
+        verdict = tr("Это не больше допустимых %1: экспорт разрешён.").arg(ChangeFormat::Limit(f.deleteLimit, locale));
     page += Escaped(deletedText) + QLatin1Char(' ') + QStringLiteral("<strong>") + Escaped(verdict)
             + QStringLiteral("</strong></p>\n");
     if (!f.share.wholeOffers.isEmpty()) {
@@ -427,8 +432,9 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
                 + QStringLiteral("</th><th class=\"n\">") + Escaped(tr("В данных"))
                 + QStringLiteral("</th></tr></thead>\n<tbody>\n");
         for (const Model::DeleteShare::WholeOffer &offer : f.share.wholeOffers) {
-            page += QStringLiteral("<tr data-whole-offer=\"") + Escaped(offer.name) + QStringLiteral("\"><td class=\"whole\">")
-                    + Escaped(offer.name) + QStringLiteral("</td><td class=\"n\">") + n(offer.inBase)
+            page += QStringLiteral("<tr data-whole-offer=\"") + Escaped(offer.name)
+                    + QStringLiteral("\"><td class=\"whole\">") + Escaped(offer.name)
+                    + QStringLiteral("</td><td class=\"n\">") + n(offer.inBase)
                     + QStringLiteral("</td><td class=\"n\">") + n(offer.inData) + QStringLiteral("</td></tr>\n");
         }
         page += QStringLiteral("</tbody>\n</table>\n");
@@ -448,8 +454,8 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
         const int shown = std::min(int(f.offers.size()), kShownOffers);
         const double rowHeight = 18;
         const double height = rowHeight * shown + 4;
-        page += QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 720 ")
-                + Coordinate(height) + QStringLiteral("\" width=\"720\" height=\"") + Coordinate(height)
+        page += QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 720 ") + Coordinate(height)
+                + QStringLiteral("\" width=\"720\" height=\"") + Coordinate(height)
                 + QStringLiteral("\" role=\"img\">\n");
         for (int i = 0; i < shown; ++i) {
             const OfferFigures &offer = f.offers.at(i);
@@ -469,8 +475,9 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
                     + (offer.wholeDeleted ? QStringLiteral(" fill=\"#c62828\" font-weight=\"bold\"") : QString())
                     + QStringLiteral(">") + Escaped(Cut(offer.name, 34)) + QStringLiteral("</text>");
             if (offer.wholeDeleted) {
-                page += QStringLiteral("<rect x=\"239\" y=\"") + Coordinate(y) + QStringLiteral("\" width=\"402\" height=\"16\" "
-                                                                                                    "fill=\"none\" stroke=\"#c62828\" stroke-width=\"2\"/>");
+                page += QStringLiteral("<rect x=\"239\" y=\"") + Coordinate(y)
+                        + QStringLiteral("\" width=\"402\" height=\"16\" "
+                                         "fill=\"none\" stroke=\"#c62828\" stroke-width=\"2\"/>");
             }
             page += stacked(offer.added, offer.changed, offer.deleted, offer.unchanged, 240, y + 1, 400, 14,
                             QStringList());
@@ -496,8 +503,8 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
     figure("same-price", tr("Цена та же (изменилось другое)"), f.samePrice);
     figure("rose", tr("Подорожали"), f.rose);
     figure("fell", tr("Подешевели"), f.fell);
-    figure("rose-much", tr("Подорожали больше чем на %1").arg(pct(kLargeMove)), f.roseMuch);
-    figure("fell-much", tr("Подешевели больше чем на %1").arg(pct(kLargeMove)), f.fellMuch);
+    figure("rose-much", tr("Подорожали больше чем на %1").arg(ChangeFormat::Limit(kLargeMove, locale)), f.roseMuch);
+    figure("fell-much", tr("Подешевели больше чем на %1").arg(ChangeFormat::Limit(kLargeMove, locale)), f.fellMuch);
     page += QStringLiteral("</table>\n");
     {
         qint64 highest = 1;
@@ -509,9 +516,9 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
         const double chart = 150;
         page += QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 720 210\" width=\"720\" "
                                "height=\"210\" role=\"img\">\n");
-        page += QStringLiteral("<line x1=\"") + Coordinate(left) + QStringLiteral("\" y1=\"")
-                + Coordinate(top + chart) + QStringLiteral("\" x2=\"") + Coordinate(left + slot * kBins)
-                + QStringLiteral("\" y2=\"") + Coordinate(top + chart) + QStringLiteral("\" stroke=\"#90a4ae\"/>\n");
+        page += QStringLiteral("<line x1=\"") + Coordinate(left) + QStringLiteral("\" y1=\"") + Coordinate(top + chart)
+                + QStringLiteral("\" x2=\"") + Coordinate(left + slot * kBins) + QStringLiteral("\" y2=\"")
+                + Coordinate(top + chart) + QStringLiteral("\" stroke=\"#90a4ae\"/>\n");
         for (int bin = 0; bin < kBins; ++bin) {
             const qint64 count = f.histogram[size_t(bin)];
             const double h = chart * double(count) / double(highest);
@@ -541,8 +548,8 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
     page += QStringLiteral("</section>\n");
 
     // The largest moves.
-    page += QStringLiteral("<section id=\"moves\" class=\"long\">\n<h2>")
-            + Escaped(tr("Самые большие изменения цены")) + QStringLiteral("</h2>\n");
+    page += QStringLiteral("<section id=\"moves\" class=\"long\">\n<h2>") + Escaped(tr("Самые большие изменения цены"))
+            + QStringLiteral("</h2>\n");
     if (f.largest.isEmpty()) {
         page += QStringLiteral("<p class=\"note\">") + Escaped(tr("Цены не менялись.")) + QStringLiteral("</p>\n");
     } else {
@@ -553,11 +560,13 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
                 + QStringLiteral("</th></tr></thead>\n<tbody>\n");
         for (int i = 0; i < f.largest.size(); ++i) {
             const PriceMove &move = f.largest.at(i);
-            page += QStringLiteral("<tr data-old=\"") + QString::number(move.oldPrice) + QStringLiteral("\" data-new=\"")
-                    + QString::number(move.newPrice) + QStringLiteral("\"><td class=\"n\">") + n(i + 1)
-                    + QStringLiteral("</td><td>") + Escaped(move.name) + QStringLiteral("</td><td>")
-                    + Escaped(move.offer) + QStringLiteral("</td><td class=\"n\">") + n(move.oldPrice)
-                    + QStringLiteral("</td><td class=\"n\">") + n(move.newPrice) + QStringLiteral("</td><td class=\"n\">")
+            page += QStringLiteral("<tr data-old=\"") + QString::number(move.oldPrice)
+                    + QStringLiteral("\" data-new=\"") + QString::number(move.newPrice)
+                    + QStringLiteral("\"><td class=\"n\">") + n(i + 1) + QStringLiteral("</td><td>")
+                    + Escaped(move.name) + QStringLiteral("</td><td>") + Escaped(move.offer)
+                    + QStringLiteral("</td><td class=\"n\">") + n(move.oldPrice)
+                    + QStringLiteral("</td><td class=\"n\">") + n(move.newPrice)
+                    + QStringLiteral("</td><td class=\"n\">")
                     + Escaped(ChangeFormat::Percent(move.percent, locale, true)) + QStringLiteral("</td></tr>\n");
         }
         page += QStringLiteral("</tbody>\n</table>\n");
@@ -568,7 +577,8 @@ QString ChangeReport::Html(const Figures &f, const QLocale &locale)
     page += QStringLiteral("<section id=\"columns\">\n<h2>") + Escaped(tr("Чаще всего менялись столбцы"))
             + QStringLiteral("</h2>\n");
     if (f.columns.isEmpty()) {
-        page += QStringLiteral("<p class=\"note\">") + Escaped(tr("Изменённых товаров нет.")) + QStringLiteral("</p>\n");
+        page += QStringLiteral("<p class=\"note\">") + Escaped(tr("Изменённых товаров нет."))
+                + QStringLiteral("</p>\n");
     } else {
         const int shown = std::min(int(f.columns.size()), kShownColumns);
         const qint64 highest = std::max<qint64>(1, f.columns.first().goods);

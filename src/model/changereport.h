@@ -45,7 +45,7 @@ public:
         qint64 added = 0;
         qint64 changed = 0;
         qint64 deleted = 0;
-        qint64 unchanged = 0;  // found identical by the bases
+        qint64 unchanged = 0;      // found identical by the bases
         bool wholeDeleted = false; // the export deletes every good the bases hold of it
         qint64 Goods() const { return added + changed + deleted + unchanged; }
         // The share of the offer's goods (data and bases together) that change on the site.
@@ -73,7 +73,7 @@ public:
         qint64 added = 0;
         qint64 changed = 0;
         qint64 deleted = 0;
-        qint64 unchanged = 0;        // the bases found identical
+        qint64 unchanged = 0;         // the bases found identical
         qint64 changedWithoutRow = 0; // changed goods whose base row the catalogue does not know
         QList<Model::BaseSummary> bases;
         QVector<OfferFigures> offers; // most deletions first
@@ -85,7 +85,7 @@ public:
         qint64 roseMuch = 0; // by more than kLargeMove
         qint64 fellMuch = 0;
         std::array<qint64, kBins> histogram{};
-        QVector<PriceMove> largest; // the largest moves by per cent, at most kLargestMoves
+        QVector<PriceMove> largest;   // the largest moves by per cent, at most kLargestMoves
         QVector<ColumnCount> columns; // most often changed first
         Model::DeleteShare share;
         double deleteLimit = 50;

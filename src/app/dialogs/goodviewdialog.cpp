@@ -138,9 +138,8 @@ void GoodViewDialog::ShowChanges(Good *good, const Model &model, const QHash<QSt
 
 void GoodViewDialog::CopySelection()
 {
-    const QModelIndexList cells = ui->tableView->selectionModel()
-            ? ui->tableView->selectionModel()->selectedIndexes()
-            : QModelIndexList();
+    const QModelIndexList cells = ui->tableView->selectionModel() ? ui->tableView->selectionModel()->selectedIndexes()
+                                                                  : QModelIndexList();
     if (!cells.isEmpty())
         QGuiApplication::clipboard()->setText(m_properties->Text(cells));
 }

@@ -16,20 +16,20 @@ QString GoodChangeText::Caption(const QString &column)
         const char *caption;
     };
     static const Entry kCaptions[] = {
-        {Schema::Column::Name, QT_TRANSLATE_NOOP("GoodViewDialog", "Название")},
-        {Schema::Column::Price, QT_TRANSLATE_NOOP("GoodViewDialog", "Цена")},
-        {Schema::Column::OldPrice, QT_TRANSLATE_NOOP("GoodViewDialog", "Старая цена")},
-        {Schema::Column::CategoryId, QT_TRANSLATE_NOOP("GoodViewDialog", "Категория")},
-        {Schema::Column::Categories, QT_TRANSLATE_NOOP("GoodViewDialog", "Категории в фиде")},
-        {Schema::Column::Vendor, QT_TRANSLATE_NOOP("GoodViewDialog", "Производитель")},
-        {Schema::Column::OfferName, QT_TRANSLATE_NOOP("GoodViewDialog", "Источник")},
-        {Schema::Column::Description, QT_TRANSLATE_NOOP("GoodViewDialog", "Описание")},
-        {Schema::Column::Picture, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
-        {Schema::Column::Logo, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
-        {Schema::Column::Url, QT_TRANSLATE_NOOP("GoodViewDialog", "Ссылка")},
-        {Schema::Column::Id, QT_TRANSLATE_NOOP("GoodViewDialog", "Код товара")},
-        {Schema::Column::IdTpl, QT_TRANSLATE_NOOP("GoodViewDialog", "Шаблон идентификатора")},
-        {Schema::Column::Status, QT_TRANSLATE_NOOP("GoodViewDialog", "Статус в фиде")},
+            {Schema::Column::Name, QT_TRANSLATE_NOOP("GoodViewDialog", "Название")},
+            {Schema::Column::Price, QT_TRANSLATE_NOOP("GoodViewDialog", "Цена")},
+            {Schema::Column::OldPrice, QT_TRANSLATE_NOOP("GoodViewDialog", "Старая цена")},
+            {Schema::Column::CategoryId, QT_TRANSLATE_NOOP("GoodViewDialog", "Категория")},
+            {Schema::Column::Categories, QT_TRANSLATE_NOOP("GoodViewDialog", "Категории в фиде")},
+            {Schema::Column::Vendor, QT_TRANSLATE_NOOP("GoodViewDialog", "Производитель")},
+            {Schema::Column::OfferName, QT_TRANSLATE_NOOP("GoodViewDialog", "Источник")},
+            {Schema::Column::Description, QT_TRANSLATE_NOOP("GoodViewDialog", "Описание")},
+            {Schema::Column::Picture, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
+            {Schema::Column::Logo, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
+            {Schema::Column::Url, QT_TRANSLATE_NOOP("GoodViewDialog", "Ссылка")},
+            {Schema::Column::Id, QT_TRANSLATE_NOOP("GoodViewDialog", "Код товара")},
+            {Schema::Column::IdTpl, QT_TRANSLATE_NOOP("GoodViewDialog", "Шаблон идентификатора")},
+            {Schema::Column::Status, QT_TRANSLATE_NOOP("GoodViewDialog", "Статус в фиде")},
     };
     for (const auto &caption : kCaptions) {
         if (column == caption.column)

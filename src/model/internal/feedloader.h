@@ -140,7 +140,7 @@ private:
     };
     QHash<Offer *, OfferSnapshot> m_snapshots;
     std::vector<std::pair<Good *, qint32>> m_statusChanges; // base goods marked, and their status before
-    std::vector<ChangedGoods::Entry> m_changed; // goods marked changed, with the base row that did
+    std::vector<ChangedGoods::Entry> m_changed;             // goods marked changed, with the base row that did
 
     // The texts of the category, offer and vendor cells met in this load, by
     // the numbers the stream's thread gave them, and what they were found to

@@ -30,7 +30,8 @@ InterfaceLanguage::Language s_current = InterfaceLanguage::Russian;
 } // namespace
 
 InterfaceLanguage::InterfaceLanguage(Language language)
-    : m_language(language), m_before(s_current)
+    : m_language(language)
+    , m_before(s_current)
 {
     s_current = language;
     const QString code = Code(language);
