@@ -275,6 +275,17 @@ void TestChangeReport::pageIsWellFormed()
     QVERIFY(!elements.contains(QStringLiteral("img")));
     QVERIFY(bytes.contains("<html lang=\"en\">"));
     QVERIFY(bytes.contains("@page { size: A4"));
+
+    // Names from feeds are text, whatever they hold.
+    ChangeReport::Figures odd = m_figures;
+    odd.offers.first().name = QStringLiteral("A\x01\"<b>&amp;</b>");
+    odd.largest.first().name = QStringLiteral("]]><script>\x0B");
+    QXmlStreamReader oddPage(ChangeReport::Html(odd, QLocale(QLocale::Russian, QLocale::Russia)));
+    while (!oddPage.atEnd()) {
+        oddPage.readNext();
+        QVERIFY(oddPage.name() != QLatin1String("script") && oddPage.name() != QLatin1String("b"));
+    }
+    QVERIFY2(!oddPage.hasError(), qPrintable(oddPage.errorString()));
 }
 
 void TestChangeReport::formats_data()

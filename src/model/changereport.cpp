@@ -115,7 +115,14 @@ private:
 
 QString Escaped(const QString &text)
 {
-    return text.toHtmlEscaped();
+    QString escaped = text.toHtmlEscaped();
+    // A feed's names may hold control characters, which no HTML or XML
+    // reader takes: they are shown as the sign of a character lost.
+    for (QChar &c : escaped) {
+        if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    return escaped;
 }
 
 // A name cut for a chart's label; the whole name goes into its <title>.
