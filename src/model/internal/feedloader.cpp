@@ -397,6 +397,7 @@ Offer *FeedLoader::Touch(Offer *offer)
         OfferSnapshot snapshot;
         snapshot.hasGoods = offer->hasGoods;
         snapshot.categories = offer->categories;
+        snapshot.droppedCategories = offer->droppedCategories;
         snapshot.priceInfo = offer->priceInfo;
         m_snapshots.insert(offer, snapshot);
     }
@@ -412,6 +413,7 @@ void FeedLoader::Revert()
     for (auto it = m_snapshots.begin(); it != m_snapshots.end(); ++it) {
         it.key()->hasGoods = it.value().hasGoods;
         it.key()->categories = it.value().categories;
+        it.key()->droppedCategories = it.value().droppedCategories;
         it.key()->priceInfo = it.value().priceInfo;
     }
     // Offers the load created hold no goods now: they go.
@@ -527,8 +529,8 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
             raw = Good::FirstPart(raw, QStringLiteral(", "));
         const QString mapped = offer->MapCategory(raw);
         node = mapped.isNull() ? nullptr : m_newTree->FindOrCreatePath(mapped);
-        if (node && !m_isBase)
-            offer->categories.insert(raw);
+        if (!m_isBase)
+            (node ? offer->categories : offer->droppedCategories).insert(raw);
     }
     if (!node)
         return;
