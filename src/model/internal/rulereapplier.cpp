@@ -19,45 +19,75 @@
 
 namespace {
 
-// One good of the offer: where its row lies, what its category cell reads
-// (its number among the texts one reading thread met) and where it goes.
+// One good of the offer: where its row lies (its feed's number among the
+// offer's feeds above the row's offset, so that one number orders the goods
+// as their rows lie), what its category cell reads (the cell's number among
+// the texts one reading thread met) and where it goes.
 struct Entry
 {
-    const Source *source;
-    qint64 offset;
+    quint64 order;
     Good *good;
-    qint32 text;   // -1 until the row is read
-    qint32 reader; // the thread that numbered the text: 0 or 1
     CatModel *target;
+    qint32 text;   // -1 until the row is read
+    quint8 reader; // the thread that numbered the text: 0 or 1
     bool moved;
 };
+static_assert(sizeof(Entry) <= 32, "an entry of a million grew past 32 bytes");
+
+const int kOffsetBits = 47;
+const quint64 kOffsetMask = (quint64(1) << kOffsetBits) - 1;
 
 // What one reading thread keeps from row to row, on cache lines of its own:
 // its row buffers and the category texts it met, each numbered once.
 struct alignas(64) CellReader
 {
     CsvRawRow raw;
-    QByteArray buffer;
-    QByteArray scratch;
+    QByteArray cell;
     ByteMap<int> known;
     std::vector<QByteArray> texts;
 
-    void Number(Entry &entry, const CsvRawRow &row, int reader)
+    void Number(Entry &entry, int reader)
     {
-        const char *data = nullptr;
-        int size = 0;
-        row.View(entry.source->categoryColumn, &data, &size, scratch);
-        const quint64 hash = ByteMap<int>::HashOf(data, size);
-        entry.reader = reader;
-        if (const int *found = known.Find(data, size, hash)) {
+        const int size = cell.size();
+        const quint64 hash = ByteMap<int>::HashOf(cell.constData(), size);
+        entry.reader = quint8(reader);
+        if (const int *found = known.Find(cell.constData(), size, hash)) {
             entry.text = *found;
             return;
         }
         entry.text = int(texts.size());
-        known.Insert(data, size, hash, entry.text);
-        texts.emplace_back(data, size);
+        known.Insert(cell.constData(), size, hash, entry.text);
+        texts.emplace_back(cell.constData(), size);
     }
 };
+
+// Sorts the entries by their order, a digit of 11 bits a pass from the
+// lowest (a million entries in a few passes over memory, where a comparison
+// sort takes twenty); entries of equal order keep their places.
+void SortByOrder(std::vector<Entry> &entries)
+{
+    quint64 highest = 0;
+    for (const Entry &entry : entries)
+        highest |= entry.order;
+    const int kDigit = 11;
+    const size_t kBuckets = size_t(1) << kDigit;
+    std::vector<Entry> other(entries.size());
+    std::vector<size_t> counts(kBuckets);
+    for (int shift = 0; shift < 64 && (highest >> shift) != 0; shift += kDigit) {
+        std::fill(counts.begin(), counts.end(), 0);
+        for (const Entry &entry : entries)
+            ++counts[size_t(entry.order >> shift) & (kBuckets - 1)];
+        size_t at = 0;
+        for (size_t &count : counts) {
+            const size_t here = count;
+            count = at;
+            at += here;
+        }
+        for (const Entry &entry : entries)
+            other[counts[size_t(entry.order >> shift) & (kBuckets - 1)]++] = entry;
+        entries.swap(other);
+    }
+}
 
 // The node of a path below a node, as far as it exists.
 CatModel *FindBelow(CatModel *top, const QString &path)
@@ -111,37 +141,69 @@ RuleReapplier::Result RuleReapplier::Run()
     }
 
     // The offer's goods, in the order of their rows in each feed: the rows
-    // are then read as the file lies, not all over it.
+    // are then read as the file lies, not all over it, and goods that move
+    // arrive in their new categories in that order, as a load files them.
+    std::vector<const Source *> sources;
     std::vector<Entry> entries;
+    std::vector<CatModel *> nodes;
     std::vector<CatModel *> stack{&m_root};
+    size_t most = 0;
     while (!stack.empty()) {
         CatModel *node = stack.back();
         stack.pop_back();
         for (CatModel *child : qAsConst(node->children))
             stack.push_back(child);
-        if (!node->offers.contains(m_offer))
-            continue;
-        for (Good *good : qAsConst(node->goods)) {
-            if (good->offer == m_offer && good->source && good->source->categoryColumn >= 0)
-                entries.push_back(Entry{good->source, good->rowOffset, good, -1, 0, nullptr, false});
+        if (node->offers.contains(m_offer)) {
+            nodes.push_back(node);
+            most += size_t(node->goods.size());
         }
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.source != b.source ? std::less<const Source *>()(a.source, b.source) : a.offset < b.offset;
-    });
+    entries.reserve(most);
+    const Source *lastSource = nullptr;
+    quint64 slot = 0;
+    for (const CatModel *node : nodes) {
+        const QList<Good *> &goods = node->goods;
+        const int count = goods.size();
+        for (int i = 0; i < count; ++i) {
+            // The goods lie all over memory: each is fetched a few ahead.
+            if (i + 8 < count)
+                __builtin_prefetch(goods.at(i + 8));
+            Good *good = goods.at(i);
+            if (good->offer != m_offer || !good->source || good->source->categoryColumn < 0)
+                continue;
+            if (good->source != lastSource) {
+                lastSource = good->source;
+                const auto known = std::find(sources.begin(), sources.end(), lastSource);
+                slot = quint64(known - sources.begin());
+                if (known == sources.end())
+                    sources.push_back(lastSource);
+            }
+            entries.push_back(Entry{(slot << kOffsetBits) | (quint64(good->rowOffset) & kOffsetMask), good, nullptr,
+                                    -1, 0, false});
+        }
+    }
+    SortByOrder(entries);
     const int total = int(entries.size());
     result.goods = total;
+    const auto sourceOf = [&sources](const Entry &entry) { return sources[size_t(entry.order >> kOffsetBits)]; };
+    const auto offsetOf = [](const Entry &entry) { return qint64(entry.order & kOffsetMask); };
 
-    // The category cells. Mapped feeds are read on two processors at once;
-    // a feed the system could not map, through its reader on this thread.
-    CellReader readers[2];
-    bool allMapped = true;
-    for (const Entry &entry : entries) {
-        if (!entry.source->reader->IsMapped()) {
-            allMapped = false;
-            break;
+    // A feed rewritten since it was loaded would give other rows at the
+    // goods' offsets.
+    for (const Source *source : sources) {
+        if (!source->reader->Unchanged()) {
+            result.error = tr("Файл %1 изменился после загрузки: загрузите его заново").arg(source->name);
+            return result;
         }
     }
+
+    // The category cells. Mapped feeds are read on two processors at once,
+    // each row only up to its category cell; a feed the system could not
+    // map, through its reader on this thread.
+    CellReader readers[2];
+    bool allMapped = true;
+    for (const Source *source : sources)
+        allMapped = allMapped && source->reader->IsMapped();
     const QString reading = tr("Правила оффера %1: чтение категорий товаров").arg(name);
     bool finished = true;
     if (allMapped) {
@@ -153,10 +215,11 @@ RuleReapplier::Result RuleReapplier::Run()
             const int last = qMin(total, first + kChunk);
             for (int i = first; i < last; ++i) {
                 if (i + 8 < last)
-                    entries[size_t(i + 8)].source->reader->Prefetch(entries[size_t(i + 8)].offset);
+                    sourceOf(entries[size_t(i + 8)])->reader->Prefetch(offsetOf(entries[size_t(i + 8)]));
                 Entry &entry = entries[size_t(i)];
-                if (entry.source->reader->ReadMappedRow(entry.offset, reader.raw, reader.buffer))
-                    reader.Number(entry, reader.raw, worker);
+                const Source *source = sourceOf(entry);
+                if (source->reader->ReadMappedCell(offsetOf(entry), source->categoryColumn, reader.raw, reader.cell))
+                    reader.Number(entry, worker);
             }
         };
         const auto deliver = [&](int chunk) {
@@ -164,12 +227,19 @@ RuleReapplier::Result RuleReapplier::Run()
         };
         finished = Pipeline::Run(chunks, 4, read, deliver);
     } else {
+        QByteArray scratch;
         for (int i = 0; i < total && finished; ++i) {
             if (m_progress && i % 1024 == 0 && !m_progress->Report(i, total, reading))
                 finished = false;
             Entry &entry = entries[size_t(i)];
-            if (const CsvRawRow *row = entry.source->reader->ScanAt(entry.offset))
-                readers[0].Number(entry, *row, 0);
+            const Source *source = sourceOf(entry);
+            if (const CsvRawRow *row = source->reader->ScanAt(offsetOf(entry))) {
+                const char *data = nullptr;
+                int size = 0;
+                row->View(source->categoryColumn, &data, &size, scratch);
+                readers[0].cell = QByteArray(data, size);
+                readers[0].Number(entry, 0);
+            }
         }
     }
     if (!finished) {
@@ -179,11 +249,10 @@ RuleReapplier::Result RuleReapplier::Run()
     for (const Entry &entry : entries) {
         if (entry.text < 0) {
             result.error = tr("Строку товара оффера %1 не удалось прочитать: файл %2 изменился, загрузите его заново")
-                                   .arg(name, entry.source->name);
+                                   .arg(name, sourceOf(entry)->name);
             return result;
         }
     }
-    // Every row is read: from here on the tree changes, and nothing stops it.
 
     // Each distinct cell is mapped once (twice at most: a feed whose cell
     // lists several categories is filed by the first).
@@ -199,7 +268,7 @@ RuleReapplier::Result RuleReapplier::Run()
             mappings[r][list].resize(readers[r].texts.size());
     }
     const auto mappingOf = [&](const Entry &entry) -> const Mapping & {
-        const int list = entry.source->categoryIsList ? 1 : 0;
+        const int list = sourceOf(entry)->categoryIsList ? 1 : 0;
         Mapping &mapping = mappings[entry.reader][list][size_t(entry.text)];
         if (!mapping.done) {
             const QByteArray &bytes = readers[entry.reader].texts[size_t(entry.text)];
@@ -222,10 +291,10 @@ RuleReapplier::Result RuleReapplier::Run()
             keptData[r][list].assign(readers[r].texts.size(), 0);
     }
     for (size_t from = 0; from < entries.size();) {
-        const Source *source = entries[from].source;
+        const Source *source = sourceOf(entries[from]);
         size_t to = from;
         QSet<QString> tops;
-        while (to < entries.size() && entries[to].source == source) {
+        while (to < entries.size() && sourceOf(entries[to]) == source) {
             const Mapping &mapping = mappingOf(entries[to]);
             if (!mapping.path.isNull() && tops.size() < 2) {
                 const QStringList parts = mapping.path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
@@ -272,7 +341,10 @@ RuleReapplier::Result RuleReapplier::Run()
     // file order; the goods of other offers keep their places.
     QSet<CatModel *> touched;
     const CatModel *lastLeft = nullptr;
-    for (Entry &entry : entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i + 8 < entries.size())
+            __builtin_prefetch(entries[i + 8].good);
+        Entry &entry = entries[i];
         entry.moved = entry.target != entry.good->category;
         if (!entry.moved)
             continue;
@@ -285,16 +357,23 @@ RuleReapplier::Result RuleReapplier::Run()
     }
     for (CatModel *node : qAsConst(touched)) {
         QList<Good *> &goods = node->goods;
+        const int count = goods.size();
         int kept = 0;
-        for (int i = 0; i < goods.size(); ++i) {
-            if (goods.at(i)->category == node)
-                goods[kept++] = goods.at(i);
+        for (int i = 0; i < count; ++i) {
+            if (i + 8 < count)
+                __builtin_prefetch(goods.at(i + 8));
+            Good *good = goods.at(i);
+            if (good->category == node)
+                goods[kept++] = good;
         }
         goods.erase(goods.begin() + kept, goods.end());
     }
     m_offer->priceInfo.Reset();
     const CatModel *lastEntered = nullptr;
-    for (Entry &entry : entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i + 8 < entries.size())
+            __builtin_prefetch(entries[i + 8].good);
+        Entry &entry = entries[i];
         Good *good = entry.good;
         if (!entry.target) {
             ++result.dropped;
