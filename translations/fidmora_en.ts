@@ -1646,8 +1646,8 @@
         <translation>Project saved to the file %1</translation>
     </message>
     <message>
-        <source>Обновить всё</source>
-        <translation>Reload all</translation>
+        <source>О&amp;бновить всё</source>
+        <translation>Re&amp;load all</translation>
     </message>
     <message>
         <source>Загрузить источники проекта снова (%1)?</source>

@@ -159,7 +159,7 @@ void MainWindow::SetupKeyboard()
     ui->add_file->setShortcut(QKeySequence::Open);
     ui->save->setShortcut(QKeySequence::Save);
     ui->exit->setShortcut(QKeySequence::Quit);
-    m_reloadSources->setText(tr("Обновить всё"));
+    m_reloadSources->setText(tr("О&бновить всё"));
     m_reloadSources->setShortcut(QKeySequence(Qt::Key_F5));
     // From the category tree to the goods and the offers, in reading order.
     setTabOrder(ui->catTreeView, ui->filters);
