@@ -127,7 +127,9 @@ CatModel *FindOrCreateBelow(CatModel *top, const QString &path)
 } // namespace
 
 RuleReapplier::RuleReapplier(CatModel &root, Offer *offer, IProgress *progress)
-    : m_root(root), m_offer(offer), m_progress(progress)
+    : m_root(root)
+    , m_offer(offer)
+    , m_progress(progress)
 {
 }
 
@@ -178,8 +180,8 @@ RuleReapplier::Result RuleReapplier::Run()
                 if (known == sources.end())
                     sources.push_back(lastSource);
             }
-            entries.push_back(Entry{(slot << kOffsetBits) | (quint64(good->rowOffset) & kOffsetMask), good, nullptr,
-                                    -1, 0, false});
+            entries.push_back(Entry{(slot << kOffsetBits) | (quint64(good->rowOffset) & kOffsetMask), good, nullptr, -1,
+                                    0, false});
         }
     }
     SortByOrder(entries);
