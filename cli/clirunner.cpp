@@ -254,7 +254,7 @@ bool CliRunner::LoadSources(QString *error)
     const auto password = [this](const SourceRecord &source) {
         if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD"))
             return qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
-        return source.location == m_model.Option(Schema::Option::ModxHost)
+        return source.location == Model::WithoutPassword(m_model.Option(Schema::Option::ModxHost))
                 ? m_model.Option(Schema::Option::ModxPassword)
                 : QString();
     };

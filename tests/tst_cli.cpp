@@ -1070,6 +1070,15 @@ void TestCli::siteSteps()
     QCOMPARE(out, SummaryText({2, 1, 0, 0, 0, 0, 0}));
     QCOMPARE(Run({"--site", site.Host(), "--add-site", "--summary"}, &out, &err, environment), 0);
     QCOMPARE(out, SummaryText({1, 1, 3, 5, 5, 0, 0}));
+    // A site read as base is remembered without its password, and read
+    // again with the environment's.
+    QCOMPARE(Run({"--add", data, "--site", site.Host(), "--add-base-site", "--save-project", "remembered.fdm"}, &out,
+                 &err, environment),
+             0);
+    const QByteArray remembered = Read(Path("remembered.fdm"));
+    QVERIFY(remembered.contains("kind=\"site\"") && !remembered.contains(PhpSite::kPassword));
+    QCOMPARE(Run({"--project", "remembered.fdm", "--load-sources", "--summary"}, &out, &err, environment), 0);
+    QCOMPARE(out, SummaryText({2, 1, 0, 0, 0, 0, 0}));
 
     // Without --site the project's site; the environment's password wins
     // over the project's, and is never printed.

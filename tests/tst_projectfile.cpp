@@ -31,6 +31,8 @@ private slots:
     void rememberedSources_data();
     void rememberedSources();
     void loadsAreRemembered();
+    void sitesAreRememberedWithoutPasswords_data();
+    void sitesAreRememberedWithoutPasswords();
     void usualSuspects_data();
     void usualSuspects();
 
@@ -582,4 +584,22 @@ void TestProjectFile::loadsAreRemembered()
 
     model.Clear(true);
     QVERIFY(model.SourceRecords().isEmpty());
+}
+
+void TestProjectFile::sitesAreRememberedWithoutPasswords_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("remembered");
+    QTest::newRow("no password") << "https://shop.example/fidmora/" << "https://shop.example/fidmora/";
+    QTest::newRow("login only") << "https://admin@shop.example/" << "https://admin@shop.example/";
+    QTest::newRow("login and password") << "https://admin:s3cr:et@shop.example/f/" << "https://admin@shop.example/f/";
+    QTest::newRow("without a scheme") << "admin:s3cret@shop.example" << "admin@shop.example";
+    QTest::newRow("an @ in the path") << "https://shop.example/a:b@c" << "https://shop.example/a:b@c";
+}
+
+void TestProjectFile::sitesAreRememberedWithoutPasswords()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, remembered);
+    QCOMPARE(Model::WithoutPassword(address), remembered);
 }

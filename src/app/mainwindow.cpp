@@ -959,7 +959,7 @@ void MainWindow::reloadSources()
     for (const SourceRecord &source : model.SourceRecords()) {
         if (source.kind != SourceRecord::Site || passwords.contains(source.location))
             continue;
-        if (source.location == model.Option(Schema::Option::ModxHost)
+        if (source.location == Model::WithoutPassword(model.Option(Schema::Option::ModxHost))
                 && model.Options().contains(Schema::Option::ModxPassword)) {
             passwords.insert(source.location, model.Option(Schema::Option::ModxPassword));
             continue;

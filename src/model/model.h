@@ -83,6 +83,9 @@ public:
     // function a site's password is the one the project keeps for it.
     bool LoadSources(IProgress *progress = nullptr, Filter *filter = nullptr,
                      const SitePassword &sitePassword = SitePassword());
+    // The address with the password of its user part left out, as a site
+    // is remembered.
+    static QString WithoutPassword(const QString &address);
     // Follows an offer's new name in the remembered loads of its feed.
     void RenameOfferSources(const QString &oldName, const QString &newName);
     // The sources the last LoadSources() passed over, as messages name them.
