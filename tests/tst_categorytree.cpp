@@ -440,4 +440,6 @@ void TestCategoryTree::cancelledReapplyLeavesTheTree()
     }
     QVERIFY(model.ReapplyRules(shop));
     QVERIFY(Layout(model.Root()) != before);
+    // An offer without goods has nothing to move.
+    QVERIFY(model.ReapplyRules(model.FindOrCreateOffer(QStringLiteral("Empty"))));
 }

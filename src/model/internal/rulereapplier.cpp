@@ -208,7 +208,7 @@ RuleReapplier::Result RuleReapplier::Run()
         allMapped = allMapped && source->reader->IsMapped();
     const QString reading = tr("Правила оффера %1: чтение категорий товаров").arg(name);
     bool finished = true;
-    if (allMapped) {
+    if (allMapped && total > 0) {
         const int kChunk = 4096;
         const int chunks = (total + kChunk - 1) / kChunk;
         const auto read = [&](int chunk, int worker) {
