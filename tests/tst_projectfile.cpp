@@ -516,7 +516,7 @@ void TestProjectFile::rememberedSources_data()
             << "<sources><source kind=\"ftp\" base=\"false\" location=\"ftp://x/\"/>"
                "<source kind=\"file\" base=\"true\" location=\"\"/>"
                "<source kind=\"file\" base=\"TRUE\" location=\"b.csv\"/></sources>"
-            << QStringList{"file data b.csv"};
+            << QStringList{"file data <folder>/b.csv"};
 }
 
 // The loads a project remembers come back in their order and are written
@@ -532,6 +532,8 @@ void TestProjectFile::rememberedSources()
                                                 .toUtf8());
     Model model;
     QVERIFY(model.LoadProject(path));
+    // A file named relative to the project is the one beside it.
+    read.replaceInStrings(QStringLiteral("<folder>"), m_dir.path());
     QCOMPARE(Described(model.SourceRecords()), read);
     QCOMPARE(model.Offers().size(), 1);
 

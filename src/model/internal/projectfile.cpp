@@ -171,7 +171,7 @@ bool HoldsPassword(const ICatalogue &catalogue)
 class ProjectReader
 {
 public:
-    explicit ProjectReader(ICatalogue &catalogue) : m_catalogue(catalogue) {}
+    ProjectReader(ICatalogue &catalogue, const QString &folder) : m_catalogue(catalogue), m_folder(folder) {}
 
     // The option key of an element of the options, or an empty string.
     static QString OptionKey(const QString &path);
@@ -182,6 +182,7 @@ public:
 
 private:
     ICatalogue &m_catalogue;
+    QString m_folder; // the project file's, against which relative paths are read
     Offer *m_offer = nullptr;
     QSet<QString> m_listKeys;
 };
@@ -210,6 +211,10 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
         source.location = attributes.value(Schema::Project::SourceLocation).toString();
         if (source.location.isEmpty())
             return;
+        // A file named relative to the project (one written by hand, or
+        // shipped beside its feeds) is the one beside the project.
+        if (source.kind == SourceRecord::File && QFileInfo(source.location).isRelative())
+            source.location = QDir(m_folder).absoluteFilePath(source.location);
         source.isBase = attributes.value(Schema::Project::SourceBase) == QLatin1String("true");
         source.login = attributes.value(Schema::Project::SourceLogin).toString();
         m_catalogue.SourceRecords().append(source);
@@ -422,7 +427,7 @@ bool ProjectFile::Load(ICatalogue &catalogue, const QString &path, QString *erro
     if (walker.RootName() != QLatin1String("settings"))
         return fail(tr("Файл %1 не является проектом Fidmora").arg(shown));
 
-    ProjectReader reader(catalogue);
+    ProjectReader reader(catalogue, info.absolutePath());
     for (const Element &element : elements)
         reader.DeclareLists(element.path, element.attributes);
     for (const Element &element : elements)
