@@ -75,6 +75,9 @@ int CliRunner::Run(const QList<CliStep> &steps)
                     faults << tr("файлов, перекодированных из windows-1251: %1").arg(m_model.ReencodedFeeds());
                 if (m_model.InvalidUtf8Rows() > 0)
                     faults << tr("строк с байтами не в кодировке UTF-8: %1").arg(m_model.InvalidUtf8Rows());
+                if (step.kind == CliStep::LoadSources && !m_model.MissingSources().isEmpty())
+                    faults << tr("не найдены источники: %1")
+                                      .arg(m_model.MissingSources().join(QStringLiteral(", ")));
                 if (!faults.isEmpty()) {
                     error = tr("%1 (--strict)").arg(faults.join(QStringLiteral("; ")));
                     ok = false;
@@ -118,6 +121,7 @@ bool CliRunner::IsLoad(CliStep::Kind kind)
     case CliStep::AddUrl:
     case CliStep::AddBaseUrl:
     case CliStep::LoadOffers:
+    case CliStep::LoadSources:
     case CliStep::AddSite:
     case CliStep::AddBaseSite:
         return true;
@@ -180,6 +184,8 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         break;
     case CliStep::LoadOffers:
         return LoadOffers(error);
+    case CliStep::LoadSources:
+        return LoadSources(error);
     case CliStep::RemoveDuplicates:
         ok = m_model.RemoveDuplicates(&m_progress);
         break;
@@ -258,6 +264,29 @@ bool CliRunner::LoadOffers(QString *error)
         }
     }
     *error = reason;
+    return false;
+}
+
+bool CliRunner::LoadSources(QString *error)
+{
+    // A scheduled run that loads nothing would go on to save or upload an
+    // empty catalogue.
+    if (m_model.SourceRecords().isEmpty()) {
+        *error = tr("в проекте нет источников: проект запоминает файлы, адреса и сайты, загруженные в нём");
+        return false;
+    }
+    // A site's password, as for the site steps: from the environment, else
+    // the one the project keeps for that site.
+    const auto password = [this](const SourceRecord &source) {
+        if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD"))
+            return qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
+        return source.location == Model::WithoutPassword(m_model.Option(Schema::Option::ModxHost))
+                ? m_model.Option(Schema::Option::ModxPassword)
+                : QString();
+    };
+    if (m_model.LoadSources(&m_progress, &m_filter, password))
+        return true;
+    *error = ModelError();
     return false;
 }
 

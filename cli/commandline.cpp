@@ -28,6 +28,8 @@ const StepOption kSteps[] = {
      QT_TRANSLATE_NOOP("Cli", "загрузить файл с базой по адресу")},
     {"--load-offers", CliStep::LoadOffers, nullptr,
      QT_TRANSLATE_NOOP("Cli", "загрузить CSV всех офферов, до первой ошибки")},
+    {"--load-sources", CliStep::LoadSources, nullptr,
+     QT_TRANSLATE_NOOP("Cli", "очистить товары и загрузить снова источники проекта по порядку, до первой ошибки")},
     {"--remove-duplicates", CliStep::RemoveDuplicates, nullptr, QT_TRANSLATE_NOOP("Cli", "удалить дубли")},
     {"--columns", CliStep::Columns, QT_TRANSLATE_NOOP("Cli", "a,b,c"),
      QT_TRANSLATE_NOOP("Cli", "колонки для следующих сохранений (по умолчанию все колонки товаров)")},
@@ -230,6 +232,7 @@ QString CommandLine::HelpText()
     lines << QString() << tr("Параметры:");
     row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы (предупреждения и ошибки выводятся всё равно)"));
     row(QStringLiteral("--strict"), tr("считать ошибкой загрузку, пропустившую строки или прочитавшую текст не в UTF-8"));
+    row(QString(), tr("(и --load-sources, не нашедший файл источника)"));
     row(QStringLiteral("--max-delete ") + tr("ПРОЦЕНТ"),
         tr("не сохранять и не выгружать, если удаляется больше этой доли товаров базы"));
     row(QString(), tr("(по умолчанию %1; 100 — без ограничения)").arg(kDefaultMaxDelete));

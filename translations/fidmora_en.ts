@@ -731,6 +731,22 @@
         <source>записать отчёт об изменениях (HTML); отказ --max-delete тоже пишет его</source>
         <translation>write the change report (HTML); a refusal of --max-delete writes it too</translation>
     </message>
+    <message>
+        <source>не найдены источники: %1</source>
+        <translation>sources not found: %1</translation>
+    </message>
+    <message>
+        <source>в проекте нет источников: проект запоминает файлы, адреса и сайты, загруженные в нём</source>
+        <translation>the project has no sources: a project remembers the files, addresses and sites loaded in it</translation>
+    </message>
+    <message>
+        <source>очистить товары и загрузить снова источники проекта по порядку, до первой ошибки</source>
+        <translation>clear the goods and load the project&apos;s sources again in order, up to the first failure</translation>
+    </message>
+    <message>
+        <source>(и --load-sources, не нашедший файл источника)</source>
+        <translation>(and a --load-sources that did not find a source&apos;s file)</translation>
+    </message>
 </context>
 <context>
     <name>DcCatalogConverter</name>
@@ -1623,10 +1639,6 @@
         <translation>Save by categories</translation>
     </message>
     <message>
-        <source>Новые правила оффера применятся, когда его файл загрузят снова</source>
-        <translation>The offer&apos;s new rules apply when its feed is loaded again</translation>
-    </message>
-    <message>
         <source>Действия</source>
         <translation>Actions</translation>
     </message>
@@ -1938,6 +1950,26 @@
         <source>Отчёт записан, но браузер не открылся: %1</source>
         <translation>The report was written, but the browser did not open: %1</translation>
     </message>
+    <message>
+        <source>О&amp;бновить всё</source>
+        <translation>Re&amp;load all</translation>
+    </message>
+    <message>
+        <source>Загрузить источники проекта снова (%1)?</source>
+        <translation>Load the project&apos;s sources again (%1)?</translation>
+    </message>
+    <message>
+        <source>В проекте нет источников: загрузите фиды и базы, и проект их запомнит</source>
+        <translation>The project has no sources: load feeds and bases, and the project remembers them</translation>
+    </message>
+    <message>
+        <source>Пароль сайта</source>
+        <translation>Site password</translation>
+    </message>
+    <message>
+        <source>Пароль для сайта %1:</source>
+        <translation>Password for the site %1:</translation>
+    </message>
 </context>
 <context>
     <name>Model</name>
@@ -2048,6 +2080,26 @@
     <message>
         <source>Заголовок файла %1 не читается: кавычка в нём не закрыта до конца файла или в нём поле больше 64 МБ</source>
         <translation>The header of the file %1 cannot be read: a quote in it stays open to the end of the file, or it holds a field over 64 MB</translation>
+    </message>
+    <message>
+        <source>Источник %1 из %2: %3</source>
+        <translation>Source %1 of %2: %3</translation>
+    </message>
+    <message>
+        <source>Загрузка источников отменена</source>
+        <translation>Loading the sources cancelled</translation>
+    </message>
+    <message>
+        <source>Источник %1 не загружен: файла больше нет</source>
+        <translation>Source %1 not loaded: the file is gone</translation>
+    </message>
+    <message>
+        <source>Источник %1 не загружен: у оффера нет адреса фида или его нет в проекте</source>
+        <translation>Source %1 not loaded: the offer has no feed address or is not in the project</translation>
+    </message>
+    <message>
+        <source>Правила оффера %1 применены: товаров %2, перенесено %3, убрано %4</source>
+        <translation>Rules of offer %1 applied: %2 goods, %3 moved, %4 removed</translation>
     </message>
 </context>
 <context>
@@ -2344,10 +2396,48 @@
     </message>
 </context>
 <context>
+    <name>RuleReapplier</name>
+    <message>
+        <source>Правила оффера %1: поиск товаров</source>
+        <translation>Rules of offer %1: finding the goods</translation>
+    </message>
+    <message>
+        <source>Применение правил оффера %1 отменено</source>
+        <translation>Applying the rules of offer %1 cancelled</translation>
+    </message>
+    <message>
+        <source>Файл %1 изменился после загрузки: загрузите его заново</source>
+        <translation>File %1 changed after it was loaded: load it again</translation>
+    </message>
+    <message>
+        <source>Правила оффера %1: чтение категорий товаров</source>
+        <translation>Rules of offer %1: reading the goods&apos; categories</translation>
+    </message>
+    <message>
+        <source>Строку товара оффера %1 не удалось прочитать: файл %2 изменился, загрузите его заново</source>
+        <translation>A good&apos;s row of offer %1 could not be read: file %2 changed, load it again</translation>
+    </message>
+    <message>
+        <source>Оффер %1: по новым правилам убрано товаров: %2</source>
+        <translation>Offer %1: goods removed by the new rules: %2</translation>
+    </message>
+    <message>
+        <source>Оффер %1: новые правила берут категории, товары которых при загрузке не взяты (%2: %3); они появятся, когда фиды загрузят снова</source>
+        <translation>Offer %1: the new rules take categories whose goods were not loaded (%2: %3); they appear when the feeds are loaded again</translation>
+    </message>
+</context>
+<context>
     <name>Source</name>
     <message>
         <source>Разные офферы</source>
         <translation>Various offers</translation>
+    </message>
+</context>
+<context>
+    <name>SourceRecord</name>
+    <message>
+        <source>фид оффера «%1»</source>
+        <translation>the feed of offer &quot;%1&quot;</translation>
     </message>
 </context>
 <context>

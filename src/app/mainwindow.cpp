@@ -19,6 +19,7 @@
 #include "modxexportdialog.h"
 #include "offerviewmodel.h"
 #include "progressthread.h"
+#include "schema.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -29,8 +30,11 @@
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QMessageBox>
@@ -113,6 +117,12 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     // The counts of a delta in the status bar open the report as well.
     ui->statLabel->installEventFilter(this);
 
+    // The day's loads again, in one step.
+    m_reloadSources = new QAction(this);
+    m_reloadSources->setObjectName(QStringLiteral("reload_sources"));
+    ui->menu->insertAction(ui->data_delete, m_reloadSources);
+    connect(m_reloadSources, &QAction::triggered, this, &MainWindow::reloadSources);
+
     // The docks come first, above the language.
     QAction *languageSeparator = ui->menu_view->actions().value(0);
     ui->menu_view->insertAction(languageSeparator, ui->dock_io->toggleViewAction());
@@ -164,6 +174,8 @@ void MainWindow::SetupKeyboard()
     ui->add_file->setShortcut(QKeySequence::Open);
     ui->save->setShortcut(QKeySequence::Save);
     ui->exit->setShortcut(QKeySequence::Quit);
+    m_reloadSources->setText(tr("О&бновить всё"));
+    m_reloadSources->setShortcut(QKeySequence(Qt::Key_F5));
     // From the category tree to the goods and the offers, in reading order.
     setTabOrder(ui->catTreeView, ui->filters);
     setTabOrder(ui->filters, ui->goodListView);
@@ -715,9 +727,11 @@ void MainWindow::editOffer()
     EditOfferDialog dialog(offer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const bool reload = dialog.ApplyToOffer();
+    const QString oldName = offer->name;
+    const bool rulesChanged = dialog.ApplyToOffer();
     model.IndexEditedOffer(offer);
-    if (!reload) {
+    model.RenameOfferSources(oldName, offer->name);
+    if (!rulesChanged || !offer->hasGoods) {
         // The lists show the offer's name: sorted anew, and every card
         // read again.
         if (m_offerSorter)
@@ -726,20 +740,10 @@ void MainWindow::editOffer()
         UpdateTitle();
         return;
     }
-    if (offer->exportFile.isEmpty() && offer->exportUrl.isEmpty()) {
-        // Its goods came from files the user added: unloading them now would
-        // lose them, with nothing to load them from again.
-        if (m_offerSorter)
-            m_offerSorter->invalidate();
-        m_goodModel->RepaintAll();
-        UpdateTitle();
-        Report(0, 0, tr("Новые правила оффера применятся, когда его файл загрузят снова"));
-        return;
-    }
-    RunOnWorker(true, [&](IProgress *progress) { return model.ReloadOffer(offer, progress); });
-    // The reload itself always answers true; the load inside it leaves its
-    // reason when it failed.
-    ShowOutcome(model.LastError().isEmpty());
+    // The goods already loaded take their places under the new rules at
+    // once, from the rows they were read from.
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.ReapplyRules(offer, progress); }));
+    UpdateTitle();
 }
 
 void MainWindow::loadOfferFromMenu()
@@ -997,7 +1001,41 @@ void MainWindow::OpenProject(const QString &path)
     if (!ok) {
         m_cancelled = false;
         ShowFailure(m_session.ErrorText());
+        return;
     }
+    const int sources = model.SourceRecords().size();
+    if (sources > 0 && Ask(tr("Загрузить источники проекта снова (%1)?").arg(sources)))
+        reloadSources();
+}
+
+void MainWindow::reloadSources()
+{
+    if (model.SourceRecords().isEmpty()) {
+        Report(0, 0, tr("В проекте нет источников: загрузите фиды и базы, и проект их запомнит"));
+        return;
+    }
+    // A site's password the project does not keep is asked for now, before
+    // the work starts: the loads run on the worker, where nothing is asked.
+    QHash<QString, QString> passwords;
+    for (const SourceRecord &source : model.SourceRecords()) {
+        if (source.kind != SourceRecord::Site || passwords.contains(source.location))
+            continue;
+        if (source.location == Model::WithoutPassword(model.Option(Schema::Option::ModxHost))
+                && model.Options().contains(Schema::Option::ModxPassword)) {
+            passwords.insert(source.location, model.Option(Schema::Option::ModxPassword));
+            continue;
+        }
+        bool given = false;
+        const QString password =
+                QInputDialog::getText(this, tr("Пароль сайта"), tr("Пароль для сайта %1:").arg(source.Shown()),
+                                      QLineEdit::Password, QString(), &given);
+        if (!given)
+            return;
+        passwords.insert(source.location, password);
+    }
+    const auto password = [&passwords](const SourceRecord &source) { return passwords.value(source.location); };
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadSources(progress, &filter, password); }));
+    UpdateTitle();
 }
 
 void MainWindow::saveProject()

@@ -106,6 +106,8 @@ public slots:
     void newProject();
     void saveProject();
     void loadProject();
+    // "Обновить всё": clears the goods and loads the project's sources again.
+    void reloadSources();
     void removeDuplicates();
     // "Отчёт об изменениях": writes the change report and opens it in the
     // system's browser.
@@ -185,4 +187,5 @@ private:
     QTimer m_autosaveTimer;
     bool m_cancelled = false;    // the last worker was cancelled
     bool m_askOnClose = true;
+    QAction *m_reloadSources = nullptr; // "Обновить всё", F5
 };

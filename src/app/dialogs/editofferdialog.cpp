@@ -15,7 +15,8 @@
 EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     : QDialog(parent)
     , m_offer(offer)
-    , m_categories(offer->categories.values())
+    // Categories the rules left out are offered too: a rule may take them back.
+    , m_categories((offer->categories + offer->droppedCategories).values())
     , ui(std::make_unique<Ui::EditOfferDialog>())
 {
     std::sort(m_categories.begin(), m_categories.end());

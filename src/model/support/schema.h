@@ -66,6 +66,21 @@ constexpr QLatin1String FtpInsecure = Literal("export/ftp/insecure");
 constexpr QLatin1String FtpKeyFile = Literal("export/ftp/keyfile");
 } // namespace Option
 
+// The loads a project remembers, in their order: a "sources" element after
+// the offers, one "source" element a load.
+namespace Project {
+constexpr QLatin1String Sources = Literal("sources");
+constexpr QLatin1String Source = Literal("source");
+constexpr QLatin1String SourceKind = Literal("kind");         // one of the kinds below
+constexpr QLatin1String SourceBase = Literal("base");         // "true" for a base, else data
+constexpr QLatin1String SourceLocation = Literal("location"); // path, address, site or offer name
+constexpr QLatin1String SourceLogin = Literal("login");       // a site's login; its password never
+constexpr QLatin1String KindFile = Literal("file");
+constexpr QLatin1String KindUrl = Literal("url");
+constexpr QLatin1String KindSite = Literal("site");
+constexpr QLatin1String KindOffer = Literal("offer");
+} // namespace Project
+
 // Keys of the program's settings on this machine (QSettings), which no
 // project carries.
 namespace Setting {
