@@ -2101,6 +2101,10 @@
         <source>Правила оффера %1 применены: товаров %2, перенесено %3, убрано %4</source>
         <translation>Rules of offer %1 applied: %2 goods, %3 moved, %4 removed</translation>
     </message>
+    <message>
+        <source>Базы не загружены: нет данных источника %1, и все его товары на сайте стали бы удалёнными</source>
+        <translation>Bases not loaded: the data of the source %1 is missing, and all its goods on the site would look deleted</translation>
+    </message>
 </context>
 <context>
     <name>ModxExportDialog</name>
