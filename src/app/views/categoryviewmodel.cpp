@@ -63,9 +63,19 @@ int CategoryViewModel::CountSubtrees(const CatModel *node) const
 
 int CategoryViewModel::SubtreeCount(const CatModel *node) const
 {
-    if (m_counts.isEmpty())
+    if (!m_countsGiven && m_counts.isEmpty())
         CountSubtrees(m_root);
     return m_counts.value(node);
+}
+
+void CategoryViewModel::SetCounts(const QHash<const CatModel *, int> &counts)
+{
+    m_counts = counts;
+    m_countsGiven = true;
+    const int rows = rowCount();
+    // The view repaints whatever it shows, the rows below the top ones too.
+    if (rows > 0)
+        emit dataChanged(index(0, 0), index(rows - 1, 0), {Qt::DisplayRole});
 }
 
 bool CategoryViewModel::FindUncheckedBelow(const CatModel *node) const
@@ -164,6 +174,7 @@ bool CategoryViewModel::removeRows(int row, int count, const QModelIndex &parent
 
     beginRemoveRows(parent, row, row + count - 1);
     m_counts.clear();
+    m_countsGiven = false;
     m_uncheckedKnown = false;
     for (int i = 0; i < count && row < node->children.size(); ++i) {
         CatModel *doomed = node->children.at(row);

@@ -71,6 +71,7 @@ constexpr QLatin1String FtpKeyFile = Literal("export/ftp/keyfile");
 namespace Setting {
 constexpr QLatin1String InterfaceLanguage = Literal("interface/language");
 constexpr QLatin1String AdmitadRelay = Literal("admitad/relay");
+constexpr QLatin1String RecentProjects = Literal("project/recent"); // newest first
 } // namespace Setting
 
 } // namespace Schema

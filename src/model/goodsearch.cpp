@@ -1,0 +1,140 @@
+#include "goodsearch.h"
+
+#include <QElapsedTimer>
+#include <QSet>
+
+#include "catmodel.h"
+#include "good.h"
+#include "goodtextmatcher.h"
+#include "igoodqueryobject.h"
+
+namespace {
+
+// Collects a walk's goods into a vector sized for the whole tree.
+class Collector final : public IGoodQueryObject
+{
+public:
+    explicit Collector(QVector<Good *> *target) : m_target(target) {}
+    virtual ~Collector() = default;
+    void AddGoods(const QList<Good *> &goods) override
+    {
+        for (Good *good : goods)
+            m_target->append(good);
+    }
+    void AddGood(Good *good) override { m_target->append(good); }
+
+private:
+    QVector<Good *> *m_target;
+};
+
+// Goods tested between two looks at the clock.
+const int kGoodsPerLook = 512;
+
+} // namespace
+
+GoodSearch::GoodSearch() = default;
+GoodSearch::~GoodSearch() = default;
+
+void GoodSearch::Clear()
+{
+    m_candidates.clear();
+    m_found.clear();
+    m_next = 0;
+    m_matcher.reset();
+}
+
+void GoodSearch::Start(CatModel *root, const Filter &filter)
+{
+    Clear();
+    if (!root)
+        return;
+    Filter rest = filter;
+    rest.searchText.clear();
+    m_candidates.reserve(root->GoodCount(true));
+    Collector collector(&m_candidates);
+    root->QueryGoods(&collector, &rest, true);
+    if (filter.searchText.isEmpty()) {
+        m_found = m_candidates;
+        m_next = m_candidates.size();
+        return;
+    }
+    m_matcher = std::make_unique<GoodTextMatcher>(filter.searchText);
+}
+
+bool GoodSearch::Step(int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const int total = m_candidates.size();
+    while (m_next < total) {
+        const int end = qMin(total, m_next + kGoodsPerLook);
+        for (; m_next < end; ++m_next) {
+            Good *good = m_candidates.at(m_next);
+            if (m_matcher->Matches(good))
+                m_found.append(good);
+        }
+        if (clock.elapsed() >= milliseconds)
+            break;
+    }
+    if (IsDone()) {
+        // The goods that did not match are not needed any more.
+        m_candidates = QVector<Good *>();
+        m_next = 0;
+        m_matcher.reset();
+    }
+    return IsDone();
+}
+
+QHash<const CatModel *, int> GoodSearch::SubtreeCounts() const
+{
+    QHash<const CatModel *, int> own;
+    const CatModel *last = nullptr;
+    int run = 0;
+    // The walk hands a category's goods out together: count runs, not goods.
+    for (const Good *good : m_found) {
+        if (good->category != last) {
+            if (last)
+                own[last] += run;
+            last = good->category;
+            run = 0;
+        }
+        ++run;
+    }
+    if (last)
+        own[last] += run;
+    QHash<const CatModel *, int> counts;
+    for (auto it = own.cbegin(); it != own.cend(); ++it) {
+        for (const CatModel *node = it.key(); node; node = node->parent)
+            counts[node] += it.value();
+    }
+    return counts;
+}
+
+QVector<Good *> GoodSearch::Below(const CatModel *category) const
+{
+    if (!category || !category->parent)
+        return m_found;
+    QSet<const CatModel *> subtree;
+    subtree.insert(category);
+    const QList<CatModel *> below = category->Descendants(true);
+    for (const CatModel *node : below)
+        subtree.insert(node);
+    QVector<Good *> goods;
+    for (Good *good : m_found) {
+        if (subtree.contains(good->category))
+            goods.append(good);
+    }
+    return goods;
+}
+
+QVector<Good *> GoodSearch::WithStatus(const QVector<Good *> &goods, unsigned statusMask)
+{
+    if (statusMask == kEveryStatus)
+        return goods;
+    QVector<Good *> kept;
+    for (Good *good : goods) {
+        if (good->status >= 0 && good->status < 32 && (statusMask & StatusBit(good->status)))
+            kept.append(good);
+    }
+    return kept;
+}
