@@ -15,6 +15,7 @@
 #include "consoleprogress.h"
 #include "filteroptions.h"
 #include "ftpuploader.h"
+#include "keyring.h"
 #include "model.h"
 #include "schema.h"
 #include "shownaddress.h"
@@ -283,8 +284,15 @@ bool CliRunner::Upload(const QString &address, QString *error)
     options.insecure = m_insecureUploads;
     options.keyFile = m_uploadKey;
     // The password never comes from the command line, which every user of
-    // the machine can read: from the environment, else from ~/.netrc.
-    const QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    // the machine can read: from the environment, else from the system's
+    // keyring (where the window keeps a remembered one), else from ~/.netrc.
+    QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    if (password.isEmpty() && url.password().isEmpty()) {
+        const QString entry =
+                Keyring::FtpEntry(url.userName(), url.host(), url.port(FtpUploader::DefaultPort(url.scheme())));
+        if (Keyring::Read(entry, &password) != Keyring::Done)
+            password.clear();
+    }
     if (!password.isEmpty())
         url.setPassword(password, QUrl::DecodedMode);
     else
@@ -317,9 +325,26 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
     // command line, where every user of the machine could read them.
     *login = qEnvironmentVariableIsSet("FIDMORA_SITE_LOGIN") ? qEnvironmentVariable("FIDMORA_SITE_LOGIN")
                                                              : m_model.Option(Schema::Option::ModxLogin);
-    *password = qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")
-            ? qEnvironmentVariable("FIDMORA_SITE_PASSWORD")
-            : m_model.Option(Schema::Option::ModxPassword);
+    if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")) {
+        *password = qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
+        return true;
+    }
+    // A password the window remembered in the system's keyring.
+    const QString entry = m_model.Option(Schema::Option::ModxKeyring);
+    if (!entry.isEmpty()) {
+        QString why;
+        switch (Keyring::Read(entry, password, &why)) {
+        case Keyring::Done:
+            return true;
+        case Keyring::NotFound:
+            *error = tr("пароля сайта нет в хранилище паролей системы (%1): задайте FIDMORA_SITE_PASSWORD").arg(entry);
+            return false;
+        case Keyring::Unavailable:
+            *error = tr("хранилище паролей системы недоступно (%1): задайте FIDMORA_SITE_PASSWORD").arg(why);
+            return false;
+        }
+    }
+    *password = m_model.Option(Schema::Option::ModxPassword);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QDir>
@@ -1002,8 +1003,8 @@ void TestMainWindow::categoryContextMenu_data()
     QTest::addColumn<QString>("toggle");
     QTest::addColumn<QColor>("after");
 
-    const QColor grey(110, 110, 110);
-    QTest::newRow("ghost") << QStringList{"Разные офферы (5)"} << "Сделать &реальной" << QColor(Qt::black);
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    QTest::newRow("ghost") << QStringList{"Разные офферы (5)"} << "Сделать &реальной" << QColor();
     QTest::newRow("real") << QStringList{"Разные офферы (5)", "Обувь (3)"} << "Сделать &призрачной" << grey;
 }
 
@@ -1620,6 +1621,11 @@ void TestMainWindow::modxImport()
     QObject::connect(&poll, &QTimer::timeout, [&] {
         // The failure, told in a box over the site dialog once the log is closed.
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            // No keyring answers in the tests: the file may keep the password.
+            if (box->windowTitle() == QStringLiteral("Хранилище паролей недоступно")) {
+                box->button(QMessageBox::Yes)->click();
+                return;
+            }
             failure = box->text();
             box->accept();
             return;

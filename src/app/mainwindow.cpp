@@ -8,6 +8,7 @@
 #include "categoryviewmodel.h"
 #include "deleteconfirmation.h"
 #include "editofferdialog.h"
+#include "errorbox.h"
 #include "exportoptionsdialog.h"
 #include "ftpexportdialog.h"
 #include "good.h"
@@ -286,15 +287,18 @@ void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings, qint64 ad
 
 void MainWindow::ShowFailure(const QString &reason, const QStringList &warnings)
 {
+    // The user who cancelled knows why it stopped: no error for that.
+    if (m_cancelled) {
+        Report(0, 0, tr("Отменено"));
+        ShowWarnings(warnings);
+        return;
+    }
     if (reason.isEmpty())
         Report(0, 0, tr("Выполнено с ошибкой"));
     else
-        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(reason));
-    // The user who cancelled knows why it stopped.
-    if (!m_cancelled) {
-        QMessageBox::warning(this, tr("Ошибка"),
-                             reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
-    }
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(ErrorBox::Sentence(reason)));
+    ErrorBox::Show(this, QMessageBox::Warning, tr("Ошибка"),
+                   reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
     ShowWarnings(warnings);
 }
 

@@ -4,7 +4,8 @@
 #include "filter.h"
 #include "source.h"
 
-#include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 
 CategoryViewModel::CategoryViewModel(CatModel *root, Filter *filter)
     : m_root(root)
@@ -113,7 +114,10 @@ QVariant CategoryViewModel::data(const QModelIndex &index, int role) const
                        + QString::number(SubtreeCount(node)) + QLatin1Char(')'));
     }
     case Qt::ForegroundRole:
-        return node->ghost ? QColor(110, 110, 110) : QColor(Qt::black);
+        // A ghost is dimmed with the palette's colour, so that a dark theme
+        // stays readable; a real category has the usual text colour.
+        return node->ghost ? QVariant(QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text))
+                           : QVariant();
     case Qt::CheckStateRole:
         if (!m_filter || m_filter->uncheckedCategories.isEmpty())
             return Qt::Checked;
