@@ -408,6 +408,11 @@ void MainWindow::SearchStep()
 
 void MainWindow::ApplySearchText()
 {
+    // A worker may be reading the filter (a save): the text waits for it.
+    if (findChild<ProgressDialog *>()) {
+        m_searchDelay.start();
+        return;
+    }
     const QString text = ui->searchEdit->text().trimmed();
     if (text == filter.searchText)
         return;
@@ -945,9 +950,9 @@ void MainWindow::catViewSelectionChanged(const QModelIndex &index)
 void MainWindow::showAllCategories()
 {
     m_shownCategory = nullptr;
-    {
-        const QSignalBlocker blocker(ui->catTreeView->selectionModel());
-        ui->catTreeView->selectionModel()->clear();
+    if (QItemSelectionModel *selection = ui->catTreeView->selectionModel()) {
+        const QSignalBlocker blocker(selection);
+        selection->clear();
     }
     if (m_search.IsDone())
         ShowFound();

@@ -31,7 +31,9 @@ void ErrorBox::Show(QWidget *parent, QMessageBox::Icon icon, const QString &titl
         box.setDetailedText(details);
         // The box's own button is named as the rest of the window speaks; the
         // box names it anew on every press, so it is renamed after each.
-        const QString show = QCoreApplication::translate("QMessageBox", "Show Details...");
+        // Qt's own text, as Qt's translation gives it (not one of ours).
+        static const char kQtShowDetails[] = "Show Details...";
+        const QString show = QCoreApplication::translate("QMessageBox", kQtShowDetails);
         const QList<QPushButton *> buttons = box.findChildren<QPushButton *>();
         for (QPushButton *button : buttons) {
             if (button->text() != show)
