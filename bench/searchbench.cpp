@@ -45,26 +45,31 @@ int main(int argc, char **argv)
         filter.searchText = text;
         GoodSearch search;
         int slices = 0;
+        const Bench::CpuTimes startCpu = Bench::Cpu();
         timer.restart();
         search.Start(&model.Root(), filter);
         const double walk = Bench::Seconds(timer);
         while (!search.Step(30))
             ++slices;
         const double whole = Bench::Seconds(timer);
+        const double wholeCpu = Bench::CpuSecondsSince(startCpu);
         timer.restart();
         QList<Good *> walked;
         DefaultGoodQueryObject query(&walked);
         model.Root().QueryGoods(&query, &filter, true);
         const double filtered = Bench::Seconds(timer);
-        Bench::Say(QStringLiteral("\"%1\": found %2; walk %3 s, search %4 s in %5 slices; filter walk %6 s (%7)")
+        Bench::Say(QStringLiteral("\"%1\": found %2; walk %3 s, search %4 s (processor %8 s) in %5 slices; "
+                                  "filter walk %6 s (%7)")
                            .arg(text)
                            .arg(search.Found().size())
                            .arg(walk)
                            .arg(whole)
                            .arg(slices + 1)
                            .arg(filtered)
-                           .arg(walked.size()));
+                           .arg(walked.size())
+                           .arg(wholeCpu));
         Bench::Figure("search_s_" + text.toUtf8().toHex(), whole);
+        Bench::Figure("search_cpu_s_" + text.toUtf8().toHex(), wholeCpu);
     }
     return 0;
 }

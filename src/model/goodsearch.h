@@ -4,6 +4,7 @@
 #include "statuscounts.h"
 
 #include <memory>
+#include <vector>
 
 #include <QHash>
 #include <QVector>
@@ -11,6 +12,7 @@
 class GoodTextMatcher;
 struct CatModel;
 struct Good;
+struct Source;
 
 // The goods of the tree that pass a filter, found a slice at a time. Every
 // test of the filter but the search text costs nothing per good; the search
@@ -38,7 +40,7 @@ public:
     int Tested() const { return m_next; }
     int Total() const { return m_candidates.size(); }
 
-    // The goods found so far, in the order of the walk.
+    // The goods found, in the order of the walk, once the search is done.
     const QVector<Good *> &Found() const { return m_found; }
     // How many of them each category's subtree holds; a category without
     // any is left out.
@@ -56,6 +58,8 @@ private:
     Q_DISABLE_COPY(GoodSearch)
 
     QVector<Good *> m_candidates;
+    std::vector<int> m_order;    // the candidates in the order of their rows in the files
+    std::vector<char> m_matched; // by candidate: whether it matched
     QVector<Good *> m_found;
     int m_next = 0;
     std::unique_ptr<GoodTextMatcher> m_matcher;
