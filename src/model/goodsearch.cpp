@@ -89,6 +89,9 @@ void GoodSearch::Start(CatModel *root, const Filter &filter)
 
 bool GoodSearch::Step(int milliseconds)
 {
+    // Nothing left to test: done at the start, or done before.
+    if (!m_matcher)
+        return true;
     QElapsedTimer clock;
     clock.start();
     const int total = m_candidates.size();
