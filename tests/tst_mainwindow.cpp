@@ -50,6 +50,7 @@ public:
     using MainWindow::SaveProjectAs;
     using MainWindow::Autosave;
     using MainWindow::OpenExample;
+    using MainWindow::AddUrlFeed;
 };
 
 const QString kHeader = QStringLiteral("name;price;categoryId;vendor;url;advcampaign_name");
@@ -284,6 +285,7 @@ private slots:
     void confirmDeletions_data();
     void confirmDeletions();
     void emptyWindowAndExample();
+    void cancelIsNotAnError();
     void viewGoodOpensDialog();
     void removeDuplicates();
     void projectCommands_data();
@@ -1338,6 +1340,26 @@ void TestMainWindow::confirmDeletions()
     }
     QCOMPARE(closer.texts, QStringList{question});
     QCOMPARE(Rows(Child<QListView>(window.get(), "goodListView")), goods);
+}
+
+void TestMainWindow::cancelIsNotAnError()
+{
+    // A feed that comes a byte at a time: the user gives up waiting.
+    HttpTestServer server;
+    server.Set("/slow.csv", HttpTestServer::Drip(kShopFeed.join(QLatin1Char('\n')).toUtf8(), 1, 100));
+    auto window = NewWindow();
+    QTimer cancel;
+    cancel.setInterval(50);
+    QObject::connect(&cancel, &QTimer::timeout, [] {
+        if (auto *progress = qobject_cast<ProgressDialog *>(QApplication::activeModalWidget()))
+            progress->reject();
+    });
+    cancel.start();
+    ModalCloser boxes(QMessageBox::Ok, ModalCloser::MessageBoxesOnly);
+    window->AddUrlFeed(server.Url(QStringLiteral("/slow.csv")), false);
+    cancel.stop();
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Отменено"));
+    QCOMPARE(boxes.closed, QStringList());
 }
 
 void TestMainWindow::emptyWindowAndExample()

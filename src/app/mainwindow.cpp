@@ -673,6 +673,9 @@ void MainWindow::RunModxImport(int mode)
     if (dialog.exec() == QDialog::Accepted) {
         ShowDone(model.SkippedRows(), model.Warnings(),
                  mode == ModxExportDialog::Import ? model.Root().GoodCount(true) - before : -1);
+    } else if (dialog.Cancelled()) {
+        // The user's wish, not a failure.
+        Report(0, 0, tr("Отменено"));
     } else if (dialog.LastError().isEmpty()) {
         Report(0, 0, tr("Выполнено с ошибкой"));
     } else {

@@ -2,6 +2,7 @@
 #include "ui_modxexportdialog.h"
 
 #include "deleteconfirmation.h"
+#include "errorbox.h"
 #include "keyring.h"
 #include "model.h"
 #include "progressthread.h"
@@ -61,6 +62,7 @@ void ModxExportDialog::accept()
             ok = m_model->LoadFromModxSite(host, login, password, m_mode == ImportBase, progress);
     });
     m_lastError = ok ? QString() : m_model->LastError();
+    m_cancelled = !ok && result == QDialog::Rejected;
     emit afterAction();
     if (ok) {
         QDialog::accept();
@@ -69,7 +71,7 @@ void ModxExportDialog::accept()
     // The log told the story; the box says the outcome, unless the user
     // cancelled. The dialog stays open for another try.
     if (result != QDialog::Rejected) {
-        QMessageBox::warning(this, windowTitle(),
-                             m_lastError.isEmpty() ? tr("Обмен с сайтом не выполнен") : m_lastError);
+        ErrorBox::Show(this, QMessageBox::Warning, windowTitle(),
+                       m_lastError.isEmpty() ? tr("Обмен с сайтом не выполнен") : m_lastError);
     }
 }
