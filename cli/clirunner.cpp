@@ -17,6 +17,7 @@
 #include "filteroptions.h"
 #include "ftpuploader.h"
 #include "interfacelanguage.h"
+#include "keyring.h"
 #include "model.h"
 #include "schema.h"
 #include "shownaddress.h"
@@ -275,14 +276,19 @@ bool CliRunner::LoadSources(QString *error)
         *error = tr("в проекте нет источников: проект запоминает файлы, адреса и сайты, загруженные в нём");
         return false;
     }
-    // A site's password, as for the site steps: from the environment, else
-    // the one the project keeps for that site.
+    // A site's password, as for the site steps: from the environment, else,
+    // for the project's own site, from the keyring or the project.
     const auto password = [this](const SourceRecord &source) {
         if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD"))
             return qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
-        return source.location == Model::WithoutPassword(m_model.Option(Schema::Option::ModxHost))
-                ? m_model.Option(Schema::Option::ModxPassword)
-                : QString();
+        QString host;
+        QString login;
+        QString password;
+        QString unused;
+        if (source.location != Model::WithoutPassword(m_model.Option(Schema::Option::ModxHost))
+                || !SiteAccess(&host, &login, &password, &unused))
+            return QString();
+        return password;
     };
     if (m_model.LoadSources(&m_progress, &m_filter, password))
         return true;
@@ -338,8 +344,15 @@ bool CliRunner::Upload(const QString &address, QString *error)
     options.insecure = m_insecureUploads;
     options.keyFile = m_uploadKey;
     // The password never comes from the command line, which every user of
-    // the machine can read: from the environment, else from ~/.netrc.
-    const QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    // the machine can read: from the environment, else from the system's
+    // keyring (where the window keeps a remembered one), else from ~/.netrc.
+    QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    if (password.isEmpty() && url.password().isEmpty()) {
+        const QString entry =
+                Keyring::FtpEntry(url.userName(), url.host(), url.port(FtpUploader::DefaultPort(url.scheme())));
+        if (Keyring::Read(entry, &password) != Keyring::Done)
+            password.clear();
+    }
     if (!password.isEmpty())
         url.setPassword(password, QUrl::DecodedMode);
     else
@@ -372,9 +385,26 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
     // command line, where every user of the machine could read them.
     *login = qEnvironmentVariableIsSet("FIDMORA_SITE_LOGIN") ? qEnvironmentVariable("FIDMORA_SITE_LOGIN")
                                                              : m_model.Option(Schema::Option::ModxLogin);
-    *password = qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")
-            ? qEnvironmentVariable("FIDMORA_SITE_PASSWORD")
-            : m_model.Option(Schema::Option::ModxPassword);
+    if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")) {
+        *password = qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
+        return true;
+    }
+    // A password the window remembered in the system's keyring.
+    const QString entry = m_model.Option(Schema::Option::ModxKeyring);
+    if (!entry.isEmpty()) {
+        QString why;
+        switch (Keyring::Read(entry, password, &why)) {
+        case Keyring::Done:
+            return true;
+        case Keyring::NotFound:
+            *error = tr("пароля сайта нет в хранилище паролей системы (%1): задайте FIDMORA_SITE_PASSWORD").arg(entry);
+            return false;
+        case Keyring::Unavailable:
+            *error = tr("хранилище паролей системы недоступно (%1): задайте FIDMORA_SITE_PASSWORD").arg(why);
+            return false;
+        }
+    }
+    *password = m_model.Option(Schema::Option::ModxPassword);
     return true;
 }
 

@@ -63,12 +63,6 @@
         <translation>The address of the authorisation service is missing or wrong: &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>Не удалось открыть браузер. Откройте этот адрес сами:
-%1</source>
-        <translation>Could not open the web browser. Open this address yourself:
-%1</translation>
-    </message>
-    <message>
         <source>временная папка %1 не найдена</source>
         <translation>the temporary folder %1 was not found</translation>
     </message>
@@ -115,6 +109,29 @@
     <message>
         <source>&quot;%1&quot; не подходит как адрес сервиса: нужен адрес вида http://сервер:порт</source>
         <translation>&quot;%1&quot; is not a service address: it must look like http://server:port</translation>
+    </message>
+    <message>
+        <source>&amp;Копировать</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть браузер. Откройте адрес ниже сами: кнопка «Копировать» копирует его целиком.</source>
+        <translation>The browser could not be opened. Open the address below yourself: “Copy” copies it whole.</translation>
+    </message>
+</context>
+<context>
+    <name>CheckedStringListDialog</name>
+    <message>
+        <source>Найти в списке</source>
+        <translation>Find in the list</translation>
+    </message>
+    <message>
+        <source>&amp;Выбрать все</source>
+        <translation>Select &amp;all</translation>
+    </message>
+    <message>
+        <source>Сн&amp;ять все</source>
+        <translation>&amp;Clear all</translation>
     </message>
 </context>
 <context>
@@ -632,16 +649,8 @@
         <translation>the private key for SFTP uploads</translation>
     </message>
     <message>
-        <source>Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);</source>
-        <translation>The site&apos;s login and password come from the project (export/modx/login, export/modx/password);</translation>
-    </message>
-    <message>
         <source>переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.</source>
         <translation>the environment variables FIDMORA_SITE_LOGIN and FIDMORA_SITE_PASSWORD take their place.</translation>
-    </message>
-    <message>
-        <source>Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из ~/.netrc;</source>
-        <translation>The password of --upload comes from the environment variable FIDMORA_FTP_PASSWORD, else from ~/.netrc;</translation>
     </message>
     <message>
         <source>адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.</source>
@@ -746,6 +755,30 @@
     <message>
         <source>(и --load-sources, не нашедший файл источника)</source>
         <translation>(and a --load-sources that did not find a source&apos;s file)</translation>
+    </message>
+    <message>
+        <source>пароля сайта нет в хранилище паролей системы (%1): задайте FIDMORA_SITE_PASSWORD</source>
+        <translation>the site&apos;s password is not in the system&apos;s keyring (%1): set FIDMORA_SITE_PASSWORD</translation>
+    </message>
+    <message>
+        <source>хранилище паролей системы недоступно (%1): задайте FIDMORA_SITE_PASSWORD</source>
+        <translation>the system&apos;s keyring is not available (%1): set FIDMORA_SITE_PASSWORD</translation>
+    </message>
+    <message>
+        <source>Логин и пароль сайта берутся из проекта (export/modx/login; пароль — из хранилища паролей</source>
+        <translation>The site&apos;s login and password come from the project (export/modx/login; the password from the</translation>
+    </message>
+    <message>
+        <source>системы по export/modx/keyring или из export/modx/password);</source>
+        <translation>system&apos;s keyring by export/modx/keyring, or from export/modx/password);</translation>
+    </message>
+    <message>
+        <source>Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из хранилища</source>
+        <translation>The password of --upload comes from the environment variable FIDMORA_FTP_PASSWORD, else from the</translation>
+    </message>
+    <message>
+        <source>паролей системы (запомненный окном для этого логина и сервера), иначе из ~/.netrc;</source>
+        <translation>system&apos;s keyring (one the window remembered for that login and server), else from ~/.netrc;</translation>
     </message>
 </context>
 <context>
@@ -873,6 +906,17 @@
     </message>
 </context>
 <context>
+    <name>ErrorBox</name>
+    <message>
+        <source>Подробнее</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Скрыть подробности</source>
+        <translation>Hide details</translation>
+    </message>
+</context>
+<context>
     <name>ExportFile</name>
     <message>
         <source>%1 — папка, а не файл</source>
@@ -967,6 +1011,18 @@
     <message>
         <source>сервер вернул веб-страницу, а не фид: %1</source>
         <translation>the server returned a web page, not a feed: %1</translation>
+    </message>
+    <message>
+        <source>Соединение разорвано во время передачи</source>
+        <translation>The connection was broken during the transfer</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает на порту %1</source>
+        <translation>The server does not answer on port %1</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не найден</source>
+        <translation>Server %1 not found</translation>
     </message>
 </context>
 <context>
@@ -1101,6 +1157,14 @@
         <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Производители: %1&lt;/a&gt;</source>
         <translation>&lt;a href=&quot;#chooseVendor&quot;&gt;Brands: %1&lt;/a&gt;</translation>
     </message>
+    <message>
+        <source>&lt;a href=&quot;#choosePrice&quot;&gt;Цена от %1&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;#choosePrice&quot;&gt;Price from %1&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;#choosePrice&quot;&gt;Цена до %1&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;#choosePrice&quot;&gt;Price up to %1&lt;/a&gt;</translation>
+    </message>
 </context>
 <context>
     <name>FtpExportDialog</name>
@@ -1220,6 +1284,10 @@
         <source>Экспорт не завершён</source>
         <translation>The export did not finish</translation>
     </message>
+    <message>
+        <source>Отменено</source>
+        <translation>Cancelled</translation>
+    </message>
 </context>
 <context>
     <name>FtpUploader</name>
@@ -1310,6 +1378,18 @@
     <message>
         <source>Старые временные файлы в %1: удалено %2 из %3</source>
         <translation>Old temporary files in %1: %2 of %3 removed</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает на порту %1</source>
+        <translation>The server does not answer on port %1</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не найден</source>
+        <translation>Server %1 not found</translation>
+    </message>
+    <message>
+        <source>Соединение разорвано во время передачи</source>
+        <translation>The connection was broken during the transfer</translation>
     </message>
 </context>
 <context>
@@ -1529,6 +1609,14 @@
         <source>Не удалось прочитать строк: %1 из %2: файл %3 изменился после загрузки</source>
         <translation>Could not read %1 of %2 rows: the file %3 changed after it was loaded</translation>
     </message>
+    <message>
+        <source>Сохранение каталога</source>
+        <translation>Saving the catalogue</translation>
+    </message>
+    <message>
+        <source>Каталог сохранён</source>
+        <translation>Catalogue saved</translation>
+    </message>
 </context>
 <context>
     <name>ImageLoader</name>
@@ -1554,6 +1642,17 @@
     <message>
         <source>Эта категория уже есть в списке</source>
         <translation>This category is already in the list</translation>
+    </message>
+</context>
+<context>
+    <name>Keyring</name>
+    <message>
+        <source>хранилище паролей не ответило за %1 с</source>
+        <translation>the keyring did not answer within %1 s</translation>
+    </message>
+    <message>
+        <source>программа собрана без хранилища паролей системы</source>
+        <translation>the program was built without the system&apos;s keyring</translation>
     </message>
 </context>
 <context>
@@ -1585,10 +1684,6 @@
     <message>
         <source>Категории</source>
         <translation>Categories</translation>
-    </message>
-    <message>
-        <source>Сохранить проект</source>
-        <translation>Save project</translation>
     </message>
     <message>
         <source>Выполнено</source>
@@ -1687,10 +1782,6 @@
         <translation>&amp;Export</translation>
     </message>
     <message>
-        <source>&amp;CSV</source>
-        <translation>&amp;CSV</translation>
-    </message>
-    <message>
         <source>Импорт &amp;базы</source>
         <translation>Import &amp;base</translation>
     </message>
@@ -1701,10 +1792,6 @@
     <message>
         <source>&amp;Новый проект</source>
         <translation>&amp;New project</translation>
-    </message>
-    <message>
-        <source>&amp;Открыть проект</source>
-        <translation>&amp;Open project</translation>
     </message>
     <message>
         <source>&amp;Сохранить проект</source>
@@ -1723,10 +1810,6 @@
         <translation>Load &amp;all offers&apos; CSV</translation>
     </message>
     <message>
-        <source>Загрузить офферов из &amp;Admitad</source>
-        <translation>Load offers from Ad&amp;mitad</translation>
-    </message>
-    <message>
         <source>Удалить &amp;неиспользуемых офферов</source>
         <translation>Delete &amp;unused offers</translation>
     </message>
@@ -1735,36 +1818,12 @@
         <translation>&amp;Save offers</translation>
     </message>
     <message>
-        <source>Добавить &amp;CSV</source>
-        <translation>Add &amp;CSV</translation>
-    </message>
-    <message>
-        <source>Добавить &amp;URL</source>
-        <translation>Add &amp;URL</translation>
-    </message>
-    <message>
-        <source>&amp;Modx с Fidmora</source>
-        <translation>&amp;MODX site (Fidmora)</translation>
-    </message>
-    <message>
         <source>&amp;Сохранить CSV</source>
         <translation>&amp;Save CSV</translation>
     </message>
     <message>
         <source>Сохранить CSV по &amp;категориям</source>
         <translation>Save CSV by &amp;categories</translation>
-    </message>
-    <message>
-        <source>&amp;FTP</source>
-        <translation>&amp;FTP</translation>
-    </message>
-    <message>
-        <source>Из &amp;CSV файла</source>
-        <translation>From a &amp;CSV file</translation>
-    </message>
-    <message>
-        <source>По &amp;URL</source>
-        <translation>From a &amp;URL</translation>
     </message>
     <message>
         <source>&amp;Русский</source>
@@ -1969,6 +2028,158 @@
     <message>
         <source>Пароль для сайта %1:</source>
         <translation>Password for the site %1:</translation>
+    </message>
+    <message>
+        <source>Поиск по названию, производителю и id (Ctrl+F)</source>
+        <translation>Search by name, vendor and id (Ctrl+F)</translation>
+    </message>
+    <message>
+        <source>Показать только добавленные товары</source>
+        <translation>Show only the added goods</translation>
+    </message>
+    <message>
+        <source>Показать только изменённые товары</source>
+        <translation>Show only the changed goods</translation>
+    </message>
+    <message>
+        <source>Показать только удалённые товары</source>
+        <translation>Show only the deleted goods</translation>
+    </message>
+    <message>
+        <source>Fidmora собирает товарные фиды рекламодателей в один каталог, сравнивает его с тем, что уже есть на сайте, и выгружает только изменения: в CSV, по FTP или прямо на сайт. Начните с фида или откройте проект.</source>
+        <translation>Fidmora gathers advertisers&apos; product feeds into one catalogue, compares it with what your site already holds and exports only the changes: to CSV, by FTP or straight into the site. Start with a feed or open a project.</translation>
+    </message>
+    <message>
+        <source>&amp;Добавить фид…</source>
+        <translation>&amp;Add a feed…</translation>
+    </message>
+    <message>
+        <source>&amp;Открыть проект…</source>
+        <translation>&amp;Open project…</translation>
+    </message>
+    <message>
+        <source>Открыть &amp;пример</source>
+        <translation>Open the exam&amp;ple</translation>
+    </message>
+    <message>
+        <source>&amp;Последние проекты</source>
+        <translation>Recen&amp;t projects</translation>
+    </message>
+    <message>
+        <source>&amp;Файл CSV</source>
+        <translation>&amp;CSV file</translation>
+    </message>
+    <message>
+        <source>Все категории</source>
+        <translation>All categories</translation>
+    </message>
+    <message>
+        <source>Сохранить проект &amp;как…</source>
+        <translation>Save project &amp;as…</translation>
+    </message>
+    <message>
+        <source>Загрузить офферов &amp;из Admitad</source>
+        <translation>Load offers from Ad&amp;mitad</translation>
+    </message>
+    <message>
+        <source>&amp;Добавить CSV</source>
+        <translation>Add &amp;CSV</translation>
+    </message>
+    <message>
+        <source>Добавить по &amp;адресу URL</source>
+        <translation>Add by &amp;URL</translation>
+    </message>
+    <message>
+        <source>Modx &amp;с Fidmora</source>
+        <translation>&amp;Modx with Fidmora</translation>
+    </message>
+    <message>
+        <source>&amp;По FTP</source>
+        <translation>By &amp;FTP</translation>
+    </message>
+    <message>
+        <source>Из &amp;файла CSV</source>
+        <translation>From a &amp;CSV file</translation>
+    </message>
+    <message>
+        <source>По &amp;адресу URL</source>
+        <translation>By &amp;URL</translation>
+    </message>
+    <message>
+        <source>Выполнено, добавлено товаров: %1, пропущено строк: %2</source>
+        <translation>Done, goods added: %1, rows skipped: %2</translation>
+    </message>
+    <message>
+        <source>Выполнено, добавлено товаров: %1</source>
+        <translation>Done, goods added: %1</translation>
+    </message>
+    <message>
+        <source>Отменено</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>Поиск…</source>
+        <translation>Searching…</translation>
+    </message>
+    <message>
+        <source>Поиск… %1%</source>
+        <translation>Searching… %1%</translation>
+    </message>
+    <message>
+        <source>Найдено: %1</source>
+        <translation>Found: %1</translation>
+    </message>
+    <message>
+        <source>Добавлено: %1</source>
+        <translation>Added: %1</translation>
+    </message>
+    <message>
+        <source>Изменено: %1</source>
+        <translation>Changed: %1</translation>
+    </message>
+    <message>
+        <source>Удалено: %1</source>
+        <translation>Deleted: %1</translation>
+    </message>
+    <message>
+        <source>Удалить категорию «%1» со всеми подкатегориями? Товаров в ней: %2.</source>
+        <translation>Delete the category “%1” with all its subcategories? Goods in it: %2.</translation>
+    </message>
+    <message>
+        <source>Выполнено, удалено дублей: %1</source>
+        <translation>Done, duplicates removed: %1</translation>
+    </message>
+    <message>
+        <source>Удалить все загруженные данные? Товаров: %1. Офферы и их правила останутся.</source>
+        <translation>Delete all loaded data? Goods: %1. The offers and their rules stay.</translation>
+    </message>
+    <message>
+        <source>Открыть проект</source>
+        <translation>Open project</translation>
+    </message>
+    <message>
+        <source>Проект не найден</source>
+        <translation>Project not found</translation>
+    </message>
+    <message>
+        <source>Файла проекта %1 больше нет; он убран из списка последних проектов.</source>
+        <translation>The project file %1 is gone; it was removed from the recent projects.</translation>
+    </message>
+    <message>
+        <source>Примеры не установлены вместе с программой</source>
+        <translation>The examples were not installed with the program</translation>
+    </message>
+    <message>
+        <source>Пример не скопирован в %1</source>
+        <translation>The example could not be copied to %1</translation>
+    </message>
+    <message>
+        <source>Сохранить проект как</source>
+        <translation>Save project as</translation>
+    </message>
+    <message>
+        <source>От&amp;крыть проект…</source>
+        <translation>Open pro&amp;ject…</translation>
     </message>
 </context>
 <context>
@@ -2251,6 +2462,13 @@
     </message>
 </context>
 <context>
+    <name>OfferViewModel</name>
+    <message>
+        <source>(+): у оффера есть фид, он ещё не загружен. Загрузите его из контекстного меню оффера</source>
+        <translation>(+): the offer has a feed that is not loaded yet. Load it from the offer&apos;s context menu</translation>
+    </message>
+</context>
+<context>
     <name>PriceDialog</name>
     <message>
         <source>Выберите цену</source>
@@ -2355,6 +2573,21 @@
     <message>
         <source>...</source>
         <translation>...</translation>
+    </message>
+</context>
+<context>
+    <name>RememberedPassword</name>
+    <message>
+        <source>Хранилище паролей недоступно</source>
+        <translation>Keyring not available</translation>
+    </message>
+    <message>
+        <source>Хранилище паролей системы не отвечает: %1
+
+Сохранить пароль в файле проекта? Файл проекта будет доступен для чтения только вам.</source>
+        <translation>The system&apos;s keyring does not answer: %1
+
+Keep the password in the project file? Only you will be able to read the project file.</translation>
     </message>
 </context>
 <context>

@@ -976,12 +976,26 @@ bool Model::SaveToModxSite(const QString &host, const QString &login, const QStr
     return true;
 }
 
+namespace {
+
+// A feed loaded for an offer is listed under the offer's name, not under
+// the name its server gave the download.
+void NameAfterOffer(StableList<Source> &sources, int before, const Offer *offer)
+{
+    if (sources.size() > before && !offer->name.isEmpty())
+        sources[sources.size() - 1].name = offer->name;
+}
+
+} // namespace
+
 bool Model::LoadOffer(Offer *offer, IProgress *progress)
 {
     const Operation operation(this);
     if (offer->exportUrl.isEmpty() || offer->exportLoaded)
         return true;
+    const int before = m_sources.size();
     offer->exportLoaded = AddUrl(offer->exportUrl, false, progress, &offer->exportFile);
+    NameAfterOffer(m_sources, before, offer);
     if (offer->exportLoaded)
         Remember(SourceRecord::OfferFeed, false, offer->name);
     return offer->exportLoaded;
@@ -1005,10 +1019,12 @@ bool Model::ReloadOffer(Offer *offer, IProgress *progress)
     if (!UnloadOffer(offer, progress))
         return false;
     // The download of the last load serves while it is there.
+    const int before = m_sources.size();
     if (!offer->exportFile.isEmpty() && QFileInfo(offer->exportFile).isFile())
         offer->exportLoaded = LoadFile(offer->exportFile, false, progress, OwnedFile());
     else
         offer->exportLoaded = AddUrl(offer->exportUrl, false, progress, &offer->exportFile);
+    NameAfterOffer(m_sources, before, offer);
     if (offer->exportLoaded)
         Remember(SourceRecord::OfferFeed, false, offer->name);
     return offer->exportLoaded;

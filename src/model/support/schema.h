@@ -53,6 +53,7 @@ constexpr QLatin1String FilterVendors = Literal("/vendors");     // a list: vend
 constexpr QLatin1String ModxHost = Literal("export/modx/host");
 constexpr QLatin1String ModxLogin = Literal("export/modx/login");
 constexpr QLatin1String ModxPassword = Literal("export/modx/password"); // only when the user asked to keep it
+constexpr QLatin1String ModxKeyring = Literal("export/modx/keyring"); // the password's entry in the system's keyring
 
 // The FTP export's fields.
 constexpr QLatin1String FtpProtocol = Literal("export/ftp/protocol");
@@ -60,6 +61,7 @@ constexpr QLatin1String FtpHost = Literal("export/ftp/host");
 constexpr QLatin1String FtpPort = Literal("export/ftp/port");
 constexpr QLatin1String FtpLogin = Literal("export/ftp/login");
 constexpr QLatin1String FtpPassword = Literal("export/ftp/password"); // only when the user asked to keep it
+constexpr QLatin1String FtpKeyring = Literal("export/ftp/keyring"); // the password's entry in the system's keyring
 constexpr QLatin1String FtpPath = Literal("export/ftp/path");
 constexpr QLatin1String FtpMode = Literal("export/ftp/mode");
 constexpr QLatin1String FtpInsecure = Literal("export/ftp/insecure");
@@ -86,6 +88,7 @@ constexpr QLatin1String KindOffer = Literal("offer");
 namespace Setting {
 constexpr QLatin1String InterfaceLanguage = Literal("interface/language");
 constexpr QLatin1String AdmitadRelay = Literal("admitad/relay");
+constexpr QLatin1String RecentProjects = Literal("project/recent"); // newest first
 } // namespace Setting
 
 } // namespace Schema
