@@ -666,9 +666,9 @@ void TestCli::loadSourcesAgain_data()
     // A feed that is gone never reaches the base: the site's goods would all
     // look deleted.
     QTest::newRow("data file gone") << "data gone" << false << 1
-                                    << QStringList{"файла больше нет", "Базы не загружены", "data.csv"};
+                                    << QStringList{"--load-sources", "Базы не загружены", "data.csv"};
     QTest::newRow("data file gone, strict") << "data gone" << true << 1
-                                            << QStringList{"--load-sources", "не найдены источники", "data.csv"};
+                                            << QStringList{"--load-sources", "Базы не загружены", "data.csv"};
     QTest::newRow("base address fails") << "base fails" << false << 1 << QStringList{"--load-sources", "500"};
     QTest::newRow("project without sources") << "no sources" << false << 1 << QStringList{"нет источников"};
 }

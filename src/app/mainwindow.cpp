@@ -512,7 +512,6 @@ void MainWindow::ShowFound()
         ui->statLabel->setText(tr("Категорий: %1. Товаров: %2").arg(categories).arg(m_goodModel->rowCount()));
     }
     // A delta's counts read as a link to its report.
-    const bool delta = model.BaseRows() > 0;
     QFont statFont = ui->statLabel->font();
     statFont.setUnderline(delta);
     ui->statLabel->setFont(statFont);
