@@ -147,7 +147,10 @@ void TestFilter::search_data()
     QTest::newRow("a separator inside quotes") << "c;m" << "6";
     QTest::newRow("ё is not е") << "ёль" << "";
     QTest::newRow("Cyrillic capitals") << "ЕЛЬ" << "17";
-    QTest::newRow("the description is not searched") << "Тёплые" << "";
+    // Search texts of older projects found goods by their description, as
+    // written: they still do, and only as written.
+    QTest::newRow("a description, as written") << "Тёплые" << "1";
+    QTest::newRow("a description, other case") << "тёплые" << "";
     QTest::newRow("the category is not searched") << "Обувь" << "";
     QTest::newRow("nothing") << "zzz" << "";
     QTest::newRow("no text") << "" << "1 2 17 6";

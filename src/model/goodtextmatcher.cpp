@@ -1,5 +1,6 @@
 #include "goodtextmatcher.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "csvmanipulator.h"
@@ -29,6 +30,7 @@ GoodTextMatcher::GoodTextMatcher(const QString &text)
     }
     if (m_ascii)
         m_asciiLower = text.toLatin1().toLower();
+    m_utf8 = text.toUtf8();
 }
 
 GoodTextMatcher::~GoodTextMatcher() = default;
@@ -80,7 +82,12 @@ bool GoodTextMatcher::Matches(const Good *good)
             if (m_ascii ? MatchesBytes(data, size) : MatchesText(CsvRawRow::Decoded(data, size)))
                 return true;
         }
-        return false;
+        if (!m_raw->Field(source->descriptionColumn))
+            return false;
+        const char *data = nullptr;
+        int size = 0;
+        m_raw->View(source->descriptionColumn, &data, &size, m_scratch);
+        return MatchesDescription(data, size);
     }
     // A reader without a mapping reads the row whole.
     const QStringList row = good->Row();
@@ -88,5 +95,14 @@ bool GoodTextMatcher::Matches(const Good *good)
         if (MatchesText(Good::Cell(row, column)))
             return true;
     }
-    return false;
+    return Good::Cell(row, source->descriptionColumn).contains(m_text, Qt::CaseSensitive);
+}
+
+bool GoodTextMatcher::MatchesDescription(const char *data, int size) const
+{
+    // Projects of earlier versions keep search texts that found goods by
+    // their description, as written: such a text still finds them.
+    if (size < m_utf8.size())
+        return false;
+    return std::search(data, data + size, m_utf8.constBegin(), m_utf8.constEnd()) != data + size;
 }
