@@ -40,7 +40,11 @@ Model::Model(QObject *parent) : QObject(parent), m_root(QStringLiteral("Root"))
     qRegisterMetaType<Good *>("Good *");
 }
 
-Model::~Model() = default;
+Model::~Model()
+{
+    // The arena frees every good at once after the tree is gone.
+    m_root.ForgetGoods();
+}
 
 Model::Operation::Operation(Model *model) : m_model(model)
 {
@@ -375,9 +379,25 @@ Model::DeleteShare Model::DeletedShare(const Filter *filter) const
     return share;
 }
 
+void Model::CloseFilesForExit()
+{
+    for (Offer &offer : m_offers)
+        RemoveDownload(&offer);
+    // Closed before their folder goes: an open file cannot be removed on
+    // Windows.
+    for (Source &source : m_sources) {
+        source.reader.reset();
+        source.ownedFile = OwnedFile();
+    }
+    m_temporary.Remove();
+}
+
 void Model::Clear(bool onlyData)
 {
+    // A million goods go in one step with their arena, not one by one.
+    m_root.ForgetGoods();
     m_root.Clear();
+    m_arena.Reset();
     m_baseRows = 0;
     m_baseRepeats = 0;
     m_baseGoodsOfOffer.clear();

@@ -2,6 +2,7 @@
 
 #include "catmodel.h"
 #include "ftpuploader.h"
+#include "goodarena.h"
 #include "icatalogue.h"
 #include "offer.h"
 #include "source.h"
@@ -37,6 +38,7 @@ public:
 
     CatModel &Root() override { return m_root; }
     const CatModel &Root() const override { return m_root; }
+    GoodArena &Arena() override { return m_arena; }
     StableList<Source> &Sources() { return m_sources; }
     const StableList<Source> &Sources() const { return m_sources; }
     StableList<Offer> &Offers() override { return m_offers; }
@@ -174,6 +176,12 @@ public slots:
     bool ExportToFtpServer(const QString &url, bool byCats = false, const QStringList *header = nullptr,
                            const Filter *filter = nullptr, IProgress *progress = nullptr);
     void Clear(bool onlyData);
+    // For a process about to end: closes every feed and removes the files
+    // of the model's own (downloads, converted catalogues, its temporary
+    // folder), but leaves the goods, the tree and the sources' tables to the
+    // end of the process, which frees them at once. Nothing but the model's
+    // destructor may use it afterwards.
+    void CloseFilesForExit();
 
 private:
     Q_DISABLE_COPY(Model)
@@ -210,6 +218,8 @@ private:
     // First, so that it goes last: the sources read files in it.
     TemporaryFolder m_temporary;
     StableList<Source> m_sources;
+    // Before the tree, so that it goes after it.
+    GoodArena m_arena;
     CatModel m_root;
     StableList<Offer> m_offers;
     QMap<QString, Offer *> m_offerIndex;

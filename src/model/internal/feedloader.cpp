@@ -12,6 +12,7 @@
 #include "duplicateremover.h"
 #include "identitykey.h"
 #include "good.h"
+#include "goodarena.h"
 #include "goodidentity.h"
 #include "icatalogue.h"
 #include "iprogress.h"
@@ -594,7 +595,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         digests.rows.push_back(m_wholeRow.Digest(&cells.Row(), m_scratch));
         digests.keyReady.push_back(keyReady);
     }
-    Good *good = new Good(candidate);
+    Good *good = m_catalogue.Arena().New(candidate);
     node->goods.append(good);
     // Another base row with this key repeats this one.
     if (keyed) {
