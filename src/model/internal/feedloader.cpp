@@ -236,7 +236,7 @@ void FeedLoader::PrepareBase(const Source &base)
     // only as they are touched): a table grown through the allocator's
     // mid-sized blocks raises, once they are freed, the allocator's mapping
     // threshold, and the rest of a million-row base load ran a fifth slower.
-    m_deletedKeys.Reserve(1 << 16);
+    m_deletedKeys.Reserve(1 << 17);
     if (remover.removedCount > 0) {
         m_result.warnings.append(tr("Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, "
                                     "который уже был у товара выше (остался первый)")
