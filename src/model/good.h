@@ -59,7 +59,5 @@ struct Good
 // (in its arena's block, with no allocation of its own) and its slot in a
 // category's list within 72 bytes.
 static_assert(sizeof(Good) <= 64, "a good grew past 64 bytes");
-// The digest map marks a key met in the lowest bit of its good's address.
-static_assert(alignof(Good) >= 2, "a good's address must leave its lowest bit free");
 
 Q_DECLARE_METATYPE(Good *)

@@ -47,13 +47,21 @@ struct FeedLoader::RowCells
     qint32 offer = -1;    // -1: the feed names no offer per row
     qint32 vendor = -1;   // -1: the cell is empty
     uchar present = 0;    // which of the cells that choose a template are not empty
-    uchar digested = 0;   // base rows: which digests are ready
+    uchar digested = 0;   // base rows: which digests are ready, and what their lookup found
+    // A base row whose key is ready: the loaded good's entry of that key,
+    // or null when no loaded good has it.
+    const DigestMap::Entry *found = nullptr;
 };
 
 namespace {
 
 enum Present : uchar { HasUrl = 1, HasId = 2, HasName = 4, HasIdTpl = 8 };
-enum Digested : uchar { KeyReady = 1, CellsReady = 2 };
+enum Digested : uchar {
+    KeyReady = 1,
+    CellsReady = 2,
+    KeyLookedUp = 4, // found holds what the loaded goods' table has for the key
+    SameCells = 8    // the found good's compared cells have the row's digest
+};
 
 } // namespace
 
@@ -69,8 +77,17 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
 class FeedLoader::Preparer final : public CsvRowPreparer
 {
 public:
-    Preparer(const Source &source, bool isBase)
-        : m_source(source), m_isBase(isBase), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+    // A base load's preparer also looks the rows' keys up among the loaded
+    // goods (keys, which the load only reads while the stream runs), and
+    // compares their digests where the goods' sources have the base's
+    // columns (wholeSources).
+    Preparer(const Source &source, bool isBase, const DigestMap *keys = nullptr,
+             const QSet<const Source *> &wholeSources = QSet<const Source *>())
+        : m_source(source)
+        , m_isBase(isBase)
+        , m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+        , m_keys(keys)
+        , m_wholeSources(wholeSources)
     {
         m_whole.whole = true;
         m_whole.skipped = source.categoryColumn;
@@ -113,6 +130,15 @@ public:
                     && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0,
                                            &key))
                 cells.digested |= KeyReady;
+            // The lookup among a million loaded goods, a miss of the cache
+            // each, is done here, where it overlaps the loader's work.
+            if (m_keys && (cells.digested & KeyReady)) {
+                cells.found = m_keys->Find(key);
+                cells.digested |= KeyLookedUp;
+                if (cells.found && m_keys->Cells(cells.found) == whole
+                        && m_wholeSources.contains(cells.found->Value()->source))
+                    cells.digested |= SameCells;
+            }
             m_rows->digests.push_back(key);
             m_rows->digests.push_back(whole);
         }
@@ -143,6 +169,8 @@ private:
     const IdTemplate m_byUrl;
     ComparedCells m_whole;
     IdentityKey::Columns m_urlColumns;
+    const DigestMap *m_keys;
+    const QSet<const Source *> m_wholeSources;
     ByteMap<int> m_categories;
     ByteMap<int> m_offers;
     ByteMap<int> m_vendors;
@@ -267,7 +295,17 @@ FeedLoader::Result FeedLoader::Run(Source *source)
 
     // The rows are found on a thread of their own while this one files the
     // goods of the rows found before.
-    Preparer preparer(*source, m_isBase);
+    // The sources whose goods' compared cells are digested whole, for the
+    // base rows' lookups on the stream's thread, which only reads them.
+    QSet<const Source *> wholeSources;
+    if (m_isBase) {
+        m_keyMap.KeepMarks();
+        for (auto it = m_pairs.cbegin(); it != m_pairs.cend(); ++it) {
+            if (it.value().base.whole)
+                wholeSources.insert(it.key());
+        }
+    }
+    Preparer preparer(*source, m_isBase, m_isBase ? &m_keyMap : nullptr, wholeSources);
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
@@ -463,13 +501,13 @@ void FeedLoader::FetchAhead(const RawCells &cells)
     // ahead, then its good.
     if (m_isBase) {
         const RowCells *row = cells.Ahead(8);
-        if (row && (row->digested & KeyReady))
-            m_keyMap.Prefetch(cells.DigestAhead(8, 0));
-        row = cells.Ahead(4);
-        if (row && (row->digested & KeyReady)) {
-            if (const DigestMap::Entry *entry = m_keyMap.Find(cells.DigestAhead(4, 0)))
-                __builtin_prefetch(entry->Value());
+        if (row && row->found) {
+            __builtin_prefetch(row->found);
+            m_keyMap.PrefetchMark(row->found);
         }
+        row = cells.Ahead(4);
+        if (row && row->found)
+            __builtin_prefetch(row->found->Value());
     }
     // The goods lists of two thousand categories do not stay in the cache
     // while a million goods are made: the category of a row a few rows on,
@@ -619,22 +657,25 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
     columns.url = source.urlColumn;
     columns.id = source.idColumn;
     columns.name = source.nameColumn;
-    if (tpl->shape == IdTemplate::UrlOnly && (cells.Cells().digested & KeyReady)) {
+    const DigestMap::Entry *found;
+    const uchar digested = cells.Cells().digested;
+    if (tpl->shape == IdTemplate::UrlOnly && (digested & KeyReady)) {
         *key = cells.Digest(0);
         *keyed = true;
+        found = (digested & KeyLookedUp) ? cells.Cells().found : m_keyMap.Find(*key);
     } else {
         // A key with the row's own number ("[p]") is met by no other row.
         *keyed = IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
                                      quintptr(&candidate), key);
         if (!*keyed)
             return BaseMatch::Alone;
+        found = m_keyMap.Find(*key);
     }
-    DigestMap::Entry *found = m_keyMap.Find(*key);
     if (!found)
         return m_deletedKeys.Find(*key) ? BaseMatch::Repeat : BaseMatch::Alone;
 
     Good *existing = found->Value();
-    if (found->Met()) {
+    if (m_keyMap.Met(found)) {
         // The site holds the key more than once. The first of its rows
         // decided, and a repeat deletes nothing; only a loaded good that the
         // first found changed is left alone when a repeat holds exactly its
@@ -647,7 +688,7 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
         }
         return BaseMatch::Repeat;
     }
-    DigestMap::MarkMet(found);
+    m_keyMap.MarkMet(found);
     const bool same = SameAsLoaded(*existing, found, cells);
     m_statusChanges.emplace_back(existing, existing->status);
     if (same) {
@@ -661,9 +702,13 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
 
 bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells)
 {
+    const RowCells &row = cells.Cells();
+    // The stream's thread compared the digests of the entry it found.
+    if ((row.digested & SameCells) && found == row.found)
+        return true;
     const ColumnPairs &pairs = PairsWith(existing.source);
     const RowHash &foundCells = m_keyMap.Cells(found);
-    if (pairs.base.whole && (cells.Cells().digested & CellsReady)
+    if (pairs.base.whole && (row.digested & CellsReady)
             ? cells.Digest(1) == foundCells
             : pairs.base.Digest(&cells.Row(), m_scratch) == foundCells)
         return true;
