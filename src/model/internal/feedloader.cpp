@@ -30,6 +30,26 @@ const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
 CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
 const QString *const kUnresolvedVendor = reinterpret_cast<const QString *>(quintptr(1));
 
+// The number of the cell's text among the texts met so far, a new one (its
+// text appended to fresh) for a text met first; -1 for an empty cell,
+// unless empty counts too.
+int NumberOf(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList *fresh, bool emptyCounts,
+             QByteArray &scratch)
+{
+    const char *data;
+    int size;
+    row.View(column, &data, &size, scratch);
+    if (size == 0 && !emptyCounts)
+        return -1;
+    const quint64 hash = ByteMap<int>::HashOf(data, size);
+    if (const int *number = known.Find(data, size, hash))
+        return *number;
+    const int number = known.Size();
+    known.Insert(data, size, hash, number);
+    fresh->append(CsvRawRow::Decoded(data, size));
+    return number;
+}
+
 } // namespace
 
 // What the stream's thread works out for every row of a load while the
@@ -111,10 +131,15 @@ public:
         RowCells cells;
         cells.price = row.Price(m_source.priceColumn);
         cells.oldPrice = row.Price(m_source.oldPriceColumn);
-        cells.category = Number(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false);
-        if (m_source.offerColumn >= 0)
-            cells.offer = Number(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true);
-        cells.vendor = Number(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false);
+        // A data row's cells are numbered by the loader, which reads the row
+        // again for its digests: so the two threads share the work evenly.
+        if (m_isBase) {
+            cells.category =
+                    NumberOf(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false, m_scratch);
+            if (m_source.offerColumn >= 0)
+                cells.offer = NumberOf(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true, m_scratch);
+            cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
+        }
         cells.present = uchar((row.IsEmpty(m_source.urlColumn) ? 0 : HasUrl)
                               | (row.IsEmpty(m_source.idColumn) ? 0 : HasId)
                               | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
@@ -146,24 +171,6 @@ public:
     }
 
 private:
-    // The number of the cell's text among the texts met so far, a new one
-    // for a text met first; -1 for an empty cell, unless empty counts too.
-    int Number(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList *fresh, bool emptyCounts)
-    {
-        const char *data;
-        int size;
-        row.View(column, &data, &size, m_scratch);
-        if (size == 0 && !emptyCounts)
-            return -1;
-        const quint64 hash = ByteMap<int>::HashOf(data, size);
-        if (const int *number = known.Find(data, size, hash))
-            return *number;
-        const int number = known.Size();
-        known.Insert(data, size, hash, number);
-        fresh->append(CsvRawRow::Decoded(data, size));
-        return number;
-    }
-
     const Source &m_source;
     const bool m_isBase;
     const IdTemplate m_byUrl;
@@ -240,6 +247,8 @@ FeedLoader::FeedLoader(ICatalogue &catalogue, bool isBase, IProgress *progress)
 
 FeedLoader::~FeedLoader()
 {
+    for (Good *good : m_unfiled)
+        GoodArena::Release(good);
     delete m_newTree;
 }
 
@@ -344,6 +353,7 @@ FeedLoader::Result FeedLoader::Run(Source *source)
                               .arg(skipped)
                               .arg(LineList(stream.FirstSkipped(), skipped)));
     }
+    FileGoods();
     Finish();
     if (m_isBase) {
         // A repeat is no good of the site's of its own: the share a delta
@@ -455,6 +465,9 @@ void FeedLoader::Revert()
     }
     // Offers the load created hold no goods now: they go.
     m_catalogue.RemoveOffersFrom(m_offerCount);
+    for (Good *good : m_unfiled)
+        GoodArena::Release(good);
+    m_unfiled.clear();
     delete m_newTree;
     m_newTree = nullptr;
 }
@@ -496,9 +509,9 @@ bool FeedLoader::LoadRows(RawCells &cells)
 
 void FeedLoader::FetchAhead(const RawCells &cells)
 {
-    // A base row's key is looked up in a table of a million and leads to a
-    // good anywhere in memory: the entry of a row a few rows on is fetched
-    // ahead, then its good.
+    // A base row's key, looked up on the stream's thread in a table of a
+    // million, leads to a good anywhere in memory: the entry and its mark
+    // of a row a few rows on are fetched ahead, then its good.
     if (m_isBase) {
         const RowCells *row = cells.Ahead(8);
         if (row && row->found) {
@@ -509,31 +522,30 @@ void FeedLoader::FetchAhead(const RawCells &cells)
         if (row && row->found)
             __builtin_prefetch(row->found->Value());
     }
-    // The goods lists of two thousand categories do not stay in the cache
-    // while a million goods are made: the category of a row a few rows on,
-    // its list and the list's end are fetched before they are needed.
-    const auto nodeOf = [this](const RowCells *row) -> const CatModel * {
-        if (!row || row->category < 0)
-            return nullptr;
-        const size_t slot = m_fileOffer ? 0 : size_t(row->offer);
-        if (slot >= m_nodes.size() || size_t(row->category) >= m_nodes[slot].size())
-            return nullptr;
-        const CatModel *node = m_nodes[slot][size_t(row->category)];
-        return node == kUnresolvedNode ? nullptr : node;
-    };
-    if (const CatModel *node = nodeOf(cells.Ahead(12)))
-        __builtin_prefetch(&node->goods);
-    if (const CatModel *node = nodeOf(cells.Ahead(6)))
-        __builtin_prefetch(*reinterpret_cast<void *const *>(&node->goods));
-    if (const CatModel *node = nodeOf(cells.Ahead(3))) {
-        const auto *list = *reinterpret_cast<const QListData::Data *const *>(&node->goods);
-        __builtin_prefetch(list->array + list->end);
-    }
+}
+
+void FeedLoader::FileGoods()
+{
+    // The goods join their categories' lists after the rows, in one tight
+    // pass in the rows' order: appended row by row, amid the work on each
+    // row, the ends of two thousand lists cost a miss of the cache and of
+    // the address cache each, which here overlap.
+    for (Good *good : m_unfiled)
+        good->category->goods.append(good);
+    m_unfiled = std::vector<Good *>();
 }
 
 void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
 {
-    const RowCells &row = cells.Cells();
+    RowCells row = cells.Cells();
+    if (!m_isBase) {
+        const CsvRawRow &raw = cells.Row();
+        row.category =
+                NumberOf(raw, m_source->categoryColumn, m_categoryNumbers, &m_categoryTexts, false, m_scratch);
+        if (m_source->offerColumn >= 0)
+            row.offer = NumberOf(raw, m_source->offerColumn, m_offerNumbers, &m_offerTexts, true, m_scratch);
+        row.vendor = NumberOf(raw, m_source->vendorColumn, m_vendorNumbers, &m_vendorTexts, false, m_scratch);
+    }
     Offer *offer = m_fileOffer;
     if (!offer) {
         if (size_t(row.offer) >= m_offerOf.size())
@@ -634,7 +646,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         digests.keyReady.push_back(keyReady);
     }
     Good *good = m_catalogue.Arena().New(candidate);
-    node->goods.append(good);
+    m_unfiled.push_back(good);
     // Another base row with this key repeats this one.
     if (keyed) {
         bool inserted;
