@@ -125,14 +125,18 @@ void TestDuplicateRemover::largeFeedReadOnTwoThreads()
     // keys at once; the walk (category X, then Y) runs across the file's
     // order, so the first good of a key in the walk is often not the first
     // in the file.
-    QStringList lines{"name;url;categoryId"};
+    // Rows long enough that the feed and the base each come in several
+    // batches, so that the stream's thread looks base rows up while the
+    // loader marks the goods of the batch before.
+    QStringList lines{"name;url;categoryId;description"};
+    const QString text(300, QLatin1Char('d'));
     QStringList inX;
     QStringList inY;
     QSet<int> seen;
     for (int i = 0; i < 30000; ++i) {
         const int key = (i * 37) % 10000;
         const bool x = i % 3 != 1; // the first row makes X the first category
-        lines << QStringLiteral("n%1;u%2;%3").arg(i).arg(key).arg(x ? "X" : "Y");
+        lines << QStringLiteral("n%1;u%2;%3;%4").arg(i).arg(key).arg(x ? "X" : "Y", text);
         (x ? inX : inY) << QStringLiteral("%1:%2").arg(key).arg(i);
     }
     QStringList expected;
