@@ -29,6 +29,18 @@ FIDMORA_TEST_PACKAGES=(
     clang-format
 )
 
+# Only for the Qt 6 build (test.sh --qt6), which builds the same sources
+# against Debian's Qt 6 and runs the suite with it; the program itself stays
+# on Qt 5 (run.sh). Its translation tools, the offscreen platform the tests
+# run with (in libqt6gui6, which qt6-base-dev brings), the SVG icon plugins
+# and Qt's own texts in Russian.
+FIDMORA_QT6_PACKAGES=(
+    qt6-base-dev qt6-base-dev-tools
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    libqt6svg6
+    qt6-translations-l10n
+)
+
 # Only for the Windows stage (test.sh --windows): the MinGW-w64 cross
 # compiler (posix threads), Wine to run the programs, and what
 # scripts/windows-toolchain.sh needs to fetch and build Qt, curl, libssh2 and

@@ -139,6 +139,12 @@ void TestCsvManipulator::reading_data()
     QTest::newRow("byte-order marks inside a cell, before a malformed byte")
             << QByteArray("a;b\n1;\xEF\xBB\xBF\xEF\xBB\xBF\xFF\n") << QStringList{"a", "b"}
             << Rows{{"1", QString(QChar(0xFEFF)) + QChar(0xFEFF) + QChar(0xFFFD)}} << 0;
+    // Each malformed sequence is one replacement character, whichever Qt
+    // the program is built with: the longest start of a well-formed
+    // sequence (E2 82, F0 9F 98 cut by the cell's end), or a single byte.
+    QTest::newRow("malformed UTF-8, one replacement per longest well-formed start")
+            << QByteArray("a;b\n1;\xE2\x82" "A\xC0\xAF\xED\xA0\x80\xF0\x9F\x98\n") << QStringList{"a", "b"}
+            << Rows{{"1", QString(QChar(0xFFFD)) + "A" + QString(6, QChar(0xFFFD))}} << 0;
     QTest::newRow("empty quoted field before the final line end")
             << QByteArray("a;b\n1;\"\"\n") << QStringList{"a", "b"} << Rows{{"1", QString()}} << 0;
 }

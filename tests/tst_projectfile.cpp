@@ -22,6 +22,8 @@ private slots:
     void readingRules();
     void loadingTwiceAppendsLists();
     void listWithAnotherChildKeepsItsItems();
+    void declaredEncodings_data();
+    void declaredEncodings();
     void brokenFiles_data();
     void brokenFiles();
     void unwritablePlace();
@@ -309,6 +311,45 @@ void TestProjectFile::brokenFiles_data()
     }
     bomb += "]>\n<settings><options><x val=\"&a11;\"/></options><offers><offer name=\"A\"/></offers></settings>\n";
     QTest::newRow("entity expansion bomb") << bomb << 0 << "сущност";
+    // A declared encoding is read strictly: a project read half wrong would
+    // be saved back wrong.
+    QTest::newRow("an encoding nobody knows")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"x-nobody-knows\"?>\n<settings/>\n") << 0
+            << "кодировка x-nobody-knows не поддерживается";
+    QTest::newRow("a byte windows-1251 leaves undefined")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<settings><offers><offer name=\"\xC0\x98\"/>"
+                          "</offers></settings>\n")
+            << 0 << "байт 78 не в кодировке windows-1251";
+}
+
+void TestProjectFile::declaredEncodings_data()
+{
+    // Russian projects of other programs' days come in single-byte
+    // encodings; the declaration says which, in any of its spellings.
+    QTest::addColumn<QByteArray>("bytes");
+    const QString body = QStringLiteral("\n<settings><offers><offer name=\"Магазин Ёлка\"/></offers></settings>\n");
+    QTest::newRow("windows-1251")
+            << BadInput::Encoded("WINDOWS-1251", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>" + body);
+    QTest::newRow("KOI8-R, single quotes, spaces around the sign")
+            << BadInput::Encoded("KOI8-R", "<?xml version='1.0' encoding = 'koi8-r' standalone='yes'?>" + body);
+    QTest::newRow("ISO-8859-5") << BadInput::Encoded("ISO-8859-5",
+                                                     "<?xml version=\"1.0\" encoding=\"ISO-8859-5\"?>" + body);
+    QTest::newRow("UTF-8 spelled utf8") << ("<?xml version=\"1.0\" encoding=\"utf8\"?>" + body).toUtf8();
+    // Longer than a piece the conversion takes at a time.
+    const QString many = QStringLiteral("<x val=\"Ёлка\"/>").repeated(20000);
+    QTest::newRow("windows-1251 over many pieces")
+            << BadInput::Encoded("WINDOWS-1251",
+                                 "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<settings><options>" + many
+                                         + "</options><offers><offer name=\"Магазин Ёлка\"/></offers></settings>");
+}
+
+void TestProjectFile::declaredEncodings()
+{
+    QFETCH(QByteArray, bytes);
+    Model model;
+    QVERIFY2(model.LoadProject(Write("encoded.fdm", bytes)), qPrintable(model.LastError()));
+    QCOMPARE(model.Offers().size(), 1);
+    QCOMPARE(model.Offers().first().name, QStringLiteral("Магазин Ёлка"));
 }
 
 void TestProjectFile::brokenFiles()
@@ -430,15 +471,15 @@ void TestProjectFile::usualSuspects_data()
     QTest::newRow("only the declaration") << int(Bytes) << QByteArray("<?xml version=\"1.0\"?>\n") << -1 << "повреждён";
     QTest::newRow("binary garbage with NUL bytes")
             << int(Bytes) << QByteArray("<settings>" + Garbage()) << -1 << "повреждён";
-    QTest::newRow("invalid UTF-8") << int(Bytes) << QByteArray(two).replace("\"B\"", "\"" + InvalidUtf8() + "\"") << -1
+    QTest::newRow("invalid UTF-8") << int(Bytes) << QByteArray(two).replace("\"B\"", QByteArray("\"" + InvalidUtf8() + "\"")) << -1
             << "повреждён";
     QTest::newRow("a 50 MB line") << int(Bytes)
-            << QByteArray(two).replace("\"B\"", "\"" + LongText() + "\"").replace('\n', ' ') << 2
+            << QByteArray(two).replace("\"B\"", QByteArray("\"" + LongText() + "\"")).replace('\n', ' ') << 2
             << "";
     QTest::newRow("unbalanced quote at the end") << int(Bytes) << two.left(two.lastIndexOf("name=\"") + 7) << -1
             << "повреждён";
     QTest::newRow("CR-only line ends") << int(Bytes) << QByteArray(two).replace('\n', '\r') << 2 << "";
-    QTest::newRow("a BOM in the middle") << int(Bytes) << QByteArray(two).replace("\"B\"", "\"" + Bom() + "B\"") << 2
+    QTest::newRow("a BOM in the middle") << int(Bytes) << QByteArray(two).replace("\"B\"", QByteArray("\"" + Bom() + "B\"")) << 2
             << "";
     QByteArray many("<settings><offers>");
     for (int i = 0; i < 10000; ++i)

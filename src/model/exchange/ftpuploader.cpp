@@ -608,7 +608,7 @@ void FtpUploader::RemoveStaleTemporaries(const QUrl &folder)
             continue;
         // A file moved aside is the only copy of its name's old file until
         // the new one took its place: it goes only once that name is there.
-        if (match.capturedRef(3) == QLatin1String(kReplaced) && !present.contains(match.captured(1)))
+        if (match.capturedView(3) == QLatin1String(kReplaced) && !present.contains(match.captured(1)))
             continue;
         // A file whose age the server does not tell may be an upload
         // running now: it stays.

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
-#include <QTextCodec>
 #include <QXmlStreamWriter>
 
 #include "exportfile.h"
@@ -269,7 +268,7 @@ bool ProjectFile::Write(QIODevice *device, const StableList<Offer> &offers, cons
                         const QMap<QString, QStringList> &lists)
 {
     QXmlStreamWriter xml(device);
-    xml.setCodec(QTextCodec::codecForName("utf8"));
+    // UTF-8, which the writer of every Qt version writes unasked.
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(4);
     xml.writeStartDocument();
