@@ -108,9 +108,10 @@ int CliRunner::Run(const QList<CliStep> &steps)
             code = 128 + signalNumber;
         }
     }
-    // Nothing of the catalogue outlives the run: downloads and converted
-    // catalogues go with the model's own folder.
-    m_model.Clear(false);
+    // Nothing of the catalogue's files outlives the run: downloads and
+    // converted catalogues go with the model's own folder. Its memory is
+    // left to the end of the process, which gives it back at once.
+    m_model.CloseFilesForExit();
     return code;
 }
 

@@ -42,8 +42,9 @@ public:
     // than this share of the bases (in per cent) fail; 100, no limit.
     void SetMaxDelete(double percent) { m_maxDelete = percent; }
 
-    // The exit status of the run. The catalogue is cleared before it returns,
-    // and with it the files the run downloaded or converted.
+    // The exit status of the run. The catalogue's feeds are closed before it
+    // returns, and the files the run downloaded or converted removed; the
+    // model is fit for nothing but its end afterwards.
     int Run(const QList<CliStep> &steps);
 
 private:

@@ -4,6 +4,7 @@
 #include "catmodel.h"
 #include "feedfile.h"
 #include "good.h"
+#include "goodarena.h"
 #include "model.h"
 #include "offer.h"
 #include "recordingprogress.h"
@@ -28,6 +29,9 @@ private slots:
     void reapplyingRulesFilesAsALoadWould();
     void reapplyingRulesKeepsTheBaseMarks();
     void cancelledReapplyLeavesTheTree();
+    void arenaGivesGoodsBackToTheirOwn();
+    void everyGoodMadeIsInTheTree_data();
+    void everyGoodMadeIsInTheTree();
 
 private:
     QString Feed(const QString &name, const QStringList &lines);
@@ -206,9 +210,10 @@ void TestCategoryTree::removingGoodsPrunesEmptyNodes()
     QCOMPARE(model.Root().name, QStringLiteral("Root"));
 
     // Pruning keeps nodes with goods and drops empty branches bottom-up.
+    GoodArena arena;
     CatModel root(QStringLiteral("Root"));
     root.FindOrCreatePath(QStringLiteral("a/b/c"));
-    root.FindOrCreatePath(QStringLiteral("a/d"))->goods.append(new Good);
+    root.FindOrCreatePath(QStringLiteral("a/d"))->goods.append(arena.New(Good()));
     root.Prune();
     QCOMPARE(root.Descendants(true).size(), 2);
     root.FindOrCreatePath(QStringLiteral("e"))->Prune();
@@ -217,11 +222,12 @@ void TestCategoryTree::removingGoodsPrunesEmptyNodes()
 
 void TestCategoryTree::moveIntoMergesLevelByLevel()
 {
+    GoodArena arena;
     CatModel target(QStringLiteral("Root"));
-    target.FindOrCreatePath(QStringLiteral("A/B/C"))->goods.append(new Good);
+    target.FindOrCreatePath(QStringLiteral("A/B/C"))->goods.append(arena.New(Good()));
     CatModel other(QStringLiteral("new"));
     CatModel *c = other.FindOrCreatePath(QStringLiteral("A/B/C"));
-    Good *moving = new Good;
+    Good *moving = arena.New(Good());
     moving->category = c;
     c->goods.append(moving);
     other.FindOrCreatePath(QStringLiteral("A/D"));
@@ -257,15 +263,16 @@ void TestCategoryTree::manyChildrenKeepOrderAndFirstMatch()
 
 void TestCategoryTree::walksAndCounts()
 {
+    GoodArena arena;
     CatModel root(QStringLiteral("Root"));
     CatModel *a = root.FindOrCreatePath(QStringLiteral("A"));
     CatModel *ab = root.FindOrCreatePath(QStringLiteral("A/B"));
     CatModel *ac = root.FindOrCreatePath(QStringLiteral("A/C"));
     CatModel *d = root.FindOrCreatePath(QStringLiteral("D"));
-    Good *first = new Good;
+    Good *first = arena.New(Good());
     ac->goods.append(first);
-    ac->goods.append(new Good);
-    d->goods.append(new Good);
+    ac->goods.append(arena.New(Good()));
+    d->goods.append(arena.New(Good()));
     QCOMPARE(root.Descendants(true), (QList<CatModel *>{a, ab, ac, d}));
     QCOMPARE(root.Descendants(false), (QList<CatModel *>{a, d}));
     QCOMPARE(ac->Ancestors(true), (QList<CatModel *>{&root, a}));
@@ -281,6 +288,92 @@ void TestCategoryTree::walksAndCounts()
 }
 
 QTEST_GUILESS_MAIN(TestCategoryTree)
+void TestCategoryTree::arenaGivesGoodsBackToTheirOwn()
+{
+    // Goods of two arenas, over more than one block each, given back
+    // interleaved: each goes to its own arena, whose next goods take the
+    // freed slots before any new block.
+    const int count = int(GoodArena::kBlockBytes / sizeof(Good)) * 3 / 2;
+    GoodArena first;
+    GoodArena second;
+    QVector<Good *> goods;
+    for (int i = 0; i < count; ++i) {
+        Good value;
+        value.rowOffset = i;
+        goods << first.New(value) << second.New(value);
+    }
+    QCOMPARE(first.BlockCount(), 2);
+    QCOMPARE(goods.at(2 * (count - 1))->rowOffset, qint64(count - 1));
+    qint64 fromFirst = 0;
+    qint64 fromSecond = 0;
+    for (int i = 0; i < goods.size(); i += 3) {
+        GoodArena::Release(goods.at(i));
+        ++(i % 2 == 0 ? fromFirst : fromSecond);
+    }
+    QCOMPARE(first.LiveCount(), count - fromFirst);
+    QCOMPARE(second.LiveCount(), count - fromSecond);
+    for (qint64 i = 0; i < fromFirst; ++i)
+        first.New(Good());
+    QCOMPARE(first.BlockCount(), 2);
+    QCOMPARE(first.LiveCount(), qint64(count));
+    first.Reset();
+    QCOMPARE(first.BlockCount(), 0);
+    QCOMPARE(first.LiveCount(), 0);
+    QCOMPARE(second.LiveCount(), count - fromSecond);
+}
+
+void TestCategoryTree::everyGoodMadeIsInTheTree_data()
+{
+    QTest::addColumn<QString>("steps"); // data, base, dedup, unload, cancelled, clear
+    QTest::addColumn<int>("goods");
+
+    // The data: 120 rows, one of them repeating an url; the base holds one
+    // of its rows unchanged, one changed and one of its own.
+    QTest::newRow("data") << "data" << 120;
+    QTest::newRow("base leaves the delta") << "data base" << 119;
+    QTest::newRow("duplicates removed") << "data dedup" << 119;
+    QTest::newRow("duplicates, then the base") << "data dedup base" << 119;
+    QTest::newRow("offer unloaded and loaded again") << "data unload data" << 120;
+    QTest::newRow("load cancelled halfway") << "data cancelled" << 120;
+    QTest::newRow("cleared") << "data base clear" << 0;
+}
+
+void TestCategoryTree::everyGoodMadeIsInTheTree()
+{
+    // Whatever path the goods took, the arena holds exactly the goods of the
+    // tree: none lost to it, none given back twice.
+    QFETCH(QString, steps);
+    QFETCH(int, goods);
+    QStringList lines{"url;name;price;categoryId", "u1;a;1;A", "u2;b;2;A", "u3;c;3;B/C", "u1;a again;4;B"};
+    for (int i = 5; i <= 120; ++i)
+        lines << QStringLiteral("u%1;n%1;%1;B/C").arg(i);
+    const QString data = Feed("shop_data.csv", lines);
+    const QString base = Feed("shop_base.csv", {"url;name;price;categoryId", "u2;b;2;A", "u3;c;9;B/C",
+                                                "u999;gone;1;D"});
+    Model model;
+    for (const QString &step : steps.split(QLatin1Char(' '))) {
+        if (step == QLatin1String("data")) {
+            QVERIFY(model.AddFile(data));
+        } else if (step == QLatin1String("base")) {
+            QVERIFY(model.AddFile(base, true));
+        } else if (step == QLatin1String("dedup")) {
+            QVERIFY(model.RemoveDuplicates());
+        } else if (step == QLatin1String("unload")) {
+            QVERIFY(model.UnloadOffer(model.Root().FirstGood()->offer));
+            QCOMPARE(model.Arena().LiveCount(), 0);
+        } else if (step == QLatin1String("cancelled")) {
+            // Past the first goods made: they go back with the load's tree.
+            RecordingProgress cancel(3);
+            QVERIFY(!model.AddFile(data, false, &cancel));
+        } else if (step == QLatin1String("clear")) {
+            model.Clear(true);
+            QCOMPARE(model.Arena().BlockCount(), 0);
+        }
+        QCOMPARE(model.Arena().LiveCount(), qint64(model.Root().GoodCount(true)));
+    }
+    QCOMPARE(model.Root().GoodCount(true), goods);
+}
+
 #include "tst_categorytree.moc"
 
 namespace {

@@ -194,9 +194,9 @@ void TestSaving::byCategories()
     QVERIFY(model.AddFile(Feed("Sale.csv", {"name;price;categoryId", "a;1;Shoes", "b;2;Bags/Small", "c;3;Bags/Small",
                                             "z;100;Bags/Big"})));
     CatModel *loose = model.Root().FindOrCreatePath("Clothes/Shoes");
-    loose->goods.append(new Good(*model.Root().FindOrCreatePath("Sale/Shoes")->goods.first()));
+    loose->goods.append(model.Arena().New(*model.Root().FindOrCreatePath("Sale/Shoes")->goods.first()));
     loose->goods.last()->category = loose;
-    model.Root().goods.append(new Good(*loose->goods.first()));
+    model.Root().goods.append(model.Arena().New(*loose->goods.first()));
     model.Root().goods.last()->category = &model.Root();
 
     Filter filter;

@@ -41,7 +41,11 @@ Model::Model(QObject *parent) : QObject(parent), m_root(QStringLiteral("Root"))
     qRegisterMetaType<Good *>("Good *");
 }
 
-Model::~Model() = default;
+Model::~Model()
+{
+    // The arena frees every good at once after the tree is gone.
+    m_root.ForgetGoods();
+}
 
 Model::Operation::Operation(Model *model) : m_model(model)
 {
@@ -538,9 +542,29 @@ Model::DeleteShare Model::DeletedShare(const Filter *filter) const
     return share;
 }
 
+void Model::CloseFilesForExit()
+{
+    for (Offer &offer : m_offers)
+        RemoveDownload(&offer);
+    // Closed before their folder goes: an open file cannot be removed on
+    // Windows.
+    for (Source &source : m_sources) {
+        source.reader.reset();
+        source.ownedFile = OwnedFile();
+    }
+    for (const std::unique_ptr<Source> &source : m_retiredSources) {
+        source->reader.reset();
+        source->ownedFile = OwnedFile();
+    }
+    m_temporary.Remove();
+}
+
 void Model::Clear(bool onlyData)
 {
+    // A million goods go in one step with their arena, not one by one.
+    m_root.ForgetGoods();
     m_root.Clear();
+    m_arena.Reset();
     m_changes.Clear();
     m_retiredSources.clear();
     m_baseSummaries.clear();

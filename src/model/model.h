@@ -3,6 +3,7 @@
 #include "catmodel.h"
 #include "changedgoods.h"
 #include "ftpuploader.h"
+#include "goodarena.h"
 #include "icatalogue.h"
 #include "offer.h"
 #include "source.h"
@@ -41,6 +42,7 @@ public:
 
     CatModel &Root() override { return m_root; }
     const CatModel &Root() const override { return m_root; }
+    GoodArena &Arena() override { return m_arena; }
     StableList<Source> &Sources() { return m_sources; }
     const StableList<Source> &Sources() const { return m_sources; }
     StableList<Offer> &Offers() override { return m_offers; }
@@ -235,6 +237,12 @@ public slots:
     bool ExportToFtpServer(const QString &url, bool byCats = false, const QStringList *header = nullptr,
                            const Filter *filter = nullptr, IProgress *progress = nullptr);
     void Clear(bool onlyData);
+    // For a process about to end: closes every feed and removes the files
+    // of the model's own (downloads, converted catalogues, its temporary
+    // folder), but leaves the goods, the tree and the sources' tables to the
+    // end of the process, which frees them at once. Nothing but the model's
+    // destructor may use it afterwards.
+    void CloseFilesForExit();
 
 private:
     Q_DISABLE_COPY(Model)
@@ -277,6 +285,8 @@ private:
     // First, so that it goes last: the sources read files in it.
     TemporaryFolder m_temporary;
     StableList<Source> m_sources;
+    // Before the tree, so that it goes after it.
+    GoodArena m_arena;
     // Bases taken out of the list while changed goods still refer to their
     // rows: they stay open until those goods are gone.
     std::vector<std::unique_ptr<Source>> m_retiredSources;

@@ -88,6 +88,8 @@ private:
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
     void FetchAhead(const RawCells &cells);
+    // Puts the goods made by the rows into their categories' lists.
+    void FileGoods();
     // What a base row was found to be.
     enum class BaseMatch {
         Alone,   // its key is in no loaded good: it stays as a deleted good
@@ -141,14 +143,20 @@ private:
     };
     QHash<Offer *, OfferSnapshot> m_snapshots;
     std::vector<std::pair<Good *, qint32>> m_statusChanges; // base goods marked, and their status before
+    std::vector<Good *> m_unfiled; // goods made, in the rows' order, not yet in their categories' lists
     std::vector<ChangedGoods::Entry> m_changed;             // goods marked changed, with the base row that did
 
     // The texts of the category, offer and vendor cells met in this load, by
-    // the numbers the stream's thread gave them, and what they were found to
-    // be: nodes by offer (one offer for a feed of one offer), offers, vendors.
+    // their numbers (given on the stream's thread for a base, on this one
+    // for data), and what they were found to be: nodes by offer (one offer
+    // for a feed of one offer), offers, vendors.
     QStringList m_categoryTexts;
     QStringList m_offerTexts;
     QStringList m_vendorTexts;
+    // A data load numbers the texts on this thread, by these.
+    ByteMap<int> m_categoryNumbers;
+    ByteMap<int> m_offerNumbers;
+    ByteMap<int> m_vendorNumbers;
     std::vector<std::vector<CatModel *>> m_nodes;
     std::vector<Offer *> m_offerOf;
     std::vector<const QString *> m_vendorOf;

@@ -12,6 +12,7 @@
 #include "csvmanipulator.h"
 #include "csvrawrow.h"
 #include "good.h"
+#include "goodarena.h"
 #include "iprogress.h"
 #include "offer.h"
 #include "pipeline.h"
@@ -379,7 +380,7 @@ RuleReapplier::Result RuleReapplier::Run()
         Good *good = entry.good;
         if (!entry.target) {
             ++result.dropped;
-            delete good;
+            GoodArena::Release(good);
             continue;
         }
         m_offer->priceInfo.Include(good);
