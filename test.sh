@@ -6,6 +6,7 @@
 #                                         UndefinedBehaviorSanitizer, in build-sanitize/
 #   ./test.sh --thread [CTEST OPTIONS]    the same with ThreadSanitizer, in build-thread/
 #                                         (by hand, e.g. -R 'tst_(loading|saving|cli)')
+#   ./test.sh --qt6 [CTEST OPTIONS]       the whole suite built with Qt 6 (Release) in build-qt6/
 #   ./test.sh --fuzz [SECONDS]            the fuzz targets of tests/fuzz, built with clang in
 #                                         build-fuzz/, each run SECONDS (60) from its seeds
 #   ./test.sh --portable [CTEST OPTIONS]  the suite built to read feeds as Windows does
@@ -26,11 +27,13 @@ case "${1:-}" in
 --sanitize) mode=sanitize; shift ;;
 --thread) mode=thread; shift ;;
 --fuzz) mode=fuzz; shift ;;
+--qt6) mode=qt6; shift ;;
 --portable) mode=portable; shift ;;
 --windows) shift; exec scripts/windows-stage.sh "$@" ;;
 esac
 
 fidmora_install "${FIDMORA_PACKAGES[@]}" "${FIDMORA_TEST_PACKAGES[@]}"
+[ "$mode" = qt6 ] && fidmora_install "${FIDMORA_QT6_PACKAGES[@]}"
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -72,6 +75,10 @@ sanitize)
 thread)
     fidmora_build build-thread -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DFIDMORA_SANITIZE=thread -DFIDMORA_BENCH=OFF
     sanitized_suite build-thread "$@"
+    ;;
+qt6)
+    fidmora_build build-qt6 -DCMAKE_BUILD_TYPE=Release -DFIDMORA_QT=6
+    ctest --test-dir build-qt6 --output-on-failure -j"$jobs" "$@"
     ;;
 fuzz)
     seconds=${1:-60}

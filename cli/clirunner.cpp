@@ -11,10 +11,13 @@
 #include <QUrl>
 
 #include "catmodel.h"
+#include "changereport.h"
 #include "consoleprogress.h"
 #include "signalwatcher.h"
 #include "filteroptions.h"
 #include "ftpuploader.h"
+#include "interfacelanguage.h"
+#include "keyring.h"
 #include "model.h"
 #include "schema.h"
 #include "shownaddress.h"
@@ -37,6 +40,13 @@ CliRunner::CliRunner(Model &model, ConsoleProgress &progress, FILE *out)
 int CliRunner::Run(const QList<CliStep> &steps)
 {
     int code = Success;
+    m_reportPath.clear();
+    for (const CliStep &step : steps) {
+        if (step.kind == CliStep::Report) {
+            m_reportPath = step.argument;
+            break;
+        }
+    }
     for (int i = 0; i < steps.size(); ++i) {
         const CliStep &step = steps.at(i);
         if (m_progress.IsCancelled())
@@ -66,6 +76,9 @@ int CliRunner::Run(const QList<CliStep> &steps)
                     faults << tr("файлов, перекодированных из windows-1251: %1").arg(m_model.ReencodedFeeds());
                 if (m_model.InvalidUtf8Rows() > 0)
                     faults << tr("строк с байтами не в кодировке UTF-8: %1").arg(m_model.InvalidUtf8Rows());
+                if (step.kind == CliStep::LoadSources && !m_model.MissingSources().isEmpty())
+                    faults << tr("не найдены источники: %1")
+                                      .arg(m_model.MissingSources().join(QStringLiteral(", ")));
                 if (!faults.isEmpty()) {
                     error = tr("%1 (--strict)").arg(faults.join(QStringLiteral("; ")));
                     ok = false;
@@ -95,9 +108,10 @@ int CliRunner::Run(const QList<CliStep> &steps)
             code = 128 + signalNumber;
         }
     }
-    // Nothing of the catalogue outlives the run: downloads and converted
-    // catalogues go with the model's own folder.
-    m_model.Clear(false);
+    // Nothing of the catalogue's files outlives the run: downloads and
+    // converted catalogues go with the model's own folder. Its memory is
+    // left to the end of the process, which gives it back at once.
+    m_model.CloseFilesForExit();
     return code;
 }
 
@@ -109,6 +123,7 @@ bool CliRunner::IsLoad(CliStep::Kind kind)
     case CliStep::AddUrl:
     case CliStep::AddBaseUrl:
     case CliStep::LoadOffers:
+    case CliStep::LoadSources:
     case CliStep::AddSite:
     case CliStep::AddBaseSite:
         return true;
@@ -119,10 +134,8 @@ bool CliRunner::IsLoad(CliStep::Kind kind)
 
 bool CliRunner::WithinDeleteLimit(QString *error)
 {
-    if (m_maxDelete >= 100)
-        return true;
     const Model::DeleteShare share = m_model.DeletedShare(&m_filter);
-    if (share.Percent() <= m_maxDelete)
+    if (!share.Exceeds(m_maxDelete))
         return true;
     *error = tr("удаляется %1 из %2 товаров базы (%3%), больше допустимых --max-delete %4%: ничего не записано")
                      .arg(share.deleted)
@@ -136,7 +149,24 @@ bool CliRunner::WithinDeleteLimit(QString *error)
                 + tr("оффер %1: в базе %2, в данных %3")
                           .arg(offer.name, QString::number(offer.inBase), QString::number(offer.inData));
     m_deleteRefused = true;
+    // The report shows by offer and column where the deletions come from.
+    if (!m_reportPath.isEmpty()) {
+        QString reportError;
+        if (WriteReport(m_reportPath, &reportError))
+            *error += QLatin1String("; ") + tr("отчёт об изменениях: %1").arg(Native(m_reportPath));
+        else
+            *error += QLatin1String("; ") + reportError;
+    }
     return false;
+}
+
+bool CliRunner::WriteReport(const QString &path, QString *error)
+{
+    const ChangeReport::Figures figures = ChangeReport::Compute(m_model, &m_filter, m_maxDelete);
+    if (!ChangeReport::Write(path, figures, InterfaceLanguage::Current(), error))
+        return false;
+    m_progress.Report(0, 0, tr("Отчёт об изменениях записан: %1").arg(Native(path)));
+    return true;
 }
 
 bool CliRunner::RunStep(const CliStep &step, QString *error)
@@ -156,6 +186,8 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         break;
     case CliStep::LoadOffers:
         return LoadOffers(error);
+    case CliStep::LoadSources:
+        return LoadSources(error);
     case CliStep::RemoveDuplicates:
         ok = m_model.RemoveDuplicates(&m_progress);
         break;
@@ -179,6 +211,8 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         return WithinDeleteLimit(error) && Upload(argument, error);
     case CliStep::Summary:
         return PrintSummary(error);
+    case CliStep::Report:
+        return WriteReport(argument, error);
     case CliStep::Site:
         m_site = argument;
         return true;
@@ -235,6 +269,34 @@ bool CliRunner::LoadOffers(QString *error)
     return false;
 }
 
+bool CliRunner::LoadSources(QString *error)
+{
+    // A scheduled run that loads nothing would go on to save or upload an
+    // empty catalogue.
+    if (m_model.SourceRecords().isEmpty()) {
+        *error = tr("в проекте нет источников: проект запоминает файлы, адреса и сайты, загруженные в нём");
+        return false;
+    }
+    // A site's password, as for the site steps: from the environment, else,
+    // for the project's own site, from the keyring or the project.
+    const auto password = [this](const SourceRecord &source) {
+        if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD"))
+            return qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
+        QString host;
+        QString login;
+        QString password;
+        QString unused;
+        if (source.location != Model::WithoutPassword(m_model.Option(Schema::Option::ModxHost))
+                || !SiteAccess(&host, &login, &password, &unused))
+            return QString();
+        return password;
+    };
+    if (m_model.LoadSources(&m_progress, &m_filter, password))
+        return true;
+    *error = ModelError();
+    return false;
+}
+
 bool CliRunner::SaveWhole(const QString &file, QString *error)
 {
     // The model writes the export beside the target and moves it over the
@@ -283,8 +345,15 @@ bool CliRunner::Upload(const QString &address, QString *error)
     options.insecure = m_insecureUploads;
     options.keyFile = m_uploadKey;
     // The password never comes from the command line, which every user of
-    // the machine can read: from the environment, else from ~/.netrc.
-    const QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    // the machine can read: from the environment, else from the system's
+    // keyring (where the window keeps a remembered one), else from ~/.netrc.
+    QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    if (password.isEmpty() && url.password().isEmpty()) {
+        const QString entry =
+                Keyring::FtpEntry(url.userName(), url.host(), url.port(FtpUploader::DefaultPort(url.scheme())));
+        if (Keyring::Read(entry, &password) != Keyring::Done)
+            password.clear();
+    }
     if (!password.isEmpty())
         url.setPassword(password, QUrl::DecodedMode);
     else
@@ -317,9 +386,26 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
     // command line, where every user of the machine could read them.
     *login = qEnvironmentVariableIsSet("FIDMORA_SITE_LOGIN") ? qEnvironmentVariable("FIDMORA_SITE_LOGIN")
                                                              : m_model.Option(Schema::Option::ModxLogin);
-    *password = qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")
-            ? qEnvironmentVariable("FIDMORA_SITE_PASSWORD")
-            : m_model.Option(Schema::Option::ModxPassword);
+    if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")) {
+        *password = qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
+        return true;
+    }
+    // A password the window remembered in the system's keyring.
+    const QString entry = m_model.Option(Schema::Option::ModxKeyring);
+    if (!entry.isEmpty()) {
+        QString why;
+        switch (Keyring::Read(entry, password, &why)) {
+        case Keyring::Done:
+            return true;
+        case Keyring::NotFound:
+            *error = tr("пароля сайта нет в хранилище паролей системы (%1): задайте FIDMORA_SITE_PASSWORD").arg(entry);
+            return false;
+        case Keyring::Unavailable:
+            *error = tr("хранилище паролей системы недоступно (%1): задайте FIDMORA_SITE_PASSWORD").arg(why);
+            return false;
+        }
+    }
+    *password = m_model.Option(Schema::Option::ModxPassword);
     return true;
 }
 

@@ -42,8 +42,9 @@ public:
     // than this share of the bases (in per cent) fail; 100, no limit.
     void SetMaxDelete(double percent) { m_maxDelete = percent; }
 
-    // The exit status of the run. The catalogue is cleared before it returns,
-    // and with it the files the run downloaded or converted.
+    // The exit status of the run. The catalogue's feeds are closed before it
+    // returns, and the files the run downloaded or converted removed; the
+    // model is fit for nothing but its end afterwards.
     int Run(const QList<CliStep> &steps);
 
 private:
@@ -53,6 +54,7 @@ private:
     bool RunStep(const CliStep &step, QString *error);
     bool LoadProject(const QString &path, QString *error);
     bool LoadOffers(QString *error);
+    bool LoadSources(QString *error);
     bool SaveWhole(const QString &file, QString *error);
     bool SaveByCats(const QString &folder, QString *error);
     bool Upload(const QString &address, QString *error);
@@ -60,6 +62,8 @@ private:
     bool SiteAccess(QString *host, QString *login, QString *password, QString *error) const;
     // False, with the reason in *error, when the summary could not be written.
     bool PrintSummary(QString *error);
+    // The change report into the file; false with the reason in *error.
+    bool WriteReport(const QString &path, QString *error);
 
     QString ModelError() const;
     const QStringList *Columns() const { return m_columnsGiven ? &m_columns : nullptr; }
@@ -82,4 +86,7 @@ private:
     bool m_strict = false;
     double m_maxDelete = CommandLine::kDefaultMaxDelete;
     bool m_deleteRefused = false; // the step failed at the limit of --max-delete
+    // The file of the run's first --report: a refused export writes the
+    // report there too, so that whoever reads the run's mail sees why.
+    QString m_reportPath;
 };

@@ -15,6 +15,7 @@ struct CliStep
         AddUrl,
         AddBaseUrl,
         LoadOffers,
+        LoadSources,
         RemoveDuplicates,
         Columns,
         Save,
@@ -25,7 +26,8 @@ struct CliStep
         Site,
         AddSite,
         AddBaseSite,
-        SaveSite
+        SaveSite,
+        Report
     };
 
     Kind kind = Summary;

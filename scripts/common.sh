@@ -6,6 +6,8 @@ FIDMORA_PACKAGES=(
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
     libcurl4-openssl-dev libxml2-dev libxxhash-dev
+    # Remembered passwords in the system's keyring (the Secret Service).
+    qtkeychain-qt5-dev
     # Qt's own texts (standard buttons, file choosers) in Russian.
     qttranslations5-l10n
 )
@@ -21,12 +23,26 @@ FIDMORA_TEST_PACKAGES=(
     # The site script's MODX mode: a private MariaDB server and PHP's driver.
     mariadb-server php-mysql
     desktop-file-utils appstream shared-mime-info file
+    # The keyring tests: a private D-Bus session with an unlocked keyring.
+    dbus-daemon gnome-keyring
     # The fuzz targets (test.sh --fuzz): clang, and libFuzzer's runtime,
     # which clang only recommends.
     clang libclang-rt-14-dev
     # The formatter of the house style (.clang-format), for the lines a
     # change touches: git clang-format.
     clang-format
+)
+
+# Only for the Qt 6 build (test.sh --qt6), which builds the same sources
+# against Debian's Qt 6 and runs the suite with it; the program itself stays
+# on Qt 5 (run.sh). Its translation tools, the offscreen platform the tests
+# run with (in libqt6gui6, which qt6-base-dev brings), the SVG icon plugins
+# and Qt's own texts in Russian.
+FIDMORA_QT6_PACKAGES=(
+    qt6-base-dev qt6-base-dev-tools
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    libqt6svg6
+    qt6-translations-l10n
 )
 
 # Only for the Windows stage (test.sh --windows): the MinGW-w64 cross

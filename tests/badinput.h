@@ -11,7 +11,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QString>
-#include <QTextCodec>
+
+#include "charsetconverter.h"
 
 // The usual suspects that every reader of files from outside (feeds,
 // catalogues, projects) must get through with a clear error or a correct
@@ -53,9 +54,12 @@ inline QByteArray Bom()
 }
 
 // Text in the encodings Russian feeds still come in, and in Latin-1.
-inline QByteArray Encoded(const char *codec, const QString &text)
+inline QByteArray Encoded(const char *encoding, const QString &text)
 {
-    return QTextCodec::codecForName(codec)->fromUnicode(text);
+    QByteArray bytes;
+    if (!CharsetConverter::Convert(text.toUtf8(), "UTF-8", encoding, &bytes))
+        qFatal("The test's text cannot be written in %s", encoding);
+    return bytes;
 }
 inline QByteArray Windows1251(const QString &text)
 {

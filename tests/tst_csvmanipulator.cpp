@@ -139,6 +139,12 @@ void TestCsvManipulator::reading_data()
     QTest::newRow("byte-order marks inside a cell, before a malformed byte")
             << QByteArray("a;b\n1;\xEF\xBB\xBF\xEF\xBB\xBF\xFF\n") << QStringList{"a", "b"}
             << Rows{{"1", QString(QChar(0xFEFF)) + QChar(0xFEFF) + QChar(0xFFFD)}} << 0;
+    // Each malformed sequence is one replacement character, whichever Qt
+    // the program is built with: the longest start of a well-formed
+    // sequence (E2 82, F0 9F 98 cut by the cell's end), or a single byte.
+    QTest::newRow("malformed UTF-8, one replacement per longest well-formed start")
+            << QByteArray("a;b\n1;\xE2\x82" "A\xC0\xAF\xED\xA0\x80\xF0\x9F\x98\n") << QStringList{"a", "b"}
+            << Rows{{"1", QString(QChar(0xFFFD)) + "A" + QString(6, QChar(0xFFFD))}} << 0;
     QTest::newRow("empty quoted field before the final line end")
             << QByteArray("a;b\n1;\"\"\n") << QStringList{"a", "b"} << Rows{{"1", QString()}} << 0;
 }
@@ -165,6 +171,16 @@ void TestCsvManipulator::reading()
     QCOMPARE(reader->SkippedRows(), qint64(skipped));
     for (int i = 0; i < read.size(); ++i)
         QCOMPARE(reader->RowAt(offsets.at(i)), read.at(i));
+    // A cell read by itself, its row looked at only up to it, is the cell
+    // of the whole row.
+    CsvRawRow raw;
+    QByteArray cell;
+    for (int i = 0; i < read.size(); ++i) {
+        for (int column = 0; column < header.size(); ++column) {
+            QVERIFY(reader->ReadMappedCell(offsets.at(i), column, raw, cell));
+            QCOMPARE(CsvRawRow::Decoded(cell.constData(), cell.size()), read.at(i).at(column));
+        }
+    }
     for (const qint64 line : reader->FirstSkipped()) {
         QVERIFY(line == 0 || bytes.at(int(line) - 1) == '\n' || bytes.at(int(line) - 1) == '\r');
         QVERIFY(reader->RowAt(line).isEmpty());

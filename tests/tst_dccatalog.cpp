@@ -188,7 +188,7 @@ void TestDcCatalog::hostileDocuments_data()
             "</delivery_service></dc_catalog>\n";
     QTest::newRow("entity expansion bomb") << bomb << "сущност";
     QByteArray deep = Catalogue("<category id=\"1\">Еда</category>", Product("10", "a", "1"));
-    deep.replace("</products>", QByteArray("<x>").repeated(100000) + "</products>");
+    deep.replace("</products>", QByteArray(QByteArray("<x>").repeated(100000) + "</products>"));
     QTest::newRow("deep nesting") << deep << "вложенност";
 }
 
@@ -252,7 +252,7 @@ void TestDcCatalog::usualSuspects_data()
     for (int i = 0; i < 10000; ++i)
         attributes.append(" a" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"");
     QTest::newRow("10,000 attributes")
-            << int(Bytes) << QByteArray(two).replace("<product id=\"10\"", "<product id=\"10\"" + attributes) << 2
+            << int(Bytes) << QByteArray(two).replace("<product id=\"10\"", QByteArray("<product id=\"10\"" + attributes)) << 2
             << "";
     QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
     QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << -1 << "не является обычным файлом";

@@ -3,6 +3,7 @@
 
 #include "catmodel.h"
 #include "defaultgoodqueryobject.h"
+#include "digestmap.h"
 #include "duplicateremover.h"
 #include "feedfile.h"
 #include "good.h"
@@ -20,6 +21,7 @@ private slots:
     void progressCountsAndCancel();
     void emptyCatalogue();
     void largeFeedReadOnTwoThreads();
+    void keysCrowdingIntoOnePart();
 
 private:
     QTemporaryDir m_dir;
@@ -119,30 +121,90 @@ void TestDuplicateRemover::emptyCatalogue()
 
 void TestDuplicateRemover::largeFeedReadOnTwoThreads()
 {
-    // Enough goods of one source that its rows are digested in two stretches
-    // at once; the walk (category X, then Y) runs across the file's order.
-    QStringList lines{"name;url;categoryId"};
+    // Enough goods that both processors digest them and fill the table of
+    // keys at once; the walk (category X, then Y) runs across the file's
+    // order, so the first good of a key in the walk is often not the first
+    // in the file.
+    // Rows long enough that the feed and the base each come in several
+    // batches, so that the stream's thread looks base rows up while the
+    // loader marks the goods of the batch before.
+    QStringList lines{"name;url;categoryId;description"};
+    const QString text(300, QLatin1Char('d'));
     QStringList inX;
     QStringList inY;
     QSet<int> seen;
     for (int i = 0; i < 30000; ++i) {
         const int key = (i * 37) % 10000;
         const bool x = i % 3 != 1; // the first row makes X the first category
-        lines << QStringLiteral("n%1;u%2;%3").arg(i).arg(key).arg(x ? "X" : "Y");
-        (x ? inX : inY) << QStringLiteral("%1:n%2").arg(key).arg(i);
+        lines << QStringLiteral("n%1;u%2;%3;%4").arg(i).arg(key).arg(x ? "X" : "Y", text);
+        (x ? inX : inY) << QStringLiteral("%1:%2").arg(key).arg(i);
     }
     QStringList expected;
+    QStringList survivingRows{lines.first()};
     for (const QString &entry : inX + inY) {
         const int key = entry.section(QLatin1Char(':'), 0, 0).toInt();
         if (!seen.contains(key)) {
             seen.insert(key);
-            expected << entry.section(QLatin1Char(':'), 1);
+            const int row = entry.section(QLatin1Char(':'), 1).toInt();
+            expected << QStringLiteral("n%1").arg(row);
+            survivingRows << lines.at(row + 1);
         }
     }
+    const QString feed = WriteFeed(QDir(m_dir.path()), "big.csv", lines);
+    // With the load's digests, and with every row read again in stretches.
+    for (const bool keepDigests : {true, false}) {
+        Model model;
+        QVERIFY(model.AddFile(feed));
+        if (!keepDigests)
+            model.Sources().first().digests = Source::Digests();
+        QVERIFY(model.RemoveDuplicates());
+        QCOMPARE(Remaining(model), expected);
+    }
+    // Before a base the same survivors are matched, by their keys and their
+    // cells: a base of exactly their rows leaves nothing.
     Model model;
-    QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "big.csv", lines)));
-    QVERIFY(model.RemoveDuplicates());
-    QCOMPARE(Remaining(model), expected);
+    QVERIFY(model.AddFile(feed));
+    QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "big_base.csv", survivingRows), true));
+    QCOMPARE(Remaining(model), QStringList());
+    QCOMPARE(model.BaseRows(), qint64(10000));
+}
+
+void TestDuplicateRemover::keysCrowdingIntoOnePart()
+{
+    // Keys that all fall into one part of the map, as two threads fill it
+    // each with its own part's keys: that part grows by itself while the
+    // other stays as reserved, and every key stays findable, its cells too.
+    DigestMap map;
+    map.KeepCells();
+    map.Reserve(1000);
+    Good goods[2];
+    const auto keyOf = [](quint64 i, int part) {
+        RowHash key;
+        key.a = i * 0x9E3779B97F4A7C15ull;
+        key.b = (quint64(part) << 63) | i;
+        return key;
+    };
+    for (int part : {1, 0}) {
+        const int count = part == 1 ? 5000 : 10;
+        for (int i = 0; i < count; ++i) {
+            bool inserted = false;
+            DigestMap::Entry *entry = map.InsertInPart(part, keyOf(quint64(i), part), &goods[part], &inserted);
+            QVERIFY(inserted);
+            map.Cells(entry).a = quint64(i);
+        }
+    }
+    QCOMPARE(map.Size(), 5010);
+    for (int part : {0, 1}) {
+        for (int i = 0; i < (part == 1 ? 5000 : 10); ++i) {
+            DigestMap::Entry *entry = map.Find(keyOf(quint64(i), part));
+            QVERIFY(entry);
+            QCOMPARE(entry->Value(), &goods[part]);
+            QCOMPARE(map.Cells(entry).a, quint64(i));
+        }
+    }
+    bool inserted = true;
+    QCOMPARE(map.Insert(keyOf(7, 1), &goods[0], &inserted)->Value(), &goods[1]);
+    QVERIFY(!inserted);
 }
 
 QTEST_GUILESS_MAIN(TestDuplicateRemover)

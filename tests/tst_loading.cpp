@@ -3,6 +3,7 @@
 
 #include "badinput.h"
 #include "catmodel.h"
+#include "charsetconverter.h"
 #include "commongoodinfo.h"
 #include "defaultgoodqueryobject.h"
 #include "feedencoding.h"
@@ -37,6 +38,8 @@ private slots:
     void encodings_data();
     void encodings();
     void windows1251Conversion();
+    void convertingInPieces_data();
+    void convertingInPieces();
     void clear();
     void rowsLongerThanABlock();
     void realFeed();
@@ -447,6 +450,15 @@ void TestLoading::rowsThatAreNotLoaded()
     Model noCategory;
     QVERIFY(noCategory.AddFile(Feed("nocat.csv", {"name;price", "a;1"})));
     QCOMPARE(noCategory.Root().GoodCount(true), 0);
+
+    // A category of nothing but "/", in the feed or from a rename, names no
+    // category: its rows are counted and said with those without one.
+    Model slashes;
+    slashes.FindOrCreateOffer("slashes")->rename.insert(CategoryRule::FromText("Old"), RenameTarget{"/", true});
+    QVERIFY(slashes.AddFile(Feed("slashes.csv", {"name;categoryId", "a;//", "b;Old/x", "c;", "d;Keep"})));
+    QCOMPARE(Goods(slashes), QStringList{"d:0"});
+    QCOMPARE(slashes.RowsWithoutCategory(), 3);
+    QCOMPARE(slashes.Warnings().filter(QStringLiteral("без категории: 3")).size(), 1);
 }
 
 void TestLoading::strayQuoteCostsOneLine()
@@ -532,26 +544,30 @@ void TestLoading::encodings()
 
 void TestLoading::windows1251Conversion()
 {
-    // Every byte as the toolkit's codec reads it, but the undefined 0x98,
+    // Every byte as the C library's iconv reads it, but the undefined 0x98,
     // which stays a byte that is not UTF-8.
     QByteArray all;
-    for (int c = 0; c < 256; ++c)
+    QByteArray expected;
+    for (int c = 0; c < 256; ++c) {
         all.append(char(c));
+        QByteArray one;
+        if (c == 0x98)
+            one = "\x98";
+        else
+            QVERIFY(CharsetConverter::Convert(QByteArray(1, char(c)), "WINDOWS-1251", "UTF-8", &one));
+        expected += one;
+    }
     QByteArray converted;
     FeedEncoding::AppendFromWindows1251(all.constData(), all.size(), converted);
-    QByteArray expected = QTextCodec::codecForName("windows-1251")->toUnicode(all).toUtf8();
-    // The codec makes it a control character (ICU) or a replacement
-    // character (Qt's own tables, as in the Windows build).
-    expected.replace("\xC2\x98", "\x98");
-    expected.replace("\xEF\xBF\xBD", "\x98");
     QCOMPARE(converted, expected);
 
     // A file of several blocks, through the conversion the load uses.
-    const QByteArray text = BadInput::Windows1251(QStringLiteral("Сапоги «Ёлка» — №%1;Обувь\r\n")).repeated(300000);
+    const QString row = QStringLiteral("Сапоги «Ёлка» — №%1;Обувь\r\n");
+    const QByteArray text = BadInput::Windows1251(row).repeated(300000);
     const QString from = WriteBytes(QDir(m_dir.path()), "big1251.csv", text);
     const QString to = m_dir.filePath("big1251_utf8.csv");
     QVERIFY(FeedEncoding::ConvertFromWindows1251(from, to, nullptr, nullptr));
-    QCOMPARE(QString::fromUtf8(ReadBytes(to)), QTextCodec::codecForName("windows-1251")->toUnicode(text));
+    QCOMPARE(ReadBytes(to), row.toUtf8().repeated(300000));
     RecordingProgress cancel(2);
     QString error;
     QVERIFY(!FeedEncoding::ConvertFromWindows1251(from, to, &cancel, &error));
@@ -562,6 +578,53 @@ void TestLoading::windows1251Conversion()
     const QByteArray utf8 = QStringLiteral("Сапоги").toUtf8();
     QCOMPARE(FeedEncoding::Detect(utf8.constData(), utf8.size() - 1, false), FeedEncoding::Utf8);
     QCOMPARE(FeedEncoding::Detect(utf8.constData(), utf8.size() - 1, true), FeedEncoding::Other);
+}
+
+void TestLoading::convertingInPieces_data()
+{
+    // The conversion of declared encodings gets a document in pieces that
+    // may cut a character anywhere.
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<int>("failedAt"); // -1 when the whole input converts
+    QTest::newRow("UTF-8 into windows-1251") << QByteArray("UTF-8") << QByteArray("WINDOWS-1251")
+                                             << QStringLiteral("Ёлка №1").toUtf8()
+                                             << QByteArray("\xA8\xEB\xEA\xE0 \xB9" "1") << -1;
+    QTest::newRow("two-byte characters into UTF-8") << QByteArray("SHIFT_JIS") << QByteArray("UTF-8")
+                                                    << QByteArray("a\x93\xFA\x96\x7B") << QStringLiteral("a日本").toUtf8()
+                                                    << -1;
+    QTest::newRow("a byte windows-1251 leaves undefined")
+            << QByteArray("WINDOWS-1251") << QByteArray("UTF-8") << QByteArray("ab\x98" "c") << QByteArray() << 2;
+    QTest::newRow("a character cut short at the end")
+            << QByteArray("SHIFT_JIS") << QByteArray("UTF-8") << QByteArray("ab\x93") << QByteArray() << 2;
+    QTest::newRow("a character the target cannot write")
+            << QByteArray("UTF-8") << QByteArray("KOI8-R") << QStringLiteral("ab日").toUtf8() << QByteArray() << 2;
+}
+
+void TestLoading::convertingInPieces()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, output);
+    QFETCH(int, failedAt);
+    for (const int piece : {1, 2, int(input.size())}) {
+        CharsetConverter converter(from.constData(), to.constData());
+        QVERIFY(converter.IsValid());
+        QByteArray out;
+        bool ok = true;
+        for (int at = 0; ok && at < input.size(); at += piece)
+            ok = converter.Append(input.constData() + at, qMin(piece, int(input.size()) - at), out);
+        ok = ok && converter.Finish();
+        QCOMPARE(ok, failedAt < 0);
+        if (ok)
+            QCOMPARE(out, output);
+        else
+            QCOMPARE(converter.FailedAt(), qint64(failedAt));
+    }
+    QVERIFY(!CharsetConverter("x-nobody-knows", "UTF-8").IsValid());
 }
 
 void TestLoading::clear()

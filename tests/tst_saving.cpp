@@ -170,7 +170,8 @@ void TestSaving::nothingSelected()
     RecordingProgress progress;
     QVERIFY(model.SaveToFile(out, nullptr, &header, nullptr, &progress));
     QCOMPARE(ReadBytes(out), QByteArray("name;price\r\n"));
-    QCOMPARE(progress.reports, QStringList{"0/0 Сохранено Root"});
+    // The root's own name is never shown.
+    QCOMPARE(progress.reports, QStringList{"0/0 Каталог сохранён"});
     QVERIFY(model.SaveToFile(out));
     QCOMPARE(ReadBytes(out), QByteArray("\r\n"));
     QVERIFY(!model.SaveToFile(m_dir->filePath("no/folder/x.csv")));
@@ -197,9 +198,9 @@ void TestSaving::byCategories()
     QVERIFY(model.AddFile(Feed("Sale.csv", {"name;price;categoryId", "a;1;Shoes", "b;2;Bags/Small", "c;3;Bags/Small",
                                             "z;100;Bags/Big"})));
     CatModel *loose = model.Root().FindOrCreatePath("Clothes/Shoes");
-    loose->goods.append(new Good(*model.Root().FindOrCreatePath("Sale/Shoes")->goods.first()));
+    loose->goods.append(model.Arena().New(*model.Root().FindOrCreatePath("Sale/Shoes")->goods.first()));
     loose->goods.last()->category = loose;
-    model.Root().goods.append(new Good(*loose->goods.first()));
+    model.Root().goods.append(model.Arena().New(*loose->goods.first()));
     model.Root().goods.last()->category = &model.Root();
 
     Filter filter;

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "interfacelanguage.h"
+#include "qtcompat.h"
 
 // The translations: every text of the program and of fidmora-cli has its
 // English translation, translations keep what the code fills in, the
@@ -65,9 +66,9 @@ TestTranslations::Catalogue TestTranslations::Read(const QString &path)
             } else if (xml.name() == QLatin1String("source")) {
                 source = xml.readElementText();
             } else if (xml.name() == QLatin1String("translation")) {
-                const QStringRef type = xml.attributes().value(QLatin1String("type"));
+                const bool unfinished = !xml.attributes().value(QLatin1String("type")).isEmpty();
                 entry.translation = xml.readElementText();
-                entry.finished = type.isEmpty() && !entry.translation.isEmpty();
+                entry.finished = !unfinished && !entry.translation.isEmpty();
             }
         } else if (xml.isEndElement() && xml.name() == QLatin1String("message")) {
             catalogue.insert(qMakePair(context, source), entry);
@@ -234,7 +235,7 @@ void TestTranslations::loadedTranslations()
         if (language == InterfaceLanguage::Russian) {
             // Standard buttons follow the interface.
             QCOMPARE(installed.LoadedFiles().value(1),
-                     QLibraryInfo::location(QLibraryInfo::TranslationsPath) + "/qtbase_ru.qm");
+                     QtCompat::TranslationsFolder() + "/qtbase_ru.qm");
             QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
         }
     }

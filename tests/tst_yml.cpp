@@ -299,7 +299,7 @@ void TestYml::brokenCatalogues_data()
                        + Catalogue("<category id=\"1\">&x;</category>", OfferXml("1", "1"), QByteArray())
             << "объявлены сущности";
     QByteArray deep = whole;
-    deep.replace("<name>Товар 2", QByteArray("<x>").repeated(300) + QByteArray("</x>").repeated(300) + "<name>Товар 2");
+    deep.replace("<name>Товар 2", QByteArray(QByteArray("<x>").repeated(300) + QByteArray("</x>").repeated(300) + "<name>Товар 2"));
     QTest::newRow("nested too deep") << deep << "глубже 256 уровней (строка 9)";
 }
 

@@ -6,8 +6,10 @@
 #include "admitdezozavodialog.h"
 #include "catmodel.h"
 #include "categoryviewmodel.h"
+#include "changereport.h"
 #include "deleteconfirmation.h"
 #include "editofferdialog.h"
+#include "errorbox.h"
 #include "exportoptionsdialog.h"
 #include "ftpexportdialog.h"
 #include "good.h"
@@ -18,20 +20,33 @@
 #include "modxexportdialog.h"
 #include "offerviewmodel.h"
 #include "progressthread.h"
+#include "schema.h"
+#include "recentprojects.h"
+#include "statuscounts.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QUrl>
+#include <QToolButton>
 
 // The icon lives in the resources of the interface library, which is
 // static: its resources are registered only when asked for. Outside any
@@ -49,6 +64,10 @@ namespace {
 
 // A message box lists this many warnings; the rest are behind "Show details".
 const int kWarningsShown = 10;
+// The search waits this long after the last key before it starts.
+const int kSearchDelayMs = 250;
+// A slice of a running search holds the interface thread about this long.
+const int kSearchSliceMs = 30;
 
 } // namespace
 
@@ -69,9 +88,26 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
 
     m_goodModel = new GoodViewModel(this);
     ui->goodListView->setModel(m_goodModel);
-    ui->goodListView->setItemDelegate(new GoodDelegate(ui->goodListView));
+    ui->goodListView->setItemDelegate(new GoodDelegate(ui->goodListView, &model));
 
     connect(ui->goodListView, &QAbstractItemView::doubleClicked, this, &MainWindow::viewGood);
+
+    // The search: applied once the user stops typing, run a slice at a time.
+    ui->searchEdit->setText(filter.searchText);
+    m_searchDelay.setSingleShot(true);
+    m_searchDelay.setInterval(kSearchDelayMs);
+    connect(ui->searchEdit, &QLineEdit::textChanged, &m_searchDelay, qOverload<>(&QTimer::start));
+    connect(&m_searchDelay, &QTimer::timeout, this, &MainWindow::ApplySearchText);
+    m_searchSlices.setInterval(0);
+    connect(&m_searchSlices, &QTimer::timeout, this, &MainWindow::SearchStep);
+    for (QToolButton *button : {ui->showAdded, ui->showChanged, ui->showDeleted})
+        connect(button, &QToolButton::toggled, this, [this, button](bool checked) { ChooseStatus(button, checked); });
+    connect(ui->allCategories, &QPushButton::clicked, this, &MainWindow::showAllCategories);
+
+    connect(ui->emptyAddFeed, &QPushButton::clicked, this, &MainWindow::openAddFilesDialog);
+    connect(ui->emptyOpenProject, &QPushButton::clicked, this, &MainWindow::loadProject);
+    connect(ui->emptyOpenExample, &QPushButton::clicked, this, &MainWindow::openExample);
+    ui->emptyOpenExample->setEnabled(!ExamplesFolder().isEmpty());
     connect(ui->catTreeView, &QAbstractItemView::clicked, this, &MainWindow::catViewSelectionChanged);
     connect(ui->catTreeView, &QWidget::customContextMenuRequested, this, &MainWindow::showCategoryContextMenu);
     connect(ui->offerListView, &QWidget::customContextMenuRequested, this, &MainWindow::showOfferContextMenu);
@@ -80,6 +116,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     connect(ui->project_new, &QAction::triggered, this, &MainWindow::newProject);
     connect(ui->project_open, &QAction::triggered, this, &MainWindow::loadProject);
     connect(ui->project_save, &QAction::triggered, this, &MainWindow::saveProject);
+    connect(ui->project_save_as, &QAction::triggered, this, &MainWindow::saveProjectAs);
     connect(ui->data_delete, &QAction::triggered, this, &MainWindow::clearData);
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
     connect(ui->load_all_offers_CSV, &QAction::triggered, this, &MainWindow::loadAllOffersCsv);
@@ -97,6 +134,20 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     connect(ui->add_url_base, &QAction::triggered, this, &MainWindow::openAddBaseUrlFialog);
     connect(ui->modx_import_base, &QAction::triggered, this, &MainWindow::openModxImportBaseDialog);
     connect(ui->remove_duplicates, &QAction::triggered, this, &MainWindow::removeDuplicates);
+    // After the base imports, whose outcome it shows.
+    m_reportAction = new QAction(tr("Отчёт об &изменениях"), this);
+    m_reportAction->setObjectName(QStringLiteral("change_report"));
+    ui->menu_5->addSeparator();
+    ui->menu_5->addAction(m_reportAction);
+    connect(m_reportAction, &QAction::triggered, this, &MainWindow::showChangeReport);
+    // The counts of a delta in the status bar open the report as well.
+    ui->statLabel->installEventFilter(this);
+
+    // The day's loads again, in one step.
+    m_reloadSources = new QAction(this);
+    m_reloadSources->setObjectName(QStringLiteral("reload_sources"));
+    ui->menu->insertAction(ui->data_delete, m_reloadSources);
+    connect(m_reloadSources, &QAction::triggered, this, &MainWindow::reloadSources);
 
     // The docks come first, above the language.
     QAction *languageSeparator = ui->menu_view->actions().value(0);
@@ -115,7 +166,11 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     loadAllViews();
 
     ui->filters->SetFilter(&filter, &model);
-    connect(ui->filters, &FiltersLabel::flterUpdated, this, &MainWindow::loadAllViews);
+    connect(ui->filters, &FiltersLabel::flterUpdated, this, &MainWindow::refreshGoodView);
+
+    if (!m_session.ProjectPath().isEmpty())
+        RememberProject(m_session.ProjectPath());
+    UpdateRecentMenu();
 
     UpdateTitle();
     m_autosaveTimer.setInterval(kAutosaveMinutes * 60 * 1000);
@@ -146,12 +201,26 @@ void MainWindow::SetupKeyboard()
     ui->dock_cats->toggleViewAction()->setText(tr("&Категории"));
     ui->dock_offers->toggleViewAction()->setText(tr("&Офферы"));
     ui->project_new->setShortcut(QKeySequence::New);
-    ui->add_file->setShortcut(QKeySequence::Open);
-    ui->save->setShortcut(QKeySequence::Save);
+    ui->project_open->setShortcut(QKeySequence::Open);
+    ui->project_save->setShortcut(QKeySequence::Save);
+    // Spelled out: not every desktop defines a key for "save as".
+    ui->project_save_as->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    ui->save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     ui->exit->setShortcut(QKeySequence::Quit);
+    m_reloadSources->setText(tr("О&бновить всё"));
+    m_reloadSources->setShortcut(QKeySequence(Qt::Key_F5));
+    auto *find = new QAction(this);
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    addAction(find);
+    connect(find, &QAction::triggered, this, [this] {
+        ui->searchEdit->setFocus(Qt::ShortcutFocusReason);
+        ui->searchEdit->selectAll();
+    });
     // From the category tree to the goods and the offers, in reading order.
     setTabOrder(ui->catTreeView, ui->filters);
-    setTabOrder(ui->filters, ui->goodListView);
+    setTabOrder(ui->filters, ui->searchEdit);
+    setTabOrder(ui->searchEdit, ui->goodListView);
     setTabOrder(ui->goodListView, ui->offerListView);
     setTabOrder(ui->offerListView, ui->filesListView);
     // Enter on a good or an offer opens it, as a double click does (not
@@ -162,6 +231,11 @@ void MainWindow::SetupKeyboard()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->statLabel && event->type() == QEvent::MouseButtonRelease && model.BaseRows() > 0
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        showChangeReport();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && (watched == ui->goodListView || watched == ui->offerListView)) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -221,17 +295,21 @@ bool MainWindow::RunOnWorker(bool changesCatalogue, Operation operation)
     return ok;
 }
 
-void MainWindow::ShowOutcome(bool ok)
+void MainWindow::ShowOutcome(bool ok, qint64 added)
 {
     if (ok)
-        ShowDone(model.SkippedRows(), model.Warnings());
+        ShowDone(model.SkippedRows(), model.Warnings(), added);
     else
         ShowFailure(model.LastError(), model.Warnings());
 }
 
-void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings)
+void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings, qint64 added)
 {
-    if (skipped > 0)
+    if (added >= 0 && skipped > 0)
+        Report(0, 0, tr("Выполнено, добавлено товаров: %1, пропущено строк: %2").arg(added).arg(skipped));
+    else if (added >= 0)
+        Report(0, 0, tr("Выполнено, добавлено товаров: %1").arg(added));
+    else if (skipped > 0)
         Report(0, 0, tr("Выполнено, пропущено строк: %1").arg(skipped));
     else
         Report(0, 0, tr("Выполнено"));
@@ -240,15 +318,18 @@ void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings)
 
 void MainWindow::ShowFailure(const QString &reason, const QStringList &warnings)
 {
+    // The user who cancelled knows why it stopped: no error for that.
+    if (m_cancelled) {
+        Report(0, 0, tr("Отменено"));
+        ShowWarnings(warnings);
+        return;
+    }
     if (reason.isEmpty())
         Report(0, 0, tr("Выполнено с ошибкой"));
     else
-        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(reason));
-    // The user who cancelled knows why it stopped.
-    if (!m_cancelled) {
-        QMessageBox::warning(this, tr("Ошибка"),
-                             reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
-    }
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(ErrorBox::Sentence(reason)));
+    ErrorBox::Show(this, QMessageBox::Warning, tr("Ошибка"),
+                   reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
     ShowWarnings(warnings);
 }
 
@@ -258,7 +339,7 @@ void MainWindow::ShowWarnings(const QStringList &warnings)
         return;
     QString text = tr("Сделано не всё:") + QLatin1Char('\n');
     for (int i = 0; i < warnings.size() && i < kWarningsShown; ++i)
-        text += QLatin1String("\n• ") + warnings.at(i);
+        text += QStringLiteral("\n\u2022 ") + warnings.at(i);
     QMessageBox box(QMessageBox::Warning, tr("Предупреждение"), QString(), QMessageBox::Ok, this);
     if (warnings.size() > kWarningsShown) {
         text += QLatin1String("\n\n") + tr("И ещё предупреждений: %1").arg(warnings.size() - kWarningsShown);
@@ -318,6 +399,9 @@ void MainWindow::DeleteViewModel(QAbstractItemView *view)
 
 void MainWindow::clearGoodView()
 {
+    // A search under way lets go of the goods too.
+    m_searchSlices.stop();
+    m_search.Clear();
     SetViewModel(ui->goodListView, nullptr);
     m_goodModel->ClearGoods();
     SetViewModel(ui->goodListView, m_goodModel);
@@ -326,13 +410,98 @@ void MainWindow::clearGoodView()
 void MainWindow::loadGoodView()
 {
     clearGoodView();
+    StartSearch();
+}
+
+void MainWindow::StartSearch()
+{
+    m_searchSlices.stop();
+    m_search.Start(&model.Root(), filter);
+    if (m_search.IsDone()) {
+        ShowFound();
+        return;
+    }
+    // The list shows what it showed until the search is done.
+    ui->foundLabel->setText(tr("Поиск…"));
+    m_searchSlices.start();
+}
+
+void MainWindow::SearchStep()
+{
+    if (!m_search.Step(kSearchSliceMs)) {
+        const int percent = m_search.Total() > 0 ? int(qint64(m_search.Tested()) * 100 / m_search.Total()) : 0;
+        ui->foundLabel->setText(tr("Поиск… %1%").arg(percent));
+        return;
+    }
+    m_searchSlices.stop();
+    ShowFound();
+}
+
+void MainWindow::ApplySearchText()
+{
+    // A worker may be reading the filter (a save): the text waits for it.
+    if (findChild<ProgressDialog *>()) {
+        m_searchDelay.start();
+        return;
+    }
+    const QString text = ui->searchEdit->text().trimmed();
+    if (text == filter.searchText)
+        return;
+    filter.searchText = text;
+    StartSearch();
+    UpdateTitle();
+}
+
+void MainWindow::ChooseStatus(QObject *button, bool checked)
+{
+    // One status at a time: a second button takes over from the first.
+    if (checked) {
+        for (QToolButton *other : {ui->showAdded, ui->showChanged, ui->showDeleted}) {
+            if (other != button && other->isChecked()) {
+                const QSignalBlocker blocker(other);
+                other->setChecked(false);
+            }
+        }
+    }
+    if (m_search.IsDone())
+        ShowFound();
+}
+
+unsigned MainWindow::StatusMask() const
+{
+    if (ui->showAdded->isChecked())
+        return GoodSearch::StatusBit(Added);
+    if (ui->showChanged->isChecked())
+        return GoodSearch::StatusBit(Changed);
+    if (ui->showDeleted->isChecked())
+        return GoodSearch::StatusBit(Deleted);
+    return GoodSearch::kEveryStatus;
+}
+
+void MainWindow::ShowFound()
+{
+    const QVector<Good *> below = m_search.Below(m_shownCategory);
+    const bool delta = model.BaseRows() > 0;
     SetViewModel(ui->goodListView, nullptr);
-    m_goodModel->Fill(&model.Root(), &filter);
+    m_goodModel->SetGoods(delta ? GoodSearch::WithStatus(below, StatusMask()) : below);
     SetViewModel(ui->goodListView, m_goodModel);
+    if (auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model()))
+        categories->SetCounts(m_search.SubtreeCounts());
+    {
+        const QSignalBlocker blocker(ui->allCategories);
+        ui->allCategories->setChecked(!m_shownCategory);
+    }
+    ui->foundLabel->setText(filter.searchText.isEmpty() ? QString()
+                                                        : tr("Найдено: %1").arg(m_search.Found().size()));
     const int categories = model.Root().CountWithGoods(&filter);
-    if (model.BaseRows() > 0) {
+    const StatusCounts counts = StatusCounts::Of(below);
+    for (QToolButton *button : {ui->showAdded, ui->showChanged, ui->showDeleted})
+        button->setVisible(delta);
+    ui->showAdded->setText(tr("Добавлено: %1").arg(counts.added));
+    ui->showChanged->setText(tr("Изменено: %1").arg(counts.changed));
+    ui->showDeleted->setText(tr("Удалено: %1").arg(counts.deleted));
+    if (delta) {
         // A delta: what the site is to add, change and delete.
-        const StatusCounts counts = m_goodModel->CountStatuses();
         ui->statLabel->setText(tr("Категорий: %1. Товаров: %2. Добавлено: %3. Изменено: %4. Удалено: %5.")
                                        .arg(categories)
                                        .arg(m_goodModel->rowCount())
@@ -342,8 +511,23 @@ void MainWindow::loadGoodView()
     } else {
         ui->statLabel->setText(tr("Категорий: %1. Товаров: %2").arg(categories).arg(m_goodModel->rowCount()));
     }
+    // A delta's counts read as a link to its report.
+    QFont statFont = ui->statLabel->font();
+    statFont.setUnderline(delta);
+    ui->statLabel->setFont(statFont);
+    ui->statLabel->setCursor(delta ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    ui->statLabel->setToolTip(delta ? tr("Открыть отчёт об изменениях") : QString());
+    m_reportAction->setEnabled(delta);
     ui->filters->UpdateText();
     UpdateTitle();
+}
+
+void MainWindow::UpdateEmptyState()
+{
+    // A first start shows what the program does and where to begin.
+    const bool empty = model.Sources().isEmpty();
+    ui->emptyState->setVisible(empty);
+    ui->goodListView->setVisible(!empty);
 }
 
 void MainWindow::clearOfferView()
@@ -370,6 +554,8 @@ void MainWindow::loadOfferView()
 
 void MainWindow::clearAllViews()
 {
+    // The category shown may go with the catalogue's change.
+    m_shownCategory = nullptr;
     DeleteViewModel(ui->filesListView);
     clearOfferView();
     DeleteViewModel(ui->catTreeView);
@@ -386,6 +572,14 @@ void MainWindow::loadAllViews()
     auto *categories = new CategoryViewModel(&model.Root(), &filter);
     SetViewModel(ui->catTreeView, categories);
     connect(categories, &CategoryViewModel::GoodSetChanged, this, &MainWindow::refreshGoodView);
+    // The arrow keys move through the tree as clicks do.
+    connect(ui->catTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) { catViewSelectionChanged(current); });
+    if (ui->searchEdit->text() != filter.searchText) {
+        const QSignalBlocker blocker(ui->searchEdit);
+        ui->searchEdit->setText(filter.searchText);
+    }
+    UpdateEmptyState();
     Report(0, 0, tr("Составление списка товаров..."));
     loadGoodView();
     Report(0, 0, tr("Выполнено"));
@@ -427,6 +621,7 @@ void MainWindow::AddFiles(const QStringList &paths, bool isBase)
         return;
     }
     // Each file is a load of its own: what each one skipped is gathered.
+    const qint64 before = model.Root().GoodCount(true);
     QStringList warnings;
     qint64 skipped = 0;
     QString error;
@@ -443,7 +638,7 @@ void MainWindow::AddFiles(const QStringList &paths, bool isBase)
         return true;
     });
     if (ok)
-        ShowDone(skipped, warnings);
+        ShowDone(skipped, warnings, isBase ? -1 : model.Root().GoodCount(true) - before);
     else
         ShowFailure(error, warnings);
 }
@@ -470,8 +665,9 @@ void MainWindow::AskForUrl(bool isBase)
 
 void MainWindow::AddUrlFeed(const QString &url, bool isBase)
 {
+    const qint64 before = model.Root().GoodCount(true);
     const bool ok = RunOnWorker(true, [&](IProgress *progress) { return model.AddUrl(url, isBase, progress); });
-    ShowOutcome(ok);
+    ShowOutcome(ok, isBase ? -1 : model.Root().GoodCount(true) - before);
 }
 
 void MainWindow::openFtpExportDialog()
@@ -507,12 +703,17 @@ void MainWindow::openModxImportBaseDialog()
 
 void MainWindow::RunModxImport(int mode)
 {
+    const qint64 before = model.Root().GoodCount(true);
     ModxExportDialog dialog(&model, mode, nullptr, this);
     connect(&dialog, &ModxExportDialog::beforeAction, this, &MainWindow::clearAllViews);
     connect(&dialog, &ModxExportDialog::afterAction, this, &MainWindow::loadAllViews);
     // The dialog shows its failures itself, and stays open for another try.
     if (dialog.exec() == QDialog::Accepted) {
-        ShowDone(model.SkippedRows(), model.Warnings());
+        ShowDone(model.SkippedRows(), model.Warnings(),
+                 mode == ModxExportDialog::Import ? model.Root().GoodCount(true) - before : -1);
+    } else if (dialog.Cancelled()) {
+        // The user's wish, not a failure.
+        Report(0, 0, tr("Отменено"));
     } else if (dialog.LastError().isEmpty()) {
         Report(0, 0, tr("Выполнено с ошибкой"));
     } else {
@@ -611,7 +812,7 @@ void MainWindow::save()
     const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить всё в один файл"), QString(),
                                                       tr("Файл c данными") + QLatin1String(" (*.csv)"));
     if (!path.isEmpty())
-        SaveAll(path, selected);
+        SaveAll(WithSuffix(path, QStringLiteral("csv")), selected);
 }
 
 void MainWindow::SaveAll(const QString &path, const QStringList &columns)
@@ -655,7 +856,9 @@ void MainWindow::SaveByCategories(const QString &folder)
 
 void MainWindow::loadAllOffersCsv()
 {
-    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadAllOffers(progress); }));
+    const qint64 before = model.Root().GoodCount(true);
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) { return model.LoadAllOffers(progress); });
+    ShowOutcome(ok, model.Root().GoodCount(true) - before);
 }
 
 void MainWindow::deleteUnusedOffers()
@@ -687,9 +890,11 @@ void MainWindow::editOffer()
     EditOfferDialog dialog(offer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const bool reload = dialog.ApplyToOffer();
+    const QString oldName = offer->name;
+    const bool rulesChanged = dialog.ApplyToOffer();
     model.IndexEditedOffer(offer);
-    if (!reload) {
+    model.RenameOfferSources(oldName, offer->name);
+    if (!rulesChanged || !offer->hasGoods) {
         // The lists show the offer's name: sorted anew, and every card
         // read again.
         if (m_offerSorter)
@@ -698,20 +903,10 @@ void MainWindow::editOffer()
         UpdateTitle();
         return;
     }
-    if (offer->exportFile.isEmpty() && offer->exportUrl.isEmpty()) {
-        // Its goods came from files the user added: unloading them now would
-        // lose them, with nothing to load them from again.
-        if (m_offerSorter)
-            m_offerSorter->invalidate();
-        m_goodModel->RepaintAll();
-        UpdateTitle();
-        Report(0, 0, tr("Новые правила оффера применятся, когда его файл загрузят снова"));
-        return;
-    }
-    RunOnWorker(true, [&](IProgress *progress) { return model.ReloadOffer(offer, progress); });
-    // The reload itself always answers true; the load inside it leaves its
-    // reason when it failed.
-    ShowOutcome(model.LastError().isEmpty());
+    // The goods already loaded take their places under the new rules at
+    // once, from the rows they were read from.
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.ReapplyRules(offer, progress); }));
+    UpdateTitle();
 }
 
 void MainWindow::loadOfferFromMenu()
@@ -719,7 +914,9 @@ void MainWindow::loadOfferFromMenu()
     Offer *offer = CurrentOffer();
     if (!offer || offer->exportUrl.isEmpty() || offer->exportLoaded)
         return;
-    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadOffer(offer, progress); }));
+    const qint64 before = model.Root().GoodCount(true);
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) { return model.LoadOffer(offer, progress); });
+    ShowOutcome(ok, model.Root().GoodCount(true) - before);
 }
 
 void MainWindow::unloadOfferFromMenu()
@@ -774,11 +971,24 @@ void MainWindow::catViewSelectionChanged(const QModelIndex &index)
     auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model());
     if (!index.isValid() || !categories)
         return;
-    // The list is filled by the filtered walk of the tree: its first good
-    // under the category is the one to show at the top.
-    const QModelIndex row = m_goodModel->IndexOfGood(categories->NodeAt(index)->FirstGood(&filter));
-    if (row.isValid())
-        ui->goodListView->scrollTo(row, QAbstractItemView::PositionAtTop);
+    CatModel *category = categories->NodeAt(index);
+    if (category == m_shownCategory)
+        return;
+    // The list shows the category's subtree.
+    m_shownCategory = category;
+    if (m_search.IsDone())
+        ShowFound();
+}
+
+void MainWindow::showAllCategories()
+{
+    m_shownCategory = nullptr;
+    if (QItemSelectionModel *selection = ui->catTreeView->selectionModel()) {
+        const QSignalBlocker blocker(selection);
+        selection->clear();
+    }
+    if (m_search.IsDone())
+        ShowFound();
 }
 
 void MainWindow::showCategoryContextMenu(const QPoint &pos)
@@ -814,7 +1024,13 @@ void MainWindow::deleteSelectedCat()
     const QModelIndex current = ui->catTreeView->currentIndex();
     if (!categories || !current.isValid())
         return;
+    const CatModel *doomed = categories->NodeAt(current);
+    if (!Ask(tr("Удалить категорию «%1» со всеми подкатегориями? Товаров в ней: %2.")
+                     .arg(doomed->name)
+                     .arg(doomed->GoodCount(true))))
+        return;
     // The goods list lets go of the goods before they are destroyed.
+    m_shownCategory = nullptr;
     clearGoodView();
     categories->removeRows(current.row(), 1, current.parent());
     loadGoodView();
@@ -834,13 +1050,52 @@ void MainWindow::viewGood(const QModelIndex &index)
     Good *good = index.data(Qt::DisplayRole).value<Good *>();
     if (!good)
         return;
-    GoodViewDialog dialog(good, this);
+    GoodViewDialog dialog(good, this, &model);
     dialog.exec();
+}
+
+QString MainWindow::WriteChangeReport()
+{
+    QString folder = ProjectPath().isEmpty() ? QString() : QFileInfo(ProjectPath()).absolutePath();
+    if (folder.isEmpty()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QDir().mkpath(folder);
+    }
+    const QString path = QDir(folder).filePath(ChangeReport::FileName(QDateTime::currentDateTime()));
+    // Counted from what the catalogue keeps, without reading the feeds: a
+    // moment even for a million goods.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ChangeReport::Figures figures = ChangeReport::Compute(model, &filter, DeleteConfirmation::kThresholdPercent);
+    QString error;
+    const bool written = ChangeReport::Write(path, figures, InterfaceLanguage::LocaleOf(m_startLanguage), &error);
+    QApplication::restoreOverrideCursor();
+    if (!written) {
+        m_cancelled = false;
+        ShowFailure(error);
+        return QString();
+    }
+    Report(0, 0, tr("Отчёт об изменениях записан: %1").arg(QDir::toNativeSeparators(path)));
+    return path;
+}
+
+void MainWindow::showChangeReport()
+{
+    const QString path = WriteChangeReport();
+    if (!path.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        QMessageBox::information(this, tr("Отчёт об изменениях"),
+                                 tr("Отчёт записан, но браузер не открылся: %1").arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void MainWindow::removeDuplicates()
 {
-    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.RemoveDuplicates(progress); }));
+    const qint64 before = model.Root().GoodCount(true);
+    if (!RunOnWorker(true, [&](IProgress *progress) { return model.RemoveDuplicates(progress); })) {
+        ShowFailure(model.LastError(), model.Warnings());
+        return;
+    }
+    Report(0, 0, tr("Выполнено, удалено дублей: %1").arg(before - model.Root().GoodCount(true)));
+    ShowWarnings(model.Warnings());
 }
 
 // Project and data.
@@ -911,6 +1166,10 @@ void MainWindow::newProject()
 
 void MainWindow::clearData()
 {
+    if (!model.Sources().isEmpty()
+        && !Ask(tr("Удалить все загруженные данные? Товаров: %1. Офферы и их правила останутся.")
+                        .arg(model.Root().GoodCount(true))))
+        return;
     clearAllViews();
     model.Clear(true);
     loadAllViews();
@@ -918,10 +1177,105 @@ void MainWindow::clearData()
 
 void MainWindow::loadProject()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Добавить файлы"), QString(),
+    const QString path = QFileDialog::getOpenFileName(this, tr("Открыть проект"), QString(),
                                                       tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
     if (!path.isEmpty() && ConfirmDiscard(QString()))
         OpenProject(path);
+}
+
+void MainWindow::OpenRecentProject(const QString &path)
+{
+    if (!QFileInfo::exists(path)) {
+        RecentProjects::Remove(path);
+        UpdateRecentMenu();
+        QMessageBox::warning(this, tr("Проект не найден"),
+                             tr("Файла проекта %1 больше нет; он убран из списка последних проектов.")
+                                     .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (ConfirmDiscard(QString()))
+        OpenProject(path);
+}
+
+void MainWindow::UpdateRecentMenu()
+{
+    QMenu *menu = ui->menu_recent;
+    menu->clear();
+    const QStringList paths = RecentProjects::List();
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString &path = paths.at(i);
+        // A digit for the keyboard, whatever the file is called; "&" in a
+        // name is shown as written.
+        QString name = QFileInfo(path).fileName();
+        name.replace(QLatin1Char('&'), QLatin1String("&&"));
+        QAction *action = menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
+        action->setToolTip(QDir::toNativeSeparators(path));
+        action->setStatusTip(QDir::toNativeSeparators(path));
+        connect(action, &QAction::triggered, this, [this, path] { OpenRecentProject(path); });
+    }
+    menu->setEnabled(!paths.isEmpty());
+}
+
+void MainWindow::RememberProject(const QString &path)
+{
+    RecentProjects::Add(path);
+    UpdateRecentMenu();
+}
+
+QString MainWindow::WithSuffix(const QString &path, const QString &suffix)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    const QString dot = suffix.startsWith(QLatin1Char('.')) ? suffix : QLatin1Char('.') + suffix;
+    // "name." asks for no suffix of its own either.
+    return path.endsWith(QLatin1Char('.')) ? path + dot.mid(1) : path + dot;
+}
+
+QString MainWindow::ExamplesFolder()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        programFolder + QLatin1String("/../share/fidmora/examples"),
+        programFolder + QLatin1String("/examples"),
+#ifdef FIDMORA_SOURCE_EXAMPLES
+        QStringLiteral(FIDMORA_SOURCE_EXAMPLES),
+#endif
+    };
+    for (const QString &folder : candidates) {
+        if (QFileInfo::exists(folder + QLatin1String("/shop.fdm")))
+            return QDir::cleanPath(folder);
+    }
+    return QString();
+}
+
+void MainWindow::openExample()
+{
+    const QString folder = ExamplesFolder();
+    if (folder.isEmpty()) {
+        ShowFailure(tr("Примеры не установлены вместе с программой"));
+        return;
+    }
+    if (ConfirmDiscard(QString()))
+        OpenExample(folder);
+}
+
+void MainWindow::OpenExample(const QString &folder)
+{
+    // The project is copied beside the autosave: saving it must not write
+    // into the installed examples, nor change the source tree's.
+    const QString copy = QFileInfo(m_session.AutosavePath()).dir().filePath(QStringLiteral("example.fdm"));
+    QFile::remove(copy);
+    if (!QFile::copy(QDir(folder).filePath(QStringLiteral("shop.fdm")), copy)) {
+        m_cancelled = false;
+        ShowFailure(tr("Пример не скопирован в %1").arg(QDir::toNativeSeparators(copy)));
+        return;
+    }
+    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    OpenProject(copy);
+    if (m_session.ProjectPath() != copy)
+        return;
+    AddFiles({QDir(folder).filePath(QStringLiteral("feed.csv"))}, false);
+    AddFiles({QDir(folder).filePath(QStringLiteral("base.csv"))}, true);
 }
 
 void MainWindow::OpenProject(const QString &path)
@@ -936,15 +1290,58 @@ void MainWindow::OpenProject(const QString &path)
     if (!ok) {
         m_cancelled = false;
         ShowFailure(m_session.ErrorText());
+        return;
     }
+    RememberProject(path);
+    const int sources = model.SourceRecords().size();
+    if (sources > 0 && Ask(tr("Загрузить источники проекта снова (%1)?").arg(sources)))
+        reloadSources();
+}
+
+void MainWindow::reloadSources()
+{
+    if (model.SourceRecords().isEmpty()) {
+        Report(0, 0, tr("В проекте нет источников: загрузите фиды и базы, и проект их запомнит"));
+        return;
+    }
+    // A site's password the project does not keep is asked for now, before
+    // the work starts: the loads run on the worker, where nothing is asked.
+    QHash<QString, QString> passwords;
+    for (const SourceRecord &source : model.SourceRecords()) {
+        if (source.kind != SourceRecord::Site || passwords.contains(source.location))
+            continue;
+        if (source.location == Model::WithoutPassword(model.Option(Schema::Option::ModxHost))
+                && model.Options().contains(Schema::Option::ModxPassword)) {
+            passwords.insert(source.location, model.Option(Schema::Option::ModxPassword));
+            continue;
+        }
+        bool given = false;
+        const QString password =
+                QInputDialog::getText(this, tr("Пароль сайта"), tr("Пароль для сайта %1:").arg(source.Shown()),
+                                      QLineEdit::Password, QString(), &given);
+        if (!given)
+            return;
+        passwords.insert(source.location, password);
+    }
+    const auto password = [&passwords](const SourceRecord &source) { return passwords.value(source.location); };
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadSources(progress, &filter, password); }));
+    UpdateTitle();
 }
 
 void MainWindow::saveProject()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить проект"), QString(),
+    if (m_session.ProjectPath().isEmpty())
+        saveProjectAs();
+    else
+        SaveProjectAs(m_session.ProjectPath());
+}
+
+void MainWindow::saveProjectAs()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить проект как"), m_session.ProjectPath(),
                                                       tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
     if (!path.isEmpty())
-        SaveProjectAs(path);
+        SaveProjectAs(WithSuffix(path, QStringLiteral("fdm")));
 }
 
 bool MainWindow::SaveProjectAs(const QString &path)
@@ -955,6 +1352,8 @@ bool MainWindow::SaveProjectAs(const QString &path)
         return false;
     }
     UpdateTitle();
+    if (!path.isNull())
+        RememberProject(path);
     const QString file = path.isNull() ? m_session.AutosavePath() : path;
     Report(0, 0, tr("Проект сохранён в файл %1").arg(QDir::toNativeSeparators(file)));
     return true;

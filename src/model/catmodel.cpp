@@ -4,6 +4,7 @@
 
 #include "filter.h"
 #include "good.h"
+#include "goodarena.h"
 #include "igoodqueryobject.h"
 
 namespace {
@@ -28,12 +29,19 @@ CatModel::~CatModel()
 {
     qDeleteAll(children);
     for (Good *good : qAsConst(goods))
-        delete good;
+        GoodArena::Release(good);
 }
 
 void CatModel::DeleteGood(Good *good)
 {
-    delete good;
+    GoodArena::Release(good);
+}
+
+void CatModel::ForgetGoods()
+{
+    goods.clear();
+    for (CatModel *child : qAsConst(children))
+        child->ForgetGoods();
 }
 
 CatModel *CatModel::Root()
@@ -307,7 +315,7 @@ void CatModel::Clear()
     RebuildChildIndex();
     qDeleteAll(doomed);
     for (Good *good : qAsConst(goods))
-        delete good;
+        GoodArena::Release(good);
     goods.clear();
     offers.clear();
 }

@@ -15,8 +15,9 @@ struct Good;
 struct Offer;
 struct Source;
 
-// A category node. It owns its child nodes and its goods; destroying a node
-// destroys its whole subtree with all goods in it. Children keep their
+// A category node. It owns its child nodes and its goods, which it gives
+// back to the arena that made them (GoodArena); destroying a node destroys
+// its whole subtree with all goods in it. Children keep their
 // insertion order. Every node has a serial number of its own, never reused,
 // so that a set of categories cannot mistake a new node for a destroyed one
 // allocated at the same address.
@@ -62,6 +63,9 @@ struct CatModel : SerialNumbered
     void Destroy();
     // Destroys every child and every good of this node.
     void Clear();
+    // Empties the goods lists of the subtree without giving the goods back:
+    // for a catalogue whose arena is about to free them all at once.
+    void ForgetGoods();
 
     // Removes and destroys the goods of this node for which doomed(good) is
     // true, in one pass; the others keep their order.

@@ -15,8 +15,9 @@ enum GoodStatus { Added = 0, Changed = 1, Deleted = 2 };
 
 // One product row of a feed. A good keeps no product text: only the byte
 // offset of its row in its source's CSV file and the few values that the
-// catalogue sorts, filters and compares on. The category whose goods list
-// holds it owns it; every other pointer here is borrowed. What identifies a
+// catalogue sorts, filters and compares on. The catalogue's GoodArena makes
+// it; the category whose goods list holds it owns it and gives it back to
+// the arena; every other pointer here is borrowed. What identifies a
 // good (its key) is GoodIdentity's business.
 struct Good
 {
@@ -54,10 +55,9 @@ struct Good
     static QString FirstPart(const QString &cell, const QString &separator);
 };
 
-// A million goods must fit in well under a hundred megabytes: the record,
-// its allocation and its slot in a category's list within 96 bytes.
+// A million goods must fit in well under a hundred megabytes: the record
+// (in its arena's block, with no allocation of its own) and its slot in a
+// category's list within 72 bytes.
 static_assert(sizeof(Good) <= 64, "a good grew past 64 bytes");
-// The digest map marks a key met in the lowest bit of its good's address.
-static_assert(alignof(Good) >= 2, "a good's address must leave its lowest bit free");
 
 Q_DECLARE_METATYPE(Good *)

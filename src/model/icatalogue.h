@@ -2,16 +2,19 @@
 
 #include "stablelist.h"
 
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
+class GoodArena;
 struct CatModel;
 struct Offer;
+struct SourceRecord;
 class VendorRegistry;
 
 // What the catalogue's own parts (the loader, the project file, the filter's
-// options) reach of the model that holds them: the category tree, the offers
+// options) reach of the model that holds them: the category tree and its goods' arena, the offers
 // and their index, the vendor registry and the option store. Model is the
 // one implementation; these parts never see the model's operations, sources
 // or errors. Called on the thread that owns the model, never per row.
@@ -20,6 +23,8 @@ class ICatalogue
 public:
     virtual CatModel &Root() = 0;
     virtual const CatModel &Root() const = 0;
+    // Where the tree's goods are made and given back.
+    virtual GoodArena &Arena() = 0;
     virtual StableList<Offer> &Offers() = 0;
     virtual const StableList<Offer> &Offers() const = 0;
     // The offers by name, prefix and site address.
@@ -46,6 +51,10 @@ public:
     // The whole store, read-only, as the project file writes it.
     virtual const QMap<QString, QString> &Options() const = 0;
     virtual const QMap<QString, QStringList> &ArrayOptions() const = 0;
+
+    // The loads the project remembers, in their order.
+    virtual QList<SourceRecord> &SourceRecords() = 0;
+    virtual const QList<SourceRecord> &SourceRecords() const = 0;
 
     // Gives back the pages of the feeds that a walk over their rows read in.
     virtual void ReleaseMappedPages() = 0;

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "catmodel.h"
+#include "changedgoods.h"
 #include "ftpuploader.h"
+#include "goodarena.h"
 #include "icatalogue.h"
 #include "offer.h"
 #include "source.h"
+#include "sourcerecord.h"
 #include "stablelist.h"
 #include "temporaryfolder.h"
 #include "vendorregistry.h"
+
+#include <functional>
 
 #include <QHash>
 #include <QList>
@@ -37,6 +42,7 @@ public:
 
     CatModel &Root() override { return m_root; }
     const CatModel &Root() const override { return m_root; }
+    GoodArena &Arena() override { return m_arena; }
     StableList<Source> &Sources() { return m_sources; }
     const StableList<Source> &Sources() const { return m_sources; }
     StableList<Offer> &Offers() override { return m_offers; }
@@ -59,6 +65,34 @@ public:
     void RemoveOptionsUnder(const QString &prefix) override;
     const QMap<QString, QString> &Options() const override { return options; }
     const QMap<QString, QStringList> &ArrayOptions() const override { return arrayOptions; }
+
+    // The loads the project remembers, in order: every load that brought its
+    // source into the catalogue (files, addresses, sites, offers' feeds; as
+    // data or as base). A source taken out again leaves the list: an
+    // offer's unloaded feed, and all of them when the data is cleared.
+    QList<SourceRecord> &SourceRecords() override { return m_sourceRecords; }
+    const QList<SourceRecord> &SourceRecords() const override { return m_sourceRecords; }
+    // The password of a remembered site load (the list never keeps one).
+    using SitePassword = std::function<QString(const SourceRecord &source)>;
+    // Clears the goods and loads every remembered source again in its
+    // order: files are read again, addresses and offers' feeds downloaded
+    // again, sites read again. A file that is gone, or an offer no longer in
+    // the project, is named in a warning and passed over (MissingSources());
+    // the first load that fails or is cancelled stops the rest and leaves
+    // the catalogue as that failed load leaves it, with the sources before
+    // it. The list itself stays whole. A filter given is stored in the
+    // options first and read back onto the new tree before the loads, so
+    // that it names the same categories afterwards. Without a password
+    // function a site's password is the one the project keeps for it.
+    bool LoadSources(IProgress *progress = nullptr, Filter *filter = nullptr,
+                     const SitePassword &sitePassword = SitePassword());
+    // The address with the password of its user part left out, as a site
+    // is remembered.
+    static QString WithoutPassword(const QString &address);
+    // Follows an offer's new name in the remembered loads of its feed.
+    void RenameOfferSources(const QString &oldName, const QString &newName);
+    // The sources the last LoadSources() passed over, as messages name them.
+    QStringList MissingSources() const { return m_missingSources; }
 
     // A path for a new file in the model's own temporary folder (removed
     // with the model): the base name, "_", a number, the suffix.
@@ -98,6 +132,11 @@ public:
     bool LoadAllOffers(IProgress *progress = nullptr);
     bool ReloadOffer(Offer *offer, IProgress *progress = nullptr);
     bool UnloadOffer(Offer *offer, IProgress *progress = nullptr);
+    // Files the offer's goods again under its rules, as edited, without
+    // reading the feeds again: goods move to the categories the rules now
+    // give them, or go when the rules leave them out (counted in a
+    // warning). A cancel leaves the catalogue as it was.
+    bool ReapplyRules(Offer *offer, IProgress *progress = nullptr);
     bool DeleteOffer(Offer *offer, IProgress *progress = nullptr);
     void DeleteUnusedOffers();
 
@@ -135,6 +174,10 @@ public:
         qint64 baseRows = 0;
         QList<WholeOffer> wholeOffers; // in the order of the offer list
         double Percent() const { return baseRows > 0 ? 100.0 * double(deleted) / double(baseRows) : 0.0; }
+        // The deletion guard of exports: a delta that deletes more than
+        // limit per cent of the bases is refused (or asked about); a limit
+        // of 100 or more turns the guard off.
+        bool Exceeds(double limit) const { return limit < 100 && Percent() > limit; }
     };
     DeleteShare DeletedShare(const Filter *filter) const;
     // Rows read by the base loads since the last Clear, but for repeats:
@@ -146,6 +189,26 @@ public:
     // Rows that no load took in for an empty category cell, since the last
     // Clear.
     qint64 RowsWithoutCategory() const { return m_withoutCategory; }
+
+    // What each base load since the last Clear found, in load order.
+    struct BaseSummary
+    {
+        QString name;
+        qint64 rows = 0;      // rows read but for repeats
+        qint64 repeats = 0;
+        qint64 changed = 0;   // loaded goods it found changed
+        qint64 unchanged = 0; // loaded goods it found identical, which left the catalogue
+        qint64 deleted = 0;   // its rows that stay as deleted goods
+    };
+    const QList<BaseSummary> &BaseSummaries() const { return m_baseSummaries; }
+    // The goods of an offer that the bases found identical (and which left
+    // the catalogue), since the last Clear.
+    qint64 UnchangedOfOffer(const Offer *offer) const { return m_unchangedOfOffer.value(offer); }
+    // The base rows the changed goods were compared with.
+    const ChangedGoods &Changes() const { return m_changes; }
+    // The compared columns in which a changed good differs from its base
+    // row; empty for any other good.
+    QList<ChangedGoods::Difference> ChangesOf(const Good *good) const { return m_changes.Differences(good); }
 
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
@@ -174,6 +237,12 @@ public slots:
     bool ExportToFtpServer(const QString &url, bool byCats = false, const QStringList *header = nullptr,
                            const Filter *filter = nullptr, IProgress *progress = nullptr);
     void Clear(bool onlyData);
+    // For a process about to end: closes every feed and removes the files
+    // of the model's own (downloads, converted catalogues, its temporary
+    // folder), but leaves the goods, the tree and the sources' tables to the
+    // end of the process, which frees them at once. Nothing but the model's
+    // destructor may use it afterwards.
+    void CloseFilesForExit();
 
 private:
     Q_DISABLE_COPY(Model)
@@ -197,7 +266,11 @@ private:
     bool Write(Writer *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                const Filter *filter, IProgress *progress, bool recursive);
     void AddWarning(const QString &text);
+    // Takes a source out of the list; one whose rows changed goods still
+    // show is kept open aside until they are gone.
     void DropSource(Source *source);
+    // Forgets the base rows of goods that left, and the bases kept for them.
+    void SweepChanges();
     // The columns of a save that were not chosen: those of the goods'
     // feeds, and after a base the mark of what happened to each good.
     QStringList SavedColumns(const CatModel *category, const Filter *filter, bool recursive);
@@ -205,11 +278,21 @@ private:
     // source then owns.
     bool LoadFile(const QString &path, bool isBase, IProgress *progress, OwnedFile download);
     void RemoveDownload(Offer *offer);
+    void Remember(SourceRecord::Kind kind, bool isBase, const QString &location, const QString &login = QString());
+    void ForgetOfferFeed(const Offer *offer);
     void ReleaseMappedPages() override;
 
     // First, so that it goes last: the sources read files in it.
     TemporaryFolder m_temporary;
     StableList<Source> m_sources;
+    // Before the tree, so that it goes after it.
+    GoodArena m_arena;
+    // Bases taken out of the list while changed goods still refer to their
+    // rows: they stay open until those goods are gone.
+    std::vector<std::unique_ptr<Source>> m_retiredSources;
+    ChangedGoods m_changes;
+    QList<BaseSummary> m_baseSummaries;
+    QHash<const Offer *, qint64> m_unchangedOfOffer;
     CatModel m_root;
     StableList<Offer> m_offers;
     QMap<QString, Offer *> m_offerIndex;
@@ -229,5 +312,7 @@ private:
     // (matched or deleted), against which an offer wholly deleted shows.
     QHash<const Offer *, qint64> m_baseGoodsOfOffer;
     qint64 m_withoutCategory = 0; // rows left out for having no category since then
+    QList<SourceRecord> m_sourceRecords;
+    QStringList m_missingSources;
     int m_depth = 0;
 };

@@ -1,6 +1,7 @@
 #include "gooddelegate.h"
 
 #include "good.h"
+#include "goodchangetext.h"
 #include "goodwidget.h"
 
 #include <QAbstractItemModel>
@@ -12,18 +13,29 @@
 
 namespace {
 
-const QColor kSelectedBackground(240, 240, 240);
-const QColor kOddBackground(250, 250, 250);
-const QColor kEvenBackground(255, 255, 255);
 // The picture's part of a card: its left edge, the picture and its margins.
 const int kPictureWidth = 170;
 
 } // namespace
 
-GoodDelegate::GoodDelegate(QObject *parent)
+GoodDelegate::GoodDelegate(QObject *parent, const Model *model)
     : QItemDelegate(parent)
     , m_card(new GoodWidget)
+    , m_model(model)
 {
+}
+
+QString GoodDelegate::ChangeTip(const Good *good) const
+{
+    if (!good)
+        return QString();
+    if (good->status == Deleted)
+        return GoodChangeText::OnlyInBase(good);
+    if (good->status != Changed || !m_model)
+        return QString();
+    // Read when the tooltip is asked for, never per paint.
+    const QStringList lines = GoodChangeText::Lines(*m_model, good, kTipValueLength);
+    return lines.join(QLatin1Char('\n'));
 }
 
 GoodDelegate::~GoodDelegate()
@@ -42,9 +54,11 @@ void GoodDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     if (m_card->size() != option.rect.size())
         m_card->resize(option.rect.size());
 
-    const QColor &background = (option.state & QStyle::State_Selected)
-            ? kSelectedBackground
-            : (index.row() % 2 ? kOddBackground : kEvenBackground);
+    // The palette's colours, under the card's text in the palette's text
+    // colour: a dark desktop theme stays readable.
+    const QColor &background = option.palette.color((option.state & QStyle::State_Selected) ? QPalette::Button
+                                                    : index.row() % 2                      ? QPalette::AlternateBase
+                                                                                           : QPalette::Base);
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -90,6 +104,11 @@ bool GoodDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const Q
                 : QString();
         if (!failure.isEmpty()) {
             QToolTip::showText(event->globalPos(), failure, view);
+            return true;
+        }
+        const QString change = ChangeTip(good);
+        if (!change.isEmpty()) {
+            QToolTip::showText(event->globalPos(), change, view);
             return true;
         }
         QToolTip::hideText();

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <limits>
 
-#include <QTextCodec>
-
 namespace {
 
 const CsvField *FieldAt(const std::vector<CsvField> &fields, int column)
@@ -107,10 +105,50 @@ inline int SequenceLength(const uchar *p, const uchar *end)
     return 0;
 }
 
-// Decodes well-formed UTF-8 straight into the string's storage; false at
-// the first malformed sequence (the toolkit's decoder then takes over, with
-// its replacement characters).
-bool DecodeWellFormed(const uchar *p, const uchar *end, ushort *out, int *length)
+// The length of the longest start of a well-formed sequence at p (whose
+// first byte is not ASCII) when the sequence there is malformed: the bytes
+// one replacement character stands for. At least one.
+inline int MalformedLength(const uchar *p, const uchar *end)
+{
+    const uchar c = *p;
+    int expected = 0;
+    uchar low = 0x80;
+    uchar high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        expected = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        expected = 3;
+        if (c == 0xE0)
+            low = 0xA0;
+        else if (c == 0xED)
+            high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        expected = 4;
+        if (c == 0xF0)
+            low = 0x90;
+        else if (c == 0xF4)
+            high = 0x8F;
+    } else {
+        return 1;
+    }
+    int length = 1;
+    while (length < expected && p + length < end) {
+        const uchar next = p[length];
+        if (next < low || next > high)
+            break;
+        low = 0x80;
+        high = 0xBF;
+        ++length;
+    }
+    return length;
+}
+
+// Decodes UTF-8 straight into the string's storage. Each malformed
+// sequence becomes one replacement character, in the way Unicode
+// recommends (one for the longest start of a well-formed sequence, or for
+// one byte), so that the same bytes read the same whichever toolkit the
+// program is built with; byte-order marks are ordinary characters in a cell.
+int DecodeInto(const uchar *p, const uchar *end, ushort *out)
 {
     ushort *const start = out;
     while (p < end) {
@@ -148,35 +186,23 @@ bool DecodeWellFormed(const uchar *p, const uchar *end, ushort *out, int *length
                 break;
             }
             default:
-                return false;
+                *out++ = QChar::ReplacementCharacter;
+                p += MalformedLength(p, end);
+                break;
             }
         }
     }
-    *length = int(out - start);
-    return true;
+    return int(out - start);
 }
 
 QString Decode(const char *data, int size)
 {
-    // A UTF-16 text never has more units than its UTF-8 form has bytes.
+    // A UTF-16 text never has more units than its UTF-8 form has bytes, nor
+    // more replacement characters than bytes.
     QString text(size, Qt::Uninitialized);
-    int length = 0;
     const auto *bytes = reinterpret_cast<const uchar *>(data);
-    if (DecodeWellFormed(bytes, bytes + size, reinterpret_cast<ushort *>(text.data()), &length)) {
-        text.truncate(length);
-        return text;
-    }
-    // Malformed bytes become replacement characters, as the toolkit's
-    // decoder makes them; told to read no header, it keeps byte-order marks
-    // too, which in a cell are ordinary characters (however many).
-    static QTextCodec *const utf8 = QTextCodec::codecForMib(106);
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    QString decoded = utf8->toUnicode(data, size, &state);
-    // A sequence cut short by the cell's end is held back for more bytes,
-    // which never come: it is a malformed character too, not nothing.
-    if (state.remainingChars > 0)
-        decoded.append(QChar(QChar::ReplacementCharacter));
-    return decoded;
+    text.truncate(DecodeInto(bytes, bytes + size, reinterpret_cast<ushort *>(text.data())));
+    return text;
 }
 
 } // namespace

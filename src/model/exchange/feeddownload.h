@@ -52,6 +52,9 @@ private:
     // m_filePath, true with *redirect set when the server sent the feed
     // elsewhere; false with m_error set otherwise.
     bool Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *redirect);
+    // The plain sentence for a failure of the network (a QNetworkReply
+    // error), or an empty string where there is none to say.
+    static QString PlainSentence(int error, const QUrl &url);
 
     QString m_url;
     QString m_shownUrl; // without a password

@@ -178,7 +178,7 @@ bool ModxWriter::Flush()
     } else {
         // A site that does not count its work took every row.
         const QJsonObject counts = reply.value(QStringLiteral("object")).toObject();
-        const qint64 rejected = qBound<qint64>(0, counts.value(QStringLiteral("rejected")).toInt(), count);
+        const qint64 rejected = qBound(qint64(0), qint64(counts.value(QStringLiteral("rejected")).toInt()), count);
         m_totals.sent += count - rejected;
         m_totals.notTaken += rejected;
         m_totals.inserted += counts.value(QStringLiteral("inserted")).toInt();

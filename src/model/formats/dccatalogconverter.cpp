@@ -82,7 +82,7 @@ bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath,
             product[IdField] = attributes.value(QLatin1String("id")).toString();
             return go;
         } else if (path.startsWith(productPath) && path.at(productPath.size()) == QLatin1Char('/')) {
-            const QStringRef leaf = path.midRef(productPath.size() + 1);
+            const QStringView leaf = QStringView(path).mid(productPath.size() + 1);
             if (leaf == QLatin1String("name"))
                 product[NameField] = text;
             else if (leaf == QLatin1String("description"))

@@ -3,13 +3,25 @@
 #include <QStringList>
 #include <QXmlStreamReader>
 
+#include "xmlutf8device.h"
+
 bool XmlElementWalker::Walk(QIODevice *device, const Visitor &visit)
 {
     m_stopped = false;
     m_error.clear();
     m_rootName.clear();
 
-    QXmlStreamReader xml(device);
+    // A document in another encoding than UTF-8 is read converted.
+    XmlUtf8Device utf8(device);
+    const bool converted = !utf8.Encoding().isEmpty();
+    if (converted) {
+        if (!utf8.IsSupported()) {
+            m_error = tr("кодировка %1 не поддерживается").arg(QString::fromLatin1(utf8.Encoding()));
+            return false;
+        }
+        utf8.open(QIODevice::ReadOnly);
+    }
+    QXmlStreamReader xml(converted ? static_cast<QIODevice *>(&utf8) : device);
     QStringList open; // paths of the elements open above the current token
     bool pending = false; // an element whose text is still being collected
     QString pendingPath;
@@ -62,6 +74,10 @@ bool XmlElementWalker::Walk(QIODevice *device, const Visitor &visit)
         flush();
     if (m_stopped)
         return false;
+    // The reader takes a conversion that stopped for the document's end.
+    if (problem.isEmpty() && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError
+        && !utf8.ErrorText().isEmpty())
+        problem = utf8.ErrorText();
     if (problem.isEmpty() && xml.hasError())
         problem = xml.errorString();
     if (problem.isEmpty())

@@ -1,6 +1,7 @@
 #include "duplicateremover.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include <QCoreApplication>
 
@@ -24,21 +25,57 @@ bool DuplicateRemover::Run(CatModel *root, IProgress *reportTo)
     progress = reportTo;
     if (comparedCells)
         seenKeys.KeepCells();
-    DigestAhead(root);
-    seenKeys.Reserve(int(m_aheadFlags.size()));
-    m_next = 0;
-    root->QueryGoods(this, nullptr, true);
-    m_aheadKeys = std::vector<RowHash>();
-    m_aheadCells = std::vector<RowHash>();
-    m_aheadFlags = std::vector<uchar>();
-    return !cancelled;
-}
-
-void DuplicateRemover::DigestAhead(CatModel *root)
-{
     QList<Good *> walk;
     DefaultGoodQueryObject collect(&walk);
     root->QueryGoods(&collect, nullptr, true);
+    DigestAhead(walk);
+    FindDuplicates(walk);
+    walk = QList<Good *>();
+    m_aheadKeys = std::vector<RowHash>();
+    m_aheadCells = std::vector<RowHash>();
+    m_aheadFlags = std::vector<uchar>();
+    // The duplicates found leave their categories in a walk of the same
+    // order, which also reports the progress.
+    m_next = 0;
+    root->QueryGoods(this, nullptr, true);
+    m_duplicate = std::vector<uchar>();
+    return !cancelled;
+}
+
+void DuplicateRemover::FindDuplicates(const QList<Good *> &walk)
+{
+    const size_t count = m_aheadFlags.size();
+    m_duplicate.assign(count, 0);
+    seenKeys.Reserve(int(count));
+    // Each processor takes the keys of one part of the map, in the order of
+    // the walk: the first good of a key met in the walk stays, whichever
+    // thread meets it, and the two never touch the same memory.
+    const auto fill = [&](int part) {
+        for (size_t i = 0; i < count; ++i) {
+            const size_t ahead = i + 16;
+            if (ahead < count && !(m_aheadFlags[ahead] & kUnique) && DigestMap::PartOf(m_aheadKeys[ahead]) == part)
+                seenKeys.Prefetch(m_aheadKeys[ahead]);
+            if ((m_aheadFlags[i] & kUnique) || DigestMap::PartOf(m_aheadKeys[i]) != part)
+                continue;
+            bool inserted;
+            DigestMap::Entry *entry = seenKeys.InsertInPart(part, m_aheadKeys[i], walk.at(int(i)), &inserted);
+            if (!inserted)
+                m_duplicate[i] = 1;
+            else if (!m_aheadCells.empty())
+                seenKeys.Cells(entry) = m_aheadCells[i];
+        }
+    };
+    // A small catalogue is not worth a second thread.
+    if (count < 20000) {
+        fill(0);
+        fill(1);
+    } else {
+        Pipeline::Run(2, 2, [&](int part, int) { fill(part); });
+    }
+}
+
+void DuplicateRemover::DigestAhead(const QList<Good *> &walk)
+{
     m_aheadKeys.assign(size_t(walk.size()), RowHash());
     m_aheadFlags.assign(size_t(walk.size()), 0);
     if (comparedCells)
@@ -53,12 +90,24 @@ void DuplicateRemover::DigestAhead(CatModel *root)
     // The digests the load worked out serve where they are what is needed:
     // the key of a good identified by its url, the whole row where the base
     // has the same columns. Only the other goods' rows are read again.
+    // Both processors take them, a stretch of the walk at a time: each good
+    // leads to its source's tables anywhere in memory.
+    const int kPiece = 1 << 15;
+    const int pieces = (walk.size() + kPiece - 1) / kPiece;
+    std::vector<std::vector<Item>> unread(static_cast<size_t>(pieces));
+    Pipeline::Run(pieces, pieces, [&](int piece, int) {
+        CellsCache cache;
+        const int end = std::min(walk.size(), (piece + 1) * kPiece);
+        for (int i = piece * kPiece; i < end; ++i) {
+            const Good *good = walk.at(i);
+            if (!Digested(good, size_t(i), cache))
+                unread[size_t(piece)].push_back(Item{good->source, good->rowOffset, i});
+        }
+    });
     std::vector<Item> items;
-    for (int i = 0; i < walk.size(); ++i) {
-        const Good *good = walk.at(i);
-        if (!Digested(good, size_t(i)))
-            items.push_back(Item{good->source, good->rowOffset, i});
-    }
+    for (const std::vector<Item> &some : unread)
+        items.insert(items.end(), some.begin(), some.end());
+    unread = std::vector<std::vector<Item>>();
     std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
         return a.source != b.source ? a.source < b.source : a.offset < b.offset;
     });
@@ -147,9 +196,18 @@ void DuplicateRemover::DigestAhead(CatModel *root)
     Pipeline::Run(count, count, [&](int stretch, int worker) {
         digestStretch(stretches[size_t(stretch)], worker == 0 ? m_context : helperContext);
     });
+
+    // A good whose row was not reached there is read on its own.
+    for (size_t i = 0; i < m_aheadFlags.size(); ++i) {
+        if (m_aheadFlags[i] & kReady)
+            continue;
+        const Good *good = walk.at(int(i));
+        const ComparedCells *compared = comparedCells ? &comparedCells(good->source) : nullptr;
+        Store(i, DigestRow(m_context, good, good->source->reader->ReadAt(good->rowOffset), compared));
+    }
 }
 
-bool DuplicateRemover::Digested(const Good *good, size_t index)
+bool DuplicateRemover::Digested(const Good *good, size_t index, CellsCache &cache)
 {
     const Source &source = *good->source;
     const quint32 at = good->digestIndex;
@@ -158,7 +216,14 @@ bool DuplicateRemover::Digested(const Good *good, size_t index)
     Digests digests;
     digests.key = source.digests.keys[at];
     if (comparedCells) {
-        const ComparedCells &compared = comparedCells(&source);
+        // The caller's columns are looked up under a lock, once a source
+        // for each thread.
+        if (cache.source != &source) {
+            std::lock_guard<std::mutex> lock(m_cellsMutex);
+            cache.cells = &comparedCells(&source);
+            cache.source = &source;
+        }
+        const ComparedCells &compared = *cache.cells;
         if (!compared.whole || compared.skipped != source.categoryColumn)
             return false;
         digests.cells = source.digests.rows[at];
@@ -208,35 +273,6 @@ DuplicateRemover::Digests DuplicateRemover::DigestRow(Context &context, const Go
     return digests;
 }
 
-bool DuplicateRemover::Keep(Good *good)
-{
-    // The table of a million keys is looked up all over: the slot of a key
-    // a few goods on is fetched ahead.
-    const size_t ahead = m_next + 8;
-    if (ahead < m_aheadFlags.size() && (m_aheadFlags[ahead] & kReady) && !(m_aheadFlags[ahead] & kUnique))
-        seenKeys.Prefetch(m_aheadKeys[ahead]);
-    Digests digests;
-    if (m_next < m_aheadFlags.size() && (m_aheadFlags[m_next] & kReady)) {
-        digests.key = m_aheadKeys[m_next];
-        if (!m_aheadCells.empty())
-            digests.cells = m_aheadCells[m_next];
-        digests.unique = m_aheadFlags[m_next] & kUnique;
-    } else {
-        const ComparedCells *compared = comparedCells ? &comparedCells(good->source) : nullptr;
-        digests = DigestRow(m_context, good, good->source->reader->ReadAt(good->rowOffset), compared);
-    }
-    ++m_next;
-    if (digests.unique)
-        return true;
-    bool inserted;
-    DigestMap::Entry *entry = seenKeys.Insert(digests.key, good, &inserted);
-    if (!inserted)
-        return false;
-    if (comparedCells)
-        seenKeys.Cells(entry) = digests.cells;
-    return true;
-}
-
 void DuplicateRemover::AddGoods(const QList<Good *> &goods)
 {
     if (goods.isEmpty())
@@ -248,7 +284,7 @@ void DuplicateRemover::AddGoods(const QList<Good *> &goods)
     bool any = false;
     QVector<bool> duplicate(count, false);
     for (int i = 0; i < count; ++i) {
-        if (!Keep(goods.at(i))) {
+        if (m_duplicate[m_next++]) {
             duplicate[i] = true;
             any = true;
             ++removedCount;
@@ -264,7 +300,7 @@ void DuplicateRemover::AddGoods(const QList<Good *> &goods)
 
 void DuplicateRemover::AddGood(Good *good)
 {
-    if (!Keep(good)) {
+    if (m_duplicate[m_next++]) {
         ++removedCount;
         CatModel *category = good->category;
         category->RemoveGoodsIf([good](const Good *g) { return g == good; });

@@ -6,6 +6,7 @@
 #include "rowhash.h"
 
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include <QByteArray>
@@ -62,10 +63,14 @@ private:
     };
     enum AheadFlags : uchar { kReady = 1, kUnique = 2 };
 
-    // Reads the rows of the tree's goods in the order of their files, on a
-    // second thread, and digests them ahead of the walk: a walk in category
-    // order would jump around the files and read each row on its own.
-    void DigestAhead(CatModel *root);
+    // The digests of the goods of the walk, on both processors: those the
+    // loads worked out, and for the others their rows read in the order of
+    // their files (a walk in category order would jump around the files and
+    // read each row on its own).
+    void DigestAhead(const QList<Good *> &walk);
+    // Marks every good of the walk whose key a good before it had, and
+    // leaves the survivors in seenKeys; on both processors.
+    void FindDuplicates(const QList<Good *> &walk);
     // What digesting rows needs for itself; one per thread.
     struct Context
     {
@@ -78,11 +83,15 @@ private:
                       const ComparedCells *compared) const;
     // Keeps the digests of the good at a place of the walk.
     void Store(size_t index, const Digests &digests);
+    // The compared cells of the source a thread met last.
+    struct CellsCache
+    {
+        const Source *source = nullptr;
+        const ComparedCells *cells = nullptr;
+    };
     // Keeps the digests the load worked out for the good, when they are
     // what is needed; false when its row must be read again.
-    bool Digested(const Good *good, size_t index);
-    // True when the good's key is not a duplicate; the good is then kept.
-    bool Keep(Good *good);
+    bool Digested(const Good *good, size_t index, CellsCache &cache);
     void ReportProgress();
 
     Context m_context;
@@ -91,5 +100,9 @@ private:
     std::vector<RowHash> m_aheadKeys;
     std::vector<RowHash> m_aheadCells;
     std::vector<uchar> m_aheadFlags;
+    // The goods of the walk found to be duplicates; each thread writes only
+    // the places of its own keys.
+    std::vector<uchar> m_duplicate;
     size_t m_next = 0;
+    std::mutex m_cellsMutex; // around comparedCells while both threads digest
 };

@@ -12,6 +12,7 @@
 #include "duplicateremover.h"
 #include "identitykey.h"
 #include "good.h"
+#include "goodarena.h"
 #include "goodidentity.h"
 #include "icatalogue.h"
 #include "iprogress.h"
@@ -27,7 +28,29 @@ const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
 
 // A category or vendor met in the load and not yet looked up.
 CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
+// A category whose path is nothing but "/": it names no category.
+CatModel *const kNoPathNode = reinterpret_cast<CatModel *>(quintptr(2));
 const QString *const kUnresolvedVendor = reinterpret_cast<const QString *>(quintptr(1));
+
+// The number of the cell's text among the texts met so far, a new one (its
+// text appended to fresh) for a text met first; -1 for an empty cell,
+// unless empty counts too.
+int NumberOf(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList *fresh, bool emptyCounts,
+             QByteArray &scratch)
+{
+    const char *data;
+    int size;
+    row.View(column, &data, &size, scratch);
+    if (size == 0 && !emptyCounts)
+        return -1;
+    const quint64 hash = ByteMap<int>::HashOf(data, size);
+    if (const int *number = known.Find(data, size, hash))
+        return *number;
+    const int number = known.Size();
+    known.Insert(data, size, hash, number);
+    fresh->append(CsvRawRow::Decoded(data, size));
+    return number;
+}
 
 } // namespace
 
@@ -46,13 +69,21 @@ struct FeedLoader::RowCells
     qint32 offer = -1;    // -1: the feed names no offer per row
     qint32 vendor = -1;   // -1: the cell is empty
     uchar present = 0;    // which of the cells that choose a template are not empty
-    uchar digested = 0;   // base rows: which digests are ready
+    uchar digested = 0;   // base rows: which digests are ready, and what their lookup found
+    // A base row whose key is ready: the loaded good's entry of that key,
+    // or null when no loaded good has it.
+    const DigestMap::Entry *found = nullptr;
 };
 
 namespace {
 
 enum Present : uchar { HasUrl = 1, HasId = 2, HasName = 4, HasIdTpl = 8 };
-enum Digested : uchar { KeyReady = 1, CellsReady = 2 };
+enum Digested : uchar {
+    KeyReady = 1,
+    CellsReady = 2,
+    KeyLookedUp = 4, // found holds what the loaded goods' table has for the key
+    SameCells = 8    // the found good's compared cells have the row's digest
+};
 
 } // namespace
 
@@ -68,8 +99,17 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
 class FeedLoader::Preparer final : public CsvRowPreparer
 {
 public:
-    Preparer(const Source &source, bool isBase)
-        : m_source(source), m_isBase(isBase), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+    // A base load's preparer also looks the rows' keys up among the loaded
+    // goods (keys, which the load only reads while the stream runs), and
+    // compares their digests where the goods' sources have the base's
+    // columns (wholeSources).
+    Preparer(const Source &source, bool isBase, const DigestMap *keys = nullptr,
+             const QSet<const Source *> &wholeSources = QSet<const Source *>())
+        : m_source(source)
+        , m_isBase(isBase)
+        , m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+        , m_keys(keys)
+        , m_wholeSources(wholeSources)
     {
         m_whole.whole = true;
         m_whole.skipped = source.categoryColumn;
@@ -93,10 +133,15 @@ public:
         RowCells cells;
         cells.price = row.Price(m_source.priceColumn);
         cells.oldPrice = row.Price(m_source.oldPriceColumn);
-        cells.category = Number(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false);
-        if (m_source.offerColumn >= 0)
-            cells.offer = Number(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true);
-        cells.vendor = Number(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false);
+        // A data row's cells are numbered by the loader, which reads the row
+        // again for its digests: so the two threads share the work evenly.
+        if (m_isBase) {
+            cells.category =
+                    NumberOf(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false, m_scratch);
+            if (m_source.offerColumn >= 0)
+                cells.offer = NumberOf(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true, m_scratch);
+            cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
+        }
         cells.present = uchar((row.IsEmpty(m_source.urlColumn) ? 0 : HasUrl)
                               | (row.IsEmpty(m_source.idColumn) ? 0 : HasId)
                               | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
@@ -112,6 +157,15 @@ public:
                     && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0,
                                            &key))
                 cells.digested |= KeyReady;
+            // The lookup among a million loaded goods, a miss of the cache
+            // each, is done here, where it overlaps the loader's work.
+            if (m_keys && (cells.digested & KeyReady)) {
+                cells.found = m_keys->Find(key);
+                cells.digested |= KeyLookedUp;
+                if (cells.found && m_keys->Cells(cells.found) == whole
+                        && m_wholeSources.contains(cells.found->Value()->source))
+                    cells.digested |= SameCells;
+            }
             m_rows->digests.push_back(key);
             m_rows->digests.push_back(whole);
         }
@@ -119,29 +173,13 @@ public:
     }
 
 private:
-    // The number of the cell's text among the texts met so far, a new one
-    // for a text met first; -1 for an empty cell, unless empty counts too.
-    int Number(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList *fresh, bool emptyCounts)
-    {
-        const char *data;
-        int size;
-        row.View(column, &data, &size, m_scratch);
-        if (size == 0 && !emptyCounts)
-            return -1;
-        const quint64 hash = ByteMap<int>::HashOf(data, size);
-        if (const int *number = known.Find(data, size, hash))
-            return *number;
-        const int number = known.Size();
-        known.Insert(data, size, hash, number);
-        fresh->append(CsvRawRow::Decoded(data, size));
-        return number;
-    }
-
     const Source &m_source;
     const bool m_isBase;
     const IdTemplate m_byUrl;
     ComparedCells m_whole;
     IdentityKey::Columns m_urlColumns;
+    const DigestMap *m_keys;
+    const QSet<const Source *> m_wholeSources;
     ByteMap<int> m_categories;
     ByteMap<int> m_offers;
     ByteMap<int> m_vendors;
@@ -211,6 +249,8 @@ FeedLoader::FeedLoader(ICatalogue &catalogue, bool isBase, IProgress *progress)
 
 FeedLoader::~FeedLoader()
 {
+    for (Good *good : m_unfiled)
+        GoodArena::Release(good);
     delete m_newTree;
 }
 
@@ -235,7 +275,7 @@ void FeedLoader::PrepareBase(const Source &base)
     // only as they are touched): a table grown through the allocator's
     // mid-sized blocks raises, once they are freed, the allocator's mapping
     // threshold, and the rest of a million-row base load ran a fifth slower.
-    m_deletedKeys.Reserve(1 << 16);
+    m_deletedKeys.Reserve(1 << 17);
     if (remover.removedCount > 0) {
         m_result.warnings.append(tr("Перед сравнением с базой %1 из данных убраны повторы: %2 товаров с ключом, "
                                     "который уже был у товара выше (остался первый)")
@@ -266,7 +306,17 @@ FeedLoader::Result FeedLoader::Run(Source *source)
 
     // The rows are found on a thread of their own while this one files the
     // goods of the rows found before.
-    Preparer preparer(*source, m_isBase);
+    // The sources whose goods' compared cells are digested whole, for the
+    // base rows' lookups on the stream's thread, which only reads them.
+    QSet<const Source *> wholeSources;
+    if (m_isBase) {
+        m_keyMap.KeepMarks();
+        for (auto it = m_pairs.cbegin(); it != m_pairs.cend(); ++it) {
+            if (it.value().base.whole)
+                wholeSources.insert(it.key());
+        }
+    }
+    Preparer preparer(*source, m_isBase, m_isBase ? &m_keyMap : nullptr, wholeSources);
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
@@ -304,6 +354,16 @@ FeedLoader::Result FeedLoader::Run(Source *source)
                               .arg(source->name)
                               .arg(skipped)
                               .arg(LineList(stream.FirstSkipped(), skipped)));
+    }
+    FileGoods();
+    if (m_isBase) {
+        // A good a later repeat found identical after all leaves with the
+        // others in Finish(): only the goods still changed keep their row.
+        for (const ChangedGoods::Entry &entry : m_changed) {
+            if (entry.good->status == Changed)
+                m_result.changed.push_back(entry);
+        }
+        m_changed.clear();
     }
     Finish();
     if (m_isBase) {
@@ -397,6 +457,7 @@ Offer *FeedLoader::Touch(Offer *offer)
         OfferSnapshot snapshot;
         snapshot.hasGoods = offer->hasGoods;
         snapshot.categories = offer->categories;
+        snapshot.droppedCategories = offer->droppedCategories;
         snapshot.priceInfo = offer->priceInfo;
         m_snapshots.insert(offer, snapshot);
     }
@@ -408,14 +469,19 @@ void FeedLoader::Revert()
     for (auto it = m_statusChanges.rbegin(); it != m_statusChanges.rend(); ++it)
         it->first->status = it->second;
     m_statusChanges.clear();
+    m_changed.clear();
     m_touched.clear();
     for (auto it = m_snapshots.begin(); it != m_snapshots.end(); ++it) {
         it.key()->hasGoods = it.value().hasGoods;
         it.key()->categories = it.value().categories;
+        it.key()->droppedCategories = it.value().droppedCategories;
         it.key()->priceInfo = it.value().priceInfo;
     }
     // Offers the load created hold no goods now: they go.
     m_catalogue.RemoveOffersFrom(m_offerCount);
+    for (Good *good : m_unfiled)
+        GoodArena::Release(good);
+    m_unfiled.clear();
     delete m_newTree;
     m_newTree = nullptr;
 }
@@ -457,44 +523,43 @@ bool FeedLoader::LoadRows(RawCells &cells)
 
 void FeedLoader::FetchAhead(const RawCells &cells)
 {
-    // A base row's key is looked up in a table of a million and leads to a
-    // good anywhere in memory: the entry of a row a few rows on is fetched
-    // ahead, then its good.
+    // A base row's key, looked up on the stream's thread in a table of a
+    // million, leads to a good anywhere in memory: the entry and its mark
+    // of a row a few rows on are fetched ahead, then its good.
     if (m_isBase) {
         const RowCells *row = cells.Ahead(8);
-        if (row && (row->digested & KeyReady))
-            m_keyMap.Prefetch(cells.DigestAhead(8, 0));
-        row = cells.Ahead(4);
-        if (row && (row->digested & KeyReady)) {
-            if (const DigestMap::Entry *entry = m_keyMap.Find(cells.DigestAhead(4, 0)))
-                __builtin_prefetch(entry->Value());
+        if (row && row->found) {
+            __builtin_prefetch(row->found);
+            m_keyMap.PrefetchMark(row->found);
         }
+        row = cells.Ahead(4);
+        if (row && row->found)
+            __builtin_prefetch(row->found->Value());
     }
-    // The goods lists of two thousand categories do not stay in the cache
-    // while a million goods are made: the category of a row a few rows on,
-    // its list and the list's end are fetched before they are needed.
-    const auto nodeOf = [this](const RowCells *row) -> const CatModel * {
-        if (!row || row->category < 0)
-            return nullptr;
-        const size_t slot = m_fileOffer ? 0 : size_t(row->offer);
-        if (slot >= m_nodes.size() || size_t(row->category) >= m_nodes[slot].size())
-            return nullptr;
-        const CatModel *node = m_nodes[slot][size_t(row->category)];
-        return node == kUnresolvedNode ? nullptr : node;
-    };
-    if (const CatModel *node = nodeOf(cells.Ahead(12)))
-        __builtin_prefetch(&node->goods);
-    if (const CatModel *node = nodeOf(cells.Ahead(6)))
-        __builtin_prefetch(*reinterpret_cast<void *const *>(&node->goods));
-    if (const CatModel *node = nodeOf(cells.Ahead(3))) {
-        const auto *list = *reinterpret_cast<const QListData::Data *const *>(&node->goods);
-        __builtin_prefetch(list->array + list->end);
-    }
+}
+
+void FeedLoader::FileGoods()
+{
+    // The goods join their categories' lists after the rows, in one tight
+    // pass in the rows' order: appended row by row, amid the work on each
+    // row, the ends of two thousand lists cost a miss of the cache and of
+    // the address cache each, which here overlap.
+    for (Good *good : m_unfiled)
+        good->category->goods.append(good);
+    m_unfiled = std::vector<Good *>();
 }
 
 void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
 {
-    const RowCells &row = cells.Cells();
+    RowCells row = cells.Cells();
+    if (!m_isBase) {
+        const CsvRawRow &raw = cells.Row();
+        row.category =
+                NumberOf(raw, m_source->categoryColumn, m_categoryNumbers, &m_categoryTexts, false, m_scratch);
+        if (m_source->offerColumn >= 0)
+            row.offer = NumberOf(raw, m_source->offerColumn, m_offerNumbers, &m_offerTexts, true, m_scratch);
+        row.vendor = NumberOf(raw, m_source->vendorColumn, m_vendorNumbers, &m_vendorTexts, false, m_scratch);
+    }
     Offer *offer = m_fileOffer;
     if (!offer) {
         if (size_t(row.offer) >= m_offerOf.size())
@@ -527,8 +592,17 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
             raw = Good::FirstPart(raw, QStringLiteral(", "));
         const QString mapped = offer->MapCategory(raw);
         node = mapped.isNull() ? nullptr : m_newTree->FindOrCreatePath(mapped);
-        if (node && !m_isBase)
-            offer->categories.insert(raw);
+        if (!m_isBase)
+            (node ? offer->categories : offer->droppedCategories).insert(raw);
+        // A good filed at the top of the load's own tree would be lost
+        // without a word when the tree is merged: a path of nothing but "/"
+        // counts as no category at all.
+        if (node == m_newTree)
+            node = kNoPathNode;
+    }
+    if (node == kNoPathNode) {
+        ++m_withoutCategory;
+        return;
     }
     if (!node)
         return;
@@ -576,6 +650,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         if (match == BaseMatch::Matched)
             return;
         candidate.status = Deleted;
+        ++m_result.deleted;
     }
     // The good's digests, for the duplicate removals and base loads to
     // come: a base row has them from the stream's thread, which compared
@@ -594,8 +669,8 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         digests.rows.push_back(m_wholeRow.Digest(&cells.Row(), m_scratch));
         digests.keyReady.push_back(keyReady);
     }
-    Good *good = new Good(candidate);
-    node->goods.append(good);
+    Good *good = m_catalogue.Arena().New(candidate);
+    m_unfiled.push_back(good);
     // Another base row with this key repeats this one.
     if (keyed) {
         bool inserted;
@@ -618,22 +693,25 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
     columns.url = source.urlColumn;
     columns.id = source.idColumn;
     columns.name = source.nameColumn;
-    if (tpl->shape == IdTemplate::UrlOnly && (cells.Cells().digested & KeyReady)) {
+    const DigestMap::Entry *found;
+    const uchar digested = cells.Cells().digested;
+    if (tpl->shape == IdTemplate::UrlOnly && (digested & KeyReady)) {
         *key = cells.Digest(0);
         *keyed = true;
+        found = (digested & KeyLookedUp) ? cells.Cells().found : m_keyMap.Find(*key);
     } else {
         // A key with the row's own number ("[p]") is met by no other row.
         *keyed = IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
                                      quintptr(&candidate), key);
         if (!*keyed)
             return BaseMatch::Alone;
+        found = m_keyMap.Find(*key);
     }
-    DigestMap::Entry *found = m_keyMap.Find(*key);
     if (!found)
         return m_deletedKeys.Find(*key) ? BaseMatch::Repeat : BaseMatch::Alone;
 
     Good *existing = found->Value();
-    if (found->Met()) {
+    if (m_keyMap.Met(found)) {
         // The site holds the key more than once. The first of its rows
         // decided, and a repeat deletes nothing; only a loaded good that the
         // first found changed is left alone when a repeat holds exactly its
@@ -646,23 +724,36 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
         }
         return BaseMatch::Repeat;
     }
-    DigestMap::MarkMet(found);
-    const bool same = SameAsLoaded(*existing, found, cells);
+    m_keyMap.MarkMet(found);
+    quint64 differing = 0;
+    const bool same = SameAsLoaded(*existing, found, cells, &differing);
     m_statusChanges.emplace_back(existing, existing->status);
     if (same) {
         existing->status = kIdenticalMark;
         m_touched.insert(existing->category);
     } else {
         existing->status = Changed;
+        // What the good's card and the change report show of the base.
+        ChangedGoods::Entry entry;
+        entry.good = existing;
+        entry.place = quint64(cells.offset);
+        entry.columns = differing;
+        entry.oldPrice = cells.Cells().price;
+        m_changed.push_back(entry);
     }
     return BaseMatch::Matched;
 }
 
-bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells)
+bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells,
+                              quint64 *columns)
 {
+    const RowCells &row = cells.Cells();
+    // The stream's thread compared the digests of the entry it found.
+    if ((row.digested & SameCells) && found == row.found)
+        return true;
     const ColumnPairs &pairs = PairsWith(existing.source);
     const RowHash &foundCells = m_keyMap.Cells(found);
-    if (pairs.base.whole && (cells.Cells().digested & CellsReady)
+    if (pairs.base.whole && (row.digested & CellsReady)
             ? cells.Digest(1) == foundCells
             : pairs.base.Digest(&cells.Row(), m_scratch) == foundCells)
         return true;
@@ -675,11 +766,17 @@ bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *foun
     const CsvRawRow *otherRow = other->ReadAt(existing.rowOffset);
     if (!otherRow)
         otherRow = &s_emptyRow;
+    quint64 differing = 0;
     for (int i = 0; i < pairs.base.columns.size(); ++i) {
-        if (!CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i)))
+        if (CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i)))
+            continue;
+        if (!columns)
             return false;
+        differing |= quint64(1) << ChangedGoods::ColumnBit(pairs.base.columns.at(i));
     }
-    return true;
+    if (columns)
+        *columns = differing;
+    return differing == 0;
 }
 
 const FeedLoader::ColumnPairs &FeedLoader::PairsWith(const Source *other)
@@ -760,8 +857,15 @@ Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
 
 void FeedLoader::Finish()
 {
-    for (CatModel *node : qAsConst(m_touched))
-        node->RemoveGoodsIf([](const Good *good) { return good->status == kIdenticalMark; });
+    for (CatModel *node : qAsConst(m_touched)) {
+        node->RemoveGoodsIf([this](const Good *good) {
+            if (good->status != kIdenticalMark)
+                return false;
+            ++m_result.unchanged;
+            ++m_result.unchangedOfOffer[good->offer];
+            return true;
+        });
+    }
     CatModel &root = m_catalogue.Root();
     if (m_isBase)
         root.Prune();

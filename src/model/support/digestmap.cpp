@@ -8,7 +8,7 @@ static_assert(std::is_trivially_copyable<DigestMap::Entry>::value, "entries are 
 
 namespace {
 
-// The table is at most four fifths full: short probes, and a third less
+// A table is at most four fifths full: short probes, and a third less
 // memory than a half-full one.
 size_t TableSizeFor(size_t count)
 {
@@ -20,10 +20,13 @@ size_t TableSizeFor(size_t count)
 
 } // namespace
 
-DigestMap::~DigestMap()
+DigestMap::~DigestMap() = default;
+
+DigestMap::Part::~Part()
 {
-    Free(m_entries, m_capacity);
-    Free(m_cells, m_capacity);
+    Free(entries, capacity);
+    Free(cells, capacity);
+    Free(marks, capacity);
 }
 
 template<typename T>
@@ -39,56 +42,78 @@ void DigestMap::Free(T *items, size_t count)
     Platform::FreeTable(items, count * sizeof(T));
 }
 
+void DigestMap::KeepMarks()
+{
+    for (Part &part : m_parts) {
+        if (!part.marks && part.capacity > 0)
+            part.marks = Allocate<uchar>(part.capacity);
+    }
+    m_withMarks = true;
+}
+
 void DigestMap::Reserve(int count)
 {
-    if (TableSizeFor(size_t(count)) <= m_capacity)
+    // A random split puts half the keys in each part, give or take a few
+    // standard deviations (sqrt(count) / 2 each); a part that still gets
+    // more grows by itself.
+    int margin = 16;
+    while (margin * margin < count)
+        margin *= 2;
+    for (Part &part : m_parts)
+        part.Reserve(count / 2 + margin, m_withCells, m_withMarks);
+}
+
+void DigestMap::Part::Reserve(int count, bool withCells, bool withMarks)
+{
+    if (TableSizeFor(size_t(count)) <= capacity)
         return;
-    Entry *oldEntries = m_entries;
-    RowHash *oldCells = m_cells;
-    const size_t oldCapacity = m_capacity;
-    m_capacity = TableSizeFor(size_t(count));
-    m_entries = Allocate<Entry>(m_capacity);
-    m_cells = m_withCells ? Allocate<RowHash>(m_capacity) : nullptr;
+    Entry *oldEntries = entries;
+    RowHash *oldCells = cells;
+    uchar *oldMarks = marks;
+    const size_t oldCapacity = capacity;
+    capacity = TableSizeFor(size_t(count));
+    entries = Allocate<Entry>(capacity);
+    cells = withCells ? Allocate<RowHash>(capacity) : nullptr;
+    marks = withMarks ? Allocate<uchar>(capacity) : nullptr;
     for (size_t i = 0; i < oldCapacity; ++i) {
         const Entry &entry = oldEntries[i];
         if (entry.m_value) {
             Entry *slot = Slot(entry.key);
             *slot = entry;
-            if (m_cells)
-                m_cells[slot - m_entries] = oldCells[i];
+            if (cells)
+                cells[slot - entries] = oldCells[i];
+            if (marks && oldMarks)
+                marks[slot - entries] = oldMarks[i];
         }
     }
     Free(oldEntries, oldCapacity);
     Free(oldCells, oldCapacity);
+    Free(oldMarks, oldCapacity);
 }
 
-DigestMap::Entry *DigestMap::Slot(const RowHash &key)
+DigestMap::Entry *DigestMap::Part::Slot(const RowHash &key)
 {
-    const size_t mask = m_capacity - 1;
+    const size_t mask = capacity - 1;
     for (size_t i = size_t(key.a) & mask;; i = (i + 1) & mask) {
-        Entry &entry = m_entries[i];
+        Entry &entry = entries[i];
         if (!entry.m_value || entry.key == key)
             return &entry;
     }
 }
 
-DigestMap::Entry *DigestMap::Find(const RowHash &key)
+DigestMap::Entry *DigestMap::Part::Find(const RowHash &key)
 {
-    if (!m_entries)
+    if (!entries)
         return nullptr;
     Entry *entry = Slot(key);
     return entry->m_value ? entry : nullptr;
 }
 
-void DigestMap::Grow()
+DigestMap::Entry *DigestMap::Part::Insert(const RowHash &key, Good *good, bool *inserted, bool withCells,
+                                          bool withMarks)
 {
-    Reserve(qMax(16, m_size * 2));
-}
-
-DigestMap::Entry *DigestMap::Insert(const RowHash &key, Good *good, bool *inserted)
-{
-    if (TableSizeFor(size_t(m_size + 1)) > m_capacity)
-        Grow();
+    if (TableSizeFor(size_t(size + 1)) > capacity)
+        Reserve(qMax(16, size * 2), withCells, withMarks);
     Entry *entry = Slot(key);
     if (entry->m_value) {
         *inserted = false;
@@ -96,9 +121,11 @@ DigestMap::Entry *DigestMap::Insert(const RowHash &key, Good *good, bool *insert
     }
     entry->key = key;
     entry->m_value = reinterpret_cast<quintptr>(good);
-    if (m_cells)
-        m_cells[entry - m_entries] = RowHash();
-    ++m_size;
+    if (cells)
+        cells[entry - entries] = RowHash();
+    if (marks)
+        marks[entry - entries] = 0;
+    ++size;
     *inserted = true;
     return entry;
 }

@@ -7,12 +7,19 @@
 struct Good;
 
 // Goods by the digest of their identity key, for the duplicate removal and
-// the base load that follows it: one flat table, so that a lookup among a
+// the base load that follows it: flat tables, so that a lookup among a
 // million goods costs one memory access instead of a walk through separately
 // allocated nodes. A base load also keeps the digest of each good's compared
 // cells, in a second table beside the first (only then: a plain duplicate
 // removal spares the memory), and marks the keys its rows have met: a later
-// base row with such a key repeats one before it.
+// base row with such a key repeats one before it. The marks lie in a table
+// of their own, so that marking writes nothing a lookup reads: one thread
+// may look keys up while another marks the entries found.
+//
+// The keys are split by a bit of their digest into two parts, each a table
+// of its own that grows by itself (PartOf): two threads, each inserting only
+// the keys of its own part with InsertInPart(), never touch the same memory,
+// so that both processors fill the map at once.
 class DigestMap
 {
 public:
@@ -20,14 +27,10 @@ public:
     {
         RowHash key;
 
-        Good *Value() const { return reinterpret_cast<Good *>(m_value & ~kMetBit); }
-        bool Met() const { return (m_value & kMetBit) != 0; }
+        Good *Value() const { return reinterpret_cast<Good *>(m_value); }
 
     private:
         friend class DigestMap;
-        // A good lies at an even address: the lowest bit is the mark, so
-        // that an entry stays as small as a digest and a pointer.
-        static const quintptr kMetBit = 1;
         quintptr m_value = 0; // 0: a free slot
     };
 
@@ -43,36 +46,60 @@ public:
     }
     void Swap(DigestMap &other) noexcept
     {
-        std::swap(m_entries, other.m_entries);
-        std::swap(m_cells, other.m_cells);
+        m_parts[0].Swap(other.m_parts[0]);
+        m_parts[1].Swap(other.m_parts[1]);
         std::swap(m_withCells, other.m_withCells);
-        std::swap(m_capacity, other.m_capacity);
-        std::swap(m_size, other.m_size);
+        std::swap(m_withMarks, other.m_withMarks);
     }
 
     // Keep the digests of the compared cells too; before the first Insert().
     void KeepCells() { m_withCells = true; }
+    // Keep a mark for every entry (MarkMet); from now on, entries there
+    // already unmarked.
+    void KeepMarks();
+    // Room for count keys without growing, as many as a random split puts
+    // in each part.
     void Reserve(int count);
     // The entry of the key, or null when there is none.
-    Entry *Find(const RowHash &key);
+    Entry *Find(const RowHash &key) { return m_parts[PartOf(key)].Find(key); }
+    const Entry *Find(const RowHash &key) const { return m_parts[PartOf(key)].Find(key); }
     // The entry of the key; a new one (holding good, not null) when the key
-    // is new. inserted tells which. May move every entry.
-    Entry *Insert(const RowHash &key, Good *good, bool *inserted);
-    static void MarkMet(Entry *entry) { entry->m_value |= Entry::kMetBit; }
+    // is new. inserted tells which. May move every entry of the key's part.
+    Entry *Insert(const RowHash &key, Good *good, bool *inserted)
+    {
+        return m_parts[PartOf(key)].Insert(key, good, inserted, m_withCells, m_withMarks);
+    }
+    // The part of the map that holds the key: 0 or 1.
+    static int PartOf(const RowHash &key) { return int(key.b >> 63); }
+    // Insert() for one of two threads that fill the map at once: each may
+    // insert only the keys of its own part.
+    Entry *InsertInPart(int part, const RowHash &key, Good *good, bool *inserted)
+    {
+        return m_parts[part].Insert(key, good, inserted, m_withCells, m_withMarks);
+    }
+    // Marks of the entries (KeepMarks() only).
+    void MarkMet(const Entry *entry) { PartHolding(entry).marks[entry - PartHolding(entry).entries] = 1; }
+    bool Met(const Entry *entry) const { return PartHolding(entry).marks[entry - PartHolding(entry).entries] != 0; }
+    // Asks the processor to fetch an entry's mark ahead of Met() or MarkMet().
+    void PrefetchMark(const Entry *entry) const
+    {
+        __builtin_prefetch(PartHolding(entry).marks + (entry - PartHolding(entry).entries));
+    }
     // Asks the processor to fetch where the key's entry would lie, ahead of
     // a lookup.
-    void Prefetch(const RowHash &key) const
-    {
-        if (!m_entries)
-            return;
-        const size_t slot = size_t(key.a) & (m_capacity - 1);
-        __builtin_prefetch(m_entries + slot);
-        if (m_cells)
-            __builtin_prefetch(m_cells + slot);
-    }
+    void Prefetch(const RowHash &key) const { m_parts[PartOf(key)].Prefetch(key); }
     // The digest of the compared cells of an entry (KeepCells() only).
-    RowHash &Cells(const Entry *entry) { return m_cells[entry - m_entries]; }
-    int Size() const { return m_size; }
+    RowHash &Cells(const Entry *entry)
+    {
+        const Part &part = PartHolding(entry);
+        return part.cells[entry - part.entries];
+    }
+    const RowHash &Cells(const Entry *entry) const
+    {
+        const Part &part = PartHolding(entry);
+        return part.cells[entry - part.entries];
+    }
+    int Size() const { return m_parts[0].size + m_parts[1].size; }
     Good *Value(const RowHash &key)
     {
         Entry *entry = Find(key);
@@ -80,17 +107,51 @@ public:
     }
 
 private:
-    Entry *Slot(const RowHash &key);
-    void Grow();
+    struct Part
+    {
+        Entry *entries = nullptr; // a power of two of them
+        RowHash *cells = nullptr; // as many, with KeepCells()
+        uchar *marks = nullptr;   // as many, with KeepMarks()
+        size_t capacity = 0;
+        int size = 0;
+
+        Part() = default;
+        ~Part();
+        Part(const Part &) = delete;
+        Part &operator=(const Part &) = delete;
+        void Swap(Part &other) noexcept
+        {
+            std::swap(entries, other.entries);
+            std::swap(cells, other.cells);
+            std::swap(marks, other.marks);
+            std::swap(capacity, other.capacity);
+            std::swap(size, other.size);
+        }
+        Entry *Find(const RowHash &key);
+        const Entry *Find(const RowHash &key) const { return const_cast<Part *>(this)->Find(key); }
+        Entry *Insert(const RowHash &key, Good *good, bool *inserted, bool withCells, bool withMarks);
+        void Reserve(int count, bool withCells, bool withMarks);
+        bool Holds(const Entry *entry) const { return entry >= entries && entry < entries + capacity; }
+        void Prefetch(const RowHash &key) const
+        {
+            if (!entries)
+                return;
+            const size_t slot = size_t(key.a) & (capacity - 1);
+            __builtin_prefetch(entries + slot);
+            if (cells)
+                __builtin_prefetch(cells + slot);
+        }
+        Entry *Slot(const RowHash &key);
+    };
+
+    const Part &PartHolding(const Entry *entry) const { return m_parts[0].Holds(entry) ? m_parts[0] : m_parts[1]; }
 
     template<typename T>
     static T *Allocate(size_t count);
     template<typename T>
     static void Free(T *items, size_t count);
 
-    Entry *m_entries = nullptr; // a power of two of them
-    RowHash *m_cells = nullptr; // as many, with KeepCells()
+    Part m_parts[2];
     bool m_withCells = false;
-    size_t m_capacity = 0;
-    int m_size = 0;
+    bool m_withMarks = false;
 };

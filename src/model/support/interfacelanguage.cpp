@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QTranslator>
 
+#include "qtcompat.h"
 #include "schema.h"
 
 // Which translation files were found: QT_LOGGING_RULES="fidmora.translations.info=true".
@@ -24,11 +24,16 @@ QSettings MachineSettings()
     return QSettings(QSettings::UserScope, QStringLiteral("fidmora"), QStringLiteral("fidmora"));
 }
 
+// The language of the translators installed last: numbers in texts follow it.
+InterfaceLanguage::Language s_current = InterfaceLanguage::Russian;
+
 } // namespace
 
 InterfaceLanguage::InterfaceLanguage(Language language)
     : m_language(language)
+    , m_before(s_current)
 {
+    s_current = language;
     const QString code = Code(language);
     // A program unpacked from a zip (Windows) keeps its translations in a
     // folder beside it, Qt's own among them: a static Qt's built-in path
@@ -38,13 +43,14 @@ InterfaceLanguage::InterfaceLanguage(Language language)
         qCWarning(lcTranslations, "No translation fidmora_%s found", qPrintable(code));
     // Qt speaks English by itself.
     if (language == Russian
-        && !Install(QStringLiteral("qtbase_ru"), {beside, QLibraryInfo::location(QLibraryInfo::TranslationsPath)})) {
+        && !Install(QStringLiteral("qtbase_ru"), {beside, QtCompat::TranslationsFolder()})) {
         qCInfo(lcTranslations, "No qtbase_ru.qm: standard buttons stay in English");
     }
 }
 
 InterfaceLanguage::~InterfaceLanguage()
 {
+    s_current = m_before;
     for (const std::unique_ptr<QTranslator> &translator : m_translators)
         QCoreApplication::removeTranslator(translator.get());
 }
@@ -101,4 +107,15 @@ QString InterfaceLanguage::InstalledFolder()
 QString InterfaceLanguage::Code(Language language)
 {
     return language == English ? QStringLiteral("en") : QStringLiteral("ru");
+}
+
+QLocale InterfaceLanguage::LocaleOf(Language language)
+{
+    return language == English ? QLocale(QLocale::English, QLocale::UnitedStates)
+                               : QLocale(QLocale::Russian, QLocale::Russia);
+}
+
+QLocale InterfaceLanguage::Current()
+{
+    return LocaleOf(s_current);
 }

@@ -48,6 +48,10 @@ public:
     // large pages; FreeTable gives it back with the same size.
     static void *AllocateTable(size_t bytes);
     static void FreeTable(void *memory, size_t bytes);
+    // A block of bytes aligned to its own size (a power of two), in large
+    // pages where the system offers them; null when there is no memory.
+    static void *AllocateAlignedBlock(size_t bytes);
+    static void FreeAlignedBlock(void *block);
 
     // --- Files -------------------------------------------------------------
 
@@ -84,6 +88,9 @@ public:
     // A name from outside (a server's) as this system can create it: on
     // Windows the portable name, elsewhere the name as it is.
     static QString NativeFileName(const QString &name);
+    // Whether two paths name the same file as this system compares names
+    // (Windows ignores case).
+    static bool SameFileName(const QString &a, const QString &b);
 
     // --- Processes -------------------------------------------------------
 

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <malloc.h>
 #include <windows.h>
 #include <aclapi.h>
 
@@ -145,6 +146,21 @@ void *Platform::AllocateTable(size_t bytes)
 void Platform::FreeTable(void *memory, size_t)
 {
     std::free(memory);
+}
+
+void *Platform::AllocateAlignedBlock(size_t bytes)
+{
+    return _aligned_malloc(bytes, bytes);
+}
+
+void Platform::FreeAlignedBlock(void *block)
+{
+    _aligned_free(block);
+}
+
+bool Platform::SameFileName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 bool Platform::PutInPlace(const QString &from, const QString &to, QString *error)

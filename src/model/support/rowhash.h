@@ -22,9 +22,10 @@ struct RowHash
     bool operator!=(const RowHash &other) const { return !(*this == other); }
 };
 
-inline uint qHash(const RowHash &hash, uint seed = 0)
+// size_t, as Qt 6's containers ask; Qt 5's take the low half.
+inline size_t qHash(const RowHash &hash, size_t seed = 0) noexcept
 {
-    return uint(hash.a ^ (hash.a >> 32)) ^ seed;
+    return size_t(hash.a ^ (hash.a >> 32)) ^ seed;
 }
 
 // Digests a sequence of byte strings. Add() takes one string as a whole

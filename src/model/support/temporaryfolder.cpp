@@ -41,6 +41,11 @@ QString TemporaryFolder::Path()
     return m_dir->path();
 }
 
+void TemporaryFolder::Remove()
+{
+    m_dir.reset();
+}
+
 QString TemporaryFolder::ExistingPath() const
 {
     return m_dir ? m_dir->path() : QString();

@@ -28,6 +28,10 @@ public:
     // Empty when the folder cannot be made.
     QString NewFilePath(const QString &baseName, const QString &suffix);
 
+    // Removes the folder with everything in it now; a later Path() makes a
+    // new one.
+    void Remove();
+
     // Removes the folders of this user's processes that no longer run.
     static void RemoveStale();
     // True while the process of this number runs (or cannot be told not to).
