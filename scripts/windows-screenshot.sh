@@ -34,7 +34,7 @@ sleep 2
 unset QT_QPA_PLATFORM
 # Wine's own desktop, which the window fills maximised as on Windows; the
 # interface in English, as the README is.
-FIDMORA_WINE_LOCALE=en_US.UTF-8 scripts/wine-run.sh --prefix "$PWD/build-windows/wineprefix-gui" \
+FIDMORA_WINE_LOCALE=C.UTF-8 scripts/wine-run.sh --prefix "$PWD/build-windows/wineprefix-gui" \
     explorer /desktop=Fidmora,1440x900 "$gui" examples/shop.fdm >/dev/null 2>&1 &
 program=$!
 

@@ -10,7 +10,7 @@
 # variables named QT_... from the program; they are passed on as WINEQT_...,
 # which Wine hands over as QT_.... Qt's offscreen platform on Windows draws
 # with the fonts of one folder: the DejaVu fonts of Debian's fonts-dejavu-core.
-# Windows runs in Russian, as our users' does, whatever this machine's
+# Windows runs in Russian, as our users' does, where the host has that
 # locale (FIDMORA_WINE_LOCALE chooses another, e.g. en_US.UTF-8).
 set -euo pipefail
 
@@ -37,7 +37,18 @@ while IFS='=' read -r name value; do
 done < <(env)
 : "${WINEQT_QPA_FONTDIR:=Z:/usr/share/fonts/truetype/dejavu}"
 export WINEQT_QPA_FONTDIR
-locale=${FIDMORA_WINE_LOCALE:-ru_RU.UTF-8}
+# Wine names Unix files in the locale's character set: a locale the host
+# has not generated would leave it ASCII, and Cyrillic file names could not
+# be made. Russian where the host has it (locale-gen ru_RU.UTF-8), else C.UTF-8
+# (an English Windows).
+if [ -z "${FIDMORA_WINE_LOCALE:-}" ]; then
+    if locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
+        FIDMORA_WINE_LOCALE=ru_RU.UTF-8
+    else
+        FIDMORA_WINE_LOCALE=C.UTF-8
+    fi
+fi
+locale=$FIDMORA_WINE_LOCALE
 
 if [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$(dirname "$prefix")"
