@@ -12,9 +12,11 @@
 #include <QUrl>
 
 #include "catmodel.h"
+#include "changereport.h"
 #include "consoleprogress.h"
 #include "filteroptions.h"
 #include "ftpuploader.h"
+#include "interfacelanguage.h"
 #include "model.h"
 #include "schema.h"
 #include "shownaddress.h"
@@ -37,6 +39,13 @@ CliRunner::CliRunner(Model &model, ConsoleProgress &progress, FILE *out)
 int CliRunner::Run(const QList<CliStep> &steps)
 {
     int code = Success;
+    m_reportPath.clear();
+    for (const CliStep &step : steps) {
+        if (step.kind == CliStep::Report) {
+            m_reportPath = step.argument;
+            break;
+        }
+    }
     for (int i = 0; i < steps.size(); ++i) {
         const CliStep &step = steps.at(i);
         if (m_progress.IsCancelled())
@@ -119,10 +128,8 @@ bool CliRunner::IsLoad(CliStep::Kind kind)
 
 bool CliRunner::WithinDeleteLimit(QString *error)
 {
-    if (m_maxDelete >= 100)
-        return true;
     const Model::DeleteShare share = m_model.DeletedShare(&m_filter);
-    if (share.Percent() <= m_maxDelete)
+    if (!share.Exceeds(m_maxDelete))
         return true;
     *error = tr("удаляется %1 из %2 товаров базы (%3%), больше допустимых --max-delete %4%: ничего не записано")
                      .arg(share.deleted)
@@ -136,7 +143,24 @@ bool CliRunner::WithinDeleteLimit(QString *error)
                 + tr("оффер %1: в базе %2, в данных %3")
                           .arg(offer.name, QString::number(offer.inBase), QString::number(offer.inData));
     m_deleteRefused = true;
+    // The report shows by offer and column where the deletions come from.
+    if (!m_reportPath.isEmpty()) {
+        QString reportError;
+        if (WriteReport(m_reportPath, &reportError))
+            *error += QLatin1String("; ") + tr("отчёт об изменениях: %1").arg(Native(m_reportPath));
+        else
+            *error += QLatin1String("; ") + reportError;
+    }
     return false;
+}
+
+bool CliRunner::WriteReport(const QString &path, QString *error)
+{
+    const ChangeReport::Figures figures = ChangeReport::Compute(m_model, &m_filter, m_maxDelete);
+    if (!ChangeReport::Write(path, figures, InterfaceLanguage::Current(), error))
+        return false;
+    m_progress.Report(0, 0, tr("Отчёт об изменениях записан: %1").arg(Native(path)));
+    return true;
 }
 
 bool CliRunner::RunStep(const CliStep &step, QString *error)
@@ -179,6 +203,8 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         return WithinDeleteLimit(error) && Upload(argument, error);
     case CliStep::Summary:
         return PrintSummary(error);
+    case CliStep::Report:
+        return WriteReport(argument, error);
     case CliStep::Site:
         m_site = argument;
         return true;

@@ -60,6 +60,8 @@ private:
     bool SiteAccess(QString *host, QString *login, QString *password, QString *error) const;
     // False, with the reason in *error, when the summary could not be written.
     bool PrintSummary(QString *error);
+    // The change report into the file; false with the reason in *error.
+    bool WriteReport(const QString &path, QString *error);
 
     QString ModelError() const;
     const QStringList *Columns() const { return m_columnsGiven ? &m_columns : nullptr; }
@@ -82,4 +84,7 @@ private:
     bool m_strict = false;
     double m_maxDelete = CommandLine::kDefaultMaxDelete;
     bool m_deleteRefused = false; // the step failed at the limit of --max-delete
+    // The file of the run's first --report: a refused export writes the
+    // report there too, so that whoever reads the run's mail sees why.
+    QString m_reportPath;
 };

@@ -46,6 +46,8 @@ const StepOption kSteps[] = {
     {"--add-base-site", CliStep::AddBaseSite, nullptr, QT_TRANSLATE_NOOP("Cli", "загрузить товары сайта как базу")},
     {"--save-site", CliStep::SaveSite, nullptr,
      QT_TRANSLATE_NOOP("Cli", "записать на сайт товары, прошедшие фильтр")},
+    {"--report", CliStep::Report, QT_TRANSLATE_NOOP("Cli", "ФАЙЛ"),
+     QT_TRANSLATE_NOOP("Cli", "записать отчёт об изменениях (HTML); отказ --max-delete тоже пишет его")},
     {"--summary", CliStep::Summary, nullptr,
      QT_TRANSLATE_NOOP("Cli", "вывести итоги: источники, офферы, категории, товары и их состояния")},
 };

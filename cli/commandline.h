@@ -25,7 +25,8 @@ struct CliStep
         Site,
         AddSite,
         AddBaseSite,
-        SaveSite
+        SaveSite,
+        Report
     };
 
     Kind kind = Summary;

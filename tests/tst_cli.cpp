@@ -704,6 +704,12 @@ void TestCli::guardsOfScheduledRuns_data()
             << "";
     QTest::newRow("a delta over --max-delete writes nothing") << QStringList{"--max-delete", "20"} + offers << 3
                                                               << "удаляется 1 из 3 товаров базы (33.3%)" << "";
+    QTest::newRow("a refusal writes the --report given after it, and names it")
+            << saving + QStringList{"--report", "r.html"} << 3 << "ничего не записано; отчёт об изменениях: r.html"
+            << "";
+    QTest::newRow("--report after a base")
+            << QStringList{"--add", "four.csv", "--add-base", "offers.csv", "--report", "r.html"} << 0 << ""
+            << "";
     QTest::newRow("a delta within half the base is saved") << offers << 0 << "" << "";
     QTest::newRow("a delta within --max-delete is saved") << QStringList{"--max-delete=80"} + saving << 0 << ""
                                                           << "name;url;categoryId;status";
@@ -747,6 +753,12 @@ void TestCli::guardsOfScheduledRuns()
     // Said, and said once, whatever steps follow.
     if (!said.isEmpty())
         QVERIFY2(QString::fromUtf8(err).count(said) == 1, err.constData());
+    // The report tells the guard's verdict by the same numbers.
+    const int report = arguments.indexOf(QStringLiteral("--report"));
+    if (report >= 0) {
+        const QByteArray page = Read(Path(arguments.at(report + 1)));
+        QVERIFY2(page.contains(status == 3 ? "data-refused=\"1\"" : "data-refused=\"0\""), page.left(200).constData());
+    }
     if (arguments.contains(QStringLiteral("out.csv"))) {
         QCOMPARE(QFileInfo::exists(Path(QStringLiteral("out.csv"))), status == 0);
         if (status == 0 && !header.isEmpty())

@@ -19,6 +19,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
@@ -103,6 +106,7 @@ private slots:
     void dialogListsProperties();
     void dialogShowsPicture_data();
     void dialogShowsPicture();
+    void dialogShowsOldAndNew();
 
 private:
     QString Feed(const QString &name, const QString &header, const QStringList &rows) const;
@@ -728,7 +732,8 @@ void TestGoodDisplay::dialogListsProperties()
     auto *table = dialog.findChild<QTableView *>(QStringLiteral("tableView"));
     QCOMPARE(table->model(), view);
     QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
-    QCOMPARE(table->selectionMode(), QAbstractItemView::NoSelection);
+    // Values can be selected and copied.
+    QCOMPARE(table->selectionMode(), QAbstractItemView::ExtendedSelection);
     QVERIFY(table->verticalHeader()->isHidden());
 }
 
@@ -749,15 +754,62 @@ void TestGoodDisplay::dialogShowsPicture()
     GoodViewDialog dialog(GoodNamed(*m_model, good));
     auto *picture = dialog.findChild<QLabel *>(QStringLiteral("image"));
     QCOMPARE(picture->text(), QStringLiteral("Загрузка..."));
+    dialog.show();
     if (arrives) {
+        // The picture (300 × 260) fits the room it has, and grows with the
+        // dialog up to its own size.
         QTRY_VERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
-        QCOMPARE(picture->pixmap(Qt::ReturnByValue).size(), QSize(150, 130));
+        QVERIFY(picture->pixmap(Qt::ReturnByValue).width() < 300);
+        dialog.resize(1400, 1000);
+        QTRY_COMPARE(picture->pixmap(Qt::ReturnByValue).size(), QSize(300, 260));
     } else {
         QTRY_COMPARE(picture->text(), QStringLiteral("Нет изображения"));
         QVERIFY2(picture->toolTip().contains(QLatin1String("missing.png")), qPrintable(picture->toolTip()));
     }
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Просмотр товара"));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
+}
+
+void TestGoodDisplay::dialogShowsOldAndNew()
+{
+    Model model;
+    const QString header = QStringLiteral("name;price;categoryId;url");
+    QVERIFY(model.AddFile(Feed(QStringLiteral("fresh.csv"), header, {"Чайник;990;X;u1", "Кружка;100;X;u2"})));
+    QVERIFY(model.AddFile(Feed(QStringLiteral("site.csv"), header, {"Чайник старый;1200;X;u1", "Ложка;50;X;u3"}),
+                          true));
+
+    // Every compared column that differs, old and new, amounts as the
+    // interface writes them; the category, not compared, is not listed.
+    GoodViewDialog dialog(GoodNamed(model, QStringLiteral("Чайник")), nullptr, &model);
+    const QString changes = dialog.findChild<QLabel *>(QStringLiteral("changes"))->text();
+    const QString nbsp(QChar(0x00A0));
+    QVERIFY2(changes.contains(QStringLiteral("Цена: 1") + nbsp + QStringLiteral("200 → 990 (−17,5") + nbsp
+                              + QStringLiteral("%)")),
+             qPrintable(changes));
+    QVERIFY2(changes.contains(QStringLiteral("Название: Чайник старый → Чайник")), qPrintable(changes));
+    QCOMPARE(changes.count(QLatin1Char('\n')), 2);
+    const GoodPropsView *properties = dialog.Properties();
+    QStringList marked;
+    for (int row = 0; row < properties->rowCount(); ++row) {
+        if (properties->IsMarked(row))
+            marked << properties->index(row, 0).data().toString();
+    }
+    QCOMPARE(marked, (QStringList{"Название", "Цена"}));
+
+    // The values are selectable, and copied a row a line.
+    auto *table = dialog.findChild<QTableView *>(QStringLiteral("tableView"));
+    table->selectionModel()->select(QItemSelection(properties->index(0, 0), properties->index(1, 1)),
+                                    QItemSelectionModel::Select);
+    dialog.CopySelection();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Название\tЧайник\nЦена\t990"));
+
+    // A good only the site holds says so; an added one says nothing.
+    GoodViewDialog deleted(GoodNamed(model, QStringLiteral("Ложка")), nullptr, &model);
+    QVERIFY(deleted.findChild<QLabel *>(QStringLiteral("changes"))
+                    ->text()
+                    .contains(QStringLiteral("только в базе site")));
+    GoodViewDialog added(GoodNamed(model, QStringLiteral("Кружка")), nullptr, &model);
+    QVERIFY(added.findChild<QLabel *>(QStringLiteral("changes"))->isHidden());
 }
 
 QTEST_MAIN(TestGoodDisplay)

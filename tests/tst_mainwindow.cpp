@@ -27,6 +27,8 @@
 #include "feedfile.h"
 #include "good.h"
 #include "httptestserver.h"
+#include <QDesktopServices>
+
 #include "mainwindow.h"
 #include "modalhelper.h"
 #include "model.h"
@@ -45,6 +47,18 @@ public:
     using MainWindow::SaveAll;
     using MainWindow::SaveProjectAs;
     using MainWindow::Autosave;
+};
+
+// Stands in for the system's browser: keeps the addresses it was asked to open.
+class UrlRecorder final : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
 };
 
 const QString kHeader = QStringLiteral("name;price;categoryId;vendor;url;advcampaign_name");
@@ -235,6 +249,7 @@ private slots:
     void cleanupTestCase();
 
     void keyboardReachesCommands();
+    void changeReportBesideTheProject();
     void projectArgument_data();
     void projectArgument();
     void startsWithProject();
@@ -1265,6 +1280,33 @@ void TestMainWindow::baseShowsDeltaAndGuardsExport()
     QVERIFY2(columns.contains(QStringLiteral("status")), qPrintable(columns.join(QLatin1Char(','))));
     QCOMPARE(asked, question);
     QCOMPARE(chooser, question.isEmpty());
+}
+
+void TestMainWindow::changeReportBesideTheProject()
+{
+    // The report goes beside the project and opens in the system's browser,
+    // here a handler of file addresses.
+    UrlRecorder opener;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener, "open");
+    const QDir dir(m_dir->path());
+    auto window = NewWindow();
+    QVERIFY(window->SaveProjectAs(dir.filePath(QStringLiteral("shop.fdm"))));
+    auto *report = Child<QAction>(window.get(), "change_report");
+    window->AddFiles({WriteFeed(dir, QStringLiteral("fresh.csv"), kShopFeed)}, false);
+    QVERIFY(!report->isEnabled());
+    QStringList site = kShopFeed;
+    site[1].replace(QStringLiteral(";1000;"), QStringLiteral(";1200;"));
+    window->AddFiles({WriteFeed(dir, QStringLiteral("site.csv"), site)}, true);
+    QVERIFY(report->isEnabled());
+
+    // The delta's counts in the status bar lead to it as well.
+    QTest::mouseClick(Child<QLabel>(window.get(), "statLabel"), Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(opener.opened.size(), 1);
+    const QString path = opener.opened.first().toLocalFile();
+    QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(m_dir->path()).absoluteFilePath());
+    const QByteArray page = ReadBytes(path);
+    QVERIFY(page.contains("data-figure=\"changed\" data-value=\"1\""));
 }
 
 void TestMainWindow::saveProjectFailureIsReported()

@@ -118,6 +118,252 @@
     </message>
 </context>
 <context>
+    <name>ChangeFormat</name>
+    <message>
+        <source>(пусто)</source>
+        <translation>(empty)</translation>
+    </message>
+</context>
+<context>
+    <name>ChangeReport</name>
+    <message>
+        <source>столбцы с %1-го по %2-й</source>
+        <translation>columns %1 to %2</translation>
+    </message>
+    <message>
+        <source>Отчёт об изменениях</source>
+        <translation>Change report</translation>
+    </message>
+    <message>
+        <source>Составлен %1</source>
+        <translation>Made %1</translation>
+    </message>
+    <message>
+        <source>с учётом фильтра</source>
+        <translation>with the filter applied</translation>
+    </message>
+    <message>
+        <source>добавлено</source>
+        <translation>added</translation>
+    </message>
+    <message>
+        <source>изменено</source>
+        <translation>changed</translation>
+    </message>
+    <message>
+        <source>удалено</source>
+        <translation>deleted</translation>
+    </message>
+    <message>
+        <source>без изменений</source>
+        <translation>unchanged</translation>
+    </message>
+    <message>
+        <source>Итоги</source>
+        <translation>Totals</translation>
+    </message>
+    <message>
+        <source>Добавлено</source>
+        <translation>Added</translation>
+    </message>
+    <message>
+        <source>Изменено</source>
+        <translation>Changed</translation>
+    </message>
+    <message>
+        <source>Удалено</source>
+        <translation>Deleted</translation>
+    </message>
+    <message>
+        <source>Без изменений (совпали с базой)</source>
+        <translation>Unchanged (the same as in the base)</translation>
+    </message>
+    <message>
+        <source>Товаров в каталоге</source>
+        <translation>Goods in the catalogue</translation>
+    </message>
+    <message>
+        <source>Добавлено: %1</source>
+        <translation>Added: %1</translation>
+    </message>
+    <message>
+        <source>Изменено: %1</source>
+        <translation>Changed: %1</translation>
+    </message>
+    <message>
+        <source>Удалено: %1</source>
+        <translation>Deleted: %1</translation>
+    </message>
+    <message>
+        <source>Без изменений: %1</source>
+        <translation>Unchanged: %1</translation>
+    </message>
+    <message>
+        <source>Изменённых товаров без сохранённой строки базы (не входят в разделы о ценах и столбцах): %1</source>
+        <translation>Changed goods whose base row is not known (left out of the prices and columns): %1</translation>
+    </message>
+    <message>
+        <source>По базам</source>
+        <translation>By base</translation>
+    </message>
+    <message>
+        <source>База</source>
+        <translation>Base</translation>
+    </message>
+    <message>
+        <source>Строк</source>
+        <translation>Rows</translation>
+    </message>
+    <message>
+        <source>Без изменений</source>
+        <translation>Unchanged</translation>
+    </message>
+    <message>
+        <source>Повторов</source>
+        <translation>Repeats</translation>
+    </message>
+    <message>
+        <source>Числа по базам — на момент загрузки каждой базы; итоги выше — каталог сейчас.</source>
+        <translation>The figures by base are those of each base&apos;s load; the totals above are the catalogue now.</translation>
+    </message>
+    <message>
+        <source>База не загружалась: все товары каталога — добавленные.</source>
+        <translation>No base was loaded: every good of the catalogue is added.</translation>
+    </message>
+    <message>
+        <source>Защита от удаления</source>
+        <translation>Deletion guard</translation>
+    </message>
+    <message>
+        <source>Удаляется %1 из %2 товаров базы (%3).</source>
+        <translation>%1 of the %2 goods of the bases would be deleted (%3).</translation>
+    </message>
+    <message>
+        <source>Ограничение выключено: экспорт не проверяется.</source>
+        <translation>The limit is off: exports are not checked.</translation>
+    </message>
+    <message>
+        <source>Это больше допустимых %1: экспорт будет отклонён (в окне — только после подтверждения).</source>
+        <translation>That is more than the %1 allowed: an export is refused (in the window, it runs only once confirmed).</translation>
+    </message>
+    <message>
+        <source>Это не больше допустимых %1: экспорт разрешён.</source>
+        <translation>That is within the %1 allowed: exports may run.</translation>
+    </message>
+    <message>
+        <source>Офферы, у которых удаляются все товары базы (чаще всего — фид не загрузился или пришёл пустым):</source>
+        <translation>Offers all of whose goods in the bases would be deleted (most often a feed that failed or came back empty):</translation>
+    </message>
+    <message>
+        <source>Оффер</source>
+        <translation>Offer</translation>
+    </message>
+    <message>
+        <source>В базе</source>
+        <translation>In the base</translation>
+    </message>
+    <message>
+        <source>В данных</source>
+        <translation>In the data</translation>
+    </message>
+    <message>
+        <source>По офферам</source>
+        <translation>By offer</translation>
+    </message>
+    <message>
+        <source>Товаров нет.</source>
+        <translation>There are no goods.</translation>
+    </message>
+    <message>
+        <source>Офферы по числу удалений; полоса — все товары оффера в данных и базе, справа — доля тех, что меняются на сайте.</source>
+        <translation>Offers by their deletions; a bar is all the offer&apos;s goods in the data and the bases, the share on the right those that change on the site.</translation>
+    </message>
+    <message>
+        <source>%1: добавлено %2, изменено %3, удалено %4, без изменений %5</source>
+        <translation>%1: %2 added, %3 changed, %4 deleted, %5 unchanged</translation>
+    </message>
+    <message>
+        <source>Ещё офферов, не показанных здесь (у них меньше удалений): %1</source>
+        <translation>More offers not shown here (with fewer deletions): %1</translation>
+    </message>
+    <message>
+        <source>Изменения цен</source>
+        <translation>Price changes</translation>
+    </message>
+    <message>
+        <source>Изменённых товаров с ценой в данных и в базе</source>
+        <translation>Changed goods with a price in the data and in the base</translation>
+    </message>
+    <message>
+        <source>Цена та же (изменилось другое)</source>
+        <translation>Same price (something else changed)</translation>
+    </message>
+    <message>
+        <source>Подорожали</source>
+        <translation>Rose</translation>
+    </message>
+    <message>
+        <source>Подешевели</source>
+        <translation>Fell</translation>
+    </message>
+    <message>
+        <source>Подорожали больше чем на %1</source>
+        <translation>Rose by more than %1</translation>
+    </message>
+    <message>
+        <source>Подешевели больше чем на %1</source>
+        <translation>Fell by more than %1</translation>
+    </message>
+    <message>
+        <source>изменение цены, %</source>
+        <translation>price change, %</translation>
+    </message>
+    <message>
+        <source>Самые большие изменения цены</source>
+        <translation>The largest price changes</translation>
+    </message>
+    <message>
+        <source>Цены не менялись.</source>
+        <translation>No price changed.</translation>
+    </message>
+    <message>
+        <source>Товар</source>
+        <translation>Good</translation>
+    </message>
+    <message>
+        <source>Было</source>
+        <translation>Was</translation>
+    </message>
+    <message>
+        <source>Стало</source>
+        <translation>Now</translation>
+    </message>
+    <message>
+        <source>Изменение</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>Чаще всего менялись столбцы</source>
+        <translation>Columns that changed most often</translation>
+    </message>
+    <message>
+        <source>Изменённых товаров нет.</source>
+        <translation>There are no changed goods.</translation>
+    </message>
+    <message>
+        <source>Ещё столбцов, менявшихся реже: %1</source>
+        <translation>More columns that changed less often: %1</translation>
+    </message>
+    <message>
+        <source>Сравниваются столбцы, которые есть и в данных, и в базе, кроме категории; товар считается в каждом своём изменившемся столбце.</source>
+        <translation>The columns compared are those both the data and the base have, but for the category; a good counts in each of its columns that changed.</translation>
+    </message>
+    <message>
+        <source>Не удалось записать отчёт %1: %2</source>
+        <translation>Could not write the report %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>ChooseCatDelegate::ChooseCatWidget</name>
     <message>
         <source>Выбор категории</source>
@@ -472,6 +718,18 @@
     <message>
         <source>считать ошибкой загрузку, пропустившую строки или прочитавшую текст не в UTF-8</source>
         <translation>fail a load that passed over lines or read text that is not UTF-8</translation>
+    </message>
+    <message>
+        <source>отчёт об изменениях: %1</source>
+        <translation>change report: %1</translation>
+    </message>
+    <message>
+        <source>Отчёт об изменениях записан: %1</source>
+        <translation>Change report written: %1</translation>
+    </message>
+    <message>
+        <source>записать отчёт об изменениях (HTML); отказ --max-delete тоже пишет его</source>
+        <translation>write the change report (HTML); a refusal of --max-delete writes it too</translation>
     </message>
 </context>
 <context>
@@ -1065,6 +1323,17 @@
     </message>
 </context>
 <context>
+    <name>GoodChangeText</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Этого товара нет в данных: он есть только в базе %1 и будет удалён с сайта.</source>
+        <translation>This good is not in the data: only the base %1 holds it, and it will be deleted from the site.</translation>
+    </message>
+</context>
+<context>
     <name>GoodPropsView</name>
     <message>
         <source>Свойство</source>
@@ -1152,6 +1421,22 @@
     <message>
         <source>Нет изображения</source>
         <translation>No picture</translation>
+    </message>
+    <message>
+        <source>Копировать</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>В базе: %1</source>
+        <translation>In the base: %1</translation>
+    </message>
+    <message>
+        <source>Изменилось по сравнению с базой:</source>
+        <translation>Changed since the base:</translation>
     </message>
 </context>
 <context>
@@ -1639,6 +1924,26 @@
     <message>
         <source>Проект сохранён в файл %1</source>
         <translation>Project saved to the file %1</translation>
+    </message>
+    <message>
+        <source>Отчёт об &amp;изменениях</source>
+        <translation>C&amp;hange report</translation>
+    </message>
+    <message>
+        <source>Открыть отчёт об изменениях</source>
+        <translation>Open the change report</translation>
+    </message>
+    <message>
+        <source>Отчёт об изменениях записан: %1</source>
+        <translation>Change report written: %1</translation>
+    </message>
+    <message>
+        <source>Отчёт об изменениях</source>
+        <translation>Change report</translation>
+    </message>
+    <message>
+        <source>Отчёт записан, но браузер не открылся: %1</source>
+        <translation>The report was written, but the browser did not open: %1</translation>
     </message>
 </context>
 <context>

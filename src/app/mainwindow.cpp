@@ -6,6 +6,7 @@
 #include "admitdezozavodialog.h"
 #include "catmodel.h"
 #include "categoryviewmodel.h"
+#include "changereport.h"
 #include "deleteconfirmation.h"
 #include "editofferdialog.h"
 #include "exportoptionsdialog.h"
@@ -20,7 +21,10 @@
 #include "progressthread.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -28,10 +32,13 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QUrl>
 
 // The icon lives in the resources of the interface library, which is
 // static: its resources are registered only when asked for. Outside any
@@ -69,7 +76,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
 
     m_goodModel = new GoodViewModel(this);
     ui->goodListView->setModel(m_goodModel);
-    ui->goodListView->setItemDelegate(new GoodDelegate(ui->goodListView));
+    ui->goodListView->setItemDelegate(new GoodDelegate(ui->goodListView, &model));
 
     connect(ui->goodListView, &QAbstractItemView::doubleClicked, this, &MainWindow::viewGood);
     connect(ui->catTreeView, &QAbstractItemView::clicked, this, &MainWindow::catViewSelectionChanged);
@@ -97,6 +104,14 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     connect(ui->add_url_base, &QAction::triggered, this, &MainWindow::openAddBaseUrlFialog);
     connect(ui->modx_import_base, &QAction::triggered, this, &MainWindow::openModxImportBaseDialog);
     connect(ui->remove_duplicates, &QAction::triggered, this, &MainWindow::removeDuplicates);
+    // After the base imports, whose outcome it shows.
+    m_reportAction = new QAction(tr("Отчёт об &изменениях"), this);
+    m_reportAction->setObjectName(QStringLiteral("change_report"));
+    ui->menu_5->addSeparator();
+    ui->menu_5->addAction(m_reportAction);
+    connect(m_reportAction, &QAction::triggered, this, &MainWindow::showChangeReport);
+    // The counts of a delta in the status bar open the report as well.
+    ui->statLabel->installEventFilter(this);
 
     // The docks come first, above the language.
     QAction *languageSeparator = ui->menu_view->actions().value(0);
@@ -162,6 +177,11 @@ void MainWindow::SetupKeyboard()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->statLabel && event->type() == QEvent::MouseButtonRelease && model.BaseRows() > 0
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        showChangeReport();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && (watched == ui->goodListView || watched == ui->offerListView)) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -342,6 +362,14 @@ void MainWindow::loadGoodView()
     } else {
         ui->statLabel->setText(tr("Категорий: %1. Товаров: %2").arg(categories).arg(m_goodModel->rowCount()));
     }
+    // A delta's counts read as a link to its report.
+    const bool delta = model.BaseRows() > 0;
+    QFont statFont = ui->statLabel->font();
+    statFont.setUnderline(delta);
+    ui->statLabel->setFont(statFont);
+    ui->statLabel->setCursor(delta ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    ui->statLabel->setToolTip(delta ? tr("Открыть отчёт об изменениях") : QString());
+    m_reportAction->setEnabled(delta);
     ui->filters->UpdateText();
     UpdateTitle();
 }
@@ -834,8 +862,41 @@ void MainWindow::viewGood(const QModelIndex &index)
     Good *good = index.data(Qt::DisplayRole).value<Good *>();
     if (!good)
         return;
-    GoodViewDialog dialog(good, this);
+    GoodViewDialog dialog(good, this, &model);
     dialog.exec();
+}
+
+QString MainWindow::WriteChangeReport()
+{
+    QString folder = ProjectPath().isEmpty() ? QString() : QFileInfo(ProjectPath()).absolutePath();
+    if (folder.isEmpty()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QDir().mkpath(folder);
+    }
+    const QString path = QDir(folder).filePath(ChangeReport::FileName(QDateTime::currentDateTime()));
+    // Counted from what the catalogue keeps, without reading the feeds: a
+    // moment even for a million goods.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ChangeReport::Figures figures = ChangeReport::Compute(model, &filter, DeleteConfirmation::kThresholdPercent);
+    QString error;
+    const bool written = ChangeReport::Write(path, figures, InterfaceLanguage::LocaleOf(m_startLanguage), &error);
+    QApplication::restoreOverrideCursor();
+    if (!written) {
+        m_cancelled = false;
+        ShowFailure(error);
+        return QString();
+    }
+    Report(0, 0, tr("Отчёт об изменениях записан: %1").arg(QDir::toNativeSeparators(path)));
+    return path;
+}
+
+void MainWindow::showChangeReport()
+{
+    const QString path = WriteChangeReport();
+    if (!path.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        QMessageBox::information(this, tr("Отчёт об изменениях"),
+                                 tr("Отчёт записан, но браузер не открылся: %1").arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void MainWindow::removeDuplicates()

@@ -107,6 +107,9 @@ public slots:
     void saveProject();
     void loadProject();
     void removeDuplicates();
+    // "Отчёт об изменениях": writes the change report and opens it in the
+    // system's browser.
+    void showChangeReport();
 
     // Closes the window without asking about unsaved changes: the session
     // or the system is ending the program. The autosave still runs.
@@ -125,6 +128,10 @@ protected:
     void OpenProject(const QString &path);
     // A null path is the autosave file.
     bool SaveProjectAs(const QString &path);
+    // Writes the change report into the project's folder (the user's
+    // documents without a project file); its path, or empty on failure,
+    // which is shown.
+    QString WriteChangeReport();
     // Merges the offers of a document from the Admitad relay.
     void ImportOffers(const QString &path);
     // The periodic autosave: writes the autosave file when the project
@@ -171,6 +178,7 @@ private:
     Filter filter;
     ProjectSession m_session;
     Ui::MainWindow *ui;
+    QAction *m_reportAction = nullptr;    // "Отчёт об изменениях", child of the window
     GoodViewModel *m_goodModel;           // child of the window
     QSortFilterProxyModel *m_offerSorter = nullptr; // the offer list's model, owned by the view's upkeep
     InterfaceLanguage::Language m_startLanguage; // the language chosen when the window was built

@@ -289,7 +289,7 @@ bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
     if (isBase)
         loader.PrepareBase(source);
     Source *added = m_sources.append(std::move(source));
-    const FeedLoader::Result result = loader.Run(added);
+    FeedLoader::Result result = loader.Run(added);
     for (const QString &warning : result.warnings)
         AddWarning(warning);
     m_skippedRows += result.skippedRows;
@@ -305,6 +305,22 @@ bool Model::LoadFromReader(Source source, bool isBase, IProgress *progress)
     m_baseRepeats += result.baseRepeats;
     for (auto it = result.baseGoodsOfOffer.constBegin(); it != result.baseGoodsOfOffer.constEnd(); ++it)
         m_baseGoodsOfOffer[it.key()] += it.value();
+    if (isBase) {
+        for (auto it = result.unchangedOfOffer.constBegin(); it != result.unchangedOfOffer.constEnd(); ++it)
+            m_unchangedOfOffer[it.key()] += it.value();
+        BaseSummary summary;
+        summary.name = added->name;
+        summary.rows = result.baseRows;
+        summary.repeats = result.baseRepeats;
+        summary.changed = qint64(result.changed.size());
+        summary.unchanged = result.unchanged;
+        summary.deleted = result.deleted;
+        m_baseSummaries.append(summary);
+        // Goods the load removed (duplicates, identical goods) leave their
+        // entries first; the new entries then replace the older ones.
+        SweepChanges();
+        m_changes.Record(added, std::move(result.changed));
+    }
     return true;
 }
 
@@ -315,14 +331,30 @@ bool Model::RemoveDuplicates(IProgress *progress)
     const bool finished = remover.Run(&m_root, progress);
     if (!finished)
         SetError(tr("Удаление дублей отменено"));
+    SweepChanges();
     return finished;
 }
 
 void Model::DropSource(Source *source)
 {
     const int at = m_sources.indexOf(source);
-    if (at >= 0)
+    if (at < 0)
+        return;
+    if (m_changes.Refers(source))
+        SweepChanges();
+    if (m_changes.Refers(source))
+        m_retiredSources.push_back(m_sources.take(at));
+    else
         m_sources.removeAt(at);
+}
+
+void Model::SweepChanges()
+{
+    m_changes.Sweep(m_root);
+    for (size_t i = m_retiredSources.size(); i-- > 0;) {
+        if (!m_changes.Refers(m_retiredSources[i].get()))
+            m_retiredSources.erase(m_retiredSources.begin() + qptrdiff(i));
+    }
 }
 
 Model::DeleteShare Model::DeletedShare(const Filter *filter) const
@@ -378,6 +410,10 @@ Model::DeleteShare Model::DeletedShare(const Filter *filter) const
 void Model::Clear(bool onlyData)
 {
     m_root.Clear();
+    m_changes.Clear();
+    m_retiredSources.clear();
+    m_baseSummaries.clear();
+    m_unchangedOfOffer.clear();
     m_baseRows = 0;
     m_baseRepeats = 0;
     m_baseGoodsOfOffer.clear();
@@ -852,6 +888,7 @@ bool Model::UnloadOffer(Offer *offer, IProgress *progress)
     offer->exportLoaded = false;
     offer->hasGoods = false;
     offer->priceInfo.Reset();
+    SweepChanges();
     return true;
 }
 
@@ -866,6 +903,7 @@ bool Model::DeleteOffer(Offer *offer, IProgress *progress)
         return false;
     RemoveDownload(offer);
     m_baseGoodsOfOffer.remove(offer);
+    m_unchangedOfOffer.remove(offer);
     for (auto it = m_offerIndex.begin(); it != m_offerIndex.end();) {
         if (it.value() == offer)
             it = m_offerIndex.erase(it);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catmodel.h"
+#include "changedgoods.h"
 #include "ftpuploader.h"
 #include "icatalogue.h"
 #include "offer.h"
@@ -135,6 +136,10 @@ public:
         qint64 baseRows = 0;
         QList<WholeOffer> wholeOffers; // in the order of the offer list
         double Percent() const { return baseRows > 0 ? 100.0 * double(deleted) / double(baseRows) : 0.0; }
+        // The deletion guard of exports: a delta that deletes more than
+        // limit per cent of the bases is refused (or asked about); a limit
+        // of 100 or more turns the guard off.
+        bool Exceeds(double limit) const { return limit < 100 && Percent() > limit; }
     };
     DeleteShare DeletedShare(const Filter *filter) const;
     // Rows read by the base loads since the last Clear, but for repeats:
@@ -146,6 +151,26 @@ public:
     // Rows that no load took in for an empty category cell, since the last
     // Clear.
     qint64 RowsWithoutCategory() const { return m_withoutCategory; }
+
+    // What each base load since the last Clear found, in load order.
+    struct BaseSummary
+    {
+        QString name;
+        qint64 rows = 0;      // rows read but for repeats
+        qint64 repeats = 0;
+        qint64 changed = 0;   // loaded goods it found changed
+        qint64 unchanged = 0; // loaded goods it found identical, which left the catalogue
+        qint64 deleted = 0;   // its rows that stay as deleted goods
+    };
+    const QList<BaseSummary> &BaseSummaries() const { return m_baseSummaries; }
+    // The goods of an offer that the bases found identical (and which left
+    // the catalogue), since the last Clear.
+    qint64 UnchangedOfOffer(const Offer *offer) const { return m_unchangedOfOffer.value(offer); }
+    // The base rows the changed goods were compared with.
+    const ChangedGoods &Changes() const { return m_changes; }
+    // The compared columns in which a changed good differs from its base
+    // row; empty for any other good.
+    QList<ChangedGoods::Difference> ChangesOf(const Good *good) const { return m_changes.Differences(good); }
 
     // The files the last save wrote, in order.
     QStringList SavedFiles() const { return m_savedFiles; }
@@ -197,7 +222,11 @@ private:
     bool Write(Writer *writer, const QStringList &header, bool writeHeader, const CatModel *category,
                const Filter *filter, IProgress *progress, bool recursive);
     void AddWarning(const QString &text);
+    // Takes a source out of the list; one whose rows changed goods still
+    // show is kept open aside until they are gone.
     void DropSource(Source *source);
+    // Forgets the base rows of goods that left, and the bases kept for them.
+    void SweepChanges();
     // The columns of a save that were not chosen: those of the goods'
     // feeds, and after a base the mark of what happened to each good.
     QStringList SavedColumns(const CatModel *category, const Filter *filter, bool recursive);
@@ -210,6 +239,12 @@ private:
     // First, so that it goes last: the sources read files in it.
     TemporaryFolder m_temporary;
     StableList<Source> m_sources;
+    // Bases taken out of the list while changed goods still refer to their
+    // rows: they stay open until those goods are gone.
+    std::vector<std::unique_ptr<Source>> m_retiredSources;
+    ChangedGoods m_changes;
+    QList<BaseSummary> m_baseSummaries;
+    QHash<const Offer *, qint64> m_unchangedOfOffer;
     CatModel m_root;
     StableList<Offer> m_offers;
     QMap<QString, Offer *> m_offerIndex;

@@ -9,7 +9,7 @@
 bool DeleteConfirmation::Ask(QWidget *parent, const Model &model, const Filter *filter)
 {
     const Model::DeleteShare share = model.DeletedShare(filter);
-    if (share.Percent() <= kThresholdPercent)
+    if (!share.Exceeds(kThresholdPercent))
         return true;
     const QString text = QCoreApplication::translate("DeleteConfirmation",
                                                      "Удаляется %1 из %2 товаров базы (%3%). Продолжить?")

@@ -2,54 +2,37 @@
 #include "ui_goodviewdialog.h"
 
 #include "catmodel.h"
+#include "changeformat.h"
 #include "good.h"
+#include "goodchangetext.h"
 #include "goodpropsview.h"
 #include "goodwidget.h"
+#include "interfacelanguage.h"
+#include "model.h"
 #include "offer.h"
 #include "schema.h"
 #include "source.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHash>
+#include <QHeaderView>
+#include <QResizeEvent>
 #include <QSet>
 
 namespace {
 
-// The window's own words for the columns it knows; other columns are shown
-// under the feed's name.
 QString Caption(const QString &column)
 {
-    struct Entry
-    {
-        QLatin1String column;
-        const char *caption;
-    };
-    static const Entry kCaptions[] = {
-        {Schema::Column::Name, QT_TRANSLATE_NOOP("GoodViewDialog", "Название")},
-        {Schema::Column::Price, QT_TRANSLATE_NOOP("GoodViewDialog", "Цена")},
-        {Schema::Column::OldPrice, QT_TRANSLATE_NOOP("GoodViewDialog", "Старая цена")},
-        {Schema::Column::CategoryId, QT_TRANSLATE_NOOP("GoodViewDialog", "Категория")},
-        {Schema::Column::Categories, QT_TRANSLATE_NOOP("GoodViewDialog", "Категории в фиде")},
-        {Schema::Column::Vendor, QT_TRANSLATE_NOOP("GoodViewDialog", "Производитель")},
-        {Schema::Column::OfferName, QT_TRANSLATE_NOOP("GoodViewDialog", "Источник")},
-        {Schema::Column::Description, QT_TRANSLATE_NOOP("GoodViewDialog", "Описание")},
-        {Schema::Column::Picture, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
-        {Schema::Column::Logo, QT_TRANSLATE_NOOP("GoodViewDialog", "Картинка")},
-        {Schema::Column::Url, QT_TRANSLATE_NOOP("GoodViewDialog", "Ссылка")},
-        {Schema::Column::Id, QT_TRANSLATE_NOOP("GoodViewDialog", "Код товара")},
-        {Schema::Column::IdTpl, QT_TRANSLATE_NOOP("GoodViewDialog", "Шаблон идентификатора")},
-        {Schema::Column::Status, QT_TRANSLATE_NOOP("GoodViewDialog", "Статус в фиде")},
-    };
-    for (const auto &caption : kCaptions) {
-        if (column == caption.column)
-            return GoodViewDialog::tr(caption.caption);
-    }
-    return column;
+    return GoodChangeText::Caption(column);
 }
 
 } // namespace
 
-GoodViewDialog::GoodViewDialog(Good *good, QWidget *parent)
+GoodViewDialog::GoodViewDialog(Good *good, QWidget *parent, const Model *model)
     : QDialog(parent)
+    , m_loader(nullptr, 1, QSize(kPictureSide, kPictureSide), false)
     , ui(new Ui::GoodViewDialog)
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -79,7 +62,10 @@ GoodViewDialog::GoodViewDialog(Good *good, QWidget *parent)
         // Listed under the window's captions; a feed column is skipped when
         // the value the catalogue computed from it is listed already.
         QSet<QString> listed;
-        const auto add = [&properties, &listed](const QString &column, const QString &value) {
+        // The row of each column's value, where a change is marked.
+        QHash<QString, int> rowOfColumn;
+        const auto add = [&properties, &listed, &rowOfColumn](const QString &column, const QString &value) {
+            rowOfColumn.insert(column, properties.size());
             properties.append(qMakePair(Caption(column), value));
             listed.insert(column);
         };
@@ -108,12 +94,70 @@ GoodViewDialog::GoodViewDialog(Good *good, QWidget *parent)
                     add(name, row.at(column));
             }
         }
+        m_properties = new GoodPropsView(properties, this);
+        if (model)
+            ShowChanges(good, *model, rowOfColumn);
     }
+    if (!m_properties)
+        m_properties = new GoodPropsView(properties, this);
 
-    m_properties = new GoodPropsView(properties, this);
     ui->tableView->setModel(m_properties);
+    // Captions are short: their column takes what they need, values the rest.
+    ui->tableView->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    ui->tableView->resizeRowsToContents();
     // Tab goes on to the button; the arrows move in the table.
     ui->tableView->setTabKeyNavigation(false);
+    ui->tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *copy = new QAction(tr("Копировать"), ui->tableView);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &GoodViewDialog::CopySelection);
+    ui->tableView->addAction(copy);
+}
+
+void GoodViewDialog::ShowChanges(Good *good, const Model &model, const QHash<QString, int> &rowOfColumn)
+{
+    QString text = GoodChangeText::OnlyInBase(good);
+    if (good->status == Changed) {
+        const QLocale locale = InterfaceLanguage::Current();
+        const QList<ChangedGoods::Difference> differences = model.ChangesOf(good);
+        QStringList lines;
+        for (const ChangedGoods::Difference &difference : differences) {
+            lines.append(tr("%1: %2").arg(GoodChangeText::Caption(difference.column),
+                                          ChangeFormat::Change(difference.oldValue, difference.newValue, locale,
+                                                               ChangeFormat::IsAmount(difference.column))));
+            const int row = rowOfColumn.value(difference.column, -1);
+            m_properties->Mark(row, tr("В базе: %1").arg(difference.oldValue));
+        }
+        if (!lines.isEmpty())
+            text = tr("Изменилось по сравнению с базой:") + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
+    }
+    ui->changes->setText(text);
+    ui->changes->setVisible(!text.isEmpty());
+}
+
+void GoodViewDialog::CopySelection()
+{
+    const QModelIndexList cells = ui->tableView->selectionModel() ? ui->tableView->selectionModel()->selectedIndexes()
+                                                                  : QModelIndexList();
+    if (!cells.isEmpty())
+        QGuiApplication::clipboard()->setText(m_properties->Text(cells));
+}
+
+void GoodViewDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    FitPicture();
+}
+
+void GoodViewDialog::FitPicture()
+{
+    if (m_picture.isNull())
+        return;
+    const QSize room = ui->image->contentsRect().size();
+    // Never blown up past its own size: a small picture stays sharp.
+    const QSize size = m_picture.size().boundedTo(room.expandedTo(QSize(1, 1)));
+    ui->image->setPixmap(m_picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 GoodViewDialog::~GoodViewDialog()
@@ -123,10 +167,12 @@ GoodViewDialog::~GoodViewDialog()
 
 void GoodViewDialog::ImageLoaded(const QPixmap &image, const QString &url, const QModelIndex &)
 {
-    if (image.isNull())
+    if (image.isNull()) {
         ShowNoPicture(m_loader.Failure(url));
-    else
-        ui->image->setPixmap(image);
+    } else {
+        m_picture = image;
+        FitPicture();
+    }
 }
 
 void GoodViewDialog::ShowNoPicture(const QString &reason)

@@ -1,6 +1,7 @@
 #include "gooddelegate.h"
 
 #include "good.h"
+#include "goodchangetext.h"
 #include "goodwidget.h"
 
 #include <QAbstractItemModel>
@@ -20,10 +21,24 @@ const int kPictureWidth = 170;
 
 } // namespace
 
-GoodDelegate::GoodDelegate(QObject *parent)
+GoodDelegate::GoodDelegate(QObject *parent, const Model *model)
     : QItemDelegate(parent)
     , m_card(new GoodWidget)
+    , m_model(model)
 {
+}
+
+QString GoodDelegate::ChangeTip(const Good *good) const
+{
+    if (!good)
+        return QString();
+    if (good->status == Deleted)
+        return GoodChangeText::OnlyInBase(good);
+    if (good->status != Changed || !m_model)
+        return QString();
+    // Read when the tooltip is asked for, never per paint.
+    const QStringList lines = GoodChangeText::Lines(*m_model, good, kTipValueLength);
+    return lines.join(QLatin1Char('\n'));
 }
 
 GoodDelegate::~GoodDelegate()
@@ -90,6 +105,11 @@ bool GoodDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const Q
                 : QString();
         if (!failure.isEmpty()) {
             QToolTip::showText(event->globalPos(), failure, view);
+            return true;
+        }
+        const QString change = ChangeTip(good);
+        if (!change.isEmpty()) {
+            QToolTip::showText(event->globalPos(), change, view);
             return true;
         }
         QToolTip::hideText();

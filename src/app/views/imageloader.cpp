@@ -7,9 +7,11 @@
 
 #include "replywatchdog.h"
 
-ImageLoader::ImageLoader(QObject *parent, int keptPictures)
+ImageLoader::ImageLoader(QObject *parent, int keptPictures, const QSize &pictureSize, bool enlarge)
     : QObject(parent)
     , m_keptPictures(keptPictures)
+    , m_pictureSize(pictureSize)
+    , m_enlarge(enlarge)
     , m_manager(this)
 {
     // Picture hosts commonly send their pictures on to another address.
@@ -126,8 +128,9 @@ void ImageLoader::DataRecived(QNetworkReply *reply)
     m_failed.clear();
     QPixmap image;
     image.loadFromData(reply->readAll());
-    if (!image.isNull())
-        image = image.scaled(kWidth, kHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
+    const bool fits = image.width() <= m_pictureSize.width() && image.height() <= m_pictureSize.height();
+    if (!image.isNull() && (m_enlarge || !fits))
+        image = image.scaled(m_pictureSize, Qt::KeepAspectRatio, Qt::FastTransformation);
     else
         m_unusable.insert(pending.url, tr("по адресу %1 не картинка").arg(pending.url));
     const QPixmap cached = *m_cache.insert(pending.url, image);

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QQueue>
 #include <QSet>
+#include <QSize>
 #include <QString>
 #include <QVector>
 
@@ -36,7 +37,11 @@ public:
     // at once; the others wait here.
     static constexpr int kParallelPerServer = 6;
 
-    explicit ImageLoader(QObject *parent = nullptr, int keptPictures = kKeptPictures);
+    // Pictures are kept scaled to fit the size: the card's, or a larger
+    // one for a view that scales them further itself. Smaller ones are
+    // enlarged to it unless enlarge is false.
+    explicit ImageLoader(QObject *parent = nullptr, int keptPictures = kKeptPictures,
+                         const QSize &pictureSize = QSize(kWidth, kHeight), bool enlarge = true);
     ~ImageLoader() override;
 
     // The cached picture of the address, or null. The picture is empty when
@@ -76,6 +81,8 @@ private:
     QHash<QString, QPixmap> m_cache;
     QQueue<QString> m_cacheOrder; // oldest first
     const int m_keptPictures;
+    const QSize m_pictureSize;
+    const bool m_enlarge;
     // Further items that asked for an address while its download was under way.
     QHash<QString, QVector<QPersistentModelIndex>> m_waiting;
     QHash<QString, int> m_running;           // server → its requests under way

@@ -306,6 +306,15 @@ FeedLoader::Result FeedLoader::Run(Source *source)
                               .arg(skipped)
                               .arg(LineList(stream.FirstSkipped(), skipped)));
     }
+    if (m_isBase) {
+        // A good a later repeat found identical after all leaves with the
+        // others in Finish(): only the goods still changed keep their row.
+        for (const ChangedGoods::Entry &entry : m_changed) {
+            if (entry.good->status == Changed)
+                m_result.changed.push_back(entry);
+        }
+        m_changed.clear();
+    }
     Finish();
     if (m_isBase) {
         // A repeat is no good of the site's of its own: the share a delta
@@ -409,6 +418,7 @@ void FeedLoader::Revert()
     for (auto it = m_statusChanges.rbegin(); it != m_statusChanges.rend(); ++it)
         it->first->status = it->second;
     m_statusChanges.clear();
+    m_changed.clear();
     m_touched.clear();
     for (auto it = m_snapshots.begin(); it != m_snapshots.end(); ++it) {
         it.key()->hasGoods = it.value().hasGoods;
@@ -575,6 +585,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         if (match == BaseMatch::Matched)
             return;
         candidate.status = Deleted;
+        ++m_result.deleted;
     }
     // The good's digests, for the duplicate removals and base loads to
     // come: a base row has them from the stream's thread, which compared
@@ -646,18 +657,27 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
         return BaseMatch::Repeat;
     }
     DigestMap::MarkMet(found);
-    const bool same = SameAsLoaded(*existing, found, cells);
+    quint64 differing = 0;
+    const bool same = SameAsLoaded(*existing, found, cells, &differing);
     m_statusChanges.emplace_back(existing, existing->status);
     if (same) {
         existing->status = kIdenticalMark;
         m_touched.insert(existing->category);
     } else {
         existing->status = Changed;
+        // What the good's card and the change report show of the base.
+        ChangedGoods::Entry entry;
+        entry.good = existing;
+        entry.place = quint64(cells.offset);
+        entry.columns = differing;
+        entry.oldPrice = cells.Cells().price;
+        m_changed.push_back(entry);
     }
     return BaseMatch::Matched;
 }
 
-bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells)
+bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells,
+                              quint64 *columns)
 {
     const ColumnPairs &pairs = PairsWith(existing.source);
     const RowHash &foundCells = m_keyMap.Cells(found);
@@ -674,11 +694,17 @@ bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *foun
     const CsvRawRow *otherRow = other->ReadAt(existing.rowOffset);
     if (!otherRow)
         otherRow = &s_emptyRow;
+    quint64 differing = 0;
     for (int i = 0; i < pairs.base.columns.size(); ++i) {
-        if (!CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i)))
+        if (CsvRawRow::SameText(cells.Row(), pairs.base.columns.at(i), *otherRow, pairs.other.columns.at(i)))
+            continue;
+        if (!columns)
             return false;
+        differing |= quint64(1) << ChangedGoods::ColumnBit(pairs.base.columns.at(i));
     }
-    return true;
+    if (columns)
+        *columns = differing;
+    return differing == 0;
 }
 
 const FeedLoader::ColumnPairs &FeedLoader::PairsWith(const Source *other)
@@ -759,8 +785,15 @@ Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
 
 void FeedLoader::Finish()
 {
-    for (CatModel *node : qAsConst(m_touched))
-        node->RemoveGoodsIf([](const Good *good) { return good->status == kIdenticalMark; });
+    for (CatModel *node : qAsConst(m_touched)) {
+        node->RemoveGoodsIf([this](const Good *good) {
+            if (good->status != kIdenticalMark)
+                return false;
+            ++m_result.unchanged;
+            ++m_result.unchangedOfOffer[good->offer];
+            return true;
+        });
+    }
     CatModel &root = m_catalogue.Root();
     if (m_isBase)
         root.Prune();

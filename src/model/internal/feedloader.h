@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include "bytemap.h"
+#include "changedgoods.h"
 #include "commongoodinfo.h"
 #include "comparedcells.h"
 #include "csvrowstream.h"
@@ -55,6 +56,13 @@ public:
         qint64 baseRows = 0;
         qint64 baseRepeats = 0;
         QHash<const Offer *, qint64> baseGoodsOfOffer;
+        // A base load: the goods it found changed, with the row that did, and
+        // how many goods it found identical (which left the catalogue), in
+        // all and by offer, and how many of its rows stay as deleted goods.
+        std::vector<ChangedGoods::Entry> changed;
+        qint64 unchanged = 0;
+        qint64 deleted = 0;
+        QHash<const Offer *, qint64> unchangedOfOffer;
     };
 
     FeedLoader(ICatalogue &catalogue, bool isBase, IProgress *progress);
@@ -89,8 +97,10 @@ private:
     // *key is the row's key when *keyed: a deleted good is kept under it.
     BaseMatch MatchBase(const Good &candidate, const RawCells &cells, RowHash *key, bool *keyed);
     // Whether the base row holds the same text as the loaded good in every
-    // compared column.
-    bool SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells);
+    // compared column. With columns, every differing column is looked at
+    // and marked there (ChangedGoods::ColumnBit of the base's column).
+    bool SameAsLoaded(const Good &existing, const DigestMap::Entry *found, const RawCells &cells,
+                      quint64 *columns = nullptr);
 
     Offer *OfferOfFile(const QStringList &firstRow);
     struct ColumnPairs
@@ -130,6 +140,7 @@ private:
     };
     QHash<Offer *, OfferSnapshot> m_snapshots;
     std::vector<std::pair<Good *, qint32>> m_statusChanges; // base goods marked, and their status before
+    std::vector<ChangedGoods::Entry> m_changed;             // goods marked changed, with the base row that did
 
     // The texts of the category, offer and vendor cells met in this load, by
     // the numbers the stream's thread gave them, and what they were found to

@@ -24,11 +24,16 @@ QSettings MachineSettings()
     return QSettings(QSettings::UserScope, QStringLiteral("fidmora"), QStringLiteral("fidmora"));
 }
 
+// The language of the translators installed last: numbers in texts follow it.
+InterfaceLanguage::Language s_current = InterfaceLanguage::Russian;
+
 } // namespace
 
 InterfaceLanguage::InterfaceLanguage(Language language)
     : m_language(language)
+    , m_before(s_current)
 {
+    s_current = language;
     const QString code = Code(language);
     if (!Install(QLatin1String("fidmora_") + code, {InstalledFolder(), QLatin1String(kBuiltInFolder)}))
         qCWarning(lcTranslations, "No translation fidmora_%s found", qPrintable(code));
@@ -41,6 +46,7 @@ InterfaceLanguage::InterfaceLanguage(Language language)
 
 InterfaceLanguage::~InterfaceLanguage()
 {
+    s_current = m_before;
     for (const std::unique_ptr<QTranslator> &translator : m_translators)
         QCoreApplication::removeTranslator(translator.get());
 }
@@ -97,4 +103,15 @@ QString InterfaceLanguage::InstalledFolder()
 QString InterfaceLanguage::Code(Language language)
 {
     return language == English ? QStringLiteral("en") : QStringLiteral("ru");
+}
+
+QLocale InterfaceLanguage::LocaleOf(Language language)
+{
+    return language == English ? QLocale(QLocale::English, QLocale::UnitedStates)
+                               : QLocale(QLocale::Russian, QLocale::Russia);
+}
+
+QLocale InterfaceLanguage::Current()
+{
+    return LocaleOf(s_current);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +47,11 @@ public:
     static QString InstalledFolder();
     // "ru", "en": the suffix of the program's translation files.
     static QString Code(Language language);
+    // How the language writes numbers (groups of digits, the decimal sign).
+    static QLocale LocaleOf(Language language);
+    // The locale of the language the interface speaks now: of the object
+    // that installed its translators last, Russian while none lives.
+    static QLocale Current();
 
 private:
     Q_DISABLE_COPY(InterfaceLanguage)
@@ -53,6 +59,7 @@ private:
     bool Install(const QString &name, const QStringList &folders);
 
     Language m_language;
+    Language m_before; // what Current() spoke before this object
     std::vector<std::unique_ptr<QTranslator>> m_translators;
     QStringList m_files;
 };

@@ -68,6 +68,13 @@ public:
         return -1;
     }
     void removeAt(int i) { m_items.erase(m_items.begin() + i); }
+    // Takes the item out of the list; it keeps its address.
+    std::unique_ptr<T> take(int i)
+    {
+        std::unique_ptr<T> item = std::move(m_items[size_t(i)]);
+        m_items.erase(m_items.begin() + i);
+        return item;
+    }
     void clear() { m_items.clear(); }
 
     iterator begin() { return iterator(m_items.begin()); }
