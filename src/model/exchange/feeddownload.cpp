@@ -245,8 +245,8 @@ bool FeedDownload::FetchFtp(const QUrl &url)
     // A few times a second: the bar moves, and a cancel is heard.
     const auto tick = [&](qint64 received, qint64 total) {
         return !m_progress
-                || m_progress->Report(int(received >> 10), int(qMax<qint64>(0, total) >> 10),
-                                      tr("Загрузка файла %1").arg(m_shownUrl));
+               || m_progress->Report(int(received >> 10), int(qMax<qint64>(0, total) >> 10),
+                                     tr("Загрузка файла %1").arg(m_shownUrl));
     };
     const auto discard = [&](const QString &why) {
         m_error = why;
@@ -328,7 +328,8 @@ bool FeedDownload::Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *
             loop.quit();
     };
     const auto openFile = [&]() {
-        if (file.fileName().isEmpty() && !CreateFile(&file, NameFromDisposition(reply->rawHeader("Content-Disposition"))))
+        if (file.fileName().isEmpty()
+            && !CreateFile(&file, NameFromDisposition(reply->rawHeader("Content-Disposition"))))
             writeFailed = true;
     };
     const auto write = [&](const QByteArray &bytes) {
