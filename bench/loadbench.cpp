@@ -1,11 +1,18 @@
 // Loads a feed into the catalogue as data, saves the whole catalogue to one
 // file and to one file per category, and then loads a base over it.
 //
-//   loadbench FEED [BASE] [--out DIR] [--keep]
+//   loadbench FEED [BASE] [--out DIR] [--keep] [--reapply]
+//
+// With --reapply the offer with the most goods gets new category rules
+// right after the data load (half its top-level categories renamed, one
+// left out), its goods are placed again under them and then under its old
+// rules again: the time of each (target: 1,000,000 goods in under a second),
+// and of the count of goods by status that the window takes after loads.
 //
 // The saves run right after the data load, while the catalogue still holds
 // every good of the feed: after a base load it holds only the changes.
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -17,6 +24,9 @@
 #include <QTemporaryDir>
 
 #include "benchutil.h"
+#include "catmodel.h"
+#include "good.h"
+#include "igoodqueryobject.h"
 #include "model.h"
 #include "statuscounts.h"
 
@@ -55,6 +65,83 @@ qint64 FolderBytes(const QString &folder, int *files)
     return bytes;
 }
 
+// New rules for the offer with the most goods, its goods placed under them
+// and then under the old rules again; false when an operation failed.
+bool Reapply(Model &model)
+{
+    QHash<const Offer *, qint64> goods;
+    struct Counter final : IGoodQueryObject
+    {
+        virtual ~Counter() = default;
+        QHash<const Offer *, qint64> *goods = nullptr;
+        void AddGoods(const QList<Good *> &list) override
+        {
+            for (Good *good : list)
+                AddGood(good);
+        }
+        void AddGood(Good *good) override { ++(*goods)[good->offer]; }
+    } counter;
+    counter.goods = &goods;
+    model.Root().QueryGoods(&counter, nullptr, true);
+    Offer *offer = nullptr;
+    for (Offer &candidate : model.Offers()) {
+        if (!offer || goods.value(&candidate) > goods.value(offer))
+            offer = &candidate;
+    }
+    if (!offer)
+        return true;
+    QStringList tops;
+    for (const QString &raw : qAsConst(offer->categories)) {
+        const QString top = raw.section(QLatin1Char('/'), 0, 0, QString::SectionSkipEmpty);
+        if (!tops.contains(top))
+            tops.append(top);
+    }
+    std::sort(tops.begin(), tops.end());
+    const Offer before = *offer;
+    for (int i = 0; i < tops.size(); i += 2)
+        offer->rename.insert(CategoryRule::FromText(tops.at(i)), RenameTarget{tops.at(i) + QStringLiteral(" (новое)"), false});
+    if (tops.size() > 1)
+        offer->exclude.append(CategoryRule::FromText(tops.at(1)));
+    offer->NormaliseRules();
+
+    for (const char *step : {"new rules", "old rules"}) {
+        QElapsedTimer timer;
+        const Bench::CpuTimes cpu = Bench::Cpu();
+        timer.start();
+        if (!model.ReapplyRules(offer)) {
+            std::fprintf(stderr, "loadbench: reapplying the rules failed: %s\n", qPrintable(model.LastError()));
+            return false;
+        }
+        const double seconds = Bench::Seconds(timer);
+        const qint64 placed = goods.value(offer);
+        const double perMillion = placed > 0 ? seconds * 1e6 / double(placed) : 0;
+        std::printf("rules reapplied (%s, offer %s, %lld goods): %.3f s, %.3f s per 1M goods, target < 1 s: %s (%s)\n",
+                    step, qPrintable(offer->name), static_cast<long long>(placed), seconds, perMillion,
+                    perMillion < 1.0 ? "PASS" : "FAIL", qPrintable(Bench::CpuSince(cpu)));
+        for (const QString &warning : model.Warnings())
+            std::printf("  %s\n", qPrintable(warning));
+        Bench::Figure(QByteArray("reapply_") + (step[0] == 'n' ? "new" : "old") + "_seconds", seconds);
+        offer->include = before.include;
+        offer->exclude = before.exclude;
+        offer->rename = before.rename;
+        offer->includeOther = before.includeOther;
+        goods.clear();
+        model.Root().QueryGoods(&counter, nullptr, true);
+    }
+
+    // The window counts the goods by status after every load.
+    QElapsedTimer timer;
+    timer.start();
+    StatusCounts counts;
+    const int rounds = 10;
+    for (int i = 0; i < rounds; ++i)
+        counts = StatusCounts::Of(model.Root());
+    const double count = Bench::Seconds(timer) / rounds;
+    std::printf("count of goods by status (%lld goods): %.4f s\n", static_cast<long long>(counts.goods), count);
+    Bench::Figure("status_count_seconds", count);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -66,6 +153,7 @@ int main(int argc, char **argv)
     args.addOptions({
         {QStringLiteral("out"), QStringLiteral("Folder for the saved files (default: a temporary one)."), QStringLiteral("DIR")},
         {QStringLiteral("keep"), QStringLiteral("Keep the saved files.")},
+        {QStringLiteral("reapply"), QStringLiteral("Place the largest offer's goods again under new category rules.")},
     });
     args.addPositionalArgument(QStringLiteral("FEED"), QStringLiteral("The data feed."));
     args.addPositionalArgument(QStringLiteral("BASE"), QStringLiteral("A base to load over it."), QStringLiteral("[BASE]"));
@@ -102,6 +190,8 @@ int main(int argc, char **argv)
     Bench::Figure("load_cpu_seconds", Bench::CpuSecondsSince(cpu));
     Memory("after the data load", "load");
     Statuses(model, "load");
+    if (args.isSet(QStringLiteral("reapply")) && !Reapply(model))
+        return 1;
 
     cpu = Bench::Cpu();
     timer.restart();

@@ -17,6 +17,7 @@
 #include "filteroptions.h"
 #include "ftpuploader.h"
 #include "interfacelanguage.h"
+#include "keyring.h"
 #include "model.h"
 #include "schema.h"
 #include "shownaddress.h"
@@ -75,6 +76,9 @@ int CliRunner::Run(const QList<CliStep> &steps)
                     faults << tr("файлов, перекодированных из windows-1251: %1").arg(m_model.ReencodedFeeds());
                 if (m_model.InvalidUtf8Rows() > 0)
                     faults << tr("строк с байтами не в кодировке UTF-8: %1").arg(m_model.InvalidUtf8Rows());
+                if (step.kind == CliStep::LoadSources && !m_model.MissingSources().isEmpty())
+                    faults << tr("не найдены источники: %1")
+                                      .arg(m_model.MissingSources().join(QStringLiteral(", ")));
                 if (!faults.isEmpty()) {
                     error = tr("%1 (--strict)").arg(faults.join(QStringLiteral("; ")));
                     ok = false;
@@ -118,6 +122,7 @@ bool CliRunner::IsLoad(CliStep::Kind kind)
     case CliStep::AddUrl:
     case CliStep::AddBaseUrl:
     case CliStep::LoadOffers:
+    case CliStep::LoadSources:
     case CliStep::AddSite:
     case CliStep::AddBaseSite:
         return true;
@@ -180,6 +185,8 @@ bool CliRunner::RunStep(const CliStep &step, QString *error)
         break;
     case CliStep::LoadOffers:
         return LoadOffers(error);
+    case CliStep::LoadSources:
+        return LoadSources(error);
     case CliStep::RemoveDuplicates:
         ok = m_model.RemoveDuplicates(&m_progress);
         break;
@@ -261,6 +268,34 @@ bool CliRunner::LoadOffers(QString *error)
     return false;
 }
 
+bool CliRunner::LoadSources(QString *error)
+{
+    // A scheduled run that loads nothing would go on to save or upload an
+    // empty catalogue.
+    if (m_model.SourceRecords().isEmpty()) {
+        *error = tr("в проекте нет источников: проект запоминает файлы, адреса и сайты, загруженные в нём");
+        return false;
+    }
+    // A site's password, as for the site steps: from the environment, else,
+    // for the project's own site, from the keyring or the project.
+    const auto password = [this](const SourceRecord &source) {
+        if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD"))
+            return qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
+        QString host;
+        QString login;
+        QString password;
+        QString unused;
+        if (source.location != Model::WithoutPassword(m_model.Option(Schema::Option::ModxHost))
+                || !SiteAccess(&host, &login, &password, &unused))
+            return QString();
+        return password;
+    };
+    if (m_model.LoadSources(&m_progress, &m_filter, password))
+        return true;
+    *error = ModelError();
+    return false;
+}
+
 bool CliRunner::SaveWhole(const QString &file, QString *error)
 {
     // The model writes the export beside the target and moves it over the
@@ -309,8 +344,15 @@ bool CliRunner::Upload(const QString &address, QString *error)
     options.insecure = m_insecureUploads;
     options.keyFile = m_uploadKey;
     // The password never comes from the command line, which every user of
-    // the machine can read: from the environment, else from ~/.netrc.
-    const QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    // the machine can read: from the environment, else from the system's
+    // keyring (where the window keeps a remembered one), else from ~/.netrc.
+    QString password = QProcessEnvironment::systemEnvironment().value(QStringLiteral("FIDMORA_FTP_PASSWORD"));
+    if (password.isEmpty() && url.password().isEmpty()) {
+        const QString entry =
+                Keyring::FtpEntry(url.userName(), url.host(), url.port(FtpUploader::DefaultPort(url.scheme())));
+        if (Keyring::Read(entry, &password) != Keyring::Done)
+            password.clear();
+    }
     if (!password.isEmpty())
         url.setPassword(password, QUrl::DecodedMode);
     else
@@ -343,9 +385,26 @@ bool CliRunner::SiteAccess(QString *host, QString *login, QString *password, QSt
     // command line, where every user of the machine could read them.
     *login = qEnvironmentVariableIsSet("FIDMORA_SITE_LOGIN") ? qEnvironmentVariable("FIDMORA_SITE_LOGIN")
                                                              : m_model.Option(Schema::Option::ModxLogin);
-    *password = qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")
-            ? qEnvironmentVariable("FIDMORA_SITE_PASSWORD")
-            : m_model.Option(Schema::Option::ModxPassword);
+    if (qEnvironmentVariableIsSet("FIDMORA_SITE_PASSWORD")) {
+        *password = qEnvironmentVariable("FIDMORA_SITE_PASSWORD");
+        return true;
+    }
+    // A password the window remembered in the system's keyring.
+    const QString entry = m_model.Option(Schema::Option::ModxKeyring);
+    if (!entry.isEmpty()) {
+        QString why;
+        switch (Keyring::Read(entry, password, &why)) {
+        case Keyring::Done:
+            return true;
+        case Keyring::NotFound:
+            *error = tr("пароля сайта нет в хранилище паролей системы (%1): задайте FIDMORA_SITE_PASSWORD").arg(entry);
+            return false;
+        case Keyring::Unavailable:
+            *error = tr("хранилище паролей системы недоступно (%1): задайте FIDMORA_SITE_PASSWORD").arg(why);
+            return false;
+        }
+    }
+    *password = m_model.Option(Schema::Option::ModxPassword);
     return true;
 }
 

@@ -53,6 +53,7 @@ private:
     bool RunStep(const CliStep &step, QString *error);
     bool LoadProject(const QString &path, QString *error);
     bool LoadOffers(QString *error);
+    bool LoadSources(QString *error);
     bool SaveWhole(const QString &file, QString *error);
     bool SaveByCats(const QString &folder, QString *error);
     bool Upload(const QString &address, QString *error);

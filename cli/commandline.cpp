@@ -28,6 +28,8 @@ const StepOption kSteps[] = {
      QT_TRANSLATE_NOOP("Cli", "загрузить файл с базой по адресу")},
     {"--load-offers", CliStep::LoadOffers, nullptr,
      QT_TRANSLATE_NOOP("Cli", "загрузить CSV всех офферов, до первой ошибки")},
+    {"--load-sources", CliStep::LoadSources, nullptr,
+     QT_TRANSLATE_NOOP("Cli", "очистить товары и загрузить снова источники проекта по порядку, до первой ошибки")},
     {"--remove-duplicates", CliStep::RemoveDuplicates, nullptr, QT_TRANSLATE_NOOP("Cli", "удалить дубли")},
     {"--columns", CliStep::Columns, QT_TRANSLATE_NOOP("Cli", "a,b,c"),
      QT_TRANSLATE_NOOP("Cli", "колонки для следующих сохранений (по умолчанию все колонки товаров)")},
@@ -230,6 +232,7 @@ QString CommandLine::HelpText()
     lines << QString() << tr("Параметры:");
     row(QStringLiteral("-q, --quiet"), tr("не показывать ход работы (предупреждения и ошибки выводятся всё равно)"));
     row(QStringLiteral("--strict"), tr("считать ошибкой загрузку, пропустившую строки или прочитавшую текст не в UTF-8"));
+    row(QString(), tr("(и --load-sources, не нашедший файл источника)"));
     row(QStringLiteral("--max-delete ") + tr("ПРОЦЕНТ"),
         tr("не сохранять и не выгружать, если удаляется больше этой доли товаров базы"));
     row(QString(), tr("(по умолчанию %1; 100 — без ограничения)").arg(kDefaultMaxDelete));
@@ -242,10 +245,12 @@ QString CommandLine::HelpText()
           << tr("«added N», «changed N», «deleted N», «uncategorized N», «base_repeats N». Категории и товары")
           << tr("считаются среди прошедших фильтр; uncategorized — строки фидов без категории, которые не")
           << tr("загружены; base_repeats — строки баз, пропущенные как повторы ключа, встреченного в базе выше.")
-          << tr("Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);")
+          << tr("Логин и пароль сайта берутся из проекта (export/modx/login; пароль — из хранилища паролей")
+          << tr("системы по export/modx/keyring или из export/modx/password);")
           << tr("переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.")
           << tr("Ход работы выводится в поток ошибок; Ctrl+C отменяет текущий шаг.")
-          << tr("Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из ~/.netrc;")
+          << tr("Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из хранилища")
+          << tr("паролей системы (запомненный окном для этого логина и сервера), иначе из ~/.netrc;")
           << tr("адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.")
           << QString()
           << tr("Коды завершения: 0 — все шаги выполнены, 1 — шаг не выполнен, 2 — ошибка в параметрах,")

@@ -15,6 +15,7 @@ struct CliStep
         AddUrl,
         AddBaseUrl,
         LoadOffers,
+        LoadSources,
         RemoveDuplicates,
         Columns,
         Save,

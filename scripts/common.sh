@@ -6,6 +6,8 @@ FIDMORA_PACKAGES=(
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5network5 libqt5svg5
     fonts-dejavu-core
     libcurl4-openssl-dev libxml2-dev libxxhash-dev
+    # Remembered passwords in the system's keyring (the Secret Service).
+    qtkeychain-qt5-dev
     # Qt's own texts (standard buttons, file choosers) in Russian.
     qttranslations5-l10n
 )
@@ -21,6 +23,8 @@ FIDMORA_TEST_PACKAGES=(
     # The site script's MODX mode: a private MariaDB server and PHP's driver.
     mariadb-server php-mysql
     desktop-file-utils appstream shared-mime-info file
+    # The keyring tests: a private D-Bus session with an unlocked keyring.
+    dbus-daemon gnome-keyring
     # The fuzz targets (test.sh --fuzz): clang, and libFuzzer's runtime,
     # which clang only recommends.
     clang libclang-rt-14-dev

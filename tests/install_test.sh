@@ -37,7 +37,8 @@ echo "The files"
 expected=(bin/fidmora bin/fidmora-cli
           share/fidmora/translations/fidmora_en.qm share/fidmora/translations/fidmora_ru.qm
           share/applications/fidmora.desktop share/metainfo/$app_id.metainfo.xml
-          share/mime/packages/fidmora.xml share/man/man1/fidmora.1.gz share/man/man1/fidmora-cli.1.gz)
+          share/mime/packages/fidmora.xml share/man/man1/fidmora.1.gz share/man/man1/fidmora-cli.1.gz
+          share/fidmora/examples/shop.fdm share/fidmora/examples/feed.csv share/fidmora/examples/base.csv)
 for size in "${sizes[@]}"; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/fidmora.png")
 done

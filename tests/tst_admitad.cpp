@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
@@ -140,6 +141,7 @@ private slots:
     void failures_data();
     void failures();
     void relayAddress();
+    void addressIsWholeAndCopied();
 
 private:
     std::unique_ptr<MainWindow> NewWindow();
@@ -509,4 +511,19 @@ void TestAdmitad::relayAddress()
 }
 
 QTEST_MAIN(TestAdmitad)
+void TestAdmitad::addressIsWholeAndCopied()
+{
+    // An address longer than any dialog is wide, as the relay hands them out.
+    const QString url = QStringLiteral("https://www.admitad.test/api/authorize/?client_id=abc&state=")
+            + QString(300, QLatin1Char('x')) + QStringLiteral("&end=1");
+    AdmitdeZozavoDialog dialog(url);
+    auto *address = dialog.findChild<QLineEdit *>(QStringLiteral("addressEdit"));
+    QVERIFY(address);
+    QCOMPARE(address->text(), url);
+    QVERIFY(address->isReadOnly());
+    QGuiApplication::clipboard()->clear();
+    dialog.findChild<QPushButton *>(QStringLiteral("copyAddress"))->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), url);
+}
+
 #include "tst_admitad.moc"

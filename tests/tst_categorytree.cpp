@@ -6,6 +6,7 @@
 #include "good.h"
 #include "model.h"
 #include "offer.h"
+#include "recordingprogress.h"
 
 class TestCategoryTree : public QObject
 {
@@ -23,6 +24,10 @@ private slots:
     void moveIntoMergesLevelByLevel();
     void manyChildrenKeepOrderAndFirstMatch();
     void walksAndCounts();
+    void reapplyingRulesFilesAsALoadWould_data();
+    void reapplyingRulesFilesAsALoadWould();
+    void reapplyingRulesKeepsTheBaseMarks();
+    void cancelledReapplyLeavesTheTree();
 
 private:
     QString Feed(const QString &name, const QStringList &lines);
@@ -277,3 +282,164 @@ void TestCategoryTree::walksAndCounts()
 
 QTEST_GUILESS_MAIN(TestCategoryTree)
 #include "tst_categorytree.moc"
+
+namespace {
+
+// Rules written as in mapCategory_data.
+void SetRules(Offer *offer, const QStringList &include, const QStringList &exclude, const QStringList &rename,
+              bool other)
+{
+    offer->include.clear();
+    offer->exclude.clear();
+    offer->rename.clear();
+    for (const QString &text : include)
+        offer->include << CategoryRule::FromText(text);
+    for (const QString &text : exclude)
+        offer->exclude << CategoryRule::FromText(text);
+    for (const QString &entry : rename) {
+        const bool merge = entry.contains(QLatin1String("=>"));
+        const QStringList parts = entry.split(merge ? QStringLiteral("=>") : QStringLiteral("="));
+        offer->rename.insert(CategoryRule::FromText(parts.at(0)), RenameTarget{parts.at(1), merge});
+    }
+    offer->includeOther = other;
+    offer->NormaliseRules();
+}
+
+// What an export sees of the tree: every category with goods by its
+// exported path, with its goods' ids and statuses, and no node empty.
+QStringList Layout(const CatModel &root)
+{
+    QStringList layout;
+    for (const CatModel *node : root.Descendants(true)) {
+        if (node->goods.isEmpty() && node->children.isEmpty())
+            layout << QStringLiteral("empty node %1").arg(node->NamePath());
+        if (node->goods.isEmpty())
+            continue;
+        QStringList ids;
+        for (const Good *good : node->goods) {
+            if (good->category != node)
+                ids << QStringLiteral("misfiled");
+            ids << good->Id(good->Row()) + Good::StatusText(good->status);
+        }
+        ids.sort();
+        QStringList offers;
+        for (const Offer *offer : node->offers)
+            offers << offer->name;
+        offers.sort();
+        layout << node->path + QStringLiteral(": ") + ids.join(QLatin1Char(' ')) + QStringLiteral(" [")
+                        + offers.join(QLatin1Char(',')) + QLatin1Char(']');
+    }
+    layout.sort();
+    return layout;
+}
+
+const QStringList kShopFeed{"id;categoryId;price",   "1;Обувь/Сапоги;100", "2;Обувь/Кеды;200",
+                            "3;Одежда/Платья;300",   "4;Одежда/Платья/Летние;400",
+                            "5;Сумки;500",           "6;Сумки/Клатчи;600"};
+const QStringList kMixedFeed{"id;categoryId;price;advcampaign_name", "7;Обувь/Сапоги;700;Shop",
+                             "8;Обувь/Сапоги;800;Other", "9;Сумки;900;Shop", "10;Шапки;50;Other"};
+
+} // namespace
+
+void TestCategoryTree::reapplyingRulesFilesAsALoadWould_data()
+{
+    QTest::addColumn<QStringList>("include");
+    QTest::addColumn<QStringList>("exclude");
+    QTest::addColumn<QStringList>("rename");
+    QTest::addColumn<bool>("other");
+    QTest::addColumn<int>("dropped");
+
+    QTest::newRow("rules unchanged") << QStringList{} << QStringList{} << QStringList{} << true << 0;
+    QTest::newRow("renamed") << QStringList{} << QStringList{} << QStringList{"Одежда=Верх"} << true << 0;
+    QTest::newRow("renamed into another offer's category")
+            << QStringList{} << QStringList{} << QStringList{"Сумки=Шапки"} << true << 0;
+    QTest::newRow("merged") << QStringList{} << QStringList{} << QStringList{"Обувь=>Обувь всё"} << true << 0;
+    QTest::newRow("excluded") << QStringList{} << QStringList{"Сумки"} << QStringList{} << true << 3;
+    QTest::newRow("exact exclusion keeps the subtree")
+            << QStringList{} << QStringList{"!Одежда/Платья"} << QStringList{} << true << 1;
+    QTest::newRow("only what is included")
+            << QStringList{"Обувь"} << QStringList{} << QStringList{} << false << 5;
+    QTest::newRow("one top category left, the ghost stays")
+            << QStringList{} << QStringList{"Одежда", "Сумки"} << QStringList{} << true << 5;
+    QTest::newRow("nothing left") << QStringList{} << QStringList{} << QStringList{} << false << 8;
+}
+
+// Placing an offer's goods again under new rules gives the categories a
+// fresh load under those rules gives; other offers' goods stay where they
+// were, and the goods the rules drop are counted.
+void TestCategoryTree::reapplyingRulesFilesAsALoadWould()
+{
+    QFETCH(QStringList, include);
+    QFETCH(QStringList, exclude);
+    QFETCH(QStringList, rename);
+    QFETCH(bool, other);
+    QFETCH(int, dropped);
+
+    const QString shopFeed = Feed("Shop.csv", kShopFeed);
+    const QString mixedFeed = Feed("mixed.csv", kMixedFeed);
+    Model edited;
+    QVERIFY(edited.AddFile(shopFeed));
+    QVERIFY(edited.AddFile(mixedFeed));
+    Offer *shop = edited.OfferIndex().value(QStringLiteral("Shop"));
+    QVERIFY(shop);
+    SetRules(shop, include, exclude, rename, other);
+    RecordingProgress progress;
+    QVERIFY(edited.ReapplyRules(shop, &progress));
+    QVERIFY(progress.reports.last().contains(QStringLiteral("убрано %1").arg(dropped)));
+    QCOMPARE(edited.Warnings().filter(QStringLiteral("убрано товаров: %1").arg(dropped)).size(), dropped > 0 ? 1 : 0);
+
+    Model loaded;
+    SetRules(loaded.FindOrCreateOffer(QStringLiteral("Shop")), include, exclude, rename, other);
+    QVERIFY(loaded.AddFile(shopFeed));
+    QVERIFY(loaded.AddFile(mixedFeed));
+    QCOMPARE(Layout(edited.Root()), Layout(loaded.Root()));
+    const Offer *fresh = loaded.OfferIndex().value(QStringLiteral("Shop"));
+    QCOMPARE(shop->categories, fresh->categories);
+    QCOMPARE(shop->priceInfo.maxPrice, fresh->priceInfo.maxPrice);
+    QCOMPARE(shop->priceInfo.minPrice, fresh->priceInfo.minPrice);
+
+    // Back to no rules: the goods still in the catalogue return to their
+    // categories, and the categories whose goods are gone are named.
+    SetRules(shop, {}, {}, {}, true);
+    QVERIFY(edited.ReapplyRules(shop));
+    QCOMPARE(edited.Warnings().filter(QStringLiteral("когда фиды загрузят снова")).size(), dropped > 0 ? 1 : 0);
+}
+
+void TestCategoryTree::reapplyingRulesKeepsTheBaseMarks()
+{
+    Model model;
+    QVERIFY(model.AddFile(Feed("Shop.csv", kShopFeed)));
+    // The base changes one good's price, lacks another and holds one more.
+    QStringList base = kShopFeed;
+    base[1] = "1;Обувь/Сапоги;101";
+    base.removeAt(2);
+    base << "11;Обувь/Кеды;1100";
+    QVERIFY(model.AddFile(Feed("Shop_base_1.csv", base), true));
+    Offer *shop = model.OfferIndex().value(QStringLiteral("Shop"));
+    SetRules(shop, {}, {}, {"Обувь=Ботинки"}, true);
+    QVERIFY(model.ReapplyRules(shop));
+    QCOMPARE(Layout(model.Root()),
+             (QStringList{"Ботинки/Кеды: 11Удалён 2Добавлен [Shop]", "Ботинки/Сапоги: 1Изменён [Shop]"}));
+}
+
+void TestCategoryTree::cancelledReapplyLeavesTheTree()
+{
+    QStringList lines{"id;categoryId"};
+    for (int i = 0; i < 9000; ++i)
+        lines << QStringLiteral("%1;C%2/D%3").arg(i).arg(i % 7).arg(i % 3);
+    Model model;
+    QVERIFY(model.AddFile(Feed("Shop.csv", lines)));
+    const QStringList before = Layout(model.Root());
+    Offer *shop = &model.Offers().first();
+    SetRules(shop, {}, {"C1"}, {"C2=E"}, true);
+    for (const int cancelAt : {1, 2}) {
+        RecordingProgress cancel(cancelAt);
+        QVERIFY(!model.ReapplyRules(shop, &cancel));
+        QVERIFY(model.LastError().contains(QStringLiteral("отменено")));
+        QCOMPARE(Layout(model.Root()), before);
+    }
+    QVERIFY(model.ReapplyRules(shop));
+    QVERIFY(Layout(model.Root()) != before);
+    // An offer without goods has nothing to move.
+    QVERIFY(model.ReapplyRules(model.FindOrCreateOffer(QStringLiteral("Empty"))));
+}

@@ -113,6 +113,8 @@ private slots:
     void addUrl_data();
     void addUrl();
     void loadOffersNamesFailedOffer();
+    void loadSourcesAgain_data();
+    void loadSourcesAgain();
     void downloadsAreRemovedAfterRun();
     void guardsOfScheduledRuns_data();
     void guardsOfScheduledRuns();
@@ -246,7 +248,7 @@ void TestCli::helpListsEveryStep()
     QCOMPARE(Run({QStringLiteral("--help")}, &out), 0);
     const QString help = QString::fromUtf8(out);
     const QStringList steps{"--project", "--add", "--add-base", "--add-url", "--add-base-url", "--load-offers",
-                            "--remove-duplicates", "--columns", "--save", "--save-by-cats", "--save-project",
+                            "--load-sources", "--remove-duplicates", "--columns", "--save", "--save-by-cats", "--save-project",
                             "--summary", "--quiet", "--version"};
     for (const QString &step : steps)
         QVERIFY2(help.contains(QLatin1String("\n  ") + step + QLatin1Char(' '))
@@ -574,7 +576,8 @@ void TestCli::progressOnStandardError()
     const QString log = QString::fromUtf8(err);
     QVERIFY2(log.contains(QStringLiteral("Старт загрузки data\n")), qPrintable(log));
     QVERIFY2(log.contains(QStringLiteral("Выполнено (5/5)\n")), qPrintable(log));
-    QVERIFY2(log.contains(QStringLiteral("Сохранено Root (5/5)\n")), qPrintable(log));
+    // The root's own name is never shown.
+    QVERIFY2(log.contains(QStringLiteral("Каталог сохранён (5/5)\n")), qPrintable(log));
 }
 
 void TestCli::addUrl_data()
@@ -650,6 +653,71 @@ void TestCli::loadOffersNamesFailedOffer()
     QVERIFY2(lastLine.contains(QStringLiteral("«Two»")), qPrintable(lastLine));
     QVERIFY2(lastLine.contains(server.Url(QStringLiteral("/two.csv"))), qPrintable(lastLine));
     QVERIFY2(lastLine.contains(QLatin1String("404")), qPrintable(lastLine));
+}
+
+void TestCli::loadSourcesAgain_data()
+{
+    QTest::addColumn<QString>("change"); // what happens between the two runs
+    QTest::addColumn<bool>("strict");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("named"); // in the run's messages
+
+    QTest::newRow("nothing changed") << QString() << false << 0 << QStringList();
+    // A feed that is gone never reaches the base: the site's goods would all
+    // look deleted.
+    QTest::newRow("data file gone") << "data gone" << false << 1
+                                    << QStringList{"файла больше нет", "Базы не загружены", "data.csv"};
+    QTest::newRow("data file gone, strict") << "data gone" << true << 1
+                                            << QStringList{"--load-sources", "не найдены источники", "data.csv"};
+    QTest::newRow("base address fails") << "base fails" << false << 1 << QStringList{"--load-sources", "500"};
+    QTest::newRow("project without sources") << "no sources" << false << 1 << QStringList{"нет источников"};
+}
+
+// A project remembers what was loaded into it; --load-sources loads it all
+// again in its order (the file read again, the base downloaded again) and
+// gives the catalogue the loads by hand gave.
+void TestCli::loadSourcesAgain()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, strict);
+    QFETCH(int, status);
+    QFETCH(QStringList, named);
+
+    HttpTestServer server;
+    server.Set("/base.csv", CsvAnswer(200, kBaseFeed));
+    const QString data = WriteFeeds();
+    QByteArray byHand;
+    QStringList first{"--add", "data.csv", "--add-base-url", server.Url(QStringLiteral("/base.csv")), "--summary",
+                      "--save-project", "p.fdm"};
+    if (change == QLatin1String("no sources"))
+        first = QStringList{"--save-project", "p.fdm"};
+    QCOMPARE(Run(first, &byHand), 0);
+    const QRegularExpression sources(QStringLiteral("<sources>.*</sources>"),
+                                     QRegularExpression::DotMatchesEverythingOption);
+    const QString remembered = sources.match(QString::fromUtf8(Read(Path("p.fdm")))).captured();
+    QCOMPARE(remembered.count(QStringLiteral("<source ")), change == QLatin1String("no sources") ? 0 : 2);
+
+    if (change == QLatin1String("data gone"))
+        QVERIFY(QFile::remove(data));
+    if (change == QLatin1String("base fails"))
+        server.Set("/base.csv", CsvAnswer(500, "oops"));
+    QStringList again{"--project", "p.fdm", "--load-sources", "--summary", "--save-project", "again.fdm"};
+    if (strict)
+        again.prepend(QStringLiteral("--strict"));
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(Run(again, &out, &err), status);
+    for (const QString &text : qAsConst(named))
+        QVERIFY2(QString::fromUtf8(err).contains(text), qPrintable(QString::fromUtf8(err)));
+    if (change.isEmpty())
+        QCOMPARE(out, byHand);
+    if (status == 0) {
+        QCOMPARE(server.TotalHits(), 2);
+        // A source passed over stays in the project for the next run.
+        QCOMPARE(sources.match(QString::fromUtf8(Read(Path("again.fdm")))).captured(), remembered);
+    }
+    if (change == QLatin1String("data gone"))
+        QCOMPARE(server.TotalHits(), 1);
 }
 
 void TestCli::downloadsAreRemovedAfterRun()
@@ -1017,6 +1085,15 @@ void TestCli::siteSteps()
     QCOMPARE(out, SummaryText({2, 1, 0, 0, 0, 0, 0}));
     QCOMPARE(Run({"--site", site.Host(), "--add-site", "--summary"}, &out, &err, environment), 0);
     QCOMPARE(out, SummaryText({1, 1, 3, 5, 5, 0, 0}));
+    // A site read as base is remembered without its password, and read
+    // again with the environment's.
+    QCOMPARE(Run({"--add", data, "--site", site.Host(), "--add-base-site", "--save-project", "remembered.fdm"}, &out,
+                 &err, environment),
+             0);
+    const QByteArray remembered = Read(Path("remembered.fdm"));
+    QVERIFY(remembered.contains("kind=\"site\"") && !remembered.contains(PhpSite::kPassword));
+    QCOMPARE(Run({"--project", "remembered.fdm", "--load-sources", "--summary"}, &out, &err, environment), 0);
+    QCOMPARE(out, SummaryText({2, 1, 0, 0, 0, 0, 0}));
 
     // Without --site the project's site; the environment's password wins
     // over the project's, and is never printed.

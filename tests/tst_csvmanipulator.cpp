@@ -171,6 +171,16 @@ void TestCsvManipulator::reading()
     QCOMPARE(reader->SkippedRows(), qint64(skipped));
     for (int i = 0; i < read.size(); ++i)
         QCOMPARE(reader->RowAt(offsets.at(i)), read.at(i));
+    // A cell read by itself, its row looked at only up to it, is the cell
+    // of the whole row.
+    CsvRawRow raw;
+    QByteArray cell;
+    for (int i = 0; i < read.size(); ++i) {
+        for (int column = 0; column < header.size(); ++column) {
+            QVERIFY(reader->ReadMappedCell(offsets.at(i), column, raw, cell));
+            QCOMPARE(CsvRawRow::Decoded(cell.constData(), cell.size()), read.at(i).at(column));
+        }
+    }
     for (const qint64 line : reader->FirstSkipped()) {
         QVERIFY(line == 0 || bytes.at(int(line) - 1) == '\n' || bytes.at(int(line) - 1) == '\r');
         QVERIFY(reader->RowAt(line).isEmpty());

@@ -428,7 +428,7 @@ void TestEnglish::dialogs_data()
     QTest::newRow("open project") << Trigger("project_open");
     // The loaded feeds changed the project: the question before dropping it.
     QTest::newRow("new project") << Trigger("project_new");
-    QTest::newRow("save project") << Trigger("project_save");
+    QTest::newRow("save project as") << Trigger("project_save_as");
     QTest::newRow("price") << FilterLink("#choosePrice");
     QTest::newRow("brands") << FilterLink("#chooseVendor");
     QTest::newRow("offer menu") << ContextMenu("offerListView", &MainWindow::showOfferContextMenu);

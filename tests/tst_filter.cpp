@@ -8,6 +8,7 @@
 #include "filter.h"
 #include "filteroptions.h"
 #include "good.h"
+#include "goodsearch.h"
 #include "model.h"
 
 namespace {
@@ -50,7 +51,10 @@ private slots:
     void init();
     void accepts_data();
     void accepts();
-    void vendorsAndSearch();
+    void vendors();
+    void search_data();
+    void search();
+    void searchNarrowsByCategoryAndStatus();
     void emptyFilter();
     void optionsRoundTrip();
     void optionValues_data();
@@ -122,24 +126,83 @@ void TestFilter::accepts()
     QCOMPARE(passed.join(QLatin1Char(' ')), accepted);
 }
 
-void TestFilter::vendorsAndSearch()
+void TestFilter::vendors()
 {
     Filter filter;
     filter.vendors.insert(m_model->Vendors().Find(QStringLiteral("ECCO")));
     QVERIFY(filter.Accepts(GoodWithId(*m_model, "1")));
     QVERIFY(!filter.Accepts(GoodWithId(*m_model, "2"))); // vendor in small letters
     QVERIFY(!filter.Accepts(GoodWithId(*m_model, "3"))); // no vendor
-    filter.vendors.clear();
+}
 
-    filter.searchText = QStringLiteral("Тёплые");
-    QVERIFY(filter.Accepts(GoodWithId(*m_model, "1")));
-    filter.searchText = QStringLiteral("тёплые");
-    QVERIFY(!filter.Accepts(GoodWithId(*m_model, "1")));
-    filter.searchText = QStringLiteral("Geo");
-    QVERIFY(filter.Accepts(GoodWithId(*m_model, "4"))); // found in the vendor
-    filter.searchText = QStringLiteral("Тапки");
-    QVERIFY(filter.Accepts(GoodWithId(*m_model, "5"))); // found in the name
-    QVERIFY(!filter.Accepts(GoodWithId(*m_model, "4")));
+void TestFilter::search_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("a name, case aside") << "сАПОГИ" << "1";
+    QTest::newRow("a vendor in ASCII, case aside") << "eCCo" << "1 2";
+    QTest::newRow("part of a vendor") << "cc" << "1 2";
+    QTest::newRow("an id") << "17" << "17";
+    QTest::newRow("a quoted cell") << "уют" << "6";
+    QTest::newRow("a separator inside quotes") << "c;m" << "6";
+    QTest::newRow("ё is not е") << "ёль" << "";
+    QTest::newRow("Cyrillic capitals") << "ЕЛЬ" << "17";
+    QTest::newRow("the description is not searched") << "Тёплые" << "";
+    QTest::newRow("the category is not searched") << "Обувь" << "";
+    QTest::newRow("nothing") << "zzz" << "";
+    QTest::newRow("no text") << "" << "1 2 17 6";
+}
+
+void TestFilter::search()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, found);
+    Model model;
+    QVERIFY(model.AddFile(WriteFeed(QDir(m_dir.path()), "search.csv",
+                                    {"id;categoryId;price;vendor;name;description",
+                                     "1;Обувь;100;ECCO;Сапоги;Тёплые зимние",
+                                     "2;Обувь;200;ecco;Ботинки;лёгкие",
+                                     "17;Дом;;;Ель;ёлка",
+                                     "6;Дом;;\"Ac;me\";\"Плед \"\"Уют\"\"\";"})));
+    Filter filter;
+    filter.searchText = text;
+    // The filter's walk and the search in slices find the same goods.
+    RecordingQuery walked;
+    model.Root().QueryGoods(&walked, &filter, true);
+    QCOMPARE(Ids(walked.received).join(QLatin1Char(' ')), found);
+    GoodSearch search;
+    search.Start(&model.Root(), filter);
+    while (!search.Step(0)) {
+    }
+    QCOMPARE(Ids(search.Found().toList()).join(QLatin1Char(' ')), found);
+}
+
+void TestFilter::searchNarrowsByCategoryAndStatus()
+{
+    CatModel &root = m_model->Root();
+    Filter filter;
+    filter.uncheckedCategories.insert(root.FindOrCreatePath(QStringLiteral("shop/A/B")));
+    GoodSearch search;
+    search.Start(&root, filter);
+    QVERIFY(search.IsDone());
+    QCOMPARE(Ids(search.Found().toList()), (QStringList{"1", "4", "5"}));
+    // The subtree counts follow the filter: A keeps one good, A/B none.
+    const QHash<const CatModel *, int> counts = search.SubtreeCounts();
+    CatModel *a = root.FindOrCreatePath(QStringLiteral("shop/A"));
+    QCOMPARE(counts.value(a), 1);
+    QVERIFY(!counts.contains(root.FindOrCreatePath(QStringLiteral("shop/A/B"))));
+    QCOMPARE(counts.value(&root), 3);
+    QCOMPARE(Ids(search.Below(a).toList()), QStringList{"1"});
+    QCOMPARE(Ids(search.Below(root.FindOrCreatePath(QStringLiteral("shop/C"))).toList()), (QStringList{"4", "5"}));
+    QCOMPARE(search.Below(nullptr).size(), 3);
+
+    GoodWithId(*m_model, "4")->status = Changed;
+    GoodWithId(*m_model, "5")->status = Deleted;
+    const QVector<Good *> all = search.Found();
+    QCOMPARE(Ids(GoodSearch::WithStatus(all, GoodSearch::StatusBit(Changed)).toList()), QStringList{"4"});
+    QCOMPARE(Ids(GoodSearch::WithStatus(all, GoodSearch::StatusBit(Added) | GoodSearch::StatusBit(Deleted)).toList()),
+             (QStringList{"1", "5"}));
+    QCOMPARE(GoodSearch::WithStatus(all, GoodSearch::kEveryStatus).size(), 3);
 }
 
 void TestFilter::emptyFilter()

@@ -3,6 +3,8 @@
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QListView>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -77,6 +79,8 @@ private slots:
     void linksWithoutFilterDoNothing();
     void chooseVendors();
     void chooseVendorsCancelled();
+    void vendorListSearch_data();
+    void vendorListSearch();
     void choosePrice_data();
     void choosePrice();
 
@@ -154,10 +158,14 @@ void TestFilterWidgets::labelText_data()
             << true << 0 << 0 << QStringList() << false
             << QStringLiteral("<a href=\"#choosePrice\">Цена с 0 до 0</a> <a href=\"#clearPrice\">&#215;</a>")
             << anyVendor << anyDiscount;
-    QTest::newRow("only low bound") << true << 100 << -1 << QStringList() << false << anyPrice << anyVendor
-                                    << anyDiscount;
-    QTest::newRow("only high bound") << true << -1 << 200 << QStringList() << false << anyPrice << anyVendor
-                                     << anyDiscount;
+    QTest::newRow("only low bound")
+            << true << 100 << -1 << QStringList() << false
+            << QStringLiteral("<a href=\"#choosePrice\">Цена от 100</a> <a href=\"#clearPrice\">&#215;</a>")
+            << anyVendor << anyDiscount;
+    QTest::newRow("only high bound")
+            << true << -1 << 200 << QStringList() << false
+            << QStringLiteral("<a href=\"#choosePrice\">Цена до 200</a> <a href=\"#clearPrice\">&#215;</a>")
+            << anyVendor << anyDiscount;
     QTest::newRow("one vendor") << true << -1 << -1 << QStringList{"Acme"} << false << anyPrice << oneVendor
                                 << anyDiscount;
     QTest::newRow("four vendors")
@@ -371,6 +379,42 @@ void TestFilterWidgets::chooseVendorsCancelled()
     QCOMPARE(m_filter.vendors, QSet<const QString *>{m_model->Vendors().Find(QStringLiteral("Acme"))});
 }
 
+void TestFilterWidgets::vendorListSearch_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("checked");
+    // "Acme" is in the filter from the start; the buttons act on the rows shown.
+    QTest::newRow("tick the found, case aside") << "M" << "checkAll" << QStringList{"Acme", "Gamma"};
+    QTest::newRow("tick one more") << "et" << "checkAll" << QStringList{"Acme", "beta"};
+    QTest::newRow("clear the found only") << "ga" << "uncheckAll" << QStringList{"Acme"};
+    QTest::newRow("tick every one") << "" << "checkAll" << QStringList{"Acme", "beta", "Gamma"};
+    QTest::newRow("clear every one") << "" << "uncheckAll" << QStringList();
+}
+
+void TestFilterWidgets::vendorListSearch()
+{
+    QFETCH(QString, search);
+    QFETCH(QString, button);
+    QFETCH(QStringList, checked);
+    LoadFeed();
+    SetVendors({"Acme"});
+    FiltersLabel label;
+    label.SetFilter(&m_filter, m_model.get());
+    QStringList ticked;
+    OnNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<CheckedStringListDialog *>(modal);
+        QVERIFY(dialog);
+        dialog->findChild<QLineEdit *>(QStringLiteral("searchEdit"))->setText(search);
+        dialog->findChild<QPushButton *>(button)->click();
+        ticked = dialog->model->CheckedStrings();
+        dialog->accept();
+    });
+    label.onLinkActivated(QStringLiteral("#chooseVendor"));
+    QCOMPARE(ticked, checked);
+    QCOMPARE(m_filter.vendors.size(), checked.size());
+}
+
 void TestFilterWidgets::choosePrice_data()
 {
     QTest::addColumn<bool>("accept");
@@ -380,8 +424,11 @@ void TestFilterWidgets::choosePrice_data()
     QTest::addColumn<int>("high");
 
     QTest::newRow("new range") << true << 50 << 200 << 50 << 200;
-    // OK without a change still bounds the filter to what was shown.
-    QTest::newRow("unchanged") << true << -1 << -1 << 40 << 250;
+    // Only the bounds the user set are kept: today's dearest good must not
+    // become the upper bound for tomorrow's feeds.
+    QTest::newRow("only from") << true << 50 << -1 << 50 << -1;
+    QTest::newRow("only to") << true << -1 << 200 << -1 << 200;
+    QTest::newRow("unchanged") << true << -1 << -1 << -1 << -1;
     QTest::newRow("cancelled") << false << 50 << 200 << -1 << -1;
 }
 
@@ -439,7 +486,7 @@ void TestFilterWidgets::priceDialogRanges_data()
             << EmptyModel << true << -1 << -1 << 0 << 0 << 0 << 0 << QString();
     QTest::newRow("no goods, filter bounds")
             << EmptyModel << true << 10 << 50 << 10 << 50 << 10 << 50 << QString();
-    QTest::newRow("no goods, one bound") << EmptyModel << true << 10 << -1 << 0 << 0 << 0 << 0 << QString();
+    QTest::newRow("no goods, one bound") << EmptyModel << true << 10 << -1 << 10 << 10 << 10 << 10 << QString();
     QTest::newRow("goods") << LoadedModel << true << -1 << -1 << 40 << 250 << 40 << 250
                            << QStringLiteral("(доступные значения от 40 до 250)");
     QTest::newRow("goods without filter") << LoadedModel << false << -1 << -1 << 40 << 250 << 40 << 250
@@ -448,7 +495,7 @@ void TestFilterWidgets::priceDialogRanges_data()
                                           << QStringLiteral("(доступные значения от 40 до 250)");
     QTest::newRow("goods, filter outside") << LoadedModel << true << 10 << 1000 << 40 << 250 << 40 << 250
                                            << QStringLiteral("(доступные значения от 40 до 250)");
-    QTest::newRow("goods, only low bound") << LoadedModel << true << 100 << -1 << 40 << 250 << 40 << 250
+    QTest::newRow("goods, only low bound") << LoadedModel << true << 100 << -1 << 40 << 250 << 100 << 250
                                            << QStringLiteral("(доступные значения от 40 до 250)");
 }
 

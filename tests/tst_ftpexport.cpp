@@ -225,7 +225,7 @@ void TestFtpExport::failedUploadKeepsOldFile_data()
 
     QTest::newRow("server drops the connection midway")
             << QStringList{QStringLiteral("--drop-after"), QStringLiteral("65536")} << false
-            << QStringLiteral("Не удалось выгрузить файл");
+            << QStringLiteral("Соединение разорвано во время передачи");
     QTest::newRow("cancelled midway") << QStringList{QStringLiteral("--read-limit"), QStringLiteral("131072")}
                                       << true << QStringLiteral("отменена");
 }
@@ -366,7 +366,9 @@ void TestFtpExport::connectionTest_data()
     QTest::newRow("ftp, folder not made yet") << "ftp" << "Новая/" << kPassword << false << false << "" << ok << "";
     QTest::newRow("ftp, wrong password") << "ftp" << "there/" << "wrong" << false << false << ""
                                          << int(FtpUploader::LoginRefused) << "Неверный логин или пароль";
-    QTest::newRow("ftp, nothing listens") << "ftp" << "" << kPassword << true << false << "" << failed << "";
+    // One plain sentence first, the port named.
+    QTest::newRow("ftp, nothing listens")
+            << "ftp" << "" << kPassword << true << false << "" << failed << "Сервер не отвечает на порту ";
     QTest::newRow("ftps, self-signed certificate checked")
             << "ftps" << "" << "" << false << false << "" << failed << "Не проверять сертификат";
     QTest::newRow("ftps, certificate check off") << "ftps" << "" << "" << false << true << "" << ok << "";

@@ -23,8 +23,10 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QImage>
+#include <QPalette>
 #include <QLabel>
 #include <QLayout>
 #include <QNetworkAccessManager>
@@ -307,11 +309,14 @@ void TestGoodDisplay::cardBackgrounds_data()
     QTest::addColumn<bool>("selected");
     QTest::addColumn<QColor>("background");
 
-    QTest::newRow("first row") << 0 << false << QColor(255, 255, 255);
-    QTest::newRow("second row") << 1 << false << QColor(250, 250, 250);
-    QTest::newRow("third row") << 2 << false << QColor(255, 255, 255);
-    QTest::newRow("selected even row") << 2 << true << QColor(240, 240, 240);
-    QTest::newRow("selected odd row") << 3 << true << QColor(240, 240, 240);
+    // The palette's colours, under the palette's text colour: a dark theme
+    // stays readable.
+    const QPalette palette = QGuiApplication::palette();
+    QTest::newRow("first row") << 0 << false << palette.color(QPalette::Base);
+    QTest::newRow("second row") << 1 << false << palette.color(QPalette::AlternateBase);
+    QTest::newRow("third row") << 2 << false << palette.color(QPalette::Base);
+    QTest::newRow("selected even row") << 2 << true << palette.color(QPalette::Button);
+    QTest::newRow("selected odd row") << 3 << true << palette.color(QPalette::Button);
 }
 
 void TestGoodDisplay::cardBackgrounds()

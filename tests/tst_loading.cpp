@@ -448,6 +448,15 @@ void TestLoading::rowsThatAreNotLoaded()
     Model noCategory;
     QVERIFY(noCategory.AddFile(Feed("nocat.csv", {"name;price", "a;1"})));
     QCOMPARE(noCategory.Root().GoodCount(true), 0);
+
+    // A category of nothing but "/", in the feed or from a rename, names no
+    // category: its rows are counted and said with those without one.
+    Model slashes;
+    slashes.FindOrCreateOffer("slashes")->rename.insert(CategoryRule::FromText("Old"), RenameTarget{"/", true});
+    QVERIFY(slashes.AddFile(Feed("slashes.csv", {"name;categoryId", "a;//", "b;Old/x", "c;", "d;Keep"})));
+    QCOMPARE(Goods(slashes), QStringList{"d:0"});
+    QCOMPARE(slashes.RowsWithoutCategory(), 3);
+    QCOMPARE(slashes.Warnings().filter(QStringLiteral("без категории: 3")).size(), 1);
 }
 
 void TestLoading::strayQuoteCostsOneLine()

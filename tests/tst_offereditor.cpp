@@ -3,6 +3,7 @@
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
@@ -103,6 +104,9 @@ private slots:
     void duplicateRefusal();
     void newRowIsPink();
     void toolButtonsAddRows();
+    void toolButtonsAddChosenCategory_data();
+    void toolButtonsAddChosenCategory();
+    void fitsSmallScreen();
     void contextMenu();
     void contextMenuOverEmptySpace();
 
@@ -454,6 +458,68 @@ void TestOfferEditor::toolButtonsAddRows()
     }
 }
 
+void TestOfferEditor::toolButtonsAddChosenCategory_data()
+{
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("include") << "includeCatsView" << "toolButton" << true;
+    QTest::newRow("exclude") << "excludeCatsView" << "toolButton_2" << true;
+    QTest::newRow("rename") << "replaceCatsView" << "toolButton_3" << true;
+    QTest::newRow("cancelled") << "includeCatsView" << "toolButton" << false;
+}
+
+void TestOfferEditor::toolButtonsAddChosenCategory()
+{
+    QFETCH(QString, view);
+    QFETCH(QString, button);
+    QFETCH(bool, accept);
+    // Once the offer's categories are known, "…" adds a chosen one in one step.
+    LoadFeed();
+    EditOfferDialog dialog(m_offer);
+    QAbstractItemModel *model = Child<QTableView>(&dialog, view.toLatin1().constData())->model();
+    const int rows = model->rowCount();
+    OnNextModal([accept](QWidget *modal) {
+        auto *chooser = qobject_cast<ChooseCategoryDialog *>(modal);
+        QVERIFY(chooser);
+        auto *list = chooser->findChild<QListView *>(QStringLiteral("listView"));
+        // "Обувь", a parent level the feed never names alone.
+        list->setCurrentIndex(list->model()->index(2, 0));
+        if (accept)
+            chooser->accept();
+        else
+            chooser->reject();
+    });
+    Child<QToolButton>(&dialog, button.toLatin1().constData())->click();
+    QCOMPARE(model->rowCount(), rows + (accept ? 1 : 0));
+    if (accept)
+        QCOMPARE(model->index(rows, 0).data().toString(), QStringLiteral("Обувь"));
+}
+
+void TestOfferEditor::fitsSmallScreen()
+{
+    LoadFeed();
+    m_offer->url = QStringLiteral("https://uyutny-dom.example/catalog/for/the/whole/family/and/more");
+    EditOfferDialog dialog(m_offer);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // A 1024×700 screen holds the whole dialog.
+    QVERIFY2(dialog.frameGeometry().width() <= 1024 && dialog.frameGeometry().height() <= 700,
+             qPrintable(QStringLiteral("%1x%2").arg(dialog.frameGeometry().width()).arg(dialog.frameGeometry().height())));
+    // Every column of the renames shows, each with its whole caption.
+    auto *renames = Child<QTableView>(&dialog, "replaceCatsView");
+    QHeaderView *header = renames->horizontalHeader();
+    int total = 0;
+    for (int column = 0; column < header->count(); ++column) {
+        const QString caption = renames->model()->headerData(column, Qt::Horizontal).toString();
+        QVERIFY2(header->sectionSize(column) >= header->fontMetrics().horizontalAdvance(caption), qPrintable(caption));
+        total += header->sectionSize(column);
+    }
+    QVERIFY(total <= renames->viewport()->width());
+    // The address is shown from its start.
+    QCOMPARE(Child<QLineEdit>(&dialog, "offerUrlEdit")->cursorPosition(), 0);
+}
+
 void TestOfferEditor::contextMenu()
 {
     EditOfferDialog dialog(m_offer);
@@ -494,7 +560,7 @@ void TestOfferEditor::contextMenuOverEmptySpace()
     QAbstractItemModel *model = view->model();
     view->setCurrentIndex(model->index(0, 0));
     const QRect item = view->visualRect(model->index(0, 0));
-    const QPoint below(item.center().x(), item.bottom() + 3 * item.height());
+    const QPoint below(item.center().x(), item.bottom() + item.height());
     QVERIFY(view->viewport()->rect().contains(below));
 
     QStringList entries;
@@ -559,13 +625,14 @@ void TestOfferEditor::chooserListsSortedCategories()
         auto *list = chooser->findChild<QListView *>(QStringLiteral("listView"));
         offered = qobject_cast<QStringListModel *>(list->model())->stringList();
         chooser->findChild<QComboBox *>(QStringLiteral("typeCombo"))->setCurrentIndex(1);
-        list->setCurrentIndex(list->model()->index(0, 0));
+        list->setCurrentIndex(list->model()->index(1, 0));
         chooser->accept();
     });
     widget->findChild<QToolButton *>()->click();
 
-    // Sorted case-sensitively: capitals before small letters.
-    QCOMPARE(offered, (QStringList{"A/B", "Обувь/Сапоги", "Одежда/Платья", "аксессуары"}));
+    // Sorted case-sensitively: capitals before small letters; every parent
+    // level is offered too.
+    QCOMPARE(offered, (QStringList{"A", "A/B", "Обувь", "Обувь/Сапоги", "Одежда", "Одежда/Платья", "аксессуары"}));
     QCOMPARE(widget->LineEdit()->text(), QStringLiteral("!A/B"));
     QCOMPARE(widget->LineEdit()->selectedText(), QStringLiteral("!A/B"));
     delete editor;
@@ -660,7 +727,7 @@ void TestOfferEditor::editorCommits()
         auto *chooser = qobject_cast<ChooseCategoryDialog *>(modal);
         QVERIFY(chooser);
         auto *list = chooser->findChild<QListView *>(QStringLiteral("listView"));
-        list->setCurrentIndex(list->model()->index(2, 0));
+        list->setCurrentIndex(list->model()->index(5, 0));
         chooser->accept();
     });
     editor->findChild<QToolButton *>()->click();

@@ -128,6 +128,8 @@ void TestProgressDialog::logModeAddsOneLinePerMessage()
         progress->Report(1, 3, QString());
         progress->Report(2, 3, QStringLiteral("вторая"));
         progress->Report(3, 3, QStringLiteral("третья"));
+        // The site's work reports without a maximum: a busy bar.
+        progress->Report(0, 0, QString());
     };
     ProgressThread<decltype(body)> thread(body, &dialog);
     connect(&thread, &QThread::finished, &dialog, &ProgressDialog::waitingCancel);
@@ -140,6 +142,9 @@ void TestProgressDialog::logModeAddsOneLinePerMessage()
 
     QCOMPARE(log->toPlainText(), QStringLiteral("первая\nвторая\nтретья"));
     QVERIFY(label->isHidden());
+    // The bar stands still at its end once the work is done.
+    auto *bar = dialog.findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    QVERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
 }
 
 void TestProgressDialog::floodOfReportsIsShownTogether_data()

@@ -63,12 +63,6 @@
         <translation>The address of the authorisation service is missing or wrong: &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>Не удалось открыть браузер. Откройте этот адрес сами:
-%1</source>
-        <translation>Could not open the web browser. Open this address yourself:
-%1</translation>
-    </message>
-    <message>
         <source>временная папка %1 не найдена</source>
         <translation>the temporary folder %1 was not found</translation>
     </message>
@@ -115,6 +109,29 @@
     <message>
         <source>&quot;%1&quot; не подходит как адрес сервиса: нужен адрес вида http://сервер:порт</source>
         <translation>&quot;%1&quot; is not a service address: it must look like http://server:port</translation>
+    </message>
+    <message>
+        <source>&amp;Копировать</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть браузер. Откройте адрес ниже сами: кнопка «Копировать» копирует его целиком.</source>
+        <translation>The browser could not be opened. Open the address below yourself: “Copy” copies it whole.</translation>
+    </message>
+</context>
+<context>
+    <name>CheckedStringListDialog</name>
+    <message>
+        <source>Найти в списке</source>
+        <translation>Find in the list</translation>
+    </message>
+    <message>
+        <source>&amp;Выбрать все</source>
+        <translation>Select &amp;all</translation>
+    </message>
+    <message>
+        <source>Сн&amp;ять все</source>
+        <translation>&amp;Clear all</translation>
     </message>
 </context>
 <context>
@@ -632,16 +649,8 @@
         <translation>the private key for SFTP uploads</translation>
     </message>
     <message>
-        <source>Логин и пароль сайта берутся из проекта (export/modx/login, export/modx/password);</source>
-        <translation>The site&apos;s login and password come from the project (export/modx/login, export/modx/password);</translation>
-    </message>
-    <message>
         <source>переменные окружения FIDMORA_SITE_LOGIN и FIDMORA_SITE_PASSWORD их заменяют.</source>
         <translation>the environment variables FIDMORA_SITE_LOGIN and FIDMORA_SITE_PASSWORD take their place.</translation>
-    </message>
-    <message>
-        <source>Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из ~/.netrc;</source>
-        <translation>The password of --upload comes from the environment variable FIDMORA_FTP_PASSWORD, else from ~/.netrc;</translation>
     </message>
     <message>
         <source>адрес ftps:// — это FTP с явным TLS (AUTH TLS, порт 21). Адрес, оканчивающийся на «/», — папка.</source>
@@ -730,6 +739,46 @@
     <message>
         <source>записать отчёт об изменениях (HTML); отказ --max-delete тоже пишет его</source>
         <translation>write the change report (HTML); a refusal of --max-delete writes it too</translation>
+    </message>
+    <message>
+        <source>не найдены источники: %1</source>
+        <translation>sources not found: %1</translation>
+    </message>
+    <message>
+        <source>в проекте нет источников: проект запоминает файлы, адреса и сайты, загруженные в нём</source>
+        <translation>the project has no sources: a project remembers the files, addresses and sites loaded in it</translation>
+    </message>
+    <message>
+        <source>очистить товары и загрузить снова источники проекта по порядку, до первой ошибки</source>
+        <translation>clear the goods and load the project&apos;s sources again in order, up to the first failure</translation>
+    </message>
+    <message>
+        <source>(и --load-sources, не нашедший файл источника)</source>
+        <translation>(and a --load-sources that did not find a source&apos;s file)</translation>
+    </message>
+    <message>
+        <source>пароля сайта нет в хранилище паролей системы (%1): задайте FIDMORA_SITE_PASSWORD</source>
+        <translation>the site&apos;s password is not in the system&apos;s keyring (%1): set FIDMORA_SITE_PASSWORD</translation>
+    </message>
+    <message>
+        <source>хранилище паролей системы недоступно (%1): задайте FIDMORA_SITE_PASSWORD</source>
+        <translation>the system&apos;s keyring is not available (%1): set FIDMORA_SITE_PASSWORD</translation>
+    </message>
+    <message>
+        <source>Логин и пароль сайта берутся из проекта (export/modx/login; пароль — из хранилища паролей</source>
+        <translation>The site&apos;s login and password come from the project (export/modx/login; the password from the</translation>
+    </message>
+    <message>
+        <source>системы по export/modx/keyring или из export/modx/password);</source>
+        <translation>system&apos;s keyring by export/modx/keyring, or from export/modx/password);</translation>
+    </message>
+    <message>
+        <source>Пароль для --upload берётся из переменной окружения FIDMORA_FTP_PASSWORD, иначе из хранилища</source>
+        <translation>The password of --upload comes from the environment variable FIDMORA_FTP_PASSWORD, else from the</translation>
+    </message>
+    <message>
+        <source>паролей системы (запомненный окном для этого логина и сервера), иначе из ~/.netrc;</source>
+        <translation>system&apos;s keyring (one the window remembered for that login and server), else from ~/.netrc;</translation>
     </message>
 </context>
 <context>
@@ -857,6 +906,17 @@
     </message>
 </context>
 <context>
+    <name>ErrorBox</name>
+    <message>
+        <source>Подробнее</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Скрыть подробности</source>
+        <translation>Hide details</translation>
+    </message>
+</context>
+<context>
     <name>ExportFile</name>
     <message>
         <source>%1 — папка, а не файл</source>
@@ -951,6 +1011,18 @@
     <message>
         <source>сервер вернул веб-страницу, а не фид: %1</source>
         <translation>the server returned a web page, not a feed: %1</translation>
+    </message>
+    <message>
+        <source>Соединение разорвано во время передачи</source>
+        <translation>The connection was broken during the transfer</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает на порту %1</source>
+        <translation>The server does not answer on port %1</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не найден</source>
+        <translation>Server %1 not found</translation>
     </message>
 </context>
 <context>
@@ -1085,6 +1157,14 @@
         <source>&lt;a href=&quot;#chooseVendor&quot;&gt;Производители: %1&lt;/a&gt;</source>
         <translation>&lt;a href=&quot;#chooseVendor&quot;&gt;Brands: %1&lt;/a&gt;</translation>
     </message>
+    <message>
+        <source>&lt;a href=&quot;#choosePrice&quot;&gt;Цена от %1&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;#choosePrice&quot;&gt;Price from %1&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;#choosePrice&quot;&gt;Цена до %1&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;#choosePrice&quot;&gt;Price up to %1&lt;/a&gt;</translation>
+    </message>
 </context>
 <context>
     <name>FtpExportDialog</name>
@@ -1204,6 +1284,10 @@
         <source>Экспорт не завершён</source>
         <translation>The export did not finish</translation>
     </message>
+    <message>
+        <source>Отменено</source>
+        <translation>Cancelled</translation>
+    </message>
 </context>
 <context>
     <name>FtpFetch</name>
@@ -1301,6 +1385,18 @@
     <message>
         <source>Старые временные файлы в %1: удалено %2 из %3</source>
         <translation>Old temporary files in %1: %2 of %3 removed</translation>
+    </message>
+    <message>
+        <source>Сервер не отвечает на порту %1</source>
+        <translation>The server does not answer on port %1</translation>
+    </message>
+    <message>
+        <source>Сервер %1 не найден</source>
+        <translation>Server %1 not found</translation>
+    </message>
+    <message>
+        <source>Соединение разорвано во время передачи</source>
+        <translation>The connection was broken during the transfer</translation>
     </message>
 </context>
 <context>
@@ -1520,6 +1616,14 @@
         <source>Не удалось прочитать строк: %1 из %2: файл %3 изменился после загрузки</source>
         <translation>Could not read %1 of %2 rows: the file %3 changed after it was loaded</translation>
     </message>
+    <message>
+        <source>Сохранение каталога</source>
+        <translation>Saving the catalogue</translation>
+    </message>
+    <message>
+        <source>Каталог сохранён</source>
+        <translation>Catalogue saved</translation>
+    </message>
 </context>
 <context>
     <name>ImageLoader</name>
@@ -1545,6 +1649,17 @@
     <message>
         <source>Эта категория уже есть в списке</source>
         <translation>This category is already in the list</translation>
+    </message>
+</context>
+<context>
+    <name>Keyring</name>
+    <message>
+        <source>хранилище паролей не ответило за %1 с</source>
+        <translation>the keyring did not answer within %1 s</translation>
+    </message>
+    <message>
+        <source>программа собрана без хранилища паролей системы</source>
+        <translation>the program was built without the system&apos;s keyring</translation>
     </message>
 </context>
 <context>
@@ -1576,10 +1691,6 @@
     <message>
         <source>Категории</source>
         <translation>Categories</translation>
-    </message>
-    <message>
-        <source>Сохранить проект</source>
-        <translation>Save project</translation>
     </message>
     <message>
         <source>Выполнено</source>
@@ -1630,10 +1741,6 @@
         <translation>Save by categories</translation>
     </message>
     <message>
-        <source>Новые правила оффера применятся, когда его файл загрузят снова</source>
-        <translation>The offer&apos;s new rules apply when its feed is loaded again</translation>
-    </message>
-    <message>
         <source>Действия</source>
         <translation>Actions</translation>
     </message>
@@ -1682,10 +1789,6 @@
         <translation>&amp;Export</translation>
     </message>
     <message>
-        <source>&amp;CSV</source>
-        <translation>&amp;CSV</translation>
-    </message>
-    <message>
         <source>Импорт &amp;базы</source>
         <translation>Import &amp;base</translation>
     </message>
@@ -1696,10 +1799,6 @@
     <message>
         <source>&amp;Новый проект</source>
         <translation>&amp;New project</translation>
-    </message>
-    <message>
-        <source>&amp;Открыть проект</source>
-        <translation>&amp;Open project</translation>
     </message>
     <message>
         <source>&amp;Сохранить проект</source>
@@ -1718,10 +1817,6 @@
         <translation>Load &amp;all offers&apos; CSV</translation>
     </message>
     <message>
-        <source>Загрузить офферов из &amp;Admitad</source>
-        <translation>Load offers from Ad&amp;mitad</translation>
-    </message>
-    <message>
         <source>Удалить &amp;неиспользуемых офферов</source>
         <translation>Delete &amp;unused offers</translation>
     </message>
@@ -1730,36 +1825,12 @@
         <translation>&amp;Save offers</translation>
     </message>
     <message>
-        <source>Добавить &amp;CSV</source>
-        <translation>Add &amp;CSV</translation>
-    </message>
-    <message>
-        <source>Добавить &amp;URL</source>
-        <translation>Add &amp;URL</translation>
-    </message>
-    <message>
-        <source>&amp;Modx с Fidmora</source>
-        <translation>&amp;MODX site (Fidmora)</translation>
-    </message>
-    <message>
         <source>&amp;Сохранить CSV</source>
         <translation>&amp;Save CSV</translation>
     </message>
     <message>
         <source>Сохранить CSV по &amp;категориям</source>
         <translation>Save CSV by &amp;categories</translation>
-    </message>
-    <message>
-        <source>&amp;FTP</source>
-        <translation>&amp;FTP</translation>
-    </message>
-    <message>
-        <source>Из &amp;CSV файла</source>
-        <translation>From a &amp;CSV file</translation>
-    </message>
-    <message>
-        <source>По &amp;URL</source>
-        <translation>From a &amp;URL</translation>
     </message>
     <message>
         <source>&amp;Русский</source>
@@ -1945,6 +2016,178 @@
         <source>Отчёт записан, но браузер не открылся: %1</source>
         <translation>The report was written, but the browser did not open: %1</translation>
     </message>
+    <message>
+        <source>О&amp;бновить всё</source>
+        <translation>Re&amp;load all</translation>
+    </message>
+    <message>
+        <source>Загрузить источники проекта снова (%1)?</source>
+        <translation>Load the project&apos;s sources again (%1)?</translation>
+    </message>
+    <message>
+        <source>В проекте нет источников: загрузите фиды и базы, и проект их запомнит</source>
+        <translation>The project has no sources: load feeds and bases, and the project remembers them</translation>
+    </message>
+    <message>
+        <source>Пароль сайта</source>
+        <translation>Site password</translation>
+    </message>
+    <message>
+        <source>Пароль для сайта %1:</source>
+        <translation>Password for the site %1:</translation>
+    </message>
+    <message>
+        <source>Поиск по названию, производителю и id (Ctrl+F)</source>
+        <translation>Search by name, vendor and id (Ctrl+F)</translation>
+    </message>
+    <message>
+        <source>Показать только добавленные товары</source>
+        <translation>Show only the added goods</translation>
+    </message>
+    <message>
+        <source>Показать только изменённые товары</source>
+        <translation>Show only the changed goods</translation>
+    </message>
+    <message>
+        <source>Показать только удалённые товары</source>
+        <translation>Show only the deleted goods</translation>
+    </message>
+    <message>
+        <source>Fidmora собирает товарные фиды рекламодателей в один каталог, сравнивает его с тем, что уже есть на сайте, и выгружает только изменения: в CSV, по FTP или прямо на сайт. Начните с фида или откройте проект.</source>
+        <translation>Fidmora gathers advertisers&apos; product feeds into one catalogue, compares it with what your site already holds and exports only the changes: to CSV, by FTP or straight into the site. Start with a feed or open a project.</translation>
+    </message>
+    <message>
+        <source>&amp;Добавить фид…</source>
+        <translation>&amp;Add a feed…</translation>
+    </message>
+    <message>
+        <source>&amp;Открыть проект…</source>
+        <translation>&amp;Open project…</translation>
+    </message>
+    <message>
+        <source>Открыть &amp;пример</source>
+        <translation>Open the exam&amp;ple</translation>
+    </message>
+    <message>
+        <source>&amp;Последние проекты</source>
+        <translation>Recen&amp;t projects</translation>
+    </message>
+    <message>
+        <source>&amp;Файл CSV</source>
+        <translation>&amp;CSV file</translation>
+    </message>
+    <message>
+        <source>Все категории</source>
+        <translation>All categories</translation>
+    </message>
+    <message>
+        <source>Сохранить проект &amp;как…</source>
+        <translation>Save project &amp;as…</translation>
+    </message>
+    <message>
+        <source>Загрузить офферов &amp;из Admitad</source>
+        <translation>Load offers from Ad&amp;mitad</translation>
+    </message>
+    <message>
+        <source>&amp;Добавить CSV</source>
+        <translation>Add &amp;CSV</translation>
+    </message>
+    <message>
+        <source>Добавить по &amp;адресу URL</source>
+        <translation>Add by &amp;URL</translation>
+    </message>
+    <message>
+        <source>Modx &amp;с Fidmora</source>
+        <translation>&amp;Modx with Fidmora</translation>
+    </message>
+    <message>
+        <source>&amp;По FTP</source>
+        <translation>By &amp;FTP</translation>
+    </message>
+    <message>
+        <source>Из &amp;файла CSV</source>
+        <translation>From a &amp;CSV file</translation>
+    </message>
+    <message>
+        <source>По &amp;адресу URL</source>
+        <translation>By &amp;URL</translation>
+    </message>
+    <message>
+        <source>Выполнено, добавлено товаров: %1, пропущено строк: %2</source>
+        <translation>Done, goods added: %1, rows skipped: %2</translation>
+    </message>
+    <message>
+        <source>Выполнено, добавлено товаров: %1</source>
+        <translation>Done, goods added: %1</translation>
+    </message>
+    <message>
+        <source>Отменено</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>Поиск…</source>
+        <translation>Searching…</translation>
+    </message>
+    <message>
+        <source>Поиск… %1%</source>
+        <translation>Searching… %1%</translation>
+    </message>
+    <message>
+        <source>Найдено: %1</source>
+        <translation>Found: %1</translation>
+    </message>
+    <message>
+        <source>Добавлено: %1</source>
+        <translation>Added: %1</translation>
+    </message>
+    <message>
+        <source>Изменено: %1</source>
+        <translation>Changed: %1</translation>
+    </message>
+    <message>
+        <source>Удалено: %1</source>
+        <translation>Deleted: %1</translation>
+    </message>
+    <message>
+        <source>Удалить категорию «%1» со всеми подкатегориями? Товаров в ней: %2.</source>
+        <translation>Delete the category “%1” with all its subcategories? Goods in it: %2.</translation>
+    </message>
+    <message>
+        <source>Выполнено, удалено дублей: %1</source>
+        <translation>Done, duplicates removed: %1</translation>
+    </message>
+    <message>
+        <source>Удалить все загруженные данные? Товаров: %1. Офферы и их правила останутся.</source>
+        <translation>Delete all loaded data? Goods: %1. The offers and their rules stay.</translation>
+    </message>
+    <message>
+        <source>Открыть проект</source>
+        <translation>Open project</translation>
+    </message>
+    <message>
+        <source>Проект не найден</source>
+        <translation>Project not found</translation>
+    </message>
+    <message>
+        <source>Файла проекта %1 больше нет; он убран из списка последних проектов.</source>
+        <translation>The project file %1 is gone; it was removed from the recent projects.</translation>
+    </message>
+    <message>
+        <source>Примеры не установлены вместе с программой</source>
+        <translation>The examples were not installed with the program</translation>
+    </message>
+    <message>
+        <source>Пример не скопирован в %1</source>
+        <translation>The example could not be copied to %1</translation>
+    </message>
+    <message>
+        <source>Сохранить проект как</source>
+        <translation>Save project as</translation>
+    </message>
+    <message>
+        <source>От&amp;крыть проект…</source>
+        <translation>Open pro&amp;ject…</translation>
+    </message>
 </context>
 <context>
     <name>Model</name>
@@ -2055,6 +2298,30 @@
     <message>
         <source>Заголовок файла %1 не читается: кавычка в нём не закрыта до конца файла или в нём поле больше 64 МБ</source>
         <translation>The header of the file %1 cannot be read: a quote in it stays open to the end of the file, or it holds a field over 64 MB</translation>
+    </message>
+    <message>
+        <source>Источник %1 из %2: %3</source>
+        <translation>Source %1 of %2: %3</translation>
+    </message>
+    <message>
+        <source>Загрузка источников отменена</source>
+        <translation>Loading the sources cancelled</translation>
+    </message>
+    <message>
+        <source>Источник %1 не загружен: файла больше нет</source>
+        <translation>Source %1 not loaded: the file is gone</translation>
+    </message>
+    <message>
+        <source>Источник %1 не загружен: у оффера нет адреса фида или его нет в проекте</source>
+        <translation>Source %1 not loaded: the offer has no feed address or is not in the project</translation>
+    </message>
+    <message>
+        <source>Правила оффера %1 применены: товаров %2, перенесено %3, убрано %4</source>
+        <translation>Rules of offer %1 applied: %2 goods, %3 moved, %4 removed</translation>
+    </message>
+    <message>
+        <source>Базы не загружены: нет данных источника %1, и все его товары на сайте стали бы удалёнными</source>
+        <translation>Bases not loaded: the data of the source %1 is missing, and all its goods on the site would look deleted</translation>
     </message>
 </context>
 <context>
@@ -2202,6 +2469,13 @@
     </message>
 </context>
 <context>
+    <name>OfferViewModel</name>
+    <message>
+        <source>(+): у оффера есть фид, он ещё не загружен. Загрузите его из контекстного меню оффера</source>
+        <translation>(+): the offer has a feed that is not loaded yet. Load it from the offer&apos;s context menu</translation>
+    </message>
+</context>
+<context>
     <name>PriceDialog</name>
     <message>
         <source>Выберите цену</source>
@@ -2309,6 +2583,21 @@
     </message>
 </context>
 <context>
+    <name>RememberedPassword</name>
+    <message>
+        <source>Хранилище паролей недоступно</source>
+        <translation>Keyring not available</translation>
+    </message>
+    <message>
+        <source>Хранилище паролей системы не отвечает: %1
+
+Сохранить пароль в файле проекта? Файл проекта будет доступен для чтения только вам.</source>
+        <translation>The system&apos;s keyring does not answer: %1
+
+Keep the password in the project file? Only you will be able to read the project file.</translation>
+    </message>
+</context>
+<context>
     <name>ReplaceCatViewModel</name>
     <message>
         <source>Категория оффера</source>
@@ -2351,10 +2640,48 @@
     </message>
 </context>
 <context>
+    <name>RuleReapplier</name>
+    <message>
+        <source>Правила оффера %1: поиск товаров</source>
+        <translation>Rules of offer %1: finding the goods</translation>
+    </message>
+    <message>
+        <source>Применение правил оффера %1 отменено</source>
+        <translation>Applying the rules of offer %1 cancelled</translation>
+    </message>
+    <message>
+        <source>Файл %1 изменился после загрузки: загрузите его заново</source>
+        <translation>File %1 changed after it was loaded: load it again</translation>
+    </message>
+    <message>
+        <source>Правила оффера %1: чтение категорий товаров</source>
+        <translation>Rules of offer %1: reading the goods&apos; categories</translation>
+    </message>
+    <message>
+        <source>Строку товара оффера %1 не удалось прочитать: файл %2 изменился, загрузите его заново</source>
+        <translation>A good&apos;s row of offer %1 could not be read: file %2 changed, load it again</translation>
+    </message>
+    <message>
+        <source>Оффер %1: по новым правилам убрано товаров: %2</source>
+        <translation>Offer %1: goods removed by the new rules: %2</translation>
+    </message>
+    <message>
+        <source>Оффер %1: новые правила берут категории, товары которых при загрузке не взяты (%2: %3); они появятся, когда фиды загрузят снова</source>
+        <translation>Offer %1: the new rules take categories whose goods were not loaded (%2: %3); they appear when the feeds are loaded again</translation>
+    </message>
+</context>
+<context>
     <name>Source</name>
     <message>
         <source>Разные офферы</source>
         <translation>Various offers</translation>
+    </message>
+</context>
+<context>
+    <name>SourceRecord</name>
+    <message>
+        <source>фид оффера «%1»</source>
+        <translation>the feed of offer &quot;%1&quot;</translation>
     </message>
 </context>
 <context>

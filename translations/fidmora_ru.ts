@@ -25,8 +25,8 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Загрузить офферов из &amp;Admitad</source>
-        <translation>Загрузить офферы из &amp;Admitad</translation>
+        <source>Загрузить офферов &amp;из Admitad</source>
+        <translation>Загрузить офферы &amp;из Admitad</translation>
     </message>
     <message>
         <source>Удалить &amp;неиспользуемых офферов</source>

@@ -9,6 +9,7 @@
 #include "changereport.h"
 #include "deleteconfirmation.h"
 #include "editofferdialog.h"
+#include "errorbox.h"
 #include "exportoptionsdialog.h"
 #include "ftpexportdialog.h"
 #include "good.h"
@@ -19,6 +20,9 @@
 #include "modxexportdialog.h"
 #include "offerviewmodel.h"
 #include "progressthread.h"
+#include "schema.h"
+#include "recentprojects.h"
+#include "statuscounts.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -29,8 +33,11 @@
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QMessageBox>
@@ -39,6 +46,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
+#include <QToolButton>
 
 // The icon lives in the resources of the interface library, which is
 // static: its resources are registered only when asked for. Outside any
@@ -56,6 +64,10 @@ namespace {
 
 // A message box lists this many warnings; the rest are behind "Show details".
 const int kWarningsShown = 10;
+// The search waits this long after the last key before it starts.
+const int kSearchDelayMs = 250;
+// A slice of a running search holds the interface thread about this long.
+const int kSearchSliceMs = 30;
 
 } // namespace
 
@@ -79,6 +91,23 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     ui->goodListView->setItemDelegate(new GoodDelegate(ui->goodListView, &model));
 
     connect(ui->goodListView, &QAbstractItemView::doubleClicked, this, &MainWindow::viewGood);
+
+    // The search: applied once the user stops typing, run a slice at a time.
+    ui->searchEdit->setText(filter.searchText);
+    m_searchDelay.setSingleShot(true);
+    m_searchDelay.setInterval(kSearchDelayMs);
+    connect(ui->searchEdit, &QLineEdit::textChanged, &m_searchDelay, qOverload<>(&QTimer::start));
+    connect(&m_searchDelay, &QTimer::timeout, this, &MainWindow::ApplySearchText);
+    m_searchSlices.setInterval(0);
+    connect(&m_searchSlices, &QTimer::timeout, this, &MainWindow::SearchStep);
+    for (QToolButton *button : {ui->showAdded, ui->showChanged, ui->showDeleted})
+        connect(button, &QToolButton::toggled, this, [this, button](bool checked) { ChooseStatus(button, checked); });
+    connect(ui->allCategories, &QPushButton::clicked, this, &MainWindow::showAllCategories);
+
+    connect(ui->emptyAddFeed, &QPushButton::clicked, this, &MainWindow::openAddFilesDialog);
+    connect(ui->emptyOpenProject, &QPushButton::clicked, this, &MainWindow::loadProject);
+    connect(ui->emptyOpenExample, &QPushButton::clicked, this, &MainWindow::openExample);
+    ui->emptyOpenExample->setEnabled(!ExamplesFolder().isEmpty());
     connect(ui->catTreeView, &QAbstractItemView::clicked, this, &MainWindow::catViewSelectionChanged);
     connect(ui->catTreeView, &QWidget::customContextMenuRequested, this, &MainWindow::showCategoryContextMenu);
     connect(ui->offerListView, &QWidget::customContextMenuRequested, this, &MainWindow::showOfferContextMenu);
@@ -87,6 +116,7 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     connect(ui->project_new, &QAction::triggered, this, &MainWindow::newProject);
     connect(ui->project_open, &QAction::triggered, this, &MainWindow::loadProject);
     connect(ui->project_save, &QAction::triggered, this, &MainWindow::saveProject);
+    connect(ui->project_save_as, &QAction::triggered, this, &MainWindow::saveProjectAs);
     connect(ui->data_delete, &QAction::triggered, this, &MainWindow::clearData);
     connect(ui->exit, &QAction::triggered, this, &QWidget::close);
     connect(ui->load_all_offers_CSV, &QAction::triggered, this, &MainWindow::loadAllOffersCsv);
@@ -113,6 +143,12 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     // The counts of a delta in the status bar open the report as well.
     ui->statLabel->installEventFilter(this);
 
+    // The day's loads again, in one step.
+    m_reloadSources = new QAction(this);
+    m_reloadSources->setObjectName(QStringLiteral("reload_sources"));
+    ui->menu->insertAction(ui->data_delete, m_reloadSources);
+    connect(m_reloadSources, &QAction::triggered, this, &MainWindow::reloadSources);
+
     // The docks come first, above the language.
     QAction *languageSeparator = ui->menu_view->actions().value(0);
     ui->menu_view->insertAction(languageSeparator, ui->dock_io->toggleViewAction());
@@ -130,7 +166,11 @@ MainWindow::MainWindow(QWidget *parent, const QString *projectPath)
     loadAllViews();
 
     ui->filters->SetFilter(&filter, &model);
-    connect(ui->filters, &FiltersLabel::flterUpdated, this, &MainWindow::loadAllViews);
+    connect(ui->filters, &FiltersLabel::flterUpdated, this, &MainWindow::refreshGoodView);
+
+    if (!m_session.ProjectPath().isEmpty())
+        RememberProject(m_session.ProjectPath());
+    UpdateRecentMenu();
 
     UpdateTitle();
     m_autosaveTimer.setInterval(kAutosaveMinutes * 60 * 1000);
@@ -161,12 +201,26 @@ void MainWindow::SetupKeyboard()
     ui->dock_cats->toggleViewAction()->setText(tr("&Категории"));
     ui->dock_offers->toggleViewAction()->setText(tr("&Офферы"));
     ui->project_new->setShortcut(QKeySequence::New);
-    ui->add_file->setShortcut(QKeySequence::Open);
-    ui->save->setShortcut(QKeySequence::Save);
+    ui->project_open->setShortcut(QKeySequence::Open);
+    ui->project_save->setShortcut(QKeySequence::Save);
+    // Spelled out: not every desktop defines a key for "save as".
+    ui->project_save_as->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    ui->save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     ui->exit->setShortcut(QKeySequence::Quit);
+    m_reloadSources->setText(tr("О&бновить всё"));
+    m_reloadSources->setShortcut(QKeySequence(Qt::Key_F5));
+    auto *find = new QAction(this);
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    addAction(find);
+    connect(find, &QAction::triggered, this, [this] {
+        ui->searchEdit->setFocus(Qt::ShortcutFocusReason);
+        ui->searchEdit->selectAll();
+    });
     // From the category tree to the goods and the offers, in reading order.
     setTabOrder(ui->catTreeView, ui->filters);
-    setTabOrder(ui->filters, ui->goodListView);
+    setTabOrder(ui->filters, ui->searchEdit);
+    setTabOrder(ui->searchEdit, ui->goodListView);
     setTabOrder(ui->goodListView, ui->offerListView);
     setTabOrder(ui->offerListView, ui->filesListView);
     // Enter on a good or an offer opens it, as a double click does (not
@@ -241,17 +295,21 @@ bool MainWindow::RunOnWorker(bool changesCatalogue, Operation operation)
     return ok;
 }
 
-void MainWindow::ShowOutcome(bool ok)
+void MainWindow::ShowOutcome(bool ok, qint64 added)
 {
     if (ok)
-        ShowDone(model.SkippedRows(), model.Warnings());
+        ShowDone(model.SkippedRows(), model.Warnings(), added);
     else
         ShowFailure(model.LastError(), model.Warnings());
 }
 
-void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings)
+void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings, qint64 added)
 {
-    if (skipped > 0)
+    if (added >= 0 && skipped > 0)
+        Report(0, 0, tr("Выполнено, добавлено товаров: %1, пропущено строк: %2").arg(added).arg(skipped));
+    else if (added >= 0)
+        Report(0, 0, tr("Выполнено, добавлено товаров: %1").arg(added));
+    else if (skipped > 0)
         Report(0, 0, tr("Выполнено, пропущено строк: %1").arg(skipped));
     else
         Report(0, 0, tr("Выполнено"));
@@ -260,15 +318,18 @@ void MainWindow::ShowDone(qint64 skipped, const QStringList &warnings)
 
 void MainWindow::ShowFailure(const QString &reason, const QStringList &warnings)
 {
+    // The user who cancelled knows why it stopped: no error for that.
+    if (m_cancelled) {
+        Report(0, 0, tr("Отменено"));
+        ShowWarnings(warnings);
+        return;
+    }
     if (reason.isEmpty())
         Report(0, 0, tr("Выполнено с ошибкой"));
     else
-        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(reason));
-    // The user who cancelled knows why it stopped.
-    if (!m_cancelled) {
-        QMessageBox::warning(this, tr("Ошибка"),
-                             reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
-    }
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(ErrorBox::Sentence(reason)));
+    ErrorBox::Show(this, QMessageBox::Warning, tr("Ошибка"),
+                   reason.isEmpty() ? tr("Операция не выполнена: причина неизвестна") : reason);
     ShowWarnings(warnings);
 }
 
@@ -278,7 +339,7 @@ void MainWindow::ShowWarnings(const QStringList &warnings)
         return;
     QString text = tr("Сделано не всё:") + QLatin1Char('\n');
     for (int i = 0; i < warnings.size() && i < kWarningsShown; ++i)
-        text += QLatin1String("\n• ") + warnings.at(i);
+        text += QStringLiteral("\n\u2022 ") + warnings.at(i);
     QMessageBox box(QMessageBox::Warning, tr("Предупреждение"), QString(), QMessageBox::Ok, this);
     if (warnings.size() > kWarningsShown) {
         text += QLatin1String("\n\n") + tr("И ещё предупреждений: %1").arg(warnings.size() - kWarningsShown);
@@ -338,6 +399,9 @@ void MainWindow::DeleteViewModel(QAbstractItemView *view)
 
 void MainWindow::clearGoodView()
 {
+    // A search under way lets go of the goods too.
+    m_searchSlices.stop();
+    m_search.Clear();
     SetViewModel(ui->goodListView, nullptr);
     m_goodModel->ClearGoods();
     SetViewModel(ui->goodListView, m_goodModel);
@@ -346,13 +410,98 @@ void MainWindow::clearGoodView()
 void MainWindow::loadGoodView()
 {
     clearGoodView();
+    StartSearch();
+}
+
+void MainWindow::StartSearch()
+{
+    m_searchSlices.stop();
+    m_search.Start(&model.Root(), filter);
+    if (m_search.IsDone()) {
+        ShowFound();
+        return;
+    }
+    // The list shows what it showed until the search is done.
+    ui->foundLabel->setText(tr("Поиск…"));
+    m_searchSlices.start();
+}
+
+void MainWindow::SearchStep()
+{
+    if (!m_search.Step(kSearchSliceMs)) {
+        const int percent = m_search.Total() > 0 ? int(qint64(m_search.Tested()) * 100 / m_search.Total()) : 0;
+        ui->foundLabel->setText(tr("Поиск… %1%").arg(percent));
+        return;
+    }
+    m_searchSlices.stop();
+    ShowFound();
+}
+
+void MainWindow::ApplySearchText()
+{
+    // A worker may be reading the filter (a save): the text waits for it.
+    if (findChild<ProgressDialog *>()) {
+        m_searchDelay.start();
+        return;
+    }
+    const QString text = ui->searchEdit->text().trimmed();
+    if (text == filter.searchText)
+        return;
+    filter.searchText = text;
+    StartSearch();
+    UpdateTitle();
+}
+
+void MainWindow::ChooseStatus(QObject *button, bool checked)
+{
+    // One status at a time: a second button takes over from the first.
+    if (checked) {
+        for (QToolButton *other : {ui->showAdded, ui->showChanged, ui->showDeleted}) {
+            if (other != button && other->isChecked()) {
+                const QSignalBlocker blocker(other);
+                other->setChecked(false);
+            }
+        }
+    }
+    if (m_search.IsDone())
+        ShowFound();
+}
+
+unsigned MainWindow::StatusMask() const
+{
+    if (ui->showAdded->isChecked())
+        return GoodSearch::StatusBit(Added);
+    if (ui->showChanged->isChecked())
+        return GoodSearch::StatusBit(Changed);
+    if (ui->showDeleted->isChecked())
+        return GoodSearch::StatusBit(Deleted);
+    return GoodSearch::kEveryStatus;
+}
+
+void MainWindow::ShowFound()
+{
+    const QVector<Good *> below = m_search.Below(m_shownCategory);
+    const bool delta = model.BaseRows() > 0;
     SetViewModel(ui->goodListView, nullptr);
-    m_goodModel->Fill(&model.Root(), &filter);
+    m_goodModel->SetGoods(delta ? GoodSearch::WithStatus(below, StatusMask()) : below);
     SetViewModel(ui->goodListView, m_goodModel);
+    if (auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model()))
+        categories->SetCounts(m_search.SubtreeCounts());
+    {
+        const QSignalBlocker blocker(ui->allCategories);
+        ui->allCategories->setChecked(!m_shownCategory);
+    }
+    ui->foundLabel->setText(filter.searchText.isEmpty() ? QString()
+                                                        : tr("Найдено: %1").arg(m_search.Found().size()));
     const int categories = model.Root().CountWithGoods(&filter);
-    if (model.BaseRows() > 0) {
+    const StatusCounts counts = StatusCounts::Of(below);
+    for (QToolButton *button : {ui->showAdded, ui->showChanged, ui->showDeleted})
+        button->setVisible(delta);
+    ui->showAdded->setText(tr("Добавлено: %1").arg(counts.added));
+    ui->showChanged->setText(tr("Изменено: %1").arg(counts.changed));
+    ui->showDeleted->setText(tr("Удалено: %1").arg(counts.deleted));
+    if (delta) {
         // A delta: what the site is to add, change and delete.
-        const StatusCounts counts = m_goodModel->CountStatuses();
         ui->statLabel->setText(tr("Категорий: %1. Товаров: %2. Добавлено: %3. Изменено: %4. Удалено: %5.")
                                        .arg(categories)
                                        .arg(m_goodModel->rowCount())
@@ -372,6 +521,14 @@ void MainWindow::loadGoodView()
     m_reportAction->setEnabled(delta);
     ui->filters->UpdateText();
     UpdateTitle();
+}
+
+void MainWindow::UpdateEmptyState()
+{
+    // A first start shows what the program does and where to begin.
+    const bool empty = model.Sources().isEmpty();
+    ui->emptyState->setVisible(empty);
+    ui->goodListView->setVisible(!empty);
 }
 
 void MainWindow::clearOfferView()
@@ -398,6 +555,8 @@ void MainWindow::loadOfferView()
 
 void MainWindow::clearAllViews()
 {
+    // The category shown may go with the catalogue's change.
+    m_shownCategory = nullptr;
     DeleteViewModel(ui->filesListView);
     clearOfferView();
     DeleteViewModel(ui->catTreeView);
@@ -414,6 +573,14 @@ void MainWindow::loadAllViews()
     auto *categories = new CategoryViewModel(&model.Root(), &filter);
     SetViewModel(ui->catTreeView, categories);
     connect(categories, &CategoryViewModel::GoodSetChanged, this, &MainWindow::refreshGoodView);
+    // The arrow keys move through the tree as clicks do.
+    connect(ui->catTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) { catViewSelectionChanged(current); });
+    if (ui->searchEdit->text() != filter.searchText) {
+        const QSignalBlocker blocker(ui->searchEdit);
+        ui->searchEdit->setText(filter.searchText);
+    }
+    UpdateEmptyState();
     Report(0, 0, tr("Составление списка товаров..."));
     loadGoodView();
     Report(0, 0, tr("Выполнено"));
@@ -455,6 +622,7 @@ void MainWindow::AddFiles(const QStringList &paths, bool isBase)
         return;
     }
     // Each file is a load of its own: what each one skipped is gathered.
+    const qint64 before = model.Root().GoodCount(true);
     QStringList warnings;
     qint64 skipped = 0;
     QString error;
@@ -471,7 +639,7 @@ void MainWindow::AddFiles(const QStringList &paths, bool isBase)
         return true;
     });
     if (ok)
-        ShowDone(skipped, warnings);
+        ShowDone(skipped, warnings, isBase ? -1 : model.Root().GoodCount(true) - before);
     else
         ShowFailure(error, warnings);
 }
@@ -498,8 +666,9 @@ void MainWindow::AskForUrl(bool isBase)
 
 void MainWindow::AddUrlFeed(const QString &url, bool isBase)
 {
+    const qint64 before = model.Root().GoodCount(true);
     const bool ok = RunOnWorker(true, [&](IProgress *progress) { return model.AddUrl(url, isBase, progress); });
-    ShowOutcome(ok);
+    ShowOutcome(ok, isBase ? -1 : model.Root().GoodCount(true) - before);
 }
 
 void MainWindow::openFtpExportDialog()
@@ -535,12 +704,17 @@ void MainWindow::openModxImportBaseDialog()
 
 void MainWindow::RunModxImport(int mode)
 {
+    const qint64 before = model.Root().GoodCount(true);
     ModxExportDialog dialog(&model, mode, nullptr, this);
     connect(&dialog, &ModxExportDialog::beforeAction, this, &MainWindow::clearAllViews);
     connect(&dialog, &ModxExportDialog::afterAction, this, &MainWindow::loadAllViews);
     // The dialog shows its failures itself, and stays open for another try.
     if (dialog.exec() == QDialog::Accepted) {
-        ShowDone(model.SkippedRows(), model.Warnings());
+        ShowDone(model.SkippedRows(), model.Warnings(),
+                 mode == ModxExportDialog::Import ? model.Root().GoodCount(true) - before : -1);
+    } else if (dialog.Cancelled()) {
+        // The user's wish, not a failure.
+        Report(0, 0, tr("Отменено"));
     } else if (dialog.LastError().isEmpty()) {
         Report(0, 0, tr("Выполнено с ошибкой"));
     } else {
@@ -639,7 +813,7 @@ void MainWindow::save()
     const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить всё в один файл"), QString(),
                                                       tr("Файл c данными") + QLatin1String(" (*.csv)"));
     if (!path.isEmpty())
-        SaveAll(path, selected);
+        SaveAll(WithSuffix(path, QStringLiteral("csv")), selected);
 }
 
 void MainWindow::SaveAll(const QString &path, const QStringList &columns)
@@ -683,7 +857,9 @@ void MainWindow::SaveByCategories(const QString &folder)
 
 void MainWindow::loadAllOffersCsv()
 {
-    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadAllOffers(progress); }));
+    const qint64 before = model.Root().GoodCount(true);
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) { return model.LoadAllOffers(progress); });
+    ShowOutcome(ok, model.Root().GoodCount(true) - before);
 }
 
 void MainWindow::deleteUnusedOffers()
@@ -715,9 +891,11 @@ void MainWindow::editOffer()
     EditOfferDialog dialog(offer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const bool reload = dialog.ApplyToOffer();
+    const QString oldName = offer->name;
+    const bool rulesChanged = dialog.ApplyToOffer();
     model.IndexEditedOffer(offer);
-    if (!reload) {
+    model.RenameOfferSources(oldName, offer->name);
+    if (!rulesChanged || !offer->hasGoods) {
         // The lists show the offer's name: sorted anew, and every card
         // read again.
         if (m_offerSorter)
@@ -726,20 +904,10 @@ void MainWindow::editOffer()
         UpdateTitle();
         return;
     }
-    if (offer->exportFile.isEmpty() && offer->exportUrl.isEmpty()) {
-        // Its goods came from files the user added: unloading them now would
-        // lose them, with nothing to load them from again.
-        if (m_offerSorter)
-            m_offerSorter->invalidate();
-        m_goodModel->RepaintAll();
-        UpdateTitle();
-        Report(0, 0, tr("Новые правила оффера применятся, когда его файл загрузят снова"));
-        return;
-    }
-    RunOnWorker(true, [&](IProgress *progress) { return model.ReloadOffer(offer, progress); });
-    // The reload itself always answers true; the load inside it leaves its
-    // reason when it failed.
-    ShowOutcome(model.LastError().isEmpty());
+    // The goods already loaded take their places under the new rules at
+    // once, from the rows they were read from.
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.ReapplyRules(offer, progress); }));
+    UpdateTitle();
 }
 
 void MainWindow::loadOfferFromMenu()
@@ -747,7 +915,9 @@ void MainWindow::loadOfferFromMenu()
     Offer *offer = CurrentOffer();
     if (!offer || offer->exportUrl.isEmpty() || offer->exportLoaded)
         return;
-    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadOffer(offer, progress); }));
+    const qint64 before = model.Root().GoodCount(true);
+    const bool ok = RunOnWorker(true, [&](IProgress *progress) { return model.LoadOffer(offer, progress); });
+    ShowOutcome(ok, model.Root().GoodCount(true) - before);
 }
 
 void MainWindow::unloadOfferFromMenu()
@@ -802,11 +972,24 @@ void MainWindow::catViewSelectionChanged(const QModelIndex &index)
     auto *categories = qobject_cast<CategoryViewModel *>(ui->catTreeView->model());
     if (!index.isValid() || !categories)
         return;
-    // The list is filled by the filtered walk of the tree: its first good
-    // under the category is the one to show at the top.
-    const QModelIndex row = m_goodModel->IndexOfGood(categories->NodeAt(index)->FirstGood(&filter));
-    if (row.isValid())
-        ui->goodListView->scrollTo(row, QAbstractItemView::PositionAtTop);
+    CatModel *category = categories->NodeAt(index);
+    if (category == m_shownCategory)
+        return;
+    // The list shows the category's subtree.
+    m_shownCategory = category;
+    if (m_search.IsDone())
+        ShowFound();
+}
+
+void MainWindow::showAllCategories()
+{
+    m_shownCategory = nullptr;
+    if (QItemSelectionModel *selection = ui->catTreeView->selectionModel()) {
+        const QSignalBlocker blocker(selection);
+        selection->clear();
+    }
+    if (m_search.IsDone())
+        ShowFound();
 }
 
 void MainWindow::showCategoryContextMenu(const QPoint &pos)
@@ -842,7 +1025,13 @@ void MainWindow::deleteSelectedCat()
     const QModelIndex current = ui->catTreeView->currentIndex();
     if (!categories || !current.isValid())
         return;
+    const CatModel *doomed = categories->NodeAt(current);
+    if (!Ask(tr("Удалить категорию «%1» со всеми подкатегориями? Товаров в ней: %2.")
+                     .arg(doomed->name)
+                     .arg(doomed->GoodCount(true))))
+        return;
     // The goods list lets go of the goods before they are destroyed.
+    m_shownCategory = nullptr;
     clearGoodView();
     categories->removeRows(current.row(), 1, current.parent());
     loadGoodView();
@@ -901,7 +1090,13 @@ void MainWindow::showChangeReport()
 
 void MainWindow::removeDuplicates()
 {
-    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.RemoveDuplicates(progress); }));
+    const qint64 before = model.Root().GoodCount(true);
+    if (!RunOnWorker(true, [&](IProgress *progress) { return model.RemoveDuplicates(progress); })) {
+        ShowFailure(model.LastError(), model.Warnings());
+        return;
+    }
+    Report(0, 0, tr("Выполнено, удалено дублей: %1").arg(before - model.Root().GoodCount(true)));
+    ShowWarnings(model.Warnings());
 }
 
 // Project and data.
@@ -972,6 +1167,10 @@ void MainWindow::newProject()
 
 void MainWindow::clearData()
 {
+    if (!model.Sources().isEmpty()
+        && !Ask(tr("Удалить все загруженные данные? Товаров: %1. Офферы и их правила останутся.")
+                        .arg(model.Root().GoodCount(true))))
+        return;
     clearAllViews();
     model.Clear(true);
     loadAllViews();
@@ -979,10 +1178,105 @@ void MainWindow::clearData()
 
 void MainWindow::loadProject()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Добавить файлы"), QString(),
+    const QString path = QFileDialog::getOpenFileName(this, tr("Открыть проект"), QString(),
                                                       tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
     if (!path.isEmpty() && ConfirmDiscard(QString()))
         OpenProject(path);
+}
+
+void MainWindow::OpenRecentProject(const QString &path)
+{
+    if (!QFileInfo::exists(path)) {
+        RecentProjects::Remove(path);
+        UpdateRecentMenu();
+        QMessageBox::warning(this, tr("Проект не найден"),
+                             tr("Файла проекта %1 больше нет; он убран из списка последних проектов.")
+                                     .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (ConfirmDiscard(QString()))
+        OpenProject(path);
+}
+
+void MainWindow::UpdateRecentMenu()
+{
+    QMenu *menu = ui->menu_recent;
+    menu->clear();
+    const QStringList paths = RecentProjects::List();
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString &path = paths.at(i);
+        // A digit for the keyboard, whatever the file is called; "&" in a
+        // name is shown as written.
+        QString name = QFileInfo(path).fileName();
+        name.replace(QLatin1Char('&'), QLatin1String("&&"));
+        QAction *action = menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
+        action->setToolTip(QDir::toNativeSeparators(path));
+        action->setStatusTip(QDir::toNativeSeparators(path));
+        connect(action, &QAction::triggered, this, [this, path] { OpenRecentProject(path); });
+    }
+    menu->setEnabled(!paths.isEmpty());
+}
+
+void MainWindow::RememberProject(const QString &path)
+{
+    RecentProjects::Add(path);
+    UpdateRecentMenu();
+}
+
+QString MainWindow::WithSuffix(const QString &path, const QString &suffix)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    const QString dot = suffix.startsWith(QLatin1Char('.')) ? suffix : QLatin1Char('.') + suffix;
+    // "name." asks for no suffix of its own either.
+    return path.endsWith(QLatin1Char('.')) ? path + dot.mid(1) : path + dot;
+}
+
+QString MainWindow::ExamplesFolder()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        programFolder + QLatin1String("/../share/fidmora/examples"),
+        programFolder + QLatin1String("/examples"),
+#ifdef FIDMORA_SOURCE_EXAMPLES
+        QStringLiteral(FIDMORA_SOURCE_EXAMPLES),
+#endif
+    };
+    for (const QString &folder : candidates) {
+        if (QFileInfo::exists(folder + QLatin1String("/shop.fdm")))
+            return QDir::cleanPath(folder);
+    }
+    return QString();
+}
+
+void MainWindow::openExample()
+{
+    const QString folder = ExamplesFolder();
+    if (folder.isEmpty()) {
+        ShowFailure(tr("Примеры не установлены вместе с программой"));
+        return;
+    }
+    if (ConfirmDiscard(QString()))
+        OpenExample(folder);
+}
+
+void MainWindow::OpenExample(const QString &folder)
+{
+    // The project is copied beside the autosave: saving it must not write
+    // into the installed examples, nor change the source tree's.
+    const QString copy = QFileInfo(m_session.AutosavePath()).dir().filePath(QStringLiteral("example.fdm"));
+    QFile::remove(copy);
+    if (!QFile::copy(QDir(folder).filePath(QStringLiteral("shop.fdm")), copy)) {
+        m_cancelled = false;
+        ShowFailure(tr("Пример не скопирован в %1").arg(QDir::toNativeSeparators(copy)));
+        return;
+    }
+    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    OpenProject(copy);
+    if (m_session.ProjectPath() != copy)
+        return;
+    AddFiles({QDir(folder).filePath(QStringLiteral("feed.csv"))}, false);
+    AddFiles({QDir(folder).filePath(QStringLiteral("base.csv"))}, true);
 }
 
 void MainWindow::OpenProject(const QString &path)
@@ -997,15 +1291,58 @@ void MainWindow::OpenProject(const QString &path)
     if (!ok) {
         m_cancelled = false;
         ShowFailure(m_session.ErrorText());
+        return;
     }
+    RememberProject(path);
+    const int sources = model.SourceRecords().size();
+    if (sources > 0 && Ask(tr("Загрузить источники проекта снова (%1)?").arg(sources)))
+        reloadSources();
+}
+
+void MainWindow::reloadSources()
+{
+    if (model.SourceRecords().isEmpty()) {
+        Report(0, 0, tr("В проекте нет источников: загрузите фиды и базы, и проект их запомнит"));
+        return;
+    }
+    // A site's password the project does not keep is asked for now, before
+    // the work starts: the loads run on the worker, where nothing is asked.
+    QHash<QString, QString> passwords;
+    for (const SourceRecord &source : model.SourceRecords()) {
+        if (source.kind != SourceRecord::Site || passwords.contains(source.location))
+            continue;
+        if (source.location == Model::WithoutPassword(model.Option(Schema::Option::ModxHost))
+                && model.Options().contains(Schema::Option::ModxPassword)) {
+            passwords.insert(source.location, model.Option(Schema::Option::ModxPassword));
+            continue;
+        }
+        bool given = false;
+        const QString password =
+                QInputDialog::getText(this, tr("Пароль сайта"), tr("Пароль для сайта %1:").arg(source.Shown()),
+                                      QLineEdit::Password, QString(), &given);
+        if (!given)
+            return;
+        passwords.insert(source.location, password);
+    }
+    const auto password = [&passwords](const SourceRecord &source) { return passwords.value(source.location); };
+    ShowOutcome(RunOnWorker(true, [&](IProgress *progress) { return model.LoadSources(progress, &filter, password); }));
+    UpdateTitle();
 }
 
 void MainWindow::saveProject()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить проект"), QString(),
+    if (m_session.ProjectPath().isEmpty())
+        saveProjectAs();
+    else
+        SaveProjectAs(m_session.ProjectPath());
+}
+
+void MainWindow::saveProjectAs()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить проект как"), m_session.ProjectPath(),
                                                       tr("Файл проекта Fidmora") + QLatin1String(" (*.fdm)"));
     if (!path.isEmpty())
-        SaveProjectAs(path);
+        SaveProjectAs(WithSuffix(path, QStringLiteral("fdm")));
 }
 
 bool MainWindow::SaveProjectAs(const QString &path)
@@ -1016,6 +1353,8 @@ bool MainWindow::SaveProjectAs(const QString &path)
         return false;
     }
     UpdateTitle();
+    if (!path.isNull())
+        RememberProject(path);
     const QString file = path.isNull() ? m_session.AutosavePath() : path;
     Report(0, 0, tr("Проект сохранён в файл %1").arg(QDir::toNativeSeparators(file)));
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filter.h"
+#include "goodsearch.h"
 #include "idiscardquestions.h"
 #include "interfacelanguage.h"
 #include "iprogress.h"
@@ -57,6 +58,12 @@ public:
     // The project named by the first argument after the program's name when
     // that file exists; otherwise a null string (the autosave opens).
     static QString ProjectArgument(const QStringList &arguments);
+    // The name the user typed, with the suffix (".fdm", ".csv") added when
+    // it has none of its own.
+    static QString WithSuffix(const QString &path, const QString &suffix);
+    // The folder of the examples that come with the program: installed
+    // beside it, or the source tree's; empty when neither is there.
+    static QString ExamplesFolder();
 
     // Where the autosave goes: "last.fdm", or a new file beside it when
     // "last.fdm" could not be read at start-up.
@@ -104,8 +111,14 @@ public slots:
 
     void clearData();
     void newProject();
+    // Writes the project into its own file, or asks for one when it has none.
     void saveProject();
+    void saveProjectAs();
     void loadProject();
+    // "Обновить всё": clears the goods and loads the project's sources again.
+    void reloadSources();
+    void openExample();
+    void showAllCategories();
     void removeDuplicates();
     // "Отчёт об изменениях": writes the change report and opens it in the
     // system's browser.
@@ -132,6 +145,10 @@ protected:
     // documents without a project file); its path, or empty on failure,
     // which is shown.
     QString WriteChangeReport();
+    void OpenRecentProject(const QString &path);
+    // Opens the example: its project (a copy, so that the example stays as
+    // it came) with its feed as data and its base.
+    void OpenExample(const QString &folder);
     // Merges the offers of a document from the Admitad relay.
     void ImportOffers(const QString &path);
     // The periodic autosave: writes the autosave file when the project
@@ -152,8 +169,9 @@ private:
     // "Выполнено" (with the rows a load skipped), or "Выполнено с ошибкой"
     // with the model's reason, which a message box repeats unless the user
     // cancelled; what the operation noticed without failing is shown too.
-    void ShowOutcome(bool ok);
-    void ShowDone(qint64 skipped, const QStringList &warnings);
+    // A load says how many goods it added (added >= 0).
+    void ShowOutcome(bool ok, qint64 added = -1);
+    void ShowDone(qint64 skipped, const QStringList &warnings, qint64 added = -1);
     void ShowFailure(const QString &reason, const QStringList &warnings = QStringList());
     void ShowWarnings(const QStringList &warnings);
     // Keeps the View menu's choice of language for the next start.
@@ -173,7 +191,19 @@ private:
     bool ConfirmDiscard(const QString &question);
     bool Ask(const QString &question);
     void UpdateTitle();
+    void UpdateRecentMenu();
+    void RememberProject(const QString &path);
+    // The empty state instead of the goods while nothing is loaded.
+    void UpdateEmptyState();
 
+    // The goods list: the search runs a slice at a time; once it is done,
+    // the list shows the found goods of the chosen category and statuses.
+    void StartSearch();
+    void SearchStep();
+    void ShowFound();
+    void ApplySearchText();
+    void ChooseStatus(QObject *button, bool checked);
+    unsigned StatusMask() const;
     Model model;
     Filter filter;
     ProjectSession m_session;
@@ -183,6 +213,11 @@ private:
     QSortFilterProxyModel *m_offerSorter = nullptr; // the offer list's model, owned by the view's upkeep
     InterfaceLanguage::Language m_startLanguage; // the language chosen when the window was built
     QTimer m_autosaveTimer;
+    GoodSearch m_search;
+    QTimer m_searchDelay;      // the search starts once the user stops typing
+    QTimer m_searchSlices;     // the next slice of a running search
+    CatModel *m_shownCategory = nullptr; // the category whose goods the list shows; null: all
     bool m_cancelled = false;    // the last worker was cancelled
     bool m_askOnClose = true;
+    QAction *m_reloadSources = nullptr; // "Обновить всё", F5
 };

@@ -1,6 +1,9 @@
 #include "filter.h"
 
 #include "good.h"
+#include "goodtextmatcher.h"
+
+#include <memory>
 
 bool Filter::IsActive() const
 {
@@ -20,7 +23,10 @@ bool Filter::Accepts(const Good *good) const
         return false;
     if (searchText.isEmpty())
         return true;
-    const QStringList row = good->Row();
-    return good->Name(row).contains(searchText) || good->Vendor(row).contains(searchText)
-            || good->Description(row).contains(searchText);
+    // Each thread keeps a matcher of the text it searched last: a walk asks
+    // about every good with the same text.
+    thread_local std::unique_ptr<GoodTextMatcher> matcher;
+    if (!matcher || matcher->Text() != searchText)
+        matcher = std::make_unique<GoodTextMatcher>(searchText);
+    return matcher->Matches(good);
 }

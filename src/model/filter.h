@@ -8,8 +8,8 @@
 struct Good;
 
 // Which goods take part in a view or an export: a price range, the discount
-// switch, a set of vendors, a search text and the categories whose own goods
-// are left out. The tree walk asks the filter about each category and good;
+// switch, a set of vendors, a search text (found, case aside, in a good's
+// name, vendor or id) and the categories whose own goods are left out. The tree walk asks the filter about each category and good;
 // the filter never walks goods itself. Vendors are pointers into the model's
 // vendor registry. FilterOptions reads a filter from the project's options
 // and stores it there.

@@ -2,12 +2,14 @@
 
 #include "stablelist.h"
 
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
 struct CatModel;
 struct Offer;
+struct SourceRecord;
 class VendorRegistry;
 
 // What the catalogue's own parts (the loader, the project file, the filter's
@@ -46,6 +48,10 @@ public:
     // The whole store, read-only, as the project file writes it.
     virtual const QMap<QString, QString> &Options() const = 0;
     virtual const QMap<QString, QStringList> &ArrayOptions() const = 0;
+
+    // The loads the project remembers, in their order.
+    virtual QList<SourceRecord> &SourceRecords() = 0;
+    virtual const QList<SourceRecord> &SourceRecords() const = 0;
 
     // Gives back the pages of the feeds that a walk over their rows read in.
     virtual void ReleaseMappedPages() = 0;

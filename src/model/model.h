@@ -6,9 +6,12 @@
 #include "icatalogue.h"
 #include "offer.h"
 #include "source.h"
+#include "sourcerecord.h"
 #include "stablelist.h"
 #include "temporaryfolder.h"
 #include "vendorregistry.h"
+
+#include <functional>
 
 #include <QHash>
 #include <QList>
@@ -61,6 +64,34 @@ public:
     const QMap<QString, QString> &Options() const override { return options; }
     const QMap<QString, QStringList> &ArrayOptions() const override { return arrayOptions; }
 
+    // The loads the project remembers, in order: every load that brought its
+    // source into the catalogue (files, addresses, sites, offers' feeds; as
+    // data or as base). A source taken out again leaves the list: an
+    // offer's unloaded feed, and all of them when the data is cleared.
+    QList<SourceRecord> &SourceRecords() override { return m_sourceRecords; }
+    const QList<SourceRecord> &SourceRecords() const override { return m_sourceRecords; }
+    // The password of a remembered site load (the list never keeps one).
+    using SitePassword = std::function<QString(const SourceRecord &source)>;
+    // Clears the goods and loads every remembered source again in its
+    // order: files are read again, addresses and offers' feeds downloaded
+    // again, sites read again. A file that is gone, or an offer no longer in
+    // the project, is named in a warning and passed over (MissingSources());
+    // the first load that fails or is cancelled stops the rest and leaves
+    // the catalogue as that failed load leaves it, with the sources before
+    // it. The list itself stays whole. A filter given is stored in the
+    // options first and read back onto the new tree before the loads, so
+    // that it names the same categories afterwards. Without a password
+    // function a site's password is the one the project keeps for it.
+    bool LoadSources(IProgress *progress = nullptr, Filter *filter = nullptr,
+                     const SitePassword &sitePassword = SitePassword());
+    // The address with the password of its user part left out, as a site
+    // is remembered.
+    static QString WithoutPassword(const QString &address);
+    // Follows an offer's new name in the remembered loads of its feed.
+    void RenameOfferSources(const QString &oldName, const QString &newName);
+    // The sources the last LoadSources() passed over, as messages name them.
+    QStringList MissingSources() const { return m_missingSources; }
+
     // A path for a new file in the model's own temporary folder (removed
     // with the model): the base name, "_", a number, the suffix.
     QString TemporaryPath(const QString &baseName, const QString &suffix);
@@ -99,6 +130,11 @@ public:
     bool LoadAllOffers(IProgress *progress = nullptr);
     bool ReloadOffer(Offer *offer, IProgress *progress = nullptr);
     bool UnloadOffer(Offer *offer, IProgress *progress = nullptr);
+    // Files the offer's goods again under its rules, as edited, without
+    // reading the feeds again: goods move to the categories the rules now
+    // give them, or go when the rules leave them out (counted in a
+    // warning). A cancel leaves the catalogue as it was.
+    bool ReapplyRules(Offer *offer, IProgress *progress = nullptr);
     bool DeleteOffer(Offer *offer, IProgress *progress = nullptr);
     void DeleteUnusedOffers();
 
@@ -234,6 +270,8 @@ private:
     // source then owns.
     bool LoadFile(const QString &path, bool isBase, IProgress *progress, OwnedFile download);
     void RemoveDownload(Offer *offer);
+    void Remember(SourceRecord::Kind kind, bool isBase, const QString &location, const QString &login = QString());
+    void ForgetOfferFeed(const Offer *offer);
     void ReleaseMappedPages() override;
 
     // First, so that it goes last: the sources read files in it.
@@ -264,5 +302,7 @@ private:
     // (matched or deleted), against which an offer wholly deleted shows.
     QHash<const Offer *, qint64> m_baseGoodsOfOffer;
     qint64 m_withoutCategory = 0; // rows left out for having no category since then
+    QList<SourceRecord> m_sourceRecords;
+    QStringList m_missingSources;
     int m_depth = 0;
 };

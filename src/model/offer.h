@@ -27,6 +27,10 @@ struct Offer
     bool hasGoods = false;
     bool exportLoaded = false;
     QSet<QString> categories; // raw categories of the loaded data goods
+    // Raw categories of data rows that the rules left out when they were
+    // loaded: rules that take them later can bring their goods only with
+    // a new load.
+    QSet<QString> droppedCategories;
     CommonGoodInfo priceInfo;
 
     // The category path under which a good with this raw category is filed,

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString error;
     if (!ProjectFile::Load(model, project, &error)) {
         Require(!error.isEmpty(), "a failed load says why");
-        Require(model.Offers().isEmpty() && model.Options().isEmpty() && model.ArrayOptions().isEmpty(),
+        Require(model.Offers().isEmpty() && model.Options().isEmpty() && model.ArrayOptions().isEmpty()
+                        && model.SourceRecords().isEmpty(),
                 "a project that fails to load adds nothing");
         return 0;
     }

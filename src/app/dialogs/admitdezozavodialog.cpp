@@ -2,7 +2,9 @@
 
 #include "ui_admitdezozavodialog.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -31,6 +33,12 @@ AdmitdeZozavoDialog::AdmitdeZozavoDialog(const QString &authorisationUrl, QWidge
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &AdmitdeZozavoDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &AdmitdeZozavoDialog::reject);
     connect(network, &QNetworkAccessManager::finished, this, &AdmitdeZozavoDialog::DataRecived);
+    // The address whole, for a browser the program cannot open: a line that
+    // scrolls and selects rather than a label that cuts it.
+    ui->addressEdit->setText(authorisationUrl);
+    ui->addressEdit->setCursorPosition(0);
+    connect(ui->copyAddress, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(ui->addressEdit->text()); });
 
     m_pause.setSingleShot(true);
     connect(&m_pause, &QTimer::timeout, this, [this] { DataRecived(nullptr); });
@@ -82,8 +90,10 @@ void AdmitdeZozavoDialog::accept()
     }
     if (!QDesktopServices::openUrl(page)) {
         // The user can still authorise by hand while the dialog waits.
-        ui->label->setText(tr("Не удалось открыть браузер. Откройте этот адрес сами:\n%1").arg(requestUrl));
-        ui->label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        ui->label->setText(tr("Не удалось открыть браузер. Откройте адрес ниже сами: кнопка «Копировать» "
+                              "копирует его целиком."));
+        ui->addressEdit->setFocus();
+        ui->addressEdit->selectAll();
     }
     requestUrl = QString::fromLatin1(relay.DataUrl(state).toEncoded());
 

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSet>
 #include <QMenu>
 #include <QMessageBox>
 
 #include "choosecatdelegate.h"
+#include "choosecategorydialog.h"
 #include "includecatviewmodel.h"
 #include "offer.h"
 #include "replacecatviewmodel.h"
@@ -15,10 +19,10 @@
 EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     : QDialog(parent)
     , m_offer(offer)
-    , m_categories(offer->categories.values())
+    // Categories the rules left out are offered too: a rule may take them back.
+    , m_categories(WithParents((offer->categories + offer->droppedCategories).values()))
     , ui(std::make_unique<Ui::EditOfferDialog>())
 {
-    std::sort(m_categories.begin(), m_categories.end());
 
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -29,6 +33,9 @@ EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
     ui->importUrlEdit->setText(offer->exportUrl);
     ui->offerPrefixEdit->setText(offer->prefix);
     ui->offerUrlEdit->setText(offer->url);
+    // Addresses are read from their start ("https://…"), not from their end.
+    for (QLineEdit *edit : {ui->importUrlEdit, ui->offerUrlEdit})
+        edit->setCursorPosition(0);
 
     // The captions of the left column share one width, the widest one's
     // (at least the form's 120 pixels), so that no caption is cut off in
@@ -57,8 +64,15 @@ EditOfferDialog::EditOfferDialog(Offer *offer, QWidget *parent)
         view->setTabKeyNavigation(false);
         view->setItemDelegateForColumn(0, new ChooseCatDelegate(&m_categories, this));
         connect(view, &QWidget::customContextMenuRequested, this, &EditOfferDialog::showOfferContextMenu);
-        connect(buttons.at(i), &QAbstractButton::clicked, this, [view] { AppendEmptyRow(view); });
+        connect(buttons.at(i), &QAbstractButton::clicked, this, [this, view] { AddChosenRow(view); });
     }
+    // Each column of the renames shows its whole caption; the paths share
+    // what is left.
+    QHeaderView *header = ui->replaceCatsView->horizontalHeader();
+    header->setMinimumSectionSize(80);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
 
     ui->otherCatsCombo->addItem(tr("Оставлять"), true);
     ui->otherCatsCombo->addItem(tr("Удалять"), false);
@@ -77,6 +91,41 @@ void EditOfferDialog::accept()
         return;
     }
     QDialog::accept();
+}
+
+QStringList EditOfferDialog::WithParents(const QStringList &categories)
+{
+    // A rule may name a parent the feed never names alone ("Обувь" of
+    // "Обувь/Сапоги"): the chooser offers every level.
+    QSet<QString> all;
+    for (const QString &category : categories) {
+        all.insert(category);
+        for (int at = category.indexOf(QLatin1Char('/')); at > 0; at = category.indexOf(QLatin1Char('/'), at + 1))
+            all.insert(category.left(at));
+    }
+    QStringList sorted = all.values();
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+void EditOfferDialog::AddChosenRow(QAbstractItemView *view)
+{
+    // Without the offer's categories (its feed not loaded yet) the row is
+    // typed in by hand.
+    if (m_categories.isEmpty()) {
+        AppendEmptyRow(view);
+        return;
+    }
+    ChooseCategoryDialog chooser(m_categories, this);
+    if (chooser.exec() != QDialog::Accepted || chooser.SelectedRule().isEmpty())
+        return;
+    QAbstractItemModel *model = view->model();
+    const int row = model->rowCount();
+    model->insertRows(row, 1);
+    const QModelIndex added = model->index(row, 0);
+    model->setData(added, chooser.SelectedRule());
+    view->setCurrentIndex(added);
+    view->scrollTo(added);
 }
 
 void EditOfferDialog::AppendEmptyRow(QAbstractItemView *view)

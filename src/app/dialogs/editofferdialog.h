@@ -37,9 +37,13 @@ private:
     Q_DISABLE_COPY(EditOfferDialog)
 
     static void AppendEmptyRow(QAbstractItemView *view);
+    // "…" under a table: a rule for a category chosen from the offer's.
+    void AddChosenRow(QAbstractItemView *view);
+    // The categories with every parent level of theirs, sorted.
+    static QStringList WithParents(const QStringList &categories);
 
     Offer *m_offer;
-    QStringList m_categories; // the offer's raw categories, sorted; the delegates point here
+    QStringList m_categories; // the offer's raw categories and their parents, sorted; the delegates point here
     std::unique_ptr<Ui::EditOfferDialog> ui;
     IncludeCatViewModel *m_includeModel;
     IncludeCatViewModel *m_excludeModel;

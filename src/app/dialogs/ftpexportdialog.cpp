@@ -9,15 +9,20 @@
 #include <QUrl>
 
 #include "deleteconfirmation.h"
+#include "errorbox.h"
 #include "exportoptionsdialog.h"
 #include "filter.h"
 #include "ftpuploader.h"
+#include "keyring.h"
 #include "model.h"
 #include "progressthread.h"
+#include "rememberedpassword.h"
 #include "schema.h"
 #include "ui_ftpexportdialog.h"
 
 namespace {
+
+const RememberedPassword::Keys kPasswordKeys{Schema::Option::FtpPassword, Schema::Option::FtpKeyring};
 
 const QString kSingleFileName = QStringLiteral("export.csv");
 const QString kPattern = QStringLiteral("*.csv");
@@ -114,10 +119,10 @@ void FtpExportDialog::LoadFields()
     ui->modeCombo->setCurrentIndex(m_model->Option(Schema::Option::FtpMode) == QLatin1String("1") ? 1 : 0);
     ui->insecureCheck->setChecked(m_model->Option(Schema::Option::FtpInsecure) == QLatin1String("1"));
     ui->keyFileEdit->setText(m_model->Option(Schema::Option::FtpKeyFile));
-    const bool remembered = m_model->Options().contains(Schema::Option::FtpPassword);
+    bool remembered = false;
+    const QString password = RememberedPassword::Load(*m_model, kPasswordKeys, &remembered);
     ui->rememberPasswordCheck->setChecked(remembered);
-    if (remembered)
-        ui->passwordEdit->setText(m_model->Option(Schema::Option::FtpPassword));
+    ui->passwordEdit->setText(password);
 }
 
 void FtpExportDialog::StoreFields()
@@ -131,12 +136,12 @@ void FtpExportDialog::StoreFields()
     m_model->SetOption(Schema::Option::FtpInsecure,
                        ui->insecureCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     m_model->SetOption(Schema::Option::FtpKeyFile, ui->keyFileEdit->text());
-    // The project file is plain text: the password goes there only when
-    // the user asked for it, and a password once kept goes when unticked.
-    if (ui->rememberPasswordCheck->isChecked())
-        m_model->SetOption(Schema::Option::FtpPassword, ui->passwordEdit->text());
-    else
-        m_model->RemoveOption(Schema::Option::FtpPassword);
+    // The password is kept only when the user asked for it, in the
+    // keyring when one answers, and forgotten when unticked.
+    RememberedPassword::Keep(this, *m_model, kPasswordKeys,
+                             Keyring::FtpEntry(ui->loginEdit->text(), ui->hostEdit->text().trimmed(),
+                                               ui->portSpin->value()),
+                             ui->passwordEdit->text(), ui->rememberPasswordCheck->isChecked());
 }
 
 void FtpExportDialog::ProtocolChanged(int index)
@@ -243,8 +248,8 @@ void FtpExportDialog::accept()
         QMessageBox::warning(this, tr("Соединение недоступно"), tr("Неверный логин или пароль"));
         return;
     case FtpUploader::Failed:
-        QMessageBox::warning(this, tr("Соединение недоступно"),
-                             tr("Проверьте интернет соединение") + QLatin1String(" (") + why + QLatin1Char(')'));
+        ErrorBox::Show(this, QMessageBox::Warning, tr("Соединение недоступно"), why,
+                       tr("Проверьте интернет соединение"));
         return;
     }
 
@@ -262,15 +267,18 @@ void FtpExportDialog::accept()
     bool exported = true;
     QString error;
     const QString address = url.toString(QUrl::FullyEncoded);
-    RunWithProgress(this, false, [&](IProgress *progress) {
+    const int result = RunWithProgress(this, false, [&](IProgress *progress) {
         exported = m_model->ExportToFtpServer(address, options, byCats, &selected, m_filter, progress);
         if (!exported)
             error = m_model->LastError();
     });
-    QMessageBox box(QMessageBox::Warning, tr("Экспорт"),
-                    exported ? tr("Экспорт завершён удачно") : tr("Экспорт не завершён"), QMessageBox::Ok, this);
-    box.setInformativeText(error);
-    box.exec();
-    if (exported)
+    if (exported) {
+        ErrorBox::Show(this, QMessageBox::Information, tr("Экспорт"), tr("Экспорт завершён удачно"));
         QDialog::accept();
+    } else if (result == QDialog::Rejected) {
+        // A cancel is the user's wish, not a failure.
+        ErrorBox::Show(this, QMessageBox::Information, tr("Экспорт"), tr("Отменено"));
+    } else {
+        ErrorBox::Show(this, QMessageBox::Warning, tr("Экспорт"), error, tr("Экспорт не завершён"));
+    }
 }

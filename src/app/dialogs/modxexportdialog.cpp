@@ -2,11 +2,20 @@
 #include "ui_modxexportdialog.h"
 
 #include "deleteconfirmation.h"
+#include "errorbox.h"
+#include "keyring.h"
 #include "model.h"
 #include "progressthread.h"
+#include "rememberedpassword.h"
 #include "schema.h"
 
 #include <QMessageBox>
+
+namespace {
+
+const RememberedPassword::Keys kPasswordKeys{Schema::Option::ModxPassword, Schema::Option::ModxKeyring};
+
+} // namespace
 
 ModxExportDialog::ModxExportDialog(Model *model, int mode, const Filter *filter, QWidget *parent)
     : QDialog(parent)
@@ -20,10 +29,10 @@ ModxExportDialog::ModxExportDialog(Model *model, int mode, const Filter *filter,
     ui->hostEdit->setText(m_model->Option(Schema::Option::ModxHost));
     ui->loginEdit->setText(m_model->Option(Schema::Option::ModxLogin));
     // A password kept by an earlier run stays kept until the box is unticked.
-    const bool remembered = m_model->Options().contains(Schema::Option::ModxPassword);
+    bool remembered = false;
+    const QString password = RememberedPassword::Load(*m_model, kPasswordKeys, &remembered);
     ui->rememberPasswordCheck->setChecked(remembered);
-    if (remembered)
-        ui->passwordEdit->setText(m_model->Option(Schema::Option::ModxPassword));
+    ui->passwordEdit->setText(password);
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &ModxExportDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -37,12 +46,10 @@ void ModxExportDialog::accept()
     const QString password = ui->passwordEdit->text();
     m_model->SetOption(Schema::Option::ModxHost, host);
     m_model->SetOption(Schema::Option::ModxLogin, login);
-    // The project file is plain text: the password goes there only when
-    // the user asked for it, and a password once kept goes when unticked.
-    if (ui->rememberPasswordCheck->isChecked())
-        m_model->SetOption(Schema::Option::ModxPassword, password);
-    else
-        m_model->RemoveOption(Schema::Option::ModxPassword);
+    // The password is kept only when the user asked for it, in the
+    // keyring when one answers, and forgotten when unticked.
+    RememberedPassword::Keep(this, *m_model, kPasswordKeys, Keyring::SiteEntry(login, host), password,
+                             ui->rememberPasswordCheck->isChecked());
     if (m_mode == Export && !DeleteConfirmation::Ask(this, *m_model, m_filter))
         return;
 
@@ -55,6 +62,7 @@ void ModxExportDialog::accept()
             ok = m_model->LoadFromModxSite(host, login, password, m_mode == ImportBase, progress);
     });
     m_lastError = ok ? QString() : m_model->LastError();
+    m_cancelled = !ok && result == QDialog::Rejected;
     emit afterAction();
     if (ok) {
         QDialog::accept();
@@ -63,7 +71,7 @@ void ModxExportDialog::accept()
     // The log told the story; the box says the outcome, unless the user
     // cancelled. The dialog stays open for another try.
     if (result != QDialog::Rejected) {
-        QMessageBox::warning(this, windowTitle(),
-                             m_lastError.isEmpty() ? tr("Обмен с сайтом не выполнен") : m_lastError);
+        ErrorBox::Show(this, QMessageBox::Warning, windowTitle(),
+                       m_lastError.isEmpty() ? tr("Обмен с сайтом не выполнен") : m_lastError);
     }
 }

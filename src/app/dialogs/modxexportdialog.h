@@ -31,6 +31,8 @@ public:
 
     // Why the last exchange failed; empty when none failed or none ran.
     QString LastError() const { return m_lastError; }
+    // Whether the user cancelled the last exchange.
+    bool Cancelled() const { return m_cancelled; }
 
 public slots:
     void accept() override;
@@ -46,5 +48,6 @@ private:
     const Filter *m_filter;
     int m_mode;
     QString m_lastError;
+    bool m_cancelled = false;
     std::unique_ptr<Ui::ModxExportDialog> ui;
 };

@@ -22,6 +22,8 @@ PriceDialog::PriceDialog(QWidget *parent)
     // The bounds stay as typed: a lower bound above the upper one is
     // refused when the dialog is accepted, not rewritten while the user
     // types the upper one digit by digit.
+    connect(lowSpin, qOverload<int>(&QSpinBox::valueChanged), this, [this] { m_lowSet |= !m_presetting; });
+    connect(highSpin, qOverload<int>(&QSpinBox::valueChanged), this, [this] { m_highSet |= !m_presetting; });
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &PriceDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -33,7 +35,7 @@ void PriceDialog::accept()
     // A number still being typed counts as typed.
     lowSpin->interpretText();
     highSpin->interpretText();
-    if (lowSpin->value() > highSpin->value()) {
+    if (m_lowSet && m_highSet && lowSpin->value() > highSpin->value()) {
         QMessageBox::warning(this, windowTitle(),
                              tr("Цена «от» (%1) больше цены «до» (%2).").arg(lowSpin->value()).arg(highSpin->value()));
         lowSpin->setFocus();
@@ -43,8 +45,19 @@ void PriceDialog::accept()
     QDialog::accept();
 }
 
+qint32 PriceDialog::Low() const
+{
+    return m_lowSet ? lowSpin->value() : -1;
+}
+
+qint32 PriceDialog::High() const
+{
+    return m_highSet ? highSpin->value() : -1;
+}
+
 void PriceDialog::Preset(const Model *model, const Filter *filter)
 {
+    m_presetting = true;
     bool known = false;
     if (model) {
         CommonGoodInfo merged;
@@ -65,13 +78,18 @@ void PriceDialog::Preset(const Model *model, const Filter *filter)
             rangeLabel->show();
         }
     }
-    const bool bounded = filter && filter->priceLow != -1 && filter->priceHigh != -1;
-    if (!known && bounded) {
-        lowSpin->setRange(filter->priceLow, filter->priceHigh);
-        highSpin->setRange(filter->priceLow, filter->priceHigh);
+    m_lowSet = filter && filter->priceLow != -1;
+    m_highSet = filter && filter->priceHigh != -1;
+    if (!known && (m_lowSet || m_highSet)) {
+        // Without goods the range is what the filter names.
+        const int from = m_lowSet ? filter->priceLow : filter->priceHigh;
+        const int to = m_highSet ? filter->priceHigh : filter->priceLow;
+        lowSpin->setRange(qMin(from, to), qMax(from, to));
+        highSpin->setRange(qMin(from, to), qMax(from, to));
     }
-    if (bounded) {
+    if (m_highSet)
         highSpin->setValue(filter->priceHigh);
+    if (m_lowSet)
         lowSpin->setValue(filter->priceLow);
-    }
+    m_presetting = false;
 }

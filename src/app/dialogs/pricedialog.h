@@ -14,8 +14,10 @@ class PriceDialog;
 }
 
 // Asks for a price range. The caller presets it from the loaded offers and
-// the current filter and reads the two spin boxes after exec(). A lower
-// bound above the upper one keeps the dialog open with a warning.
+// the current filter and reads the bounds after exec(). Only the bounds the
+// filter had or the user changed are bounds: "from" changed alone leaves
+// the upper end open, so that dearer goods of a later feed still pass. A
+// lower bound above the upper one keeps the dialog open with a warning.
 class PriceDialog final : public QDialog
 {
     Q_OBJECT
@@ -31,6 +33,10 @@ public:
 
     void accept() override;
 
+    // The bounds to keep: -1 for one neither the filter had nor the user set.
+    qint32 Low() const;
+    qint32 High() const;
+
     QSpinBox *lowSpin;
     QSpinBox *highSpin;
     QLabel *rangeLabel;
@@ -39,4 +45,7 @@ private:
     Q_DISABLE_COPY(PriceDialog)
 
     std::unique_ptr<Ui::PriceDialog> ui;
+    bool m_lowSet = false;
+    bool m_highSet = false;
+    bool m_presetting = false;
 };

@@ -147,6 +147,12 @@ void ProgressDialog::waitingCancel()
     ShowPending();
     if (QPushButton *button = ui->buttonBox->button(QDialogButtonBox::Cancel))
         button->setText(tr("Закрыть"));
+    // A busy bar (no maximum) would go on moving over finished work.
+    if (ui->progressBar->maximum() == 0) {
+        ui->progressBar->setMaximum(1);
+        ui->progressBar->setValue(1);
+        ui->progressBar->setTextVisible(false);
+    }
     workFinished = true;
     if (CancelRequested())
         QDialog::reject();

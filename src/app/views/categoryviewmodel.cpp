@@ -4,7 +4,8 @@
 #include "filter.h"
 #include "source.h"
 
-#include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 
 CategoryViewModel::CategoryViewModel(CatModel *root, Filter *filter)
     : m_root(root)
@@ -63,9 +64,19 @@ int CategoryViewModel::CountSubtrees(const CatModel *node) const
 
 int CategoryViewModel::SubtreeCount(const CatModel *node) const
 {
-    if (m_counts.isEmpty())
+    if (!m_countsGiven && m_counts.isEmpty())
         CountSubtrees(m_root);
     return m_counts.value(node);
+}
+
+void CategoryViewModel::SetCounts(const QHash<const CatModel *, int> &counts)
+{
+    m_counts = counts;
+    m_countsGiven = true;
+    const int rows = rowCount();
+    // The view repaints whatever it shows, the rows below the top ones too.
+    if (rows > 0)
+        emit dataChanged(index(0, 0), index(rows - 1, 0), {Qt::DisplayRole});
 }
 
 bool CategoryViewModel::FindUncheckedBelow(const CatModel *node) const
@@ -103,7 +114,10 @@ QVariant CategoryViewModel::data(const QModelIndex &index, int role) const
                        + QString::number(SubtreeCount(node)) + QLatin1Char(')'));
     }
     case Qt::ForegroundRole:
-        return node->ghost ? QColor(110, 110, 110) : QColor(Qt::black);
+        // A ghost is dimmed with the palette's colour, so that a dark theme
+        // stays readable; a real category has the usual text colour.
+        return node->ghost ? QVariant(QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text))
+                           : QVariant();
     case Qt::CheckStateRole:
         if (!m_filter || m_filter->uncheckedCategories.isEmpty())
             return Qt::Checked;
@@ -164,6 +178,7 @@ bool CategoryViewModel::removeRows(int row, int count, const QModelIndex &parent
 
     beginRemoveRows(parent, row, row + count - 1);
     m_counts.clear();
+    m_countsGiven = false;
     m_uncheckedKnown = false;
     for (int i = 0; i < count && row < node->children.size(); ++i) {
         CatModel *doomed = node->children.at(row);

@@ -33,6 +33,9 @@ public:
 
     // The category of an index; the root for the invalid index.
     CatModel *NodeAt(const QModelIndex &index) const;
+    // The goods of each subtree that pass the filter, as the goods list
+    // found them; until they are given, every good of the subtree counts.
+    void SetCounts(const QHash<const CatModel *, int> &counts);
     // Makes a category a ghost or a real one again, with the paths below it.
     bool ToggleGhost(const QModelIndex &index);
 
@@ -51,8 +54,10 @@ private:
 
     CatModel *m_root;
     Filter *m_filter;
-    // Goods of each subtree, filled at the first paint and after a removal.
+    // Goods of each subtree, filled at the first paint and after a removal,
+    // or given by SetCounts().
     mutable QHash<const CatModel *, int> m_counts;
+    bool m_countsGiven = false;
     // The categories with an unchecked one below them, known while
     // m_uncheckedKnown; a check-box change or a removal forgets them.
     mutable QSet<const CatModel *> m_uncheckedBelow;

@@ -51,6 +51,10 @@ void FiltersLabel::UpdateText()
         text += tr("<a href=\"#choosePrice\">Цена с %1 до %2</a>")
                         .arg(QString::number(m_filter->priceLow), QString::number(m_filter->priceHigh))
                 + ClearLink("clearPrice");
+    } else if (m_filter && m_filter->priceLow >= 0) {
+        text += tr("<a href=\"#choosePrice\">Цена от %1</a>").arg(m_filter->priceLow) + ClearLink("clearPrice");
+    } else if (m_filter && m_filter->priceHigh >= 0) {
+        text += tr("<a href=\"#choosePrice\">Цена до %1</a>").arg(m_filter->priceHigh) + ClearLink("clearPrice");
     } else {
         text += tr("<a href=\"#choosePrice\">Любая цена</a>");
     }
@@ -150,7 +154,7 @@ void FiltersLabel::ChoosePrice()
     dialog.Preset(m_model, m_filter);
     if (dialog.exec() != QDialog::Accepted || !m_filter)
         return;
-    m_filter->priceLow = dialog.lowSpin->value();
-    m_filter->priceHigh = dialog.highSpin->value();
+    m_filter->priceLow = dialog.Low();
+    m_filter->priceHigh = dialog.High();
     emit flterUpdated();
 }

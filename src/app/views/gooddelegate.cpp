@@ -13,9 +13,6 @@
 
 namespace {
 
-const QColor kSelectedBackground(240, 240, 240);
-const QColor kOddBackground(250, 250, 250);
-const QColor kEvenBackground(255, 255, 255);
 // The picture's part of a card: its left edge, the picture and its margins.
 const int kPictureWidth = 170;
 
@@ -57,9 +54,11 @@ void GoodDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     if (m_card->size() != option.rect.size())
         m_card->resize(option.rect.size());
 
-    const QColor &background = (option.state & QStyle::State_Selected)
-            ? kSelectedBackground
-            : (index.row() % 2 ? kOddBackground : kEvenBackground);
+    // The palette's colours, under the card's text in the palette's text
+    // colour: a dark desktop theme stays readable.
+    const QColor &background = option.palette.color((option.state & QStyle::State_Selected) ? QPalette::Button
+                                                    : index.row() % 2                      ? QPalette::AlternateBase
+                                                                                           : QPalette::Base);
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);

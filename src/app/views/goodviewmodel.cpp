@@ -82,6 +82,13 @@ void GoodViewModel::Fill(CatModel *category, const Filter *filter, bool recursiv
     endResetModel();
 }
 
+void GoodViewModel::SetGoods(const QVector<Good *> &goods)
+{
+    beginResetModel();
+    m_goods = goods;
+    endResetModel();
+}
+
 void GoodViewModel::ClearGoods()
 {
     beginResetModel();

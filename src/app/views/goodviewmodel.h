@@ -33,6 +33,8 @@ public:
 
     // Replaces the list with the goods of the subtree that pass the filter.
     void Fill(CatModel *category, const Filter *filter, bool recursive = true);
+    // Replaces the list with these goods, in one reset.
+    void SetGoods(const QVector<Good *> &goods);
     void ClearGoods();
     void RepaintAll();
     QModelIndex IndexOfGood(Good *good) const;

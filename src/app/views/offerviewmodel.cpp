@@ -2,7 +2,8 @@
 
 #include "offer.h"
 
-#include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 
 OfferViewModel::OfferViewModel(StableList<Offer> *offers)
     : m_offers(offers)
@@ -27,7 +28,14 @@ QVariant OfferViewModel::data(const QModelIndex &index, int role) const
             return QString(offer.name + QLatin1String(" (+)"));
         return offer.name;
     case Qt::ForegroundRole:
-        return offer.hasGoods ? QColor(Qt::black) : QColor(110, 110, 110);
+        // From the palette, so that a dark theme stays readable: the usual
+        // text colour, or the dimmed one for an offer without goods.
+        return offer.hasGoods ? QVariant()
+                              : QVariant(QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    case Qt::ToolTipRole:
+        if (!offer.exportUrl.isEmpty() && !offer.exportLoaded)
+            return tr("(+): у оффера есть фид, он ещё не загружен. Загрузите его из контекстного меню оффера");
+        return QVariant();
     default:
         return QVariant();
     }

@@ -324,6 +324,40 @@ bool CsvManipulator::ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &bu
     return row.Count() > 0;
 }
 
+bool CsvManipulator::ReadMappedCell(qint64 offset, int column, CsvRawRow &row, QByteArray &cell) const
+{
+    row.Clear();
+    if (!m_mapped.IsMapped() || offset < 0 || offset >= m_mapped.Size() || column < 0)
+        return false;
+    bool found = false;
+    // The cell is copied out under the guard; whatever the guard cuts short
+    // leaves the row and the cell whole objects, only without the bytes.
+    const bool whole = MappedFile::Guarded([&]() {
+        const char *base = m_mapped.Data();
+        const char *begin = base + offset;
+        if (offset == 0 && m_mapped.Size() >= 3 && std::memcmp(base, "\xEF\xBB\xBF", 3) == 0)
+            begin += 3;
+        CsvRowParser::Limits limits;
+        limits.fields = column + 1;
+        const char *stop = nullptr;
+        found = CsvRowParser::Parse(begin, base + m_mapped.Size(), true, m_crLineEnds, row, &stop, limits)
+                        == CsvRowParser::Result::Row
+                && row.Count() > column;
+        if (!found)
+            return;
+        const char *data = nullptr;
+        int size = 0;
+        row.View(column, &data, &size, cell);
+        if (data != cell.constData()) {
+            cell.resize(size);
+            std::memcpy(cell.data(), data, size_t(size));
+        }
+    });
+    if (!whole)
+        row.Clear();
+    return whole && found;
+}
+
 void CsvManipulator::ReleaseMapped() const
 {
     m_mapped.ReleaseAll();

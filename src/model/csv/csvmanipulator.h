@@ -101,6 +101,12 @@ public:
     // operation that holds the reader (the owner binding is not consulted).
     // False when the file is not mapped or the row cannot be read.
     bool ReadMappedRow(qint64 offset, CsvRawRow &row, QByteArray &buffer) const;
+    // One cell of the row at an offset, unquoted into cell, found in the
+    // file's mapping without copying the row: only the fields up to it are
+    // looked at, so the row's shape is not checked (for rows a load already
+    // read, in a file that is Unchanged()). Any number of threads may call
+    // it, as ReadMappedRow(). False when the cell cannot be read.
+    bool ReadMappedCell(qint64 offset, int column, CsvRawRow &row, QByteArray &cell) const;
     // Asks the processor to fetch the start of a row that will be read soon.
     void Prefetch(qint64 offset) const;
     bool IsMapped() const { return m_mapped.IsMapped(); }

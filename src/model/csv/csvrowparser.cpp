@@ -128,6 +128,8 @@ CsvRowParser::Result CsvRowParser::Parse(const char *begin, const char *end, boo
             mask &= mask - 1;
             if (*c == ';') {
                 endField(c);
+                if (int(row.fields.size()) >= limits.fields)
+                    return rowEnds(c + 1);
                 fieldStart = c + 1;
                 quoted = false;
             } else if (*c == '\n') {

@@ -3,6 +3,7 @@
 #include "csvrawrow.h"
 
 #include <cstring>
+#include <limits>
 
 #include <QtGlobal>
 
@@ -15,6 +16,10 @@ struct CsvRecordLimits
     static constexpr qint64 kMaxRecord = qint64(256) << 20;
     qint64 field = kMaxField;
     qint64 row = kMaxRecord;
+    // With fewer than all, the parse stops once this many fields are found:
+    // a walk that needs one early cell of rows already loaded reads no
+    // further (the record's end, and its shape, are then not known).
+    int fields = std::numeric_limits<int>::max();
 };
 
 // Finds the fields of one row of the catalogue's CSV dialect in a stretch of

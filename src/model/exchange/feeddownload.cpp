@@ -258,15 +258,20 @@ bool FeedDownload::FetchFtp(const QUrl &url)
     };
 
     QString reason;
-    const FtpFetch::Result result = FtpFetch::Run(url, sink, tick, &reason);
+    int networkError = 0;
+    const FtpFetch::Result result = FtpFetch::Run(url, sink, tick, &reason, &networkError);
     if (page)
         return discard(tr("сервер вернул веб-страницу, а не фид: %1").arg(Shown(url)));
     if (writeFailed)
         return discard(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file.fileName())));
     if (result == FtpFetch::Stopped)
         return discard(tr("Загрузка %1 отменена").arg(m_shownUrl));
-    if (result == FtpFetch::Failed)
-        return discard(tr("Не удалось загрузить %1: %2").arg(m_shownUrl, reason));
+    if (result == FtpFetch::Failed) {
+        // Told as a failure over HTTP is: one plain sentence, then the account.
+        const QString sentence = PlainSentence(networkError, url);
+        const QString account = tr("Не удалось загрузить %1: %2").arg(m_shownUrl, reason);
+        return discard(sentence.isEmpty() ? account : sentence + QLatin1String("\n\n") + account);
+    }
     if (!sniffed) {
         if (LooksLikePage(start, true) == Page::Yes)
             return discard(tr("сервер вернул веб-страницу, а не фид: %1").arg(Shown(url)));
@@ -397,6 +402,11 @@ bool FeedDownload::Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *
         reply->abort();
         return discard(tr("Загрузка %1 отменена").arg(m_shownUrl));
     }
+    // A failure of the network is told in one plain sentence first, the
+    // technical account after an empty line.
+    const auto plainly = [](const QString &sentence, const QString &account) {
+        return sentence.isEmpty() ? account : sentence + QLatin1String("\n\n") + account;
+    };
     if (reply->error() != QNetworkReply::NoError) {
         QString reason = watchdog->Reason();
         if (reason.isEmpty()) {
@@ -405,13 +415,15 @@ bool FeedDownload::Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *
             if (!url.password().isEmpty())
                 reason.replace(url.password(), QStringLiteral("***"));
         }
-        return discard(tr("Не удалось загрузить %1: %2").arg(m_shownUrl, reason));
+        return discard(plainly(PlainSentence(reply->error(), url),
+                               tr("Не удалось загрузить %1: %2").arg(m_shownUrl, reason)));
     }
     const bool lengthKnown = reply->header(QNetworkRequest::ContentLengthHeader).isValid();
     const qint64 expected = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (lengthKnown && received != expected) {
-        return discard(tr("Загрузка %1 прервана: получено %2 из %3 байт")
-                               .arg(m_shownUrl, QString::number(received), QString::number(expected)));
+        return discard(plainly(tr("Соединение разорвано во время передачи"),
+                               tr("Загрузка %1 прервана: получено %2 из %3 байт")
+                                       .arg(m_shownUrl, QString::number(received), QString::number(expected))));
     }
     openFile();
     if (writeFailed || !file.flush())
@@ -419,4 +431,22 @@ bool FeedDownload::Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *
     file.close();
     m_filePath = file.fileName();
     return true;
+}
+
+QString FeedDownload::PlainSentence(int error, const QUrl &url)
+{
+    const int defaultPort = url.scheme() == QLatin1String("https") ? 443
+            : url.scheme() == QLatin1String("ftp")                  ? 21
+                                                                    : 80;
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::TimeoutError:
+        return tr("Сервер не отвечает на порту %1").arg(url.port(defaultPort));
+    case QNetworkReply::HostNotFoundError:
+        return tr("Сервер %1 не найден").arg(url.host());
+    case QNetworkReply::RemoteHostClosedError:
+        return tr("Соединение разорвано во время передачи");
+    default:
+        return QString();
+    }
 }

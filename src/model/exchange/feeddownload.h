@@ -57,6 +57,9 @@ private:
     bool FetchFtp(const QUrl &url);
     // Creates a file of a new name in the folder; false when none can be.
     bool CreateFile(QFile *file, const QString &disposed) const;
+    // The plain sentence for a failure of the network (a QNetworkReply
+    // error), or an empty string where there is none to say.
+    static QString PlainSentence(int error, const QUrl &url);
 
     QString m_url;
     QString m_shownUrl; // without a password

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include <QElapsedTimer>
+#include <QNetworkReply>
 
 #include <curl/curl.h>
 
@@ -52,8 +53,10 @@ long Seconds(int ms)
 
 } // namespace
 
-FtpFetch::Result FtpFetch::Run(const QUrl &url, const Sink &sink, const Tick &tick, QString *error)
+FtpFetch::Result FtpFetch::Run(const QUrl &url, const Sink &sink, const Tick &tick, QString *error,
+                               int *networkError)
 {
+    *networkError = QNetworkReply::NoError;
     static std::once_flag once;
     std::call_once(once, []() { curl_global_init(CURL_GLOBAL_DEFAULT); });
     CURL *curl = curl_easy_init();
@@ -97,5 +100,23 @@ FtpFetch::Result FtpFetch::Run(const QUrl &url, const Sink &sink, const Tick &ti
     if (!password.isEmpty())
         reason.replace(QString::fromUtf8(password), QStringLiteral("***"));
     *error = reason;
+    switch (code) {
+    case CURLE_COULDNT_CONNECT:
+        *networkError = QNetworkReply::ConnectionRefusedError;
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        *networkError = QNetworkReply::TimeoutError;
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        *networkError = QNetworkReply::HostNotFoundError;
+        break;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+        *networkError = QNetworkReply::RemoteHostClosedError;
+        break;
+    default:
+        *networkError = QNetworkReply::UnknownNetworkError;
+        break;
+    }
     return Failed;
 }

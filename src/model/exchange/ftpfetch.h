@@ -27,5 +27,8 @@ public:
 
     enum Result { Done, Stopped, Failed };
 
-    static Result Run(const QUrl &url, const Sink &sink, const Tick &tick, QString *error);
+    // On a failure, *error says why and *networkError is the
+    // QNetworkReply::NetworkError that comes nearest, so that a failure
+    // over FTP is told as one over HTTP is.
+    static Result Run(const QUrl &url, const Sink &sink, const Tick &tick, QString *error, int *networkError);
 };

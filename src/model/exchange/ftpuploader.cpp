@@ -324,8 +324,38 @@ bool FtpUploader::Progressed(qint64 sent)
     return !m_cancelled;
 }
 
+QString FtpUploader::ErrorText() const
+{
+    const QString plain = PlainSentence(m_failureCode);
+    if (plain.isEmpty() || m_error.isEmpty() || m_error == plain)
+        return m_error;
+    return plain + QLatin1String("\n\n") + m_error;
+}
+
+QString FtpUploader::PlainSentence(int code) const
+{
+    const QUrl url(QString::fromUtf8(m_url));
+    switch (code) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+        return tr("Сервер не отвечает на порту %1").arg(url.port(DefaultPort(url.scheme())));
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return tr("Сервер %1 не найден").arg(url.host());
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+        return tr("Соединение разорвано во время передачи");
+    case CURLE_LOGIN_DENIED:
+        return tr("Неверный логин или пароль");
+    default:
+        return QString();
+    }
+}
+
 QString FtpUploader::Reason(int code) const
 {
+    m_failureCode = code;
     const QString detail = QString::fromUtf8(m_errorBuffer[0] ? m_errorBuffer : curl_easy_strerror(CURLcode(code)));
     QString reason;
     switch (code) {
@@ -379,6 +409,7 @@ QByteArray FtpUploader::QuotedPath(const QUrl &folder, const QString &name) cons
 bool FtpUploader::Upload(const QString &localPath, const QUrl &target)
 {
     m_error.clear();
+    m_failureCode = 0;
     m_cancelled = false;
     const QString shown = Displayed(target);
     if (!m_curl) {
@@ -652,6 +683,7 @@ qint64 FtpUploader::RemoteTime(const QUrl &folder, const QString &name)
 FtpUploader::TestResult FtpUploader::Test(const QUrl &folder)
 {
     m_error.clear();
+    m_failureCode = 0;
     const QString shown = Displayed(folder);
     if (!m_curl || !IsSupported(folder)) {
         m_error = tr("Адрес %1 не поддерживается: нужен ftp://, ftps:// или sftp:// с именем сервера").arg(shown);

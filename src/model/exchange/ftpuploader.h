@@ -64,8 +64,10 @@ public:
     // answers a cancel.
     TestResult Test(const QUrl &folder);
 
-    // Why the last call failed, for people.
-    QString ErrorText() const { return m_error; }
+    // Why the last call failed, for people: where the network failed, one
+    // plain sentence first ("Сервер не отвечает на порту 21"), then, after
+    // an empty line, what exactly went wrong.
+    QString ErrorText() const;
 
     // The address as it may be shown: its password masked.
     static QString Displayed(const QUrl &url);
@@ -99,6 +101,7 @@ private:
     struct Callbacks;
     friend struct Callbacks;
     bool Progressed(qint64 sent);
+    QString PlainSentence(int code) const;
 
     const Options m_options;
     IProgress *const m_progress;
@@ -126,4 +129,6 @@ private:
     bool m_cancelled = false;
     QByteArray m_serverAnswer;
     QString m_error;
+    // The libcurl code of the last failure, for its plain sentence.
+    mutable int m_failureCode = 0;
 };

@@ -28,6 +28,8 @@ const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
 
 // A category or vendor met in the load and not yet looked up.
 CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
+// A category whose path is nothing but "/": it names no category.
+CatModel *const kNoPathNode = reinterpret_cast<CatModel *>(quintptr(2));
 const QString *const kUnresolvedVendor = reinterpret_cast<const QString *>(quintptr(1));
 
 } // namespace
@@ -407,6 +409,7 @@ Offer *FeedLoader::Touch(Offer *offer)
         OfferSnapshot snapshot;
         snapshot.hasGoods = offer->hasGoods;
         snapshot.categories = offer->categories;
+        snapshot.droppedCategories = offer->droppedCategories;
         snapshot.priceInfo = offer->priceInfo;
         m_snapshots.insert(offer, snapshot);
     }
@@ -423,6 +426,7 @@ void FeedLoader::Revert()
     for (auto it = m_snapshots.begin(); it != m_snapshots.end(); ++it) {
         it.key()->hasGoods = it.value().hasGoods;
         it.key()->categories = it.value().categories;
+        it.key()->droppedCategories = it.value().droppedCategories;
         it.key()->priceInfo = it.value().priceInfo;
     }
     // Offers the load created hold no goods now: they go.
@@ -491,7 +495,7 @@ void FeedLoader::FetchAhead(const RawCells &cells)
         if (slot >= m_nodes.size() || size_t(row->category) >= m_nodes[slot].size())
             return nullptr;
         const CatModel *node = m_nodes[slot][size_t(row->category)];
-        return node == kUnresolvedNode ? nullptr : node;
+        return node == kUnresolvedNode || node == kNoPathNode ? nullptr : node;
     };
     if (const CatModel *node = nodeOf(cells.Ahead(12)))
         __builtin_prefetch(&node->goods);
@@ -536,8 +540,17 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
             raw = Good::FirstPart(raw, QStringLiteral(", "));
         const QString mapped = offer->MapCategory(raw);
         node = mapped.isNull() ? nullptr : m_newTree->FindOrCreatePath(mapped);
-        if (node && !m_isBase)
-            offer->categories.insert(raw);
+        if (!m_isBase)
+            (node ? offer->categories : offer->droppedCategories).insert(raw);
+        // A good filed at the top of the load's own tree would be lost
+        // without a word when the tree is merged: a path of nothing but "/"
+        // counts as no category at all.
+        if (node == m_newTree)
+            node = kNoPathNode;
+    }
+    if (node == kNoPathNode) {
+        ++m_withoutCategory;
+        return;
     }
     if (!node)
         return;

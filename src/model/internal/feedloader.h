@@ -136,6 +136,7 @@ private:
     {
         bool hasGoods = false;
         QSet<QString> categories;
+        QSet<QString> droppedCategories;
         CommonGoodInfo priceInfo;
     };
     QHash<Offer *, OfferSnapshot> m_snapshots;

@@ -301,7 +301,9 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
         source->reader->SetOwnerThread(QThread::currentThread());
 
     m_unreadRows = 0;
-    const QString saving = tr("Сохранение %1").arg(category->name);
+    // The root's name is the tree's own, never shown to the user.
+    const QString saving =
+            category->parent ? tr("Сохранение %1").arg(category->name) : tr("Сохранение каталога");
     const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
                                                  : WriteEachRow(writer, csvWriter, plan, goods, progress, saving);
 
@@ -327,7 +329,8 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
                           .arg(files.join(QStringLiteral(", ")));
         return false;
     }
-    if (progress && !progress->Report(total, total, tr("Сохранено %1").arg(category->name))) {
+    const QString saved = category->parent ? tr("Сохранено %1").arg(category->name) : tr("Каталог сохранён");
+    if (progress && !progress->Report(total, total, saved)) {
         m_error = tr("Сохранение отменено");
         return false;
     }

@@ -15,7 +15,9 @@
 #include "exportfile.h"
 #include "icatalogue.h"
 #include "offer.h"
+#include "schema.h"
 #include "shownaddress.h"
+#include "sourcerecord.h"
 #include "xmlelementwalker.h"
 
 namespace {
@@ -157,6 +159,10 @@ bool HoldsPassword(const ICatalogue &catalogue)
         if (ShownAddress::HasPassword(offer.exportUrl) || ShownAddress::HasPassword(offer.url))
             return true;
     }
+    for (const SourceRecord &source : catalogue.SourceRecords()) {
+        if (source.kind == SourceRecord::Url && ShownAddress::HasPassword(source.location))
+            return true;
+    }
     return false;
 }
 
@@ -164,7 +170,7 @@ bool HoldsPassword(const ICatalogue &catalogue)
 class ProjectReader
 {
 public:
-    explicit ProjectReader(ICatalogue &catalogue) : m_catalogue(catalogue) {}
+    ProjectReader(ICatalogue &catalogue, const QString &folder) : m_catalogue(catalogue), m_folder(folder) {}
 
     // The option key of an element of the options, or an empty string.
     static QString OptionKey(const QString &path);
@@ -175,6 +181,7 @@ public:
 
 private:
     ICatalogue &m_catalogue;
+    QString m_folder; // the project file's, against which relative paths are read
     Offer *m_offer = nullptr;
     QSet<QString> m_listKeys;
 };
@@ -195,6 +202,23 @@ void ProjectReader::DeclareLists(const QString &path, const QXmlStreamAttributes
 void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attributes, const QString &text)
 {
     const auto attr = [&attributes](const char *name) { return attributes.value(QLatin1String(name)).toString(); };
+    if (path == QLatin1String("/settings/sources/source")) {
+        // A kind this program does not know (a later one's) is passed over.
+        SourceRecord source;
+        if (!SourceRecord::KindOfName(attributes.value(Schema::Project::SourceKind).toString(), &source.kind))
+            return;
+        source.location = attributes.value(Schema::Project::SourceLocation).toString();
+        if (source.location.isEmpty())
+            return;
+        // A file named relative to the project (one written by hand, or
+        // shipped beside its feeds) is the one beside the project.
+        if (source.kind == SourceRecord::File && QFileInfo(source.location).isRelative())
+            source.location = QDir(m_folder).absoluteFilePath(source.location);
+        source.isBase = attributes.value(Schema::Project::SourceBase) == QLatin1String("true");
+        source.login = attributes.value(Schema::Project::SourceLogin).toString();
+        m_catalogue.SourceRecords().append(source);
+        return;
+    }
     if (path.startsWith(QLatin1String("/settings/offers"))) {
         if (path == QLatin1String("/settings/offers/offer")) {
             const QString name = attr("name");
@@ -265,7 +289,7 @@ void ProjectReader::Act(const QString &path, const QXmlStreamAttributes &attribu
 } // namespace
 
 bool ProjectFile::Write(QIODevice *device, const StableList<Offer> &offers, const QMap<QString, QString> &options,
-                        const QMap<QString, QStringList> &lists)
+                        const QMap<QString, QStringList> &lists, const QList<SourceRecord> &sources)
 {
     QXmlStreamWriter xml(device);
     // UTF-8, which the writer of every Qt version writes unasked.
@@ -308,6 +332,20 @@ bool ProjectFile::Write(QIODevice *device, const StableList<Offer> &offers, cons
         xml.writeEndElement();
     }
     xml.writeEndElement();
+    // A project without loads is written as it always was.
+    if (!sources.isEmpty()) {
+        xml.writeStartElement(Schema::Project::Sources);
+        for (const SourceRecord &source : sources) {
+            xml.writeEmptyElement(Schema::Project::Source);
+            xml.writeAttribute(Schema::Project::SourceKind, SourceRecord::KindName(source.kind));
+            xml.writeAttribute(Schema::Project::SourceBase,
+                               source.isBase ? QStringLiteral("true") : QStringLiteral("false"));
+            xml.writeAttribute(Schema::Project::SourceLocation, XmlSafe(source.location));
+            if (!source.login.isEmpty())
+                xml.writeAttribute(Schema::Project::SourceLogin, XmlSafe(source.login));
+        }
+        xml.writeEndElement();
+    }
     xml.writeEndElement();
     xml.writeEndDocument();
     return !xml.hasError();
@@ -342,7 +380,7 @@ bool ProjectFile::Save(const ICatalogue &catalogue, const QString &path, QString
         return fail(tr("Не удалось закрыть файл проекта %1 от других пользователей: %2")
                             .arg(shown, file.errorString()));
     }
-    if (!Write(&file, catalogue.Offers(), catalogue.Options(), catalogue.ArrayOptions())) {
+    if (!Write(&file, catalogue.Offers(), catalogue.Options(), catalogue.ArrayOptions(), catalogue.SourceRecords())) {
         file.cancelWriting();
         return fail(tr("Не удалось записать файл проекта %1").arg(shown));
     }
@@ -388,7 +426,7 @@ bool ProjectFile::Load(ICatalogue &catalogue, const QString &path, QString *erro
     if (walker.RootName() != QLatin1String("settings"))
         return fail(tr("Файл %1 не является проектом Fidmora").arg(shown));
 
-    ProjectReader reader(catalogue);
+    ProjectReader reader(catalogue, info.absolutePath());
     for (const Element &element : elements)
         reader.DeclareLists(element.path, element.attributes);
     for (const Element &element : elements)

@@ -11,6 +11,7 @@
 class ICatalogue;
 class QIODevice;
 struct Offer;
+struct SourceRecord;
 
 // Reads and writes the project: the offers with their feed settings and
 // category rules, and the option store, as one XML document. Writing
@@ -26,10 +27,10 @@ public:
     // export would not follow); the old file stays. A project that holds a
     // password is readable by its owner alone (mode 0600).
     static bool Save(const ICatalogue &catalogue, const QString &path, QString *error = nullptr);
-    // The project document of these offers and options, as Save() writes
-    // it; false when the device took not all of it.
+    // The project document of these offers, options and remembered loads,
+    // as Save() writes it; false when the device took not all of it.
     static bool Write(QIODevice *device, const StableList<Offer> &offers, const QMap<QString, QString> &options,
-                      const QMap<QString, QStringList> &lists);
+                      const QMap<QString, QStringList> &lists, const QList<SourceRecord> &sources);
     // Adds the project to the catalogue. False when the file cannot be read or
     // is not well-formed XML, and then nothing of it is added. The error
     // text, if asked for, says what went wrong, with the line and column.

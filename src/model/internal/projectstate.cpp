@@ -8,6 +8,7 @@
 #include "filteroptions.h"
 #include "icatalogue.h"
 #include "projectfile.h"
+#include "sourcerecord.h"
 
 QByteArray ProjectState::Of(const ICatalogue &catalogue, const Filter &filter, const QString &filterPrefix)
 {
@@ -25,6 +26,6 @@ QByteArray ProjectState::Of(const ICatalogue &catalogue, const Filter &filter, c
     QByteArray document;
     QBuffer buffer(&document);
     buffer.open(QIODevice::WriteOnly);
-    ProjectFile::Write(&buffer, catalogue.Offers(), options, lists);
+    ProjectFile::Write(&buffer, catalogue.Offers(), options, lists, catalogue.SourceRecords());
     return QCryptographicHash::hash(document, QCryptographicHash::Sha1);
 }

@@ -53,6 +53,7 @@ constexpr QLatin1String FilterVendors = Literal("/vendors");     // a list: vend
 constexpr QLatin1String ModxHost = Literal("export/modx/host");
 constexpr QLatin1String ModxLogin = Literal("export/modx/login");
 constexpr QLatin1String ModxPassword = Literal("export/modx/password"); // only when the user asked to keep it
+constexpr QLatin1String ModxKeyring = Literal("export/modx/keyring"); // the password's entry in the system's keyring
 
 // The FTP export's fields.
 constexpr QLatin1String FtpProtocol = Literal("export/ftp/protocol");
@@ -60,17 +61,34 @@ constexpr QLatin1String FtpHost = Literal("export/ftp/host");
 constexpr QLatin1String FtpPort = Literal("export/ftp/port");
 constexpr QLatin1String FtpLogin = Literal("export/ftp/login");
 constexpr QLatin1String FtpPassword = Literal("export/ftp/password"); // only when the user asked to keep it
+constexpr QLatin1String FtpKeyring = Literal("export/ftp/keyring"); // the password's entry in the system's keyring
 constexpr QLatin1String FtpPath = Literal("export/ftp/path");
 constexpr QLatin1String FtpMode = Literal("export/ftp/mode");
 constexpr QLatin1String FtpInsecure = Literal("export/ftp/insecure");
 constexpr QLatin1String FtpKeyFile = Literal("export/ftp/keyfile");
 } // namespace Option
 
+// The loads a project remembers, in their order: a "sources" element after
+// the offers, one "source" element a load.
+namespace Project {
+constexpr QLatin1String Sources = Literal("sources");
+constexpr QLatin1String Source = Literal("source");
+constexpr QLatin1String SourceKind = Literal("kind");         // one of the kinds below
+constexpr QLatin1String SourceBase = Literal("base");         // "true" for a base, else data
+constexpr QLatin1String SourceLocation = Literal("location"); // path, address, site or offer name
+constexpr QLatin1String SourceLogin = Literal("login");       // a site's login; its password never
+constexpr QLatin1String KindFile = Literal("file");
+constexpr QLatin1String KindUrl = Literal("url");
+constexpr QLatin1String KindSite = Literal("site");
+constexpr QLatin1String KindOffer = Literal("offer");
+} // namespace Project
+
 // Keys of the program's settings on this machine (QSettings), which no
 // project carries.
 namespace Setting {
 constexpr QLatin1String InterfaceLanguage = Literal("interface/language");
 constexpr QLatin1String AdmitadRelay = Literal("admitad/relay");
+constexpr QLatin1String RecentProjects = Literal("project/recent"); // newest first
 } // namespace Setting
 
 } // namespace Schema
