@@ -38,8 +38,7 @@ InterfaceLanguage::InterfaceLanguage(Language language)
     if (!Install(QLatin1String("fidmora_") + code, {InstalledFolder(), QLatin1String(kBuiltInFolder)}))
         qCWarning(lcTranslations, "No translation fidmora_%s found", qPrintable(code));
     // Qt speaks English by itself.
-    if (language == Russian
-        && !Install(QStringLiteral("qtbase_ru"), {QtCompat::TranslationsFolder()})) {
+    if (language == Russian && !Install(QStringLiteral("qtbase_ru"), {QtCompat::TranslationsFolder()})) {
         qCInfo(lcTranslations, "No qtbase_ru.qm: standard buttons stay in English");
     }
 }
