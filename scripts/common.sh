@@ -63,6 +63,12 @@ FIDMORA_WINDOWS_PACKAGES=(
     fonts-dejavu-core
 )
 
+# Only for scripts/screenshots.sh, which draws the change report for the
+# README in headless Chromium.
+FIDMORA_SCREENSHOT_PACKAGES=(
+    chromium
+)
+
 fidmora_missing_packages() {
     local p
     for p in "$@"; do
