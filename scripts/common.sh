@@ -63,10 +63,16 @@ FIDMORA_WINDOWS_PACKAGES=(
     fonts-dejavu-core
 )
 
+# Only for scripts/screenshots.sh, which draws the change report for the
+# README in headless Chromium.
+FIDMORA_SCREENSHOT_PACKAGES=(
+    chromium
+)
+
 # Only for the screenshot of the window under Wine
 # (scripts/windows-screenshot.sh): a virtual display, the keys the user
 # would press, and the capture.
-FIDMORA_SCREENSHOT_PACKAGES=(
+FIDMORA_WINDOWS_SCREENSHOT_PACKAGES=(
     wine64 xvfb xdotool imagemagick x11-apps
 )
 

@@ -6,13 +6,13 @@
 #
 #   scripts/windows-screenshot.sh [OUTPUT.png]
 #
-# Needs FIDMORA_SCREENSHOT_PACKAGES (scripts/common.sh): Xvfb, xdotool and
+# Needs FIDMORA_WINDOWS_SCREENSHOT_PACKAGES (scripts/common.sh): Xvfb, xdotool and
 # ImageMagick. The window runs in a Wine prefix of its own
 # (build-windows/wineprefix-gui), so its autosave touches nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh
-fidmora_install "${FIDMORA_SCREENSHOT_PACKAGES[@]}"
+fidmora_install "${FIDMORA_WINDOWS_SCREENSHOT_PACKAGES[@]}"
 
 out=${1:-docs/windows.png}
 gui=$(find build-windows -name fidmora.exe -print -quit 2>/dev/null || true)

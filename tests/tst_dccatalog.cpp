@@ -251,9 +251,9 @@ void TestDcCatalog::usualSuspects_data()
     QByteArray attributes;
     for (int i = 0; i < 10000; ++i)
         attributes.append(" a" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"");
-    QTest::newRow("10,000 attributes")
-            << int(Bytes) << QByteArray(two).replace("<product id=\"10\"", QByteArray("<product id=\"10\"" + attributes)) << 2
-            << "";
+    const QByteArray opened = "<product id=\"10\"" + attributes;
+    QTest::newRow("10,000 attributes") << int(Bytes) << QByteArray(two).replace("<product id=\"10\"", opened) << 2
+                                       << "";
     QTest::newRow("a directory") << int(Folder) << QByteArray() << -1 << "не является обычным файлом";
     QTest::newRow("a FIFO") << int(Fifo) << QByteArray() << -1 << "не является обычным файлом";
     QTest::newRow("/dev/zero") << int(ZeroDevice) << QByteArray() << -1 << "не является обычным файлом";

@@ -1290,6 +1290,13 @@
     </message>
 </context>
 <context>
+    <name>FtpFetch</name>
+    <message>
+        <source>нет памяти для соединения</source>
+        <translation>out of memory for the connection</translation>
+    </message>
+</context>
+<context>
     <name>FtpUploader</name>
     <message>
         <source>неверный логин или пароль</source>

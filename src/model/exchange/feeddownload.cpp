@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QTime>
 
+#include "ftpfetch.h"
 #include "platform.h"
 #include "iprogress.h"
 #include "replywatchdog.h"
@@ -174,6 +175,9 @@ bool FeedDownload::Run()
     }
     QNetworkAccessManager manager;
     for (int redirects = 0;; ++redirects) {
+        // FTP answers with the file or an error, never a redirect.
+        if (url.scheme().compare(QLatin1String("ftp"), Qt::CaseInsensitive) == 0)
+            return FetchFtp(url);
         QUrl next;
         if (!Fetch(manager, url, &next))
             return false;
@@ -188,6 +192,98 @@ bool FeedDownload::Run()
         }
         url = next;
     }
+}
+
+bool FeedDownload::CreateFile(QFile *file, const QString &disposed) const
+{
+    // A file of that name may still be read by goods loaded from it, in
+    // this process or another: it is never overwritten. The file is
+    // created only if it does not exist, and another name taken if it does.
+    const QString folder = m_folder + QLatin1Char('/');
+    // Named after the address asked for, not the one it led to: the
+    // offer of a feed is read from that name.
+    const QUrl named(m_url, QUrl::TolerantMode);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        file->setFileName(folder + (disposed.isEmpty() ? NameFromHost(named, m_folder) : Numbered(disposed, attempt)));
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!file->exists())
+            break;
+    }
+    return false;
+}
+
+bool FeedDownload::FetchFtp(const QUrl &url)
+{
+    QFile file;
+    bool writeFailed = false;
+    bool sniffed = false;
+    bool page = false;
+    QByteArray start; // the body's first bytes, until they tell whether it is a page
+    const auto write = [&](const char *data, qint64 size) {
+        if (file.fileName().isEmpty() && !CreateFile(&file, QString()))
+            writeFailed = true;
+        if (!writeFailed && size > 0 && file.write(data, size) != size)
+            writeFailed = true;
+        return !writeFailed;
+    };
+    const auto sink = [&](const char *data, qint64 size) {
+        if (sniffed)
+            return write(data, size);
+        start.append(data, int(size));
+        const Page looks = LooksLikePage(start, false);
+        if (looks == Page::Yes) {
+            page = true;
+            return false;
+        }
+        if (looks == Page::No) {
+            sniffed = true;
+            const QByteArray bytes = std::move(start);
+            start = QByteArray();
+            return write(bytes.constData(), bytes.size());
+        }
+        return true;
+    };
+    // A few times a second: the bar moves, and a cancel is heard.
+    const auto tick = [&](qint64 received, qint64 total) {
+        return !m_progress
+               || m_progress->Report(int(received >> 10), int(qMax<qint64>(0, total) >> 10),
+                                     tr("Загрузка файла %1").arg(m_shownUrl));
+    };
+    const auto discard = [&](const QString &why) {
+        m_error = why;
+        if (file.isOpen())
+            file.close();
+        if (!file.fileName().isEmpty())
+            file.remove();
+        return false;
+    };
+
+    QString reason;
+    int networkError = 0;
+    const FtpFetch::Result result = FtpFetch::Run(url, sink, tick, &reason, &networkError);
+    if (page)
+        return discard(tr("сервер вернул веб-страницу, а не фид: %1").arg(Shown(url)));
+    if (writeFailed)
+        return discard(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file.fileName())));
+    if (result == FtpFetch::Stopped)
+        return discard(tr("Загрузка %1 отменена").arg(m_shownUrl));
+    if (result == FtpFetch::Failed) {
+        // Told as a failure over HTTP is: one plain sentence, then the account.
+        const QString sentence = PlainSentence(networkError, url);
+        const QString account = tr("Не удалось загрузить %1: %2").arg(m_shownUrl, reason);
+        return discard(sentence.isEmpty() ? account : sentence + QLatin1String("\n\n") + account);
+    }
+    if (!sniffed) {
+        if (LooksLikePage(start, true) == Page::Yes)
+            return discard(tr("сервер вернул веб-страницу, а не фид: %1").arg(Shown(url)));
+        write(start.constData(), start.size());
+    }
+    if (writeFailed || !file.flush())
+        return discard(tr("Не удалось записать файл %1").arg(QDir::toNativeSeparators(file.fileName())));
+    file.close();
+    m_filePath = file.fileName();
+    return true;
 }
 
 bool FeedDownload::Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *redirect)
@@ -239,25 +335,9 @@ bool FeedDownload::Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *
             loop.quit();
     };
     const auto openFile = [&]() {
-        if (!file.fileName().isEmpty())
-            return;
-        // A file of that name may still be read by goods loaded from it, in
-        // this process or another: it is never overwritten. The file is
-        // created only if it does not exist, and another name taken if it does.
-        const QString folder = m_folder + QLatin1Char('/');
-        const QString disposed = NameFromDisposition(reply->rawHeader("Content-Disposition"));
-        // Named after the address asked for, not the one it led to: the
-        // offer of a feed is read from that name.
-        const QUrl named(m_url, QUrl::TolerantMode);
-        for (int attempt = 0; attempt < 1000; ++attempt) {
-            file.setFileName(folder
-                             + (disposed.isEmpty() ? NameFromHost(named, m_folder) : Numbered(disposed, attempt)));
-            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-                return;
-            if (!file.exists())
-                break;
-        }
-        writeFailed = true;
+        if (file.fileName().isEmpty()
+            && !CreateFile(&file, NameFromDisposition(reply->rawHeader("Content-Disposition"))))
+            writeFailed = true;
     };
     const auto write = [&](const QByteArray &bytes) {
         openFile();

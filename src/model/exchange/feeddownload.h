@@ -7,6 +7,7 @@
 #include <QUrl>
 
 class IProgress;
+class QFile;
 class QNetworkAccessManager;
 
 // Downloads a feed over HTTP, HTTPS or FTP into a folder (the model's own
@@ -52,6 +53,10 @@ private:
     // m_filePath, true with *redirect set when the server sent the feed
     // elsewhere; false with m_error set otherwise.
     bool Fetch(QNetworkAccessManager &manager, const QUrl &url, QUrl *redirect);
+    // The same over FTP, through libcurl.
+    bool FetchFtp(const QUrl &url);
+    // Creates a file of a new name in the folder; false when none can be.
+    bool CreateFile(QFile *file, const QString &disposed) const;
     // The plain sentence for a failure of the network (a QNetworkReply
     // error), or an empty string where there is none to say.
     static QString PlainSentence(int error, const QUrl &url);

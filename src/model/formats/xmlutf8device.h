@@ -48,8 +48,8 @@ private:
     QIODevice *m_source;
     QByteArray m_encoding;
     std::unique_ptr<CharsetConverter> m_converter; // none when the document is UTF-8
-    QByteArray m_head; // the declaration up to its encoding's value, given out first
-    int m_skip = 0;    // the source's bytes that m_head stands for
+    QByteArray m_head;                             // the declaration up to its encoding's value, given out first
+    int m_skip = 0;                                // the source's bytes that m_head stands for
     QByteArray m_buffer;
     int m_bufferPosition = 0;
     bool m_started = false;

@@ -36,8 +36,8 @@ public:
     static bool IsUtf8Name(const QByteArray &name);
 
 private:
-    void *m_handle;   // an iconv_t, kept out of this header
-    QByteArray m_cut; // the start of a character cut by the end of a piece
+    void *m_handle;        // an iconv_t, kept out of this header
+    QByteArray m_cut;      // the start of a character cut by the end of a piece
     qint64 m_consumed = 0; // the source's bytes converted, m_cut not among them
     qint64 m_failedAt = -1;
 };

@@ -22,7 +22,7 @@ inline QString TranslationsFolder()
 
 // The slot where a list's next appended element goes, found from the list's
 // header without detaching it: a load prefetches it a few rows ahead.
-template <typename T>
+template<typename T>
 const void *AppendSlot(const QList<T> &list)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
