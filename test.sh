@@ -9,6 +9,11 @@
 #   ./test.sh --qt6 [CTEST OPTIONS]       the whole suite built with Qt 6 (Release) in build-qt6/
 #   ./test.sh --fuzz [SECONDS]            the fuzz targets of tests/fuzz, built with clang in
 #                                         build-fuzz/, each run SECONDS (60) from its seeds
+#   ./test.sh --portable [CTEST OPTIONS]  the suite built to read feeds as Windows does
+#                                         (FIDMORA_PORTABLE_IO), in build-portable/
+#   ./test.sh --windows [CTEST OPTIONS]   the Windows programs and tests, cross-built in
+#                                         build-windows/ and run under Wine, the zip and the
+#                                         comparison with Linux (scripts/windows-stage.sh)
 #
 # A sanitizer's finding ends the program that has it, and its report is also
 # kept in the build folder's sanitizer-reports/ (the programs the tests
@@ -23,6 +28,8 @@ case "${1:-}" in
 --thread) mode=thread; shift ;;
 --fuzz) mode=fuzz; shift ;;
 --qt6) mode=qt6; shift ;;
+--portable) mode=portable; shift ;;
+--windows) shift; exec scripts/windows-stage.sh "$@" ;;
 esac
 
 fidmora_install "${FIDMORA_PACKAGES[@]}" "${FIDMORA_TEST_PACKAGES[@]}"
@@ -55,6 +62,10 @@ case $mode in
 normal)
     fidmora_build
     ctest --test-dir build --output-on-failure -j"$jobs" "$@"
+    ;;
+portable)
+    fidmora_build build-portable -DCMAKE_BUILD_TYPE=Release -DFIDMORA_PORTABLE_IO=ON -DFIDMORA_BENCH=OFF
+    ctest --test-dir build-portable --output-on-failure -j"$jobs" "$@"
     ;;
 sanitize)
     fidmora_build build-sanitize -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DFIDMORA_SANITIZE=address,undefined \

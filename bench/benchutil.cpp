@@ -2,7 +2,13 @@
 
 #include <cstdio>
 
+#include <QtGlobal>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <QFile>
 
@@ -34,6 +40,22 @@ qint64 StatusField(const char *name)
 
 } // namespace
 
+#ifdef Q_OS_WIN
+// The working set, as Windows (and Wine) count it.
+qint64 PeakRssKb()
+{
+    PROCESS_MEMORY_COUNTERS counters {};
+    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)
+            ? qint64(counters.PeakWorkingSetSize / 1024) : -1;
+}
+
+qint64 CurrentRssKb()
+{
+    PROCESS_MEMORY_COUNTERS counters {};
+    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)
+            ? qint64(counters.WorkingSetSize / 1024) : -1;
+}
+#else
 qint64 PeakRssKb()
 {
     return StatusField("VmHWM");
@@ -43,6 +65,7 @@ qint64 CurrentRssKb()
 {
     return StatusField("VmRSS");
 }
+#endif
 
 void Figure(const QByteArray &name, double value)
 {
@@ -64,11 +87,22 @@ double Seconds(const QElapsedTimer &timer)
 CpuTimes Cpu()
 {
     CpuTimes times;
+#ifdef Q_OS_WIN
+    FILETIME created, ended, kernel, user;
+    if (GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) {
+        const auto seconds = [](const FILETIME &time) {
+            return double((quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
+        };
+        times.user = seconds(user);
+        times.system = seconds(kernel);
+    }
+#else
     struct rusage usage;
     if (getrusage(RUSAGE_SELF, &usage) == 0) {
         times.user = double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6;
         times.system = double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6;
     }
+#endif
     return times;
 }
 

@@ -1,7 +1,6 @@
 #include "clirunner.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +13,7 @@
 #include "catmodel.h"
 #include "changereport.h"
 #include "consoleprogress.h"
+#include "signalwatcher.h"
 #include "filteroptions.h"
 #include "ftpuploader.h"
 #include "interfacelanguage.h"
@@ -100,7 +100,7 @@ int CliRunner::Run(const QList<CliStep> &steps)
         // 128 and the signal's number, as a shell tells a program the signal
         // ended: 130 for Ctrl+C, 143 for SIGTERM, 129 for SIGHUP.
         const int signalNumber = m_progress.CancellingSignal();
-        if (signalNumber == 0 || signalNumber == SIGINT) {
+        if (signalNumber == 0 || signalNumber == SignalWatcher::Interrupt) {
             m_progress.Message(tr("Прервано по Ctrl+C"));
             code = Interrupted;
         } else {

@@ -1,14 +1,11 @@
 #include "consoleprogress.h"
 
-#include <csignal>
-
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include "platform.h"
 #include "shownaddress.h"
+#include "signalwatcher.h"
 
 namespace {
 
@@ -30,7 +27,7 @@ ConsoleProgress::Mode ConsoleProgress::ModeFor(bool quiet, FILE *stream)
 {
     if (quiet)
         return Quiet;
-    return isatty(fileno(stream)) ? Terminal : Lines;
+    return Platform::IsTerminal(stream) ? Terminal : Lines;
 }
 
 bool ConsoleProgress::Report(int current, int max, const QString &msg)
@@ -70,7 +67,7 @@ void ConsoleProgress::Interrupt(int signalNumber)
 {
     int none = 0;
     m_signal.compare_exchange_strong(none, signalNumber);
-    if (signalNumber == SIGINT || m_cancelled.load()) {
+    if (signalNumber == SignalWatcher::Interrupt || m_cancelled.load()) {
         Cancel();
         return;
     }
@@ -85,11 +82,11 @@ void ConsoleProgress::Interrupt(int signalNumber)
 QString ConsoleProgress::SignalName(int signalNumber)
 {
     switch (signalNumber) {
-    case SIGINT:
+    case SignalWatcher::Interrupt:
         return QStringLiteral("SIGINT");
-    case SIGTERM:
+    case SignalWatcher::Terminate:
         return QStringLiteral("SIGTERM");
-    case SIGHUP:
+    case SignalWatcher::HangUp:
         return QStringLiteral("SIGHUP");
     default:
         return QString::number(signalNumber);
@@ -161,10 +158,7 @@ void ConsoleProgress::Write(const QString &text)
 
 int ConsoleProgress::TerminalWidth() const
 {
-    winsize size {};
-    if (ioctl(fileno(m_stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return 80;
+    return Platform::TerminalWidth(m_stream);
 }
 
 QString ConsoleProgress::TerminalLine(int current, int max, const QString &msg, int width)

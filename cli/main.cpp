@@ -1,5 +1,4 @@
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "consoleprogress.h"
 #include "interfacelanguage.h"
 #include "model.h"
+#include "platform.h"
 #include "signalwatcher.h"
 #include "temporaryfolder.h"
 
@@ -29,6 +29,10 @@ void Print(FILE *stream, const QString &text)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // UTF-8 and the program's own line ends on every console; a reader of
+    // the output that went away (a closed pipe) makes the write fail, which
+    // the run reports, instead of ending the program before it could clean up.
+    Platform::PrepareConsole();
     // The interface language, as the window's: Russian unless the system's
     // first language is English or the window's View menu chose English.
     const InterfaceLanguage language(InterfaceLanguage::Chosen());
@@ -49,16 +53,12 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // A reader of the output that went away (a closed pipe) makes the write
-    // fail, which the run reports, instead of ending the program before it
-    // could clean up.
-    std::signal(SIGPIPE, SIG_IGN);
     ConsoleProgress progress(ConsoleProgress::ModeFor(commandLine.Quiet(), stderr));
-    // Ctrl+C, and the stop that timeout, systemd or the end of a session
-    // send, cancel the running step; the run then clears its temporary
-    // files and ends with 128 + the signal's number. A second signal of the
-    // same kind ends the program at once.
-    SignalWatcher interrupts({SIGINT, SIGTERM, SIGHUP});
+    // Ctrl+C, and the stop that timeout, systemd, a closed console or the
+    // end of a session send, cancel the running step; the run then clears
+    // its temporary files and ends with 128 + the signal's number. A second
+    // request of the same kind ends the program at once.
+    SignalWatcher interrupts;
     QObject::connect(&interrupts, &SignalWatcher::received, &progress, &ConsoleProgress::Interrupt);
 
     // The model's operations run on a worker, as behind the window's progress

@@ -9,15 +9,43 @@
   the catalogue, except for the headers named in NARROW below.
 - internal/ holds the catalogue's own headers (those the window and the
   command line do not see): it is part of the catalogue, same rules.
+- One platform layer: the system's own headers (unistd.h, sys/..., windows.h
+  and the like) and tests of the system (Q_OS_..., _WIN32, __linux__) appear
+  only in the platform files of support/ (platform*.cpp and the files ending
+  in _posix.cpp or _windows.cpp), in the whole program: src/ and cli/.
 
 Prints every broken rule and exits 1, or exits 0 in silence.
-Usage: scripts/check-includes.py [MODEL_FOLDER]
+Usage: scripts/check-includes.py [MODEL_FOLDER [MORE_FOLDERS...]]
+(the platform rule covers the model folder and the further folders).
 """
 import os
 import re
 import sys
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+SYSTEM_HEADER = re.compile(
+    r'^\s*#\s*include\s+<((?:sys|arpa|netinet)/[^>]+|unistd\.h|fcntl\.h|signal\.h|csignal|setjmp\.h|csetjmp|'
+    r'pwd\.h|dlfcn\.h|io\.h|direct\.h|process\.h|windows\.h|winsock2?\.h|aclapi\.h|shlobj\.h|[a-z]+api\.h)>', re.M)
+SYSTEM_TEST = re.compile(r'^\s*#\s*(?:if|ifdef|ifndef|elif)\b.*\b(Q_OS_\w+|_WIN32|_WIN64|__linux__|__APPLE__|__unix__)', re.M)
+PLATFORM_FILE = re.compile(r'^(platform.*|.*_(posix|windows))\.cpp$')
+
+
+def platform_problems(folders):
+    problems = []
+    for top in folders:
+        for folder, _, names in os.walk(top):
+            for name in sorted(names):
+                if not name.endswith(('.h', '.cpp')) or PLATFORM_FILE.match(name):
+                    continue
+                path = os.path.join(folder, name)
+                with open(path, encoding='utf-8') as source:
+                    text = source.read()
+                for header in SYSTEM_HEADER.findall(text):
+                    problems.append('%s includes <%s>: system headers belong in support/platform_*.cpp' % (path, header))
+                for test in SYSTEM_TEST.findall(text):
+                    problems.append('%s tests %s: what differs between systems belongs in support/platform_*.cpp'
+                                    % (path, test))
+    return problems
 
 # What a wing may include, by wing; '' is the catalogue at the top.
 ALLOWED = {
@@ -127,6 +155,7 @@ def main():
     for loop in loops:
         problems.append('these files include each other in a loop: ' + ', '.join(loop))
 
+    problems += platform_problems([root] + sys.argv[2:])
     for problem in problems:
         print(problem)
     return 1 if problems else 0

@@ -65,6 +65,19 @@ FIDMORA_WINDOWS_PACKAGES=(
     fonts-dejavu-core
 )
 
+# Only for scripts/screenshots.sh, which draws the change report for the
+# README in headless Chromium.
+FIDMORA_SCREENSHOT_PACKAGES=(
+    chromium
+)
+
+# Only for the screenshot of the window under Wine
+# (scripts/windows-screenshot.sh): a virtual display, the keys the user
+# would press, and the capture.
+FIDMORA_WINDOWS_SCREENSHOT_PACKAGES=(
+    wine64 xvfb xdotool imagemagick x11-apps
+)
+
 fidmora_missing_packages() {
     local p
     for p in "$@"; do

@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Makes the pictures of the change report and of a changed good's card that
 # the README shows: docs/report.png (the report of the examples, in headless
 # Chromium: Debian's package "chromium") and docs/card.png (the card, under
@@ -9,10 +9,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 cd "$root"
-if ! command -v chromium >/dev/null 2>&1; then
-    echo "screenshots.sh: needs Chromium (apt-get install chromium)" >&2
-    exit 1
-fi
+. scripts/common.sh
+fidmora_install "${FIDMORA_SCREENSHOT_PACKAGES[@]}"
 cmake --build "$build" --target fidmora-cli cardshot
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

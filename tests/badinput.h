@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
 
 #include <QByteArray>
 #include <QDir>
@@ -68,7 +72,8 @@ inline QByteArray LongText()
     return QByteArray(50 << 20, 'x');
 }
 
-// Makes the input at dir/name and gives its path.
+// Makes the input at dir/name and gives its path; empty for a kind that the
+// system has not (Windows has no FIFO and no /dev/zero): the row is skipped.
 inline QString Make(const QDir &dir, const QString &name, int kind, const QByteArray &bytes)
 {
     const QString path = dir.filePath(name);
@@ -77,12 +82,18 @@ inline QString Make(const QDir &dir, const QString &name, int kind, const QByteA
     case Folder:
         dir.mkpath(name);
         return path;
+#ifdef Q_OS_UNIX
     case Fifo:
         if (mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
             qFatal("cannot make the FIFO %s", qPrintable(path));
         return path;
     case ZeroDevice:
         return QStringLiteral("/dev/zero");
+#else
+    case Fifo:
+    case ZeroDevice:
+        return QString();
+#endif
     default:
         break;
     }

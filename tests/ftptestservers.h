@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -66,8 +69,12 @@ inline bool RunTool(const QString &program, const QStringList &arguments)
 // The user the tests run as, who logs in to sshd.
 inline QString UserName()
 {
+#ifdef Q_OS_UNIX
     const passwd *entry = getpwuid(getuid());
     return entry ? QString::fromLocal8Bit(entry->pw_name) : QString::fromLocal8Bit(qgetenv("USER"));
+#else
+    return QString::fromLocal8Bit(qgetenv("USERNAME"));
+#endif
 }
 
 class Server
@@ -194,7 +201,9 @@ public:
         }
         QFile::copy(base.filePath(QStringLiteral("user_key.pub")), base.filePath(QStringLiteral("authorized_keys")));
         // Run as root, sshd wants the folder its service would have made.
+#ifdef Q_OS_UNIX
         if (getuid() == 0)
+#endif
             QDir().mkpath(QStringLiteral("/run/sshd"));
         m_port = FreePort();
         const QString config = QStringLiteral(

@@ -179,6 +179,8 @@ void TestAdmitad::initTestCase()
 void TestAdmitad::init()
 {
     qputenv("TMPDIR", QFile::encodeName(m_tmp));
+    qputenv("TMP", QFile::encodeName(m_tmp)); // Windows
+    qputenv("TEMP", QFile::encodeName(m_tmp));
     qunsetenv(AdmitadRelay::kEnvironmentVariable);
     AdmitadRelay::SetStoredAddress(QString());
     m_browser.opened.clear();
@@ -404,8 +406,11 @@ void TestAdmitad::failures()
         server.Set(dataPath, HttpTestServer::Ok(kOffers));
     const QString relay = relayUp ? server.Url(QString()) : QStringLiteral("http://127.0.0.1:%1").arg(ClosedPort());
     qputenv(AdmitadRelay::kEnvironmentVariable, relay.toUtf8());
-    if (unwritable)
+    if (unwritable) {
         qputenv("TMPDIR", QFile::encodeName(m_base.filePath(QStringLiteral("missing"))));
+        qputenv("TMP", QFile::encodeName(m_base.filePath(QStringLiteral("missing")))); // Windows
+        qputenv("TEMP", QFile::encodeName(m_base.filePath(QStringLiteral("missing"))));
+    }
     auto window = NewWindow();
 
     Script script;

@@ -266,6 +266,8 @@ void TestDcCatalog::usualSuspects()
     QFETCH(int, rows);
     QFETCH(QString, error);
     const QString xml = BadInput::Make(QDir(m_dir.path()), "suspect.xml", kind, bytes);
+    if (xml.isEmpty())
+        QSKIP("this system has no such thing (a FIFO, /dev/zero)");
     bytes.clear();
     const QString csv = m_dir.filePath("suspect.csv");
     QString why;

@@ -192,8 +192,14 @@ void TestFeedDownload::fileNames_data()
     const QString unique = UniqueName();
     QTest::newRow("attachment with a name") << ("attachment; filename=" + unique.toUtf8()) << unique;
     QTest::newRow("no blank after the semicolon") << ("attachment;filename=" + unique.toUtf8()) << QString();
+#ifdef Q_OS_WIN
+    // Windows takes no quotes in a name: they are mapped as in any name.
+    QTest::newRow("quoted name keeps its quotes") << ("attachment; filename=\"" + unique.toUtf8() + "\"")
+                                                 << "_" + unique + "_";
+#else
     QTest::newRow("quoted name keeps its quotes") << ("attachment; filename=\"" + unique.toUtf8() + "\"")
                                                  << "\"" + unique + "\"";
+#endif
     QTest::newRow("name holding an equals sign") << ("attachment; filename=a=" + unique.toUtf8()) << QString();
     QTest::newRow("path climbing out") << ("attachment; filename=../../" + unique.toUtf8()) << unique;
     QTest::newRow("windows path") << ("attachment; filename=C:\\feeds\\" + unique.toUtf8()) << unique;

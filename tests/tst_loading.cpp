@@ -411,6 +411,8 @@ void TestLoading::badFiles()
     Model model;
     QVERIFY(model.AddFile(Feed("ok.csv", {"name;categoryId", "kept;X"})));
     const QString path = BadInput::Make(QDir(m_dir.path()), "bad.csv", kind, bytes);
+    if (path.isEmpty())
+        QSKIP("this system has no such thing (a FIFO, /dev/zero)");
     bytes.clear();
     QElapsedTimer timer;
     timer.start();

@@ -1686,7 +1686,7 @@ void TestMainWindow::modxImport()
     QFETCH(bool, remember);
 
     PhpSite site;
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     QString host = site.Host();
     if (reachable) {
         Model seed;

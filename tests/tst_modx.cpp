@@ -274,7 +274,7 @@ void TestModx::connect()
     QFETCH(QString, error);
 
     PhpSite site;
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     QString host = query.isEmpty() ? site.Host() : site.Tampered(query);
     if (query == QLatin1String("unreachable")) {
         QTcpServer closed;
@@ -302,7 +302,7 @@ void TestModx::connect()
 void TestModx::loginLivesInTheSessionCookie()
 {
     PhpSite site;
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     ModxManager loggedIn(site.Host(), kLogin, kPassword);
     QVERIFY(loggedIn.Connect(nullptr));
     ModxManager stranger(site.Host(), kLogin, kPassword);
@@ -317,7 +317,7 @@ void TestModx::loginLivesInTheSessionCookie()
 void TestModx::readsInChunks()
 {
     PhpSite site(50);
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     QVERIFY(Seed(site, 120));
 
     Model model;
@@ -352,7 +352,7 @@ void TestModx::failedReadLeavesCatalogue()
     const QString mark = QStringLiteral("mark%1").arg(QRandomGenerator::global()->generate());
     PhpSite site(50, {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("url"), QStringLiteral("idTpl"),
                       QStringLiteral("categoryId"), QStringLiteral("advcampaign_name"), QStringLiteral("status"), mark});
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     QVERIFY(Seed(site, 120));
 
     // As base over loaded data: a partial copy would mark goods as added.
@@ -380,7 +380,7 @@ void TestModx::failedReadLeavesCatalogue()
 void TestModx::roundTripKeepsEveryByte()
 {
     PhpSite site(50);
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     QTemporaryDir dir;
     const QStringList feed = Feed(100);
     Model model;
@@ -417,7 +417,7 @@ void TestModx::deltaIsAppliedOnSite()
     // The user's loop: the site holds goods 1-5; the fresh feed drops 5,
     // changes the price of 2 and brings 6.
     PhpSite site(2);
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     QVERIFY(Seed(site, 5));
     QTemporaryDir dir;
     QStringList fresh = Feed(4);
@@ -463,7 +463,7 @@ void TestModx::incompleteExportFails()
     QFETCH(int, onSite);
 
     PhpSite site(2);
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     QTemporaryDir dir;
     Model model;
     QVERIFY(model.AddFile(WriteFeed(QDir(dir.path()), QStringLiteral("shop.csv"), feed)));
@@ -484,7 +484,7 @@ void TestModx::incompleteExportFails()
 void TestModx::stalledSiteTimesOut()
 {
     PhpSite site;
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     ModxManager manager(site.Tampered(QStringLiteral("mode=slow&action=configure")), kLogin, kPassword);
     manager.SetTimeout(1500);
     QElapsedTimer elapsed;

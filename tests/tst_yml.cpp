@@ -85,6 +85,9 @@ void TestYml::initTestCase()
     // Converted files go to the temporary folder: one of the test's own.
     QVERIFY(m_temp.isValid());
     qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
+    // (Windows reads the folder from TMP and TEMP.)
+    qputenv("TMP", QDir::toNativeSeparators(m_temp.path()).toLocal8Bit());
+    qputenv("TEMP", QDir::toNativeSeparators(m_temp.path()).toLocal8Bit());
     QCOMPARE(QDir::tempPath(), QDir(m_temp.path()).canonicalPath());
 }
 
@@ -435,6 +438,8 @@ void TestYml::usualSuspects()
     QFETCH(int, offers);
     QFETCH(QString, error);
     const QString xml = BadInput::Make(QDir(m_dir.path()), "suspect.xml", kind, bytes);
+    if (xml.isEmpty())
+        QSKIP("this system has no such thing (a FIFO, /dev/zero)");
     bytes.clear();
     const QString csv = m_dir.filePath("suspect.csv");
     YmlConverter converter;

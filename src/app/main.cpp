@@ -11,9 +11,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Before anything that takes time: from here on, a request to end the
     // program closes the window the normal way.
-    // (SIGTERM when the session ends or someone runs kill, SIGINT from the
-    // terminal that started it, SIGHUP when that terminal closes.)
-    SignalWatcher termination({SIGTERM, SIGINT, SIGHUP});
+    // (The end of the session or a kill, Ctrl+C in the terminal or console
+    // that started it, that terminal or console closing.)
+    SignalWatcher termination;
 
     const InterfaceLanguage language(InterfaceLanguage::Chosen());
 

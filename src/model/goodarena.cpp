@@ -6,13 +6,8 @@
 #include <type_traits>
 
 #include "good.h"
+#include "platform.h"
 
-#if defined(Q_OS_WIN)
-#include <malloc.h>
-#endif
-#if defined(Q_OS_LINUX)
-#include <sys/mman.h>
-#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #define FIDMORA_ARENA_POISONS 1
@@ -47,29 +42,12 @@ const size_t kSlots = GoodArena::kBlockBytes / sizeof(Good);
 
 void *AllocateBlock()
 {
-    void *memory = nullptr;
-#if defined(Q_OS_WIN)
-    memory = _aligned_malloc(GoodArena::kBlockBytes, GoodArena::kBlockBytes);
-#else
-    if (posix_memalign(&memory, GoodArena::kBlockBytes, GoodArena::kBlockBytes) != 0)
-        memory = nullptr;
-#endif
-#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
-    // A base load looks goods up all over the catalogue: one large page a
-    // block spares it most of its address translation misses.
-    if (memory)
-        ::madvise(memory, GoodArena::kBlockBytes, MADV_HUGEPAGE);
-#endif
-    return memory;
+    return Platform::AllocateAlignedBlock(GoodArena::kBlockBytes);
 }
 
 void FreeBlock(void *block)
 {
-#if defined(Q_OS_WIN)
-    _aligned_free(block);
-#else
-    std::free(block);
-#endif
+    Platform::FreeAlignedBlock(block);
 }
 
 } // namespace

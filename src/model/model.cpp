@@ -747,7 +747,9 @@ bool Model::SaveToFilesByCats(const QString &folder, const CatModel *category, c
         // Names made from different paths can meet ("a/b" and "a-b"): the
         // later category gets a number, and the log says which. Long paths
         // are cut to what a file name can hold, with a digest of the whole.
-        const QString base = GoodsWriter::FileBaseName(node);
+        // Characters and names that a system refuses are mapped the same on
+        // every system, so that an export does not depend on where it ran.
+        const QString base = Platform::PortableFileName(GoodsWriter::FileBaseName(node));
         const QString first = ExportFile::FittedName(base, QStringLiteral(".csv")) + QLatin1String(".csv");
         QString name = first;
         for (int n = 2; taken.contains(name.toLower()); ++n) {

@@ -2,6 +2,7 @@
 
 #include "csvrowparser.h"
 #include "csvrowstream.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,9 +12,6 @@
 #include <QFileInfo>
 #include <QThread>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -88,8 +86,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
         }
         return true;
     }
-    if (!m_file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_error = m_file->errorString();
+    if (!Platform::OpenForReading(*m_file, &m_error)) {
         delete m_file;
         m_file = nullptr;
         return false;
@@ -97,7 +94,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
     m_fileSize = m_file->size();
     m_openedModified = QFileInfo(path).lastModified();
     m_openedSize = m_fileSize;
-    m_mapped.Map(m_file->handle(), m_fileSize);
+    m_mapped.Map(*m_file, m_fileSize);
     m_crLineEnds = DetectCrLineEnds();
     const QStringList header = RowAt(0);
     // A first line without any character names no column at all.
@@ -222,22 +219,7 @@ bool CsvManipulator::Close()
 
 qint64 CsvManipulator::ReadAt(char *dst, qint64 pos, qint64 size)
 {
-#ifdef Q_OS_UNIX
-    qint64 done = 0;
-    const int fd = m_file->handle();
-    while (done < size) {
-        const ssize_t n = ::pread(fd, dst + done, size_t(size - done), off_t(pos + done));
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
-#else
-    if (!m_file->seek(pos))
-        return 0;
-    const qint64 n = m_file->read(dst, size);
-    return n < 0 ? 0 : n;
-#endif
+    return Platform::ReadAt(*m_file, dst, pos, size);
 }
 
 bool CsvManipulator::FillBlock(Block &block, qint64 pos)

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "csvrowparser.h"
+#include "platform.h"
 
 namespace {
 
@@ -23,10 +24,11 @@ CsvRowScanner::CsvRowScanner(const QString &path, qint64 start, int fieldCount, 
     , m_stop(stop)
     , m_preparer(preparer)
 {
-    if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QString reason;
+    if (Platform::OpenForReading(m_file, &reason)) {
         m_size = m_file.size();
         if (mode == Mode::Mapped)
-            m_mapped.Map(m_file.handle(), m_size);
+            m_mapped.Map(m_file, m_size);
     } else {
         m_ended = true;
         m_readFailed = true;

@@ -1,9 +1,5 @@
 #include "exportfile.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstring>
 #include <mutex>
 
 #include <QCryptographicHash>
@@ -14,12 +10,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "csvmanipulator.h"
+#include "platform.h"
 #include "temporaryfolder.h"
 
 namespace {
@@ -34,22 +26,8 @@ QString Native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-QString SystemReason()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-#ifdef Q_OS_UNIX
 // Links followed one after the other, at most (the system's own limit).
 const int kMaxLinks = 40;
-
-// Files of the user running the program, and the system's (root's), which
-// no other user can have made.
-bool Trusted(uid_t owner)
-{
-    return owner == ::geteuid() || owner == 0;
-}
-#endif
 
 } // namespace
 
@@ -66,33 +44,28 @@ ExportFile::~ExportFile()
 
 bool ExportFile::Resolve(const QString &path, QString *resolved, QString *error)
 {
-#ifdef Q_OS_UNIX
     QString current = path;
     for (int hop = 0; hop < kMaxLinks; ++hop) {
-        const QByteArray name = QFile::encodeName(current);
-        struct stat link {};
-        if (::lstat(name.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        const Platform::PathInfo link = Platform::Inspect(current);
+        if (!link.isLink) {
             // Not a link, or nothing there yet: a new file.
             *resolved = current;
             return true;
         }
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t length = ::readlink(name.constData(), target.data(), size_t(target.size()));
-        target.resize(length > 0 ? int(length) : 0);
-        const QString shownTarget = QFile::decodeName(target);
-        if (!Trusted(link.st_uid)) {
+        const QString shownTarget = link.linkTarget;
+        if (!link.trusted) {
             *error = tr("%1 — символьная ссылка другого пользователя (на %2): по ней не пишется")
                              .arg(Native(path), Native(shownTarget));
             return false;
         }
         // What the whole chain leads to, now.
-        struct stat end {};
-        if (::stat(name.constData(), &end) != 0) {
+        bool endTrusted = false;
+        if (!Platform::InspectTarget(current, &endTrusted)) {
             *error = tr("%1 — символьная ссылка на несуществующий файл %2: по ней не пишется")
                              .arg(Native(path), Native(shownTarget));
             return false;
         }
-        if (!Trusted(end.st_uid)) {
+        if (!endTrusted) {
             *error = tr("%1 — символьная ссылка на файл другого пользователя (%2): по ней не пишется")
                              .arg(Native(path), Native(shownTarget));
             return false;
@@ -102,8 +75,7 @@ bool ExportFile::Resolve(const QString &path, QString *resolved, QString *error)
                 : QFileInfo(current).absolutePath() + QLatin1Char('/') + shownTarget;
         // The system's own links (/proc/self/fd/1, behind /dev/stdout) name
         // no path: the link is the way to its file.
-        struct stat nextLink {};
-        if (::lstat(QFile::encodeName(next).constData(), &nextLink) != 0) {
+        if (shownTarget.isEmpty() || !Platform::Inspect(next).exists) {
             *resolved = current;
             return true;
         }
@@ -111,23 +83,6 @@ bool ExportFile::Resolve(const QString &path, QString *resolved, QString *error)
     }
     *error = tr("%1: слишком длинная цепочка символьных ссылок").arg(Native(path));
     return false;
-#else
-    // Links here are made by the user or an administrator; one is followed
-    // to a file that exists.
-    const QFileInfo info(path);
-    if (!info.isSymLink()) {
-        *resolved = path;
-        return true;
-    }
-    const QFileInfo target(info.symLinkTarget());
-    if (!target.exists()) {
-        *error = tr("%1 — символьная ссылка на несуществующий файл %2: по ней не пишется")
-                         .arg(Native(path), Native(target.filePath()));
-        return false;
-    }
-    *resolved = target.absoluteFilePath();
-    return true;
-#endif
 }
 
 QString ExportFile::FittedName(const QString &base, const QString &suffix)
@@ -166,7 +121,7 @@ CsvManipulator *ExportFile::Open()
     m_place = info.absoluteFilePath();
     SweepOnce(info.absolutePath());
     const QString suffix =
-            QLatin1Char('.') + QString::number(QCoreApplication::applicationPid()) + QLatin1String(".part");
+            QLatin1Char('.') + QString::number(Platform::ProcessId()) + QLatin1String(".part");
     const QString partial = info.absolutePath() + QLatin1Char('/')
             + FittedName(QLatin1Char('.') + info.fileName(), suffix) + suffix;
     // A part of this number left by an earlier process of the same number
@@ -215,11 +170,10 @@ bool ExportFile::Place()
         return true;
     if (QFileInfo::exists(m_place))
         QFile::setPermissions(m_partial, QFile::permissions(m_place));
-    // rename() replaces the target in one step (a link put there meanwhile
-    // is replaced, not followed); QFile::rename would not replace an
-    // existing file.
-    if (std::rename(QFile::encodeName(m_partial).constData(), QFile::encodeName(m_place).constData()) != 0) {
-        m_error = tr("Не удалось записать файл %1: %2").arg(Native(m_target), SystemReason());
+    // In one step: a link put there meanwhile is replaced, not followed.
+    QString reason;
+    if (!Platform::PutInPlace(m_partial, m_place, &reason)) {
+        m_error = tr("Не удалось записать файл %1: %2").arg(Native(m_target), reason);
         return false;
     }
     m_partial.clear();

@@ -172,16 +172,18 @@ bool FeedEncoding::ConvertFromWindows1251(const QString &from, const QString &to
                                           QString *error)
 {
     const QString shown = QDir::toNativeSeparators(from);
+    QFile out(to);
     const auto fail = [&](const QString &text) {
         if (error)
             *error = text;
+        // Closed first: Windows removes no file that is still open.
+        out.close();
         QFile::remove(to);
         return false;
     };
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(tr("Не удалось прочитать файл %1").arg(shown));
-    QFile out(to);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return fail(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(to)));
     const qint64 total = in.size();

@@ -1,13 +1,17 @@
 #pragma once
 
-#include <QString>
 #include <QtGlobal>
 
+#include "platform.h"
+
+class QFile;
+
 // A file mapped for reading, and the guard under which its bytes are read.
-// A file that shrinks under its mapping raises SIGBUS where the bytes past
-// its new end are touched; work run through Guarded() ends there instead,
-// with a false result, where it would have ended the program. Any thread
-// may read the mapping; only under the guard is it safe to.
+// A file that shrinks under its mapping would end the program where the
+// bytes past its new end are touched; work run through Guarded() ends there
+// instead, with a false result. Any thread may read the mapping; only under
+// the guard is it safe to. Builds that read without mappings (Windows) map
+// nothing, and their readers take the path of plain reads.
 class MappedFile final
 {
 public:
@@ -17,10 +21,8 @@ public:
     MappedFile &operator=(const MappedFile &) = delete;
 
     // Maps size bytes of the open file; false when they cannot be (an empty
-    // file, a system without mappings).
-    bool Map(int fd, qint64 size);
-    // Opens and maps the file.
-    bool Map(const QString &path);
+    // file, a build without mappings). The file stays open while mapped.
+    bool Map(QFile &file, qint64 size);
     void Unmap();
 
     const char *Data() const { return m_data; }
@@ -33,12 +35,12 @@ public:
     template<typename Work>
     static bool Guarded(Work &&work)
     {
-        return Run([](void *context) { (*static_cast<Work *>(context))(); }, &work);
+        return Platform::RunGuarded([](void *context) { (*static_cast<Work *>(context))(); }, &work);
     }
 
     // Gives the pages of a stretch back: the file stays mapped, and is read
     // again from the system's cache when it is touched again.
-    void Release(qint64 from, qint64 size) const;
+    void Release(qint64 from, qint64 size) const { Platform::ReleasePages(m_data, m_size, from, size); }
     void ReleaseAll() const { Release(0, m_size); }
     // Asks the processor to fetch the bytes at an offset that will be read soon.
     void Prefetch(qint64 offset) const
@@ -50,9 +52,6 @@ public:
     }
 
 private:
-    static bool Run(void (*work)(void *), void *context);
-
     const char *m_data = nullptr;
     qint64 m_size = 0;
-    int m_ownFd = -1; // the descriptor Map(path) opened
 };

@@ -14,6 +14,7 @@
 #include <QTime>
 
 #include "ftpfetch.h"
+#include "platform.h"
 #include "iprogress.h"
 #include "replywatchdog.h"
 #include "shownaddress.h"
@@ -121,7 +122,8 @@ QString FeedDownload::NameFromDisposition(const QByteArray &header)
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
                 || name.contains(QLatin1Char('\0')))
             return QString();
-        return name;
+        // Quotes, colons and the like, which Windows refuses in a name.
+        return Platform::NativeFileName(name);
     }
     return QString();
 }

@@ -25,9 +25,12 @@ enum Field { IdField, NameField, DescriptionField, PriceField, PictureField, Cat
 bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath, IProgress *progress,
                                  QString *error)
 {
+    std::unique_ptr<CsvManipulator> writer;
     const auto fail = [&](const QString &text) {
         if (error)
             *error = text;
+        // Closed first: Windows removes no file that is still open.
+        writer.reset();
         QFile::remove(csvPath);
         return false;
     };
@@ -38,7 +41,7 @@ bool DcCatalogConverter::Convert(const QString &xmlPath, const QString &csvPath,
     const QFileInfo info(xmlPath);
     if (info.exists() && !info.isFile())
         return fail(tr("%1 не является обычным файлом").arg(QDir::toNativeSeparators(xmlPath)));
-    std::unique_ptr<CsvManipulator> writer(CreateCsvWriter(csvPath));
+    writer.reset(CreateCsvWriter(csvPath));
     if (!writer)
         return fail(tr("Не удалось создать файл %1").arg(QDir::toNativeSeparators(csvPath)));
     using namespace Schema::Column;

@@ -1,11 +1,8 @@
 #include "digestmap.h"
 
-#include <cstdlib>
 #include <type_traits>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
+#include "platform.h"
 
 static_assert(std::is_trivially_copyable<DigestMap::Entry>::value, "entries are moved as bytes");
 
@@ -35,34 +32,14 @@ DigestMap::Part::~Part()
 template<typename T>
 T *DigestMap::Allocate(size_t count)
 {
-    const size_t bytes = count * sizeof(T);
-#ifdef Q_OS_LINUX
-    // A table of a million goods spans many pages; large pages spare the
-    // lookups most of their address translation misses.
-    if (bytes >= (size_t(2) << 20)) {
-        void *memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory != MAP_FAILED) {
-            ::madvise(memory, bytes, MADV_HUGEPAGE);
-            return static_cast<T *>(memory); // anonymous pages arrive zeroed: every entry free
-        }
-    }
-#endif
-    return static_cast<T *>(std::calloc(count, sizeof(T)));
+    // Zeroed: every entry free. A large table gets pages of its own.
+    return static_cast<T *>(Platform::AllocateTable(count * sizeof(T)));
 }
 
 template<typename T>
 void DigestMap::Free(T *items, size_t count)
 {
-    if (!items)
-        return;
-#ifdef Q_OS_LINUX
-    const size_t bytes = count * sizeof(T);
-    if (bytes >= (size_t(2) << 20)) {
-        ::munmap(items, bytes);
-        return;
-    }
-#endif
-    std::free(items);
+    Platform::FreeTable(items, count * sizeof(T));
 }
 
 void DigestMap::KeepMarks()

@@ -35,10 +35,15 @@ InterfaceLanguage::InterfaceLanguage(Language language)
 {
     s_current = language;
     const QString code = Code(language);
-    if (!Install(QLatin1String("fidmora_") + code, {InstalledFolder(), QLatin1String(kBuiltInFolder)}))
+    // A program unpacked from a zip (Windows) keeps its translations in a
+    // folder beside it, Qt's own among them: a static Qt's built-in path
+    // names a folder of the machine it was built on.
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1String("/translations");
+    if (!Install(QLatin1String("fidmora_") + code, {InstalledFolder(), beside, QLatin1String(kBuiltInFolder)}))
         qCWarning(lcTranslations, "No translation fidmora_%s found", qPrintable(code));
     // Qt speaks English by itself.
-    if (language == Russian && !Install(QStringLiteral("qtbase_ru"), {QtCompat::TranslationsFolder()})) {
+    if (language == Russian
+        && !Install(QStringLiteral("qtbase_ru"), {beside, QtCompat::TranslationsFolder()})) {
         qCInfo(lcTranslations, "No qtbase_ru.qm: standard buttons stay in English");
     }
 }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "platform.h"
 #include "schema.h"
 
 namespace {
@@ -20,11 +21,7 @@ QString Normalised(const QString &path)
 
 bool SameFile(const QString &a, const QString &b)
 {
-#ifdef Q_OS_WIN
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-#else
-    return a == b;
-#endif
+    return Platform::SameFileName(a, b);
 }
 
 void Store(const QStringList &paths)

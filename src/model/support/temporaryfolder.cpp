@@ -1,6 +1,5 @@
 #include "temporaryfolder.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -8,11 +7,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <csignal>
-#include <unistd.h>
-#endif
+#include "platform.h"
 
 namespace {
 
@@ -23,12 +18,7 @@ const char kOwnerFile[] = "owner.pid";
 
 bool TemporaryFolder::ProcessRuns(qint64 pid)
 {
-#ifdef Q_OS_UNIX
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
-#else
-    Q_UNUSED(pid)
-    return true;
-#endif
+    return Platform::ProcessRuns(pid);
 }
 
 TemporaryFolder::TemporaryFolder() = default;
@@ -45,7 +35,7 @@ QString TemporaryFolder::Path()
             return QString();
         QFile owner(dir->filePath(QLatin1String(kOwnerFile)));
         if (owner.open(QIODevice::WriteOnly))
-            owner.write(QByteArray::number(QCoreApplication::applicationPid()));
+            owner.write(QByteArray::number(Platform::ProcessId()));
         m_dir = std::move(dir);
     }
     return m_dir->path();
@@ -80,11 +70,8 @@ void TemporaryFolder::RemoveStale()
                     QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     while (it.hasNext()) {
         const QString folder = it.next();
-        const QFileInfo info(folder);
-#ifdef Q_OS_UNIX
-        if (info.ownerId() != ::getuid())
+        if (!Platform::OwnedByUser(folder))
             continue;
-#endif
         QFile owner(folder + QLatin1Char('/') + QLatin1String(kOwnerFile));
         if (!owner.open(QIODevice::ReadOnly))
             continue; // not one of ours, or still being made
