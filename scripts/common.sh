@@ -43,6 +43,8 @@ FIDMORA_QT6_PACKAGES=(
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libqt6svg6
     qt6-translations-l10n
+    # The system's password store, as qtkeychain-qt5-dev is for Qt 5.
+    qtkeychain-qt6-dev
 )
 
 # Only for the Windows stage (test.sh --windows): the MinGW-w64 cross

@@ -1203,7 +1203,7 @@ void TestMainWindow::search()
     // The search is the filter's: the project has changed and keeps it.
     QVERIFY(window->isWindowModified());
     Child<QAction>(window.get(), "project_save")->trigger();
-    QVERIFY2(ReadBytes(project).contains("<search val=\"" + text.trimmed().toUtf8() + "\"/>"),
+    QVERIFY2(ReadBytes(project).contains(QByteArray("<search val=\"" + text.trimmed().toUtf8() + "\"/>")),
              ReadBytes(project).constData());
 
     edit->clear();

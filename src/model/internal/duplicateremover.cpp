@@ -93,11 +93,11 @@ void DuplicateRemover::DigestAhead(const QList<Good *> &walk)
     // Both processors take them, a stretch of the walk at a time: each good
     // leads to its source's tables anywhere in memory.
     const int kPiece = 1 << 15;
-    const int pieces = (walk.size() + kPiece - 1) / kPiece;
+    const int pieces = int((walk.size() + kPiece - 1) / kPiece);
     std::vector<std::vector<Item>> unread(static_cast<size_t>(pieces));
     Pipeline::Run(pieces, pieces, [&](int piece, int) {
         CellsCache cache;
-        const int end = std::min(walk.size(), (piece + 1) * kPiece);
+        const int end = std::min(int(walk.size()), (piece + 1) * kPiece);
         for (int i = piece * kPiece; i < end; ++i) {
             const Good *good = walk.at(i);
             if (!Digested(good, size_t(i), cache))

@@ -26,7 +26,7 @@ bool ReservedOnWindows(const QString &stem)
     }
     if (stem.size() != 4)
         return false;
-    const QStringRef prefix = stem.leftRef(3);
+    const QStringView prefix = QStringView(stem).left(3);
     if (prefix.compare(QLatin1String("COM"), Qt::CaseInsensitive) != 0
         && prefix.compare(QLatin1String("LPT"), Qt::CaseInsensitive) != 0)
         return false;

@@ -4,7 +4,6 @@
 // compiles on both without a warning: the program builds with either.
 
 #include <QLibraryInfo>
-#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -17,19 +16,6 @@ inline QString TranslationsFolder()
     return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
 #else
     return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
-#endif
-}
-
-// The slot where a list's next appended element goes, found from the list's
-// header without detaching it: a load prefetches it a few rows ahead.
-template<typename T>
-const void *AppendSlot(const QList<T> &list)
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    return list.constData() + list.size();
-#else
-    const auto *data = *reinterpret_cast<const QListData::Data *const *>(&list);
-    return data->array + data->end;
 #endif
 }
 
