@@ -172,10 +172,11 @@ void TestCsvManipulator::reading()
     for (int i = 0; i < read.size(); ++i)
         QCOMPARE(reader->RowAt(offsets.at(i)), read.at(i));
     // A cell read by itself, its row looked at only up to it, is the cell
-    // of the whole row.
+    // of the whole row (where the feed is mapped; a build that reads feeds
+    // without mappings reads rows whole instead).
     CsvRawRow raw;
     QByteArray cell;
-    for (int i = 0; i < read.size(); ++i) {
+    for (int i = 0; i < read.size() && reader->IsMapped(); ++i) {
         for (int column = 0; column < header.size(); ++column) {
             QVERIFY(reader->ReadMappedCell(offsets.at(i), column, raw, cell));
             QCOMPARE(CsvRawRow::Decoded(cell.constData(), cell.size()), read.at(i).at(column));
