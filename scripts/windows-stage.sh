@@ -15,12 +15,15 @@ cd "$(dirname "$0")/.."
 
 say() { echo "windows: $*" >&2; }
 step_start=$SECONDS
+# Runs a step and says its time; the step's own status is the result, so
+# that a failing suite fails the stage.
 timed() {
-    local name=$1
+    local name=$1 status=0
     shift
     step_start=$SECONDS
-    "$@"
+    "$@" || status=$?
     say "$name: $((SECONDS - step_start)) s"
+    return "$status"
 }
 
 fidmora_install "${FIDMORA_PACKAGES[@]}" "${FIDMORA_WINDOWS_PACKAGES[@]}"
