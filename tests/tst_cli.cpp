@@ -375,7 +375,10 @@ void TestCli::failingStepStops()
     QVERIFY2(message.contains(failing.first() + QLatin1Char(' ') + failing.last()), qPrintable(message));
     QVERIFY2(message.contains(QStringLiteral("шаг 3 из 4")), qPrintable(message));
     const QString lastLine = message.trimmed().section(QLatin1Char('\n'), -1);
-    QVERIFY2(lastLine.count(named) >= (reason.isEmpty() ? 1 : 2), qPrintable(lastLine));
+    // The step names the path as typed; the reason as the system writes it.
+    const QString native = QDir::toNativeSeparators(named);
+    const int named2 = lastLine.count(named) + (native == named ? 0 : lastLine.count(native));
+    QVERIFY2(named2 >= (reason.isEmpty() ? 1 : 2), qPrintable(lastLine));
     QVERIFY2(lastLine.contains(reason), qPrintable(lastLine));
 }
 
@@ -1077,6 +1080,10 @@ void TestCli::languageOfMessages()
     QFETCH(QByteArray, languages);
     QFETCH(QByteArray, chosen);
     QFETCH(bool, english);
+#ifdef Q_OS_WIN
+    QSKIP("Windows gives the language of the user's own settings, not of LC_ALL or LANGUAGE, and keeps the "
+          "choice in the registry: the Linux suite runs this; under Wine the whole suite reads Russian messages");
+#endif
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(locale));

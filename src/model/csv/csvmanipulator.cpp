@@ -63,7 +63,7 @@ void CsvManipulator::SetOwnerThread(QThread *thread)
 
 QString CsvManipulator::FilePath() const
 {
-    return m_file ? m_file->fileName() : QString();
+    return m_file ? m_path : QString();
 }
 
 bool CsvManipulator::OwnerAllows() const
@@ -77,6 +77,7 @@ bool CsvManipulator::Open(const QString &path, bool forReading)
     Close();
     m_error.clear();
     m_file = new QFile(path);
+    m_path = path;
     if (!forReading) {
         if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             m_error = m_file->errorString();
@@ -112,6 +113,7 @@ bool CsvManipulator::Create(const QString &path)
     Close();
     m_error.clear();
     m_file = new QFile(path);
+    m_path = path;
     // NewOnly is O_CREAT | O_EXCL: an existing name, a link included, fails.
     if (!m_file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         m_error = m_file->errorString();
@@ -149,7 +151,7 @@ bool CsvManipulator::Unchanged() const
 {
     if (!m_file)
         return false;
-    const QFileInfo now(m_file->fileName());
+    const QFileInfo now(m_path);
     return now.exists() && now.size() == m_openedSize && now.lastModified() == m_openedModified;
 }
 
@@ -463,7 +465,7 @@ bool CsvManipulator::StartStream()
         return false;
     if (m_stream && m_streamNext == m_position)
         return true;
-    m_stream.reset(new CsvRowStream(m_file->fileName(), m_position, m_header.size(), m_crLineEnds));
+    m_stream.reset(new CsvRowStream(m_path, m_position, m_header.size(), m_crLineEnds));
     m_streamBatch = m_stream->Next();
     m_streamIndex = 0;
     if (!m_streamBatch) {

@@ -147,6 +147,7 @@ private:
     void WriteFailed();
 
     QFile *m_file = nullptr;
+    QString m_path; // the file's name: a file opened by descriptor keeps none
     qint64 m_fileSize = 0;
     qint64 m_position = 0;
     qint64 m_dataStart = 0;

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <QAtomicInt>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -123,18 +124,56 @@ HANDLE OsHandle(FILE *stream)
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
 }
 
+// Puts source in place of a target that a reader holds open while sharing
+// delete (a loaded feed saved over): such a file may be renamed and
+// removed, but not replaced in one step. The old file moves aside, the new
+// one takes its name and the old one is removed, to go when its last reader
+// lets go; if the new one cannot take the name, the old one is put back.
+bool MoveAsideAndIn(const std::wstring &source, const std::wstring &target, const QString &to)
+{
+    static QAtomicInt counter;
+    const std::wstring aside = Wide(QStringLiteral("%1.fidmora-old-%2-%3")
+                                            .arg(to)
+                                            .arg(GetCurrentProcessId())
+                                            .arg(counter.fetchAndAddRelaxed(1)));
+    if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH))
+        return false;
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const DWORD failure = GetLastError();
+        MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+        SetLastError(failure);
+        return false;
+    }
+    DeleteFileW(aside.c_str());
+    return true;
+}
+
 } // namespace
 
 bool Platform::OpenForReading(QFile &file, QString *error)
 {
-    // QFile shares no delete right: while a feed is loaded, a save over it
-    // or the removal of its download fails with a clear error (nothing is
-    // lost). A handle that shares it (CreateFileW with FILE_SHARE_DELETE,
-    // handed to QFile by descriptor) is the way to the Linux behaviour; it
-    // is not taken yet, for QFile then no longer tells the file's times.
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // QFile's own handle shares no delete right: while a feed was loaded, a
+    // save over it, a newer download put in its place or the removal of a
+    // download failed. A handle that shares every right, handed to QFile by
+    // descriptor, lets the file be replaced and removed as on Linux; the
+    // QFile keeps its name, so what asks about the file by name still can.
+    HANDLE handle = CreateFileW(Wide(file.fileName()).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error = SystemReason(GetLastError());
+        return false;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        *error = QStringLiteral("no descriptor for the file");
+        return false;
+    }
+    if (file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
         return true;
     *error = file.errorString();
+    _close(descriptor);
     return false;
 }
 
@@ -181,6 +220,8 @@ bool Platform::PutInPlace(const QString &from, const QString &to, QString *error
         const DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
             break;
+        if (MoveAsideAndIn(source, target, to))
+            return true;
         QThread::msleep(kMoveWait);
     }
     *error = SystemReason(failure);
@@ -271,4 +312,9 @@ int Platform::TerminalWidth(FILE *stream)
     if (GetConsoleScreenBufferInfo(OsHandle(stream), &info) && info.srWindow.Right > info.srWindow.Left)
         return info.srWindow.Right - info.srWindow.Left + 1;
     return 80;
+}
+
+bool Platform::ConvertsEveryEncoding()
+{
+    return false;
 }
