@@ -63,6 +63,9 @@ FIDMORA_WINDOWS_PACKAGES=(
     libxxhash-dev
     # The fonts that Qt's offscreen platform draws with under Wine.
     fonts-dejavu-core
+    # Wine runs in Russian, as our users' Windows does, where the host has
+    # the ru_RU.UTF-8 locale (fidmora_russian_locale makes it).
+    locales
 )
 
 # Only for scripts/screenshots.sh, which draws the change report for the
@@ -101,6 +104,19 @@ fidmora_install() {
         # shellcheck disable=SC2086
         $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
     fi
+}
+
+# Makes the host's ru_RU.UTF-8 locale when it is missing: Wine takes its
+# Windows language and the character set of Unix file names from it.
+fidmora_russian_locale() {
+    locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8' && return 0
+    local sudo=""
+    if [ "$(id -u)" != 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { echo "Cannot make the ru_RU.UTF-8 locale (run as root or install sudo)" >&2; return 1; }
+        sudo="sudo"
+    fi
+    echo "Making the ru_RU.UTF-8 locale"
+    $sudo localedef -i ru_RU -c -f UTF-8 ru_RU.UTF-8
 }
 
 # fidmora_build [FOLDER [CMAKE OPTIONS...]]: build/ in Release by default.

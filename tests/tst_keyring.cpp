@@ -115,7 +115,7 @@ void TestKeyring::rememberedPassword()
 void TestKeyring::commandLineReadsKeyring()
 {
     PhpSite site;
-    QVERIFY(site.Start());
+    START_PHP_SITE(site);
     const QString entry = Keyring::SiteEntry(QString::fromUtf8(PhpSite::kLogin), site.Host());
     if (m_available)
         QCOMPARE(Keyring::Store(entry, QString::fromUtf8(PhpSite::kPassword)), Keyring::Done);

@@ -11,6 +11,7 @@
 #include "filter.h"
 #include "good.h"
 #include "model.h"
+#include "platform.h"
 #include "recordingprogress.h"
 #include "source.h"
 
@@ -610,6 +611,8 @@ void TestLoading::convertingInPieces()
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, output);
     QFETCH(int, failedAt);
+    if (!Platform::ConvertsEveryEncoding() && (from == "SHIFT_JIS" || from == "WINDOWS-1251"))
+        QSKIP("this build's iconv knows single-byte code pages only, as Windows defines them");
     for (const int piece : {1, 2, int(input.size())}) {
         CharsetConverter converter(from.constData(), to.constData());
         QVERIFY(converter.IsValid());

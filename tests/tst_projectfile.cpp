@@ -11,6 +11,7 @@
 #include "filter.h"
 #include "filteroptions.h"
 #include "model.h"
+#include "platform.h"
 #include "projectfile.h"
 
 class TestProjectFile : public QObject
@@ -365,6 +366,8 @@ void TestProjectFile::brokenFiles()
     QFETCH(QByteArray, bytes);
     QFETCH(int, offers);
     QFETCH(QString, error);
+    if (!Platform::ConvertsEveryEncoding() && error.contains("windows-1251"))
+        QSKIP("Windows' own windows-1251 gives byte 0x98 a character");
     Model model;
     model.FindOrCreateOffer("kept");
     QVERIFY(!model.LoadProject(Write("broken.fdm", bytes)));

@@ -21,9 +21,9 @@ public:
 
     // --- Reading feeds -------------------------------------------------
 
-    // Opens a feed for reading, unbuffered. While it is open, Linux lets a
-    // save replace it and its download be removed; Windows does not yet
-    // (see platform_windows.cpp). False with the reason in *error.
+    // Opens a feed for reading, unbuffered. While it is open, a save may
+    // replace it and its download may be removed, on every system. False
+    // with the reason in *error.
     static bool OpenForReading(QFile &file, QString *error);
 
     // Maps size bytes of a file open for reading, read-only; null when it
@@ -114,4 +114,9 @@ public:
     // False in builds that read feeds without mappings (Windows, and
     // FIDMORA_PORTABLE_IO builds).
     static bool MapsFiles();
+    // True where iconv knows every encoding a document may declare and
+    // leaves a code page's undefined bytes undefined (Linux, macOS). The
+    // Windows build's iconv knows the single-byte code pages only, as
+    // Windows defines them (byte 0x98 of windows-1251 is U+0098 there).
+    static bool ConvertsEveryEncoding();
 };

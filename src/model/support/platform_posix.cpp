@@ -290,3 +290,8 @@ int Platform::TerminalWidth(FILE *stream)
         return size.ws_col;
     return 80;
 }
+
+bool Platform::ConvertsEveryEncoding()
+{
+    return true;
+}
