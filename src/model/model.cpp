@@ -933,16 +933,22 @@ bool Model::LoadFromModxSite(const QString &host, const QString &login, const QS
     }
     if (!copied || site.RowsRead() != site.ExistDataSize()) {
         copy.reset();
-        QString reason = site.ErrorText();
-        if (!site.Failed())
+        QString reason = site.Account();
+        QString sentence = site.Sentence();
+        if (!site.Failed()) {
             reason = tr("не удалось записать файл %1").arg(QDir::toNativeSeparators(path));
-        SetError(tr("С сайта %1 прочитано %2 строк из %3: %4")
-                         .arg(ShownAddress::Address(host))
-                         .arg(site.RowsRead())
-                         .arg(site.ExistDataSize())
-                         .arg(reason));
+            sentence.clear();
+        }
+        const QString account = tr("С сайта %1 прочитано %2 строк из %3: %4")
+                                        .arg(ShownAddress::Address(host))
+                                        .arg(site.RowsRead())
+                                        .arg(site.ExistDataSize())
+                                        .arg(reason);
+        // The plain sentence first, the account under it, as the network's
+        // failures are told; the log has the account.
+        SetError(sentence.isEmpty() ? account : sentence + QLatin1String("\n\n") + account);
         if (progress)
-            progress->Report(0, 0, m_lastError);
+            progress->Report(0, 0, account);
         return false;
     }
     if (progress)
