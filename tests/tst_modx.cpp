@@ -191,6 +191,8 @@ void TestModx::chunkParser_data()
                                    << true << true << "" << QStringList{"1|2|3"} << 5;
     QTest::newRow("refusal") << QByteArray(R"({"success":false,"message":"нет"})") << true << false << "нет"
                              << QStringList() << 0;
+    QTest::newRow("a reply that breaks off") << "mode=body&text=%7B%22success%22:true,%22mess" << kPassword
+                                             << "Соединение разорвано во время передачи" << "Parse error";
     QTest::newRow("not JSON") << QByteArray("<html>Fatal error</html>") << false << false << "" << QStringList()
                               << 0;
     QTest::newRow("cut off") << QByteArray(R"({"success":true,"object":[["1","2","3"],["4","a\"b)") << false << true
@@ -322,6 +324,8 @@ void TestModx::plainSentences_data()
     QTest::newRow("an empty reply") << "mode=body&text=" << kPassword << "Сайт прислал пустой ответ" << "Parse error";
     QTest::newRow("a reply cut short") << "mode=cut" << kPassword << "Соединение разорвано во время передачи"
                                        << "ответ сайта: {\"success\"";
+    QTest::newRow("a reply that breaks off") << "mode=body&text=%7B%22success%22:true,%22mess" << kPassword
+                                             << "Соединение разорвано во время передачи" << "Parse error";
     QTest::newRow("not JSON") << "mode=body&text=success=yes" << kPassword << "Ответ сайта не удалось прочитать"
                               << "success=yes";
     QTest::newRow("JSON of another form") << "mode=body&text=%7B%22success%22:%22yes%22%7D" << kPassword

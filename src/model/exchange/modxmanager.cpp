@@ -217,7 +217,10 @@ QString ModxManager::BodySentence(const QByteArray &body, const QJsonParseError 
     if (start.startsWith("<!doctype") || start.contains("<html"))
         return tr("Сайт ответил веб-страницей, а не скриптом обмена");
     // A reply whose JSON breaks off at its very end was cut short on the way.
-    if ((text.startsWith('{') || text.startsWith('[')) && error.offset >= text.size() - 1)
+    int end = body.size();
+    while (end > 0 && QChar::isSpace(uchar(body.at(end - 1))))
+        --end;
+    if ((text.startsWith('{') || text.startsWith('[')) && error.offset >= end - 1)
         return FeedDownload::PlainSentence(QNetworkReply::RemoteHostClosedError, QUrl());
     return tr("Ответ сайта не удалось прочитать");
 }
