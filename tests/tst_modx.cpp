@@ -191,8 +191,6 @@ void TestModx::chunkParser_data()
                                    << true << true << "" << QStringList{"1|2|3"} << 5;
     QTest::newRow("refusal") << QByteArray(R"({"success":false,"message":"нет"})") << true << false << "нет"
                              << QStringList() << 0;
-    QTest::newRow("a reply that breaks off") << "mode=body&text=%7B%22success%22:true,%22mess" << kPassword
-                                             << "Соединение разорвано во время передачи" << "Parse error";
     QTest::newRow("not JSON") << QByteArray("<html>Fatal error</html>") << false << false << "" << QStringList()
                               << 0;
     QTest::newRow("cut off") << QByteArray(R"({"success":true,"object":[["1","2","3"],["4","a\"b)") << false << true
