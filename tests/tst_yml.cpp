@@ -457,7 +457,7 @@ void TestYml::offerNamedAfterShop()
         HttpTestServer::Response response = HttpTestServer::Ok(document);
         if (parts.size() > 1)
             response.headers.append(qMakePair(QByteArray("Content-Disposition"),
-                                              "attachment; filename=" + parts.at(1).toUtf8()));
+                                              QByteArray("attachment; filename=" + parts.at(1).toUtf8())));
         server.Set(path.toUtf8(), response);
         return model.AddUrl(QStringLiteral("http://%1:%2%3").arg(parts.first().left(slash)).arg(server.serverPort())
                                     .arg(path));
