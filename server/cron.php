@@ -3,7 +3,9 @@
 // site holds and writes back what changed, in chunks of rows, as JSON over
 // HTTP POST. Actions: "login", "configure", "data", "update". Every answer is
 // one JSON object {"success": bool, "message": text, "object": payload};
-// PHP's own warnings never reach the body. The goods live in a table of the
+// a refusal the program tells the user of in its own words adds "error":
+// "credentials" (wrong login or password) or "database" (the database
+// refused). PHP's own warnings never reach the body. The goods live in a table of the
 // script's own (SQLite or MySQL), or in a MODX shop as miniShop2 products.
 //
 // Configuration: config.php beside this file (see config.example.php).
@@ -44,9 +46,9 @@ function answer(array $reply, int $status = 200): never
     exit;
 }
 
-function refuse(string $message, int $status = 200): never
+function refuse(string $message, int $status = 200, string $error = ''): never
 {
-    answer(['success' => false, 'message' => $message], $status);
+    answer(['success' => false, 'message' => $message] + ($error === '' ? [] : ['error' => $error]), $status);
 }
 
 // Warnings become exceptions; whatever escapes is logged for the site owner
@@ -55,6 +57,10 @@ set_error_handler(function (int $severity, string $message, string $file, int $l
     throw new ErrorException($message, 0, $severity, $file, $line);
 });
 set_exception_handler(function (Throwable $e): void {
+    // A database that cannot be opened or read is the site owner's to mend,
+    // and the program says so in plain words.
+    if ($e instanceof PDOException)
+        refuse('Ошибка базы данных сайта: ' . databaseReason($e), 503, 'database');
     error_log('fidmora cron.php: ' . $e);
     refuse('Внутренняя ошибка сайта, подробности в журнале ошибок сервера', 500);
 });
@@ -1580,7 +1586,8 @@ function actionUpdate(array $config, $rows): never
     } catch (ShopProblem $e) {
         refuse('Порция не записана, сайт не изменён: ' . $e->getMessage());
     } catch (Throwable $e) {
-        refuse('Порция не записана, сайт не изменён: ' . databaseReason($e));
+        refuse('Порция не записана, сайт не изменён: ' . databaseReason($e), 200,
+            $e instanceof PDOException ? 'database' : '');
     } finally {
         $shop?->unlock();
     }
@@ -1662,7 +1669,7 @@ function actionLogin(array $config, $object): never
     try {
         $wait = admitLogin($pdo, $table, $address);
     } catch (Throwable $e) {
-        refuse('Вход не проверен: ' . databaseReason($e), 503);
+        refuse('Вход не проверен: ' . databaseReason($e), 503, 'database');
     }
     if ($wait > 0) {
         header("Retry-After: $wait");
@@ -1673,7 +1680,7 @@ function actionLogin(array $config, $object): never
         && password_verify($password, $nameOk ? $config['passwordHash'] : dummyHash($config['passwordHash']));
     if (!$nameOk || !$passwordOk) {
         $_SESSION = [];
-        refuse('Неверный логин или пароль');
+        refuse('Неверный логин или пароль', 200, 'credentials');
     }
     forgiveLogins($pdo, $table, $address);
     session_regenerate_id(true);

@@ -1672,8 +1672,9 @@ void TestMainWindow::modxImport_data()
     QTest::newRow("data") << "modx_import" << true << 5 << "Выполнено"
                           << "С сайта 127.0.0.1" << true;
     QTest::newRow("base") << "modx_import_base" << true << 5 << "Выполнено" << "Ответ сервера: Строки 1–5" << false;
-    QTest::newRow("unreachable") << "modx_import" << false << 0 << "Выполнено с ошибкой: Не удалось соединиться"
-                                 << "Не удалось подключиться" << false;
+    QTest::newRow("unreachable") << "modx_import" << false << 0
+                                 << "Выполнено с ошибкой: Сервер не отвечает на порту 1" << "Не удалось подключиться"
+                                 << false;
 }
 
 void TestMainWindow::modxImport()
@@ -1704,6 +1705,7 @@ void TestMainWindow::modxImport()
     QTimer poll;
     poll.setInterval(20);
     QString failure;
+    QString details;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         // The failure, told in a box over the site dialog once the log is closed.
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
@@ -1713,6 +1715,7 @@ void TestMainWindow::modxImport()
                 return;
             }
             failure = box->text();
+            details = box->detailedText();
             box->accept();
             return;
         }
@@ -1737,6 +1740,12 @@ void TestMainWindow::modxImport()
     Child<QAction>(window.get(), action.toLatin1().constData())->trigger();
     poll.stop();
     QCOMPARE(failure.isEmpty(), reachable);
+    // The box says what happened plainly; the technical account is under
+    // "Подробнее".
+    if (!reachable) {
+        QCOMPARE(failure, QStringLiteral("Сервер не отвечает на порту 1"));
+        QVERIFY2(details.contains(QStringLiteral("127.0.0.1:1")), qPrintable(details));
+    }
 
     QVERIFY2(log.contains(logged), qPrintable(log));
     QVERIFY(!log.contains(QString::fromUtf8(PhpSite::kPassword)));

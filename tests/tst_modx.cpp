@@ -140,6 +140,8 @@ private slots:
     void chunkParser();
     void connect_data();
     void connect();
+    void plainSentences_data();
+    void plainSentences();
     void loginLivesInTheSessionCookie();
     void readsInChunks();
     void failedReadLeavesCatalogue_data();
@@ -299,6 +301,85 @@ void TestModx::connect()
     QVERIFY(!progress.log.join(QLatin1Char('\n')).contains(kPassword));
 }
 
+void TestModx::plainSentences_data()
+{
+    QTest::addColumn<QString>("query");    // tamper.php query; a path of cron.php's site; empty: cron.php
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("sentence"); // "%1": the site's port
+    QTest::addColumn<QString>("details");  // a part of the technical account
+
+    QTest::newRow("unreachable") << "unreachable" << kPassword << "Сервер не отвечает на порту %1"
+                                 << "Connection refused";
+    QTest::newRow("wrong password") << "" << "secret" << "Неверный логин или пароль" << "Неверный логин или пароль";
+    QTest::newRow("forbidden") << "mode=status&code=403" << kPassword << "Сайт закрыл доступ к скрипту обмена"
+                               << "HTTP 403";
+    QTest::newRow("no script at the address") << "/shop/" << kPassword << "Скрипт обмена не найден по этому адресу"
+                                              << "HTTP 404";
+    QTest::newRow("a PHP error") << "mode=phperror" << kPassword << "Скрипт обмена на сайте завершился с ошибкой PHP"
+                                 << "fidmora_no_such_function";
+    QTest::newRow("a web page") << "mode=body&text=%3C!DOCTYPE html%3E%3Chtml%3E%3Cbody%3EWelcome%3C/body%3E%3C/html%3E"
+                                << kPassword << "Сайт ответил веб-страницей, а не скриптом обмена" << "Welcome";
+    QTest::newRow("an empty reply") << "mode=body&text=" << kPassword << "Сайт прислал пустой ответ" << "Parse error";
+    QTest::newRow("a reply cut short") << "mode=cut" << kPassword << "Соединение разорвано во время передачи"
+                                       << "ответ сайта: {\"success\"";
+    QTest::newRow("a reply that breaks off") << "mode=body&text=%7B%22success%22:true,%22mess" << kPassword
+                                             << "Соединение разорвано во время передачи" << "Parse error";
+    QTest::newRow("not JSON") << "mode=body&text=success=yes" << kPassword << "Ответ сайта не удалось прочитать"
+                              << "success=yes";
+    QTest::newRow("JSON of another form") << "mode=body&text=%7B%22success%22:%22yes%22%7D" << kPassword
+                                          << "Сайт прислал ответ не того вида, что ждёт программа"
+                                          << "{\"success\":\"yes\"}";
+    QTest::newRow("the database refuses") << "database" << kPassword << "База данных сайта недоступна" << "HTTP 503";
+    QTest::newRow("the site's own failure") << "mode=http500" << kPassword
+                                            << "Скрипт обмена на сайте завершился с ошибкой" << "сломалось \"всё\"";
+}
+
+void TestModx::plainSentences()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, password);
+    QFETCH(QString, sentence);
+    QFETCH(QString, details);
+
+    PhpSite site;
+    START_PHP_SITE(site);
+    QTcpServer closed;
+    QString host = site.Host();
+    if (query == QLatin1String("unreachable")) {
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        host = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+        sentence = sentence.arg(closed.serverPort());
+        closed.close();
+    } else if (query == QLatin1String("database")) {
+        // A folder where the database file should be: the site cannot open it.
+        QVERIFY(QDir(site.Folder()).mkdir(QStringLiteral("goods.sqlite")));
+    } else if (query.startsWith(QLatin1Char('/'))) {
+        host += query;
+    } else if (!query.isEmpty()) {
+        host = site.Tampered(query);
+    }
+    // A password typed into the address stays out of every message too.
+    const QString hostPassword = QStringLiteral("h0stSecret");
+    host = host.startsWith(QLatin1String("http://")) ? host.mid(7) : host;
+    host = QStringLiteral("http://admin:%1@").arg(hostPassword) + host;
+
+    Model model;
+    LogProgress progress;
+    QVERIFY(!model.LoadFromModxSite(host, kLogin, password, false, &progress));
+    // The first paragraph is the sentence the message box shows; the rest
+    // goes under "Подробнее".
+    const QString error = model.LastError();
+    const int split = error.indexOf(QLatin1String("\n\n"));
+    QVERIFY2(split > 0, qPrintable(error));
+    QCOMPARE(error.left(split), sentence);
+    const QString account = error.mid(split + 2);
+    QVERIFY2(account.contains(details), qPrintable(account));
+    QVERIFY2(account.contains(QStringLiteral("127.0.0.1")), qPrintable(account));
+    const QString everything = error + progress.log.join(QLatin1Char('\n'));
+    QVERIFY2(!everything.contains(hostPassword) && !everything.contains(kPassword) && !everything.contains("secret"),
+             qPrintable(everything));
+}
+
 void TestModx::loginLivesInTheSessionCookie()
 {
     PhpSite site;
@@ -336,9 +417,12 @@ void TestModx::failedReadLeavesCatalogue_data()
     QTest::addColumn<QString>("query");
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("error");
-    QTest::newRow("short chunk") << "mode=short" << false << "прочитано 0 строк из 120";
-    QTest::newRow("failed data") << "mode=faildata" << false << "прочитано 50 строк из 120";
-    QTest::newRow("cancel on a slow site") << "mode=slow&action=data" << true << "прочитано 0 строк из 120";
+    QTest::addColumn<QString>("sentence"); // the plain one before the account; none for a cancel
+    QTest::newRow("short chunk") << "mode=short" << false << "прочитано 0 строк из 120"
+                                 << "Сайт прислал строки, которые не подходят к его колонкам";
+    QTest::newRow("failed data") << "mode=faildata" << false << "прочитано 50 строк из 120"
+                                 << "Сайт не отдал свои товары";
+    QTest::newRow("cancel on a slow site") << "mode=slow&action=data" << true << "прочитано 0 строк из 120" << "";
 }
 
 void TestModx::failedReadLeavesCatalogue()
@@ -346,6 +430,7 @@ void TestModx::failedReadLeavesCatalogue()
     QFETCH(QString, query);
     QFETCH(bool, cancel);
     QFETCH(QString, error);
+    QFETCH(QString, sentence);
 
     // A column of its own tells this site's copies from those of tests
     // running side by side.
@@ -369,6 +454,8 @@ void TestModx::failedReadLeavesCatalogue()
     QVERIFY(!model.LoadFromModxSite(site.Tampered(query), kLogin, kPassword, true, &progress));
     QVERIFY2(elapsed.elapsed() < 20000, "the wait did not end at the cancel");
     QVERIFY2(model.LastError().contains(error), qPrintable(model.LastError()));
+    QCOMPARE(model.LastError().section(QStringLiteral("\n\n"), 0, 0),
+             sentence.isEmpty() ? model.LastError() : sentence);
     QVERIFY(progress.Logged(error));
     QCOMPARE(model.Sources().size(), 1);
     QCOMPARE(GoodCount(model), 10);
@@ -446,12 +533,15 @@ void TestModx::incompleteExportFails_data()
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("onSite");
+    QTest::addColumn<QString>("sentence"); // the plain one before the account; none for a cancel
 
     QStringList unknowable = Feed(4);
     unknowable << QStringLiteral(";;;5;Без имени;нет ничего");
-    QTest::newRow("good without identity") << "" << unknowable << false << "не принял 1 строк из 5" << 4;
-    QTest::newRow("refused chunk") << "mode=failupdate" << Feed(5) << false << "не принял 2 строк из 5" << 3;
-    QTest::newRow("cancel on a slow site") << "mode=slow&action=update" << Feed(5) << true << "отменена" << 0;
+    QTest::newRow("good without identity") << "" << unknowable << false << "не принял 1 строк из 5" << 4
+                                           << "Сайт не принял часть товаров";
+    QTest::newRow("refused chunk") << "mode=failupdate" << Feed(5) << false << "не принял 2 строк из 5" << 3
+                                   << "Сайт не принял часть товаров";
+    QTest::newRow("cancel on a slow site") << "mode=slow&action=update" << Feed(5) << true << "отменена" << 0 << "";
 }
 
 void TestModx::incompleteExportFails()
@@ -461,6 +551,7 @@ void TestModx::incompleteExportFails()
     QFETCH(bool, cancel);
     QFETCH(QString, error);
     QFETCH(int, onSite);
+    QFETCH(QString, sentence);
 
     PhpSite site(2);
     START_PHP_SITE(site);
@@ -476,6 +567,8 @@ void TestModx::incompleteExportFails()
     QVERIFY(!model.SaveToModxSite(host, kLogin, kPassword, nullptr, &progress));
     QVERIFY2(elapsed.elapsed() < 20000, "the wait did not end at the cancel");
     QVERIFY2(model.LastError().contains(error), qPrintable(model.LastError()));
+    QCOMPARE(model.LastError().section(QStringLiteral("\n\n"), 0, 0),
+             sentence.isEmpty() ? model.LastError() : sentence);
     if (!cancel)
         QVERIFY(progress.Logged(error));
     QCOMPARE(SiteRows(site.Host()).size(), onSite);
@@ -492,6 +585,7 @@ void TestModx::stalledSiteTimesOut()
     QVERIFY(!manager.Connect(nullptr));
     QVERIFY2(elapsed.elapsed() < 20000, "the time-out did not end the wait");
     QVERIFY2(manager.ErrorText().contains(QStringLiteral("нет ответа")), qPrintable(manager.ErrorText()));
+    QVERIFY2(manager.ErrorText().startsWith(QStringLiteral("Сервер не отвечает на порту ")), qPrintable(manager.ErrorText()));
 }
 
 QTEST_GUILESS_MAIN(TestModx)

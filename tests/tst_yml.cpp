@@ -68,6 +68,8 @@ private slots:
     void baseOfTheSameGoods_data();
     void baseOfTheSameGoods();
     void offerFeedByUrl();
+    void offerNamedAfterShop_data();
+    void offerNamedAfterShop();
     void usualSuspects_data();
     void usualSuspects();
 
@@ -395,6 +397,82 @@ void TestYml::offerFeedByUrl()
     QVERIFY(!model.AddUrl(server.Url(QStringLiteral("/export/broken"))));
     QVERIFY2(model.LastError().contains(QStringLiteral("повреждён")), qPrintable(model.LastError()));
     QCOMPARE(model.Sources().size(), 0);
+}
+
+void TestYml::offerNamedAfterShop_data()
+{
+    // Where the catalogue comes from: a file of that name, or "url:" an
+    // address of the test's server (with "|" the name the server gives).
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QByteArray>("shopName"); // the shop's <name> element
+    QTest::addColumn<QString>("known");       // an offer the project already has
+    QTest::addColumn<QString>("offer");
+
+    const QByteArray shop("<name>Мой магазин</name>");
+    QTest::newRow("export.xml") << "export.xml" << shop << "" << "Мой магазин";
+    QTest::newRow("feed.yml, the name on several lines")
+            << "feed.yml" << QByteArray("<name>\n  Книги\n\t и  музыка  </name>") << "" << "Книги и музыка";
+    QTest::newRow("yml.xml, markup and entities")
+            << "yml.xml" << QByteArray("<name>Дом &amp; сад <b>№&#160;1</b>&#1046;<![CDATA[ <i>]]></name>") << ""
+            << "Дом & сад № 1Ж <i>";
+    QTest::newRow("generic words, digits, separators, any case")
+            << "Yandex_Market-Catalog 2024-05.XML" << shop << "" << "Мой магазин";
+    QTest::newRow("Russian generic words") << "выгрузка_товары.xml" << shop << "" << "Мой магазин";
+    QTest::newRow("a slash would split the offer's node")
+            << "catalog.xml" << QByteArray("<name>Книги/Музыка</name>") << "" << "Книги-Музыка";
+    QTest::newRow("empty shop name") << "export.xml" << QByteArray("<name> <b/> </name>") << "" << "export";
+    QTest::newRow("no shop name") << "export.xml" << QByteArray() << "" << "export";
+    QTest::newRow("a name that says something") << "mvideo.xml" << shop << "" << "mvideo";
+    QTest::newRow("a generic word beside a shop's") << "mvideo_export.xml" << shop << "" << "mvideo_export";
+    QTest::newRow("the project's offer of the file keeps it") << "export.xml" << shop << "export" << "export";
+    QTest::newRow("the project's offer of the shop") << "export.xml" << shop << "Мой магазин" << "Мой магазин";
+    QTest::newRow("download named after the host and a number")
+            << "url:127.0.0.1/export?format=yml" << shop << "" << "Мой магазин";
+    QTest::newRow("download from a named host") << "url:localhost/export?format=yml" << shop << "" << "Мой магазин";
+    QTest::newRow("download the server names") << "url:127.0.0.1/x|mvideo.xml" << shop << "" << "mvideo";
+    QTest::newRow("download the server names generically") << "url:127.0.0.1/x|feed.xml" << shop << ""
+                                                           << "Мой магазин";
+}
+
+void TestYml::offerNamedAfterShop()
+{
+    QFETCH(QString, from);
+    QFETCH(QByteArray, shopName);
+    QFETCH(QString, known);
+    QFETCH(QString, offer);
+    const QByteArray document = "<yml_catalog><shop>" + shopName
+            + "<categories><category id=\"1\">Еда</category></categories><offers>" + OfferXml("1", "1")
+            + OfferXml("2", "1") + "</offers></shop></yml_catalog>";
+
+    HttpTestServer server;
+    Model model;
+    if (!known.isEmpty())
+        model.FindOrCreateOffer(known);
+    const auto load = [&] {
+        if (!from.startsWith(QLatin1String("url:")))
+            return model.AddFile(Write(from, document));
+        const QStringList parts = from.mid(4).split(QLatin1Char('|'));
+        const int slash = parts.first().indexOf(QLatin1Char('/'));
+        const QString path = parts.first().mid(slash);
+        HttpTestServer::Response response = HttpTestServer::Ok(document);
+        if (parts.size() > 1)
+            response.headers.append(qMakePair(QByteArray("Content-Disposition"),
+                                              QByteArray("attachment; filename=" + parts.at(1).toUtf8())));
+        server.Set(path.toUtf8(), response);
+        return model.AddUrl(QStringLiteral("http://%1:%2%3").arg(parts.first().left(slash)).arg(server.serverPort())
+                                    .arg(path));
+    };
+    // Loaded again into the project, the catalogue lands in the same offer.
+    for (int round = 0; round < 2; ++round) {
+        model.Clear(true);
+        QVERIFY2(load(), qPrintable(model.LastError()));
+        QCOMPARE(model.Offers().size(), known.isEmpty() || known == offer ? 1 : 2);
+        QCOMPARE(model.Root().GoodCount(true), 2);
+        for (const CatModel *category : model.Root().Descendants(true)) {
+            for (const Good *good : category->goods)
+                QCOMPARE(good->offer->name, offer);
+        }
+    }
 }
 
 void TestYml::usualSuspects_data()

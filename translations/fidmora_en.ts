@@ -120,21 +120,6 @@
     </message>
 </context>
 <context>
-    <name>CheckedStringListDialog</name>
-    <message>
-        <source>Найти в списке</source>
-        <translation>Find in the list</translation>
-    </message>
-    <message>
-        <source>&amp;Выбрать все</source>
-        <translation>Select &amp;all</translation>
-    </message>
-    <message>
-        <source>Сн&amp;ять все</source>
-        <translation>&amp;Clear all</translation>
-    </message>
-</context>
-<context>
     <name>ChangeFormat</name>
     <message>
         <source>(пусто)</source>
@@ -378,6 +363,21 @@
     <message>
         <source>Не удалось записать отчёт %1: %2</source>
         <translation>Could not write the report %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CheckedStringListDialog</name>
+    <message>
+        <source>Найти в списке</source>
+        <translation>Find in the list</translation>
+    </message>
+    <message>
+        <source>&amp;Выбрать все</source>
+        <translation>Select &amp;all</translation>
+    </message>
+    <message>
+        <source>Сн&amp;ять все</source>
+        <translation>&amp;Clear all</translation>
     </message>
 </context>
 <context>
@@ -2362,10 +2362,6 @@
         <translation>Exchange with the site %1 cancelled</translation>
     </message>
     <message>
-        <source>Сайт %1 перенаправляет запросы на %2: укажите этот адрес</source>
-        <translation>The site %1 sends its requests on to %2: give that address</translation>
-    </message>
-    <message>
         <source>Не удалось соединиться с </source>
         <translation>Could not connect to </translation>
     </message>
@@ -2417,6 +2413,78 @@
         <source>Подробно: </source>
         <translation>Details: </translation>
     </message>
+    <message>
+        <source>Сайт перенаправляет запросы на другой адрес</source>
+        <translation>The site sends its requests on to another address</translation>
+    </message>
+    <message>
+        <source>Сайт %1 перенаправляет запросы на %2: укажите этот адрес (HTTP %3)</source>
+        <translation>The site %1 sends its requests on to %2: give that address (HTTP %3)</translation>
+    </message>
+    <message>
+        <source>Нет связи с сайтом</source>
+        <translation>The site cannot be reached</translation>
+    </message>
+    <message>
+        <source>База данных сайта недоступна</source>
+        <translation>The site&apos;s database is not available</translation>
+    </message>
+    <message>
+        <source>Неверный логин или пароль</source>
+        <translation>Wrong login or password</translation>
+    </message>
+    <message>
+        <source>Сайт закрыл доступ к скрипту обмена</source>
+        <translation>The site refuses access to its exchange script</translation>
+    </message>
+    <message>
+        <source>Скрипт обмена не найден по этому адресу</source>
+        <translation>No exchange script was found at this address</translation>
+    </message>
+    <message>
+        <source>Слишком много попыток входа, повторите позже</source>
+        <translation>Too many login attempts, try again later</translation>
+    </message>
+    <message>
+        <source>Скрипт обмена на сайте завершился с ошибкой PHP</source>
+        <translation>The site&apos;s exchange script stopped with a PHP error</translation>
+    </message>
+    <message>
+        <source>Скрипт обмена на сайте завершился с ошибкой</source>
+        <translation>The site&apos;s exchange script stopped with an error</translation>
+    </message>
+    <message>
+        <source>Сайт ответил ошибкой %1</source>
+        <translation>The site answered with error %1</translation>
+    </message>
+    <message>
+        <source>ответ сайта: %1</source>
+        <translation>the site&apos;s answer: %1</translation>
+    </message>
+    <message>
+        <source>Сайт прислал пустой ответ</source>
+        <translation>The site sent an empty answer</translation>
+    </message>
+    <message>
+        <source>Сайт ответил веб-страницей, а не скриптом обмена</source>
+        <translation>The site answered with a web page, not with its exchange script</translation>
+    </message>
+    <message>
+        <source>Ответ сайта не удалось прочитать</source>
+        <translation>The site&apos;s answer could not be read</translation>
+    </message>
+    <message>
+        <source>Сайт прислал ответ не того вида, что ждёт программа</source>
+        <translation>The site&apos;s answer is not of the form the program expects</translation>
+    </message>
+    <message>
+        <source>Сайт не прислал свои настройки обмена</source>
+        <translation>The site did not send its exchange settings</translation>
+    </message>
+    <message>
+        <source>Сайт прислал неверную конфигурацию</source>
+        <translation>The site sent a wrong configuration</translation>
+    </message>
 </context>
 <context>
     <name>ModxReader</name>
@@ -2435,6 +2503,14 @@
     <message>
         <source>в порции с %1 строки сайт прислал %2 годных строк из %3 (негодных %4)</source>
         <translation>in the chunk from row %1 the site sent %2 good rows of %3 (%4 bad)</translation>
+    </message>
+    <message>
+        <source>Сайт прислал строки, которые не подходят к его колонкам</source>
+        <translation>The site sent rows that do not fit its columns</translation>
+    </message>
+    <message>
+        <source>Сайт не отдал свои товары</source>
+        <translation>The site did not hand over its goods</translation>
     </message>
 </context>
 <context>
@@ -2466,6 +2542,10 @@
     <message>
         <source>Сайт %1 не принял %2 строк из %3</source>
         <translation>The site %1 did not take %2 of %3 rows</translation>
+    </message>
+    <message>
+        <source>Сайт не принял часть товаров</source>
+        <translation>The site did not take some of the goods</translation>
     </message>
 </context>
 <context>

@@ -717,7 +717,7 @@ void MainWindow::RunModxImport(int mode)
     } else if (dialog.LastError().isEmpty()) {
         Report(0, 0, tr("Выполнено с ошибкой"));
     } else {
-        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(dialog.LastError()));
+        Report(0, 0, tr("Выполнено с ошибкой: %1").arg(ErrorBox::Sentence(dialog.LastError())));
     }
     UpdateTitle();
 }

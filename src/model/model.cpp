@@ -22,6 +22,7 @@
 #include "feedencoding.h"
 #include "feedformat.h"
 #include "feedloader.h"
+#include "feedname.h"
 #include "filter.h"
 #include "filteroptions.h"
 #include "good.h"
@@ -321,6 +322,7 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     QString readPath = path;
     OwnedFile converted;
     int withoutCategory = 0;
+    QString shopName;
     // The kind of feed is told by its start: an XML catalogue by its
     // document element, wherever its declarations put it.
     const FeedFormat format = FeedFormat::OfFile(path);
@@ -354,6 +356,7 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
         }
         readPath = converted.Path();
         withoutCategory = converter.OffersWithoutCategory();
+        shopName = converter.ShopName();
     } else if (FeedEncoding::OfFile(path) == FeedEncoding::Windows1251) {
         // Read as UTF-8, every Cyrillic letter of such a feed would be a
         // replacement character: it is read from a UTF-8 copy instead.
@@ -376,6 +379,12 @@ bool Model::LoadFile(const QString &path, bool isBase, IProgress *progress, Owne
     source.name = info.completeBaseName();
     source.path = readPath;
     source.feedPath = path;
+    // Downloads land in the model's own folder, named after the address's
+    // host when the server gives no name.
+    const QString ownFolder = m_temporary.ExistingPath();
+    const bool downloaded = !ownFolder.isEmpty() && info.absolutePath() == QFileInfo(ownFolder).absoluteFilePath();
+    if (!shopName.isEmpty() && FeedName::SaysNothing(info.fileName(), downloaded))
+        source.shopOffer = FeedName::OfferNameOf(shopName);
     source.reader.reset(OpenCsvReader(readPath));
     if (!source.reader) {
         QFile file(readPath);
@@ -924,16 +933,22 @@ bool Model::LoadFromModxSite(const QString &host, const QString &login, const QS
     }
     if (!copied || site.RowsRead() != site.ExistDataSize()) {
         copy.reset();
-        QString reason = site.ErrorText();
-        if (!site.Failed())
+        QString reason = site.Account();
+        QString sentence = site.Sentence();
+        if (!site.Failed()) {
             reason = tr("не удалось записать файл %1").arg(QDir::toNativeSeparators(path));
-        SetError(tr("С сайта %1 прочитано %2 строк из %3: %4")
-                         .arg(ShownAddress::Address(host))
-                         .arg(site.RowsRead())
-                         .arg(site.ExistDataSize())
-                         .arg(reason));
+            sentence.clear();
+        }
+        const QString account = tr("С сайта %1 прочитано %2 строк из %3: %4")
+                                        .arg(ShownAddress::Address(host))
+                                        .arg(site.RowsRead())
+                                        .arg(site.ExistDataSize())
+                                        .arg(reason);
+        // The plain sentence first, the account under it, as the network's
+        // failures are told; the log has the account.
+        SetError(sentence.isEmpty() ? account : sentence + QLatin1String("\n\n") + account);
         if (progress)
-            progress->Report(0, 0, m_lastError);
+            progress->Report(0, 0, account);
         return false;
     }
     if (progress)

@@ -33,6 +33,10 @@ struct Source
     QString path;      // the CSV file actually read
     OwnedFile ownedFile; // a download or conversion read only by this source
     QString feedPath;  // the file loaded: for a converted catalogue its XML file
+    // The offer a catalogue names itself (its shop's name) when the file's
+    // name says nothing of it; empty otherwise. Names a new offer only:
+    // an offer the project already knows for the file keeps it.
+    QString shopOffer;
     std::set<IdTemplate> idTemplates; // interned templates of the goods
     // The rows without a category were already told of by the conversion,
     // which says why they have none: the load counts them but says no more.

@@ -47,6 +47,10 @@ public:
     static QString NameFromHost(const QUrl &url, const QString &folder);
     // The name with a number before its extension ("goods.csv", 2 -> "goods_2.csv").
     static QString Numbered(const QString &name, int number);
+    // The plain sentence for a failure of the network (a QNetworkReply
+    // error), or an empty string where there is none to say; the site
+    // exchange tells its own failures of the network in the same words.
+    static QString PlainSentence(int error, const QUrl &url);
 
 private:
     // One request. True with *redirect empty when the feed is in
@@ -57,9 +61,6 @@ private:
     bool FetchFtp(const QUrl &url);
     // Creates a file of a new name in the folder; false when none can be.
     bool CreateFile(QFile *file, const QString &disposed) const;
-    // The plain sentence for a failure of the network (a QNetworkReply
-    // error), or an empty string where there is none to say.
-    static QString PlainSentence(int error, const QUrl &url);
 
     QString m_url;
     QString m_shownUrl; // without a password

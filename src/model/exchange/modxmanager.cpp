@@ -10,6 +10,7 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include "feeddownload.h"
 #include "iprogress.h"
 #include "shownaddress.h"
 
@@ -18,12 +19,36 @@ namespace {
 const QString kSuccess = QStringLiteral("success");
 const QString kMessage = QStringLiteral("message");
 const QString kObject = QStringLiteral("object");
+const QString kContent = QStringLiteral("content");
+const QString kError = QStringLiteral("error");
+// The start of a body that is not JSON, as the account quotes it.
+const int kQuotedBody = 300;
 
 // The reply object when the body is not JSON.
 QJsonObject Unparsed(const QByteArray &body, const QJsonParseError &error)
 {
-    return QJsonObject{{QStringLiteral("content"), QString::fromUtf8(body)},
+    return QJsonObject{{kContent, QString::fromUtf8(body)},
                        {kMessage, QString(QLatin1String("Parse error: ") + error.errorString())}};
+}
+
+// PHP prints its errors into the body when the site shows them.
+bool IsPhpError(const QByteArray &body)
+{
+    for (const char *mark : {"Fatal error", "Parse error", "Warning</b>:", "Warning:", "Notice:", "Deprecated:",
+                             "Uncaught ", "Stack trace:"}) {
+        if (body.contains(mark))
+            return true;
+    }
+    return false;
+}
+
+// The start of a body, on one line, tags and all.
+QString Quoted(const QByteArray &body)
+{
+    QString text = QString::fromUtf8(body.left(kQuotedBody * 4)).simplified();
+    if (text.size() > kQuotedBody)
+        text = text.left(kQuotedBody) + QStringLiteral("…");
+    return text;
 }
 
 } // namespace
@@ -87,6 +112,8 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
         // Only a cancel quits the loop before the reply has finished.
         m_cancelled = true;
         httpReply->abort();
+        // The user's wish: no sentence of a failure.
+        m_sentence.clear();
         m_error = tr("Обмен с сайтом %1 отменён").arg(host);
         *reply = QJsonObject{{kMessage, m_error}};
         return false;
@@ -98,8 +125,12 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
     if (httpReply->error() == QNetworkReply::NoError && status >= 300 && status < 400) {
         // A POST is not repeated elsewhere behind the user's back: the
         // address to use is named instead.
-        const QString target = httpReply->header(QNetworkRequest::LocationHeader).toUrl().toString();
-        m_error = tr("Сайт %1 перенаправляет запросы на %2: укажите этот адрес").arg(host, target);
+        const QString target =
+                ShownAddress::Of(httpReply->header(QNetworkRequest::LocationHeader).toUrl());
+        m_sentence = tr("Сайт перенаправляет запросы на другой адрес");
+        m_error = tr("Сайт %1 перенаправляет запросы на %2: укажите этот адрес (HTTP %3)")
+                          .arg(host, target)
+                          .arg(status);
         if (progress)
             progress->Report(0, 0, tr("Не удалось соединиться с ") + host);
         *reply = QJsonObject{{kMessage, m_error}};
@@ -110,12 +141,44 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
         // The only abort before this point is the watchdog's, which says
         // which limit struck.
         QString text = watchdog->Reason();
-        if (text.isEmpty())
+        const QUrl endpoint(url);
+        const QJsonObject site = QJsonDocument::fromJson(answer).object();
+        const QString kind = site.value(kError).toString();
+        if (!text.isEmpty()) {
+            m_sentence = FeedDownload::PlainSentence(QNetworkReply::TimeoutError, endpoint);
+        } else if (status == 0 || httpReply->error() < QNetworkReply::ContentAccessDenied) {
+            // The connection failed, or broke after the status came.
             text = httpReply->errorString();
-        // An error status may still carry the script's own explanation.
-        const QString siteMessage = QJsonDocument::fromJson(answer).object().value(kMessage).toString();
+            m_sentence = FeedDownload::PlainSentence(httpReply->error(), endpoint);
+            if (m_sentence.isEmpty())
+                m_sentence = tr("Нет связи с сайтом");
+        } else {
+            text = QStringLiteral("HTTP %1: %2").arg(status).arg(httpReply->errorString());
+            if (kind == QLatin1String("database"))
+                m_sentence = tr("База данных сайта недоступна");
+            else if (kind == QLatin1String("credentials"))
+                m_sentence = tr("Неверный логин или пароль");
+            else if (status == 401 || status == 403)
+                m_sentence = tr("Сайт закрыл доступ к скрипту обмена");
+            else if (status == 404 || status == 410)
+                m_sentence = tr("Скрипт обмена не найден по этому адресу");
+            else if (status == 429)
+                m_sentence = tr("Слишком много попыток входа, повторите позже");
+            else if (status >= 500 && IsPhpError(answer))
+                m_sentence = tr("Скрипт обмена на сайте завершился с ошибкой PHP");
+            else if (status >= 500)
+                m_sentence = tr("Скрипт обмена на сайте завершился с ошибкой");
+            else
+                m_sentence = tr("Сайт ответил ошибкой %1").arg(status);
+        }
+        // An error status may still carry the script's own explanation, or
+        // a page that says what went wrong.
+        const QString siteMessage = site.value(kMessage).toString();
         if (!siteMessage.isEmpty())
             text += QLatin1String(": ") + siteMessage;
+        else if (status != 0 && !answer.trimmed().isEmpty())
+            text += QLatin1String("; ") + tr("ответ сайта: %1").arg(Quoted(answer));
+        text = WithoutPassword(text);
         m_error = tr("Не удалось соединиться с %1: %2").arg(host, text);
         if (progress)
             progress->Report(0, 0, tr("Не удалось соединиться с ") + host);
@@ -135,13 +198,84 @@ QJsonObject ModxManager::ParseReply(const QByteArray &body)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    return parseError.error == QJsonParseError::NoError ? document.object() : Unparsed(body, parseError);
+    if (parseError.error == QJsonParseError::NoError) {
+        m_bodySentence.clear();
+        return document.object();
+    }
+    m_bodySentence = BodySentence(body, parseError);
+    return Unparsed(body, parseError);
+}
+
+QString ModxManager::BodySentence(const QByteArray &body, const QJsonParseError &error)
+{
+    const QByteArray text = body.trimmed();
+    if (text.isEmpty())
+        return tr("Сайт прислал пустой ответ");
+    if (IsPhpError(text))
+        return tr("Скрипт обмена на сайте завершился с ошибкой PHP");
+    const QByteArray start = text.left(512).toLower();
+    if (start.startsWith("<!doctype") || start.contains("<html"))
+        return tr("Сайт ответил веб-страницей, а не скриптом обмена");
+    // A reply whose JSON breaks off at its very end was cut short on the way.
+    int end = body.size();
+    while (end > 0 && QChar::isSpace(uchar(body.at(end - 1))))
+        --end;
+    if ((text.startsWith('{') || text.startsWith('[')) && error.offset >= end - 1)
+        return FeedDownload::PlainSentence(QNetworkReply::RemoteHostClosedError, QUrl());
+    return tr("Ответ сайта не удалось прочитать");
+}
+
+QString ModxManager::RefusalSentence(const QJsonObject &reply, const QString &otherwise) const
+{
+    if (reply.contains(kContent))
+        return m_bodySentence;
+    const QString kind = reply.value(kError).toString();
+    if (kind == QLatin1String("database"))
+        return tr("База данных сайта недоступна");
+    if (kind == QLatin1String("credentials"))
+        return tr("Неверный логин или пароль");
+    if (!reply.value(kSuccess).isBool())
+        return tr("Сайт прислал ответ не того вида, что ждёт программа");
+    return otherwise;
+}
+
+QString ModxManager::ReplyAccount(const QJsonObject &reply) const
+{
+    QStringList parts;
+    if (!reply.value(kMessage).toString().isEmpty())
+        parts << reply.value(kMessage).toString();
+    const QByteArray body = reply.contains(kContent) ? reply.value(kContent).toString().toUtf8()
+            : reply.value(kSuccess).isBool()        ? QByteArray()
+                                                    : QJsonDocument(reply).toJson(QJsonDocument::Compact);
+    if (!body.trimmed().isEmpty())
+        parts << tr("ответ сайта: %1").arg(Quoted(body));
+    return WithoutPassword(parts.join(QLatin1String("; ")));
+}
+
+QString ModxManager::WithoutPassword(QString text) const
+{
+    text = ShownAddress::Masked(text);
+    if (!password.isEmpty())
+        text.replace(password, QStringLiteral("***"));
+    // A password typed into the host.
+    const QString typed = QUrl(url).password();
+    if (!typed.isEmpty())
+        text.replace(typed, QStringLiteral("***"));
+    return text;
+}
+
+QString ModxManager::ErrorText() const
+{
+    if (m_sentence.isEmpty() || m_error.isEmpty())
+        return m_sentence.isEmpty() ? m_error : m_sentence;
+    return m_sentence + QLatin1String("\n\n") + m_error;
 }
 
 bool ModxManager::Connect(IProgress *progress)
 {
     connected = false;
     m_error.clear();
+    m_sentence.clear();
     if (progress)
         progress->Report(0, 0, tr("Соединение с %1...").arg(host));
 
@@ -155,13 +289,17 @@ bool ModxManager::Connect(IProgress *progress)
     if (!connected) {
         if (progress)
             progress->Report(0, 0, tr("Не удалось подключиться"));
-        if (answered)
-            m_error = tr("Сайт %1 не принял вход: %2").arg(host, reply.value(kMessage).toString());
+        if (answered) {
+            // An older script refuses a login with no more than its message.
+            m_sentence = RefusalSentence(reply, tr("Неверный логин или пароль"));
+            m_error = tr("Сайт %1 не принял вход: %2").arg(host, ReplyAccount(reply));
+        }
         return false;
     }
 
     if (progress && !progress->Report(0, 0, tr("Получение конфигурации..."))) {
         connected = false;
+        m_sentence.clear();
         m_error = tr("Обмен с сайтом %1 отменён").arg(host);
         return false;
     }
@@ -170,12 +308,19 @@ bool ModxManager::Connect(IProgress *progress)
                                  &reply, progress);
     ReportReply(reply, progress, 0, 0);
     const QJsonObject configuration = reply.value(kObject).toObject();
-    if (!reply.value(kSuccess).toBool() || configuration.isEmpty() || !ReadConfiguration(configuration)) {
+    const bool refused = !reply.value(kSuccess).toBool();
+    if (refused || configuration.isEmpty() || !ReadConfiguration(configuration)) {
         connected = false;
         if (progress)
             progress->Report(0, 0, tr("Конфигурация не получена!"));
-        if (configured && m_error.isEmpty())
-            m_error = tr("Сайт %1 не прислал конфигурацию: %2").arg(host, reply.value(kMessage).toString());
+        if (configured && refused) {
+            m_sentence = RefusalSentence(reply, tr("Сайт не прислал свои настройки обмена"));
+            m_error = tr("Сайт %1 не прислал конфигурацию: %2").arg(host, ReplyAccount(reply));
+        } else if (configured) {
+            m_sentence = tr("Сайт прислал неверную конфигурацию");
+            if (m_error.isEmpty())
+                m_error = tr("Сайт %1 не прислал конфигурацию: %2").arg(host, ReplyAccount(reply));
+        }
         return false;
     }
     return true;

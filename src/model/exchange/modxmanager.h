@@ -50,8 +50,15 @@ public:
     int ChunkSize() const { return chunkSize; }
     qint64 ExistDataSize() const { return existDataSize; }
     bool IsConnected() const { return connected; }
-    // Why the last step failed, in a sentence for the log and the status line.
-    QString ErrorText() const { return m_error; }
+    // Why the last step failed: a plain sentence in the interface's language
+    // ("Неверный логин или пароль"), then, after an empty line, the technical
+    // account (the address with its password masked, the HTTP status, the
+    // site's message). A cancel has the account alone.
+    QString ErrorText() const;
+    // The two parts of ErrorText(): the sentence (empty for a cancel) and
+    // the account, which the log shows.
+    QString Sentence() const { return m_sentence; }
+    QString Account() const { return m_error; }
     // Milliseconds without an answer or any progress of a request after
     // which it fails (30 s for an answer and 60 s without a byte unless set).
     void SetTimeout(int milliseconds)
@@ -71,8 +78,18 @@ protected:
     // reply that came is handed over as it is, not parsed.
     bool PostBody(const QByteArray &body, QJsonObject *reply, IProgress *progress, QByteArray *raw = nullptr);
     // A reply's body as an object; one with "content" and "message" when
-    // the body is not JSON.
-    static QJsonObject ParseReply(const QByteArray &body);
+    // the body is not JSON, whose sentence BodySentence() then gives.
+    QJsonObject ParseReply(const QByteArray &body);
+    // The plain sentence for a reply that came but did not succeed: the
+    // site's own kind of refusal, a body that is no reply of the script, a
+    // reply of another form, or else the step's own sentence.
+    QString RefusalSentence(const QJsonObject &reply, const QString &otherwise) const;
+    // The technical account of such a reply: its message and the start of
+    // a body that is not JSON, without the password.
+    QString ReplyAccount(const QJsonObject &reply) const;
+    // What a body that is not a JSON object is: a PHP error, a web page,
+    // nothing, a reply cut short or something unreadable.
+    static QString BodySentence(const QByteArray &body, const QJsonParseError &error);
     // The last wait was ended by a cancel.
     bool Cancelled() const { return m_cancelled; }
 
@@ -88,15 +105,20 @@ protected:
     qint64 existDataSize = 0;
     QVector<QStringList> rowBuffer;
 
-    QString m_error;
+    QString m_error;    // the account
+    QString m_sentence; // the plain sentence
 
 private:
     Q_DISABLE_COPY(ModxManager)
 
     bool ReadConfiguration(const QJsonObject &configuration);
 
+    // The password masked in a text from the site or the network.
+    QString WithoutPassword(QString text) const;
+
     ReplyWatchdog::Limits m_limits = ReplyWatchdog::Defaults();
     bool m_cancelled = false;
+    QString m_bodySentence; // of the last body that was not JSON
 };
 
 // Shows a site's reply in the progress log: "Ответ сервера: " with its

@@ -36,6 +36,7 @@ QStringList ModxReader::NextRow()
         return emptyRow;
     const qint64 i = position - chunkStart;
     if (i >= rowBuffer.size()) {
+        m_sentence = tr("Сайт прислал строки, которые не подходят к его колонкам");
         Fail(tr("в порции с %1 строки нет строки %2").arg(chunkStart + 1).arg(position + 1));
         return emptyRow;
     }
@@ -121,16 +122,18 @@ bool ModxReader::Fetch(QByteArray *csvRows)
         body.clear();
     }
     const bool goOn = ReportReply(reply, progress, Clamped(loadedOffset + expected), Clamped(existDataSize));
-    if (Cancelled() || !goOn)
+    if (Cancelled() || !goOn) {
+        m_sentence.clear();
         return Fail(tr("чтение отменено"));
+    }
     if (!answered)
         return Fail(m_error);
     if (!reply.value(QStringLiteral("success")).toBool()) {
-        return Fail(tr("сайт не отдал строки с %1: %2")
-                            .arg(loadedOffset + 1)
-                            .arg(reply.value(QStringLiteral("message")).toString()));
+        m_sentence = RefusalSentence(reply, tr("Сайт не отдал свои товары"));
+        return Fail(tr("сайт не отдал строки с %1: %2").arg(loadedOffset + 1).arg(ReplyAccount(reply)));
     }
     if (parser.Kept() < expected) {
+        m_sentence = tr("Сайт прислал строки, которые не подходят к его колонкам");
         return Fail(tr("в порции с %1 строки сайт прислал %2 годных строк из %3 (негодных %4)")
                             .arg(loadedOffset + 1)
                             .arg(parser.Kept())

@@ -152,6 +152,7 @@ bool ModxWriter::Flush()
         m_stopped = true;
         m_totals.notTaken += count;
         DropChunk();
+        m_sentence.clear();
         m_error = tr("отправка отменена");
         return false;
     }
@@ -171,10 +172,8 @@ bool ModxWriter::Flush()
         m_totals.notTaken += count;
     } else if (!ok) {
         m_totals.notTaken += count;
-        m_error = tr("строки %1–%2 не приняты: %3")
-                          .arg(first)
-                          .arg(first + count - 1)
-                          .arg(reply.value(QStringLiteral("message")).toString());
+        m_sentence = RefusalSentence(reply, tr("Сайт не принял часть товаров"));
+        m_error = tr("строки %1–%2 не приняты: %3").arg(first).arg(first + count - 1).arg(ReplyAccount(reply));
     } else {
         // A site that does not count its work took every row.
         const QJsonObject counts = reply.value(QStringLiteral("object")).toObject();
@@ -187,6 +186,7 @@ bool ModxWriter::Flush()
         m_totals.absent += counts.value(QStringLiteral("absent")).toInt();
         if (rejected > 0) {
             ReportRejected(counts);
+            m_sentence = tr("Сайт не принял часть товаров");
             m_error = tr("отклонено строк: %1").arg(rejected);
             ok = false;
         }
@@ -228,6 +228,8 @@ bool ModxWriter::Close()
         if (progress)
             progress->Report(0, 0, summary);
         m_error = m_error.isEmpty() ? summary : summary + QLatin1String(": ") + m_error;
+        if (m_sentence.isEmpty() && !m_stopped)
+            m_sentence = tr("Сайт не принял часть товаров");
     }
     return m_result;
 }

@@ -97,6 +97,7 @@ bool YmlConverter::IsYmlCatalog(const QString &path)
 bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProgress *progress)
 {
     m_error.clear();
+    m_shopName.clear();
     m_offers = 0;
     m_categories = 0;
     m_withoutCategory = 0;
@@ -137,6 +138,7 @@ bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProg
     qint64 shortRowsEnd = -1;
     qint64 headerSize = 0;
     QStringList header;
+    QString shopName;
     {
         BlockWriter writer(&csv, YmlPass::kBlockSize);
         YmlPass offerPass(YmlPass::OfferPass, &categories, fileName, &writer, csvPath);
@@ -153,6 +155,7 @@ bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProg
         shortRowsEnd = offerPass.ShortRowsEnd();
         headerSize = offerPass.HeaderSize();
         header = offerPass.Header();
+        shopName = QString::fromStdString(offerPass.ShopName()).simplified();
     }
     csv.close();
     if (ok && csv.error() != QFileDevice::NoError) {
@@ -170,5 +173,6 @@ bool YmlConverter::Convert(const QString &xmlPath, const QString &csvPath, IProg
     m_offers = offers;
     m_categories = categories.Count();
     m_withoutCategory = withoutCategory;
+    m_shopName = shopName;
     return true;
 }

@@ -35,9 +35,13 @@ public:
     int Offers() const { return m_offers; }
     int Categories() const { return m_categories; }
     int OffersWithoutCategory() const { return m_withoutCategory; }
+    // The name the catalogue gives its shop (<shop><name>, the text of any
+    // markup in it taken), on one line; empty when it gives none.
+    QString ShopName() const { return m_shopName; }
 
 private:
     QString m_error;
+    QString m_shopName;
     int m_offers = 0;
     int m_categories = 0;
     int m_withoutCategory = 0;

@@ -346,6 +346,12 @@ void YmlPass::Start(const char *name, const char *prefix, int attributeCount, co
                 kind = Categories;
             } else if (std::strcmp(name, "offers") == 0) {
                 kind = Offers;
+            } else if (m_mode == OfferPass && !m_sawShopName && std::strcmp(name, "name") == 0) {
+                // Only the offer pass reads the whole document, wherever
+                // the shop's name stands in it.
+                kind = ShopTitle;
+                m_sawShopName = true;
+                m_target = &m_shopName;
             }
             break;
         case Categories:
@@ -398,6 +404,10 @@ void YmlPass::End(const char *name, const char *prefix)
         Trim(m_categoryName);
         if (!m_categoryId.empty())
             m_categories->Declare(m_categoryId, m_categoryParent, m_categoryName);
+        m_target = nullptr;
+        break;
+    case ShopTitle:
+        Trim(m_shopName);
         m_target = nullptr;
         break;
     case Offer:

@@ -55,6 +55,9 @@ public:
     // that appeared after the header was written; -1 when no column did.
     qint64 ShortRowsEnd() const { return m_shortRowsEnd; }
     qint64 HeaderSize() const { return m_headerSize; }
+    // The text of the shop's first <name> (the offer pass reads it, with
+    // the text of any markup inside it); empty when it has none.
+    const std::string &ShopName() const { return m_shopName; }
 
 private:
     Q_DISABLE_COPY(YmlPass)
@@ -62,7 +65,7 @@ private:
     static const int kMaxDepth = 256; // as deep as a project file may nest
 
     // What an open element is, by its place in the document.
-    enum Kind { Other, Catalog, Shop, Categories, Category, Offers, Offer, OfferText, Picture, Param, Markup };
+    enum Kind { Other, Catalog, Shop, ShopTitle, Categories, Category, Offers, Offer, OfferText, Picture, Param, Markup };
     // Elements of an offer whose text is taken.
     enum Text {
         NameText,
@@ -133,6 +136,8 @@ private:
     std::string m_categoryId;
     std::string m_categoryParent;
     std::string m_categoryName;
+    std::string m_shopName;
+    bool m_sawShopName = false;
 
     // The open offer.
     std::string m_id;

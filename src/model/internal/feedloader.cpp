@@ -841,6 +841,11 @@ Offer *FeedLoader::OfferOfFile(const QStringList &firstRow)
         if (!offer)
             offer = index.value(siteRoot + QLatin1Char('/'));
     }
+    // A catalogue whose file's name says nothing names its offer after its
+    // shop, unless the project already knows an offer by the file's name:
+    // that one keeps its goods and rules.
+    if (!offer && !m_source->shopOffer.isEmpty() && !index.contains(m_source->name))
+        offer = m_catalogue.FindOrCreateOffer(m_source->shopOffer);
     if (!offer)
         offer = m_catalogue.FindOrCreateOffer(m_source->name);
 

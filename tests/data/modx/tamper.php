@@ -7,6 +7,10 @@
 //   mode=failupdate      the 2nd "update" answers success: false
 //   mode=http500         every answer is an HTTP 500 whose message holds quotes
 //   mode=config&key=K&value=V   "configure" answers V (JSON) for K, or drops K when V is empty
+//   mode=status&code=N   every answer is HTTP N with a web server's error page
+//   mode=body&text=T     every answer is T as it stands, HTTP 200
+//   mode=phperror        the script dies of a PHP error that the site shows
+//   mode=cut             every answer stops half way, the connection closed
 $request = json_decode((string)file_get_contents('php://input'), true);
 $action = is_array($request) ? ($request['action'] ?? '') : '';
 $mode = $_GET['mode'] ?? '';
@@ -23,6 +27,28 @@ $rewrite = function (callable $change): void {
     });
 };
 
+if ($mode === 'status') {
+    http_response_code((int)$_GET['code']);
+    echo "<!DOCTYPE html>\n<html><head><title>Error</title></head><body><h1>" . (int)$_GET['code'] . "</h1></body></html>\n";
+    exit;
+}
+if ($mode === 'body') {
+    header('Content-Type: application/json');
+    echo $_GET['text'];
+    exit;
+}
+if ($mode === 'phperror') {
+    ini_set('display_errors', '1');
+    ini_set('html_errors', '1');
+    fidmora_no_such_function();
+}
+if ($mode === 'cut') {
+    // The whole length announced, half of it sent.
+    ob_start(function (string $out) {
+        header('Content-Length: ' . strlen($out));
+        return substr($out, 0, intdiv(strlen($out), 2));
+    });
+}
 if ($mode === 'slow' && $action === ($_GET['action'] ?? ''))
     sleep(30);
 if ($mode === 'faildata' && $action === 'data' && ($request['object']['offset'] ?? 0) >= 50)
