@@ -84,6 +84,8 @@ public:
     const std::vector<qint64> &FirstInvalidUtf8() const { return m_firstInvalidUtf8; }
     // False when the file could not be read to its end.
     bool ReadWhole() const { return !m_readFailed; }
+    // The file's size when it was opened.
+    qint64 FileSize() const { return m_size; }
 
 private:
     void FillMapped(CsvRowBatch &batch);

@@ -501,6 +501,8 @@ bool FeedLoader::LoadRows(RawCells &cells)
         m_source->offerName = m_fileOffer->name;
     }
 
+    if (hasRow)
+        ReserveForRows(cells);
     while (hasRow) {
         if (cells.BatchBegins()) {
             const PreparedRows &prepared = *cells.prepared;
@@ -519,6 +521,33 @@ bool FeedLoader::LoadRows(RawCells &cells)
         hasRow = cells.Next();
     }
     return true;
+}
+
+void FeedLoader::ReserveForRows(const RawCells &cells)
+{
+    // What grows by a row is given its room once, from the rows the file
+    // will hold at the first batch's bytes a row: grown by doubling, it
+    // would be copied and its fresh pages zeroed again and again. Room
+    // never used costs no memory (its pages are never touched); a guess
+    // too low only leaves the rest to grow as usual.
+    const CsvRowStream::Batch &batch = *cells.batch;
+    const qint64 bytes = batch.ends.back() - batch.offsets.front();
+    if (bytes <= 0)
+        return;
+    const qint64 rest = cells.stream->FileSize() - batch.offsets.front();
+    const qint64 rows = qMin<qint64>(std::numeric_limits<int>::max() / 2,
+                                     rest / bytes * batch.Rows() + rest % bytes * batch.Rows() / bytes);
+    const size_t expected = size_t(rows + rows / 16 + 1024);
+    if (m_isBase) {
+        // Every good of the data that a base row matches is marked once.
+        m_statusChanges.reserve(size_t(m_keyMap.Size()));
+        return;
+    }
+    Source::Digests &digests = m_source->digests;
+    digests.keys.reserve(digests.keys.size() + expected);
+    digests.rows.reserve(digests.rows.size() + expected);
+    digests.keyReady.reserve(digests.keyReady.size() + expected);
+    m_unfiled.reserve(expected);
 }
 
 void FeedLoader::FetchAhead(const RawCells &cells)

@@ -88,6 +88,8 @@ private:
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
     void FetchAhead(const RawCells &cells);
+    // Room for the rows to come, from the first batch.
+    void ReserveForRows(const RawCells &cells);
     // Puts the goods made by the rows into their categories' lists.
     void FileGoods();
     // What a base row was found to be.
