@@ -31,8 +31,6 @@ CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
 // A category whose path is nothing but "/": it names no category.
 CatModel *const kNoPathNode = reinterpret_cast<CatModel *>(quintptr(2));
 const QString *const kUnresolvedVendor = reinterpret_cast<const QString *>(quintptr(1));
-// The rows not in UTF-8 whose lines the load names.
-const size_t kKeptInvalidUtf8 = 5;
 
 // The number of the cell's text among the texts met so far, a new one (its
 // text appended to fresh) for a text met first; -1 for an empty cell,
@@ -324,11 +322,8 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     m_urlColumns.url = source->urlColumn;
     m_wholeRow.whole = true;
     m_wholeRow.skipped = source->categoryColumn;
-    // The rows' UTF-8 is checked by the thread with the lighter work per
-    // row: a data row's by this one, after its digests have brought its
-    // bytes into the cache; a base row's by the stream's, which digests it.
     CsvRowStream stream(reader->FilePath(), reader->DataStart(), source->header.size(), reader->CrLineEnds(),
-                        &preparer, CsvRowScanner::Mode::Mapped, m_isBase);
+                        &preparer, CsvRowScanner::Mode::Mapped, true);
     RawCells cells;
     cells.stream = &stream;
     // The goods are filed from the rows where the feed is mapped (a data
@@ -406,15 +401,14 @@ FeedLoader::Result FeedLoader::Run(Source *source)
         m_result.warnings.append(
                 tr("В файле %1 не загружено строк без категории: %2").arg(source->name).arg(m_withoutCategory));
     }
-    const qint64 invalid = m_isBase ? stream.InvalidUtf8Rows() : m_invalidUtf8;
-    if (invalid > 0) {
+    if (const qint64 invalid = stream.InvalidUtf8Rows()) {
         m_result.invalidUtf8Rows = invalid;
         m_result.warnings.append(
                 tr("В файле %1 строк с байтами не в кодировке UTF-8: %2 (%3); такие байты читаются как "
                    "знак замены «�»")
                         .arg(source->name)
                         .arg(invalid)
-                        .arg(LineList(m_isBase ? stream.FirstInvalidUtf8() : m_firstInvalidUtf8, invalid)));
+                        .arg(LineList(stream.FirstInvalidUtf8(), invalid)));
     }
     // The work is done: a cancel pressed now changes nothing.
     if (m_progress)
@@ -518,8 +512,6 @@ bool FeedLoader::LoadRows(RawCells &cells)
         }
         FetchAhead(cells);
         LoadRow(cells, cells.offset);
-        if (!m_isBase)
-            CheckUtf8(cells);
         ++m_rowCount;
         if (m_progress && m_rowCount % 50 == 0) {
             const QString text = tr("Загрузка %1: загружено %2 товаров.").arg(m_source->name).arg(m_rowCount);
@@ -556,19 +548,6 @@ void FeedLoader::ReserveForRows(const RawCells &cells)
     digests.rows.reserve(digests.rows.size() + expected);
     digests.keyReady.reserve(digests.keyReady.size() + expected);
     m_unfiled.reserve(expected);
-}
-
-void FeedLoader::CheckUtf8(const RawCells &cells)
-{
-    // A row's first field begins where the row does.
-    const CsvRowStream::Batch &batch = *cells.batch;
-    const size_t row = size_t(cells.index);
-    const char *begin = batch.fields[size_t(batch.firstFields[row])].data;
-    if (CsvRawRow::IsValidUtf8(begin, int(batch.ends[row] - batch.offsets[row])))
-        return;
-    if (m_firstInvalidUtf8.size() < kKeptInvalidUtf8)
-        m_firstInvalidUtf8.push_back(cells.offset);
-    ++m_invalidUtf8;
 }
 
 void FeedLoader::FetchAhead(const RawCells &cells)

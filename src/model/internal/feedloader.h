@@ -90,8 +90,6 @@ private:
     void FetchAhead(const RawCells &cells);
     // Room for the rows to come, from the first batch.
     void ReserveForRows(const RawCells &cells);
-    // Counts the current row when its bytes are not UTF-8.
-    void CheckUtf8(const RawCells &cells);
     // Puts the goods made by the rows into their categories' lists.
     void FileGoods();
     // What a base row was found to be.
@@ -136,9 +134,6 @@ private:
     int m_rowCount = 0;
     qint64 m_withoutCategory = 0; // rows left out for an empty category cell
     bool m_readFailed = false; // the feed shrank while it was read
-    // A data load's rows whose bytes are not UTF-8, and where the first begin.
-    qint64 m_invalidUtf8 = 0;
-    std::vector<qint64> m_firstInvalidUtf8;
     int m_offerCount = 0; // offers of the model before the load
 
     struct OfferSnapshot
