@@ -133,15 +133,16 @@ public:
         RowCells cells;
         cells.price = row.Price(m_source.priceColumn);
         cells.oldPrice = row.Price(m_source.oldPriceColumn);
-        // A data row's cells are numbered by the loader, which reads the row
-        // again for its digests: so the two threads share the work evenly.
+        // A data row's category and offer are numbered by the loader, which
+        // reads the row again for its digests: so the two threads share the
+        // work evenly.
         if (m_isBase) {
             cells.category =
                     NumberOf(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false, m_scratch);
             if (m_source.offerColumn >= 0)
                 cells.offer = NumberOf(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true, m_scratch);
-            cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
         }
+        cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
         cells.present = uchar((row.IsEmpty(m_source.urlColumn) ? 0 : HasUrl)
                               | (row.IsEmpty(m_source.idColumn) ? 0 : HasId)
                               | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
@@ -587,7 +588,6 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
                 NumberOf(raw, m_source->categoryColumn, m_categoryNumbers, &m_categoryTexts, false, m_scratch);
         if (m_source->offerColumn >= 0)
             row.offer = NumberOf(raw, m_source->offerColumn, m_offerNumbers, &m_offerTexts, true, m_scratch);
-        row.vendor = NumberOf(raw, m_source->vendorColumn, m_vendorNumbers, &m_vendorTexts, false, m_scratch);
     }
     Offer *offer = m_fileOffer;
     if (!offer) {
