@@ -50,6 +50,9 @@ public:
     virtual void Begin(CsvRowBatch &batch) = 0;
     // Each row, in order, as it is found.
     virtual void Prepare(const CsvRawRow &row, CsvRowBatch &batch) = 0;
+    // After the last row of a batch: work on the batch's rows as a whole,
+    // without their bytes (which it may not read).
+    virtual void End(CsvRowBatch &) {}
 };
 
 // Reads a feed's rows in file order from a byte offset at which a row begins,

@@ -153,24 +153,46 @@ public:
             // the usual case: the loader matches the row by them.
             RowHash key;
             cells.digested = CellsReady;
-            const RowHash whole = m_whole.Digest(&row, m_scratch);
             if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
                     && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0,
                                            &key))
                 cells.digested |= KeyReady;
-            // The lookup among a million loaded goods, a miss of the cache
-            // each, is done here, where it overlaps the loader's work.
-            if (m_keys && (cells.digested & KeyReady)) {
-                cells.found = m_keys->Find(key);
-                cells.digested |= KeyLookedUp;
-                if (cells.found && m_keys->Cells(cells.found) == whole
-                        && m_wholeSources.contains(cells.found->Value()->source))
-                    cells.digested |= SameCells;
-            }
             m_rows->digests.push_back(key);
-            m_rows->digests.push_back(whole);
+            m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
         }
         m_rows->rows.push_back(cells);
+    }
+
+    void End(CsvRowBatch &) override
+    {
+        if (!m_keys)
+            return;
+        // The lookups among a million loaded goods, a miss of the cache
+        // each, are done here, where they overlap the loader's work, for
+        // the whole batch at once: the table's entries of the keys a few
+        // rows on are fetched while a row's are compared, so that the
+        // misses overlap too (one lookup after each row's digests waited
+        // for its entry every time).
+        std::vector<RowCells> &rows = m_rows->rows;
+        const std::vector<RowHash> &digests = m_rows->digests;
+        const size_t count = rows.size();
+        const size_t kAhead = 8;
+        for (size_t i = 0; i < count && i < kAhead; ++i) {
+            if (rows[i].digested & KeyReady)
+                m_keys->Prefetch(digests[2 * i]);
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count && (rows[i + kAhead].digested & KeyReady))
+                m_keys->Prefetch(digests[2 * (i + kAhead)]);
+            RowCells &cells = rows[i];
+            if (!(cells.digested & KeyReady))
+                continue;
+            cells.found = m_keys->Find(digests[2 * i]);
+            cells.digested |= KeyLookedUp;
+            if (cells.found && m_keys->Cells(cells.found) == digests[2 * i + 1]
+                    && m_wholeSources.contains(cells.found->Value()->source))
+                cells.digested |= SameCells;
+        }
     }
 
 private:
