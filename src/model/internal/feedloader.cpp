@@ -551,15 +551,18 @@ void FeedLoader::ReserveForRows(const RawCells &cells)
     // What grows by a row is given its room once, from the rows the file
     // will hold at the first batch's bytes a row: grown by doubling, it
     // would be copied and its fresh pages zeroed again and again. Room
-    // never used costs no memory (its pages are never touched); a guess
-    // too low only leaves the rest to grow as usual.
+    // never used costs no memory where pages are never touched; a guess
+    // too low only leaves the rest to grow as usual. A feed that begins
+    // with short rows and goes on with long ones would be guessed far too
+    // many: the room is held to a bound (about 340 MB of addresses at most).
+    const qint64 kMostRows = qint64(1) << 23;
     const CsvRowStream::Batch &batch = *cells.batch;
     const qint64 bytes = batch.ends.back() - batch.offsets.front();
     if (bytes <= 0)
         return;
     const qint64 rest = cells.stream->FileSize() - batch.offsets.front();
-    const qint64 rows = qMin<qint64>(std::numeric_limits<int>::max() / 2,
-                                     rest / bytes * batch.Rows() + rest % bytes * batch.Rows() / bytes);
+    const qint64 rows =
+            qMin<qint64>(kMostRows, rest / bytes * batch.Rows() + rest % bytes * batch.Rows() / bytes);
     const size_t expected = size_t(rows + rows / 16 + 1024);
     if (m_isBase) {
         // Every good of the data that a base row matches is marked once.

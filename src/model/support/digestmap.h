@@ -148,7 +148,7 @@ private:
         size_t Home(const RowHash &key) const
         {
 #ifdef __SIZEOF_INT128__
-            return size_t((unsigned __int128)key.a * capacity >> 64);
+            return size_t(static_cast<unsigned __int128>(key.a) * capacity >> 64);
 #else
             const quint64 low = quint64(quint32(key.a)) * capacity;
             const quint64 high = (key.a >> 32) * capacity;
