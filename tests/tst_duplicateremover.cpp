@@ -22,6 +22,7 @@ private slots:
     void emptyCatalogue();
     void largeFeedReadOnTwoThreads();
     void keysCrowdingIntoOnePart();
+    void keysWrappingPastTheTableEnd();
 
 private:
     QTemporaryDir m_dir;
@@ -205,6 +206,34 @@ void TestDuplicateRemover::keysCrowdingIntoOnePart()
     bool inserted = true;
     QCOMPARE(map.Insert(keyOf(7, 1), &goods[0], &inserted)->Value(), &goods[1]);
     QVERIFY(!inserted);
+}
+
+void TestDuplicateRemover::keysWrappingPastTheTableEnd()
+{
+    // Keys whose probes all begin at a part's last slot go on from its
+    // first: each stays findable, a key that is not there is told so, and
+    // the same holds once the part has grown past its reserve and moved
+    // every key.
+    DigestMap map;
+    map.Reserve(100);
+    Good good;
+    const auto keyOf = [](quint64 i) {
+        RowHash key;
+        key.a = ~quint64(0) - i; // the top of the range: the last slot
+        key.b = i;               // part 0
+        return key;
+    };
+    for (const int count : {60, 400}) {
+        for (int i = 0; i < count; ++i) {
+            bool inserted = false;
+            map.Insert(keyOf(quint64(i)), &good, &inserted);
+            QCOMPARE(inserted, i >= 60 || count == 60);
+        }
+        QCOMPARE(map.Size(), count);
+        for (int i = 0; i < count; ++i)
+            QVERIFY(map.Find(keyOf(quint64(i))));
+        QVERIFY(!map.Find(keyOf(quint64(count))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDuplicateRemover)

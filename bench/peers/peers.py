@@ -178,6 +178,12 @@ def fig(log, name):
     return None
 
 
+# Tools that write a quoted cell's CR LF as LF (Miller does, whatever the
+# input): their rows that differ only in that count as agreeing, and are
+# counted aloud.
+LF_TOOLS = {"miller"}
+
+
 def agree_delta(args):
     base_log, fidmora_path = args[0], args[1]
     others = [a.split("=", 1) for a in args[2:]]
@@ -214,7 +220,9 @@ def agree_delta(args):
         other_cells = {(u, s) for u, s, _ in (ref_rows ^ rows)} - only_ref - only_tool
         same_keys_other_cells = len(other_cells)
         line_breaks_only = sum(1 for k in other_cells if reference.lf.get(k) == table.lf.get(k))
-        ok = not only_ref and not only_tool and same_keys_other_cells == 0 and len(rows) == len(table.rows) \
+        # Miller writes a cell's CR LF as LF: such rows agree but for that.
+        differing = same_keys_other_cells - (line_breaks_only if name in LF_TOOLS else 0)
+        ok = not only_ref and not only_tool and differing == 0 and len(rows) == len(table.rows) \
             and not table.missing and not table.bad
         text = (f"{name} delta: {len(table.rows)} rows: {c['+']} added, {c['~']} changed, {c['-']} deleted; "
                 f"url and status: {len(only_ref)} only in fidmora-cli's, {len(only_tool)} only in {name}'s; "
@@ -222,7 +230,8 @@ def agree_delta(args):
         print(("AGREE    " if ok else "DISAGREE ") + text)
         if line_breaks_only:
             print(f"           {line_breaks_only} of these {same_keys_other_cells} rows differ only in line breaks inside "
-                  f"cells: {name} turned the feed's CR LF inside quoted cells into LF")
+                  f"cells: {name} turned the feed's CR LF inside quoted cells into LF"
+                  + ("; counted as agreeing" if name in LF_TOOLS else ""))
         for u, s in sorted(only_ref)[:3]:
             print(f"           only fidmora-cli: {s} {u}")
         for u, s in sorted(only_tool)[:3]:
@@ -316,10 +325,15 @@ def agree_dedup(args):
     disagreements += 0 if ok else 1
     for name, path in others:
         table, rows, repeated = survivors(name, path)
-        file_misses = sum(1 for u, d in rows.items() if first_in_file.get(u) != d)
+        lenient = name in LF_TOOLS
         line_breaks_only = sum(1 for u, d in rows.items()
                                if first_in_file.get(u) != d and table.lf.get((u, "")) == first_lf.get(u))
-        other_row = {u for u, d in rows.items() if u in ref and ref[u] != d}
+        # A row of a tool that writes a cell's CR LF as LF is the same row
+        # when it differs from the other only in that.
+        file_misses = sum(1 for u, d in rows.items() if first_in_file.get(u) != d
+                          and not (lenient and table.lf.get((u, "")) == first_lf.get(u)))
+        other_row = {u for u, d in rows.items() if u in ref and ref[u] != d
+                     and not (lenient and table.lf.get((u, "")) == ref_table.lf.get((u, "")))}
         explained = other_row == moved
         same_urls = set(rows) == set(ref)
         ok = repeated == 0 and same_urls and file_misses == 0 and explained and not table.missing and not table.bad
@@ -330,8 +344,10 @@ def agree_dedup(args):
               f"{len(other_row & moved)} of them where the tree walk's first is not the file's first"
               + ("" if explained else f" (expected exactly {len(moved)})"))
         if line_breaks_only:
-            print(f"           {line_breaks_only} of the {file_misses} rows other than the file's first differ from it only "
-                  f"in line breaks inside cells: {name} turned the feed's CR LF inside quoted cells into LF")
+            misses = file_misses + (line_breaks_only if lenient else 0)
+            print(f"           {line_breaks_only} of the {misses} rows other than the file's first differ from it only "
+                  f"in line breaks inside cells: {name} turned the feed's CR LF inside quoted cells into LF"
+                  + ("; counted as agreeing" if lenient else ""))
         disagreements += 0 if ok else 1
     if moved:
         print(f"         ({len(moved)} urls: fidmora-cli keeps the first row met in a walk of the category tree, a "

@@ -55,6 +55,8 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     if (batch.offsets.empty())
         return false;
     batch.firstFields.push_back(int(batch.fields.size()));
+    if (m_preparer)
+        m_preparer->End(batch);
     return true;
 }
 

@@ -50,6 +50,9 @@ public:
     virtual void Begin(CsvRowBatch &batch) = 0;
     // Each row, in order, as it is found.
     virtual void Prepare(const CsvRawRow &row, CsvRowBatch &batch) = 0;
+    // After the last row of a batch: work on the batch's rows as a whole,
+    // without their bytes (which it may not read).
+    virtual void End(CsvRowBatch &) {}
 };
 
 // Reads a feed's rows in file order from a byte offset at which a row begins,
@@ -84,6 +87,8 @@ public:
     const std::vector<qint64> &FirstInvalidUtf8() const { return m_firstInvalidUtf8; }
     // False when the file could not be read to its end.
     bool ReadWhole() const { return !m_readFailed; }
+    // The file's size when it was opened.
+    qint64 FileSize() const { return m_size; }
 
 private:
     void FillMapped(CsvRowBatch &batch);

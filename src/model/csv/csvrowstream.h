@@ -38,6 +38,8 @@ public:
     const std::vector<qint64> &FirstInvalidUtf8() const { return m_scanner.FirstInvalidUtf8(); }
     // False when the file could not be read to its end (it shrank meanwhile).
     bool ReadWhole() const { return m_scanner.ReadWhole(); }
+    // The file's size when it was opened (constant: any thread may ask).
+    qint64 FileSize() const { return m_scanner.FileSize(); }
 
 private:
     void Produce();

@@ -133,15 +133,16 @@ public:
         RowCells cells;
         cells.price = row.Price(m_source.priceColumn);
         cells.oldPrice = row.Price(m_source.oldPriceColumn);
-        // A data row's cells are numbered by the loader, which reads the row
-        // again for its digests: so the two threads share the work evenly.
+        // A data row's category and offer are numbered by the loader, which
+        // reads the row again for its digests: so the two threads share the
+        // work evenly.
         if (m_isBase) {
             cells.category =
                     NumberOf(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false, m_scratch);
             if (m_source.offerColumn >= 0)
                 cells.offer = NumberOf(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true, m_scratch);
-            cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
         }
+        cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
         cells.present = uchar((row.IsEmpty(m_source.urlColumn) ? 0 : HasUrl)
                               | (row.IsEmpty(m_source.idColumn) ? 0 : HasId)
                               | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
@@ -152,24 +153,46 @@ public:
             // the usual case: the loader matches the row by them.
             RowHash key;
             cells.digested = CellsReady;
-            const RowHash whole = m_whole.Digest(&row, m_scratch);
             if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
                     && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0,
                                            &key))
                 cells.digested |= KeyReady;
-            // The lookup among a million loaded goods, a miss of the cache
-            // each, is done here, where it overlaps the loader's work.
-            if (m_keys && (cells.digested & KeyReady)) {
-                cells.found = m_keys->Find(key);
-                cells.digested |= KeyLookedUp;
-                if (cells.found && m_keys->Cells(cells.found) == whole
-                        && m_wholeSources.contains(cells.found->Value()->source))
-                    cells.digested |= SameCells;
-            }
             m_rows->digests.push_back(key);
-            m_rows->digests.push_back(whole);
+            m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
         }
         m_rows->rows.push_back(cells);
+    }
+
+    void End(CsvRowBatch &) override
+    {
+        if (!m_keys)
+            return;
+        // The lookups among a million loaded goods, a miss of the cache
+        // each, are done here, where they overlap the loader's work, for
+        // the whole batch at once: the table's entries of the keys a few
+        // rows on are fetched while a row's are compared, so that the
+        // misses overlap too (one lookup after each row's digests waited
+        // for its entry every time).
+        std::vector<RowCells> &rows = m_rows->rows;
+        const std::vector<RowHash> &digests = m_rows->digests;
+        const size_t count = rows.size();
+        const size_t kAhead = 8;
+        for (size_t i = 0; i < count && i < kAhead; ++i) {
+            if (rows[i].digested & KeyReady)
+                m_keys->Prefetch(digests[2 * i]);
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count && (rows[i + kAhead].digested & KeyReady))
+                m_keys->Prefetch(digests[2 * (i + kAhead)]);
+            RowCells &cells = rows[i];
+            if (!(cells.digested & KeyReady))
+                continue;
+            cells.found = m_keys->Find(digests[2 * i]);
+            cells.digested |= KeyLookedUp;
+            if (cells.found && m_keys->Cells(cells.found) == digests[2 * i + 1]
+                    && m_wholeSources.contains(cells.found->Value()->source))
+                cells.digested |= SameCells;
+        }
     }
 
 private:
@@ -501,6 +524,8 @@ bool FeedLoader::LoadRows(RawCells &cells)
         m_source->offerName = m_fileOffer->name;
     }
 
+    if (hasRow)
+        ReserveForRows(cells);
     while (hasRow) {
         if (cells.BatchBegins()) {
             const PreparedRows &prepared = *cells.prepared;
@@ -519,6 +544,36 @@ bool FeedLoader::LoadRows(RawCells &cells)
         hasRow = cells.Next();
     }
     return true;
+}
+
+void FeedLoader::ReserveForRows(const RawCells &cells)
+{
+    // What grows by a row is given its room once, from the rows the file
+    // will hold at the first batch's bytes a row: grown by doubling, it
+    // would be copied and its fresh pages zeroed again and again. Room
+    // never used costs no memory where pages are never touched; a guess
+    // too low only leaves the rest to grow as usual. A feed that begins
+    // with short rows and goes on with long ones would be guessed far too
+    // many: the room is held to a bound (about 340 MB of addresses at most).
+    const qint64 kMostRows = qint64(1) << 23;
+    const CsvRowStream::Batch &batch = *cells.batch;
+    const qint64 bytes = batch.ends.back() - batch.offsets.front();
+    if (bytes <= 0)
+        return;
+    const qint64 rest = cells.stream->FileSize() - batch.offsets.front();
+    const qint64 rows =
+            qMin<qint64>(kMostRows, rest / bytes * batch.Rows() + rest % bytes * batch.Rows() / bytes);
+    const size_t expected = size_t(rows + rows / 16 + 1024);
+    if (m_isBase) {
+        // Every good of the data that a base row matches is marked once.
+        m_statusChanges.reserve(size_t(m_keyMap.Size()));
+        return;
+    }
+    Source::Digests &digests = m_source->digests;
+    digests.keys.reserve(digests.keys.size() + expected);
+    digests.rows.reserve(digests.rows.size() + expected);
+    digests.keyReady.reserve(digests.keyReady.size() + expected);
+    m_unfiled.reserve(expected);
 }
 
 void FeedLoader::FetchAhead(const RawCells &cells)
@@ -558,7 +613,6 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
                 NumberOf(raw, m_source->categoryColumn, m_categoryNumbers, &m_categoryTexts, false, m_scratch);
         if (m_source->offerColumn >= 0)
             row.offer = NumberOf(raw, m_source->offerColumn, m_offerNumbers, &m_offerTexts, true, m_scratch);
-        row.vendor = NumberOf(raw, m_source->vendorColumn, m_vendorNumbers, &m_vendorTexts, false, m_scratch);
     }
     Offer *offer = m_fileOffer;
     if (!offer) {

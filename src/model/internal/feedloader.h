@@ -88,6 +88,8 @@ private:
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
     void FetchAhead(const RawCells &cells);
+    // Room for the rows to come, from the first batch.
+    void ReserveForRows(const RawCells &cells);
     // Puts the goods made by the rows into their categories' lists.
     void FileGoods();
     // What a base row was found to be.
@@ -147,16 +149,16 @@ private:
     std::vector<ChangedGoods::Entry> m_changed;             // goods marked changed, with the base row that did
 
     // The texts of the category, offer and vendor cells met in this load, by
-    // their numbers (given on the stream's thread for a base, on this one
-    // for data), and what they were found to be: nodes by offer (one offer
-    // for a feed of one offer), offers, vendors.
+    // their numbers (given on the stream's thread for a base and for every
+    // vendor, on this one for a data load's categories and offers), and what
+    // they were found to be: nodes by offer (one offer for a feed of one
+    // offer), offers, vendors.
     QStringList m_categoryTexts;
     QStringList m_offerTexts;
     QStringList m_vendorTexts;
-    // A data load numbers the texts on this thread, by these.
+    // A data load numbers its categories and offers on this thread, by these.
     ByteMap<int> m_categoryNumbers;
     ByteMap<int> m_offerNumbers;
-    ByteMap<int> m_vendorNumbers;
     std::vector<std::vector<CatModel *>> m_nodes;
     std::vector<Offer *> m_offerOf;
     std::vector<const QString *> m_vendorOf;

@@ -9,13 +9,12 @@ static_assert(std::is_trivially_copyable<DigestMap::Entry>::value, "entries are 
 namespace {
 
 // A table is at most four fifths full: short probes, and a third less
-// memory than a half-full one.
+// memory than a half-full one. Its size is not rounded up to a power of
+// two (a slot is chosen by a multiplication, not a mask): a million keys
+// would otherwise take a table for two million, tens of megabytes more.
 size_t TableSizeFor(size_t count)
 {
-    size_t size = 16;
-    while (size * 4 < count * 5)
-        size *= 2;
-    return size;
+    return qMax<size_t>(16, (count * 5 + 3) / 4);
 }
 
 } // namespace
@@ -53,14 +52,15 @@ void DigestMap::KeepMarks()
 
 void DigestMap::Reserve(int count)
 {
-    // A random split puts half the keys in each part, give or take a few
-    // standard deviations (sqrt(count) / 2 each); a part that still gets
-    // more grows by itself.
-    int margin = 16;
-    while (margin * margin < count)
+    // A random split puts half the keys in each part, give or take a
+    // standard deviation of sqrt(count) / 2: the margin is eight of them,
+    // since a part that gets more grows to twice its keys (a million keys
+    // split 501193 to 498807, past a margin of two).
+    qint64 margin = 16;
+    while (margin * margin < qint64(count) * 16)
         margin *= 2;
     for (Part &part : m_parts)
-        part.Reserve(count / 2 + margin, m_withCells, m_withMarks);
+        part.Reserve(int(count / 2 + margin), m_withCells, m_withMarks);
 }
 
 void DigestMap::Part::Reserve(int count, bool withCells, bool withMarks)
@@ -93,8 +93,7 @@ void DigestMap::Part::Reserve(int count, bool withCells, bool withMarks)
 
 DigestMap::Entry *DigestMap::Part::Slot(const RowHash &key)
 {
-    const size_t mask = capacity - 1;
-    for (size_t i = size_t(key.a) & mask;; i = (i + 1) & mask) {
+    for (size_t i = Home(key);; i = i + 1 == capacity ? 0 : i + 1) {
         Entry &entry = entries[i];
         if (!entry.m_value || entry.key == key)
             return &entry;

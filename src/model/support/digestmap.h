@@ -109,7 +109,7 @@ public:
 private:
     struct Part
     {
-        Entry *entries = nullptr; // a power of two of them
+        Entry *entries = nullptr; // capacity of them
         RowHash *cells = nullptr; // as many, with KeepCells()
         uchar *marks = nullptr;   // as many, with KeepMarks()
         size_t capacity = 0;
@@ -136,12 +136,25 @@ private:
         {
             if (!entries)
                 return;
-            const size_t slot = size_t(key.a) & (capacity - 1);
+            const size_t slot = Home(key);
             __builtin_prefetch(entries + slot);
             if (cells)
                 __builtin_prefetch(cells + slot);
         }
         Entry *Slot(const RowHash &key);
+        // The slot where the key's probe begins: the high bits of the
+        // product of the digest's low half and the capacity, so that any
+        // capacity spreads the keys evenly.
+        size_t Home(const RowHash &key) const
+        {
+#ifdef __SIZEOF_INT128__
+            return size_t(static_cast<unsigned __int128>(key.a) * capacity >> 64);
+#else
+            const quint64 low = quint64(quint32(key.a)) * capacity;
+            const quint64 high = (key.a >> 32) * capacity;
+            return size_t((high + (low >> 32)) >> 32);
+#endif
+        }
     };
 
     const Part &PartHolding(const Entry *entry) const { return m_parts[0].Holds(entry) ? m_parts[0] : m_parts[1]; }
