@@ -154,22 +154,9 @@ bool ModxManager::PostBody(const QByteArray &body, QJsonObject *reply, IProgress
                 m_sentence = tr("Нет связи с сайтом");
         } else {
             text = QStringLiteral("HTTP %1: %2").arg(status).arg(httpReply->errorString());
-            if (kind == QLatin1String("database"))
-                m_sentence = tr("База данных сайта недоступна");
-            else if (kind == QLatin1String("credentials"))
-                m_sentence = tr("Неверный логин или пароль");
-            else if (status == 401 || status == 403)
-                m_sentence = tr("Сайт закрыл доступ к скрипту обмена");
-            else if (status == 404 || status == 410)
-                m_sentence = tr("Скрипт обмена не найден по этому адресу");
-            else if (status == 429)
-                m_sentence = tr("Слишком много попыток входа, повторите позже");
-            else if (status >= 500 && IsPhpError(answer))
-                m_sentence = tr("Скрипт обмена на сайте завершился с ошибкой PHP");
-            else if (status >= 500)
-                m_sentence = tr("Скрипт обмена на сайте завершился с ошибкой");
-            else
-                m_sentence = tr("Сайт ответил ошибкой %1").arg(status);
+            m_sentence = KindSentence(kind);
+            if (m_sentence.isEmpty())
+                m_sentence = StatusSentence(status, answer);
         }
         // An error status may still carry the script's own explanation, or
         // a page that says what went wrong.
@@ -225,15 +212,37 @@ QString ModxManager::BodySentence(const QByteArray &body, const QJsonParseError 
     return tr("Ответ сайта не удалось прочитать");
 }
 
-QString ModxManager::RefusalSentence(const QJsonObject &reply, const QString &otherwise) const
+QString ModxManager::KindSentence(const QString &kind)
 {
-    if (reply.contains(kContent))
-        return m_bodySentence;
-    const QString kind = reply.value(kError).toString();
     if (kind == QLatin1String("database"))
         return tr("База данных сайта недоступна");
     if (kind == QLatin1String("credentials"))
         return tr("Неверный логин или пароль");
+    return QString();
+}
+
+QString ModxManager::StatusSentence(int status, const QByteArray &body)
+{
+    if (status == 401 || status == 403)
+        return tr("Сайт закрыл доступ к скрипту обмена");
+    if (status == 404 || status == 410)
+        return tr("Скрипт обмена не найден по этому адресу");
+    if (status == 429)
+        return tr("Слишком много попыток входа, повторите позже");
+    if (status >= 500 && IsPhpError(body))
+        return tr("Скрипт обмена на сайте завершился с ошибкой PHP");
+    if (status >= 500)
+        return tr("Скрипт обмена на сайте завершился с ошибкой");
+    return tr("Сайт ответил ошибкой %1").arg(status);
+}
+
+QString ModxManager::RefusalSentence(const QJsonObject &reply, const QString &otherwise) const
+{
+    if (reply.contains(kContent))
+        return m_bodySentence;
+    const QString kind = KindSentence(reply.value(kError).toString());
+    if (!kind.isEmpty())
+        return kind;
     if (!reply.value(kSuccess).isBool())
         return tr("Сайт прислал ответ не того вида, что ждёт программа");
     return otherwise;

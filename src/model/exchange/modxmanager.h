@@ -90,6 +90,11 @@ protected:
     // What a body that is not a JSON object is: a PHP error, a web page,
     // nothing, a reply cut short or something unreadable.
     static QString BodySentence(const QByteArray &body, const QJsonParseError &error);
+    // The sentence of the site script's own kind of refusal ("database",
+    // "credentials"); empty for another.
+    static QString KindSentence(const QString &kind);
+    // The sentence of an error status the script named no kind for.
+    static QString StatusSentence(int status, const QByteArray &body);
     // The last wait was ended by a cancel.
     bool Cancelled() const { return m_cancelled; }
 
