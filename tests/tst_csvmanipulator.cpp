@@ -611,13 +611,18 @@ Scan ByBlocks(const QByteArray &bytes, bool cr, int fieldCount, CsvRecordLimits 
     const char *begin = bytes.constData();
     const char *end = begin + bytes.size();
     CsvRawRow row;
+    // The scan's own UTF-8 check may suspect a good row, never pass a bad one.
+    CsvRowParser::Utf8Watch utf8;
     const auto onRow = [&](const CsvRawRow &found, const char *rowBegin, const char *rowEnd) {
         scan.rows.append(FoundRow(bytes, found, rowBegin, rowEnd));
+        if (rowBegin >= utf8.suspectUpTo && !CsvRawRow::IsValidUtf8Scalar(rowBegin, int(rowEnd - rowBegin)))
+            scan.skipped.append(-2); // a row of bad UTF-8 that the scan passed
     };
     const auto onSkipped = [&](const char *line) { scan.skipped.append(int(line - begin)); };
     CsvRowParser::ScanEnd first = chunk
-            ? CsvRowParser::ScanRows(begin, begin + cut, begin + cut, false, cr, fieldCount, row, onRow, onSkipped, limits)
-            : CsvRowParser::ScanRows(begin, end, begin + cut, true, cr, fieldCount, row, onRow, onSkipped, limits);
+            ? CsvRowParser::ScanRows(begin, begin + cut, begin + cut, false, cr, fieldCount, row, onRow, onSkipped, limits,
+                                     &utf8)
+            : CsvRowParser::ScanRows(begin, end, begin + cut, true, cr, fieldCount, row, onRow, onSkipped, limits, &utf8);
     const char *next = first.next;
     if (first.inSkippedLine) {
         const char *lineEnd = CsvRowParser::LineEnd(next, end, cr);
@@ -626,7 +631,7 @@ Scan ByBlocks(const QByteArray &bytes, bool cr, int fieldCount, CsvRecordLimits 
         next = lineEnd + 1;
     }
     const CsvRowParser::ScanEnd last =
-            CsvRowParser::ScanRows(next, end, end, true, cr, fieldCount, row, onRow, onSkipped, limits);
+            CsvRowParser::ScanRows(next, end, end, true, cr, fieldCount, row, onRow, onSkipped, limits, &utf8);
     if (last.next != end || last.inSkippedLine)
         scan.skipped.append(-1); // a scan to the end of the bytes ends there
     return scan;
@@ -640,9 +645,9 @@ void TestCsvManipulator::blockScanAgreesWithRowParser()
     // lines that the row parser of random reads finds under the same rule,
     // whatever the quotes, line ends, limits and 64-byte block edges do:
     // random text from the dialect's pieces, whole, in two chunks and in
-    // two windows.
+    // two windows. Its rows of bad UTF-8 must all be suspected by the scan.
     const QList<QByteArray> pieces{"a", "bc", "Жук", ";", ";", "\"", "\"\"", "\"\"\"", "\r", "\n", "\r\n", "x;y\n",
-                                   QByteArray(70, 'z')};
+                                   QByteArray(70, 'z'), "\xD0", "\x80", "\xE2\x82", "\xF0\x9F\x98\x80", "\xC0\xAF"};
     quint64 state = 42;
     const auto next = [&state]() {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -653,6 +658,11 @@ void TestCsvManipulator::blockScanAgreesWithRowParser()
         const int count = int(next() % 120);
         for (int j = 0; j < count; ++j)
             bytes += pieces.at(int(next() % quint64(pieces.size())));
+        if (i % 4 == 1) {
+            // Bytes that end on a block's edge, in the middle of a sequence.
+            bytes += QByteArray(64 - bytes.size() % 64, 'a');
+            bytes[bytes.size() - 1] = '\xD0';
+        }
         const bool cr = i % 5 == 0;
         const int fieldCount = int(next() % 4);
         CsvRecordLimits limits;

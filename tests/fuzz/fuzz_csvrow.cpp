@@ -111,13 +111,18 @@ Scan ByBlocks(const char *begin, const char *end, const char *cut, bool chunk, b
 {
     Scan scan;
     CsvRawRow row;
+    CsvRowParser::Utf8Watch utf8;
     const auto onRow = [&](const CsvRawRow &found, const char *rowBegin, const char *rowEnd) {
         scan.rows.push_back(Found{rowBegin, rowEnd, found.fields});
+        Require(rowBegin < utf8.suspectUpTo || CsvRawRow::IsValidUtf8Scalar(rowBegin, int(rowEnd - rowBegin)),
+                "the scan's UTF-8 check suspects every row of bad UTF-8");
     };
     const auto onSkipped = [&](const char *line) { scan.skipped.push_back(line); };
     const CsvRowParser::ScanEnd first =
-            chunk ? CsvRowParser::ScanRows(begin, cut, cut, false, crLineEnds, fieldCount, row, onRow, onSkipped, limits)
-                  : CsvRowParser::ScanRows(begin, end, cut, true, crLineEnds, fieldCount, row, onRow, onSkipped, limits);
+            chunk ? CsvRowParser::ScanRows(begin, cut, cut, false, crLineEnds, fieldCount, row, onRow, onSkipped, limits,
+                                           &utf8)
+                  : CsvRowParser::ScanRows(begin, end, cut, true, crLineEnds, fieldCount, row, onRow, onSkipped, limits,
+                                           &utf8);
     Require(first.next >= begin && first.next <= (chunk ? cut : end), "a scan stops within its bytes");
     const char *next = first.next;
     if (first.inSkippedLine) {
@@ -128,7 +133,7 @@ Scan ByBlocks(const char *begin, const char *end, const char *cut, bool chunk, b
         ++next;
     }
     const CsvRowParser::ScanEnd last =
-            CsvRowParser::ScanRows(next, end, end, true, crLineEnds, fieldCount, row, onRow, onSkipped, limits);
+            CsvRowParser::ScanRows(next, end, end, true, crLineEnds, fieldCount, row, onRow, onSkipped, limits, &utf8);
     Require(last.next == end && !last.inSkippedLine, "a scan to the end of the bytes ends there");
     return scan;
 }

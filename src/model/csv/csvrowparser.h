@@ -1,6 +1,7 @@
 #pragma once
 
 #include "csvrawrow.h"
+#include "utf8stream.h"
 
 #include <cstring>
 #include <limits>
@@ -83,6 +84,16 @@ public:
     };
     static BlockMasks MasksOf(const char *block, int size, bool crLineEnds);
 
+    // Told to a scan of rows: which of its rows may hold bytes that are not
+    // well-formed UTF-8, checked on the way in 64 bytes at a time. A row
+    // that begins before suspectUpTo may; one that begins at or after it
+    // does not. A row is told before it is handed on.
+    struct Utf8Watch
+    {
+        Utf8Stream stream;
+        const char *suspectUpTo = nullptr;
+    };
+
     // Where a scan of rows stopped: where the next record begins, or, with
     // inSkippedLine, that the bytes up to the next line end (past the bytes
     // given) belong to a skipped line and are to be passed over first.
@@ -105,7 +116,7 @@ public:
     template<typename OnRow, typename OnSkipped>
     static ScanEnd ScanRows(const char *begin, const char *end, const char *lastBegin, bool atEnd, bool crLineEnds,
                             int fieldCount, CsvRawRow &row, OnRow &&onRow, OnSkipped &&onSkipped,
-                            Limits limits = Limits());
+                            Limits limits = Limits(), Utf8Watch *utf8 = nullptr);
 
 private:
     // True when the record from rowBegin, whose last field begins at
@@ -134,7 +145,7 @@ public:
 template<typename OnRow, typename OnSkipped>
 CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end, const char *lastBegin, bool atEnd,
                                              bool crLineEnds, int fieldCount, CsvRawRow &row, OnRow &&onRow,
-                                             OnSkipped &&onSkipped, Limits limits)
+                                             OnSkipped &&onSkipped, Limits limits, Utf8Watch *utf8)
 {
     // The usual row takes one comparison of its field count and one of its
     // size; everything else is on the side of the rare records.
@@ -145,6 +156,11 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
     bool quoteInField = false; // a quote in the part of the field before this block
     quint64 inside = 0;        // all ones while the block starts inside a quoted stretch
     const char *block = begin;
+    if (utf8) {
+        utf8->stream.Reset();
+        utf8->suspectUpTo = nullptr;
+    }
+    char padded[64];
     for (;;) {
         // Here a record begins, outside any quote: at the start, or on the
         // line after the first line of a malformed record.
@@ -158,7 +174,18 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
             // waited on the next one's first bytes. (A fetch asked for past
             // the end of the bytes is dropped, never a fault.)
             __builtin_prefetch(block + 1024);
-            const BlockMasks masks = MasksOf(block, size, crLineEnds);
+            const char *bytes = block;
+            if (size < 64) {
+                // The bytes past the end may not be there to read: a copy,
+                // padded with bytes that mean nothing (and that end any
+                // UTF-8 sequence left unfinished).
+                std::memset(padded, 'x', sizeof padded);
+                std::memcpy(padded, block, size_t(size));
+                bytes = padded;
+            }
+            const BlockMasks masks = MasksOf(bytes, 64, crLineEnds);
+            if (utf8 && !utf8->stream.Check(bytes))
+                utf8->suspectUpTo = block + size;
             // Each byte's parity of the quotes up to and including it: 1 inside
             // a quoted stretch (its opening quote included), 0 outside.
             quint64 parity = masks.quotes;
@@ -268,8 +295,12 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
                     record = Classify(row, rowBegin, end, end, fieldCount, crLineEnds, limits,
                                       end - fieldBegin > limits.field);
                 }
-                if (record == Record::Row)
+                if (record == Record::Row) {
+                    // A sequence the last block left unfinished ends this row.
+                    if (utf8 && utf8->stream.Pending())
+                        utf8->suspectUpTo = end;
                     onRow(row, rowBegin, end);
+                }
                 else if (record != Record::Blank)
                     onSkipped(rowBegin);
                 row.Clear();
@@ -286,5 +317,7 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
         block = rowBegin = fieldBegin = resume;
         quoteInField = false;
         inside = 0;
+        if (utf8)
+            utf8->stream.Reset();
     }
 }

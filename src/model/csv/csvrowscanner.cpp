@@ -79,7 +79,8 @@ void CsvRowScanner::Skip(qint64 offset)
 
 void CsvRowScanner::CheckUtf8(const char *begin, const char *end, qint64 offset)
 {
-    // Right after the row is found, while its bytes are still in the cache.
+    // A row the scan found suspect, right after it is found, while its bytes
+    // are still in the cache.
     if (CsvRawRow::IsValidUtf8(begin, int(end - begin)))
         return;
     if (m_firstInvalidUtf8.size() < kKeptSkipped)
@@ -114,10 +115,11 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
                     p, fileEnd, data + to, true, m_crLineEnds, m_fieldCount, m_row,
                     [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
                         TakeRow(batch, rowBegin - data, rowEnd - data);
-                        if (m_checkUtf8)
+                        if (m_checkUtf8 && rowBegin < m_utf8.suspectUpTo)
                             CheckUtf8(rowBegin, rowEnd, rowBegin - data);
                     },
-                    [&](const char *lineBegin) { Skip(lineBegin - data); })
+                    [&](const char *lineBegin) { Skip(lineBegin - data); }, CsvRowParser::Limits(),
+                    m_checkUtf8 ? &m_utf8 : nullptr)
                     .next;
             at = next - data;
         });
@@ -193,10 +195,11 @@ void CsvRowScanner::FillCopied(CsvRowBatch &batch)
                 p, end, lastBegin, atEnd, m_crLineEnds, m_fieldCount, m_row,
                 [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
                     TakeRow(batch, m_carryOffset + (rowBegin - base), m_carryOffset + (rowEnd - base));
-                    if (m_checkUtf8)
+                    if (m_checkUtf8 && rowBegin < m_utf8.suspectUpTo)
                         CheckUtf8(rowBegin, rowEnd, m_carryOffset + (rowBegin - base));
                 },
-                [&](const char *lineBegin) { Skip(m_carryOffset + (lineBegin - base)); });
+                [&](const char *lineBegin) { Skip(m_carryOffset + (lineBegin - base)); }, CsvRowParser::Limits(),
+                m_checkUtf8 ? &m_utf8 : nullptr);
         m_carryOffset += scanned.next - base;
         m_carry = QByteArray(scanned.next, int(end - scanned.next));
         m_inSkippedLine = scanned.inSkippedLine;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "csvrawrow.h"
+#include "csvrowparser.h"
 #include "mappedfile.h"
 
 #include <memory>
@@ -95,7 +96,8 @@ private:
     void FillCopied(CsvRowBatch &batch);
     void TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end);
     void Skip(qint64 offset);
-    // Counts the row, which begins at that file offset, when its bytes are not UTF-8.
+    // Counts the row, which begins at that file offset, when its bytes are not
+    // UTF-8. Only the rows the scan's own check finds suspect are checked.
     void CheckUtf8(const char *begin, const char *end, qint64 offset);
 
     QFile m_file;
@@ -116,5 +118,6 @@ private:
     std::vector<qint64> m_firstSkipped;
     qint64 m_invalidUtf8 = 0;
     std::vector<qint64> m_firstInvalidUtf8;
+    CsvRowParser::Utf8Watch m_utf8; // which rows the scan found may not be UTF-8
     CsvRawRow m_row;
 };
