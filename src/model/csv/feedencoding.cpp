@@ -8,6 +8,7 @@
 
 #include "csvrawrow.h"
 #include "iprogress.h"
+#include "mappedfile.h"
 
 namespace {
 
@@ -132,6 +133,17 @@ FeedEncoding::Kind FeedEncoding::OfFile(const QString &path)
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return Utf8;
+    // The sample is looked at where the file is mapped: a copy would cost
+    // more than the look, in fresh pages to fill.
+    const qint64 size = file.size();
+    const qint64 sampled = qMin<qint64>(size, kSample);
+    MappedFile mapped;
+    if (sampled > 0 && mapped.Map(file, sampled)) {
+        Kind kind = Utf8;
+        if (MappedFile::Guarded([&]() { kind = Detect(mapped.Data(), sampled, sampled == size); }))
+            return kind;
+        // The file shrank meanwhile: what is left of it is read.
+    }
     const QByteArray sample = file.read(kSample);
     return Detect(sample.constData(), sample.size(), file.atEnd());
 }

@@ -54,13 +54,13 @@ int NumberOf(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList 
 
 } // namespace
 
-// What the stream's thread works out for every row of a load while the
-// row's bytes are in its cache: the cells the load files a good by, as
-// numbers. A category, offer or vendor cell becomes the number of its text
-// among the texts met in this load, so that the filing thread looks them up
-// in arrays and never reads the row itself; a batch carries the texts it
-// met first. A base row also gets the digests of its key (when its url
-// identifies it) and of its cells.
+// The cells the load files a good by, as numbers. A category, offer or
+// vendor cell becomes the number of its text among the texts met in this
+// load, so that the good is filed through arrays. A base row's are worked
+// out on the stream's thread while its bytes are in that thread's cache
+// (a batch carries the texts it met first), with the digests of its key
+// (when its url identifies it) and of its cells; a data row's are read by
+// the loader, which reads the row anyway for its digests.
 struct FeedLoader::RowCells
 {
     qint32 price = -1;
@@ -73,6 +73,9 @@ struct FeedLoader::RowCells
     // A base row whose key is ready: the loaded good's entry of that key,
     // or null when no loaded good has it.
     const DigestMap::Entry *found = nullptr;
+
+    // The prices and which of the cells that choose a template are there.
+    void ReadPlain(const CsvRawRow &row, const Source &source);
 };
 
 namespace {
@@ -87,6 +90,15 @@ enum Digested : uchar {
 
 } // namespace
 
+void FeedLoader::RowCells::ReadPlain(const CsvRawRow &row, const Source &source)
+{
+    price = row.Price(source.priceColumn);
+    oldPrice = row.Price(source.oldPriceColumn);
+    present = uchar((row.IsEmpty(source.urlColumn) ? 0 : HasUrl) | (row.IsEmpty(source.idColumn) ? 0 : HasId)
+                    | (row.IsEmpty(source.nameColumn) ? 0 : HasName)
+                    | (row.IsEmpty(source.idTplColumn) ? 0 : HasIdTpl));
+}
+
 struct FeedLoader::PreparedRows final : CsvPreparedRows
 {
     std::vector<RowCells> rows;
@@ -96,20 +108,12 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
     QStringList newVendors;
 };
 
+// The stream's share of a base load.
 class FeedLoader::Preparer final : public CsvRowPreparer
 {
 public:
-    // A base load's preparer also looks the rows' keys up among the loaded
-    // goods (keys, which the load only reads while the stream runs), and
-    // compares their digests where the goods' sources have the base's
-    // columns (wholeSources).
-    Preparer(const Source &source, bool isBase, const DigestMap *keys = nullptr,
-             const QSet<const Source *> &wholeSources = QSet<const Source *>())
-        : m_source(source)
-        , m_isBase(isBase)
-        , m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
-        , m_keys(keys)
-        , m_wholeSources(wholeSources)
+    Preparer(const Source &source)
+        : m_source(source), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
     {
         m_whole.whole = true;
         m_whole.skipped = source.categoryColumn;
@@ -131,78 +135,29 @@ public:
     void Prepare(const CsvRawRow &row, CsvRowBatch &) override
     {
         RowCells cells;
-        cells.price = row.Price(m_source.priceColumn);
-        cells.oldPrice = row.Price(m_source.oldPriceColumn);
-        // A data row's category and offer are numbered by the loader, which
-        // reads the row again for its digests: so the two threads share the
-        // work evenly.
-        if (m_isBase) {
-            cells.category =
-                    NumberOf(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false, m_scratch);
-            if (m_source.offerColumn >= 0)
-                cells.offer = NumberOf(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true, m_scratch);
-        }
+        cells.ReadPlain(row, m_source);
+        cells.category = NumberOf(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false, m_scratch);
+        if (m_source.offerColumn >= 0)
+            cells.offer = NumberOf(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true, m_scratch);
         cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
-        cells.present = uchar((row.IsEmpty(m_source.urlColumn) ? 0 : HasUrl)
-                              | (row.IsEmpty(m_source.idColumn) ? 0 : HasId)
-                              | (row.IsEmpty(m_source.nameColumn) ? 0 : HasName)
-                              | (row.IsEmpty(m_source.idTplColumn) ? 0 : HasIdTpl));
-        if (m_isBase) {
-            // The whole row but its category (what a base with the same
-            // columns compares) and the key of a row identified by its url,
-            // the usual case: the loader matches the row by them.
-            RowHash key;
-            cells.digested = CellsReady;
-            if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
-                    && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0,
-                                           &key))
-                cells.digested |= KeyReady;
-            m_rows->digests.push_back(key);
-            m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
-        }
+        // The whole row but its category (what a base with the same columns
+        // compares) and the key of a row identified by its url, the usual
+        // case: the loader matches the row by them.
+        RowHash key;
+        cells.digested = CellsReady;
+        if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
+                && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0, &key))
+            cells.digested |= KeyReady;
+        m_rows->digests.push_back(key);
+        m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
         m_rows->rows.push_back(cells);
-    }
-
-    void End(CsvRowBatch &) override
-    {
-        if (!m_keys)
-            return;
-        // The lookups among a million loaded goods, a miss of the cache
-        // each, are done here, where they overlap the loader's work, for
-        // the whole batch at once: the table's entries of the keys a few
-        // rows on are fetched while a row's are compared, so that the
-        // misses overlap too (one lookup after each row's digests waited
-        // for its entry every time).
-        std::vector<RowCells> &rows = m_rows->rows;
-        const std::vector<RowHash> &digests = m_rows->digests;
-        const size_t count = rows.size();
-        const size_t kAhead = 8;
-        for (size_t i = 0; i < count && i < kAhead; ++i) {
-            if (rows[i].digested & KeyReady)
-                m_keys->Prefetch(digests[2 * i]);
-        }
-        for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count && (rows[i + kAhead].digested & KeyReady))
-                m_keys->Prefetch(digests[2 * (i + kAhead)]);
-            RowCells &cells = rows[i];
-            if (!(cells.digested & KeyReady))
-                continue;
-            cells.found = m_keys->Find(digests[2 * i]);
-            cells.digested |= KeyLookedUp;
-            if (cells.found && m_keys->Cells(cells.found) == digests[2 * i + 1]
-                    && m_wholeSources.contains(cells.found->Value()->source))
-                cells.digested |= SameCells;
-        }
     }
 
 private:
     const Source &m_source;
-    const bool m_isBase;
     const IdTemplate m_byUrl;
     ComparedCells m_whole;
     IdentityKey::Columns m_urlColumns;
-    const DigestMap *m_keys;
-    const QSet<const Source *> m_wholeSources;
     ByteMap<int> m_categories;
     ByteMap<int> m_offers;
     ByteMap<int> m_vendors;
@@ -216,7 +171,7 @@ struct FeedLoader::RawCells
 {
     CsvRowStream *stream = nullptr;
     const CsvRowStream::Batch *batch = nullptr;
-    const PreparedRows *prepared = nullptr;
+    PreparedRows *prepared = nullptr; // a base load's
     int index = 0;
     qint64 offset = -1;
 
@@ -227,7 +182,7 @@ struct FeedLoader::RawCells
             index = 0;
             if (!batch)
                 return false;
-            prepared = static_cast<const PreparedRows *>(batch->prepared.get());
+            prepared = static_cast<PreparedRows *>(batch->prepared.get());
         }
         offset = batch->offsets[size_t(index)];
         return true;
@@ -331,22 +286,24 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     // goods of the rows found before.
     // The sources whose goods' compared cells are digested whole, for the
     // base rows' lookups on the stream's thread, which only reads them.
-    QSet<const Source *> wholeSources;
     if (m_isBase) {
         m_keyMap.KeepMarks();
         for (auto it = m_pairs.cbegin(); it != m_pairs.cend(); ++it) {
             if (it.value().base.whole)
-                wholeSources.insert(it.key());
+                m_wholeSources.insert(it.key());
         }
     }
-    Preparer preparer(*source, m_isBase, m_isBase ? &m_keyMap : nullptr, wholeSources);
+    // A base row's cells and digests are worked out on the stream's thread;
+    // a data load leaves that thread the scan alone, which is the longer
+    // half of its work.
+    Preparer preparer(*source);
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
     m_wholeRow.whole = true;
     m_wholeRow.skipped = source->categoryColumn;
     CsvRowStream stream(reader->FilePath(), reader->DataStart(), source->header.size(), reader->CrLineEnds(),
-                        &preparer, CsvRowScanner::Mode::Mapped, true);
+                        m_isBase ? &preparer : nullptr, CsvRowScanner::Mode::Mapped, true);
     RawCells cells;
     cells.stream = &stream;
     // The goods are filed from the rows where the feed is mapped (a data
@@ -527,11 +484,12 @@ bool FeedLoader::LoadRows(RawCells &cells)
     if (hasRow)
         ReserveForRows(cells);
     while (hasRow) {
-        if (cells.BatchBegins()) {
-            const PreparedRows &prepared = *cells.prepared;
+        if (cells.BatchBegins() && cells.prepared) {
+            PreparedRows &prepared = *cells.prepared;
             m_categoryTexts += prepared.newCategories;
             m_offerTexts += prepared.newOffers;
             m_vendorTexts += prepared.newVendors;
+            LookUpKeys(prepared);
         }
         FetchAhead(cells);
         LoadRow(cells, cells.offset);
@@ -576,6 +534,35 @@ void FeedLoader::ReserveForRows(const RawCells &cells)
     m_unfiled.reserve(expected);
 }
 
+void FeedLoader::LookUpKeys(PreparedRows &prepared) const
+{
+    // The lookups among a million loaded goods, a miss of the cache each,
+    // for the whole batch at once: the table's entries of the keys a few
+    // rows on are fetched while a row's are compared, so that the misses
+    // overlap (one lookup after each row's digests waited for its entry
+    // every time).
+    std::vector<RowCells> &rows = prepared.rows;
+    const std::vector<RowHash> &digests = prepared.digests;
+    const size_t count = rows.size();
+    const size_t kAhead = 8;
+    for (size_t i = 0; i < count && i < kAhead; ++i) {
+        if (rows[i].digested & KeyReady)
+            m_keyMap.Prefetch(digests[2 * i]);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count && (rows[i + kAhead].digested & KeyReady))
+            m_keyMap.Prefetch(digests[2 * (i + kAhead)]);
+        RowCells &cells = rows[i];
+        if (!(cells.digested & KeyReady))
+            continue;
+        cells.found = m_keyMap.Find(digests[2 * i]);
+        cells.digested |= KeyLookedUp;
+        if (cells.found && m_keyMap.Cells(cells.found) == digests[2 * i + 1]
+                && m_wholeSources.contains(cells.found->Value()->source))
+            cells.digested |= SameCells;
+    }
+}
+
 void FeedLoader::FetchAhead(const RawCells &cells)
 {
     // A base row's key, looked up on the stream's thread in a table of a
@@ -606,13 +593,17 @@ void FeedLoader::FileGoods()
 
 void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
 {
-    RowCells row = cells.Cells();
-    if (!m_isBase) {
+    RowCells row;
+    if (m_isBase) {
+        row = cells.Cells();
+    } else {
         const CsvRawRow &raw = cells.Row();
+        row.ReadPlain(raw, *m_source);
         row.category =
                 NumberOf(raw, m_source->categoryColumn, m_categoryNumbers, &m_categoryTexts, false, m_scratch);
         if (m_source->offerColumn >= 0)
             row.offer = NumberOf(raw, m_source->offerColumn, m_offerNumbers, &m_offerTexts, true, m_scratch);
+        row.vendor = NumberOf(raw, m_source->vendorColumn, m_vendorNumbers, &m_vendorTexts, false, m_scratch);
     }
     Offer *offer = m_fileOffer;
     if (!offer) {

@@ -88,6 +88,8 @@ private:
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
     void FetchAhead(const RawCells &cells);
+    // A base batch's keys looked up among the loaded goods' keys.
+    void LookUpKeys(PreparedRows &prepared) const;
     // Room for the rows to come, from the first batch.
     void ReserveForRows(const RawCells &cells);
     // Puts the goods made by the rows into their categories' lists.
@@ -149,16 +151,16 @@ private:
     std::vector<ChangedGoods::Entry> m_changed;             // goods marked changed, with the base row that did
 
     // The texts of the category, offer and vendor cells met in this load, by
-    // their numbers (given on the stream's thread for a base and for every
-    // vendor, on this one for a data load's categories and offers), and what
-    // they were found to be: nodes by offer (one offer for a feed of one
-    // offer), offers, vendors.
+    // their numbers (given on the stream's thread for a base, on this one for
+    // a data load), and what they were found to be: nodes by offer (one
+    // offer for a feed of one offer), offers, vendors.
     QStringList m_categoryTexts;
     QStringList m_offerTexts;
     QStringList m_vendorTexts;
     // A data load numbers its categories and offers on this thread, by these.
     ByteMap<int> m_categoryNumbers;
     ByteMap<int> m_offerNumbers;
+    ByteMap<int> m_vendorNumbers;
     std::vector<std::vector<CatModel *>> m_nodes;
     std::vector<Offer *> m_offerOf;
     std::vector<const QString *> m_vendorOf;
@@ -183,6 +185,9 @@ private:
     // Base rows matched or left deleted, by offer (as m_nodes is indexed).
     std::vector<qint64> m_baseGoods;
     QHash<const Source *, ColumnPairs> m_pairs;
+    // The sources whose goods' compared cells are digested whole: a base
+    // row found the same by its digest is identical to their goods.
+    QSet<const Source *> m_wholeSources;
     QSet<CatModel *> m_touched; // categories holding goods found identical
     QByteArray m_offerUtf8;
     const Offer *m_offerOfUtf8 = nullptr;
