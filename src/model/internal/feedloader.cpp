@@ -565,10 +565,24 @@ void FeedLoader::LookUpKeys(PreparedRows &prepared) const
 
 void FeedLoader::FetchAhead(const RawCells &cells)
 {
+    // A data row's bytes were last read by the stream's thread, on the
+    // other core: those of a row two on are asked for while this one is
+    // worked on, all of them, since its digests read it whole.
+    if (!m_isBase) {
+        const CsvRowStream::Batch &batch = *cells.batch;
+        const size_t ahead = size_t(cells.index) + 2;
+        if (ahead < batch.offsets.size()) {
+            const char *begin = batch.fields[size_t(batch.firstFields[ahead])].data;
+            const char *end = begin + (batch.ends[ahead] - batch.offsets[ahead]);
+            for (const char *p = begin; p < end; p += 64)
+                __builtin_prefetch(p);
+        }
+        return;
+    }
     // A base row's key, looked up on the stream's thread in a table of a
     // million, leads to a good anywhere in memory: the entry and its mark
     // of a row a few rows on are fetched ahead, then its good.
-    if (m_isBase) {
+    {
         const RowCells *row = cells.Ahead(8);
         if (row && row->found) {
             __builtin_prefetch(row->found);
