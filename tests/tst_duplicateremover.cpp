@@ -18,6 +18,7 @@ class TestDuplicateRemover : public QObject
 private slots:
     void survivors_data();
     void survivors();
+    void urlsOfBadBytesReadAlike();
     void progressCountsAndCancel();
     void emptyCatalogue();
     void largeFeedReadOnTwoThreads();
@@ -78,6 +79,26 @@ void TestDuplicateRemover::survivors()
             for (const Good *good : node->goods)
                 QCOMPARE(good->category, node);
         }
+    }
+}
+
+void TestDuplicateRemover::urlsOfBadBytesReadAlike()
+{
+    // Bytes that are not UTF-8 read as replacement characters, so these
+    // urls are one, whether the load digested them (its rows' UTF-8 known
+    // from the scan) or the rows are read again.
+    const QByteArray bytes("name;url;categoryId\n"
+                           "a;u\xFF;X\n"
+                           "b;u\xFE;X\n"
+                           "c;u\xEF\xBF\xBD;X\n"
+                           "d;v;X\n");
+    for (const bool keepDigests : {true, false}) {
+        Model model;
+        QVERIFY(model.AddFile(WriteBytes(QDir(m_dir.path()), "bad.csv", bytes)));
+        if (!keepDigests)
+            model.Sources().first().digests = Source::Digests();
+        QVERIFY(model.RemoveDuplicates());
+        QCOMPARE(Remaining(model), (QStringList{"a", "d"}));
     }
 }
 

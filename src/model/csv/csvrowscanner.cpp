@@ -46,6 +46,8 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     batch.ends.clear();
     batch.firstFields.clear();
     batch.fields.clear();
+    batch.utf8Checked = m_checkUtf8;
+    batch.invalidUtf8.clear();
     if (m_preparer)
         m_preparer->Begin(batch);
     if (m_mapped.IsMapped())
@@ -60,10 +62,12 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     return true;
 }
 
-void CsvRowScanner::TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end)
+void CsvRowScanner::TakeRow(CsvRowBatch &batch, const char *begin, const char *end, qint64 offset)
 {
+    if (m_checkUtf8 && begin < m_utf8.suspectUpTo && !CheckUtf8(begin, end, offset))
+        batch.invalidUtf8.push_back(batch.Rows());
     batch.offsets.push_back(offset);
-    batch.ends.push_back(end);
+    batch.ends.push_back(offset + (end - begin));
     batch.firstFields.push_back(int(batch.fields.size()));
     batch.fields.insert(batch.fields.end(), m_row.fields.begin(), m_row.fields.end());
     if (m_preparer)
@@ -77,15 +81,16 @@ void CsvRowScanner::Skip(qint64 offset)
     ++m_skipped;
 }
 
-void CsvRowScanner::CheckUtf8(const char *begin, const char *end, qint64 offset)
+bool CsvRowScanner::CheckUtf8(const char *begin, const char *end, qint64 offset)
 {
     // A row the scan found suspect, right after it is found, while its bytes
     // are still in the cache.
     if (CsvRawRow::IsValidUtf8(begin, int(end - begin)))
-        return;
+        return true;
     if (m_firstInvalidUtf8.size() < kKeptSkipped)
         m_firstInvalidUtf8.push_back(offset);
     ++m_invalidUtf8;
+    return false;
 }
 
 void CsvRowScanner::FillMapped(CsvRowBatch &batch)
@@ -114,9 +119,7 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
             const char *next = CsvRowParser::ScanRows(
                     p, fileEnd, data + to, true, m_crLineEnds, m_fieldCount, m_row,
                     [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
-                        TakeRow(batch, rowBegin - data, rowEnd - data);
-                        if (m_checkUtf8 && rowBegin < m_utf8.suspectUpTo)
-                            CheckUtf8(rowBegin, rowEnd, rowBegin - data);
+                        TakeRow(batch, rowBegin, rowEnd, rowBegin - data);
                     },
                     [&](const char *lineBegin) { Skip(lineBegin - data); }, CsvRowParser::Limits(),
                     m_checkUtf8 ? &m_utf8 : nullptr)
@@ -194,9 +197,7 @@ void CsvRowScanner::FillCopied(CsvRowBatch &batch)
         const CsvRowParser::ScanEnd scanned = CsvRowParser::ScanRows(
                 p, end, lastBegin, atEnd, m_crLineEnds, m_fieldCount, m_row,
                 [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
-                    TakeRow(batch, m_carryOffset + (rowBegin - base), m_carryOffset + (rowEnd - base));
-                    if (m_checkUtf8 && rowBegin < m_utf8.suspectUpTo)
-                        CheckUtf8(rowBegin, rowEnd, m_carryOffset + (rowBegin - base));
+                    TakeRow(batch, rowBegin, rowEnd, m_carryOffset + (rowBegin - base));
                 },
                 [&](const char *lineBegin) { Skip(m_carryOffset + (lineBegin - base)); }, CsvRowParser::Limits(),
                 m_checkUtf8 ? &m_utf8 : nullptr);

@@ -4,6 +4,7 @@
 #include "csvrowparser.h"
 #include "mappedfile.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct CsvRowBatch
     std::vector<qint64> ends;     // file offset just past each row
     std::vector<int> firstFields; // each row's first field in fields, and one past the last row
     std::vector<CsvField> fields; // pointing into data
+    // With the scanner's UTF-8 check: the rows, in order, whose bytes are not
+    // well-formed UTF-8.
+    bool utf8Checked = false;
+    std::vector<int> invalidUtf8;
     // What the scanner's preparer worked out for the rows, if it has one.
     std::unique_ptr<CsvPreparedRows> prepared;
     // The stretch of a mapped file that the rows lie in (see CsvRowScanner).
@@ -32,6 +37,11 @@ struct CsvRowBatch
     qint64 mappedSize = 0;
 
     int Rows() const { return int(offsets.size()); }
+    // Whether row i's bytes are known to be well-formed UTF-8.
+    bool IsUtf8(int i) const
+    {
+        return utf8Checked && !std::binary_search(invalidUtf8.begin(), invalidUtf8.end(), i);
+    }
     // Makes row a view of the batch's row i.
     void RowAt(int i, CsvRawRow &row) const
     {
@@ -49,7 +59,7 @@ public:
     virtual ~CsvRowPreparer() = default;
     // Before the first row of a batch.
     virtual void Begin(CsvRowBatch &batch) = 0;
-    // Each row, in order, as it is found.
+    // Each row, in order, as it is found: the batch's last row (IsUtf8 tells of it).
     virtual void Prepare(const CsvRawRow &row, CsvRowBatch &batch) = 0;
     // After the last row of a batch: work on the batch's rows as a whole,
     // without their bytes (which it may not read).
@@ -94,11 +104,13 @@ public:
 private:
     void FillMapped(CsvRowBatch &batch);
     void FillCopied(CsvRowBatch &batch);
-    void TakeRow(CsvRowBatch &batch, qint64 offset, qint64 end);
+    // A row found; the preparer is told whether its bytes are UTF-8 (see CheckUtf8).
+    void TakeRow(CsvRowBatch &batch, const char *begin, const char *end, qint64 offset);
     void Skip(qint64 offset);
-    // Counts the row, which begins at that file offset, when its bytes are not
-    // UTF-8. Only the rows the scan's own check finds suspect are checked.
-    void CheckUtf8(const char *begin, const char *end, qint64 offset);
+    // False, and the row counted, when the bytes of the row that begins at
+    // that offset are not UTF-8. Only the rows the scan's own check finds
+    // suspect are checked again.
+    bool CheckUtf8(const char *begin, const char *end, qint64 offset);
 
     QFile m_file;
     MappedFile m_mapped;

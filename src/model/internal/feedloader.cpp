@@ -132,7 +132,7 @@ public:
         m_rows->newVendors.clear();
     }
 
-    void Prepare(const CsvRawRow &row, CsvRowBatch &) override
+    void Prepare(const CsvRawRow &row, CsvRowBatch &batch) override
     {
         RowCells cells;
         cells.ReadPlain(row, m_source);
@@ -146,7 +146,8 @@ public:
         RowHash key;
         cells.digested = CellsReady;
         if ((cells.present & (HasUrl | HasIdTpl)) == HasUrl
-                && IdentityKey::Digest(m_byUrl, RawCellView{&row}, m_urlColumns, QString(), QByteArray(), 0, &key))
+                && IdentityKey::Digest(m_byUrl, RawCellView{&row, batch.IsUtf8(batch.Rows() - 1)}, m_urlColumns,
+                                       QString(), QByteArray(), 0, &key))
             cells.digested |= KeyReady;
         m_rows->digests.push_back(key);
         m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
@@ -213,7 +214,7 @@ struct FeedLoader::RawCells
         return m_row;
     }
     QString Text(int column) const { return Row().Text(column); }
-    RawCellView View() const { return RawCellView{&Row()}; }
+    RawCellView View() const { return RawCellView{&Row(), batch->IsUtf8(index)}; }
 
 private:
     mutable CsvRawRow m_row;

@@ -14,6 +14,9 @@
 struct RawCellView
 {
     const CsvRawRow *row;
+    bool utf8 = false; // the row's bytes are known to be well-formed UTF-8
+
+    bool KnownUtf8() const { return utf8; }
 
     void View(int column, const char **data, int *size, QByteArray &scratch) const
     {
@@ -37,6 +40,7 @@ struct ListCellView
         *size = scratch.size();
     }
     QString Text(int column) const { return column >= 0 && column < row->size() ? row->at(column) : QString(); }
+    bool KnownUtf8() const { return true; } // made from text
 };
 
 // The digest of a good's identity key (the template with its tokens
@@ -62,8 +66,10 @@ public:
         const char *data;
         int size;
         // Values that hold a token would be replaced again: the general way.
-        const auto plain = [](const char *bytes, int length) {
-            return !std::memchr(bytes, '[', size_t(length)) && CsvRawRow::IsValidUtf8(bytes, length);
+        // Bytes that are not UTF-8 are digested as the text they read as.
+        const auto plain = [&cells](const char *bytes, int length) {
+            return !std::memchr(bytes, '[', size_t(length))
+                    && (cells.KnownUtf8() || CsvRawRow::IsValidUtf8(bytes, length));
         };
         switch (tpl.shape) {
         case IdTemplate::NoTokens:
