@@ -106,14 +106,18 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
     QStringList newCategories;    // texts first met in this batch, by number
     QStringList newOffers;
     QStringList newVendors;
+    size_t lookedUp = 0; // the rows before it had their keys looked up on the stream's thread
 };
 
-// The stream's share of a base load.
+// The stream's share of a base load: the rows' cells and digests, and the
+// lookups of the first half of each batch's keys (the loader, which files
+// the goods, looks up the rest: so the two threads share the work).
 class FeedLoader::Preparer final : public CsvRowPreparer
 {
 public:
-    Preparer(const Source &source)
-        : m_source(source), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+    Preparer(const Source &source, const DigestMap &keys, const QSet<const Source *> &wholeSources)
+        : m_source(source), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]"))), m_keys(keys),
+          m_wholeSources(wholeSources)
     {
         m_whole.whole = true;
         m_whole.skipped = source.categoryColumn;
@@ -130,6 +134,7 @@ public:
         m_rows->newCategories.clear();
         m_rows->newOffers.clear();
         m_rows->newVendors.clear();
+        m_rows->lookedUp = 0;
     }
 
     void Prepare(const CsvRawRow &row, CsvRowBatch &batch) override
@@ -154,9 +159,18 @@ public:
         m_rows->rows.push_back(cells);
     }
 
+    void End(CsvRowBatch &) override
+    {
+        m_rows->lookedUp = m_rows->rows.size() / 2;
+        LookUpKeys(m_keys, m_wholeSources, *m_rows, 0, m_rows->lookedUp);
+    }
+
 private:
     const Source &m_source;
     const IdTemplate m_byUrl;
+    // Read while the stream runs; the loader marks the keys it meets aside.
+    const DigestMap &m_keys;
+    const QSet<const Source *> &m_wholeSources;
     ComparedCells m_whole;
     IdentityKey::Columns m_urlColumns;
     ByteMap<int> m_categories;
@@ -297,7 +311,7 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     // A base row's cells and digests are worked out on the stream's thread;
     // a data load leaves that thread the scan alone, which is the longer
     // half of its work.
-    Preparer preparer(*source);
+    Preparer preparer(*source, m_keyMap, m_wholeSources);
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
@@ -490,7 +504,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
             m_categoryTexts += prepared.newCategories;
             m_offerTexts += prepared.newOffers;
             m_vendorTexts += prepared.newVendors;
-            LookUpKeys(prepared);
+            LookUpKeys(m_keyMap, m_wholeSources, prepared, prepared.lookedUp, prepared.rows.size());
         }
         FetchAhead(cells);
         LoadRow(cells, cells.offset);
@@ -535,31 +549,31 @@ void FeedLoader::ReserveForRows(const RawCells &cells)
     m_unfiled.reserve(expected);
 }
 
-void FeedLoader::LookUpKeys(PreparedRows &prepared) const
+void FeedLoader::LookUpKeys(const DigestMap &keys, const QSet<const Source *> &wholeSources,
+                            PreparedRows &prepared, size_t from, size_t to)
 {
     // The lookups among a million loaded goods, a miss of the cache each,
-    // for the whole batch at once: the table's entries of the keys a few
-    // rows on are fetched while a row's are compared, so that the misses
-    // overlap (one lookup after each row's digests waited for its entry
-    // every time).
+    // for a stretch of the batch at once: the table's entries of the keys a
+    // few rows on are fetched while a row's are compared, so that the
+    // misses overlap (one lookup after each row's digests waited for its
+    // entry every time).
     std::vector<RowCells> &rows = prepared.rows;
     const std::vector<RowHash> &digests = prepared.digests;
-    const size_t count = rows.size();
     const size_t kAhead = 8;
-    for (size_t i = 0; i < count && i < kAhead; ++i) {
+    for (size_t i = from; i < to && i < from + kAhead; ++i) {
         if (rows[i].digested & KeyReady)
-            m_keyMap.Prefetch(digests[2 * i]);
+            keys.Prefetch(digests[2 * i]);
     }
-    for (size_t i = 0; i < count; ++i) {
-        if (i + kAhead < count && (rows[i + kAhead].digested & KeyReady))
-            m_keyMap.Prefetch(digests[2 * (i + kAhead)]);
+    for (size_t i = from; i < to; ++i) {
+        if (i + kAhead < to && (rows[i + kAhead].digested & KeyReady))
+            keys.Prefetch(digests[2 * (i + kAhead)]);
         RowCells &cells = rows[i];
         if (!(cells.digested & KeyReady))
             continue;
-        cells.found = m_keyMap.Find(digests[2 * i]);
+        cells.found = keys.Find(digests[2 * i]);
         cells.digested |= KeyLookedUp;
-        if (cells.found && m_keyMap.Cells(cells.found) == digests[2 * i + 1]
-                && m_wholeSources.contains(cells.found->Value()->source))
+        if (cells.found && keys.Cells(cells.found) == digests[2 * i + 1]
+                && wholeSources.contains(cells.found->Value()->source))
             cells.digested |= SameCells;
     }
 }

@@ -88,8 +88,10 @@ private:
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
     void FetchAhead(const RawCells &cells);
-    // A base batch's keys looked up among the loaded goods' keys.
-    void LookUpKeys(PreparedRows &prepared) const;
+    // A base batch's keys from row from to row to looked up among the
+    // loaded goods' keys.
+    static void LookUpKeys(const DigestMap &keys, const QSet<const Source *> &wholeSources, PreparedRows &prepared,
+                           size_t from, size_t to);
     // Room for the rows to come, from the first batch.
     void ReserveForRows(const RawCells &cells);
     // Puts the goods made by the rows into their categories' lists.
