@@ -582,14 +582,15 @@ void FeedLoader::FetchAhead(const RawCells &cells)
 {
     // A data row's bytes were last read by the stream's thread, on the
     // other core: those of a row two on are asked for while this one is
-    // worked on, all of them, since its digests read it whole.
+    // worked on, all of them (a line in two: the processor brings the line
+    // beside), since its digests read it whole.
     if (!m_isBase) {
         const CsvRowStream::Batch &batch = *cells.batch;
         const size_t ahead = size_t(cells.index) + 2;
         if (ahead < batch.offsets.size()) {
             const char *begin = batch.fields[size_t(batch.firstFields[ahead])].data;
             const char *end = begin + (batch.ends[ahead] - batch.offsets[ahead]);
-            for (const char *p = begin; p < end; p += 64)
+            for (const char *p = begin; p < end; p += 128)
                 __builtin_prefetch(p);
         }
         return;
