@@ -9,6 +9,7 @@
 
 #include "csvmanipulator.h"
 #include "csvrowparser.h"
+#include "csvrowscanner.h"
 
 using Rows = QList<QStringList>;
 
@@ -634,6 +635,21 @@ Scan ByBlocks(const QByteArray &bytes, bool cr, int fieldCount, CsvRecordLimits 
             CsvRowParser::ScanRows(next, end, end, true, cr, fieldCount, row, onRow, onSkipped, limits, &utf8);
     if (last.next != end || last.inSkippedLine)
         scan.skipped.append(-1); // a scan to the end of the bytes ends there
+    // The check a scan may leave to the taker of its batch finds exactly the
+    // rows of bad UTF-8.
+    CsvRowBatch batch;
+    batch.bytes = begin;
+    QList<int> bad;
+    for (const Found &found : qAsConst(scan.rows)) {
+        if (!CsvRawRow::IsValidUtf8Scalar(begin + found.begin, found.end - found.begin))
+            bad.append(batch.Rows());
+        batch.offsets.push_back(found.begin);
+        batch.ends.push_back(found.end);
+    }
+    std::vector<qint64> offsets;
+    CsvRowScanner::CheckDeferredUtf8(batch, &offsets);
+    if (QList<int>(batch.invalidUtf8.begin(), batch.invalidUtf8.end()) != bad || offsets.size() != size_t(bad.size()))
+        scan.skipped.append(-3);
     return scan;
 }
 

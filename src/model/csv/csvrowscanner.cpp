@@ -46,7 +46,9 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     batch.ends.clear();
     batch.firstFields.clear();
     batch.fields.clear();
-    batch.utf8Checked = m_checkUtf8;
+    m_checkNow = m_checkUtf8 && !m_deferUtf8;
+    batch.utf8Checked = m_checkNow;
+    batch.utf8Deferred = m_checkUtf8 && m_deferUtf8;
     batch.invalidUtf8.clear();
     if (m_preparer)
         m_preparer->Begin(batch);
@@ -64,7 +66,7 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
 
 void CsvRowScanner::TakeRow(CsvRowBatch &batch, const char *begin, const char *end, qint64 offset)
 {
-    if (m_checkUtf8 && begin < m_utf8.suspectUpTo && !CheckUtf8(begin, end, offset))
+    if (m_checkNow && begin < m_utf8.suspectUpTo && !CheckUtf8(begin, end, offset))
         batch.invalidUtf8.push_back(batch.Rows());
     batch.offsets.push_back(offset);
     batch.ends.push_back(offset + (end - begin));
@@ -91,6 +93,47 @@ bool CsvRowScanner::CheckUtf8(const char *begin, const char *end, qint64 offset)
         m_firstInvalidUtf8.push_back(offset);
     ++m_invalidUtf8;
     return false;
+}
+
+void CsvRowScanner::CheckDeferredUtf8(CsvRowBatch &batch, std::vector<qint64> *invalid)
+{
+    // The same check as the scan's: the batch's stretch 64 bytes at a time,
+    // then the rows that touch a block that failed, one by one.
+    batch.utf8Deferred = false;
+    batch.utf8Checked = true;
+    batch.invalidUtf8.clear();
+    const int rows = batch.Rows();
+    if (rows == 0)
+        return;
+    const auto at = [&batch](qint64 offset) { return batch.bytes + (offset - batch.bytesOffset); };
+    const char *begin = at(batch.offsets.front());
+    const char *end = at(batch.ends.back());
+    std::vector<const char *> failed; // blocks, by their first byte
+    Utf8Stream stream;
+    const char *p = begin;
+    for (; end - p >= 64; p += 64) {
+        if (!stream.Check(p))
+            failed.push_back(p < end ? p : end - 1);
+    }
+    // The rest padded with ASCII, which fails a sequence left unfinished:
+    // counted against the last byte, which its row holds.
+    char tail[64];
+    std::memset(tail, ' ', sizeof tail);
+    std::memcpy(tail, p, size_t(end - p));
+    if (!stream.Check(tail))
+        failed.push_back(p < end ? p : end - 1);
+    size_t next = 0;
+    for (int i = 0; i < rows && next < failed.size(); ++i) {
+        const char *rowBegin = at(batch.offsets[size_t(i)]);
+        const char *rowEnd = at(batch.ends[size_t(i)]);
+        while (next < failed.size() && failed[next] + 64 <= rowBegin)
+            ++next;
+        if (next < failed.size() && failed[next] < rowEnd
+                && !CsvRawRow::IsValidUtf8(rowBegin, int(rowEnd - rowBegin))) {
+            batch.invalidUtf8.push_back(i);
+            invalid->push_back(batch.offsets[size_t(i)]);
+        }
+    }
 }
 
 void CsvRowScanner::FillMapped(CsvRowBatch &batch)
@@ -122,7 +165,7 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
                         TakeRow(batch, rowBegin, rowEnd, rowBegin - data);
                     },
                     [&](const char *lineBegin) { Skip(lineBegin - data); }, CsvRowParser::Limits(),
-                    m_checkUtf8 ? &m_utf8 : nullptr)
+                    m_checkNow ? &m_utf8 : nullptr)
                     .next;
             at = next - data;
         });
@@ -142,6 +185,8 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
         } else {
             batch.mappedFrom = from;
             batch.mappedSize = at - from;
+            batch.bytes = data;
+            batch.bytesOffset = 0;
         }
         m_readFrom = at;
         if (m_readFrom >= m_size || (m_stop >= 0 && m_readFrom >= m_stop))
@@ -194,13 +239,15 @@ void CsvRowScanner::FillCopied(CsvRowBatch &batch)
             lastBegin = base + qMax<qint64>(0, m_stop - m_carryOffset);
             m_ended = true;
         }
+        batch.bytes = base;
+        batch.bytesOffset = m_carryOffset;
         const CsvRowParser::ScanEnd scanned = CsvRowParser::ScanRows(
                 p, end, lastBegin, atEnd, m_crLineEnds, m_fieldCount, m_row,
                 [&](const CsvRawRow &, const char *rowBegin, const char *rowEnd) {
                     TakeRow(batch, rowBegin, rowEnd, m_carryOffset + (rowBegin - base));
                 },
                 [&](const char *lineBegin) { Skip(m_carryOffset + (lineBegin - base)); }, CsvRowParser::Limits(),
-                m_checkUtf8 ? &m_utf8 : nullptr);
+                m_checkNow ? &m_utf8 : nullptr);
         m_carryOffset += scanned.next - base;
         m_carry = QByteArray(scanned.next, int(end - scanned.next));
         m_inSkippedLine = scanned.inSkippedLine;

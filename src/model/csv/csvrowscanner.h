@@ -27,9 +27,14 @@ struct CsvRowBatch
     std::vector<int> firstFields; // each row's first field in fields, and one past the last row
     std::vector<CsvField> fields; // pointing into data
     // With the scanner's UTF-8 check: the rows, in order, whose bytes are not
-    // well-formed UTF-8.
+    // well-formed UTF-8. A check the scanner left to the batch's taker
+    // (CheckDeferredUtf8) is deferred until then.
     bool utf8Checked = false;
+    bool utf8Deferred = false;
     std::vector<int> invalidUtf8;
+    // Where the rows' bytes lie: row i begins at bytes + (offsets[i] - bytesOffset).
+    const char *bytes = nullptr;
+    qint64 bytesOffset = 0;
     // What the scanner's preparer worked out for the rows, if it has one.
     std::unique_ptr<CsvPreparedRows> prepared;
     // The stretch of a mapped file that the rows lie in (see CsvRowScanner).
@@ -88,6 +93,15 @@ public:
 
     // Fills the batch with the next rows; false once there are none left.
     bool Fill(CsvRowBatch &batch);
+    // With checkUtf8, in the mapped mode: the batches filled from now on
+    // leave their UTF-8 check to whoever takes them (CheckDeferredUtf8), or
+    // no longer do. The rows a batch's preparer is given are then not known
+    // to be UTF-8.
+    void DeferUtf8(bool defer) { m_deferUtf8 = defer && m_mapped.IsMapped(); }
+    // The check a batch's scanner left: the rows of bad UTF-8 put in the
+    // batch's list and their offsets appended to invalid. Its bytes may lie
+    // where the file is mapped: call it under the mapping's guard.
+    static void CheckDeferredUtf8(CsvRowBatch &batch, std::vector<qint64> *invalid);
 
     // Lines of malformed records passed over so far, and where the first of them begin.
     qint64 SkippedRows() const { return m_skipped; }
@@ -121,6 +135,8 @@ private:
     const int m_fieldCount;
     const bool m_crLineEnds;
     const bool m_checkUtf8;
+    bool m_deferUtf8 = false;
+    bool m_checkNow = false; // the batch being filled is checked here
     const qint64 m_stop;
     CsvRowPreparer *const m_preparer;
     bool m_ended = false;

@@ -34,15 +34,22 @@ public:
     // Once Next() has returned null: what the scanner passed over.
     qint64 SkippedRows() const { return m_scanner.SkippedRows(); }
     const std::vector<qint64> &FirstSkipped() const { return m_scanner.FirstSkipped(); }
-    qint64 InvalidUtf8Rows() const { return m_scanner.InvalidUtf8Rows(); }
-    const std::vector<qint64> &FirstInvalidUtf8() const { return m_scanner.FirstInvalidUtf8(); }
+    qint64 InvalidUtf8Rows() const { return m_scanner.InvalidUtf8Rows() + m_deferredInvalid; }
+    std::vector<qint64> FirstInvalidUtf8() const;
     // False when the file could not be read to its end (it shrank meanwhile).
-    bool ReadWhole() const { return m_scanner.ReadWhole(); }
+    bool ReadWhole() const { return m_scanner.ReadWhole() && !m_deferredReadFailed; }
     // The file's size when it was opened (constant: any thread may ask).
     qint64 FileSize() const { return m_scanner.FileSize(); }
 
 private:
     void Produce();
+
+    // The UTF-8 checks the stream's thread left to the taker of batches
+    // (see Produce): only the taker's thread touches these.
+    void CheckDeferred(Batch &batch);
+    qint64 m_deferredInvalid = 0;
+    std::vector<qint64> m_firstDeferredInvalid;
+    bool m_deferredReadFailed = false;
 
     CsvRowScanner m_scanner;
     std::mutex m_mutex;
