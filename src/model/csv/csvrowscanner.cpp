@@ -9,6 +9,7 @@ namespace {
 
 const int kChunk = 4 << 20;
 const qint64 kWindow = 2 << 20;
+const qint64 kReleaseStretch = 32 << 20;
 const size_t kKeptSkipped = 5;
 
 } // namespace
@@ -39,7 +40,7 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
 {
     // The stretch of the mapping this batch held before: its rows are done with.
     if (batch.mappedSize > 0) {
-        m_mapped.Release(batch.mappedFrom, batch.mappedSize);
+        Release(batch.mappedFrom, batch.mappedSize);
         batch.mappedSize = 0;
     }
     batch.offsets.clear();
@@ -62,6 +63,22 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     if (m_preparer)
         m_preparer->End(batch);
     return true;
+}
+
+void CsvRowScanner::Release(qint64 from, qint64 size)
+{
+    // The stretches come back mostly one after another: they are given back
+    // together, many megabytes at a time, since each giving back of pages
+    // interrupts the other processor to forget their addresses.
+    if (from != m_releaseTo) {
+        m_mapped.Release(m_releaseFrom, m_releaseTo - m_releaseFrom);
+        m_releaseFrom = from;
+    }
+    m_releaseTo = from + size;
+    if (m_releaseTo - m_releaseFrom >= kReleaseStretch) {
+        m_mapped.Release(m_releaseFrom, m_releaseTo - m_releaseFrom);
+        m_releaseFrom = m_releaseTo;
+    }
 }
 
 void CsvRowScanner::TakeRow(CsvRowBatch &batch, const char *begin, const char *end, qint64 offset)
@@ -181,7 +198,7 @@ void CsvRowScanner::FillMapped(CsvRowBatch &batch)
         if (batch.offsets.empty()) {
             // A window of nothing but skipped lines (the lines of a record
             // of hundreds of megabytes): no row points into it.
-            m_mapped.Release(from, at - from);
+            Release(from, at - from);
         } else {
             batch.mappedFrom = from;
             batch.mappedSize = at - from;

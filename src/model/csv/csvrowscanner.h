@@ -121,6 +121,8 @@ private:
     // A row found; the preparer is told whether its bytes are UTF-8 (see CheckUtf8).
     void TakeRow(CsvRowBatch &batch, const char *begin, const char *end, qint64 offset);
     void Skip(qint64 offset);
+    // Gives back the pages of a stretch of the mapping that no batch holds.
+    void Release(qint64 from, qint64 size);
     // False, and the row counted, when the bytes of the row that begins at
     // that offset are not UTF-8. Only the rows the scan's own check finds
     // suspect are checked again.
@@ -130,6 +132,8 @@ private:
     MappedFile m_mapped;
     qint64 m_size = 0;
     qint64 m_readFrom;    // next byte to read from the file
+    qint64 m_releaseFrom = 0; // a stretch of the mapping given back but for its pages
+    qint64 m_releaseTo = 0;
     qint64 m_carryOffset; // file offset of the bytes carried over
     QByteArray m_carry;   // the start of a row that the last chunk cut
     const int m_fieldCount;
