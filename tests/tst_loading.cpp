@@ -38,6 +38,7 @@ private slots:
     void strayQuoteCostsOneLine();
     void encodings_data();
     void encodings();
+    void badRowsCountedAcrossBatches();
     void windows1251Conversion();
     void convertingInPieces_data();
     void convertingInPieces();
@@ -541,6 +542,35 @@ void TestLoading::encodings()
     QCOMPARE(model.Sources().first().path == path, reencoded == 0);
     if (reencoded)
         QVERIFY(progress.reports.contains(QStringLiteral("0/0 ") + warning));
+}
+
+void TestLoading::badRowsCountedAcrossBatches()
+{
+    // A feed of many batches: the scan checks the UTF-8 of some, the loader
+    // of the others (whichever waits), and the counts and first rows of
+    // both come out in file order, whatever the timing.
+    QByteArray bytes("name;categoryId;description\r\n");
+    const QByteArray text(90, 'x');
+    QList<int> badLines;
+    for (int i = 0; i < 80000; ++i) {
+        const bool bad = i % 7919 == 3;
+        bytes += "n" + QByteArray::number(i) + ";X;" + text + (bad ? "\xFF" : "\xD0\x96") + "\r\n";
+        if (bad)
+            badLines.append(i + 2);
+    }
+    QVERIFY(bytes.size() > 3 * (2 << 20));
+    const QString path = WriteBytes(QDir(m_dir.path()), "many.csv", bytes);
+    for (int round = 0; round < 3; ++round) {
+        Model model;
+        QVERIFY(model.AddFile(path));
+        QCOMPARE(model.InvalidUtf8Rows(), qint64(badLines.size()));
+        QStringList first;
+        for (int k = 0; k < 5; ++k)
+            first.append(QString::number(badLines.at(k)));
+        QCOMPARE(model.Warnings().size(), 1);
+        QVERIFY2(model.Warnings().first().contains(QStringLiteral("строки ") + first.join(QStringLiteral(", ")) + ", …"),
+                 qPrintable(model.Warnings().first()));
+    }
 }
 
 void TestLoading::windows1251Conversion()
