@@ -302,11 +302,7 @@ bool CsvRawRow::IsValidUtf8(const char *data, int size)
         if (!stream.Check(p))
             return false;
     }
-    // The rest padded with ASCII, which fails a sequence left unfinished.
-    char tail[64];
-    std::memset(tail, ' ', sizeof tail);
-    std::memcpy(tail, p, size_t(end - p));
-    return stream.Check(tail);
+    return stream.CheckLast(p, int(end - p));
 }
 
 QString CsvRawRow::Text(int column) const

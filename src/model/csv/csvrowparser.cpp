@@ -238,16 +238,8 @@ CsvRowParser::BlockMasks MasksPortable(const char *p, bool cr)
 
 } // namespace
 
-CsvRowParser::BlockMasks CsvRowParser::MasksOf(const char *block, int size, bool crLineEnds)
+CsvRowParser::BlockMasks CsvRowParser::MasksOf(const char *block, bool crLineEnds)
 {
-    char tail[64];
-    if (size < 64) {
-        // The bytes past the end may not be there to read: a copy, padded
-        // with bytes that mean nothing.
-        std::memset(tail, 'x', sizeof tail);
-        std::memcpy(tail, block, size_t(size));
-        block = tail;
-    }
 #if defined(__x86_64__) && defined(__GNUC__)
     if (s_avx2)
         return MasksAvx2(block, crLineEnds);

@@ -74,15 +74,15 @@ public:
     }
 
     // The bits of the quotes, of the separators (";") and of the line ends
-    // ("\n", and "\r" too in a file of "\r" alone) among 64 bytes. A block
-    // shorter than 64 bytes is given with its size; its other bits are 0.
+    // ("\n", and "\r" too in a file of "\r" alone) among 64 bytes, all of
+    // which must be there to read (a scan pads the last few).
     struct BlockMasks
     {
         quint64 quotes = 0;
         quint64 separators = 0;
         quint64 lineEnds = 0;
     };
-    static BlockMasks MasksOf(const char *block, int size, bool crLineEnds);
+    static BlockMasks MasksOf(const char *block, bool crLineEnds);
 
     // Told to a scan of rows: which of its rows may hold bytes that are not
     // well-formed UTF-8, checked on the way in 64 bytes at a time. A row
@@ -183,7 +183,7 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
                 std::memcpy(padded, block, size_t(size));
                 bytes = padded;
             }
-            const BlockMasks masks = MasksOf(bytes, 64, crLineEnds);
+            const BlockMasks masks = MasksOf(bytes, crLineEnds);
             if (utf8 && !utf8->stream.Check(bytes))
                 utf8->suspectUpTo = block + size;
             // Each byte's parity of the quotes up to and including it: 1 inside

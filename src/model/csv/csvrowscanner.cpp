@@ -132,12 +132,9 @@ void CsvRowScanner::CheckDeferredUtf8(CsvRowBatch &batch, std::vector<qint64> *i
         if (!stream.Check(p))
             failed.push_back(p < end ? p : end - 1);
     }
-    // The rest padded with ASCII, which fails a sequence left unfinished:
-    // counted against the last byte, which its row holds.
-    char tail[64];
-    std::memset(tail, ' ', sizeof tail);
-    std::memcpy(tail, p, size_t(end - p));
-    if (!stream.Check(tail))
+    // A sequence the rest leaves unfinished is counted against the last
+    // byte, which its row holds.
+    if (!stream.CheckLast(p, int(end - p)))
         failed.push_back(p < end ? p : end - 1);
     size_t next = 0;
     for (int i = 0; i < rows && next < failed.size(); ++i) {

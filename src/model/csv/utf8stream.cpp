@@ -139,6 +139,15 @@ bool Utf8Stream::Check(const char *block)
     return CheckScalar(block);
 }
 
+bool Utf8Stream::CheckLast(const char *bytes, int size)
+{
+    // Padded with ASCII, which fails a sequence left unfinished.
+    char block[64];
+    std::memset(block, ' ', sizeof block);
+    std::memcpy(block, bytes, size_t(size));
+    return Check(block);
+}
+
 bool Utf8Stream::CheckScalar(const char *block)
 {
     // Without the vector lookups a block with any byte above ASCII fails.

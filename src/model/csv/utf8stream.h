@@ -20,6 +20,9 @@ public:
     // Checks the 64 bytes at block; false when they are not well-formed UTF-8
     // after the blocks checked before them since the last Reset().
     bool Check(const char *block);
+    // Checks the last bytes of the stream, fewer than 64: the same, and
+    // false as well when they leave a sequence unfinished.
+    bool CheckLast(const char *bytes, int size);
     // The last block checked ended inside a sequence.
     bool Pending() const { return m_pending; }
 
