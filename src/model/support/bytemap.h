@@ -30,8 +30,10 @@ public:
             Entry &entry = m_entries[i];
             if (entry.size < 0)
                 return nullptr;
+            // (An empty key may lie where no key bytes were stored yet: no
+            // bytes to compare, and none to hand memcmp.)
             if (entry.hash == hash && entry.size == size
-                    && std::memcmp(m_keys.data() + entry.offset, data, size_t(size)) == 0)
+                    && (size == 0 || std::memcmp(m_keys.data() + entry.offset, data, size_t(size)) == 0))
                 return &entry.value;
         }
     }
