@@ -347,6 +347,11 @@ void CsvManipulator::ReleaseMapped() const
     m_mapped.ReleaseAll();
 }
 
+void CsvManipulator::ReleaseMappedHalf(int half) const
+{
+    m_mapped.ReleaseHalf(half);
+}
+
 void CsvManipulator::Prefetch(qint64 offset) const
 {
     m_mapped.Prefetch(offset);

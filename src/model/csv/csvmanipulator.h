@@ -113,6 +113,8 @@ public:
     // Gives the pages of the mapping back after a walk over many rows; the
     // file stays mapped and is read again from the system's cache.
     void ReleaseMapped() const;
+    // Half of that (0 or 1), for two threads that give the pages back at once.
+    void ReleaseMappedHalf(int half) const;
 
 private:
     Q_DISABLE_COPY(CsvManipulator)

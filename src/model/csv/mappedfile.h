@@ -42,6 +42,16 @@ public:
     // again from the system's cache when it is touched again.
     void Release(qint64 from, qint64 size) const { Platform::ReleasePages(m_data, m_size, from, size); }
     void ReleaseAll() const { Release(0, m_size); }
+    // One of two halves of the mapping, split on a 2 MB line, so that two
+    // threads may give the whole back at once with no page left between.
+    void ReleaseHalf(int half) const
+    {
+        const qint64 middle = m_size / 2 / (qint64(2) << 20) * (qint64(2) << 20);
+        if (half == 0)
+            Release(0, middle);
+        else
+            Release(middle, m_size - middle);
+    }
     // Asks the processor to fetch the bytes at an offset that will be read soon.
     void Prefetch(qint64 offset) const
     {

@@ -18,6 +18,7 @@
 #include "filter.h"
 #include "good.h"
 #include "goodidentity.h"
+#include "helperthread.h"
 #include "idtemplate.h"
 #include "iprogress.h"
 #include "offer.h"
@@ -307,13 +308,20 @@ bool GoodsWriter::WriteTo(IWriter *writer, CsvManipulator *csvWriter, const QStr
     const bool finished = csvWriter && allMapped ? WriteInParallel(csvWriter, plan, goods, progress, saving)
                                                  : WriteEachRow(writer, csvWriter, plan, goods, progress, saving);
 
-    for (const Source *source : sources) {
+    for (const Source *source : sources)
         source->reader->SetOwnerThread(nullptr);
-        // A large save has read its feeds' pages in; they are given back (a
-        // small one, such as one category of a save by categories, leaves
-        // that to its caller: the release walks the whole mapping).
-        if (total >= kReleaseAfter)
-            source->reader->ReleaseMapped();
+    // A large save has read its feeds' pages in; they are given back (a
+    // small one, such as one category of a save by categories, leaves that
+    // to its caller: the release walks the whole mapping). The system goes
+    // over every page mapped: a helper gives back the second half of each
+    // mapping meanwhile.
+    if (total >= kReleaseAfter) {
+        HelperThread helper([&sources]() {
+            for (const Source *source : sources)
+                source->reader->ReleaseMappedHalf(1);
+        });
+        for (const Source *source : sources)
+            source->reader->ReleaseMappedHalf(0);
     }
     if (!finished) {
         m_error = tr("Сохранение отменено");
