@@ -99,6 +99,13 @@ void DuplicateRemover::DigestAhead(const QList<Good *> &walk)
         CellsCache cache;
         const int end = std::min(int(walk.size()), (piece + 1) * kPiece);
         for (int i = piece * kPiece; i < end; ++i) {
+            // A walk of the tree meets the goods, and their digests, all
+            // over memory: a good is fetched well ahead, its digests once
+            // the good is at hand.
+            if (i + 16 < end)
+                __builtin_prefetch(walk.at(i + 16));
+            if (i + 8 < end)
+                PrefetchDigests(*walk.at(i + 8));
             const Good *good = walk.at(i);
             if (!Digested(good, size_t(i), cache))
                 unread[size_t(piece)].push_back(Item{good->source, good->rowOffset, i});
@@ -205,6 +212,18 @@ void DuplicateRemover::DigestAhead(const QList<Good *> &walk)
         const ComparedCells *compared = comparedCells ? &comparedCells(good->source) : nullptr;
         Store(i, DigestRow(m_context, good, good->source->reader->ReadAt(good->rowOffset), compared));
     }
+}
+
+void DuplicateRemover::PrefetchDigests(const Good &good) const
+{
+    const Source::Digests &digests = good.source->digests;
+    const quint32 at = good.digestIndex;
+    if (at >= digests.keyReady.size())
+        return;
+    __builtin_prefetch(&digests.keyReady[at]);
+    __builtin_prefetch(&digests.keys[at]);
+    if (comparedCells)
+        __builtin_prefetch(&digests.rows[at]);
 }
 
 bool DuplicateRemover::Digested(const Good *good, size_t index, CellsCache &cache)

@@ -68,6 +68,7 @@ private:
     // their files (a walk in category order would jump around the files and
     // read each row on its own).
     void DigestAhead(const QList<Good *> &walk);
+    void PrefetchDigests(const Good &good) const;
     // Marks every good of the walk whose key a good before it had, and
     // leaves the survivors in seenKeys; on both processors.
     void FindDuplicates(const QList<Good *> &walk);
