@@ -47,6 +47,13 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     batch.ends.clear();
     batch.firstFields.clear();
     batch.fields.clear();
+    // A batch filled for the first time would grow row by row, copied at
+    // each doubling onto fresh pages: it gets the room of the largest batch
+    // so far at once.
+    batch.offsets.reserve(m_mostRows);
+    batch.ends.reserve(m_mostRows);
+    batch.firstFields.reserve(m_mostRows + 1);
+    batch.fields.reserve(m_mostFields);
     m_checkNow = m_checkUtf8 && !m_deferUtf8;
     batch.utf8Checked = m_checkNow;
     batch.utf8Deferred = m_checkUtf8 && m_deferUtf8;
@@ -60,6 +67,8 @@ bool CsvRowScanner::Fill(CsvRowBatch &batch)
     if (batch.offsets.empty())
         return false;
     batch.firstFields.push_back(int(batch.fields.size()));
+    m_mostRows = std::max(m_mostRows, batch.offsets.size());
+    m_mostFields = std::max(m_mostFields, batch.fields.size());
     if (m_preparer)
         m_preparer->End(batch);
     return true;

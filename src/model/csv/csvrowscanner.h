@@ -148,6 +148,10 @@ private:
     bool m_inSkippedLine = false; // the bytes up to the next line end belong to a skipped line
     qint64 m_skipped = 0;
     std::vector<qint64> m_firstSkipped;
+    // The most rows and fields a batch has held: the room a batch filled
+    // for the first time is given at once.
+    size_t m_mostRows = 0;
+    size_t m_mostFields = 0;
     qint64 m_invalidUtf8 = 0;
     std::vector<qint64> m_firstInvalidUtf8;
     CsvRowParser::Utf8Watch m_utf8; // which rows the scan found may not be UTF-8
