@@ -50,6 +50,15 @@ void FreeBlock(void *block)
     Platform::FreeAlignedBlock(block);
 }
 
+// Writes one byte of every page of a fresh block, so that the system maps
+// and zeroes its pages now rather than at its first goods.
+void TouchPages(void *block)
+{
+    volatile char *bytes = static_cast<char *>(block);
+    for (size_t at = 0; at < GoodArena::kBlockBytes; at += 4096)
+        bytes[at] = 0;
+}
+
 } // namespace
 
 GoodArena::~GoodArena()
@@ -66,7 +75,7 @@ Good *GoodArena::NewSlot()
         return good;
     }
     if (m_bump == m_end) {
-        void *memory = AllocateBlock();
+        void *memory = TakeBlock();
         if (!memory)
             throw std::bad_alloc();
         Block *block = static_cast<Block *>(memory);
@@ -79,8 +88,27 @@ Good *GoodArena::NewSlot()
         Good *first = static_cast<Good *>(memory);
         m_bump = first + 1;
         m_end = first + kSlots;
+        if (m_blockCount >= 2)
+            ReadyNextBlock();
     }
     return m_bump++;
+}
+
+void *GoodArena::TakeBlock()
+{
+    m_toucher.Join();
+    if (void *ready = m_ready) {
+        m_ready = nullptr;
+        return ready;
+    }
+    return AllocateBlock();
+}
+
+void GoodArena::ReadyNextBlock()
+{
+    m_ready = AllocateBlock();
+    if (m_ready)
+        m_toucher.Start([block = m_ready]() { TouchPages(block); });
 }
 
 Good *GoodArena::New(const Good &value)
@@ -104,6 +132,9 @@ void GoodArena::Release(Good *good)
 
 void GoodArena::Reset()
 {
+    m_toucher.Join();
+    FreeBlock(m_ready);
+    m_ready = nullptr;
     Block *block = m_blocks;
     while (block) {
         Block *next = block->next;

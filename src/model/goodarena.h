@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+#include "support/helperthread.h"
+
 struct Good;
 
 // The goods of one catalogue, allocated in blocks: a million goods cost a
@@ -18,6 +20,10 @@ struct Good;
 // so that a category can give a good back without knowing whose it is and a
 // good keeps its 64 bytes. Used only on the thread that owns the catalogue
 // at the time (the operation's): it takes no locks.
+//
+// Once the goods fill a second block, each new block comes with the next one
+// made ready on a helper thread: the system zeroes a fresh page on its first
+// touch, and a large load should not wait for that on its own thread.
 class GoodArena final
 {
 public:
@@ -44,6 +50,8 @@ private:
     struct Block;
 
     Good *NewSlot();
+    void *TakeBlock();
+    void ReadyNextBlock();
 
     Block *m_blocks = nullptr; // chained through their headers
     Good *m_bump = nullptr;    // the next never-used slot of the newest block
@@ -51,4 +59,6 @@ private:
     Good *m_free = nullptr;    // goods given back, each holding the next
     qint64 m_live = 0;
     int m_blockCount = 0;
+    void *m_ready = nullptr;   // the next block, its pages touched by m_toucher
+    HelperThread m_toucher;
 };
