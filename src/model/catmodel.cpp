@@ -150,7 +150,9 @@ CatModel *CatModel::MoveInto(CatModel *newParent)
     for (Good *good : qAsConst(goods))
         good->category = same;
     same->goods.append(goods);
+    same->offers.unite(offers);
     goods.clear();
+    offers.clear();
     while (!children.isEmpty())
         children.first()->MoveInto(same);
     delete this;

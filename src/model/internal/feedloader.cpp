@@ -23,8 +23,17 @@
 namespace {
 
 // Goods found identical to a base row are marked so and swept out of their
-// categories in one pass per category at the end of the load.
+// categories in one pass per category at the end of the load. A good a base
+// row found changed is marked too, until the load ends: a good that holds
+// either mark was met by the base already, which the good itself tells
+// where its status is read anyway.
 const qint32 kIdenticalMark = std::numeric_limits<qint32>::min();
+const qint32 kChangedMark = kIdenticalMark + 1;
+
+bool MetByBase(const Good &good)
+{
+    return good.status == kIdenticalMark || good.status == kChangedMark;
+}
 
 // A category or vendor met in the load and not yet looked up.
 CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
@@ -84,8 +93,7 @@ enum Present : uchar { HasUrl = 1, HasId = 2, HasName = 4, HasIdTpl = 8 };
 enum Digested : uchar {
     KeyReady = 1,
     CellsReady = 2,
-    KeyLookedUp = 4, // found holds what the loaded goods' table has for the key
-    SameCells = 8    // the found good's compared cells have the row's digest
+    SameCells = 4 // the found good's compared cells have the row's digest
 };
 
 } // namespace
@@ -106,18 +114,17 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
     QStringList newCategories;    // texts first met in this batch, by number
     QStringList newOffers;
     QStringList newVendors;
-    size_t lookedUp = 0; // the rows before it had their keys looked up on the stream's thread
 };
 
-// The stream's share of a base load: the rows' cells and digests, and the
-// lookups of the first half of each batch's keys (the loader, which files
-// the goods, looks up the rest: so the two threads share the work).
+// The stream's share of a base load: the rows' cells and digests, read
+// where the scan has just brought the row's bytes. The loader looks the
+// keys up: that needs the digests alone, and each row's bytes read again
+// on the loader's core would cost more than the lookups.
 class FeedLoader::Preparer final : public CsvRowPreparer
 {
 public:
-    Preparer(const Source &source, const DigestMap &keys, const QSet<const Source *> &wholeSources)
-        : m_source(source), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]"))), m_keys(keys),
-          m_wholeSources(wholeSources)
+    explicit Preparer(const Source &source)
+        : m_source(source), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
     {
         m_whole.whole = true;
         m_whole.skipped = source.categoryColumn;
@@ -131,10 +138,12 @@ public:
         m_rows = static_cast<PreparedRows *>(batch.prepared.get());
         m_rows->rows.clear();
         m_rows->digests.clear();
+        // As the scanner does with its own: the room of the largest batch.
+        m_rows->rows.reserve(m_mostRows);
+        m_rows->digests.reserve(2 * m_mostRows);
         m_rows->newCategories.clear();
         m_rows->newOffers.clear();
         m_rows->newVendors.clear();
-        m_rows->lookedUp = 0;
     }
 
     void Prepare(const CsvRawRow &row, CsvRowBatch &batch) override
@@ -159,18 +168,12 @@ public:
         m_rows->rows.push_back(cells);
     }
 
-    void End(CsvRowBatch &) override
-    {
-        m_rows->lookedUp = m_rows->rows.size() / 2;
-        LookUpKeys(m_keys, m_wholeSources, *m_rows, 0, m_rows->lookedUp);
-    }
+    void End(CsvRowBatch &) override { m_mostRows = std::max(m_mostRows, m_rows->rows.size()); }
 
 private:
     const Source &m_source;
     const IdTemplate m_byUrl;
-    // Read while the stream runs; the loader marks the keys it meets aside.
-    const DigestMap &m_keys;
-    const QSet<const Source *> &m_wholeSources;
+    size_t m_mostRows = 0;
     ComparedCells m_whole;
     IdentityKey::Columns m_urlColumns;
     ByteMap<int> m_categories;
@@ -300,9 +303,8 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     // The rows are found on a thread of their own while this one files the
     // goods of the rows found before.
     // The sources whose goods' compared cells are digested whole, for the
-    // base rows' lookups on the stream's thread, which only reads them.
+    // base rows' lookups.
     if (m_isBase) {
-        m_keyMap.KeepMarks();
         for (auto it = m_pairs.cbegin(); it != m_pairs.cend(); ++it) {
             if (it.value().base.whole)
                 m_wholeSources.insert(it.key());
@@ -311,7 +313,7 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     // A base row's cells and digests are worked out on the stream's thread;
     // a data load leaves that thread the scan alone, which is the longer
     // half of its work.
-    Preparer preparer(*source, m_keyMap, m_wholeSources);
+    Preparer preparer(*source);
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
@@ -355,8 +357,10 @@ FeedLoader::Result FeedLoader::Run(Source *source)
         // A good a later repeat found identical after all leaves with the
         // others in Finish(): only the goods still changed keep their row.
         for (const ChangedGoods::Entry &entry : m_changed) {
-            if (entry.good->status == Changed)
+            if (entry.good->status == kChangedMark) {
+                const_cast<Good *>(entry.good)->status = Changed; // a good of this catalogue
                 m_result.changed.push_back(entry);
+            }
         }
         m_changed.clear();
     }
@@ -504,7 +508,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
             m_categoryTexts += prepared.newCategories;
             m_offerTexts += prepared.newOffers;
             m_vendorTexts += prepared.newVendors;
-            LookUpKeys(m_keyMap, m_wholeSources, prepared, prepared.lookedUp, prepared.rows.size());
+            LookUpKeys(prepared);
         }
         FetchAhead(cells);
         LoadRow(cells, cells.offset);
@@ -549,8 +553,7 @@ void FeedLoader::ReserveForRows(const RawCells &cells)
     m_unfiled.reserve(expected);
 }
 
-void FeedLoader::LookUpKeys(const DigestMap &keys, const QSet<const Source *> &wholeSources,
-                            PreparedRows &prepared, size_t from, size_t to)
+void FeedLoader::LookUpKeys(PreparedRows &prepared)
 {
     // The lookups among a million loaded goods, a miss of the cache each,
     // for a stretch of the batch at once: the table's entries of the keys a
@@ -559,21 +562,21 @@ void FeedLoader::LookUpKeys(const DigestMap &keys, const QSet<const Source *> &w
     // entry every time).
     std::vector<RowCells> &rows = prepared.rows;
     const std::vector<RowHash> &digests = prepared.digests;
+    const size_t count = rows.size();
     const size_t kAhead = 8;
-    for (size_t i = from; i < to && i < from + kAhead; ++i) {
+    for (size_t i = 0; i < count && i < kAhead; ++i) {
         if (rows[i].digested & KeyReady)
-            keys.Prefetch(digests[2 * i]);
+            m_keyMap.Prefetch(digests[2 * i]);
     }
-    for (size_t i = from; i < to; ++i) {
-        if (i + kAhead < to && (rows[i + kAhead].digested & KeyReady))
-            keys.Prefetch(digests[2 * (i + kAhead)]);
+    for (size_t i = 0; i < count; ++i) {
+        if (i + kAhead < count && (rows[i + kAhead].digested & KeyReady))
+            m_keyMap.Prefetch(digests[2 * (i + kAhead)]);
         RowCells &cells = rows[i];
         if (!(cells.digested & KeyReady))
             continue;
-        cells.found = keys.Find(digests[2 * i]);
-        cells.digested |= KeyLookedUp;
-        if (cells.found && keys.Cells(cells.found) == digests[2 * i + 1]
-                && wholeSources.contains(cells.found->Value()->source))
+        cells.found = m_keyMap.Find(digests[2 * i]);
+        if (cells.found && m_keyMap.Cells(cells.found) == digests[2 * i + 1]
+                && m_wholeSources.contains(cells.found->Value()->source))
             cells.digested |= SameCells;
     }
 }
@@ -595,15 +598,14 @@ void FeedLoader::FetchAhead(const RawCells &cells)
         }
         return;
     }
-    // A base row's key, looked up on the stream's thread in a table of a
-    // million, leads to a good anywhere in memory: the entry and its mark
-    // of a row a few rows on are fetched ahead, then its good.
+    // A base row's key, looked up when its batch came in a table of a
+    // million, leads to a good anywhere in memory: the entry of a row a
+    // few rows on is fetched ahead, then its good, whose status tells
+    // whether the base met it before.
     {
         const RowCells *row = cells.Ahead(8);
-        if (row && row->found) {
+        if (row && row->found)
             __builtin_prefetch(row->found);
-            m_keyMap.PrefetchMark(row->found);
-        }
         row = cells.Ahead(4);
         if (row && row->found)
             __builtin_prefetch(row->found->Value());
@@ -612,6 +614,23 @@ void FeedLoader::FetchAhead(const RawCells &cells)
 
 void FeedLoader::FileGoods()
 {
+    // Each list is given its room first, from the goods counted by offer
+    // and category as they were made (a list grown by doubling is copied
+    // again and again), and each category of the load learns its offers
+    // from the same counts, without a good read.
+    QHash<CatModel *, int> counts;
+    for (size_t slot = 0; slot < m_nodes.size(); ++slot) {
+        Offer *offer = m_fileOffer ? m_fileOffer : (slot < m_offerOf.size() ? m_offerOf[slot] : nullptr);
+        for (const NodeOf &place : m_nodes[slot]) {
+            if (place.goods == 0)
+                continue;
+            counts[place.node] += place.goods;
+            if (offer)
+                place.node->offers.insert(offer);
+        }
+    }
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        it.key()->goods.reserve(it.key()->goods.size() + it.value());
     // The goods join their categories' lists after the rows, in one tight
     // pass in the rows' order: appended row by row, amid the work on each
     // row, the ends of two thousand lists cost a miss of the cache and of
@@ -657,10 +676,11 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
     const size_t slot = m_fileOffer ? 0 : size_t(row.offer);
     if (slot >= m_nodes.size())
         m_nodes.resize(slot + 1);
-    std::vector<CatModel *> &nodes = m_nodes[slot];
+    std::vector<NodeOf> &nodes = m_nodes[slot];
     if (size_t(row.category) >= nodes.size())
-        nodes.resize(size_t(row.category) + 1, kUnresolvedNode);
-    CatModel *&node = nodes[size_t(row.category)];
+        nodes.resize(size_t(row.category) + 1, NodeOf{kUnresolvedNode, 0});
+    NodeOf &place = nodes[size_t(row.category)];
+    CatModel *&node = place.node;
     if (node == kUnresolvedNode) {
         QString raw = m_categoryTexts.at(row.category);
         if (m_source->categoryIsList)
@@ -728,7 +748,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         ++m_result.deleted;
     }
     // The good's digests, for the duplicate removals and base loads to
-    // come: a base row has them from the stream's thread, which compared
+    // come: a base row has them from the stream's thread, which digested
     // it; a data row's are made here, where its bytes arrive in order.
     Source::Digests &digests = m_source->digests;
     candidate.digestIndex = quint32(digests.keys.size());
@@ -746,6 +766,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
     }
     Good *good = m_catalogue.Arena().New(candidate);
     m_unfiled.push_back(good);
+    ++place.goods;
     // Another base row with this key repeats this one.
     if (keyed) {
         bool inserted;
@@ -760,10 +781,6 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
     IdTemplate storage;
     const IdTemplate *tpl =
             GoodIdentity::TemplateOf(candidate, [&]() { return cells.Text(source.idTplColumn); }, &storage);
-    if (candidate.offer != m_offerOfUtf8) {
-        m_offerOfUtf8 = candidate.offer;
-        m_offerUtf8 = candidate.offer->name.toUtf8();
-    }
     IdentityKey::Columns columns;
     columns.url = source.urlColumn;
     columns.id = source.idColumn;
@@ -773,8 +790,12 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
     if (tpl->shape == IdTemplate::UrlOnly && (digested & KeyReady)) {
         *key = cells.Digest(0);
         *keyed = true;
-        found = (digested & KeyLookedUp) ? cells.Cells().found : m_keyMap.Find(*key);
+        found = cells.Cells().found; // looked up when the batch came
     } else {
+        if (candidate.offer != m_offerOfUtf8) {
+            m_offerOfUtf8 = candidate.offer;
+            m_offerUtf8 = candidate.offer->name.toUtf8();
+        }
         // A key with the row's own number ("[p]") is met by no other row.
         *keyed = IdentityKey::Digest(*tpl, cells.View(), columns, candidate.offer->name, m_offerUtf8,
                                      quintptr(&candidate), key);
@@ -786,20 +807,19 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
         return m_deletedKeys.Find(*key) ? BaseMatch::Repeat : BaseMatch::Alone;
 
     Good *existing = found->Value();
-    if (m_keyMap.Met(found)) {
+    if (MetByBase(*existing)) {
         // The site holds the key more than once. The first of its rows
         // decided, and a repeat deletes nothing; only a loaded good that the
         // first found changed is left alone when a repeat holds exactly its
         // text: the site has that row already (a feed loaded as data and as
         // base leaves nothing, whichever of its repeats the data kept).
-        if (existing->status == Changed && SameAsLoaded(*existing, found, cells)) {
+        if (existing->status == kChangedMark && SameAsLoaded(*existing, found, cells)) {
             m_statusChanges.emplace_back(existing, existing->status);
             existing->status = kIdenticalMark;
             m_touched.insert(existing->category);
         }
         return BaseMatch::Repeat;
     }
-    m_keyMap.MarkMet(found);
     quint64 differing = 0;
     const bool same = SameAsLoaded(*existing, found, cells, &differing);
     m_statusChanges.emplace_back(existing, existing->status);
@@ -807,7 +827,7 @@ FeedLoader::BaseMatch FeedLoader::MatchBase(const Good &candidate, const RawCell
         existing->status = kIdenticalMark;
         m_touched.insert(existing->category);
     } else {
-        existing->status = Changed;
+        existing->status = kChangedMark;
         // What the good's card and the change report show of the base.
         ChangedGoods::Entry entry;
         entry.good = existing;
@@ -823,7 +843,7 @@ bool FeedLoader::SameAsLoaded(const Good &existing, const DigestMap::Entry *foun
                               quint64 *columns)
 {
     const RowCells &row = cells.Cells();
-    // The stream's thread compared the digests of the entry it found.
+    // The lookup of the batch compared the digests of the entry it found.
     if ((row.digested & SameCells) && found == row.found)
         return true;
     const ColumnPairs &pairs = PairsWith(existing.source);
@@ -949,6 +969,10 @@ void FeedLoader::Finish()
     CatModel &root = m_catalogue.Root();
     if (m_isBase)
         root.Prune();
-    root.MergeLoad(m_newTree, m_source->offerName);
+    // The catalogue's own categories learn their offers from their goods
+    // before the load's categories join them: those have theirs from
+    // FileGoods, and one merged into a category of the same name adds them
+    // to that one's.
     root.RebuildOffers(true);
+    root.MergeLoad(m_newTree, m_source->offerName);
 }

@@ -88,10 +88,8 @@ private:
     bool LoadRows(RawCells &cells);
     void LoadRow(const RawCells &cells, qint64 offset);
     void FetchAhead(const RawCells &cells);
-    // A base batch's keys from row from to row to looked up among the
-    // loaded goods' keys.
-    static void LookUpKeys(const DigestMap &keys, const QSet<const Source *> &wholeSources, PreparedRows &prepared,
-                           size_t from, size_t to);
+    // A base batch's keys looked up among the loaded goods' keys.
+    void LookUpKeys(PreparedRows &prepared);
     // Room for the rows to come, from the first batch.
     void ReserveForRows(const RawCells &cells);
     // Puts the goods made by the rows into their categories' lists.
@@ -163,7 +161,13 @@ private:
     ByteMap<int> m_categoryNumbers;
     ByteMap<int> m_offerNumbers;
     ByteMap<int> m_vendorNumbers;
-    std::vector<std::vector<CatModel *>> m_nodes;
+    // The node of a category of an offer, and the goods this load filed there.
+    struct NodeOf
+    {
+        CatModel *node;
+        qint32 goods;
+    };
+    std::vector<std::vector<NodeOf>> m_nodes;
     std::vector<Offer *> m_offerOf;
     std::vector<const QString *> m_vendorOf;
     QByteArray m_scratch;

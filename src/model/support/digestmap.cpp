@@ -25,7 +25,6 @@ DigestMap::Part::~Part()
 {
     Free(entries, capacity);
     Free(cells, capacity);
-    Free(marks, capacity);
 }
 
 template<typename T>
@@ -41,15 +40,6 @@ void DigestMap::Free(T *items, size_t count)
     Platform::FreeTable(items, count * sizeof(T));
 }
 
-void DigestMap::KeepMarks()
-{
-    for (Part &part : m_parts) {
-        if (!part.marks && part.capacity > 0)
-            part.marks = Allocate<uchar>(part.capacity);
-    }
-    m_withMarks = true;
-}
-
 void DigestMap::Reserve(int count)
 {
     // A random split puts half the keys in each part, give or take a
@@ -60,21 +50,19 @@ void DigestMap::Reserve(int count)
     while (margin * margin < qint64(count) * 16)
         margin *= 2;
     for (Part &part : m_parts)
-        part.Reserve(int(count / 2 + margin), m_withCells, m_withMarks);
+        part.Reserve(int(count / 2 + margin), m_withCells);
 }
 
-void DigestMap::Part::Reserve(int count, bool withCells, bool withMarks)
+void DigestMap::Part::Reserve(int count, bool withCells)
 {
     if (TableSizeFor(size_t(count)) <= capacity)
         return;
     Entry *oldEntries = entries;
     RowHash *oldCells = cells;
-    uchar *oldMarks = marks;
     const size_t oldCapacity = capacity;
     capacity = TableSizeFor(size_t(count));
     entries = Allocate<Entry>(capacity);
     cells = withCells ? Allocate<RowHash>(capacity) : nullptr;
-    marks = withMarks ? Allocate<uchar>(capacity) : nullptr;
     for (size_t i = 0; i < oldCapacity; ++i) {
         const Entry &entry = oldEntries[i];
         if (entry.m_value) {
@@ -82,13 +70,10 @@ void DigestMap::Part::Reserve(int count, bool withCells, bool withMarks)
             *slot = entry;
             if (cells)
                 cells[slot - entries] = oldCells[i];
-            if (marks && oldMarks)
-                marks[slot - entries] = oldMarks[i];
         }
     }
     Free(oldEntries, oldCapacity);
     Free(oldCells, oldCapacity);
-    Free(oldMarks, oldCapacity);
 }
 
 DigestMap::Entry *DigestMap::Part::Slot(const RowHash &key)
@@ -108,11 +93,10 @@ DigestMap::Entry *DigestMap::Part::Find(const RowHash &key)
     return entry->m_value ? entry : nullptr;
 }
 
-DigestMap::Entry *DigestMap::Part::Insert(const RowHash &key, Good *good, bool *inserted, bool withCells,
-                                          bool withMarks)
+DigestMap::Entry *DigestMap::Part::Insert(const RowHash &key, Good *good, bool *inserted, bool withCells)
 {
     if (TableSizeFor(size_t(size + 1)) > capacity)
-        Reserve(qMax(16, size * 2), withCells, withMarks);
+        Reserve(qMax(16, size * 2), withCells);
     Entry *entry = Slot(key);
     if (entry->m_value) {
         *inserted = false;
@@ -122,8 +106,6 @@ DigestMap::Entry *DigestMap::Part::Insert(const RowHash &key, Good *good, bool *
     entry->m_value = reinterpret_cast<quintptr>(good);
     if (cells)
         cells[entry - entries] = RowHash();
-    if (marks)
-        marks[entry - entries] = 0;
     ++size;
     *inserted = true;
     return entry;

@@ -11,10 +11,8 @@ struct Good;
 // million goods costs one memory access instead of a walk through separately
 // allocated nodes. A base load also keeps the digest of each good's compared
 // cells, in a second table beside the first (only then: a plain duplicate
-// removal spares the memory), and marks the keys its rows have met: a later
-// base row with such a key repeats one before it. The marks lie in a table
-// of their own, so that marking writes nothing a lookup reads: one thread
-// may look keys up while another marks the entries found.
+// removal spares the memory). The map itself is only read while a base
+// loads: one thread looks keys up while another marks the goods found.
 //
 // The keys are split by a bit of their digest into two parts, each a table
 // of its own that grows by itself (PartOf): two threads, each inserting only
@@ -49,14 +47,10 @@ public:
         m_parts[0].Swap(other.m_parts[0]);
         m_parts[1].Swap(other.m_parts[1]);
         std::swap(m_withCells, other.m_withCells);
-        std::swap(m_withMarks, other.m_withMarks);
     }
 
     // Keep the digests of the compared cells too; before the first Insert().
     void KeepCells() { m_withCells = true; }
-    // Keep a mark for every entry (MarkMet); from now on, entries there
-    // already unmarked.
-    void KeepMarks();
     // Room for count keys without growing, as many as a random split puts
     // in each part.
     void Reserve(int count);
@@ -67,7 +61,7 @@ public:
     // is new. inserted tells which. May move every entry of the key's part.
     Entry *Insert(const RowHash &key, Good *good, bool *inserted)
     {
-        return m_parts[PartOf(key)].Insert(key, good, inserted, m_withCells, m_withMarks);
+        return m_parts[PartOf(key)].Insert(key, good, inserted, m_withCells);
     }
     // The part of the map that holds the key: 0 or 1.
     static int PartOf(const RowHash &key) { return int(key.b >> 63); }
@@ -75,15 +69,7 @@ public:
     // insert only the keys of its own part.
     Entry *InsertInPart(int part, const RowHash &key, Good *good, bool *inserted)
     {
-        return m_parts[part].Insert(key, good, inserted, m_withCells, m_withMarks);
-    }
-    // Marks of the entries (KeepMarks() only).
-    void MarkMet(const Entry *entry) { PartHolding(entry).marks[entry - PartHolding(entry).entries] = 1; }
-    bool Met(const Entry *entry) const { return PartHolding(entry).marks[entry - PartHolding(entry).entries] != 0; }
-    // Asks the processor to fetch an entry's mark ahead of Met() or MarkMet().
-    void PrefetchMark(const Entry *entry) const
-    {
-        __builtin_prefetch(PartHolding(entry).marks + (entry - PartHolding(entry).entries));
+        return m_parts[part].Insert(key, good, inserted, m_withCells);
     }
     // Asks the processor to fetch where the key's entry would lie, ahead of
     // a lookup.
@@ -111,7 +97,6 @@ private:
     {
         Entry *entries = nullptr; // capacity of them
         RowHash *cells = nullptr; // as many, with KeepCells()
-        uchar *marks = nullptr;   // as many, with KeepMarks()
         size_t capacity = 0;
         int size = 0;
 
@@ -123,14 +108,13 @@ private:
         {
             std::swap(entries, other.entries);
             std::swap(cells, other.cells);
-            std::swap(marks, other.marks);
             std::swap(capacity, other.capacity);
             std::swap(size, other.size);
         }
         Entry *Find(const RowHash &key);
         const Entry *Find(const RowHash &key) const { return const_cast<Part *>(this)->Find(key); }
-        Entry *Insert(const RowHash &key, Good *good, bool *inserted, bool withCells, bool withMarks);
-        void Reserve(int count, bool withCells, bool withMarks);
+        Entry *Insert(const RowHash &key, Good *good, bool *inserted, bool withCells);
+        void Reserve(int count, bool withCells);
         bool Holds(const Entry *entry) const { return entry >= entries && entry < entries + capacity; }
         void Prefetch(const RowHash &key) const
         {
@@ -166,5 +150,4 @@ private:
 
     Part m_parts[2];
     bool m_withCells = false;
-    bool m_withMarks = false;
 };
