@@ -28,7 +28,7 @@ struct Found
 {
     const char *begin;
     const char *end;
-    std::vector<CsvField> fields;
+    CsvFields fields;
 };
 
 struct Scan
@@ -37,7 +37,7 @@ struct Scan
     std::vector<const char *> skipped;
 };
 
-bool SameFields(const std::vector<CsvField> &a, const std::vector<CsvField> &b)
+bool SameFields(const CsvFields &a, const CsvFields &b)
 {
     if (a.size() != b.size())
         return false;

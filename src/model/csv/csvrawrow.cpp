@@ -7,7 +7,7 @@
 
 namespace {
 
-const CsvField *FieldAt(const std::vector<CsvField> &fields, int column)
+const CsvField *FieldAt(const CsvFields &fields, int column)
 {
     if (column < 0 || column >= int(fields.size()))
         return nullptr;

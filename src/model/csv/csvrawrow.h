@@ -1,18 +1,9 @@
 #pragma once
 
-#include <vector>
+#include "csvfields.h"
 
 #include <QByteArray>
 #include <QString>
-
-// One field of a scanned CSV row: the bytes between two separators, quotes
-// and doubled quotes still in place.
-struct CsvField
-{
-    const char *data = nullptr;
-    int size = 0;
-    bool quoted = false; // holds at least one quote character
-};
 
 // A CSV row as found in the reader's buffer, nothing decoded yet. The hot
 // loops of the catalogue (loading, identity keys, base comparison, saving)
@@ -64,5 +55,5 @@ public:
     static qint32 ParsePrice(const char *data, int size);
     static qint32 ParsePrice(const QString &text);
 
-    std::vector<CsvField> fields;
+    CsvFields fields;
 };
