@@ -194,25 +194,7 @@ inline quint64 Bits16(__m128i bytes, char c)
 }
 #endif
 
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) inline quint64 Bits32(__m256i bytes, char c)
-{
-    return quint64(uint(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c)))));
-}
-
-__attribute__((target("avx2"))) CsvRowParser::BlockMasks MasksAvx2(const char *p, bool cr)
-{
-    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
-    CsvRowParser::BlockMasks masks;
-    masks.quotes = Bits32(low, '"') | (Bits32(high, '"') << 32);
-    masks.separators = Bits32(low, ';') | (Bits32(high, ';') << 32);
-    masks.lineEnds = Bits32(low, '\n') | (Bits32(high, '\n') << 32);
-    if (cr)
-        masks.lineEnds |= Bits32(low, '\r') | (Bits32(high, '\r') << 32);
-    return masks;
-}
-
+#ifdef FIDMORA_SCAN_AVX2
 const bool s_avx2 = __builtin_cpu_supports("avx2");
 #endif
 
@@ -240,12 +222,19 @@ CsvRowParser::BlockMasks MasksPortable(const char *p, bool cr)
 
 CsvRowParser::BlockMasks CsvRowParser::MasksOf(const char *block, bool crLineEnds)
 {
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef FIDMORA_SCAN_AVX2
     if (s_avx2)
         return MasksAvx2(block, crLineEnds);
 #endif
     return MasksPortable(block, crLineEnds);
 }
+
+#ifdef FIDMORA_SCAN_AVX2
+bool CsvRowParser::HasAvx2()
+{
+    return s_avx2;
+}
+#endif
 
 CsvRowParser::Record CsvRowParser::Classify(const CsvRawRow &row, const char *rowBegin, const char *lastLineEnd,
                                             const char *rowEnd, int fieldCount, bool crLineEnds, Limits limits,

@@ -8,6 +8,11 @@
 
 #include <QtGlobal>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define FIDMORA_SCAN_AVX2 1
+#endif
+
 // Over these sizes a field or a record is no part of a feed: it would take
 // hundreds of megabytes to hold, so it is skipped like any other malformed
 // record. Tests give smaller ones.
@@ -116,9 +121,56 @@ public:
     template<typename OnRow, typename OnSkipped>
     static ScanEnd ScanRows(const char *begin, const char *end, const char *lastBegin, bool atEnd, bool crLineEnds,
                             int fieldCount, CsvRawRow &row, OnRow &&onRow, OnSkipped &&onSkipped,
-                            Limits limits = Limits(), Utf8Watch *utf8 = nullptr);
+                            Limits limits = Limits(), Utf8Watch *utf8 = nullptr)
+    {
+#ifdef FIDMORA_SCAN_AVX2
+        if (HasAvx2())
+            return ScanRowsAvx2(begin, end, lastBegin, atEnd, crLineEnds, fieldCount, row, onRow, onSkipped, limits,
+                                utf8);
+#endif
+        return ScanRowsWith<false>(begin, end, lastBegin, atEnd, crLineEnds, fieldCount, row, onRow, onSkipped,
+                                   limits, utf8);
+    }
 
 private:
+    // The scan itself. A processor with AVX2 runs a copy built for it, with
+    // the masks of each block worked out in the loop: a call a block, with
+    // the masks handed back through memory, cost the scan a sixth of its
+    // time.
+    template<bool kAvx2, typename OnRow, typename OnSkipped>
+    [[gnu::always_inline]] static inline ScanEnd ScanRowsWith(const char *begin, const char *end,
+                                                              const char *lastBegin, bool atEnd, bool crLineEnds,
+                                                              int fieldCount, CsvRawRow &row, OnRow &onRow,
+                                                              OnSkipped &onSkipped, Limits limits, Utf8Watch *utf8);
+#ifdef FIDMORA_SCAN_AVX2
+    static bool HasAvx2();
+    template<typename OnRow, typename OnSkipped>
+    __attribute__((target("avx2"))) static ScanEnd ScanRowsAvx2(const char *begin, const char *end,
+                                                                const char *lastBegin, bool atEnd, bool crLineEnds,
+                                                                int fieldCount, CsvRawRow &row, OnRow &onRow,
+                                                                OnSkipped &onSkipped, Limits limits, Utf8Watch *utf8)
+    {
+        return ScanRowsWith<true>(begin, end, lastBegin, atEnd, crLineEnds, fieldCount, row, onRow, onSkipped,
+                                  limits, utf8);
+    }
+    __attribute__((target("avx2"))) static quint64 Bits32(__m256i bytes, char c)
+    {
+        return quint64(uint(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c)))));
+    }
+    __attribute__((target("avx2"))) static BlockMasks MasksAvx2(const char *block, bool crLineEnds)
+    {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 32));
+        BlockMasks masks;
+        masks.quotes = Bits32(low, '"') | (Bits32(high, '"') << 32);
+        masks.separators = Bits32(low, ';') | (Bits32(high, ';') << 32);
+        masks.lineEnds = Bits32(low, '\n') | (Bits32(high, '\n') << 32);
+        if (crLineEnds)
+            masks.lineEnds |= Bits32(low, '\r') | (Bits32(high, '\r') << 32);
+        return masks;
+    }
+#endif
+
     // True when the record from rowBegin, whose last field begins at
     // fieldBegin and which runs on at least up to upTo, is over the limits
     // whatever follows (a field may still lose a "\r" before its line end).
@@ -142,10 +194,10 @@ public:
     static bool HasLineFeed(const char *data, qint64 size);
 };
 
-template<typename OnRow, typename OnSkipped>
-CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end, const char *lastBegin, bool atEnd,
-                                             bool crLineEnds, int fieldCount, CsvRawRow &row, OnRow &&onRow,
-                                             OnSkipped &&onSkipped, Limits limits, Utf8Watch *utf8)
+template<bool kAvx2, typename OnRow, typename OnSkipped>
+CsvRowParser::ScanEnd CsvRowParser::ScanRowsWith(const char *begin, const char *end, const char *lastBegin,
+                                                 bool atEnd, bool crLineEnds, int fieldCount, CsvRawRow &row,
+                                                 OnRow &onRow, OnSkipped &onSkipped, Limits limits, Utf8Watch *utf8)
 {
     // The usual row takes one comparison of its field count and one of its
     // size; everything else is on the side of the rare records.
@@ -183,7 +235,13 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRows(const char *begin, const char *end,
                 std::memcpy(padded, block, size_t(size));
                 bytes = padded;
             }
-            const BlockMasks masks = MasksOf(bytes, crLineEnds);
+            BlockMasks masks;
+#ifdef FIDMORA_SCAN_AVX2
+            if constexpr (kAvx2)
+                masks = MasksAvx2(bytes, crLineEnds);
+            else
+#endif
+                masks = MasksOf(bytes, crLineEnds);
             if (utf8 && !utf8->stream.Check(bytes))
                 utf8->suspectUpTo = block + size;
             // Each byte's parity of the quotes up to and including it: 1 inside
