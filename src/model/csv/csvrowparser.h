@@ -242,8 +242,17 @@ CsvRowParser::ScanEnd CsvRowParser::ScanRowsWith(const char *begin, const char *
             else
 #endif
                 masks = MasksOf(bytes, crLineEnds);
-            if (utf8 && !utf8->stream.Check(bytes))
-                utf8->suspectUpTo = block + size;
+            if (utf8) {
+                bool wellFormed;
+#ifdef FIDMORA_SCAN_AVX2
+                if constexpr (kAvx2)
+                    wellFormed = utf8->stream.CheckAvx2(bytes);
+                else
+#endif
+                    wellFormed = utf8->stream.Check(bytes);
+                if (!wellFormed)
+                    utf8->suspectUpTo = block + size;
+            }
             // Each byte's parity of the quotes up to and including it: 1 inside
             // a quoted stretch (its opening quote included), 0 outside.
             quint64 parity = masks.quotes;
