@@ -222,10 +222,6 @@ CsvRowParser::BlockMasks MasksPortable(const char *p, bool cr)
 
 CsvRowParser::BlockMasks CsvRowParser::MasksOf(const char *block, bool crLineEnds)
 {
-#ifdef FIDMORA_SCAN_AVX2
-    if (s_avx2)
-        return MasksAvx2(block, crLineEnds);
-#endif
     return MasksPortable(block, crLineEnds);
 }
 

@@ -80,7 +80,8 @@ public:
 
     // The bits of the quotes, of the separators (";") and of the line ends
     // ("\n", and "\r" too in a file of "\r" alone) among 64 bytes, all of
-    // which must be there to read (a scan pads the last few).
+    // which must be there to read (a scan pads the last few). MasksOf works
+    // them out without AVX2; the scan's AVX2 copy has its own.
     struct BlockMasks
     {
         quint64 quotes = 0;
@@ -128,6 +129,17 @@ public:
             return ScanRowsAvx2(begin, end, lastBegin, atEnd, crLineEnds, fieldCount, row, onRow, onSkipped, limits,
                                 utf8);
 #endif
+        return ScanRowsWith<false>(begin, end, lastBegin, atEnd, crLineEnds, fieldCount, row, onRow, onSkipped,
+                                   limits, utf8);
+    }
+
+    // The same scan as a processor without AVX2 runs it, on any processor:
+    // tests hold both copies to the same rule.
+    template<typename OnRow, typename OnSkipped>
+    static ScanEnd ScanRowsPortable(const char *begin, const char *end, const char *lastBegin, bool atEnd,
+                                    bool crLineEnds, int fieldCount, CsvRawRow &row, OnRow &&onRow,
+                                    OnSkipped &&onSkipped, Limits limits = Limits(), Utf8Watch *utf8 = nullptr)
+    {
         return ScanRowsWith<false>(begin, end, lastBegin, atEnd, crLineEnds, fieldCount, row, onRow, onSkipped,
                                    limits, utf8);
     }
