@@ -110,7 +110,7 @@ void FeedLoader::RowCells::ReadPlain(const CsvRawRow &row, const Source &source)
 struct FeedLoader::PreparedRows final : CsvPreparedRows
 {
     std::vector<RowCells> rows;
-    std::vector<RowHash> digests; // base rows: the key and the cells of each
+    std::vector<RowHash> digests; // base rows: the key and the cells of each; data rows: the cells
     QStringList newCategories;    // texts first met in this batch, by number
     QStringList newOffers;
     QStringList newVendors;
@@ -183,13 +183,51 @@ private:
     PreparedRows *m_rows = nullptr;
 };
 
+// The stream's share of a data load: the digest of each row's cells, read
+// where the scan has just brought the row's bytes (a hash over the whole
+// row, the longest single piece of a row's work). The rest of a data row is
+// read by the loader, whose share is the longer one without it; what the
+// stream's thread has to spare beside is balanced by the UTF-8 check it
+// leaves to the loader while the loader waits.
+class FeedLoader::RowDigester final : public CsvRowPreparer
+{
+public:
+    explicit RowDigester(const Source &source)
+    {
+        m_whole.whole = true;
+        m_whole.skipped = source.categoryColumn;
+    }
+
+    void Begin(CsvRowBatch &batch) override
+    {
+        if (!batch.prepared)
+            batch.prepared = std::make_unique<PreparedRows>();
+        m_rows = static_cast<PreparedRows *>(batch.prepared.get());
+        m_rows->digests.clear();
+        m_rows->digests.reserve(m_mostRows);
+    }
+
+    void Prepare(const CsvRawRow &row, CsvRowBatch &) override
+    {
+        m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
+    }
+
+    void End(CsvRowBatch &) override { m_mostRows = std::max(m_mostRows, m_rows->digests.size()); }
+
+private:
+    size_t m_mostRows = 0;
+    ComparedCells m_whole;
+    QByteArray m_scratch;
+    PreparedRows *m_rows = nullptr;
+};
+
 // The rows of the stream, with what its thread worked out for them; a row's
 // own cells are found only when they are asked for.
 struct FeedLoader::RawCells
 {
     CsvRowStream *stream = nullptr;
     const CsvRowStream::Batch *batch = nullptr;
-    PreparedRows *prepared = nullptr; // a base load's
+    PreparedRows *prepared = nullptr;
     int index = 0;
     qint64 offset = -1;
 
@@ -214,7 +252,10 @@ struct FeedLoader::RawCells
         const size_t at = size_t(index + rows);
         return at < prepared->rows.size() ? &prepared->rows[at] : nullptr;
     }
+    // A base row's digests: its key (0) and its cells (1).
     const RowHash &Digest(int which) const { return prepared->digests[size_t(index) * 2 + size_t(which)]; }
+    // A data row's digest of its cells.
+    const RowHash &CellsDigest() const { return prepared->digests[size_t(index)]; }
     // The same of a row further on (which Ahead() gave).
     const RowHash &DigestAhead(int rows, int which) const
     {
@@ -311,16 +352,15 @@ FeedLoader::Result FeedLoader::Run(Source *source)
         }
     }
     // A base row's cells and digests are worked out on the stream's thread;
-    // a data load leaves that thread the scan alone, which is the longer
-    // half of its work.
+    // of a data row, the digest of its cells.
     Preparer preparer(*source);
+    RowDigester digester(*source);
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
-    m_wholeRow.whole = true;
-    m_wholeRow.skipped = source->categoryColumn;
     CsvRowStream stream(reader->FilePath(), reader->DataStart(), source->header.size(), reader->CrLineEnds(),
-                        m_isBase ? &preparer : nullptr, CsvRowScanner::Mode::Mapped, true);
+                        m_isBase ? static_cast<CsvRowPreparer *>(&preparer) : &digester,
+                        CsvRowScanner::Mode::Mapped, true);
     RawCells cells;
     cells.stream = &stream;
     // The goods are filed from the rows where the feed is mapped (a data
@@ -503,7 +543,7 @@ bool FeedLoader::LoadRows(RawCells &cells)
     if (hasRow)
         ReserveForRows(cells);
     while (hasRow) {
-        if (cells.BatchBegins() && cells.prepared) {
+        if (m_isBase && cells.BatchBegins()) {
             PreparedRows &prepared = *cells.prepared;
             m_categoryTexts += prepared.newCategories;
             m_offerTexts += prepared.newOffers;
@@ -749,7 +789,8 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
     }
     // The good's digests, for the duplicate removals and base loads to
     // come: a base row has them from the stream's thread, which digested
-    // it; a data row's are made here, where its bytes arrive in order.
+    // it; a data row has the digest of its cells from there too, and its
+    // key's is made here, with the UTF-8 verdict the key needs.
     Source::Digests &digests = m_source->digests;
     candidate.digestIndex = quint32(digests.keys.size());
     if (m_isBase) {
@@ -761,7 +802,7 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         const bool keyReady = (row.present & (HasUrl | HasIdTpl)) == HasUrl
                 && IdentityKey::Digest(*m_byUrl, cells.View(), m_urlColumns, QString(), QByteArray(), 0, &key);
         digests.keys.push_back(key);
-        digests.rows.push_back(m_wholeRow.Digest(&cells.Row(), m_scratch));
+        digests.rows.push_back(cells.CellsDigest());
         digests.keyReady.push_back(keyReady);
     }
     Good *good = m_catalogue.Arena().New(candidate);

@@ -83,6 +83,7 @@ private:
     struct RowCells;
     struct PreparedRows;
     class Preparer;
+    class RowDigester;
     struct RawCells;
 
     bool LoadRows(RawCells &cells);
@@ -172,11 +173,10 @@ private:
     std::vector<const QString *> m_vendorOf;
     QByteArray m_scratch;
     const IdTemplate *m_templates[GoodIdentity::DefaultCount] = {};
-    // What a data good's digests are made with.
+    // What a data good's key digest is made with.
     IdTemplate m_byUrlTemplate;
     const IdTemplate *m_byUrl = nullptr;
     IdentityKey::Columns m_urlColumns;
-    ComparedCells m_wholeRow;
 
     // Base load state.
     QStringList m_baseHeader;
