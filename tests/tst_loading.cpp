@@ -25,6 +25,7 @@ private slots:
     void baseComparison_data();
     void baseComparison();
     void baseRemovesDuplicatesFirst();
+    void vendorsOfTheBaseAreThoseOfItsGoods();
     void deleteShareNamesWhollyDeletedOffers();
     void offerOfAFile_data();
     void offerOfAFile();
@@ -177,6 +178,29 @@ void TestLoading::baseComparison()
         QCOMPARE(model.BaseRows(), qint64(base.size() - 1 - repeats));
         const QString said = QStringLiteral("в базе повторов: %1").arg(repeats);
         QCOMPARE(model.Warnings().filter(said).size(), repeats > 0 ? 1 : 0);
+    }
+}
+
+void TestLoading::vendorsOfTheBaseAreThoseOfItsGoods()
+{
+    // A base row that matches a loaded good makes no good, and its vendor
+    // is none of the catalogue's; a deleted good has its own.
+    Model model;
+    QVERIFY(model.AddFile(Feed("data.csv", {"name;url;price;vendor;categoryId", "a;u1;10;Alfa;X"})));
+    QVERIFY(model.AddFile(
+            Feed("base.csv", {"name;url;price;vendor;categoryId", "a;u1;12;Beta;X", "d;u4;5;Gamma;Z", "e;u5;6;;Z"}),
+            true));
+    QCOMPARE(Goods(model), (QStringList{"a:1", "d:2", "e:2"}));
+    QStringList vendors = model.Vendors().Names();
+    vendors.sort();
+    QCOMPARE(vendors, (QStringList{"Alfa", "Gamma"}));
+    QList<Good *> goods;
+    DefaultGoodQueryObject query(&goods);
+    model.Root().QueryGoods(&query, nullptr, true);
+    for (const Good *good : qAsConst(goods)) {
+        const QString name = good->Name(good->Row());
+        QCOMPARE(good->vendor ? *good->vendor : QString(),
+                 name == "a" ? QStringLiteral("Alfa") : name == "d" ? QStringLiteral("Gamma") : QString());
     }
 }
 

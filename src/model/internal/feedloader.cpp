@@ -76,7 +76,7 @@ struct FeedLoader::RowCells
     qint32 oldPrice = -1;
     qint32 category = -1; // -1: the cell is empty
     qint32 offer = -1;    // -1: the feed names no offer per row
-    qint32 vendor = -1;   // -1: the cell is empty
+    qint32 vendor = -1;   // -1: the cell is empty (or, of a base row, not read yet)
     uchar present = 0;    // which of the cells that choose a template are not empty
     uchar digested = 0;   // base rows: which digests are ready, and what their lookup found
     // A base row whose key is ready: the loaded good's entry of that key,
@@ -113,7 +113,6 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
     std::vector<RowHash> digests; // base rows: the key and the cells of each; data rows: the cells
     QStringList newCategories;    // texts first met in this batch, by number
     QStringList newOffers;
-    QStringList newVendors;
 };
 
 // The stream's share of a base load: the rows' cells and digests, read
@@ -143,7 +142,6 @@ public:
         m_rows->digests.reserve(2 * m_mostRows);
         m_rows->newCategories.clear();
         m_rows->newOffers.clear();
-        m_rows->newVendors.clear();
     }
 
     void Prepare(const CsvRawRow &row, CsvRowBatch &batch) override
@@ -153,7 +151,6 @@ public:
         cells.category = NumberOf(row, m_source.categoryColumn, m_categories, &m_rows->newCategories, false, m_scratch);
         if (m_source.offerColumn >= 0)
             cells.offer = NumberOf(row, m_source.offerColumn, m_offers, &m_rows->newOffers, true, m_scratch);
-        cells.vendor = NumberOf(row, m_source.vendorColumn, m_vendors, &m_rows->newVendors, false, m_scratch);
         // The whole row but its category (what a base with the same columns
         // compares) and the key of a row identified by its url, the usual
         // case: the loader matches the row by them.
@@ -178,7 +175,6 @@ private:
     IdentityKey::Columns m_urlColumns;
     ByteMap<int> m_categories;
     ByteMap<int> m_offers;
-    ByteMap<int> m_vendors;
     QByteArray m_scratch;
     PreparedRows *m_rows = nullptr;
 };
@@ -547,7 +543,6 @@ bool FeedLoader::LoadRows(RawCells &cells)
             PreparedRows &prepared = *cells.prepared;
             m_categoryTexts += prepared.newCategories;
             m_offerTexts += prepared.newOffers;
-            m_vendorTexts += prepared.newVendors;
             LookUpKeys(prepared);
         }
         FetchAhead(cells);
@@ -750,14 +745,6 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
     candidate.status = Added;
     candidate.price = row.price;
     candidate.oldPrice = row.oldPrice;
-    if (row.vendor >= 0) {
-        if (size_t(row.vendor) >= m_vendorOf.size())
-            m_vendorOf.resize(size_t(row.vendor) + 1, kUnresolvedVendor);
-        const QString *&vendor = m_vendorOf[size_t(row.vendor)];
-        if (vendor == kUnresolvedVendor)
-            vendor = m_catalogue.Vendors().Insert(m_vendorTexts.at(row.vendor));
-        candidate.vendor = vendor;
-    }
     offer->priceInfo.Include(&candidate);
 
     // The identity template: none when the row's own "idTpl" cell names one.
@@ -786,6 +773,18 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
             return;
         candidate.status = Deleted;
         ++m_result.deleted;
+        // Only now that the row makes a good is its vendor read: most base
+        // rows match a loaded good, and a vendor no good has would only
+        // join the registry's names.
+        row.vendor = NumberOf(cells.Row(), m_source->vendorColumn, m_vendorNumbers, &m_vendorTexts, false, m_scratch);
+    }
+    if (row.vendor >= 0) {
+        if (size_t(row.vendor) >= m_vendorOf.size())
+            m_vendorOf.resize(size_t(row.vendor) + 1, kUnresolvedVendor);
+        const QString *&vendor = m_vendorOf[size_t(row.vendor)];
+        if (vendor == kUnresolvedVendor)
+            vendor = m_catalogue.Vendors().Insert(m_vendorTexts.at(row.vendor));
+        candidate.vendor = vendor;
     }
     // The good's digests, for the duplicate removals and base loads to
     // come: a base row has them from the stream's thread, which digested
