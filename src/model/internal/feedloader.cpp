@@ -68,8 +68,9 @@ int NumberOf(const CsvRawRow &row, int column, ByteMap<int> &known, QStringList 
 // load, so that the good is filed through arrays. A base row's are worked
 // out on the stream's thread while its bytes are in that thread's cache
 // (a batch carries the texts it met first), with the digests of its key
-// (when its url identifies it) and of its cells; a data row's are read by
-// the loader, which reads the row anyway for its digests.
+// (when its url identifies it) and of its cells; its vendor is read by the
+// loader, only when the row makes a good. A data row's are read by the
+// loader, which reads the row anyway for its key's digest.
 struct FeedLoader::RowCells
 {
     qint32 price = -1;
