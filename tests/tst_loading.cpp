@@ -5,6 +5,7 @@
 #include "catmodel.h"
 #include "charsetconverter.h"
 #include "commongoodinfo.h"
+#include "comparedcells.h"
 #include "defaultgoodqueryobject.h"
 #include "feedencoding.h"
 #include "feedfile.h"
@@ -26,6 +27,7 @@ private slots:
     void baseComparison();
     void baseRemovesDuplicatesFirst();
     void vendorsOfTheBaseAreThoseOfItsGoods();
+    void digestsOfManyBatchesAreTheRows();
     void deleteShareNamesWhollyDeletedOffers();
     void offerOfAFile_data();
     void offerOfAFile();
@@ -201,6 +203,36 @@ void TestLoading::vendorsOfTheBaseAreThoseOfItsGoods()
         const QString name = good->Name(good->Row());
         QCOMPARE(good->vendor ? *good->vendor : QString(),
                  name == "a" ? QStringLiteral("Alfa") : name == "d" ? QStringLiteral("Gamma") : QString());
+    }
+}
+
+void TestLoading::digestsOfManyBatchesAreTheRows()
+{
+    // A data row's cells are digested on the stream's thread, or by the
+    // loader for a batch it was waiting on, whichever the timing gives:
+    // either way every good holds the digest of its own row's cells (a
+    // wrong one would only cost exact comparisons later, unseen).
+    QByteArray bytes("name;url;categoryId;description\r\n");
+    const QByteArray text(2000, 'x');
+    for (int i = 0; i < 4000; ++i)
+        bytes += "n" + QByteArray::number(i) + ";u" + QByteArray::number(i) + ";X" + QByteArray::number(i % 7) + ";"
+                + text + "\r\n";
+    const QString path = WriteBytes(QDir(m_dir.path()), "digested.csv", bytes);
+    Model model;
+    QVERIFY(model.AddFile(path));
+    QList<Good *> goods;
+    DefaultGoodQueryObject query(&goods);
+    model.Root().QueryGoods(&query, nullptr, true);
+    QCOMPARE(goods.size(), 4000);
+    const Source &source = model.Sources().first();
+    ComparedCells whole;
+    whole.whole = true;
+    whole.skipped = source.categoryColumn;
+    QByteArray scratch;
+    for (const Good *good : qAsConst(goods)) {
+        const CsvRawRow *row = source.reader->ScanAt(good->rowOffset);
+        QVERIFY(row);
+        QVERIFY(source.digests.rows.at(good->digestIndex) == whole.Digest(row, scratch));
     }
 }
 

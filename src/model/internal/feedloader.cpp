@@ -112,6 +112,7 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
 {
     std::vector<RowCells> rows;
     std::vector<RowHash> digests; // base rows: the key and the cells of each; data rows: the cells
+    bool cellsLeft = false;       // data rows: the digests of their cells are the loader's to make
     QStringList newCategories;    // texts first met in this batch, by number
     QStringList newOffers;
 };
@@ -183,9 +184,9 @@ private:
 // The stream's share of a data load: the digest of each row's cells, read
 // where the scan has just brought the row's bytes (a hash over the whole
 // row, the longest single piece of a row's work). The rest of a data row is
-// read by the loader, whose share is the longer one without it; what the
-// stream's thread has to spare beside is balanced by the UTF-8 check it
-// leaves to the loader while the loader waits.
+// read by the loader. Which side is the slower one changes along a feed: a
+// batch whose UTF-8 check the stream leaves to the loader (the loader was
+// waiting on the stream) leaves the loader its digests too.
 class FeedLoader::RowDigester final : public CsvRowPreparer
 {
 public:
@@ -201,12 +202,15 @@ public:
             batch.prepared = std::make_unique<PreparedRows>();
         m_rows = static_cast<PreparedRows *>(batch.prepared.get());
         m_rows->digests.clear();
-        m_rows->digests.reserve(m_mostRows);
+        m_rows->cellsLeft = batch.utf8Deferred;
+        if (!m_rows->cellsLeft)
+            m_rows->digests.reserve(m_mostRows);
     }
 
     void Prepare(const CsvRawRow &row, CsvRowBatch &) override
     {
-        m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
+        if (!m_rows->cellsLeft)
+            m_rows->digests.push_back(m_whole.Digest(&row, m_scratch));
     }
 
     void End(CsvRowBatch &) override { m_mostRows = std::max(m_mostRows, m_rows->digests.size()); }
@@ -355,6 +359,8 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
+    m_wholeRow.whole = true;
+    m_wholeRow.skipped = source->categoryColumn;
     CsvRowStream stream(reader->FilePath(), reader->DataStart(), source->header.size(), reader->CrLineEnds(),
                         m_isBase ? static_cast<CsvRowPreparer *>(&preparer) : &digester,
                         CsvRowScanner::Mode::Mapped, true);
@@ -802,7 +808,8 @@ void FeedLoader::LoadRow(const RawCells &cells, qint64 offset)
         const bool keyReady = (row.present & (HasUrl | HasIdTpl)) == HasUrl
                 && IdentityKey::Digest(*m_byUrl, cells.View(), m_urlColumns, QString(), QByteArray(), 0, &key);
         digests.keys.push_back(key);
-        digests.rows.push_back(cells.CellsDigest());
+        digests.rows.push_back(cells.prepared->cellsLeft ? m_wholeRow.Digest(&cells.Row(), m_scratch)
+                                                         : cells.CellsDigest());
         digests.keyReady.push_back(keyReady);
     }
     Good *good = m_catalogue.Arena().New(candidate);

@@ -173,10 +173,12 @@ private:
     std::vector<const QString *> m_vendorOf;
     QByteArray m_scratch;
     const IdTemplate *m_templates[GoodIdentity::DefaultCount] = {};
-    // What a data good's key digest is made with.
+    // What a data good's digests are made with (its cells' only when the
+    // stream left them).
     IdTemplate m_byUrlTemplate;
     const IdTemplate *m_byUrl = nullptr;
     IdentityKey::Columns m_urlColumns;
+    ComparedCells m_wholeRow;
 
     // Base load state.
     QStringList m_baseHeader;
