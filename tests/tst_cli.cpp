@@ -213,9 +213,15 @@ int TestCli::Run(const QStringList &arguments, QByteArray *out, QByteArray *err,
     }
     if (out)
         *out = process.readAllStandardOutput();
+    const QByteArray said = process.readAllStandardError();
     if (err)
-        *err = process.readAllStandardError();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        *err = said;
+    if (process.exitStatus() == QProcess::NormalExit)
+        return process.exitCode();
+    // A run that ends abnormally tells how, so that a rare one can be traced.
+    qWarning("fidmora-cli %s ended abnormally (code %d): %s", qPrintable(arguments.join(QLatin1Char(' '))),
+             process.exitCode(), said.right(2000).constData());
+    return -1;
 }
 
 void TestCli::usageErrors_data()
