@@ -35,6 +35,16 @@ bool MetByBase(const Good &good)
     return good.status == kIdenticalMark || good.status == kChangedMark;
 }
 
+// What a row is digested as: all its cells but its category, as a base
+// with the same columns compares them.
+ComparedCells WholeRowBut(int categoryColumn)
+{
+    ComparedCells whole;
+    whole.whole = true;
+    whole.skipped = categoryColumn;
+    return whole;
+}
+
 // A category or vendor met in the load and not yet looked up.
 CatModel *const kUnresolvedNode = reinterpret_cast<CatModel *>(quintptr(1));
 // A category whose path is nothing but "/": it names no category.
@@ -115,6 +125,14 @@ struct FeedLoader::PreparedRows final : CsvPreparedRows
     bool cellsLeft = false;       // data rows: the digests of their cells are the loader's to make
     QStringList newCategories;    // texts first met in this batch, by number
     QStringList newOffers;
+
+    // The batch's prepared rows, made at its first use.
+    static PreparedRows &Of(CsvRowBatch &batch)
+    {
+        if (!batch.prepared)
+            batch.prepared = std::make_unique<PreparedRows>();
+        return static_cast<PreparedRows &>(*batch.prepared);
+    }
 };
 
 // The stream's share of a base load: the rows' cells and digests, read
@@ -125,18 +143,15 @@ class FeedLoader::Preparer final : public CsvRowPreparer
 {
 public:
     explicit Preparer(const Source &source)
-        : m_source(source), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]")))
+        : m_source(source), m_byUrl(IdTemplate::FromText(QStringLiteral("[u]"))),
+          m_whole(WholeRowBut(source.categoryColumn))
     {
-        m_whole.whole = true;
-        m_whole.skipped = source.categoryColumn;
         m_urlColumns.url = source.urlColumn;
     }
 
     void Begin(CsvRowBatch &batch) override
     {
-        if (!batch.prepared)
-            batch.prepared = std::make_unique<PreparedRows>();
-        m_rows = static_cast<PreparedRows *>(batch.prepared.get());
+        m_rows = &PreparedRows::Of(batch);
         m_rows->rows.clear();
         m_rows->digests.clear();
         // As the scanner does with its own: the room of the largest batch.
@@ -190,17 +205,11 @@ private:
 class FeedLoader::RowDigester final : public CsvRowPreparer
 {
 public:
-    explicit RowDigester(const Source &source)
-    {
-        m_whole.whole = true;
-        m_whole.skipped = source.categoryColumn;
-    }
+    explicit RowDigester(const Source &source) : m_whole(WholeRowBut(source.categoryColumn)) {}
 
     void Begin(CsvRowBatch &batch) override
     {
-        if (!batch.prepared)
-            batch.prepared = std::make_unique<PreparedRows>();
-        m_rows = static_cast<PreparedRows *>(batch.prepared.get());
+        m_rows = &PreparedRows::Of(batch);
         m_rows->digests.clear();
         m_rows->cellsLeft = batch.utf8Deferred;
         if (!m_rows->cellsLeft)
@@ -359,8 +368,7 @@ FeedLoader::Result FeedLoader::Run(Source *source)
     m_byUrlTemplate = IdTemplate::FromText(QStringLiteral("[u]"));
     m_byUrl = &m_byUrlTemplate;
     m_urlColumns.url = source->urlColumn;
-    m_wholeRow.whole = true;
-    m_wholeRow.skipped = source->categoryColumn;
+    m_wholeRow = WholeRowBut(source->categoryColumn);
     CsvRowStream stream(reader->FilePath(), reader->DataStart(), source->header.size(), reader->CrLineEnds(),
                         m_isBase ? static_cast<CsvRowPreparer *>(&preparer) : &digester,
                         CsvRowScanner::Mode::Mapped, true);
